@@ -1,0 +1,264 @@
+// Format detection, loading and saving: the extension table, content detection order and
+// the dispatch to the format classes.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <strings.h>
+
+#include "RasterFile.h"
+#include "RasterImage.h"
+#include "RasterImageBMP.h"
+#include "RasterImageGIF.h"
+#include "RasterImageICO.h"
+#include "RasterImageJAS.h"
+#include "RasterImageJBG.h"
+#include "RasterImageJPG.h"
+#include "RasterImageMNG.h"
+#include "RasterImagePCX.h"
+#include "RasterImagePNG.h"
+#include "RasterImageRAW.h"
+#include "RasterImageSKA.h"
+#include "RasterImageTGA.h"
+#include "RasterImageTIF.h"
+#include "RasterImageWBMP.h"
+#include "RasterImageWMF.h"
+
+namespace {
+
+struct ExtensionEntry {
+    const char* extension;
+    uint32_t type;
+};
+
+// Compared in this order.
+constexpr ExtensionEntry kExtensions[] = {
+    {"bmp", RASTER_FORMAT_BMP},  {"jpg", RASTER_FORMAT_JPG},  {"jpeg", RASTER_FORMAT_JPG},
+    {"gif", RASTER_FORMAT_GIF},  {"png", RASTER_FORMAT_PNG},  {"mng", RASTER_FORMAT_MNG},
+    {"jng", RASTER_FORMAT_MNG},  {"ico", RASTER_FORMAT_ICO},  {"tiff", RASTER_FORMAT_TIF},
+    {"tif", RASTER_FORMAT_TIF},  {"tga", RASTER_FORMAT_TGA},  {"pcx", RASTER_FORMAT_PCX},
+    {"wbmp", RASTER_FORMAT_WBMP}, {"wmf", RASTER_FORMAT_WMF}, {"emf", RASTER_FORMAT_WMF},
+    {"jbg", RASTER_FORMAT_JBG},  {"jp2", RASTER_FORMAT_JP2},  {"j2k", RASTER_FORMAT_JP2},
+    {"jpc", RASTER_FORMAT_JPC},  {"j2c", RASTER_FORMAT_JPC},  {"pgx", RASTER_FORMAT_PGX},
+    {"ras", RASTER_FORMAT_RAS},  {"pnm", RASTER_FORMAT_PNM},  {"pgm", RASTER_FORMAT_PNM},
+    {"ppm", RASTER_FORMAT_PNM},
+};
+
+// Content detection tries the formats in this order.
+constexpr uint32_t kDetectionOrder[] = {
+    RASTER_FORMAT_BMP, RASTER_FORMAT_JPG, RASTER_FORMAT_ICO, RASTER_FORMAT_GIF,
+    RASTER_FORMAT_PNG, RASTER_FORMAT_TIF, RASTER_FORMAT_MNG, RASTER_FORMAT_TGA,
+    RASTER_FORMAT_PCX, RASTER_FORMAT_WBMP, RASTER_FORMAT_WMF, RASTER_FORMAT_JBG,
+    RASTER_FORMAT_UNKNOWN /* JPEG 2000 family, found by content */, RASTER_FORMAT_SKA,
+    RASTER_FORMAT_RAW,
+};
+constexpr uint32_t kJasByContent = RASTER_FORMAT_UNKNOWN;
+
+template <class Format>
+bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
+    format.CopyInfoFrom(image);
+    format.ClearLastError();
+    if (format.Decode(file)) {
+        format.ClearLastError();
+        image.TakeOver(format, true);
+        return true;
+    }
+    if (keepError) image.SetLastError(format.LastErrorText());
+    return false;
+}
+
+// Decodes with the format class of type (kJasByContent during detection means the
+// JPEG 2000 family with its own content check).
+bool DecodeAs(RasterImage& image, uint32_t type, RasterFile* file, bool keepError) {
+    switch (type) {
+        case RASTER_FORMAT_BMP: { RasterImageBMP f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_GIF: { RasterImageGIF f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_JPG: { RasterImageJPG f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_PNG: { RasterImagePNG f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_ICO: { RasterImageICO f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_TIF: { RasterImageTIF f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_TGA: { RasterImageTGA f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_PCX: { RasterImagePCX f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_WBMP: { RasterImageWBMP f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_WMF: { RasterImageWMF f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_JBG: { RasterImageJBG f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_MNG: { RasterImageMNG f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_SKA: { RasterImageSKA f; return DecodeWith(image, f, file, keepError); }
+        case RASTER_FORMAT_RAW: { RasterImageRAW f; return DecodeWith(image, f, file, keepError); }
+        case kJasByContent:
+        case RASTER_FORMAT_JP2:
+        case RASTER_FORMAT_JPC:
+        case RASTER_FORMAT_PGX:
+        case RASTER_FORMAT_PNM:
+        case RASTER_FORMAT_RAS: { RasterImageJAS f(type); return DecodeWith(image, f, file, keepError); }
+        default: return false;
+    }
+}
+
+template <class Format>
+bool EncodeWith(RasterImage& image, Format& format, RasterFile* file) {
+    format.MakeBorrowedView(image);
+    format.ClearLastError();
+    if (format.Encode(file)) return true;
+    image.SetLastError(format.LastErrorText());
+    return false;
+}
+
+bool EncodeAs(RasterImage& image, uint32_t type, RasterFile* file) {
+    switch (type) {
+        case RASTER_FORMAT_BMP: { RasterImageBMP f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_GIF: { RasterImageGIF f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_JPG: { RasterImageJPG f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_PNG: { RasterImagePNG f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_ICO: { RasterImageICO f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_TIF: { RasterImageTIF f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_TGA: { RasterImageTGA f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_PCX: { RasterImagePCX f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_WBMP: { RasterImageWBMP f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_WMF: { RasterImageWMF f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_JBG: { RasterImageJBG f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_MNG: { RasterImageMNG f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_SKA: { RasterImageSKA f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_RAW: { RasterImageRAW f; return EncodeWith(image, f, file); }
+        case RASTER_FORMAT_JP2:
+        case RASTER_FORMAT_JPC:
+        case RASTER_FORMAT_PGX:
+        case RASTER_FORMAT_PNM:
+        case RASTER_FORMAT_RAS: { RasterImageJAS f(type); return EncodeWith(image, f, file); }
+        default: return false;
+    }
+}
+
+// Folder part of path ("." when it has none).
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The file a save really replaces: a symbolic link is followed so that the link survives.
+std::string ResolveSaveTarget(const char* path) {
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && realpath(path, resolved)) return resolved;
+    return path;
+}
+
+}  // namespace
+
+uint32_t RasterImage::TypeFromExtension(const char* path) {
+    if (!path) return RASTER_FORMAT_UNKNOWN;
+    const char* dot = std::strrchr(path, '.');
+    const char* extension = dot ? dot + 1 : path;
+    for (const ExtensionEntry& entry : kExtensions) {
+        if (strcasecmp(extension, entry.extension) == 0) return entry.type;
+    }
+    return RASTER_FORMAT_UNKNOWN;
+}
+
+bool RasterImage::Load(const char* path, uint32_t type) {
+    if (!path) return false;
+    if (IsSupportedRasterFormat(type)) {
+        RasterIOFile file;
+        if (!file.Open(path, "rb")) return false;
+        return Decode(&file, type);
+    }
+    char remembered[RASTER_ERROR_TEXT_SIZE];
+    std::memcpy(remembered, m_info.lastError, sizeof(remembered));
+    RasterIOFile file;
+    if (!file.Open(path, "rb")) return false;
+    const bool ok = Decode(&file, RASTER_FORMAT_UNKNOWN);
+    if (!ok && type != RASTER_FORMAT_UNKNOWN) std::memcpy(m_info.lastError, remembered, sizeof(remembered));
+    return ok;
+}
+
+bool RasterImage::Decode(RasterFile* file, uint32_t type) {
+    if (!file) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (type == RASTER_FORMAT_UNKNOWN) {
+        const int64_t start = file->Tell();
+        for (uint32_t candidate : kDetectionOrder) {
+            if (!file->Seek(start, RASTER_SEEK_SET)) break;
+            if (DecodeAs(*this, candidate, file, false)) return true;
+        }
+        SetLastError("Decode: Unknown or wrong format");
+        return false;
+    }
+    if (IsSupportedRasterFormat(type)) return DecodeAs(*this, type, file, true);
+    SetLastError("Decode: Unknown or wrong format");
+    return false;
+}
+
+bool RasterImage::Decode(uint8_t* buffer, uint32_t size, uint32_t type) {
+    if (!buffer) {
+        SetLastError("null file handler");
+        return false;
+    }
+    RasterMemFile file(buffer, size);
+    return Decode(&file, type);
+}
+
+bool RasterImage::Encode(RasterFile* file, uint32_t type) {
+    if (!file) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (!IsValid()) {
+        SetLastError("null image!!!");
+        return false;
+    }
+    if (!IsSupportedRasterFormat(type)) {
+        SetLastError("Encode: Unknown format");
+        return false;
+    }
+    return EncodeAs(*this, type, file);
+}
+
+bool RasterImage::Save(const char* path, uint32_t type) {
+    if (!path || !*path) return false;
+    const std::string target = ResolveSaveTarget(path);
+    // Encode beside the target, then rename over it: a failed encode never touches the
+    // picture the user already has.
+    std::string temp = FolderOf(target) + "/.snipwell-save-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    FILE* stream = fdopen(fd, "wb");
+    if (!stream) {
+        close(fd);
+        unlink(temp.c_str());
+        return false;
+    }
+    bool ok;
+    {
+        RasterIOFile file(stream);
+        ok = Encode(&file, type);
+        ok = file.Flush() && ok && file.Error() == 0;
+    }
+    ok = (fsync(fd) == 0) && ok;
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    struct stat st {};
+    mode_t mode;
+    if (stat(target.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ok = (fchmod(fd, mode) == 0) && ok;
+    ok = (std::fclose(stream) == 0) && ok;
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
+        SetLastError(std::strerror(errno));
+        ok = false;
+    }
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}

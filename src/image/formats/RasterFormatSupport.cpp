@@ -1,0 +1,73 @@
+#include "RasterFormatSupport.h"
+
+#include <cstdio>
+#include <new>
+
+bool RasterFormatNotAvailable(RasterImage& image, const char* formatName) {
+    char text[RASTER_ERROR_TEXT_SIZE];
+    std::snprintf(text, sizeof(text), "%s files cannot be read in this build", formatName);
+    image.SetLastError(text);
+    return false;
+}
+
+bool RasterFormatNotWritable(RasterImage& image, const char* formatName) {
+    char text[RASTER_ERROR_TEXT_SIZE];
+    std::snprintf(text, sizeof(text), "Encode: %s cannot be saved", formatName);
+    image.SetLastError(text);
+    return false;
+}
+
+bool ReadU8(RasterFile* file, uint8_t& value) {
+    return ReadExact(file, &value, 1);
+}
+
+bool ReadLe16(RasterFile* file, uint16_t& value) {
+    uint8_t b[2];
+    if (!ReadExact(file, b, 2)) return false;
+    value = Le16(b);
+    return true;
+}
+
+bool ReadLe32(RasterFile* file, uint32_t& value) {
+    uint8_t b[4];
+    if (!ReadExact(file, b, 4)) return false;
+    value = Le32(b);
+    return true;
+}
+
+bool ReadBe16(RasterFile* file, uint16_t& value) {
+    uint8_t b[2];
+    if (!ReadExact(file, b, 2)) return false;
+    value = Be16(b);
+    return true;
+}
+
+bool ReadBe32(RasterFile* file, uint32_t& value) {
+    uint8_t b[4];
+    if (!ReadExact(file, b, 4)) return false;
+    value = Be32(b);
+    return true;
+}
+
+uint64_t RemainingBytes(RasterFile* file) {
+    const int64_t here = file->Tell();
+    const int64_t size = file->Size();
+    if (here < 0 || size < 0 || size <= here) return 0;
+    return uint64_t(size - here);
+}
+
+bool ReadAllBytes(RasterFile* file, std::vector<uint8_t>& out, uint64_t maxBytes) {
+    out.clear();
+    const uint64_t remaining = RemainingBytes(file);
+    if (remaining > maxBytes) return false;
+    try {
+        out.resize(size_t(remaining));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!ReadExact(file, out.data(), out.size())) {
+        out.clear();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,48 @@
+// Shared helpers for the format classes: exact reads, byte-order reads, whole-stream reads
+// with a size cap, and the standard "cannot read / cannot write" failures.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "RasterFile.h"
+#include "RasterImage.h"
+
+// Sets "<format> files cannot be read in this build" and returns false.
+bool RasterFormatNotAvailable(RasterImage& image, const char* formatName);
+// Sets "Encode: <format> cannot be saved" and returns false.
+bool RasterFormatNotWritable(RasterImage& image, const char* formatName);
+
+// True only when all n bytes were read.
+inline bool ReadExact(RasterFile* file, void* buffer, size_t n) {
+    return n == 0 || file->Read(buffer, 1, n) == n;
+}
+
+// Values from a byte buffer.
+inline uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline uint16_t Be16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
+inline uint32_t Be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+inline void PutLe16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
+inline void PutLe32(uint8_t* p, uint32_t v) {
+    p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); p[2] = uint8_t(v >> 16); p[3] = uint8_t(v >> 24);
+}
+
+// Values from the stream; false at the end of the data.
+bool ReadU8(RasterFile* file, uint8_t& value);
+bool ReadLe16(RasterFile* file, uint16_t& value);
+bool ReadLe32(RasterFile* file, uint32_t& value);
+bool ReadBe16(RasterFile* file, uint16_t& value);
+bool ReadBe32(RasterFile* file, uint32_t& value);
+
+// Bytes from the current position to the end of the stream (0 when unknown).
+uint64_t RemainingBytes(RasterFile* file);
+
+// Reads everything from the current position to the end into out. Fails when the stream
+// holds more than maxBytes or cannot be read.
+bool ReadAllBytes(RasterFile* file, std::vector<uint8_t>& out, uint64_t maxBytes = RASTER_MAX_MEMORY);

@@ -1,0 +1,16 @@
+// The JPEG 2000 family (JP2 file, code stream) through OpenJPEG, and PNM, PGX and Sun raster
+// with our own readers. Told which of them to read at construction (0 = find out by content).
+#pragma once
+
+#include "RasterImage.h"
+
+class RasterImageJAS : public RasterImage {
+public:
+    explicit RasterImageJAS(uint32_t jasType = RASTER_FORMAT_UNKNOWN)
+        : RasterImage(jasType), m_nJasType(jasType) {}
+    bool Decode(RasterFile* file);
+    bool Encode(RasterFile* file);
+
+private:
+    uint32_t m_nJasType;
+};

@@ -1,0 +1,13 @@
+// JPEG through libjpeg-turbo.
+#pragma once
+
+#include "RasterImage.h"
+
+class RasterImageJPG : public RasterImage {
+public:
+    RasterImageJPG() : RasterImage(RASTER_FORMAT_JPG) {}
+    // Reads a picture at the stream's position; false (with the last error) when the data
+    // is not of this format or is damaged.
+    bool Decode(RasterFile* file);
+    bool Encode(RasterFile* file);
+};

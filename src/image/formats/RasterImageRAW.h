@@ -1,0 +1,13 @@
+// Camera raw through LibRaw: tried during content detection only.
+#pragma once
+
+#include "RasterImage.h"
+
+class RasterImageRAW : public RasterImage {
+public:
+    RasterImageRAW() : RasterImage(RASTER_FORMAT_RAW) {}
+    // Reads a picture at the stream's position; false (with the last error) when the data
+    // is not of this format or is damaged.
+    bool Decode(RasterFile* file);
+    bool Encode(RasterFile* file);
+};

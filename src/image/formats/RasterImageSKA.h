@@ -1,0 +1,13 @@
+// SKA: tried during content detection only.
+#pragma once
+
+#include "RasterImage.h"
+
+class RasterImageSKA : public RasterImage {
+public:
+    RasterImageSKA() : RasterImage(RASTER_FORMAT_SKA) {}
+    // Reads a picture at the stream's position; false (with the last error) when the data
+    // is not of this format or is damaged.
+    bool Decode(RasterFile* file);
+    bool Encode(RasterFile* file);
+};

@@ -1,0 +1,58 @@
+// Helpers shared by the test programs: synthetic pictures, comparisons, temporary folders
+// and the locations of the test pictures.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "RasterImage.h"
+
+namespace testsupport {
+
+// Folder of the shared picture corpus (pngsuite/, exif-orientation/).
+std::filesystem::path CorpusDir();
+// Folder of the small committed fixtures (tests/data).
+std::filesystem::path TestDataDir();
+// The rastertool program built with the project.
+std::filesystem::path RastertoolPath();
+
+// A w x h picture of the given depth whose pixels follow a fixed pattern (gradients and
+// a checker), so that any misplaced pixel shows. Palette images get a grey ramp palette.
+RasterImage MakePatternImage(uint32_t width, uint32_t height, uint32_t bpp = 24);
+// A 24-bit picture filled with one colour (COLORREF 0x00BBGGRR).
+RasterImage MakeSolidImage(uint32_t width, uint32_t height, uint32_t color);
+// Adds an alpha plane whose values follow a pattern (0 and 255 included).
+void AddPatternAlpha(RasterImage& image);
+
+// Pixel at picture coordinates (y = 0 at the top) as 0x00BBGGRR.
+uint32_t PictureColor(const RasterImage& image, uint32_t x, uint32_t y);
+
+// Same size, depth and pixels (24-bit colours compared through GetPixelColor; padding
+// ignored); alpha planes compared when either has one. The message says where they differ.
+::testing::AssertionResult SamePixels(const RasterImage& a, const RasterImage& b);
+
+// Peak signal-to-noise ratio of the colour channels in dB (infinity when equal).
+double Psnr(const RasterImage& a, const RasterImage& b);
+
+// A fresh empty folder, removed with its content at the end of the scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace testsupport
