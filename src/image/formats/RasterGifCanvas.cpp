@@ -18,6 +18,22 @@ uint32_t ColorKey(uint8_t blue, uint8_t green, uint8_t red) {
     return uint32_t(blue) | (uint32_t(green) << 8) | (uint32_t(red) << 16);
 }
 
+// Calls visit with the colour key of every painted pixel until it returns true; returns
+// whether it did.
+template <class Visit>
+bool AnyPaintedPixel(const RasterImage& image, const std::vector<uint8_t>& painted, Visit visit) {
+    const uint32_t width = image.GetWidth();
+    const uint32_t height = image.GetHeight();
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* p = image.RowPointer(height - 1 - y);
+        const uint8_t* covered = painted.data() + size_t(y) * width;
+        for (uint32_t x = 0; x < width; ++x, p += 3) {
+            if (covered[x] && visit(ColorKey(p[0], p[1], p[2]))) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool RasterGifCanvas::Create(uint32_t width, uint32_t height, RasterImage& errorSink) {
@@ -93,30 +109,27 @@ bool RasterGifCanvas::DrawImage(const RasterGifRect& rect, const uint8_t* indice
 
 RasterRgbQuad RasterGifCanvas::PickUnusedColor(RasterRgbQuad preferred) const {
     constexpr uint32_t kColors = 1u << 24;
+    const uint32_t start = ColorKey(preferred.rgbBlue, preferred.rgbGreen, preferred.rgbRed);
+    const bool preferredUsed = AnyPaintedPixel(m_image, m_painted, [start](uint32_t key) { return key == start; });
+    if (!preferredUsed) return preferred;
+
     std::vector<uint64_t> used;
     try {
         used.assign(kColors / 64, 0);
     } catch (const std::bad_alloc&) {
         return preferred;
     }
-    const uint32_t width = m_image.GetWidth();
-    const uint32_t height = m_image.GetHeight();
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* p = m_image.RowPointer(height - 1 - y);
-        const uint8_t* painted = m_painted.data() + size_t(y) * width;
-        for (uint32_t x = 0; x < width; ++x, p += 3) {
-            if (!painted[x]) continue;
-            const uint32_t key = ColorKey(p[0], p[1], p[2]);
-            used[key >> 6] |= uint64_t(1) << (key & 63);
-        }
-    }
-    const auto isFree = [&used](uint32_t key) { return !(used[key >> 6] & (uint64_t(1) << (key & 63))); };
-    const uint32_t start = ColorKey(preferred.rgbBlue, preferred.rgbGreen, preferred.rgbRed);
+    AnyPaintedPixel(m_image, m_painted, [&used](uint32_t key) {
+        used[key >> 6] |= uint64_t(1) << (key & 63);
+        return false;
+    });
     // A picture has fewer pixels than 2^24 colours in every realistic case; when all are
     // taken the preferred colour is kept.
     for (uint32_t i = 0; i < kColors; ++i) {
         const uint32_t key = (start + i) & (kColors - 1);
-        if (isFree(key)) return RasterRgbQuad{uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), 0};
+        if (!(used[key >> 6] & (uint64_t(1) << (key & 63)))) {
+            return RasterRgbQuad{uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), 0};
+        }
     }
     return preferred;
 }
