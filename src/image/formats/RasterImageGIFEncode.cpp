@@ -171,12 +171,8 @@ bool WriteMosaic(const RasterImage& image, GifWriter& writer) {
 }  // namespace
 
 bool RasterImageGIF::Encode(RasterFile* file) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
+    if (!file || !IsValid()) {
+        SetLastError(file ? "null image!!!" : "null file handler");
         return false;
     }
     if (GetWidth() > kMaxGifSide || GetHeight() > kMaxGifSide) {
