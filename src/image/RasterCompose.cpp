@@ -259,7 +259,6 @@ bool RasterImage::Paste(const RasterImage& source, int32_t srcLeft, int32_t srcT
 
 bool RasterImage::PasteAll(const RasterImage& source, int32_t srcLeft, int32_t srcTop, int32_t dstX, int32_t dstY,
                            uint32_t mode, double opacity) {
-    if (!Is24Bit(source)) return false;
     return Paste(source, srcLeft, srcTop, int32_t(source.GetWidth()) - 1, int32_t(source.GetHeight()) - 1, dstX,
                  dstY, mode, opacity);
 }

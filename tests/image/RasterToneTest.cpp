@@ -12,7 +12,6 @@ using testsupport::AddPatternAlpha;
 using testsupport::MakePatternImage;
 using testsupport::MakeSolidImage;
 using testsupport::PictureColor;
-using testsupport::SamePixels;
 
 namespace {
 
