@@ -175,9 +175,12 @@ bool RasterImage::Copy(const RasterImage& source) {
         return false;
     }
     if (!Create(source.GetWidth(), source.GetHeight(), source.GetBpp(), source.GetType())) return false;
-    // Both blocks have the same layout unless a decoder left an unusual palette size.
-    std::memcpy(m_pBlock, source.m_pBlock, std::min(GetBlockSize(), source.GetBlockSize()));
-    m_header = source.m_header;
+    // Palette and pixels are copied on their own so that this block's header and layout,
+    // which Create just wrote from the source's header, stay consistent even if a decoder
+    // left an unusual palette size in the source's header.
+    const uint32_t entries = std::min(GetPaletteSize(), source.GetPaletteSize());
+    if (entries > 0) std::memcpy(GetPalette(), source.GetPalette(), size_t(entries) * sizeof(RasterRgbQuad));
+    std::memcpy(m_pBits, source.m_pBits, m_header.biSizeImage);
     if (source.m_pAlpha) {
         const size_t n = size_t(GetWidth()) * GetHeight();
         m_pAlpha = static_cast<uint8_t*>(std::malloc(n));
