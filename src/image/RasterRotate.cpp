@@ -1,6 +1,7 @@
 // RotateLeft and RotateRight: quarter turns, walked in 64 x 64 destination tiles so that
 // the column-wise reads of the source stay in cache.
 #include <cstddef>
+#include <cstring>
 
 #include "RasterGeometrySupport.h"
 #include "RasterImage.h"
@@ -34,17 +35,49 @@ struct Tile {
     uint32_t x0, x1, y0, y1;
 };
 
+// Copies one pixel of BytesPerPixel bytes; Wide moves 4 bytes at once, reading the first
+// byte of the next source pixel and writing over the first byte of the next target pixel.
+template <int BytesPerPixel, bool Wide>
+inline void CopyPixel(const uint8_t* s, uint8_t* d) {
+    if constexpr (Wide) {
+        uint32_t v;
+        std::memcpy(&v, s, 4);
+        std::memcpy(d, &v, 4);
+    } else {
+        for (int j = 0; j < BytesPerPixel; ++j) d[j] = s[j];
+    }
+}
+
+// Walks target column by target column: each one is a run of adjacent pixels of one source
+// row, so reads are sequential and the writes stay within the tile's 64 target rows.
+template <int BytesPerPixel, bool Wide>
+void RotateColumn(const PlaneLayout& plane, const QuarterTurn& turn, uint32_t x, uint32_t y0, uint32_t y1) {
+    const ptrdiff_t step = turn.clockwise ? -BytesPerPixel : BytesPerPixel;
+    const uint8_t* s = plane.source + size_t(turn.SourceRow(x)) * plane.sourceStride;
+    ptrdiff_t offset = ptrdiff_t(size_t(turn.SourceColumn(y0)) * BytesPerPixel);
+    uint8_t* d = plane.target + size_t(y0) * plane.targetStride + size_t(x) * BytesPerPixel;
+    for (uint32_t y = y0; y < y1; ++y, offset += step, d += plane.targetStride) {
+        CopyPixel<BytesPerPixel, Wide>(s + offset, d);
+    }
+}
+
 template <int BytesPerPixel>
 void RotateTile(const PlaneLayout& plane, const QuarterTurn& turn, const Tile& tile) {
-    const ptrdiff_t step = turn.clockwise ? ptrdiff_t(plane.sourceStride) : -ptrdiff_t(plane.sourceStride);
-    for (uint32_t y = tile.y0; y < tile.y1; ++y) {
-        ptrdiff_t offset = ptrdiff_t(size_t(turn.SourceRow(tile.x0)) * plane.sourceStride +
-                                     size_t(turn.SourceColumn(y)) * BytesPerPixel);
-        uint8_t* d = plane.target + size_t(y) * plane.targetStride + size_t(tile.x0) * BytesPerPixel;
-        for (uint32_t x = tile.x0; x < tile.x1; ++x, offset += step, d += BytesPerPixel) {
-            const uint8_t* s = plane.source + offset;
-            for (int j = 0; j < BytesPerPixel; ++j) d[j] = s[j];
+    if constexpr (BytesPerPixel == 3) {
+        // The 4-byte moves must not read past the last source pixel of a row nor write into
+        // the next row from the last target column (which may be written already).
+        const uint32_t lastSourceColumn = turn.newHeight - 1;
+        const uint32_t lastColumnRow = turn.clockwise ? 0 : lastSourceColumn;
+        const bool readsLastColumn = tile.y0 <= lastColumnRow && lastColumnRow < tile.y1;
+        for (uint32_t x = tile.x0; x < tile.x1; ++x) {
+            if (readsLastColumn || x == turn.newWidth - 1) {
+                RotateColumn<3, false>(plane, turn, x, tile.y0, tile.y1);
+            } else {
+                RotateColumn<3, true>(plane, turn, x, tile.y0, tile.y1);
+            }
         }
+    } else {
+        for (uint32_t x = tile.x0; x < tile.x1; ++x) RotateColumn<BytesPerPixel, false>(plane, turn, x, tile.y0, tile.y1);
     }
 }
 
