@@ -4,6 +4,7 @@
 // two accumulator rows (accu for the current target row, carry for the next), so the picture
 // is read once, row by row, without floating point per channel.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "RasterGeometrySupport.h"
@@ -18,18 +19,17 @@ using raster_geometry::MallocArray;
 
 constexpr int64_t kAccuracy = RASTER_RESCALE_ACCURACY;
 
-// Where target pixel u ends: `run` whole source pixels, then one source pixel of which
-// 1000 - wx goes to u and wx to u + 1.
-struct ColumnSplit {
-    uint32_t run;
-    int32_t wx;
+// A source pixel (or row) on a target boundary: 1000 - weight of it goes to the target
+// pixel ending there, weight to the next one.
+struct Split {
+    uint32_t at;
+    int32_t weight;
 };
 
-// The split pattern is the same for every source row, so it is worked out once.
-struct ColumnPlan {
-    MallocArray<ColumnSplit> splits;
-    uint32_t count = 0;     // at most the target width
-    uint32_t trailing = 0;  // whole pixels after the last split (count < target width only)
+// The boundaries along one axis; the same for every row (columns) or worked out once (rows).
+struct AxisPlan {
+    MallocArray<Split> splits;
+    uint32_t count = 0;  // the new size, or one less when the last target pixel has a remainder
 };
 
 // trunc((position - end) * 1000), kept within 0..1000.
@@ -38,26 +38,41 @@ int32_t SplitWeight(float position, float end) {
     return w < 0 ? 0 : w > int32_t(kAccuracy) ? int32_t(kAccuracy) : w;
 }
 
-// The running boundary (xScale - 1, then + xScale per split) is a float: over very wide rows
-// its rounding can add a split past the last target pixel (dropped here) or lose the last
-// one (the rows are completed by repeating the last computed pixel).
-bool PlanColumns(uint32_t width, uint32_t newWidth, float xScale, ColumnPlan& plan) {
-    plan.splits = AllocateArray<ColumnSplit>(newWidth);
-    if (!plan.splits) return false;
-    float fEndX = xScale - 1.0f;
-    uint32_t run = 0;
+// The boundary starts at scale - 1 and moves on by scale after every split. Returns the
+// number of splits, or newSize + 1 when there are more than newSize.
+uint32_t FindSplits(uint32_t size, uint32_t newSize, float scale, Split* splits) {
+    float end = scale - 1.0f;
     uint32_t count = 0;
-    for (uint32_t x = 0; x < width && count < newWidth; ++x) {
-        if (float(x) < fEndX) {
-            ++run;
-            continue;
-        }
-        plan.splits[count++] = ColumnSplit{run, SplitWeight(float(x), fEndX)};
-        run = 0;
-        fEndX += xScale;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (float(i) < end) continue;
+        if (count == newSize) return newSize + 1;
+        splits[count++] = Split{i, SplitWeight(float(i), end)};
+        end += scale;
     }
-    plan.count = count;
-    plan.trailing = count < newWidth ? run : 0;
+    return count;
+}
+
+// The same boundaries in exact arithmetic: boundary k lies at (k + 1) * size / newSize - 1.
+uint32_t FindSplitsExactly(uint32_t size, uint32_t newSize, Split* splits) {
+    const uint64_t n = newSize;
+    for (uint32_t k = 0; k < newSize; ++k) {
+        const uint64_t boundary = (uint64_t(k) + 1) * size - n;  // times newSize; size > newSize
+        const uint64_t at = (boundary + n - 1) / n;
+        const uint64_t past = at * n - boundary;  // (at - boundary) times newSize, below newSize
+        splits[k] = Split{uint32_t(at), int32_t(past * uint64_t(kAccuracy) / n)};
+    }
+    return newSize;
+}
+
+// With the float boundary the last split falls on the last source pixel, or the remainder
+// after it goes to the last target pixel. Over very long axes (tens of thousands of pixels)
+// float rounding drifts by whole pixels: the boundary would write past the target or leave
+// its end unwritten, so such sizes take their boundaries in exact arithmetic.
+bool PlanAxis(uint32_t size, uint32_t newSize, float scale, AxisPlan& plan) {
+    plan.splits = AllocateArray<Split>(newSize);
+    if (!plan.splits) return false;
+    plan.count = FindSplits(size, newSize, scale, plan.splits.get());
+    if (plan.count > newSize || plan.count + 1 < newSize) plan.count = FindSplitsExactly(size, newSize, plan.splits.get());
     return true;
 }
 
@@ -105,46 +120,40 @@ const T* SumRun(const T* p, uint32_t run, int64_t (&sum)[C]) {
     return p;
 }
 
-// Pixels written + 1 .. width - 1 repeat the last written pixel (only when the float
-// boundary lost splits).
-template <int C>
-void RepeatLastPixel(uint8_t* row, uint32_t written, uint32_t width) {
-    if (written == 0) return;
-    const uint8_t* last = row + size_t(written - 1) * C;
-    for (uint32_t u = written; u < width; ++u) std::memcpy(row + size_t(u) * C, last, C);
-}
-
 // Source rows that lie wholly inside the current target row, given as one row or as the
 // column sums of several (whole rows only add, so summing first changes nothing).
 template <int C, typename T>
-void AddWholeRows(const T* p, const ColumnPlan& plan, int64_t* accu) {
+void AddWholeRows(const T* p, const AxisPlan& columns, uint32_t width, int64_t* accu) {
     int64_t sum[C];
-    for (uint32_t u = 0; u < plan.count; ++u, accu += C) {
-        const ColumnSplit split = plan.splits[u];
-        p = SumRun<C, T>(p, split.run, sum);
+    uint32_t x = 0;
+    for (uint32_t u = 0; u < columns.count; ++u, accu += C) {
+        const Split split = columns.splits[u];
+        p = SumRun<C, T>(p, split.at - x, sum);
         for (int j = 0; j < C; ++j) {
-            accu[j] += kAccuracy * sum[j] + (kAccuracy - split.wx) * p[j];
-            accu[C + j] += int64_t(split.wx) * p[j];
+            accu[j] += kAccuracy * sum[j] + (kAccuracy - split.weight) * p[j];
+            accu[C + j] += int64_t(split.weight) * p[j];
         }
         p += C;
+        x = split.at + 1;
     }
-    SumRun<C, T>(p, plan.trailing, sum);
+    SumRun<C, T>(p, width - x, sum);
     for (int j = 0; j < C; ++j) accu[j] += kAccuracy * sum[j];
 }
 
 // A source row split between the current target row (share 1000 - wy, into accu) and the
 // next one (share wy, into carry); completes and writes the current target row.
 template <int C>
-void AddSplitRow(const uint8_t* p, const ColumnPlan& plan, int32_t wy, int64_t* accu, int64_t* carry,
-                 uint8_t* out, uint32_t newWidth, const Divisor& divisor) {
+void AddSplitRow(const uint8_t* p, const AxisPlan& columns, uint32_t width, int32_t wy, int64_t* accu,
+                 int64_t* carry, uint8_t* out, uint32_t newWidth, const Divisor& divisor) {
     const int64_t down = kAccuracy - wy;
     int64_t sum[C];
-    for (uint32_t u = 0; u < plan.count; ++u, accu += C, carry += C, out += C) {
-        const ColumnSplit split = plan.splits[u];
-        p = SumRun<C, uint8_t>(p, split.run, sum);
+    uint32_t x = 0;
+    for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C, out += C) {
+        const Split split = columns.splits[u];
+        p = SumRun<C, uint8_t>(p, split.at - x, sum);
         // The four shares of the corner pixel; times a byte they stay below 2^32.
-        const auto left = uint32_t(kAccuracy - split.wx);
-        const auto right = uint32_t(split.wx);
+        const auto left = uint32_t(kAccuracy - split.weight);
+        const auto right = uint32_t(split.weight);
         const uint32_t downLeft = uint32_t(down) * left;
         const uint32_t upLeft = uint32_t(wy) * left;
         const uint32_t downRight = uint32_t(down) * right;
@@ -159,15 +168,16 @@ void AddSplitRow(const uint8_t* p, const ColumnPlan& plan, int32_t wy, int64_t* 
             carry[C + j] = upRight * b / accuracy;
         }
         p += C;
+        x = split.at + 1;
     }
-    if (plan.count >= newWidth) return;
-    SumRun<C, uint8_t>(p, plan.trailing, sum);
+    if (columns.count == newWidth) return;
+    // The remainder of the row belongs to the last target pixel.
+    SumRun<C, uint8_t>(p, width - x, sum);
     for (int j = 0; j < C; ++j) {
         accu[j] += down * sum[j];
         carry[j] += wy * sum[j];
         out[j] = divisor.Average(accu[j]);
     }
-    RepeatLastPixel<C>(out - size_t(plan.count) * C, plan.count + 1, newWidth);
 }
 
 // Column sums of the whole source rows not yet added to accu. 16 bits hold 257 rows of
@@ -197,9 +207,9 @@ public:
         return ++m_rows == kMaxRows;
     }
     template <int C>
-    void FoldInto(const ColumnPlan& plan, int64_t* accu) {
+    void FoldInto(const AxisPlan& columns, uint32_t width, int64_t* accu) {
         if (m_rows == 0) return;
-        AddWholeRows<C, uint16_t>(m_sums.get(), plan, accu);
+        AddWholeRows<C, uint16_t>(m_sums.get(), columns, width, accu);
         std::fill_n(m_sums.get(), m_count, uint16_t(0));
         m_rows = 0;
     }
@@ -215,8 +225,11 @@ private:
 
 template <int C>
 Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale, int64_t nScale, Stopper stop) {
-    ColumnPlan plan;
-    if (!PlanColumns(source.width, target.width, scale.x, plan)) return Outcome::NoMemory;
+    AxisPlan columns;
+    AxisPlan rows;
+    if (!PlanAxis(source.width, target.width, scale.x, columns) || !PlanAxis(source.height, target.height, scale.y, rows)) {
+        return Outcome::NoMemory;
+    }
     const size_t entries = size_t(target.width) * C + C;
     MallocArray<int64_t> first = AllocateArray<int64_t>(entries);
     MallocArray<int64_t> second = AllocateArray<int64_t>(entries);
@@ -228,34 +241,26 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
     int64_t* carry = second.get();
     const Divisor divisor(nScale);
 
-    float fEndY = scale.y - 1.0f;
-    uint32_t v = 0;  // target row being filled
-    // Rounding of the float boundary can add a split row past the last target row: those
-    // source rows are left out, as are the columns past the last target pixel.
-    for (uint32_t y = 0; y < source.height && v < target.height; ++y) {
+    uint32_t v = 0;  // target row being filled = number of split rows seen
+    for (uint32_t y = 0; y < source.height; ++y) {
         if (stop()) return Outcome::Stopped;
         const uint8_t* row = source.bits + size_t(y) * source.stride;
-        if (float(y) < fEndY) {
-            if (pending.Add(row)) pending.FoldInto<C>(plan, accu);
+        if (v == rows.count || y != rows.splits[v].at) {
+            if (pending.Add(row)) pending.FoldInto<C>(columns, source.width, accu);
             continue;
         }
-        pending.FoldInto<C>(plan, accu);
-        AddSplitRow<C>(row, plan, SplitWeight(float(y), fEndY), accu, carry, target.bits + size_t(v) * target.stride,
-                       target.width, divisor);
+        pending.FoldInto<C>(columns, source.width, accu);
+        AddSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry,
+                       target.bits + size_t(v) * target.stride, target.width, divisor);
         std::swap(accu, carry);
         for (int j = 0; j < C; ++j) carry[j] = 0;
         ++v;
-        fEndY += scale.y;
     }
     if (v < target.height) {
-        pending.FoldInto<C>(plan, accu);
+        // The remainder rows make up the last target row.
+        pending.FoldInto<C>(columns, source.width, accu);
         uint8_t* out = target.bits + size_t(v) * target.stride;
-        const uint32_t computed = std::min(target.width, plan.count + 1);
-        for (size_t k = 0; k < size_t(computed) * C; ++k) out[k] = divisor.Average(accu[k]);
-        RepeatLastPixel<C>(out, computed, target.width);
-        for (uint32_t rest = v + 1; rest < target.height; ++rest) {
-            std::memcpy(target.bits + size_t(rest) * target.stride, out, size_t(target.width) * C);
-        }
+        for (size_t k = 0; k < size_t(target.width) * C; ++k) out[k] = divisor.Average(accu[k]);
     }
     return Outcome::Done;
 }
