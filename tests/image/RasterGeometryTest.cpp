@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "RasterImage.h"
 #include "TestSupport.h"
@@ -65,23 +66,25 @@ TEST(RasterRotate, LeftTurnsTheTopRightCornerToTheTopLeft) {
 }
 
 TEST(RasterRotate, EveryPixelAndAlphaLandsWhereTheTurnPutsItAcrossTiles) {
-    // Sizes cross the 64-pixel tiles and rows carry padding.
-    const RasterImage source = PatternWithAlpha(133, 70);
-    const uint32_t w = source.GetWidth();
-    const uint32_t h = source.GetHeight();
-    RasterImage left;
-    RasterImage right;
-    ASSERT_TRUE(RasterImage(source).RotateLeft(&left));
-    ASSERT_TRUE(RasterImage(source).RotateRight(&right));
-    ASSERT_EQ(left.GetWidth(), h);
-    ASSERT_EQ(right.GetHeight(), w);
-    for (uint32_t y = 0; y < w; ++y) {
-        for (uint32_t x = 0; x < h; ++x) {
-            // Counter-clockwise: new (x, y) = old (w - 1 - y, x); clockwise: old (y, h - 1 - x).
-            ASSERT_EQ(PictureColor(left, x, y), PictureColor(source, w - 1 - y, x)) << x << "," << y;
-            ASSERT_EQ(PictureAlpha(left, x, y), PictureAlpha(source, w - 1 - y, x)) << x << "," << y;
-            ASSERT_EQ(PictureColor(right, x, y), PictureColor(source, y, h - 1 - x)) << x << "," << y;
-            ASSERT_EQ(PictureAlpha(right, x, y), PictureAlpha(source, y, h - 1 - x)) << x << "," << y;
+    // Sizes cross the 64-pixel tiles; rows with and without padding bytes.
+    for (const auto& size : {std::pair<uint32_t, uint32_t>{133, 70}, {132, 68}}) {
+        const RasterImage source = PatternWithAlpha(size.first, size.second);
+        const uint32_t w = source.GetWidth();
+        const uint32_t h = source.GetHeight();
+        RasterImage left;
+        RasterImage right;
+        ASSERT_TRUE(RasterImage(source).RotateLeft(&left));
+        ASSERT_TRUE(RasterImage(source).RotateRight(&right));
+        ASSERT_EQ(left.GetWidth(), h);
+        ASSERT_EQ(right.GetHeight(), w);
+        for (uint32_t y = 0; y < w; ++y) {
+            for (uint32_t x = 0; x < h; ++x) {
+                // Counter-clockwise: new (x, y) = old (w - 1 - y, x); clockwise: old (y, h - 1 - x).
+                ASSERT_EQ(PictureColor(left, x, y), PictureColor(source, w - 1 - y, x)) << w << ": " << x << "," << y;
+                ASSERT_EQ(PictureAlpha(left, x, y), PictureAlpha(source, w - 1 - y, x)) << w << ": " << x << "," << y;
+                ASSERT_EQ(PictureColor(right, x, y), PictureColor(source, y, h - 1 - x)) << w << ": " << x << "," << y;
+                ASSERT_EQ(PictureAlpha(right, x, y), PictureAlpha(source, y, h - 1 - x)) << w << ": " << x << "," << y;
+            }
         }
     }
 }

@@ -141,11 +141,19 @@ std::vector<int> BlueRow(const RasterImage& image, uint32_t y) {
 
 TEST(RasterRescale, AreaShrinkMatchesItsRulesOnRandomPicturesAndScales) {
     std::mt19937 random(20261208);
-    for (int round = 0; round < 60; ++round) {
-        const uint32_t width = 2 + random() % 90;
-        const uint32_t height = 2 + random() % 70;
-        const uint32_t newWidth = 1 + random() % (width - 1);
-        const uint32_t newHeight = 1 + random() % (height - 1);
+    // Whole-number and boundary-on-a-pixel ratios first, then random ones.
+    const uint32_t fixed[][4] = {{400, 300, 200, 150}, {12, 9, 4, 3}, {8, 8, 2, 4}, {9, 6, 6, 4}, {7, 5, 1, 1}, {64, 3, 63, 2}};
+    for (int round = 0; round < 66; ++round) {
+        uint32_t width = 2 + random() % 90;
+        uint32_t height = 2 + random() % 70;
+        uint32_t newWidth = 1 + random() % (width - 1);
+        uint32_t newHeight = 1 + random() % (height - 1);
+        if (round < 6) {
+            width = fixed[round][0];
+            height = fixed[round][1];
+            newWidth = fixed[round][2];
+            newHeight = fixed[round][3];
+        }
         RasterImage source = MakeNoiseImage(width, height, random);
         RasterImage result;
         ASSERT_TRUE(source.Rescale(newWidth, newHeight, RASTER_RESCALE_AREA, &result));
