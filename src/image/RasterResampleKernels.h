@@ -74,13 +74,20 @@ inline SamplePosition BilinearPosition(uint32_t i, float scale, uint32_t sourceS
     return SamplePosition{index, index < last ? index + 1 : last, fraction};
 }
 
-// One channel of the bilinear blend of c1 (ix, iy), c2 (ix1, iy), c3 (ix, iy1) and
-// c4 (ix1, iy1): float intermediates, truncated result.
-inline uint8_t BilinearChannel(int c1, int c2, int c3, int c4, float dx, float dy) {
-    const float a = float(c1) + float(c3 - c1) * dy;
-    const float b = float(c2) + float(c4 - c2) * dy;
+// The bilinear blend of one channel, in two steps: between two rows (c1 in row iy, c3 in
+// row iy1), then between the blends of two columns; float intermediates, truncated result.
+inline float RowBlend(int c1, int c3, float dy) {
+    return float(c1) + float(c3 - c1) * dy;
+}
+
+inline uint8_t ColumnBlend(float a, float b, float dx) {
     const auto v = int32_t(a + (b - a) * dx);
     return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// c1 (ix, iy), c2 (ix1, iy), c3 (ix, iy1), c4 (ix1, iy1).
+inline uint8_t BilinearChannel(int c1, int c2, int c3, int c4, float dx, float dy) {
+    return ColumnBlend(RowBlend(c1, c3, dy), RowBlend(c2, c4, dy), dx);
 }
 
 }  // namespace raster_resample

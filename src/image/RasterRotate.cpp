@@ -1,5 +1,5 @@
 // RotateLeft and RotateRight: quarter turns, walked in 64 x 64 destination tiles so that
-// the column-wise reads of the source stay in cache.
+// the rows a tile reads and the rows it writes stay in cache together.
 #include <cstddef>
 #include <cstring>
 
@@ -23,7 +23,7 @@ struct QuarterTurn {
     uint32_t SourceRow(uint32_t x) const { return clockwise ? x : newWidth - 1 - x; }
 };
 
-// One byte plane (stride bytes per row) and its pixel size.
+// The pixel rows (or alpha plane) being turned and the one receiving them.
 struct PlaneLayout {
     const uint8_t* source;
     size_t sourceStride;

@@ -1,4 +1,4 @@
-// Bilinear and nearest sampling of byte planes (24-bit rows, 8-bit indices, alpha planes).
+// Bilinear and nearest sampling of byte planes (24-bit rows, alpha planes, 8-bit indices).
 // Per-column sample positions are worked out once, so the row loops only read and blend.
 #include "RasterGeometrySupport.h"
 #include "RasterResampleKernels.h"
@@ -16,26 +16,29 @@ struct ColumnSample {
     float dx;
 };
 
+// Each target row blends two source rows once for all columns; the target pixels then
+// blend two of those column values (the same arithmetic as blending four pixels each).
 template <int C>
 Outcome Interpolate(const SourcePlane& source, const TargetPlane& target, Scale scale, Stopper stop) {
     MallocArray<ColumnSample> columns = AllocateArray<ColumnSample>(target.width);
-    if (!columns) return Outcome::NoMemory;
+    const size_t rowBytes = size_t(source.width) * C;
+    MallocArray<float> blended = AllocateArray<float>(rowBytes);
+    if (!columns || !blended) return Outcome::NoMemory;
     for (uint32_t x = 0; x < target.width; ++x) {
         const SamplePosition p = BilinearPosition(x, scale.x, source.width);
         columns[x] = ColumnSample{size_t(p.index) * C, size_t(p.next) * C, p.fraction};
     }
+    float* rowBlend = blended.get();
     for (uint32_t y = 0; y < target.height; ++y) {
         if (stop()) return Outcome::Stopped;
         const SamplePosition row = BilinearPosition(y, scale.y, source.height);
         const uint8_t* r0 = source.bits + size_t(row.index) * source.stride;
         const uint8_t* r1 = source.bits + size_t(row.next) * source.stride;
-        const float dy = row.fraction;
+        for (size_t k = 0; k < rowBytes; ++k) rowBlend[k] = RowBlend(r0[k], r1[k], row.fraction);
         uint8_t* out = target.bits + size_t(y) * target.stride;
         for (uint32_t x = 0; x < target.width; ++x, out += C) {
             const ColumnSample c = columns[x];
-            for (int j = 0; j < C; ++j) {
-                out[j] = BilinearChannel(r0[c.left + j], r0[c.right + j], r1[c.left + j], r1[c.right + j], c.dx, dy);
-            }
+            for (int j = 0; j < C; ++j) out[j] = ColumnBlend(rowBlend[c.left + j], rowBlend[c.right + j], c.dx);
         }
     }
     return Outcome::Done;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "RasterImage.h"
@@ -202,6 +203,47 @@ TEST(RasterRescale, PlaneAreaShrinkMatchesItsRules) {
         const std::vector<uint8_t> actual(result, result + size_t(newWidth) * newHeight);
         std::free(result);
         ASSERT_EQ(actual, expected.pixels) << width << "x" << height << " -> " << newWidth << "x" << newHeight;
+    }
+}
+
+TEST(RasterRescale, BilinearMatchesItsRulesOnRandomPicturesAndScales) {
+    std::mt19937 random(314);
+    for (int round = 0; round < 40; ++round) {
+        const uint32_t width = 1 + random() % 40;
+        const uint32_t height = 1 + random() % 40;
+        // At least one side grows (or keeps its size), so the area average is not used.
+        uint32_t newWidth = width + random() % 50;
+        uint32_t newHeight = 1 + random() % 60;
+        if (round % 2) std::swap(newWidth, newHeight);
+        if (newWidth < width && newHeight < height) newWidth = width;
+        if (newWidth == width && newHeight == height) ++newWidth;
+        RasterImage source = MakeNoiseImage(width, height, random);
+        RasterImage result;
+        ASSERT_TRUE(source.Rescale(newWidth, newHeight, RASTER_RESCALE_AREA, &result));
+        const float xScale = float(width) / float(newWidth);
+        const float yScale = float(height) / float(newHeight);
+        for (uint32_t y = 0; y < newHeight; ++y) {
+            const float fY = y * yScale;
+            const int iy = int(fY);
+            const int iy1 = std::min(int(height) - 1, iy + 1);
+            const float dy = fY - iy;
+            for (uint32_t x = 0; x < newWidth; ++x) {
+                const float fX = x * xScale;
+                const int ix = int(fX);
+                const int ix1 = std::min(int(width) - 1, ix + 1);
+                const float dx = fX - ix;
+                for (int j = 0; j < 3; ++j) {
+                    const int c1 = source.PixelPointer(ix, iy)[j];
+                    const int c2 = source.PixelPointer(ix1, iy)[j];
+                    const int c3 = source.PixelPointer(ix, iy1)[j];
+                    const int c4 = source.PixelPointer(ix1, iy1)[j];
+                    const float a = c1 + (c3 - c1) * dy;
+                    const float b = c2 + (c4 - c2) * dy;
+                    ASSERT_EQ(result.PixelPointer(x, y)[j], int(a + (b - a) * dx))
+                        << width << "x" << height << " -> " << newWidth << "x" << newHeight << " at " << x << "," << y;
+                }
+            }
+        }
     }
 }
 
