@@ -291,3 +291,31 @@ TEST(RasterIncreaseBpp, WiderIndicesKeepIndicesAndPalette) {
     EXPECT_TRUE(SamePixels(image, original));
     EXPECT_FALSE(image.IncreaseBpp(4));
 }
+
+// ---- refusals ------------------------------------------------------------------------------
+
+TEST(RasterGeometry, AStopRequestAbandonsTheOperationAndKeepsThePicture) {
+    RasterImage image = PatternWithAlpha(70, 9, 8);
+    const RasterImage original(image);
+    image.SetEscape(1);
+    EXPECT_FALSE(image.RotateRight());
+    EXPECT_FALSE(image.Mirror());
+    EXPECT_FALSE(image.IncreaseBpp(24));
+    EXPECT_STREQ(image.LastErrorText(), "RasterImage: operation cancelled");
+    image.SetEscape(0);
+    EXPECT_TRUE(SamePixels(image, original));
+    EXPECT_EQ(image.GetBpp(), 8u);
+}
+
+TEST(RasterGeometry, ABorrowedViewIsNeverReplaced) {
+    RasterImage owner = MakePatternImage(6, 4);
+    const RasterImage original(owner);
+    RasterImage view;
+    view.MakeBorrowedView(owner);
+    RasterImage turned;
+    EXPECT_FALSE(view.RotateLeft(&turned));
+    EXPECT_FALSE(view.Crop(RasterRect{0, 0, 2, 2}));
+    EXPECT_STREQ(view.LastErrorText(), "RasterImage: a borrowed image can't be replaced");
+    EXPECT_FALSE(turned.IsValid());
+    EXPECT_TRUE(SamePixels(owner, original));
+}
