@@ -109,4 +109,6 @@ RASTER_SIMD_INLINE void BlendPixels(uint8_t* d, const PixelBlock& s, __m128i wei
 
 }  // namespace rastersimd
 
+#undef RASTER_SIMD_INLINE
+
 #endif  // __SSE2__
