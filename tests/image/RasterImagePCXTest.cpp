@@ -283,6 +283,7 @@ TEST(RasterImagePCX, RejectsImplausibleHeaders) {
     ExpectDecodeFails(with([](PcxFile& f) { f.xMin = 5; }), "PCX: invalid picture window", "xMax < xMin");
     ExpectDecodeFails(with([](PcxFile& f) { f.yMin = 2; }), "PCX: invalid picture window", "yMax < yMin");
     ExpectDecodeFails(with([](PcxFile& f) { f.planes = 2; }), "PCX: unsupported bit depth and plane count", "8 x 2");
+    ExpectDecodeFails(with([](PcxFile& f) { f.bits = 1; f.planes = 0; }), "PCX: unsupported bit depth and plane count", "no planes");
     ExpectDecodeFails(with([](PcxFile& f) { f.bits = 2; f.planes = 4; }), "PCX: unsupported bit depth and plane count", "2 x 4");
     ExpectDecodeFails(with([](PcxFile& f) { f.bits = 16; }), "PCX: unsupported bit depth and plane count", "16 bits");
     ExpectDecodeFails(with([](PcxFile& f) { f.bytesPerLine = 3; }), "PCX: BytesPerLine too small", "short lines");

@@ -70,7 +70,7 @@ PcxHeader ParseHeader(const uint8_t* p) {
 
 bool IsSupportedLayout(uint32_t bits, uint32_t planes) {
     if (planes == 1) return bits == 1 || bits == 2 || bits == 4 || bits == 8;
-    if (bits == 1) return planes <= 4;
+    if (bits == 1) return planes >= 2 && planes <= 4;
     return bits == 8 && (planes == 3 || planes == 4);
 }
 
