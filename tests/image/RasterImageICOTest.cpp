@@ -252,6 +252,18 @@ TEST(RasterImageICO, FallsBackWhenTheBestImageIsDamaged) {
     EXPECT_EQ(image.GetWidth(), 8u);
     EXPECT_EQ(PictureColor(image, 0, 0), RasterRgb(0, 255, 0));
     ExpectDecodeFails(IconFile({damaged}), "ICO: image data truncated", "only the damaged image");
+
+    // Fallbacks are bounded: a directory of many broken images is not decoded endlessly.
+    auto damagedOf = [&](uint32_t size) {
+        IconBitmap b;
+        b.width = b.height = size;
+        std::vector<uint8_t> bytes = b.Bytes();
+        bytes.resize(60);
+        return bytes;
+    };
+    ASSERT_TRUE(DecodeBytes(image, IconFile({damagedOf(40), damagedOf(41), damagedOf(42), small.Bytes()})));
+    ExpectDecodeFails(IconFile({damagedOf(40), damagedOf(41), damagedOf(42), damagedOf(43), small.Bytes()}),
+                      "ICO: image data truncated", "five images, four broken");
 }
 
 TEST(RasterImageICO, DecodesCursors) {

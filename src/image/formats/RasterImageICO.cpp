@@ -26,6 +26,10 @@ constexpr size_t kInfoHeaderSize = 40;
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 // Signature, then the IHDR chunk's length, type and 13 data bytes.
 constexpr size_t kPngHeadSize = 33;
+// Images tried before giving up: a damaged best image falls back to the next ones, but a
+// directory of thousands of entries over one costly broken image must not be decoded
+// thousands of times.
+constexpr size_t kMaxAttempts = 4;
 
 struct IconEntry {
     size_t offset;
@@ -81,6 +85,11 @@ std::vector<IconEntry> RankedEntries(const std::vector<uint8_t>& file, uint32_t 
         e.size = std::min<size_t>(Le32(d + 8), file.size() - e.offset);
         if (ReadEntryImageHeader(file.data() + e.offset, e)) entries.push_back(e);
     }
+    // Entries sharing one image count once.
+    std::sort(entries.begin(), entries.end(), [](const IconEntry& a, const IconEntry& b) { return a.offset < b.offset; });
+    entries.erase(std::unique(entries.begin(), entries.end(),
+                              [](const IconEntry& a, const IconEntry& b) { return a.offset == b.offset; }),
+                  entries.end());
     std::stable_sort(entries.begin(), entries.end(), [](const IconEntry& a, const IconEntry& b) {
         const uint64_t areaA = uint64_t(a.width) * a.height;
         const uint64_t areaB = uint64_t(b.width) * b.height;
@@ -237,7 +246,8 @@ bool RasterImageICO::Decode(RasterFile* file) {
         SetLastError("ICO: no readable image in the icon directory");
         return false;
     }
-    for (const IconEntry& e : entries) {
+    for (size_t i = 0; i < entries.size() && i < kMaxAttempts; ++i) {
+        const IconEntry& e = entries[i];
         const bool ok = e.png ? DecodePngEntry(*this, data.data() + e.offset, e.size)
                               : DecodeBitmapEntry(*this, data.data() + e.offset, e.size);
         if (ok) return true;
