@@ -15,7 +15,7 @@ using testsupport::PictureColor;
 namespace {
 
 void PutLe(std::vector<uint8_t>& b, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) b.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < bytes; ++i) b.push_back(i < 4 ? uint8_t(v >> (8 * i)) : uint8_t(0));
 }
 
 void PutBe32(std::vector<uint8_t>& b, uint32_t v) {
