@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 
 using simpleformat::DecodeBytes;
+using simpleformat::ExpectDecodeFails;
 using testsupport::PictureColor;
 
 namespace {
@@ -135,12 +136,6 @@ std::vector<uint8_t> PngFile(uint32_t w, uint32_t h, const std::function<uint32_
     return b;
 }
 
-void ExpectDecodeFails(const std::vector<uint8_t>& bytes, const char* error, const std::string& what) {
-    RasterImageICO image;
-    EXPECT_FALSE(DecodeBytes(image, bytes)) << what;
-    EXPECT_FALSE(image.IsValid()) << what;
-    EXPECT_STREQ(image.LastErrorText(), error) << what;
-}
 
 }  // namespace
 
@@ -251,7 +246,7 @@ TEST(RasterImageICO, FallsBackWhenTheBestImageIsDamaged) {
     ASSERT_TRUE(DecodeBytes(image, IconFile({damaged, small.Bytes()}))) << image.LastErrorText();
     EXPECT_EQ(image.GetWidth(), 8u);
     EXPECT_EQ(PictureColor(image, 0, 0), RasterRgb(0, 255, 0));
-    ExpectDecodeFails(IconFile({damaged}), "ICO: image data truncated", "only the damaged image");
+    ExpectDecodeFails<RasterImageICO>(IconFile({damaged}), "ICO: image data truncated", "only the damaged image");
 
     // Fallbacks are bounded: a directory of many broken images is not decoded endlessly.
     auto damagedOf = [&](uint32_t size) {
@@ -262,7 +257,7 @@ TEST(RasterImageICO, FallsBackWhenTheBestImageIsDamaged) {
         return bytes;
     };
     ASSERT_TRUE(DecodeBytes(image, IconFile({damagedOf(40), damagedOf(41), damagedOf(42), small.Bytes()})));
-    ExpectDecodeFails(IconFile({damagedOf(40), damagedOf(41), damagedOf(42), damagedOf(43), small.Bytes()}),
+    ExpectDecodeFails<RasterImageICO>(IconFile({damagedOf(40), damagedOf(41), damagedOf(42), damagedOf(43), small.Bytes()}),
                       "ICO: image data truncated", "five images, four broken");
 }
 
@@ -312,16 +307,16 @@ TEST(RasterImageICO, RejectsBadDirectoriesAndEntries) {
         std::copy(bytes.begin(), bytes.end(), f.begin() + std::ptrdiff_t(at));
         return f;
     };
-    ExpectDecodeFails(patched(0, {1}), "ICO: not an icon or cursor file", "reserved");
-    ExpectDecodeFails(patched(2, {3}), "ICO: not an icon or cursor file", "type 3");
-    ExpectDecodeFails(patched(4, {0}), "ICO: not an icon or cursor file", "no entries");
-    ExpectDecodeFails(patched(4, {200}), "ICO: icon directory truncated", "200 entries");
-    ExpectDecodeFails(patched(18, {10, 0, 0, 0}), "ICO: no readable image in the icon directory", "offset in directory");
-    ExpectDecodeFails(patched(18, {0, 0, 1, 0}), "ICO: no readable image in the icon directory", "offset past end");
-    ExpectDecodeFails(patched(22 + 16, {1}), "ICO: no readable image in the icon directory", "compressed bitmap");
-    ExpectDecodeFails(patched(22 + 14, {16}), "ICO: no readable image in the icon directory", "16 bits");
-    ExpectDecodeFails(patched(22 + 32, {0, 2}), "ICO: invalid palette size", "512 colours for 8 bits");
-    ExpectDecodeFails({0, 0, 1, 0}, "ICO: file too short", "4 bytes");
+    ExpectDecodeFails<RasterImageICO>(patched(0, {1}), "ICO: not an icon or cursor file", "reserved");
+    ExpectDecodeFails<RasterImageICO>(patched(2, {3}), "ICO: not an icon or cursor file", "type 3");
+    ExpectDecodeFails<RasterImageICO>(patched(4, {0}), "ICO: not an icon or cursor file", "no entries");
+    ExpectDecodeFails<RasterImageICO>(patched(4, {200}), "ICO: icon directory truncated", "200 entries");
+    ExpectDecodeFails<RasterImageICO>(patched(18, {10, 0, 0, 0}), "ICO: no readable image in the icon directory", "offset in directory");
+    ExpectDecodeFails<RasterImageICO>(patched(18, {0, 0, 1, 0}), "ICO: no readable image in the icon directory", "offset past end");
+    ExpectDecodeFails<RasterImageICO>(patched(22 + 16, {1}), "ICO: no readable image in the icon directory", "compressed bitmap");
+    ExpectDecodeFails<RasterImageICO>(patched(22 + 14, {16}), "ICO: no readable image in the icon directory", "16 bits");
+    ExpectDecodeFails<RasterImageICO>(patched(22 + 32, {0, 2}), "ICO: invalid palette size", "512 colours for 8 bits");
+    ExpectDecodeFails<RasterImageICO>({0, 0, 1, 0}, "ICO: file too short", "4 bytes");
 }
 
 TEST(RasterImageICO, HugeImagesOverFewBytesFailBeforeAllocating) {
@@ -335,9 +330,9 @@ TEST(RasterImageICO, HugeImagesOverFewBytesFailBeforeAllocating) {
     };
     // Within the memory limit (about 500 MB) but far beyond the bytes present.
     setSize(65535, 8000);
-    ExpectDecodeFails(IconFile({entry}), "ICO: image data truncated", "65535 x 8000 over a few bytes");
+    ExpectDecodeFails<RasterImageICO>(IconFile({entry}), "ICO: image data truncated", "65535 x 8000 over a few bytes");
     setSize(100000, 100000);
-    ExpectDecodeFails(IconFile({entry}), "RASTER_MAX_MEMORY exceeded", "100000 x 100000");
+    ExpectDecodeFails<RasterImageICO>(IconFile({entry}), "RASTER_MAX_MEMORY exceeded", "100000 x 100000");
 }
 
 TEST(RasterImageICO, EveryPrefixFailsCleanlyOrDecodes) {
@@ -362,11 +357,7 @@ TEST(RasterImageICO, IsFoundByContentDetection) {
 }
 
 TEST(RasterImageICO, CannotBeWritten) {
-    RasterImage image = testsupport::MakeSolidImage(4, 4, 0);
-    RasterMemFile file;
-    ASSERT_TRUE(file.Open());
-    EXPECT_FALSE(image.Encode(&file, RASTER_FORMAT_ICO));
-    EXPECT_STREQ(image.LastErrorText(), "Encode: ICO cannot be saved");
+    simpleformat::ExpectCannotBeWritten(RASTER_FORMAT_ICO, "Encode: ICO cannot be saved");
 }
 
 TEST(RasterImageICO, MatchesImageMagickOutputExactly) {

@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 
 using simpleformat::DecodeBytes;
+using simpleformat::ExpectDecodeFails;
 using testsupport::PictureColor;
 
 namespace {
@@ -130,12 +131,6 @@ void SetHeaderColour(PcxFile& f, uint32_t i, uint8_t r, uint8_t g, uint8_t b) {
     f.palette[3 * i + 2] = b;
 }
 
-void ExpectDecodeFails(const std::vector<uint8_t>& bytes, const char* error, const std::string& what) {
-    RasterImagePCX image;
-    EXPECT_FALSE(DecodeBytes(image, bytes)) << what;
-    EXPECT_FALSE(image.IsValid()) << what;
-    EXPECT_STREQ(image.LastErrorText(), error) << what;
-}
 
 }  // namespace
 
@@ -276,19 +271,19 @@ TEST(RasterImagePCX, RejectsImplausibleHeaders) {
     };
     std::vector<uint8_t> notPcx = base.Bytes();
     notPcx[0] = 0x0B;
-    ExpectDecodeFails(notPcx, "PCX: not a PCX file", "manufacturer");
-    ExpectDecodeFails(with([](PcxFile& f) { f.version = 1; }), "PCX: unknown version or encoding", "version 1");
-    ExpectDecodeFails(with([](PcxFile& f) { f.version = 6; }), "PCX: unknown version or encoding", "version 6");
-    ExpectDecodeFails(with([](PcxFile& f) { f.encoding = 2; }), "PCX: unknown version or encoding", "encoding 2");
-    ExpectDecodeFails(with([](PcxFile& f) { f.xMin = 5; }), "PCX: invalid picture window", "xMax < xMin");
-    ExpectDecodeFails(with([](PcxFile& f) { f.yMin = 2; }), "PCX: invalid picture window", "yMax < yMin");
-    ExpectDecodeFails(with([](PcxFile& f) { f.planes = 2; }), "PCX: unsupported bit depth and plane count", "8 x 2");
-    ExpectDecodeFails(with([](PcxFile& f) { f.bits = 1; f.planes = 0; }), "PCX: unsupported bit depth and plane count", "no planes");
-    ExpectDecodeFails(with([](PcxFile& f) { f.bits = 2; f.planes = 4; }), "PCX: unsupported bit depth and plane count", "2 x 4");
-    ExpectDecodeFails(with([](PcxFile& f) { f.bits = 16; }), "PCX: unsupported bit depth and plane count", "16 bits");
-    ExpectDecodeFails(with([](PcxFile& f) { f.bytesPerLine = 3; }), "PCX: BytesPerLine too small", "short lines");
-    ExpectDecodeFails(with([](PcxFile& f) { f.lines.pop_back(); }), "PCX: image data truncated", "missing line");
-    ExpectDecodeFails(std::vector<uint8_t>(127, 0x0A), "PCX: file too short", "127 bytes");
+    ExpectDecodeFails<RasterImagePCX>(notPcx, "PCX: not a PCX file", "manufacturer");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.version = 1; }), "PCX: unknown version or encoding", "version 1");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.version = 6; }), "PCX: unknown version or encoding", "version 6");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.encoding = 2; }), "PCX: unknown version or encoding", "encoding 2");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.xMin = 5; }), "PCX: invalid picture window", "xMax < xMin");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.yMin = 2; }), "PCX: invalid picture window", "yMax < yMin");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.planes = 2; }), "PCX: unsupported bit depth and plane count", "8 x 2");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.bits = 1; f.planes = 0; }), "PCX: unsupported bit depth and plane count", "no planes");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.bits = 2; f.planes = 4; }), "PCX: unsupported bit depth and plane count", "2 x 4");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.bits = 16; }), "PCX: unsupported bit depth and plane count", "16 bits");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.bytesPerLine = 3; }), "PCX: BytesPerLine too small", "short lines");
+    ExpectDecodeFails<RasterImagePCX>(with([](PcxFile& f) { f.lines.pop_back(); }), "PCX: image data truncated", "missing line");
+    ExpectDecodeFails<RasterImagePCX>(std::vector<uint8_t>(127, 0x0A), "PCX: file too short", "127 bytes");
 }
 
 TEST(RasterImagePCX, HugeHeadersOverFewBytesFailBeforeAllocating) {
@@ -299,11 +294,11 @@ TEST(RasterImagePCX, HugeHeadersOverFewBytesFailBeforeAllocating) {
     f.bytesPerLine = 8192;
     f.data = {0xFF, 0xFF};
     // 65536 x 65536 1-bit pixels exceed the 32-bit bit count.
-    ExpectDecodeFails(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65536 x 65536");
+    ExpectDecodeFails<RasterImagePCX>(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65536 x 65536");
     // 65535 x 65535 fits the limit (about 512 MB) but two bytes cannot fill it.
     f.xMax = 65534;
     f.yMax = 65534;
-    ExpectDecodeFails(f.Bytes(), "PCX: image data truncated", "65535 x 65535");
+    ExpectDecodeFails<RasterImagePCX>(f.Bytes(), "PCX: image data truncated", "65535 x 65535");
 }
 
 TEST(RasterImagePCX, EveryPrefixFailsCleanlyOrDecodes) {
@@ -321,11 +316,7 @@ TEST(RasterImagePCX, IsFoundByContentDetection) {
 }
 
 TEST(RasterImagePCX, CannotBeWritten) {
-    RasterImage image = testsupport::MakeSolidImage(4, 4, 0);
-    RasterMemFile file;
-    ASSERT_TRUE(file.Open());
-    EXPECT_FALSE(image.Encode(&file, RASTER_FORMAT_PCX));
-    EXPECT_STREQ(image.LastErrorText(), "Encode: PCX cannot be saved");
+    simpleformat::ExpectCannotBeWritten(RASTER_FORMAT_PCX, "Encode: PCX cannot be saved");
 }
 
 TEST(RasterImagePCX, MatchesImageMagickOutputExactly) {

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 using simpleformat::DecodeBytes;
+using simpleformat::ExpectDecodeFails;
 using testsupport::PictureColor;
 
 namespace {
@@ -136,12 +137,6 @@ TgaFile AlphaFile(const std::vector<uint8_t>& alphas, uint8_t descriptor) {
     return f;
 }
 
-void ExpectDecodeFails(const std::vector<uint8_t>& bytes, const char* error, const std::string& what) {
-    RasterImageTGA image;
-    EXPECT_FALSE(DecodeBytes(image, bytes)) << what;
-    EXPECT_FALSE(image.IsValid()) << what;
-    EXPECT_STREQ(image.LastErrorText(), error) << what;
-}
 
 }  // namespace
 
@@ -345,9 +340,9 @@ TEST(RasterImageTGA, RejectsImplausibleHeaders) {
         {"rle runs dry", with([](TgaFile& f) { f.imageType = 10; f.width = 200; f.pixels = {0x80, 1, 2, 3, 0x80, 1, 2, 3}; }),
          "TGA: image data truncated"},
     };
-    for (const Case& c : cases) ExpectDecodeFails(c.file.Bytes(), c.error, c.what);
-    ExpectDecodeFails({}, "TGA: file too short", "empty");
-    ExpectDecodeFails(std::vector<uint8_t>(17, 0), "TGA: file too short", "17 bytes");
+    for (const Case& c : cases) ExpectDecodeFails<RasterImageTGA>(c.file.Bytes(), c.error, c.what);
+    ExpectDecodeFails<RasterImageTGA>({}, "TGA: file too short", "empty");
+    ExpectDecodeFails<RasterImageTGA>(std::vector<uint8_t>(17, 0), "TGA: file too short", "17 bytes");
 }
 
 TEST(RasterImageTGA, HugeHeadersOverFewBytesFailBeforeAllocating) {
@@ -356,13 +351,13 @@ TEST(RasterImageTGA, HugeHeadersOverFewBytesFailBeforeAllocating) {
     f.height = 65535;
     f.pixels = {0xFF, 1, 2, 3};
     f.imageType = 10;
-    ExpectDecodeFails(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65535 x 65535 true colour");
+    ExpectDecodeFails<RasterImageTGA>(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65535 x 65535 true colour");
     // Within the memory limit (about 500 MB) but far beyond what 4 bytes of RLE can fill.
     f.imageType = 11;
     f.pixelBits = 8;
     f.height = 8000;
     f.pixels = {0xFF, 7};
-    ExpectDecodeFails(f.Bytes(), "TGA: image data truncated", "65535 x 8000 grey RLE");
+    ExpectDecodeFails<RasterImageTGA>(f.Bytes(), "TGA: image data truncated", "65535 x 8000 grey RLE");
 }
 
 TEST(RasterImageTGA, EveryPrefixFailsCleanlyOrDecodes) {
@@ -381,11 +376,7 @@ TEST(RasterImageTGA, IsFoundByContentDetection) {
 }
 
 TEST(RasterImageTGA, CannotBeWritten) {
-    RasterImage image = testsupport::MakeSolidImage(4, 4, 0);
-    RasterMemFile file;
-    ASSERT_TRUE(file.Open());
-    EXPECT_FALSE(image.Encode(&file, RASTER_FORMAT_TGA));
-    EXPECT_STREQ(image.LastErrorText(), "Encode: TGA cannot be saved");
+    simpleformat::ExpectCannotBeWritten(RASTER_FORMAT_TGA, "Encode: TGA cannot be saved");
 }
 
 TEST(RasterImageTGA, MatchesImageMagickOutputExactly) {

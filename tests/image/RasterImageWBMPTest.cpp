@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 using simpleformat::DecodeBytes;
+using simpleformat::ExpectDecodeFails;
 
 namespace {
 
@@ -67,20 +68,13 @@ TEST(RasterImageWBMP, RejectsDataThatIsNotAPlausibleWbmp) {
         {"trailing bytes", {0x00, 0x00, 0x08, 0x01, 0xFF, 0x00}, "WBMP: data size does not match the picture size"},
         {"empty", {}, "WBMP: not a type 0 wireless bitmap"},
     };
-    for (const Case& c : cases) {
-        RasterImageWBMP image;
-        EXPECT_FALSE(DecodeBytes(image, c.bytes)) << c.what;
-        EXPECT_FALSE(image.IsValid()) << c.what;
-        EXPECT_STREQ(image.LastErrorText(), c.error) << c.what;
-    }
+    for (const Case& c : cases) ExpectDecodeFails<RasterImageWBMP>(c.bytes, c.error, c.what);
 }
 
 TEST(RasterImageWBMP, HugeHeaderOverFewBytesFailsBeforeAllocating) {
     // 268,435,455 x 268,435,455 over a handful of bytes.
     const std::vector<uint8_t> bytes = {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0x00, 0x00};
-    RasterImageWBMP image;
-    EXPECT_FALSE(DecodeBytes(image, bytes));
-    EXPECT_STREQ(image.LastErrorText(), "WBMP: image data truncated");
+    ExpectDecodeFails<RasterImageWBMP>(bytes, "WBMP: image data truncated", "huge header");
 }
 
 TEST(RasterImageWBMP, EveryPrefixFailsCleanlyOrDecodes) {
@@ -95,10 +89,7 @@ TEST(RasterImageWBMP, IsFoundByContentDetection) {
 }
 
 TEST(RasterImageWBMP, CannotBeWritten) {
-    RasterImage image = testsupport::MakeSolidImage(4, 4, 0);
-    testsupport::TempDir dir;
-    EXPECT_FALSE(image.Save((dir / "x.wbmp").c_str(), RASTER_FORMAT_WBMP));
-    EXPECT_STREQ(image.LastErrorText(), "Encode: WBMP cannot be saved");
+    simpleformat::ExpectCannotBeWritten(RASTER_FORMAT_WBMP, "Encode: WBMP cannot be saved");
 }
 
 TEST(RasterImageWBMP, MatchesImageMagickOutputExactly) {

@@ -72,6 +72,14 @@ bool DecodeByDetection(RasterImage& image, std::vector<uint8_t> bytes) {
     return image.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_UNKNOWN);
 }
 
+void ExpectCannotBeWritten(uint32_t type, const char* error) {
+    RasterImage image = testsupport::MakeSolidImage(4, 4, 0);
+    RasterMemFile file;
+    ASSERT_TRUE(file.Open());
+    EXPECT_FALSE(image.Encode(&file, type));
+    EXPECT_STREQ(image.LastErrorText(), error);
+}
+
 std::string ConvertProgram() {
     // The packaged program itself, not a wrapper that may change the pictures.
     for (const char* candidate : {"/usr/bin/convert-im6.q16", "/usr/bin/convert"}) {

@@ -38,6 +38,18 @@ void ExpectEveryPrefixHandled(const std::vector<uint8_t>& bytes) {
     }
 }
 
+// Decoding bytes fails with exactly this last-error text and leaves no picture.
+template <class Format>
+void ExpectDecodeFails(const std::vector<uint8_t>& bytes, const char* error, const std::string& what) {
+    Format image;
+    EXPECT_FALSE(DecodeBytes(image, bytes)) << what;
+    EXPECT_FALSE(image.IsValid()) << what;
+    EXPECT_STREQ(image.LastErrorText(), error) << what;
+}
+
+// Encoding a picture as type fails with the read-only format's text.
+void ExpectCannotBeWritten(uint32_t type, const char* error);
+
 // Detection through the dispatcher (type 0) on a copy of bytes.
 bool DecodeByDetection(RasterImage& image, std::vector<uint8_t> bytes);
 
