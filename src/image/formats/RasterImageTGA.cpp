@@ -256,14 +256,18 @@ bool RasterImageTGA::Decode(RasterFile* file) {
     const uint32_t pixelBytes = h.PixelBytes();
     std::vector<uint8_t> raw(size_t(h.width) * pixelBytes);
     PixelSource source(rest.data() + pixelStart, rest.size() - pixelStart, pixelBytes, h.Rle());
+    // Left-to-right rows of 8-bit indices or 24-bit blue-green-red pixels are already laid
+    // out as the stored rows: they go straight in.
+    const bool direct = !h.RightToLeft() && (palette || h.pixelBits == 24);
     for (uint32_t row = 0; row < h.height; ++row) {
-        if (!source.Read(raw.data(), h.width)) {
+        const uint32_t y = h.TopDown() ? h.height - 1 - row : row;
+        uint8_t* out = RowPointer(y);
+        if (!source.Read(direct ? out : raw.data(), h.width)) {
             Destroy();
             SetLastError("TGA: image data truncated");
             return false;
         }
-        const uint32_t y = h.TopDown() ? h.height - 1 - row : row;
-        uint8_t* out = RowPointer(y);
+        if (direct) continue;
         for (uint32_t c = 0; c < h.width; ++c) {
             const uint32_t x = h.RightToLeft() ? h.width - 1 - c : c;
             const uint8_t* p = raw.data() + size_t(c) * pixelBytes;
