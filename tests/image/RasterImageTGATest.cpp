@@ -271,6 +271,12 @@ TEST(RasterImageTGA, AlphaThatMeansNothingGivesNoPlane) {
     f.attributesType = 3;
     ASSERT_TRUE(DecodeBytes(image, f.Bytes()));
     EXPECT_TRUE(image.HasAlpha()) << "extension area says alpha";
+    f.attributesType = 0;  // "no alpha", but the descriptor declares 8 alpha bits
+    ASSERT_TRUE(DecodeBytes(image, f.Bytes()));
+    EXPECT_TRUE(image.HasAlpha()) << "declared alpha bits win over an unfilled extension area";
+    f.descriptor = 0;
+    ASSERT_TRUE(DecodeBytes(image, f.Bytes()));
+    EXPECT_FALSE(image.HasAlpha()) << "neither the descriptor nor the extension area declare alpha";
 }
 
 TEST(RasterImageTGA, PremultipliedAlphaIsUndone) {

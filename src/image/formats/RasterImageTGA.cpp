@@ -283,12 +283,14 @@ bool RasterImageTGA::Decode(RasterFile* file) {
         }
     }
 
-    // The alpha values become a plane unless the extension area says they mean nothing or
-    // they are all zero (writers that declare no alpha often leave the bytes at zero; a
-    // wholly transparent picture is never what such a file means). All opaque needs no plane.
+    // The alpha values become a plane unless the file says they mean nothing or they are
+    // all zero (writers that declare no alpha often leave the bytes at zero; a wholly
+    // transparent picture is never what such a file means). All opaque needs no plane.
+    // An extension area's "no alpha" (0) is also what writers leave in an area they never
+    // filled in, so it only counts when the descriptor declares no alpha bits either.
     const int attributes = AttributesType(rest);
-    const bool meaningless =
-        attributes == kAttributesNone || attributes == kAttributesIgnore || attributes == kAttributesRetain;
+    const bool meaningless = attributes == kAttributesIgnore || attributes == kAttributesRetain ||
+                             (attributes == kAttributesNone && h.AlphaBits() == 0);
     if (carriesAlpha && !meaningless &&
         std::any_of(alpha.begin(), alpha.end(), [](uint8_t a) { return a != 0; }) &&
         std::any_of(alpha.begin(), alpha.end(), [](uint8_t a) { return a != RASTER_ALPHA_OPAQUE; })) {
