@@ -381,6 +381,22 @@ TEST(PngCodec, SixteenBitKeyedColourBecomesAnExactAlphaPlane) {
     EXPECT_EQ(testsupport::PictureColor(decoded, 0, 0), testsupport::PictureColor(decoded, 1, 0));
 }
 
+TEST(PngCodec, EarlierPictureInTheSameImageLeavesNoTransparencyOrResolution) {
+    PngSpec keyed = MakeSpec(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
+    keyed.hasKey = true;
+    keyed.key.gray = 3;
+    keyed.hasPhys = true;
+    keyed.physX = keyed.physY = 11811;
+    PngSpec plain = MakeSpec(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
+    RasterImage image;
+    ASSERT_TRUE(DecodeBytes(WritePng(keyed), RASTER_FORMAT_PNG, image));
+    ASSERT_EQ(image.GetTransparentIndex(), 3);
+    ASSERT_TRUE(DecodeBytes(WritePng(plain), RASTER_FORMAT_PNG, image));
+    EXPECT_FALSE(image.IsTransparent());
+    EXPECT_FALSE(image.IsPaletteAlphaEnabled());
+    EXPECT_EQ(image.GetXDpi(), 96);
+}
+
 TEST(PngCodec, ResolutionInMetresOrUnknownUnit) {
     PngSpec spec = MakeSpec(PNG_COLOR_TYPE_RGB, 8, [](uint32_t, uint32_t, int) { return 0u; });
     spec.hasPhys = true;

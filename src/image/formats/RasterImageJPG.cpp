@@ -17,6 +17,7 @@
 #include <jpeglib.h>
 
 #include "RasterFormatSupport.h"
+#include "RasterPictureFields.h"
 
 namespace {
 
@@ -471,6 +472,7 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         SetLastError("Not a JPEG file");
         return false;
     }
+    ResetPictureFields(*this);
     // The job holds two stream buffers; keep it off the stack.
     auto* job = static_cast<DecodeJob*>(std::calloc(1, sizeof(DecodeJob)));
     if (!job) {

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "RasterFormatSupport.h"
+#include "RasterPictureFields.h"
 
 namespace {
 
@@ -510,6 +511,7 @@ bool RasterImagePNG::Decode(RasterFile* file) {
         SetLastError("Not a PNG file");
         return false;
     }
+    ResetPictureFields(*this);
     PngJob* job = NewJob(this, file);
     if (!job) {
         SetLastError("RasterImage::Create can't allocate memory");
