@@ -63,6 +63,26 @@ inline RasterImage MakeSmoothImage(uint32_t width, uint32_t height) {
     return image;
 }
 
+// Damaged variants of a good file, the same every run: a few bytes behind the first
+// `keep` overwritten, and now and then the tail cut off.
+class Mutator {
+public:
+    Mutator(const std::vector<uint8_t>& good, size_t keep) : m_good(good), m_nKeep(keep) {}
+    std::vector<uint8_t> Next(int round) {
+        std::vector<uint8_t> bytes = m_good;
+        const size_t span = bytes.size() - m_nKeep;
+        for (int k = 0; k < 1 + round % 3; ++k) bytes[m_nKeep + Random() % span] = uint8_t(Random());
+        if (round % 5 == 0) bytes.resize(m_nKeep + Random() % span);
+        return bytes;
+    }
+
+private:
+    uint32_t Random() { return (m_nSeed = m_nSeed * 1103515245u + 12345u) >> 8; }
+    std::vector<uint8_t> m_good;
+    size_t m_nKeep;
+    uint32_t m_nSeed = 12345;
+};
+
 // Offset of the first occurrence of a byte sequence at or after from, or npos.
 inline size_t FindBytes(const std::vector<uint8_t>& data, const std::vector<uint8_t>& what, size_t from = 0) {
     if (what.empty() || data.size() < what.size()) return std::string::npos;

@@ -329,13 +329,9 @@ TEST(JpegCodec, OversizedFrameIsRefusedBeforeAllocating) {
 }
 
 TEST(JpegCodec, MutatedFilesNeverCrash) {
-    const std::vector<uint8_t> good = SmoothJpeg(32, 32);
-    uint32_t seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    codectest::Mutator mutator(SmoothJpeg(32, 32), 2);
     for (int round = 0; round < 300; ++round) {
-        std::vector<uint8_t> bytes = good;
-        for (int k = 0; k < 1 + round % 4; ++k) bytes[2 + next() % (bytes.size() - 2)] = uint8_t(next());
-        if (round % 7 == 0) bytes.resize(2 + next() % (bytes.size() - 2));
+        const std::vector<uint8_t> bytes = mutator.Next(round);
         RasterImage image;
         if (DecodeBytes(bytes, RASTER_FORMAT_JPG, image)) {
             EXPECT_TRUE(image.IsValid());

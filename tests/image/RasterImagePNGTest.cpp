@@ -461,13 +461,9 @@ TEST(PngCodec, OversizedHeaderIsRefusedBeforeAllocating) {
 TEST(PngCodec, MutatedFilesNeverCrash) {
     RasterImage image = testsupport::MakePatternImage(24, 16, 24);
     testsupport::AddPatternAlpha(image);
-    const std::vector<uint8_t> good = EncodeToBytes(image, RASTER_FORMAT_PNG);
-    uint32_t seed = 777;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    codectest::Mutator mutator(EncodeToBytes(image, RASTER_FORMAT_PNG), 8);
     for (int round = 0; round < 300; ++round) {
-        std::vector<uint8_t> bytes = good;
-        for (int k = 0; k < 1 + round % 3; ++k) bytes[8 + next() % (bytes.size() - 8)] = uint8_t(next());
-        if (round % 5 == 0) bytes.resize(8 + next() % (bytes.size() - 8));
+        const std::vector<uint8_t> bytes = mutator.Next(round);
         RasterImage decoded;
         if (DecodeBytes(bytes, RASTER_FORMAT_PNG, decoded)) {
             EXPECT_TRUE(decoded.IsValid());

@@ -17,7 +17,7 @@
 #include <jpeglib.h>
 
 #include "RasterFormatSupport.h"
-#include "RasterPictureFields.h"
+#include "RasterCodecCommon.h"
 
 namespace {
 
@@ -214,15 +214,21 @@ void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, uint32_t width, bool invert
     }
 }
 
+// Points rows at the next batch of picture rows (top first) from row first on; returns
+// how many. The storage is bottom-up, so picture row r is stored row height - 1 - r.
+uint32_t NextRowBatch(RasterImage* image, uint32_t first, uint32_t height, JSAMPROW* rows) {
+    const uint32_t batch = (height - first) < uint32_t(kRowBatch) ? height - first : uint32_t(kRowBatch);
+    for (uint32_t i = 0; i < batch; ++i) rows[i] = image->RowPointer(height - 1 - (first + i));
+    return batch;
+}
+
 void ReadDirectRows(DecodeJob* job) {
     j_decompress_ptr cinfo = &job->cinfo;
     RasterImage* image = job->image;
     const uint32_t height = cinfo->output_height;
     JSAMPROW rows[kRowBatch];
     while (cinfo->output_scanline < height) {
-        const uint32_t first = cinfo->output_scanline;
-        const uint32_t batch = (height - first) < uint32_t(kRowBatch) ? height - first : uint32_t(kRowBatch);
-        for (uint32_t i = 0; i < batch; ++i) rows[i] = image->RowPointer(height - 1 - (first + i));
+        const uint32_t batch = NextRowBatch(image, cinfo->output_scanline, height, rows);
         jpeg_read_scanlines(cinfo, rows, batch);
     }
 }
@@ -388,9 +394,7 @@ void WriteColourRows(EncodeJob* job) {
     const uint32_t height = cinfo->image_height;
     JSAMPROW rows[kRowBatch];
     while (cinfo->next_scanline < height) {
-        const uint32_t first = cinfo->next_scanline;
-        const uint32_t batch = (height - first) < uint32_t(kRowBatch) ? height - first : uint32_t(kRowBatch);
-        for (uint32_t i = 0; i < batch; ++i) rows[i] = image->RowPointer(height - 1 - (first + i));
+        const uint32_t batch = NextRowBatch(image, cinfo->next_scanline, height, rows);
         jpeg_write_scanlines(cinfo, rows, batch);
     }
 }
@@ -490,14 +494,7 @@ bool RasterImageJPG::Decode(RasterFile* file) {
 }
 
 bool RasterImageJPG::Encode(RasterFile* file) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (!CanEncodeTo(*this, file)) return false;
     if (GetBpp() != 24 && !IsGrayPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "RasterFormatSupport.h"
-#include "RasterPictureFields.h"
+#include "RasterCodecCommon.h"
 
 namespace {
 
@@ -527,14 +527,7 @@ bool RasterImagePNG::Decode(RasterFile* file) {
 }
 
 bool RasterImagePNG::Encode(RasterFile* file) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (!CanEncodeTo(*this, file)) return false;
     PngJob* job = NewJob(this, file);
     if (!job) {
         SetLastError("Failed to create PNG structure");
