@@ -255,6 +255,23 @@ TEST(JpegCodec, DensityIsWrittenInDotsPerInchAndReadBack) {
     EXPECT_EQ(decoded.GetXDpi(), 96);
 }
 
+TEST(JpegCodec, SavedFileLoadsByExtensionAndByContent) {
+    testsupport::TempDir dir;
+    RasterImage image = MakeSmoothImage(30, 20);
+    const std::string jpg = (dir / "photo.jpg").string();
+    ASSERT_TRUE(image.Save(jpg.c_str(), RASTER_FORMAT_JPG)) << image.LastErrorText();
+    RasterImage byExtension;
+    ASSERT_TRUE(byExtension.Load(jpg.c_str(), RasterImage::TypeFromExtension(jpg.c_str())));
+    EXPECT_GE(testsupport::Psnr(image, byExtension), 40.0);
+
+    const std::string odd = (dir / "photo.xyz").string();
+    testsupport::WriteFileBytes(odd, testsupport::ReadFileBytes(jpg));
+    RasterImage byContent;
+    ASSERT_TRUE(byContent.Load(odd.c_str(), RasterImage::TypeFromExtension(odd.c_str())));
+    EXPECT_EQ(byContent.GetType(), uint32_t(RASTER_FORMAT_JPG));
+    EXPECT_TRUE(testsupport::SamePixels(byExtension, byContent));
+}
+
 TEST(JpegCodec, AlphaPlaneIsNotWritten) {
     RasterImage image = MakeSmoothImage(24, 24);
     testsupport::AddPatternAlpha(image);
@@ -299,6 +316,9 @@ TEST(JpegCodec, DamagedFilesFailCleanly) {
     ExpectDecodeFails({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, "not a JPEG");
     ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2), "truncated in the scan");
     ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + 100), "truncated in the header");
+    std::vector<uint8_t> endedEarly(good.begin(), good.begin() + good.size() / 2);
+    endedEarly.insert(endedEarly.end(), {0xFF, 0xD9});
+    ExpectDecodeFails(endedEarly, "scan data cut short by an end marker");
 
     std::vector<uint8_t> badHeader = good;
     const size_t sof = FindSegment(badHeader, kSof0);

@@ -295,6 +295,24 @@ TEST(PngCodec, TransparentPaletteEntryIsWrittenAtIndexZero) {
     }
 }
 
+TEST(PngCodec, SavedFileLoadsByExtensionAndByContent) {
+    testsupport::TempDir dir;
+    RasterImage image = testsupport::MakePatternImage(30, 20, 24);
+    testsupport::AddPatternAlpha(image);
+    const std::string png = (dir / "cut.png").string();
+    ASSERT_TRUE(image.Save(png.c_str(), RASTER_FORMAT_PNG)) << image.LastErrorText();
+    RasterImage byExtension;
+    ASSERT_TRUE(byExtension.Load(png.c_str(), RasterImage::TypeFromExtension(png.c_str())));
+    EXPECT_TRUE(testsupport::SamePixels(image, byExtension));
+
+    const std::string odd = (dir / "cut.xyz").string();
+    testsupport::WriteFileBytes(odd, testsupport::ReadFileBytes(png));
+    RasterImage byContent;
+    ASSERT_TRUE(byContent.Load(odd.c_str(), RasterImage::TypeFromExtension(odd.c_str())));
+    EXPECT_EQ(byContent.GetType(), uint32_t(RASTER_FORMAT_PNG));
+    EXPECT_TRUE(testsupport::SamePixels(image, byContent));
+}
+
 TEST(PngCodec, ShortWriteGivesTheSaveError) {
     RasterImage image = testsupport::MakePatternImage(64, 64, 24);
     codectest::ShortWriteFile file(50);

@@ -53,14 +53,15 @@ void ExitWithMessage(j_common_ptr cinfo) {
     longjmp(err->jump, 1);
 }
 
-// Warnings about damaged entropy data are tolerated (many cameras write a few stray
-// bytes), except when the data simply ran out: a picture that ends before its last row
-// would otherwise load with a grey bottom, and saving it would destroy the missing part.
+// Warnings about stray bytes between segments are tolerated (many cameras write some),
+// but not missing image data: a picture whose data runs out early would load with a grey
+// remainder, saving it would destroy the missing part, and a tiny damaged file could
+// otherwise claim and fill a huge frame.
 void EmitMessage(j_common_ptr cinfo, int level) {
     auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
-    if (level < 0 && err->hitEndOfData && *err->hitEndOfData) {
-        ExitWithText(cinfo, "Premature end of JPEG file");
-    }
+    if (level >= 0) return;
+    if (err->hitEndOfData && *err->hitEndOfData) ExitWithText(cinfo, "Premature end of JPEG file");
+    if (cinfo->err->msg_code == JWRN_HIT_MARKER) ExitWithMessage(cinfo);
 }
 
 void IgnoreOutput(j_common_ptr) {}
