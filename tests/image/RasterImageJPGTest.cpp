@@ -255,23 +255,6 @@ TEST(JpegCodec, DensityIsWrittenInDotsPerInchAndReadBack) {
     EXPECT_EQ(decoded.GetXDpi(), 96);
 }
 
-TEST(JpegCodec, SavedFileLoadsByExtensionAndByContent) {
-    testsupport::TempDir dir;
-    RasterImage image = MakeSmoothImage(30, 20);
-    const std::string jpg = (dir / "photo.jpg").string();
-    ASSERT_TRUE(image.Save(jpg.c_str(), RASTER_FORMAT_JPG)) << image.LastErrorText();
-    RasterImage byExtension;
-    ASSERT_TRUE(byExtension.Load(jpg.c_str(), RasterImage::TypeFromExtension(jpg.c_str())));
-    EXPECT_GE(testsupport::Psnr(image, byExtension), 40.0);
-
-    const std::string odd = (dir / "photo.xyz").string();
-    testsupport::WriteFileBytes(odd, testsupport::ReadFileBytes(jpg));
-    RasterImage byContent;
-    ASSERT_TRUE(byContent.Load(odd.c_str(), RasterImage::TypeFromExtension(odd.c_str())));
-    EXPECT_EQ(byContent.GetType(), uint32_t(RASTER_FORMAT_JPG));
-    EXPECT_TRUE(testsupport::SamePixels(byExtension, byContent));
-}
-
 TEST(JpegCodec, AlphaPlaneIsNotWritten) {
     RasterImage image = MakeSmoothImage(24, 24);
     testsupport::AddPatternAlpha(image);

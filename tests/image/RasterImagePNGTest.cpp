@@ -18,7 +18,7 @@ namespace {
 
 // ---- PNG files made with libpng itself -----------------------------------------------------
 
-struct PngSpec {
+struct PngRecipe {
     uint32_t width = 0;
     uint32_t height = 0;
     int depth = 8;
@@ -39,24 +39,24 @@ void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
     out->insert(out->end(), data, data + length);
 }
 
-std::vector<uint8_t> WritePng(const PngSpec& spec) {
+std::vector<uint8_t> WritePng(const PngRecipe& recipe) {
     std::vector<uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, AppendBytes, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, recipe.width, recipe.height, recipe.depth, recipe.colorType,
+                 recipe.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-    if (!spec.paletteAlpha.empty()) {
-        png_set_tRNS(png, info, spec.paletteAlpha.data(), int(spec.paletteAlpha.size()), nullptr);
+    if (!recipe.palette.empty()) png_set_PLTE(png, info, recipe.palette.data(), int(recipe.palette.size()));
+    if (!recipe.paletteAlpha.empty()) {
+        png_set_tRNS(png, info, recipe.paletteAlpha.data(), int(recipe.paletteAlpha.size()), nullptr);
     }
-    if (spec.hasKey) png_set_tRNS(png, info, nullptr, 1, &spec.key);
-    if (spec.hasPhys) png_set_pHYs(png, info, spec.physX, spec.physY, spec.physUnit);
+    if (recipe.hasKey) png_set_tRNS(png, info, nullptr, 1, &recipe.key);
+    if (recipe.hasPhys) png_set_pHYs(png, info, recipe.physX, recipe.physY, recipe.physUnit);
     png_write_info(png, info);
     const int passes = png_set_interlace_handling(png);
     for (int pass = 0; pass < passes; ++pass) {
-        for (const auto& row : spec.rows) png_write_row(png, row.data());
+        for (const auto& row : recipe.rows) png_write_row(png, row.data());
     }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
@@ -65,12 +65,12 @@ std::vector<uint8_t> WritePng(const PngSpec& spec) {
 
 // A 13 x 9 file of the given type with rows filled by fill(x, y, sample) -> sample value.
 template <class Fill>
-PngSpec MakeSpec(int colorType, int depth, Fill fill, uint32_t width = 13, uint32_t height = 9) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.depth = depth;
-    spec.colorType = colorType;
+PngRecipe MakeRecipe(int colorType, int depth, Fill fill, uint32_t width = 13, uint32_t height = 9) {
+    PngRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    recipe.depth = depth;
+    recipe.colorType = colorType;
     const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
                          : colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
     const size_t rowBytes = (size_t(width) * channels * depth + 7) / 8;
@@ -91,9 +91,9 @@ PngSpec MakeSpec(int colorType, int depth, Fill fill, uint32_t width = 13, uint3
                 }
             }
         }
-        spec.rows.push_back(row);
+        recipe.rows.push_back(row);
     }
-    return spec;
+    return recipe;
 }
 
 // Data offset and length of the first chunk of this type, or npos.
@@ -323,10 +323,10 @@ TEST(PngCodec, ShortWriteGivesTheSaveError) {
 // ---- read paths ----------------------------------------------------------------------------
 
 TEST(PngCodec, PaletteTransparencyWithSeveralEntriesBecomesPaletteAlpha) {
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_PALETTE, 8, [](uint32_t x, uint32_t, int) { return x % 5; });
-    for (int i = 0; i < 5; ++i) spec.palette.push_back(png_color{uint8_t(i * 50), 7, 9});
-    spec.paletteAlpha = {0, 128, 200};
-    RasterImage decoded = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_PALETTE, 8, [](uint32_t x, uint32_t, int) { return x % 5; });
+    for (int i = 0; i < 5; ++i) recipe.palette.push_back(png_color{uint8_t(i * 50), 7, 9});
+    recipe.paletteAlpha = {0, 128, 200};
+    RasterImage decoded = Decoded(WritePng(recipe));
     EXPECT_FALSE(decoded.IsTransparent());
     EXPECT_TRUE(decoded.IsPaletteAlphaEnabled());
     const RasterRgbQuad* palette = decoded.GetPalette();
@@ -338,31 +338,31 @@ TEST(PngCodec, PaletteTransparencyWithSeveralEntriesBecomesPaletteAlpha) {
 }
 
 TEST(PngCodec, SingleTransparentPaletteEntryBecomesTheTransparentIndex) {
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_PALETTE, 4, [](uint32_t x, uint32_t, int) { return x % 3; });
-    spec.palette = {png_color{1, 2, 3}, png_color{4, 5, 6}, png_color{7, 8, 9}};
-    spec.paletteAlpha = {0};
-    RasterImage decoded = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_PALETTE, 4, [](uint32_t x, uint32_t, int) { return x % 3; });
+    recipe.palette = {png_color{1, 2, 3}, png_color{4, 5, 6}, png_color{7, 8, 9}};
+    recipe.paletteAlpha = {0};
+    RasterImage decoded = Decoded(WritePng(recipe));
     EXPECT_EQ(decoded.GetTransparentIndex(), 0);
     EXPECT_FALSE(decoded.IsPaletteAlphaEnabled());
 }
 
 TEST(PngCodec, GreyTransparencyKeyIsThePixelIndex) {
     for (int depth : {2, 4, 8}) {
-        PngSpec spec = MakeSpec(PNG_COLOR_TYPE_GRAY, depth, [depth](uint32_t x, uint32_t, int) { return x % (1u << depth); });
-        spec.hasKey = true;
-        spec.key.gray = png_uint_16(depth == 8 ? 77 : 3);
-        RasterImage decoded = Decoded(WritePng(spec));
+        PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_GRAY, depth, [depth](uint32_t x, uint32_t, int) { return x % (1u << depth); });
+        recipe.hasKey = true;
+        recipe.key.gray = png_uint_16(depth == 8 ? 77 : 3);
+        RasterImage decoded = Decoded(WritePng(recipe));
         EXPECT_EQ(decoded.GetTransparentIndex(), depth == 8 ? 77 : 3) << depth;
         ASSERT_TRUE(decoded.AlphaFromTransparentIndex());
         for (uint32_t x = 0; x < 13; ++x) {
-            EXPECT_EQ(*decoded.AlphaPointer(x, 0), x % (1u << depth) == uint32_t(spec.key.gray) ? 0 : 255) << depth;
+            EXPECT_EQ(*decoded.AlphaPointer(x, 0), x % (1u << depth) == uint32_t(recipe.key.gray) ? 0 : 255) << depth;
         }
     }
 }
 
 TEST(PngCodec, TwoBitGreyGetsAFourLevelPalette) {
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_GRAY, 2, [](uint32_t x, uint32_t y, int) { return (x + y) % 4; });
-    RasterImage decoded = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_GRAY, 2, [](uint32_t x, uint32_t y, int) { return (x + y) % 4; });
+    RasterImage decoded = Decoded(WritePng(recipe));
     ASSERT_EQ(decoded.GetBpp(), 4u);
     const RasterRgbQuad* palette = decoded.GetPalette();
     EXPECT_EQ(palette[0].rgbRed, 0);
@@ -377,8 +377,8 @@ TEST(PngCodec, TwoBitGreyGetsAFourLevelPalette) {
 }
 
 TEST(PngCodec, GreyWithAlphaBecomesGreyPaletteAndAlphaPlane) {
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_GRAY_ALPHA, 8, [](uint32_t x, uint32_t y, int c) { return c == 0 ? x * 19 : y * 30; });
-    RasterImage decoded = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_GRAY_ALPHA, 8, [](uint32_t x, uint32_t y, int c) { return c == 0 ? x * 19 : y * 30; });
+    RasterImage decoded = Decoded(WritePng(recipe));
     ASSERT_EQ(decoded.GetBpp(), 8u);
     ASSERT_TRUE(decoded.HasAlpha());
     EXPECT_TRUE(decoded.IsGrayPalette());
@@ -388,10 +388,10 @@ TEST(PngCodec, GreyWithAlphaBecomesGreyPaletteAndAlphaPlane) {
 
 TEST(PngCodec, SixteenBitKeyedColourBecomesAnExactAlphaPlane) {
     // Neighbouring 16-bit values reduce to the same 8-bit colour; only the key is clear.
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_RGB, 16, [](uint32_t x, uint32_t, int) { return 0x1234u + x % 2; });
-    spec.hasKey = true;
-    spec.key.red = spec.key.green = spec.key.blue = 0x1234;
-    RasterImage decoded = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_RGB, 16, [](uint32_t x, uint32_t, int) { return 0x1234u + x % 2; });
+    recipe.hasKey = true;
+    recipe.key.red = recipe.key.green = recipe.key.blue = 0x1234;
+    RasterImage decoded = Decoded(WritePng(recipe));
     ASSERT_TRUE(decoded.HasAlpha());
     EXPECT_FALSE(decoded.IsTransparent());
     EXPECT_EQ(*decoded.AlphaPointer(0, 0), 0);
@@ -400,12 +400,12 @@ TEST(PngCodec, SixteenBitKeyedColourBecomesAnExactAlphaPlane) {
 }
 
 TEST(PngCodec, EarlierPictureInTheSameImageLeavesNoTransparencyOrResolution) {
-    PngSpec keyed = MakeSpec(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
+    PngRecipe keyed = MakeRecipe(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
     keyed.hasKey = true;
     keyed.key.gray = 3;
     keyed.hasPhys = true;
     keyed.physX = keyed.physY = 11811;
-    PngSpec plain = MakeSpec(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
+    PngRecipe plain = MakeRecipe(PNG_COLOR_TYPE_GRAY, 8, [](uint32_t x, uint32_t, int) { return x; });
     RasterImage image;
     ASSERT_TRUE(DecodeBytes(WritePng(keyed), RASTER_FORMAT_PNG, image));
     ASSERT_EQ(image.GetTransparentIndex(), 3);
@@ -416,17 +416,17 @@ TEST(PngCodec, EarlierPictureInTheSameImageLeavesNoTransparencyOrResolution) {
 }
 
 TEST(PngCodec, ResolutionInMetresOrUnknownUnit) {
-    PngSpec spec = MakeSpec(PNG_COLOR_TYPE_RGB, 8, [](uint32_t, uint32_t, int) { return 0u; });
-    spec.hasPhys = true;
-    spec.physX = 11811;   // 299.99 dpi
-    spec.physY = 2835;    // 72.009 dpi
-    RasterImage metres = Decoded(WritePng(spec));
+    PngRecipe recipe = MakeRecipe(PNG_COLOR_TYPE_RGB, 8, [](uint32_t, uint32_t, int) { return 0u; });
+    recipe.hasPhys = true;
+    recipe.physX = 11811;   // 299.99 dpi
+    recipe.physY = 2835;    // 72.009 dpi
+    RasterImage metres = Decoded(WritePng(recipe));
     EXPECT_EQ(metres.GetXDpi(), 300);
     EXPECT_EQ(metres.GetYDpi(), 72);
-    spec.physUnit = PNG_RESOLUTION_UNKNOWN;
-    spec.physX = 150;
-    spec.physY = 600;
-    RasterImage unknown = Decoded(WritePng(spec));
+    recipe.physUnit = PNG_RESOLUTION_UNKNOWN;
+    recipe.physX = 150;
+    recipe.physY = 600;
+    RasterImage unknown = Decoded(WritePng(recipe));
     EXPECT_EQ(unknown.GetXDpi(), 150);
     EXPECT_EQ(unknown.GetYDpi(), 600);
 }
@@ -437,13 +437,13 @@ TEST(PngCodec, InterlacedFilesDecodeLikeTheirProgressiveTwins) {
         int depth;
     };
     for (Case c : {Case{PNG_COLOR_TYPE_RGB_ALPHA, 8}, Case{PNG_COLOR_TYPE_GRAY, 2}, Case{PNG_COLOR_TYPE_RGB, 16}}) {
-        PngSpec spec = MakeSpec(c.colorType, c.depth, [c](uint32_t x, uint32_t y, int ch) {
+        PngRecipe recipe = MakeRecipe(c.colorType, c.depth, [c](uint32_t x, uint32_t y, int ch) {
             const uint32_t v = x * 37 + y * 11 + uint32_t(ch) * 101;
             return c.depth == 16 ? v * 97 : v % (1u << c.depth);
         }, 17, 12);
-        const RasterImage plain = Decoded(WritePng(spec));
-        spec.interlaced = true;
-        const RasterImage interlaced = Decoded(WritePng(spec));
+        const RasterImage plain = Decoded(WritePng(recipe));
+        recipe.interlaced = true;
+        const RasterImage interlaced = Decoded(WritePng(recipe));
         EXPECT_TRUE(testsupport::SamePixels(plain, interlaced)) << c.colorType << "/" << c.depth;
     }
 }
