@@ -29,9 +29,28 @@ uint8_t BmpChannel::Wide(uint32_t value) const {
 
 BmpMaskedRows::BmpMaskedRows(const BmpMasks& masks, uint32_t bitCount)
     : m_red(masks.red), m_green(masks.green), m_blue(masks.blue), m_alpha(masks.alpha),
-      m_nBytesPerPixel(bitCount / 8) {}
+      m_nBytesPerPixel(bitCount / 8),
+      m_bWholeBytes(bitCount == 32 && m_red.WholeByte() >= 0 && m_green.WholeByte() >= 0 &&
+                    m_blue.WholeByte() >= 0 && (!m_alpha.Present() || m_alpha.WholeByte() >= 0)) {}
+
+void BmpMaskedRows::ConvertWholeBytes(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const {
+    const int r = m_red.WholeByte();
+    const int g = m_green.WholeByte();
+    const int b = m_blue.WholeByte();
+    const int a = m_alpha.WholeByte();
+    for (uint32_t x = 0; x < width; ++x, in += 4, bgr += 3) {
+        bgr[0] = in[b];
+        bgr[1] = in[g];
+        bgr[2] = in[r];
+        if (alpha) alpha[x] = in[a];
+    }
+}
 
 void BmpMaskedRows::Convert(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const {
+    if (m_bWholeBytes) {
+        ConvertWholeBytes(in, width, bgr, alpha);
+        return;
+    }
     for (uint32_t x = 0; x < width; ++x, in += m_nBytesPerPixel, bgr += 3) {
         uint32_t pixel = uint32_t(in[0]) | (uint32_t(in[1]) << 8);
         if (m_nBytesPerPixel == 4) pixel |= (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);

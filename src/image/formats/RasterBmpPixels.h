@@ -14,6 +14,8 @@ class BmpChannel {
 public:
     explicit BmpChannel(uint32_t mask);
     bool Present() const { return m_nBits > 0; }
+    // Byte of a little-endian pixel that holds the channel unscaled, or -1 when there is none.
+    int WholeByte() const { return (m_nBits == 8 && m_nShift % 8 == 0) ? int(m_nShift / 8) : -1; }
     uint8_t operator()(uint32_t pixel) const {
         const uint32_t value = (pixel & m_nMask) >> m_nShift;
         return m_nBits <= 8 ? m_table[value] : Wide(value);
@@ -38,11 +40,15 @@ public:
     void Convert(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const;
 
 private:
+    void ConvertWholeBytes(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const;
+
     BmpChannel m_red;
     BmpChannel m_green;
     BmpChannel m_blue;
     BmpChannel m_alpha;
     uint32_t m_nBytesPerPixel;
+    // Most 32-bit files keep each colour in a whole byte: then bytes are copied, not scaled.
+    bool m_bWholeBytes;
 };
 
 // Rewrites a row of 2-bit indices as 4-bit indices (out holds (width + 1) / 2 bytes).
