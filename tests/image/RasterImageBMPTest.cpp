@@ -328,7 +328,8 @@ TEST(BmpRead, ResolutionComesFromPixelsPerMetre) {
         int32_t ppm;
         int32_t dpi;
     };
-    for (const Case& c : {Case{2835, 72}, Case{3780, 96}, Case{11811, 300}, Case{0, 96}, Case{-5, 96}}) {
+    for (const Case& c : {Case{2835, 72}, Case{3780, 96}, Case{11811, 300}, Case{0, 96}, Case{-5, 96},
+                          Case{INT32_MAX, 50000000}}) {
         BmpSpec s;
         s.pelsPerMeter = c.ppm;
         s.pixels = {0, 0, 0, 0};
