@@ -4,17 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 #include <strings.h>
 
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
 #include "RasterFile.h"
+#include "RasterFormatSupport.h"
 #include "RasterImage.h"
 #include "RasterImageBMP.h"
 #include "RasterImageGIF.h"
@@ -267,14 +269,7 @@ bool RasterImage::Decode(uint8_t* buffer, uint32_t size, uint32_t type) {
 }
 
 bool RasterImage::Encode(RasterFile* file, uint32_t type) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (!CanEncode(*this, file)) return false;
     if (!IsSupportedRasterFormat(type)) {
         SetLastError("Encode: Unknown format");
         return false;

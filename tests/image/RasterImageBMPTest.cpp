@@ -99,6 +99,13 @@ bool DecodeBytes(RasterImage& image, Bytes bytes) {
     return image.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_BMP);
 }
 
+// Decodes a built file that must be accepted (an empty image otherwise).
+RasterImage MustDecode(const BmpSpec& spec) {
+    RasterImage image;
+    EXPECT_TRUE(DecodeBytes(image, BuildBmp(spec))) << image.LastErrorText();
+    return image;
+}
+
 Bytes EncodeToBytes(RasterImage& image) {
     RasterMemFile file;
     EXPECT_TRUE(file.Open());
@@ -201,8 +208,8 @@ TEST(BmpRead, Os2CoreHeaderWithThreeBytePaletteEntries) {
     palette[3 * 2 + 1] = 255;   // entry 2 green
     s.betweenHeaderAndPixels = palette;
     s.pixels = {1, 2, 0, 0, /* top row */ 2, 1, 1, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(image.GetBpp(), 8u);
     EXPECT_EQ(testsupport::PictureColor(image, 0, 1), kRed);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 1), kGreen);
@@ -219,8 +226,8 @@ TEST(BmpRead, Os2CoreHeaderWithShortPaletteEndingAtThePixels) {
     s.bitCount = 4;
     s.betweenHeaderAndPixels = {0, 0, 255, /**/ 255, 255, 255};   // red, white: 2 of 16 entries
     s.pixels = {0x10, 0, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kWhite);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kRed);
 }
@@ -253,8 +260,8 @@ TEST(BmpRead, PaletteDepthsReadWithReservedBytesCleared) {
         s.clrUsed = 2;
         s.betweenHeaderAndPixels = Quads({kBlue, kRed});
         s.pixels = c.row;
-        RasterImage image;
-        ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+        const RasterImage image = MustDecode(s);
+        ASSERT_TRUE(image.IsValid());
         EXPECT_EQ(image.GetBpp(), c.bitCount);
         EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kRed);
         EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kBlue);
@@ -271,8 +278,8 @@ TEST(BmpRead, IndicesBeyondAShortPaletteAreBlack) {
     s.clrUsed = 1;
     s.betweenHeaderAndPixels = Quads({kWhite});
     s.pixels = {0, 200, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kWhite);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kBlack);
 }
@@ -282,8 +289,8 @@ TEST(BmpRead, FileWithoutPaletteGetsAGreyRamp) {
     s.width = 2;
     s.bitCount = 1;
     s.pixels = {0x40, 0, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kBlack);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kWhite);
 }
@@ -294,8 +301,8 @@ TEST(BmpRead, TwoBitFileBecomesFourBitPicture) {
     s.bitCount = 2;
     s.betweenHeaderAndPixels = Quads({kBlack, kRed, kGreen, kBlue});
     s.pixels = {0b00011011, 0b01000000, 0, 0};   // 0 1 2 3 1
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(image.GetBpp(), 4u);
     const uint32_t expected[] = {kBlack, kRed, kGreen, kBlue, kRed};
     for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(testsupport::PictureColor(image, x, 0), expected[x]) << x;
@@ -306,8 +313,8 @@ TEST(BmpRead, TopDownRowsArePutBottomUp) {
     s.width = 1;
     s.height = -2;
     s.pixels = {0, 0, 255, 0, /* second file row = bottom */ 255, 0, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(image.GetHeight(), 2u);
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kRed);
     EXPECT_EQ(testsupport::PictureColor(image, 0, 1), kBlue);
@@ -318,8 +325,8 @@ TEST(BmpRead, LastRowWithoutItsPaddingIsAccepted) {
     s.width = 1;
     s.height = 2;
     s.pixels = {1, 2, 3, 0, 4, 5, 6};   // top row lacks its padding byte
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), RasterRgb(6, 5, 4));
 }
 
@@ -364,8 +371,8 @@ TEST(BmpRead, Uncompressed16BitIs555) {
     s.width = 2;
     s.bitCount = 16;
     s.pixels = {0x00, 0x7C, /* red */ 0x10, 0x42 /* 0x4210: 16, 16, 16 */};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(image.GetBpp(), 24u);
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kRed);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), RasterRgb(132, 132, 132));   // round(16 * 255 / 31)
@@ -379,8 +386,8 @@ TEST(BmpRead, BitfieldMasks565BehindAnInfoHeader) {
     s.betweenHeaderAndPixels = Masks(0xF800, 0x07E0, 0x001F);
     // white, green 32 of 63, blue 1 of 31
     s.pixels = {0xFF, 0xFF, 0x00, 0x04, 0x01, 0x00, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kWhite);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), RasterRgb(0, 130, 0));   // round(32 * 255 / 63)
     EXPECT_EQ(testsupport::PictureColor(image, 2, 0), RasterRgb(0, 0, 8));     // round(255 / 31)
@@ -397,8 +404,8 @@ TEST(BmpRead, BitfieldMasks555InAVersion2Header) {
     s.masks[1] = 0x03E0;
     s.masks[2] = 0x001F;
     s.pixels = {0xE0, 0x03, 0, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kGreen);
 }
 
@@ -411,8 +418,8 @@ TEST(BmpRead, AlphaMaskOfAVersion3HeaderGivesAlphaPlane) {
     const uint32_t masks[4] = {0x7C00, 0x03E0, 0x001F, 0x8000};   // 1-5-5-5
     std::memcpy(s.masks, masks, sizeof(masks));
     s.pixels = {0x1F, 0x80, /* opaque blue */ 0x1F, 0x00 /* transparent blue */};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     ASSERT_TRUE(image.HasAlpha());
     EXPECT_EQ(*image.AlphaPointer(0, 0), 255);
     EXPECT_EQ(*image.AlphaPointer(1, 0), 0);
@@ -428,8 +435,8 @@ TEST(BmpRead, AlphaBitfieldsBehindAnInfoHeader) {
     Put32(masks, 0x000000FF);
     s.betweenHeaderAndPixels = masks;
     s.pixels = {0x80, 0xFF, 0x00, 0x00, /* red, alpha 128 */ 0x00, 0x00, 0x00, 0xFF /* blue, transparent */};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kRed);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kBlue);
     ASSERT_TRUE(image.HasAlpha());
@@ -449,8 +456,8 @@ TEST(BmpRead, MasksWiderThanEightBitsScaleToEightBits) {
         std::memcpy(s.masks, masks, sizeof(masks));
         s.pixels.clear();
         Put32(s.pixels, (1023u << 20) | (512u << 10) | 0u);
-        RasterImage image;
-        ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+        const RasterImage image = MustDecode(s);
+        ASSERT_TRUE(image.IsValid());
         EXPECT_EQ(testsupport::PictureColor(image, 0, 0), RasterRgb(255, 128, 0));   // round(512 * 255 / 1023)
         EXPECT_FALSE(image.HasAlpha());
     }
@@ -468,8 +475,8 @@ TEST(BmpRead, ThirtyTwoBitAlphaOnlyWhenTheAlphaBytesDiffer) {
         s.width = 2;
         s.bitCount = 32;
         s.pixels = {1, 2, 3, c.first, 4, 5, 6, c.second};
-        RasterImage image;
-        ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+        const RasterImage image = MustDecode(s);
+        ASSERT_TRUE(image.IsValid());
         EXPECT_EQ(testsupport::PictureColor(image, 1, 0), RasterRgb(6, 5, 4));
         ASSERT_EQ(image.HasAlpha(), c.alpha);
         if (c.alpha) {
@@ -485,8 +492,8 @@ TEST(BmpRead, EmptyColourMasksMeanTheUsualLayout) {
     s.compression = 3;
     s.betweenHeaderAndPixels = Masks(0, 0, 0);
     s.pixels = {10, 20, 30, 0};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), RasterRgb(30, 20, 10));
 }
 
@@ -508,8 +515,8 @@ TEST(BmpRead, Rle8RunsLiteralsDeltaAndEndCodes) {
         1, 1,                     // one red at (2, 3); stored row 2 was skipped
         0, 1,                     // end of bitmap
     };
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     const uint32_t row0[] = {kRed, kRed, kRed, kGreen, kBlue};
     for (uint32_t x = 0; x < 5; ++x) {
         EXPECT_EQ(testsupport::PictureColor(image, x, 3), row0[x]) << x;
@@ -532,8 +539,8 @@ TEST(BmpRead, Rle4RunsAlternateNibblesAndLiteralsArePadded) {
         0, 5, 0x21, 0x21, 0x20, 0,   // row 1: literal 2 1 2 1 2 in three bytes, padded to a word
         0, 1,
     };
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     const uint32_t bottom[] = {kRed, kGreen, kRed, kGreen, kRed, kBlack};
     const uint32_t top[] = {kGreen, kRed, kGreen, kRed, kGreen, kBlack};
     for (uint32_t x = 0; x < 6; ++x) {
@@ -551,8 +558,8 @@ TEST(BmpRead, RleWithoutEndOfBitmapIsAcceptedOnceTheLastRowIsReached) {
     s.clrUsed = 2;
     s.betweenHeaderAndPixels = Quads({kBlack, kWhite});
     s.pixels = {2, 1, 0, 0, 1, 1};
-    RasterImage image;
-    ASSERT_TRUE(DecodeBytes(image, BuildBmp(s))) << image.LastErrorText();
+    const RasterImage image = MustDecode(s);
+    ASSERT_TRUE(image.IsValid());
     EXPECT_EQ(testsupport::PictureColor(image, 0, 0), kWhite);
     EXPECT_EQ(testsupport::PictureColor(image, 1, 0), kBlack);
 }

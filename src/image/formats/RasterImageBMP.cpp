@@ -260,14 +260,7 @@ bool WriteBgra(RasterFile* file, const RasterImage& image) {
 }  // namespace
 
 bool RasterImageBMP::Encode(RasterFile* file) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (!CanEncode(*this, file)) return false;
     const bool ok = (GetBpp() == 24 && HasAlpha()) ? WriteBgra(file, *this) : WriteStorageBlock(file, *this);
     if (!ok) SetLastError("BMP: the file could not be written");
     return ok;
