@@ -197,14 +197,24 @@ TEST(DecodeDispatch, DetectionStartsAtTheStreamPosition) {
     EXPECT_TRUE(testsupport::SamePixels(image, picture));
 }
 
-TEST(DecodeDispatch, InformationFieldsTravelIntoTheDecodedPicture) {
-    RasterImage picture = testsupport::MakePatternImage(2, 2, 24);
+TEST(DecodeDispatch, OptionsTravelIntoTheDecodedPictureButNotTheOldPicturesTransparency) {
+    RasterImage picture = testsupport::MakePatternImage(2, 2, 8);
     Bytes bmp = EncodeBmp(picture);
-    RasterImage image;
+    RasterImage image = testsupport::MakePatternImage(3, 3, 8);
     image.SetJpegQuality(55);
+    image.SetCodecOption(RASTER_FORMAT_JPG, 0x1234);
+    image.SetTransparentIndex(0);
+    image.SetTransparentColor(RasterRgbQuad{1, 2, 3, 0});
+    image.SetPaletteAlphaEnabled(true);
+    image.SetLastError("earlier");
     ASSERT_TRUE(image.Decode(bmp.data(), uint32_t(bmp.size()), RASTER_FORMAT_BMP));
     EXPECT_EQ(image.GetJpegQuality(), 55.0f);
+    EXPECT_EQ(image.GetCodecOption(RASTER_FORMAT_JPG), 0x1234u);
+    EXPECT_FALSE(image.IsTransparent());
+    EXPECT_EQ(image.GetTransparentColor().rgbRed, 0);
+    EXPECT_FALSE(image.IsPaletteAlphaEnabled());
     EXPECT_STREQ(image.LastErrorText(), "");
+    EXPECT_TRUE(testsupport::SamePixels(image, picture));
 }
 
 TEST(DecodeDispatch, PictureFromAMemoryResource) {
