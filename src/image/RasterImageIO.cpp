@@ -292,6 +292,9 @@ bool RasterImage::Encode(RasterFile* file, uint32_t type) {
 bool RasterImage::Save(const char* path, uint32_t type) {
     if (!path || !*path) return false;
     const std::string target = ResolveSaveTarget(path);
+    // Replacing needs the right to write the file itself, as opening it for writing would:
+    // a write-protected picture stays as it is.
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) return false;
     // Encode beside the target, then rename over it: a failed encode or a full disk never
     // touches the picture the user already has.
     std::string temp;

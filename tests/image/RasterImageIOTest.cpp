@@ -302,6 +302,15 @@ TEST_F(SaveTest, KeepsThePermissionsOfTheReplacedFile) {
     }
 }
 
+TEST_F(SaveTest, WriteProtectedFileIsNotReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write anything";
+    ASSERT_EQ(chmod(m_target.c_str(), 0444), 0);
+    EXPECT_FALSE(m_picture.Save(m_target.c_str(), RASTER_FORMAT_BMP));
+    EXPECT_EQ(testsupport::ReadFileBytes(m_target), m_old);
+    EXPECT_EQ(ModeOf(m_target), mode_t(0444));
+    EXPECT_EQ(Listing(m_dir.path()), std::vector<std::string>{"photo.bmp"});
+}
+
 TEST_F(SaveTest, NewFileGetsTheDefaultPermissions) {
     const fs::path fresh = m_dir / "fresh.bmp";
     ASSERT_TRUE(m_picture.Save(fresh.c_str(), RASTER_FORMAT_BMP)) << m_picture.LastErrorText();
