@@ -336,7 +336,7 @@ TEST(BmpRead, ResolutionComesFromPixelsPerMetre) {
         int32_t dpi;
     };
     for (const Case& c : {Case{2835, 72}, Case{3780, 96}, Case{11811, 300}, Case{0, 96}, Case{-5, 96},
-                          Case{INT32_MAX, 50000000}}) {
+                          Case{INT32_MAX, 54546085}}) {
         BmpSpec s;
         s.pelsPerMeter = c.ppm;
         s.pixels = {0, 0, 0, 0};

@@ -24,14 +24,10 @@ MallocBuffer Allocate(uint64_t bytes) {
     return MallocBuffer(static_cast<uint8_t*>(std::malloc(size_t(bytes ? bytes : 1))));
 }
 
-// Larger resolutions are nonsense, and their pixels per metre would not fit the header.
-constexpr int64_t kMaxDpi = 50000000;
-
 // dpi = floor(ppm * 254 / 10000 + 0.5); 0 (unknown) lets the image keep its default.
 int32_t DpiFromPelsPerMeter(int32_t ppm) {
     if (ppm <= 0) return 0;
-    const int64_t dpi = (int64_t(ppm) * 254 + 5000) / 10000;
-    return int32_t(dpi < kMaxDpi ? dpi : kMaxDpi);
+    return int32_t((int64_t(ppm) * 254 + 5000) / 10000);
 }
 
 bool AllEqual(const uint8_t* bytes, size_t n) {
