@@ -8,9 +8,10 @@
 #include "RasterBmpPixels.h"
 #include "RasterFormatSupport.h"
 
+// ---- reading -----------------------------------------------------------------------------
+
 namespace {
 
-constexpr uint32_t kBgraBitCount = 32;
 constexpr uint32_t kMaxPaletteBytes = 256 * 4;
 constexpr const char* kTruncated = "BMP: pixel data is truncated";
 constexpr const char* kNoMemory = "BMP: not enough memory";
@@ -37,19 +38,7 @@ bool AllEqual(const uint8_t* bytes, size_t n) {
     return true;
 }
 
-void PutFileHeader(uint8_t* out, uint32_t fileSize, uint32_t pixelOffset) {
-    out[0] = 'B';
-    out[1] = 'M';
-    PutLe32(out + 2, fileSize);
-    PutLe32(out + 6, 0);   // two reserved 16-bit words
-    PutLe32(out + 10, pixelOffset);
-}
 
-}  // namespace
-
-// ---- reading -----------------------------------------------------------------------------
-
-namespace {
 
 // The palette of the file into the picture's palette (reserved bytes cleared: they would
 // later be taken for alpha). A file without palette gets a grey ramp.
@@ -190,6 +179,16 @@ bool RasterImageBMP::Decode(RasterFile* file) {
 // ---- writing -----------------------------------------------------------------------------
 
 namespace {
+
+constexpr uint32_t kBgraBitCount = 32;
+
+void PutFileHeader(uint8_t* out, uint32_t fileSize, uint32_t pixelOffset) {
+    out[0] = 'B';
+    out[1] = 'M';
+    PutLe32(out + 2, fileSize);
+    PutLe32(out + 6, 0);   // two reserved 16-bit words
+    PutLe32(out + 10, pixelOffset);
+}
 
 bool WriteAll(RasterFile* file, const void* data, size_t size) {
     return size == 0 || file->Write(data, 1, size) == size;
