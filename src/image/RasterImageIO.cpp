@@ -76,6 +76,8 @@ void ForgetPreviousPicture(RasterImage& format) {
     format.SetYDpi(RASTER_DEFAULT_DPI);
 }
 
+constexpr const char* kBorrowedCannotDecode = "Decode: the image only views another image";
+
 template <class Format>
 bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
     // The format object's own id is overwritten by the copied information fields; keep it so
@@ -87,8 +89,8 @@ bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepE
         format.ClearLastError();
         if (formatType != RASTER_FORMAT_UNKNOWN) format.SetType(formatType);
         if (image.TakeOver(format, true)) return true;
-        // A borrowed image cannot receive the picture: that is a failure, not a success.
-        if (keepError) image.SetLastError("Decode: the image only views another image");
+        // The image cannot receive the picture: that is a failure, not a success.
+        if (keepError) image.SetLastError(kBorrowedCannotDecode);
         return false;
     }
     if (keepError) image.SetLastError(format.LastErrorText());
@@ -255,6 +257,11 @@ bool RasterImage::Load(const char* path, uint32_t type) {
 bool RasterImage::Decode(RasterFile* file, uint32_t type) {
     if (!file) {
         SetLastError("null file handler");
+        return false;
+    }
+    // A view of another image's storage never replaces it.
+    if (IsBorrowed()) {
+        SetLastError(kBorrowedCannotDecode);
         return false;
     }
     if (type == RASTER_FORMAT_UNKNOWN) {

@@ -217,6 +217,20 @@ TEST(DecodeDispatch, OptionsTravelIntoTheDecodedPictureButNotTheOldPicturesTrans
     EXPECT_TRUE(testsupport::SamePixels(image, picture));
 }
 
+TEST(DecodeDispatch, BorrowedViewCannotReceiveAPictureAndSaysSo) {
+    RasterImage owner = testsupport::MakePatternImage(3, 2, 24);
+    RasterImage other = testsupport::MakePatternImage(5, 5, 8);
+    Bytes bmp = EncodeBmp(other);
+    RasterImage view;
+    view.MakeBorrowedView(owner);
+    for (uint32_t type : {uint32_t(RASTER_FORMAT_BMP), uint32_t(RASTER_FORMAT_UNKNOWN)}) {
+        EXPECT_FALSE(view.Decode(bmp.data(), uint32_t(bmp.size()), type));
+        EXPECT_STREQ(view.LastErrorText(), "Decode: the image only views another image");
+    }
+    EXPECT_EQ(view.GetBlock(), owner.GetBlock());
+    EXPECT_TRUE(testsupport::SamePixels(view, owner));
+}
+
 TEST(DecodeDispatch, PictureFromAMemoryResource) {
     RasterImage picture = testsupport::MakePatternImage(9, 2, 24);
     const Bytes resource = EncodeBmp(picture);
