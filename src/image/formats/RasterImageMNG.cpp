@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <unordered_set>
 #include <vector>
 
 #include "RasterFormatSupport.h"
@@ -43,13 +45,42 @@ MngSession& SessionOf(mng_handle handle) {
     return *static_cast<MngSession*>(mng_get_userdata(handle));
 }
 
+// libmng forgets some of its buffers on error paths. Every block it takes during one
+// decode is tracked here, and whatever it still holds after cleanup is freed.
+thread_local std::unordered_set<void*>* t_mngBlocks = nullptr;
+
 mng_ptr MNG_DECL Allocate(mng_size_t length) {
-    return std::calloc(1, length);  // libmng expects zeroed memory
+    void* block = std::calloc(1, length);  // libmng expects zeroed memory
+    if (block && t_mngBlocks) {
+        try {
+            t_mngBlocks->insert(block);
+        } catch (const std::bad_alloc&) {
+            std::free(block);
+            return MNG_NULL;
+        }
+    }
+    return block;
 }
 
 void MNG_DECL Release(mng_ptr pointer, mng_size_t) {
+    if (t_mngBlocks) t_mngBlocks->erase(pointer);
     std::free(pointer);
 }
+
+// Tracks libmng's blocks for the lifetime of one decode.
+class MngBlockScope {
+public:
+    MngBlockScope() { t_mngBlocks = &m_blocks; }
+    ~MngBlockScope() {
+        t_mngBlocks = nullptr;
+        for (void* block : m_blocks) std::free(block);
+    }
+    MngBlockScope(const MngBlockScope&) = delete;
+    MngBlockScope& operator=(const MngBlockScope&) = delete;
+
+private:
+    std::unordered_set<void*> m_blocks;
+};
 
 mng_bool MNG_DECL OpenStream(mng_handle) { return MNG_TRUE; }
 mng_bool MNG_DECL CloseStream(mng_handle) { return MNG_TRUE; }
@@ -165,6 +196,7 @@ bool RasterImageMNG::Decode(RasterFile* file) {
 
     MngSession session;
     session.data = &data;
+    MngBlockScope blocks;  // outlives the handle
     MngHandle handle(&session);
     if (!handle.get() || !InstallCallbacks(handle.get())) {
         SetLastError("MNG: cannot start the decoder");
