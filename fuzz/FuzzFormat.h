@@ -14,12 +14,14 @@ inline void CheckDecodedPicture(const RasterImage& image) {
     if (!image.IsValid() || image.GetWidth() == 0 || image.GetHeight() == 0) std::abort();
     const uint32_t bpp = image.GetBpp();
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24) std::abort();
-    volatile uint32_t sum = 0;
+    uint32_t sum = 0;
     const uint8_t* bits = image.GetBits();
-    for (size_t i = 0; i < image.GetHeader().biSizeImage; ++i) sum = sum + bits[i];
+    for (size_t i = 0; i < image.GetHeader().biSizeImage; ++i) sum += bits[i];
     if (const uint8_t* alpha = image.GetAlphaPlane()) {
-        for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight(); ++i) sum = sum + alpha[i];
+        for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight(); ++i) sum += alpha[i];
     }
+    static volatile uint32_t sink;
+    sink = sum;
 }
 
 template <class Format>

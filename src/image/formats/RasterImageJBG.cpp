@@ -24,7 +24,7 @@ constexpr uint8_t kOptionsReservedBits = 0x80;
 // Arithmetic coding squeezes blank pages enormously, but not beyond this: a picture larger
 // than its data could fill is refused before jbigkit allocates its planes.
 constexpr uint64_t kMaxExpansion = 8192;
-constexpr uint64_t kSmallPlaneBytes = 64u << 20;
+constexpr uint64_t kSmallPlaneBytes = 16u << 20;
 
 struct JbigHeader {
     uint32_t width;
