@@ -9,6 +9,9 @@
 #include "RasterFile.h"
 #include "RasterImage.h"
 
+// Keeps the checksum below from being optimised away.
+inline volatile uint32_t g_fuzzSink = 0;
+
 // Reads every pixel and alpha byte so that the sanitizers see any bad buffer.
 inline void CheckDecodedPicture(const RasterImage& image) {
     if (!image.IsValid() || image.GetWidth() == 0 || image.GetHeight() == 0) std::abort();
@@ -20,8 +23,7 @@ inline void CheckDecodedPicture(const RasterImage& image) {
     if (const uint8_t* alpha = image.GetAlphaPlane()) {
         for (size_t i = 0; i < size_t(image.GetWidth()) * image.GetHeight(); ++i) sum += alpha[i];
     }
-    static volatile uint32_t sink;
-    sink = sum;
+    g_fuzzSink = sum;
 }
 
 template <class Format>
