@@ -93,6 +93,7 @@ public:
     void SetFont(const Font& font) { m_state.font = font; }
     void SetTextColor(uint32_t color) { m_state.textColor = color; }
     void SetBkColor(uint32_t color) { m_state.bkColor = color; }
+    uint32_t BkColor() const { return m_state.bkColor; }
     void SetBkMode(uint32_t mode) { m_state.bkMode = mode; }
     void SetPolyFillMode(uint32_t mode) { m_state.polyFillMode = mode; }
     void SetTextAlign(uint32_t align) { m_state.textAlign = align; }
