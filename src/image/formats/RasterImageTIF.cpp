@@ -276,6 +276,7 @@ bool RasterImageTIF::Decode(RasterFile* file) {
     }
     SilenceGlobalHandlers();
     ClearLastError();
+    SetType(RASTER_FORMAT_TIF);
     TiffSource source{file, start};
     const uint64_t fileSize = RemainingBytes(file);
     std::unique_ptr<TIFF, TiffCloser> tif(OpenTiff(*this, source, fileSize));
