@@ -1,7 +1,9 @@
 // The JPEG 2000 family: JP2 and code streams (OpenJPEG), PNM, PGX and Sun raster files made
 // by hand and by ImageMagick's convert; detection among the family; damaged files.
 #include <gtest/gtest.h>
+#include <openjpeg.h>
 
+#include <functional>
 #include <string>
 
 #include "FormatFixtures.h"
@@ -185,6 +187,117 @@ TEST(JasFamily, ContentDecidesAmongTheFamilyAndEncodingIsRefused) {
     EXPECT_FALSE(family.Encode(&out));
 }
 
+// ---- JPEG 2000 layouts written with OpenJPEG's encoder -----------------------------------------
+
+struct J2kComponent {
+    uint32_t step;  // sampling step in both directions
+    uint32_t precision;
+    bool isSigned;
+    std::function<int32_t(uint32_t, uint32_t)> value;  // at component sample positions
+};
+
+std::vector<uint8_t> EncodeJpeg2000(uint32_t w, uint32_t h, OPJ_COLOR_SPACE space,
+                                    const std::vector<J2kComponent>& components, bool boxFile) {
+    std::vector<opj_image_cmptparm_t> parameters(components.size());
+    for (size_t i = 0; i < components.size(); ++i) {
+        opj_image_cmptparm_t& p = parameters[i];
+        p = opj_image_cmptparm_t{};
+        p.dx = p.dy = components[i].step;
+        p.w = (w + p.dx - 1) / p.dx;
+        p.h = (h + p.dy - 1) / p.dy;
+        p.prec = components[i].precision;
+        p.sgnd = components[i].isSigned ? 1 : 0;
+    }
+    opj_image_t* image = opj_image_create(OPJ_UINT32(components.size()), parameters.data(), space);
+    EXPECT_NE(image, nullptr);
+    if (!image) return {};
+    image->x1 = w;
+    image->y1 = h;
+    for (size_t i = 0; i < components.size(); ++i) {
+        opj_image_comp_t& c = image->comps[i];
+        for (uint32_t y = 0; y < c.h; ++y) {
+            for (uint32_t x = 0; x < c.w; ++x) c.data[y * c.w + x] = components[i].value(x, y);
+        }
+    }
+    opj_cparameters_t settings;
+    opj_set_default_encoder_parameters(&settings);
+    settings.tcp_numlayers = 1;
+    settings.tcp_rates[0] = 0;  // lossless
+    settings.cp_disto_alloc = 1;
+    settings.numresolution = 2;
+    TempDir dir;
+    const std::string path = (dir / "x").string();
+    opj_codec_t* codec = opj_create_compress(boxFile ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K);
+    opj_stream_t* stream = opj_stream_create_default_file_stream(path.c_str(), OPJ_FALSE);
+    const bool ok = opj_setup_encoder(codec, &settings, image) && opj_start_compress(codec, image, stream) &&
+                    opj_encode(codec, stream) && opj_end_compress(codec, stream);
+    EXPECT_TRUE(ok);
+    opj_stream_destroy(stream);
+    opj_destroy_codec(codec);
+    opj_image_destroy(image);
+    return ReadFileBytes(path);
+}
+
+TEST(Jpeg2000Reading, SubsampledYccIsUpsampledAndConverted) {
+    const std::vector<J2kComponent> ycc = {
+        {1, 8, false, [](uint32_t x, uint32_t) { return int32_t(50 + 20 * x); }},
+        {2, 8, false, [](uint32_t, uint32_t) { return 128; }},
+        {2, 8, false, [](uint32_t x, uint32_t) { return x == 1 ? 168 : 128; }}};
+    const RasterImage image = MustDecode(EncodeJpeg2000(6, 4, OPJ_CLRSPC_SYCC, ycc, true), RASTER_FORMAT_JP2);
+    ASSERT_EQ(image.GetWidth(), 6u);
+    ASSERT_EQ(image.GetBpp(), 24u);
+    EXPECT_EQ(PictureColor(image, 0, 3), RasterRgb(50, 50, 50));
+    // Chroma sample 1 covers picture columns 2 and 3: R = Y + 1.402 Cr, G = Y - 0.714 Cr.
+    EXPECT_EQ(PictureColor(image, 2, 0), RasterRgb(146, 61, 90));
+    EXPECT_EQ(PictureColor(image, 3, 3), RasterRgb(166, 81, 110));
+    EXPECT_EQ(PictureColor(image, 4, 1), RasterRgb(130, 130, 130));
+}
+
+TEST(Jpeg2000Reading, SignedDeepGreyIsShiftedAndReduced) {
+    const std::vector<J2kComponent> grey = {
+        {1, 12, true, [](uint32_t x, uint32_t) { return x == 0 ? -2048 : x == 1 ? 0 : 2047; }}};
+    const RasterImage image = MustDecode(EncodeJpeg2000(3, 2, OPJ_CLRSPC_GRAY, grey, false), RASTER_FORMAT_JPC);
+    ASSERT_EQ(image.GetBpp(), 8u);
+    EXPECT_EQ(PictureColor(image, 0, 1), RasterRgb(0, 0, 0));
+    EXPECT_EQ(PictureColor(image, 1, 1), RasterRgb(128, 128, 128));
+    EXPECT_EQ(PictureColor(image, 2, 1), RasterRgb(255, 255, 255));
+}
+
+TEST(Jpeg2000Reading, FourthComponentOfACodeStreamIsAlphaAndLowPrecisionIsScaledUp) {
+    auto level = [](int32_t v) { return [v](uint32_t, uint32_t) { return v; }; };
+    const std::vector<J2kComponent> rgba = {{1, 4, false, level(15)}, {1, 4, false, level(5)},
+                                            {1, 4, false, level(0)}, {1, 4, false, level(10)}};
+    const RasterImage image = MustDecode(EncodeJpeg2000(4, 4, OPJ_CLRSPC_SRGB, rgba, false), RASTER_FORMAT_JPC);
+    ASSERT_TRUE(image.HasAlpha());
+    EXPECT_EQ(PictureColor(image, 1, 1), RasterRgb(255, 85, 0));
+    EXPECT_EQ(image.GetPixelColor(1, 1, true).rgbReserved, 170);
+}
+
+TEST(Jpeg2000Reading, HugeHeaderOverAFewBytesFails) {
+    // A code stream that claims 8000 x 8000 x 3 but holds after its first marker segment.
+    std::vector<uint8_t> bytes = EncodeJpeg2000(
+        4, 4, OPJ_CLRSPC_SRGB,
+        {{1, 8, false, [](uint32_t, uint32_t) { return 1; }}, {1, 8, false, [](uint32_t, uint32_t) { return 2; }},
+         {1, 8, false, [](uint32_t, uint32_t) { return 3; }}},
+        false);
+    ASSERT_GT(bytes.size(), 20u);
+    // SIZ: FF51, length, capabilities, then Xsiz and Ysiz (big-endian) at bytes 8 and 12.
+    for (int at : {8, 12}) {
+        bytes[size_t(at)] = 0;
+        bytes[size_t(at) + 1] = 0;
+        bytes[size_t(at) + 2] = 0x1F;
+        bytes[size_t(at) + 3] = 0x40;
+    }
+    // The tile size too (XTsiz, YTsiz at 24 and 28), so the header stays consistent.
+    for (int at : {24, 28}) {
+        bytes[size_t(at)] = 0;
+        bytes[size_t(at) + 1] = 0;
+        bytes[size_t(at) + 2] = 0x1F;
+        bytes[size_t(at) + 3] = 0x40;
+    }
+    EXPECT_EQ(FailureText(bytes, RASTER_FORMAT_JPC), "Decode: the picture is far larger than its data allows");
+}
+
 // ---- files from convert ------------------------------------------------------------------------
 
 class JasFromConvert : public ::testing::Test {
@@ -283,6 +396,19 @@ TEST_F(JasFromConvert, EveryPrefixFailsCleanlyOrGivesAPicture) {
         const std::string options = std::string(c.output).rfind("pgx", 0) == 0 ? "-type Grayscale" : "";
         fixtures::ExpectPrefixesHandled(Make(colour, options, c.output), c.type, c.step);
     }
+}
+
+TEST(JasFamily, InputsThatOnceBrokeTheReaderFailCleanlyOrDecode) {
+    const auto folder = testsupport::TestDataDir() / "fuzz-regressions" / "jas";
+    ASSERT_TRUE(std::filesystem::is_directory(folder));
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        RasterImage image;
+        if (!DecodeBytes(ReadFileBytes(entry.path()), RASTER_FORMAT_UNKNOWN, image)) EXPECT_STRNE(image.LastErrorText(), "");
+        ++count;
+    }
+    EXPECT_GT(count, 0u);
 }
 
 }  // namespace

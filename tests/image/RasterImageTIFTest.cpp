@@ -483,4 +483,17 @@ TEST(TiffFormat, DetectionByContentFindsTiff) {
     EXPECT_EQ(image.GetType(), uint32_t(RASTER_FORMAT_TIF));
 }
 
+TEST(Tiff, InputsThatOnceBrokeTheReaderFailCleanlyOrDecode) {
+    const auto folder = testsupport::TestDataDir() / "fuzz-regressions" / "tiff";
+    ASSERT_TRUE(std::filesystem::is_directory(folder));
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        RasterImage image;
+        if (!DecodeBytes(ReadFileBytes(entry.path()), RASTER_FORMAT_TIF, image)) EXPECT_STRNE(image.LastErrorText(), "");
+        ++count;
+    }
+    EXPECT_GT(count, 0u);
+}
+
 }  // namespace
