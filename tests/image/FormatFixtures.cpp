@@ -73,6 +73,21 @@ void ExpectPrefixesHandled(const std::vector<uint8_t>& bytes, uint32_t type, siz
     }
 }
 
+void ExpectRegressionFilesHandled(const std::string& folder, uint32_t type) {
+    const auto path = testsupport::TestDataDir() / "fuzz-regressions" / folder;
+    ASSERT_TRUE(std::filesystem::is_directory(path));
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        RasterImage image;
+        if (!DecodeBytes(testsupport::ReadFileBytes(entry.path()), type, image)) {
+            EXPECT_STRNE(image.LastErrorText(), "");
+        }
+        ++count;
+    }
+    EXPECT_GT(count, 0u);
+}
+
 RasterImage MakeGreyPattern(uint32_t width, uint32_t height) {
     RasterImage image = testsupport::MakePatternImage(width, height);
     for (uint32_t y = 0; y < height; ++y) {

@@ -32,6 +32,10 @@ bool DecodeBytes(const std::vector<uint8_t>& bytes, uint32_t type, RasterImage& 
 // an error text or give a valid picture.
 void ExpectPrefixesHandled(const std::vector<uint8_t>& bytes, uint32_t type, size_t step = 1);
 
+// Decodes every file of tests/data/fuzz-regressions/<folder>: each must fail with an error
+// text or give a picture (and the folder must not be empty).
+void ExpectRegressionFilesHandled(const std::string& folder, uint32_t type);
+
 // A 24-bit picture turned grey (all three channels equal).
 RasterImage MakeGreyPattern(uint32_t width, uint32_t height);
 // A 24-bit picture of only black and white pixels.

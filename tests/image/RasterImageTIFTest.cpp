@@ -37,6 +37,16 @@ protected:
         return ConvertAndDecode(m_dir / "source.bmp", options);
     }
 
+    // Each set of options must give the source's pixels at the given depth.
+    void ExpectRoundTrips(const RasterImage& source, uint32_t bpp, std::initializer_list<const char*> optionSets) {
+        for (const char* options : optionSets) {
+            SCOPED_TRACE(options);
+            const RasterImage image = RoundTrip(source, options);
+            EXPECT_EQ(image.GetBpp(), bpp);
+            EXPECT_TRUE(SamePixels(image, source));
+        }
+    }
+
     RasterImage ConvertAndDecode(const std::filesystem::path& input, const std::string& options) {
         const auto output = m_dir / "out.tif";
         EXPECT_TRUE(Convert(Quoted(input) + " " + options + " " + Quoted(output)));
@@ -76,25 +86,15 @@ TEST_F(TiffFromConvert, SixteenBitColourIsReducedExactly) {
 }
 
 TEST_F(TiffFromConvert, GreyBecomesAnEightBitGreyPicture) {
-    const RasterImage source = fixtures::MakeGreyPattern(30, 20);
-    for (const char* options : {"-type Grayscale -depth 8", "-type Grayscale -depth 16",
-                                "-type Grayscale -depth 8 -define tiff:photometric=min-is-white"}) {
-        SCOPED_TRACE(options);
-        const RasterImage image = RoundTrip(source, options);
-        EXPECT_EQ(image.GetBpp(), 8u);
-        EXPECT_TRUE(SamePixels(image, source));
-    }
+    ExpectRoundTrips(fixtures::MakeGreyPattern(30, 20), 8,
+                     {"-type Grayscale -depth 8", "-type Grayscale -depth 16",
+                      "-type Grayscale -depth 8 -define tiff:photometric=min-is-white"});
 }
 
 TEST_F(TiffFromConvert, BilevelBecomesAOneBitPicture) {
-    const RasterImage source = fixtures::MakeBilevelPattern(37, 23);
-    for (const char* options : {"-type Bilevel -depth 1", "-type Bilevel -compress Group4", "-type Bilevel -compress Fax",
-                                "-type Bilevel -depth 1 -define tiff:photometric=min-is-white"}) {
-        SCOPED_TRACE(options);
-        const RasterImage image = RoundTrip(source, options);
-        EXPECT_EQ(image.GetBpp(), 1u);
-        EXPECT_TRUE(SamePixels(image, source));
-    }
+    ExpectRoundTrips(fixtures::MakeBilevelPattern(37, 23), 1,
+                     {"-type Bilevel -depth 1", "-type Bilevel -compress Group4", "-type Bilevel -compress Fax",
+                      "-type Bilevel -depth 1 -define tiff:photometric=min-is-white"});
 }
 
 TEST_F(TiffFromConvert, PaletteFilesStayPalettePictures) {
@@ -484,16 +484,7 @@ TEST(TiffFormat, DetectionByContentFindsTiff) {
 }
 
 TEST(Tiff, InputsThatOnceBrokeTheReaderFailCleanlyOrDecode) {
-    const auto folder = testsupport::TestDataDir() / "fuzz-regressions" / "tiff";
-    ASSERT_TRUE(std::filesystem::is_directory(folder));
-    size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        SCOPED_TRACE(entry.path().filename().string());
-        RasterImage image;
-        if (!DecodeBytes(ReadFileBytes(entry.path()), RASTER_FORMAT_TIF, image)) EXPECT_STRNE(image.LastErrorText(), "");
-        ++count;
-    }
-    EXPECT_GT(count, 0u);
+    fixtures::ExpectRegressionFilesHandled("tiff", RASTER_FORMAT_TIF);
 }
 
 }  // namespace

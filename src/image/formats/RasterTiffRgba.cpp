@@ -21,7 +21,7 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
     TIFFRGBAImage rgba{};
     if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&rgba, tif, 1, message)) {
         if (image.LastErrorText()[0] == '\0') {
-            char text[RASTER_ERROR_TEXT_SIZE];
+            char text[sizeof(message) + 8];  // cut to the error text's size when stored
             std::snprintf(text, sizeof(text), "TIFF: %s", message[0] ? message : "unsupported picture layout");
             image.SetLastError(text);
         }
