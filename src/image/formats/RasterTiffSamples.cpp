@@ -131,6 +131,9 @@ public:
         for (uint16_t p = 0; p < planes; ++p) m_rows.push_back(m_reader.Row(p, rowInBand));
     }
 
+    // The packed samples of all channels, when they are in one plane.
+    const uint8_t* Contiguous() const { return m_rows.size() == 1 ? m_rows[0].data : nullptr; }
+
     uint32_t Get(uint32_t x, uint32_t sample) const {
         if (m_rows.size() > 1) return m_rows[sample].Get(x);
         return m_rows[0].Get(uint64_t(x) * m_page.samplesPerPixel + sample);
@@ -201,9 +204,16 @@ class RowConverter {
 public:
     RowConverter(RasterImage& image, const TiffPage& page, const OutputPlan& plan)
         : m_image(image), m_page(page), m_plan(plan), m_orientation(page),
-          m_max((1u << page.bitsPerSample) - 1) {}
+          m_max((1u << page.bitsPerSample) - 1),
+          m_direct(page.bitsPerSample == 8 && page.orientation == ORIENTATION_TOPLEFT && !page.associatedAlpha &&
+                   (page.colour == TiffColour::Rgb || page.colour == TiffColour::Grey)) {}
 
     void Convert(const PixelSamples& samples, uint32_t y) {
+        const uint8_t* packed = samples.Contiguous();
+        if (m_direct && packed) {
+            ConvertDirect(packed, y);
+            return;
+        }
         for (uint32_t x = 0; x < m_page.width; ++x) {
             uint32_t px;
             uint32_t py;
@@ -228,6 +238,27 @@ public:
     }
 
 private:
+    // The common case of 8-bit samples in one plane, stored the right way up: plain copies.
+    void ConvertDirect(const uint8_t* packed, uint32_t y) {
+        const uint32_t stored = StoredRow(m_image, y);
+        const uint32_t step = m_page.samplesPerPixel;
+        uint8_t* out = m_image.RowPointer(stored);
+        if (m_page.colour == TiffColour::Rgb) {
+            for (uint32_t x = 0; x < m_page.width; ++x, packed += step, out += 3) {
+                out[0] = packed[2];
+                out[1] = packed[1];
+                out[2] = packed[0];
+            }
+            packed -= size_t(step) * m_page.width;
+        } else {
+            for (uint32_t x = 0; x < m_page.width; ++x) out[x] = packed[size_t(x) * step];
+        }
+        if (m_page.alphaSample < 0) return;
+        uint8_t* alpha = m_image.AlphaPointer(0, stored);
+        const uint32_t a = uint32_t(m_page.alphaSample);
+        for (uint32_t x = 0; x < m_page.width; ++x) alpha[x] = packed[size_t(x) * step + a];
+    }
+
     // A colour sample with associated alpha taken out.
     uint32_t Straight(const PixelSamples& samples, uint32_t x, uint32_t sample, uint32_t alpha) const {
         const uint32_t v = samples.Get(x, sample);
@@ -274,6 +305,7 @@ private:
     const OutputPlan& m_plan;
     TiffOrientation m_orientation;
     uint32_t m_max;
+    bool m_direct;
 };
 
 }  // namespace
