@@ -1,6 +1,7 @@
 // The less common TIFF layouts through libtiff's own RGBA conversion, a band of rows at a
-// time. libtiff hands out alpha premultiplied (it premultiplies unassociated alpha itself),
-// so colours are divided by alpha again here.
+// time. For colour pages libtiff hands out alpha premultiplied (it premultiplies unassociated
+// alpha itself), so colours are divided by alpha again here; its grey-with-alpha output is
+// left straight.
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -48,6 +49,8 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
     }
     if (!CreateDecodedImage(image, width, height, 24)) return false;
     const bool withAlpha = rgba.alpha != 0;
+    const bool premultiplied = withAlpha && page.photometric != PHOTOMETRIC_MINISBLACK &&
+                               page.photometric != PHOTOMETRIC_MINISWHITE;
     if (withAlpha && !CreateDecodedAlpha(image)) return false;
 
     for (uint32_t y0 = 0; y0 < height; y0 += bandRows) {
@@ -63,9 +66,10 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
             for (uint32_t x = 0; x < width; ++x) {
                 const uint32_t abgr = src[x];
                 const uint32_t a = withAlpha ? TIFFGetA(abgr) : 255;
-                PutPictureRgb(image, x, y0 + r, uint8_t(Unpremultiply(TIFFGetR(abgr), a, 255)),
-                              uint8_t(Unpremultiply(TIFFGetG(abgr), a, 255)),
-                              uint8_t(Unpremultiply(TIFFGetB(abgr), a, 255)));
+                const uint32_t divisor = premultiplied ? a : 255;
+                PutPictureRgb(image, x, y0 + r, uint8_t(Unpremultiply(TIFFGetR(abgr), divisor, 255)),
+                              uint8_t(Unpremultiply(TIFFGetG(abgr), divisor, 255)),
+                              uint8_t(Unpremultiply(TIFFGetB(abgr), divisor, 255)));
                 if (withAlpha) PictureAlpha(image, x, y0 + r) = uint8_t(a);
             }
         }
