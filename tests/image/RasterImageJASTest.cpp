@@ -196,23 +196,26 @@ struct J2kComponent {
     std::function<int32_t(uint32_t, uint32_t)> value;  // at component sample positions
 };
 
+// origin: where the picture starts on the reference grid (both directions).
 std::vector<uint8_t> EncodeJpeg2000(uint32_t w, uint32_t h, OPJ_COLOR_SPACE space,
-                                    const std::vector<J2kComponent>& components, bool boxFile) {
+                                    const std::vector<J2kComponent>& components, bool boxFile, uint32_t origin = 0) {
     std::vector<opj_image_cmptparm_t> parameters(components.size());
     for (size_t i = 0; i < components.size(); ++i) {
         opj_image_cmptparm_t& p = parameters[i];
         p = opj_image_cmptparm_t{};
         p.dx = p.dy = components[i].step;
-        p.w = (w + p.dx - 1) / p.dx;
-        p.h = (h + p.dy - 1) / p.dy;
+        p.x0 = p.y0 = (origin + p.dx - 1) / p.dx;
+        p.w = (origin + w + p.dx - 1) / p.dx - p.x0;
+        p.h = (origin + h + p.dy - 1) / p.dy - p.y0;
         p.prec = components[i].precision;
         p.sgnd = components[i].isSigned ? 1 : 0;
     }
     opj_image_t* image = opj_image_create(OPJ_UINT32(components.size()), parameters.data(), space);
     EXPECT_NE(image, nullptr);
     if (!image) return {};
-    image->x1 = w;
-    image->y1 = h;
+    image->x0 = image->y0 = origin;
+    image->x1 = origin + w;
+    image->y1 = origin + h;
     for (size_t i = 0; i < components.size(); ++i) {
         opj_image_comp_t& c = image->comps[i];
         for (uint32_t y = 0; y < c.h; ++y) {
@@ -251,6 +254,23 @@ TEST(Jpeg2000Reading, SubsampledYccIsUpsampledAndConverted) {
     EXPECT_EQ(PictureColor(image, 2, 0), RasterRgb(146, 61, 90));
     EXPECT_EQ(PictureColor(image, 3, 3), RasterRgb(166, 81, 110));
     EXPECT_EQ(PictureColor(image, 4, 1), RasterRgb(130, 130, 130));
+}
+
+TEST(Jpeg2000Reading, PictureOffsetOnTheGridKeepsSubsampledChromaInPlace) {
+    // The picture starts at grid column 3; chroma samples sit on even grid columns from 4 on
+    // (sample i at 4 + 2i, covering that column and the next). Picture column 0 (grid 3) has
+    // no sample of its own and takes the first one.
+    const std::vector<J2kComponent> ycc = {
+        {1, 8, false, [](uint32_t, uint32_t) { return 100; }},
+        {2, 8, false, [](uint32_t, uint32_t) { return 128; }},
+        {2, 8, false, [](uint32_t x, uint32_t) { return int32_t(128 + 10 * (x + 1)); }}};
+    const RasterImage image = MustDecode(EncodeJpeg2000(5, 3, OPJ_CLRSPC_SYCC, ycc, false, 3), RASTER_FORMAT_JPC);
+    ASSERT_EQ(image.GetWidth(), 5u);
+    ASSERT_EQ(image.GetHeight(), 3u);
+    EXPECT_EQ(PictureColor(image, 0, 0), RasterRgb(114, 93, 100));  // Cr offset 10
+    EXPECT_EQ(PictureColor(image, 2, 2), RasterRgb(114, 93, 100));
+    EXPECT_EQ(PictureColor(image, 3, 1), RasterRgb(128, 86, 100));  // Cr offset 20
+    EXPECT_EQ(PictureColor(image, 4, 0), RasterRgb(128, 86, 100));
 }
 
 TEST(Jpeg2000Reading, SignedDeepGreyIsShiftedAndReduced) {
