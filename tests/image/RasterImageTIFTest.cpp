@@ -266,6 +266,24 @@ TEST(TiffFromLibtiff, TilesAndSeparatePlanesGiveTheSamePicture) {
     }
 }
 
+TEST(TiffFromLibtiff, ExtraSamplesThatAreNotAlphaAreSkippedInEitherLayout) {
+    TiffLayout layout;
+    layout.width = 7;
+    layout.height = 5;
+    layout.samples = 2;
+    layout.extraSamples = {EXTRASAMPLE_UNSPECIFIED};
+    for (uint16_t planar : {uint16_t(PLANARCONFIG_CONTIG), uint16_t(PLANARCONFIG_SEPARATE)}) {
+        SCOPED_TRACE(planar);
+        layout.planar = planar;
+        const RasterImage image = DecodeTiff(WriteTiff(layout, Channel));
+        EXPECT_FALSE(image.HasAlpha());
+        for (uint32_t x = 0; x < 7; ++x) {
+            const auto v = uint8_t(Channel(x, 3, 0));
+            EXPECT_EQ(PictureColor(image, x, 3), RasterRgb(v, v, v));
+        }
+    }
+}
+
 TEST(TiffFromLibtiff, AssociatedAlphaIsTakenOutOfTheColours) {
     TiffLayout layout;
     layout.width = 16;

@@ -198,6 +198,7 @@ bool ClassifyForSamples(TIFF* tif, TiffPage& page) {
     if (page.samplesPerPixel < colourSamples) return false;
     FindAlpha(tif, page);
     if (page.alphaSample >= 0 && page.alphaSample < colourSamples) page.alphaSample = -1;
+    page.usedSamples = page.alphaSample >= 0 ? uint16_t(page.alphaSample + 1) : colourSamples;
     return true;
 }
 

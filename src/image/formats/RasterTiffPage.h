@@ -29,6 +29,7 @@ struct TiffPage {
     TiffColour colour = TiffColour::Grey;
     int alphaSample = -1;       // index of the alpha sample, -1 = none
     bool associatedAlpha = false;
+    uint16_t usedSamples = 1;   // samples 0 .. usedSamples - 1 are read, the rest skipped
 
     // Picture size after the orientation is applied.
     bool Transposed() const { return orientation >= ORIENTATION_LEFTTOP && orientation <= ORIENTATION_LEFTBOT; }

@@ -44,7 +44,7 @@ public:
 
     bool Init() {
         const bool separate = m_page.planar == PLANARCONFIG_SEPARATE;
-        m_planes = separate ? m_page.samplesPerPixel : 1;
+        m_planes = separate ? m_page.usedSamples : 1;  // planes of unused samples are never decoded
         m_bandRows = m_page.tiled ? m_page.tileLength : m_page.rowsPerStrip;
         if (m_bandRows == 0 || m_bandRows > m_page.height) m_bandRows = m_page.height;
         if (m_page.tiled) {
@@ -123,25 +123,31 @@ private:
 // Gives the samples of one pixel of the current band row, whatever the planar layout.
 class PixelSamples {
 public:
-    PixelSamples(const TiffBandReader& reader, const TiffPage& page) : m_reader(reader), m_page(page) {}
+    PixelSamples(const TiffBandReader& reader, const TiffPage& page)
+        : m_reader(reader),
+          m_separate(page.planar == PLANARCONFIG_SEPARATE),
+          m_planes(m_separate ? page.usedSamples : 1),
+          m_step(m_separate ? 1 : page.samplesPerPixel) {}
 
     void SetRow(uint32_t rowInBand) {
         m_rows.clear();
-        const uint16_t planes = m_page.planar == PLANARCONFIG_SEPARATE ? m_page.samplesPerPixel : 1;
-        for (uint16_t p = 0; p < planes; ++p) m_rows.push_back(m_reader.Row(p, rowInBand));
+        for (uint16_t p = 0; p < m_planes; ++p) m_rows.push_back(m_reader.Row(p, rowInBand));
     }
 
-    // The packed samples of all channels, when they are in one plane.
-    const uint8_t* Contiguous() const { return m_rows.size() == 1 ? m_rows[0].data : nullptr; }
+    // The packed samples of every used channel when they share one plane (Step() apart).
+    const uint8_t* Contiguous() const { return m_planes == 1 ? m_rows[0].data : nullptr; }
+    uint32_t Step() const { return m_step; }
 
     uint32_t Get(uint32_t x, uint32_t sample) const {
-        if (m_rows.size() > 1) return m_rows[sample].Get(x);
-        return m_rows[0].Get(uint64_t(x) * m_page.samplesPerPixel + sample);
+        if (m_separate) return m_rows[sample].Get(x);
+        return m_rows[0].Get(uint64_t(x) * m_step + sample);
     }
 
 private:
     const TiffBandReader& m_reader;
-    const TiffPage& m_page;
+    bool m_separate;
+    uint16_t m_planes;
+    uint32_t m_step;
     std::vector<SampleRow> m_rows;
 };
 
@@ -211,7 +217,7 @@ public:
     void Convert(const PixelSamples& samples, uint32_t y) {
         const uint8_t* packed = samples.Contiguous();
         if (m_direct && packed) {
-            ConvertDirect(packed, y);
+            ConvertDirect(packed, samples.Step(), y);
             return;
         }
         for (uint32_t x = 0; x < m_page.width; ++x) {
@@ -239,9 +245,8 @@ public:
 
 private:
     // The common case of 8-bit samples in one plane, stored the right way up: plain copies.
-    void ConvertDirect(const uint8_t* packed, uint32_t y) {
+    void ConvertDirect(const uint8_t* packed, uint32_t step, uint32_t y) {
         const uint32_t stored = StoredRow(m_image, y);
-        const uint32_t step = m_page.samplesPerPixel;
         uint8_t* out = m_image.RowPointer(stored);
         if (m_page.colour == TiffColour::Rgb) {
             for (uint32_t x = 0; x < m_page.width; ++x, packed += step, out += 3) {
