@@ -159,6 +159,15 @@ struct TiffLayout {
     std::vector<uint16_t> colourMap;  // red, green, blue thirds
 };
 
+TiffLayout Layout(uint32_t width, uint32_t height, uint16_t samples, uint16_t photometric) {
+    TiffLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.samples = samples;
+    layout.photometric = photometric;
+    return layout;
+}
+
 // sample(x, y, s) gives each sample's value; 16-bit samples are written in host order.
 std::vector<uint8_t> WriteTiff(const TiffLayout& layout, const std::function<uint32_t(uint32_t, uint32_t, uint32_t)>& sample) {
     TempDir dir;
@@ -242,11 +251,7 @@ RasterImage DecodeTiff(const std::vector<uint8_t>& bytes) {
 uint32_t Channel(uint32_t x, uint32_t y, uint32_t s) { return (x * 37 + y * 11 + s * 91) & 0xFF; }
 
 TEST(TiffFromLibtiff, TilesAndSeparatePlanesGiveTheSamePicture) {
-    TiffLayout layout;
-    layout.width = 37;
-    layout.height = 21;
-    layout.samples = 3;
-    layout.photometric = PHOTOMETRIC_RGB;
+    TiffLayout layout = Layout(37, 21, 3, PHOTOMETRIC_RGB);
     for (uint32_t tile : {0u, 16u}) {
         for (uint16_t planar : {uint16_t(PLANARCONFIG_CONTIG), uint16_t(PLANARCONFIG_SEPARATE)}) {
             SCOPED_TRACE(testing::Message() << "tile " << tile << " planar " << planar);
@@ -267,10 +272,7 @@ TEST(TiffFromLibtiff, TilesAndSeparatePlanesGiveTheSamePicture) {
 }
 
 TEST(TiffFromLibtiff, ExtraSamplesThatAreNotAlphaAreSkippedInEitherLayout) {
-    TiffLayout layout;
-    layout.width = 7;
-    layout.height = 5;
-    layout.samples = 2;
+    TiffLayout layout = Layout(7, 5, 2, PHOTOMETRIC_MINISBLACK);
     layout.extraSamples = {EXTRASAMPLE_UNSPECIFIED};
     for (uint16_t planar : {uint16_t(PLANARCONFIG_CONTIG), uint16_t(PLANARCONFIG_SEPARATE)}) {
         SCOPED_TRACE(planar);
@@ -285,11 +287,7 @@ TEST(TiffFromLibtiff, ExtraSamplesThatAreNotAlphaAreSkippedInEitherLayout) {
 }
 
 TEST(TiffFromLibtiff, AssociatedAlphaIsTakenOutOfTheColours) {
-    TiffLayout layout;
-    layout.width = 16;
-    layout.height = 4;
-    layout.samples = 4;
-    layout.photometric = PHOTOMETRIC_RGB;
+    TiffLayout layout = Layout(16, 4, 4, PHOTOMETRIC_RGB);
     layout.extraSamples = {EXTRASAMPLE_ASSOCALPHA};
     const uint32_t alphas[4] = {255, 128, 51, 0};
     // Straight colours that premultiply without rounding: (value * alpha) divisible by 255.
@@ -312,11 +310,7 @@ TEST(TiffFromLibtiff, AssociatedAlphaIsTakenOutOfTheColours) {
 }
 
 TEST(TiffFromLibtiff, CmykIsConvertedThroughTheBlackChannel) {
-    TiffLayout layout;
-    layout.width = 4;
-    layout.height = 1;
-    layout.samples = 4;
-    layout.photometric = PHOTOMETRIC_SEPARATED;
+    TiffLayout layout = Layout(4, 1, 4, PHOTOMETRIC_SEPARATED);
     const uint32_t inks[4][4] = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 128, 0, 51}, {0, 0, 0, 255}};
     const RasterImage image = DecodeTiff(WriteTiff(layout, [&](uint32_t x, uint32_t, uint32_t s) { return inks[x][s]; }));
     EXPECT_EQ(PictureColor(image, 0, 0), RasterRgb(255, 255, 255));
@@ -326,9 +320,7 @@ TEST(TiffFromLibtiff, CmykIsConvertedThroughTheBlackChannel) {
 }
 
 TEST(TiffFromLibtiff, LowDepthsKeepTheirIndicesAndScaleTheirGreys) {
-    TiffLayout layout;
-    layout.width = 9;
-    layout.height = 5;
+    TiffLayout layout = Layout(9, 5, 1, PHOTOMETRIC_MINISBLACK);
     layout.bits = 4;
     layout.photometric = PHOTOMETRIC_PALETTE;
     layout.colourMap.resize(48);
@@ -360,11 +352,7 @@ TEST(TiffFromLibtiff, LowDepthsKeepTheirIndicesAndScaleTheirGreys) {
 }
 
 TEST(TiffFromLibtiff, OrientationIsApplied) {
-    TiffLayout layout;
-    layout.width = 3;
-    layout.height = 2;
-    layout.samples = 3;
-    layout.photometric = PHOTOMETRIC_RGB;
+    TiffLayout layout = Layout(3, 2, 3, PHOTOMETRIC_RGB);
     auto colour = [](uint32_t x, uint32_t y, uint32_t s) { return s == 0 ? x * 50 : s == 1 ? y * 50 : 7u; };
     layout.orientation = ORIENTATION_BOTLEFT;
     const RasterImage flipped = DecodeTiff(WriteTiff(layout, colour));
@@ -378,11 +366,6 @@ TEST(TiffFromLibtiff, OrientationIsApplied) {
 }
 
 TEST(TiffFromLibtiff, YCbCrWithoutJpegGoesThroughLibtiffConversion) {
-    TiffLayout layout;
-    layout.width = 8;
-    layout.height = 6;
-    layout.samples = 3;
-    layout.photometric = PHOTOMETRIC_YCBCR;
     // Neutral chroma: grey levels from luma alone (default 2x2 subsampling needs packed
     // blocks, so use no subsampling).
     std::vector<uint8_t> bytes;
