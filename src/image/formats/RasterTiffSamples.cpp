@@ -212,10 +212,18 @@ public:
         : m_image(image), m_page(page), m_plan(plan), m_orientation(page),
           m_max((1u << page.bitsPerSample) - 1),
           m_direct(page.bitsPerSample == 8 && page.orientation == ORIENTATION_TOPLEFT && !page.associatedAlpha &&
-                   (page.colour == TiffColour::Rgb || page.colour == TiffColour::Grey)) {}
+                   (page.colour == TiffColour::Rgb || page.colour == TiffColour::Grey)),
+          m_copyIndices(plan.indexed && page.bitsPerSample == plan.depth && page.orientation == ORIENTATION_TOPLEFT &&
+                        page.alphaSample < 0 && page.usedSamples == 1) {}
 
     void Convert(const PixelSamples& samples, uint32_t y) {
         const uint8_t* packed = samples.Contiguous();
+        if (m_copyIndices && packed && samples.Step() == 1) {
+            // Indices of the picture's own depth, one sample per pixel: the row as it is.
+            std::memcpy(m_image.RowPointer(StoredRow(m_image, y)), packed,
+                        (size_t(m_page.width) * m_page.bitsPerSample + 7) / 8);
+            return;
+        }
         if (m_direct && packed) {
             ConvertDirect(packed, samples.Step(), y);
             return;
@@ -311,6 +319,7 @@ private:
     TiffOrientation m_orientation;
     uint32_t m_max;
     bool m_direct;
+    bool m_copyIndices;
 };
 
 }  // namespace
