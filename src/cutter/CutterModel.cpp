@@ -33,6 +33,18 @@ bool AlphaFromGreyLevels(RasterImage& cutter) {
     return true;
 }
 
+// The colour every pixel of a 24-bit image has, if they all have the same.
+std::optional<uint32_t> UniformColour(const RasterImage& image) {
+    const uint8_t* first = image.RowPointer(0);
+    for (uint32_t y = 0; y < image.GetHeight(); ++y) {
+        const uint8_t* pixel = image.RowPointer(y);
+        for (uint32_t x = 0; x < image.GetWidth(); ++x, pixel += 3) {
+            if (pixel[0] != first[0] || pixel[1] != first[1] || pixel[2] != first[2]) return std::nullopt;
+        }
+    }
+    return RasterRgb(first[2], first[1], first[0]);
+}
+
 }  // namespace
 
 void CutterModel::SetPicture(const RasterImage& source) {
@@ -50,9 +62,14 @@ void CutterModel::SetPicture(const RasterImage& source) {
 void CutterModel::SetCutter(const RasterImage& source) {
     m_imgCutter.Destroy();
     m_imgBackdrop.Destroy();
+    m_nCutterColour.reset();
     if (source.IsValid()) m_imgCutter.Copy(source);
     if (!m_imgCutter.IsValid() || !MakeTrueColour(m_imgCutter)) return;
-    if (!m_imgCutter.HasAlpha() && !AlphaFromGreyLevels(m_imgCutter)) m_imgCutter.Destroy();
+    if (!m_imgCutter.HasAlpha() && !AlphaFromGreyLevels(m_imgCutter)) {
+        m_imgCutter.Destroy();
+        return;
+    }
+    m_nCutterColour = UniformColour(m_imgCutter);
 }
 
 bool CutterModel::ReverseAlpha() {
@@ -88,7 +105,7 @@ void CutterModel::BuildCutterBackdrop(int32_t width, int32_t height) {
     FitAspect(width - width / 5, height - height / 5, aspect, cutterWidth, cutterHeight);
     const RasterRect rect = Centred(width, height, cutterWidth, cutterHeight);
     RasterImage scaled;
-    if (!m_imgCutter.Rescale(uint32_t(cutterWidth), uint32_t(cutterHeight), RASTER_RESCALE_AREA, &scaled)) return;
+    if (!ScaleCutter(uint32_t(cutterWidth), uint32_t(cutterHeight), scaled)) return;
     backdrop.PasteAll(scaled, 0, 0, rect.left, rect.top, RASTER_PASTE_COPY, 1.0);
     m_rcCutter = rect;
     m_imgBackdrop.TakeOver(backdrop);
@@ -160,6 +177,20 @@ bool CutterModel::DragTo(Point p) {
     return true;
 }
 
+bool CutterModel::ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled) {
+    if (!m_nCutterColour) return m_imgCutter.Rescale(width, height, RASTER_RESCALE_AREA, &scaled);
+    // One colour all over (every cutter made from grey levels): only the alpha needs scaling,
+    // which saves most of the time at full resolution. The colour then stays exact, where an
+    // area shrink of the colour channels could lose a level here and there.
+    if (!scaled.Create(width, height, 24, RASTER_FORMAT_UNKNOWN)) return false;
+    scaled.FillColor(*m_nCutterColour);
+    uint8_t* alpha = RasterImage::RescalePlane(m_imgCutter.ExtractChannel(RASTER_CHANNEL_ALPHA),
+                                               m_imgCutter.GetWidth(), m_imgCutter.GetHeight(), width, height);
+    if (!alpha) return false;
+    scaled.AdoptAlphaPlane(alpha);
+    return true;
+}
+
 double CutterModel::PictureScale() const {
     return double(m_imgPicture.GetWidth()) / double(Width(m_rcPlacement));
 }
@@ -183,9 +214,7 @@ bool CutterModel::GetResult(RasterImage& result) {
     // all of it, so the cut is built there directly; the full-resolution picture is blended in
     // at its offset from the cutter wherever the cutter is not opaque.
     RasterImage cut;
-    if (!m_imgCutter.Rescale(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), RASTER_RESCALE_AREA, &cut)) {
-        return false;
-    }
+    if (!ScaleCutter(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), cut)) return false;
     if (!cut.PasteAll(m_imgPicture, 0, 0, pictureRect.left - cutterRect.left, pictureRect.top - cutterRect.top,
                       RASTER_PASTE_ALPHA_BLEND, 1.0)) {
         return false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "CutterGeometry.h"
 #include "RasterImage.h"
@@ -69,11 +70,14 @@ private:
     void BuildPreview(int32_t width, int32_t height);
     // The preview at the placement's size, made again only when that size changed.
     const RasterImage* PlacedPreview();
+    // The cutter at width x height, colours and alpha.
+    bool ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled);
 
     RasterImage m_imgPicture;
     RasterImage m_imgPreview;
     RasterImage m_imgBackdrop;
     RasterImage m_imgCutter;
+    std::optional<uint32_t> m_nCutterColour;  // the cutter's colour when all its pixels share one
     RasterRect m_rcPlacement = kEmptyRect;
     RasterRect m_rcCutter = kEmptyRect;
     DragMode m_nDragMode = DRAG_NONE;
