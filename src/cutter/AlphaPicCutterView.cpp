@@ -48,6 +48,9 @@ AlphaPicCutterView::AlphaPicCutterView(QWidget* parent) : QWidget(parent) {
 
 void AlphaPicCutterView::SetPicture(const RasterImage& source) {
     m_model.SetPicture(source);
+    // A paint only builds when the backdrop is missing; a picture given later needs its
+    // preview and placement too.
+    if (m_model.HasBackdrop()) PostBuild();
     update();
 }
 

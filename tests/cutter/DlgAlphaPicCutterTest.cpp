@@ -281,6 +281,17 @@ TEST_F(DlgAlphaPicCutterTest, PaintShowsThePictureThroughTheCutterWithTheRedFram
     EXPECT_EQ(shown.pixel(placement.left - 4, Centre(placement).y() - 4), qRgb(255, 0, 0));  // left handle
 }
 
+TEST_F(DlgAlphaPicCutterTest, PictureGivenAfterTheFirstBuildIsPlacedToo) {
+    DlgAlphaPicCutter dialog;
+    AlphaPicCutterView* view = dialog.CutterView();
+    view->BuildBackdrop();
+    ASSERT_TRUE(view->Model().HasBackdrop());
+    view->SetPicture(testsupport::MakeSolidImage(640, 480, kBlue));
+    RunPostedCalls();
+    EXPECT_FALSE(cutter::IsEmpty(view->Model().Placement()));
+    EXPECT_TRUE(view->Model().Preview().IsValid());
+}
+
 TEST_F(DlgAlphaPicCutterTest, ReverseAlphaButtonInvertsTheCutter) {
     SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
     DlgAlphaPicCutter dialog;
