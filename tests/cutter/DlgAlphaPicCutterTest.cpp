@@ -76,9 +76,13 @@ protected:
     }
     QString Path(const char* name) const { return QString::fromStdString((m_dir / name).string()); }
 
-    // A dialog with a picture whose preview and placement are built.
-    void Prepare(DlgAlphaPicCutter& dialog, const RasterImage& picture) {
-        dialog.CutterView()->SetPicture(picture);
+    // The shape cutter as the one confirmed last time.
+    void StoreShapeCutter() {
+        SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    }
+    // A dialog with the blue picture, its preview and placement built.
+    void Prepare(DlgAlphaPicCutter& dialog) {
+        dialog.CutterView()->SetPicture(m_picture);
         dialog.CutterView()->BuildBackdrop();
         RunPostedCalls();
     }
@@ -89,6 +93,7 @@ protected:
     QString m_chosen;
     QString m_shapeCutter;
     QString m_plainCutter;
+    const RasterImage m_picture = testsupport::MakeSolidImage(640, 480, kBlue);
 };
 
 }  // namespace
@@ -112,13 +117,13 @@ TEST_F(DlgAlphaPicCutterTest, IsLaidOutFromTheTemplateInDialogUnits) {
 }
 
 TEST_F(DlgAlphaPicCutterTest, StartsWithTheStoredCutterAndEnablesOkOnceThePictureIsPlaced) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
     EXPECT_EQ(dialog.CutterPath(), m_shapeCutter);
     EXPECT_TRUE(dialog.CutterView()->Model().Cutter().IsValid());
     RunPostedCalls();
     EXPECT_FALSE(dialog.OkButton()->isEnabled());  // nothing placed yet
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     EXPECT_TRUE(dialog.OkButton()->isEnabled());
     EXPECT_TRUE(dialog.ReverseAlphaButton()->isEnabled());
     EXPECT_TRUE(dialog.OpenButton()->isEnabled());
@@ -127,7 +132,7 @@ TEST_F(DlgAlphaPicCutterTest, StartsWithTheStoredCutterAndEnablesOkOnceThePictur
 TEST_F(DlgAlphaPicCutterTest, StoredCutterThatNoLongerLoadsIsDroppedSilently) {
     SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, Path("gone.png"));
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     EXPECT_TRUE(m_messages.empty());
     EXPECT_TRUE(dialog.CutterPath().isEmpty());
     EXPECT_FALSE(dialog.CutterView()->Model().Cutter().IsValid());
@@ -137,9 +142,9 @@ TEST_F(DlgAlphaPicCutterTest, StoredCutterThatNoLongerLoadsIsDroppedSilently) {
 }
 
 TEST_F(DlgAlphaPicCutterTest, OpenStartsAtTheConfirmedCutterAndLoadsTheChosenOne) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     m_chosen = m_plainCutter;
     dialog.OpenButton()->click();
     ASSERT_EQ(m_requests.size(), 1u);
@@ -173,9 +178,9 @@ TEST_F(DlgAlphaPicCutterTest, OpenStartsAmongTheStarterCuttersWhenNoneWasUsedYet
 }
 
 TEST_F(DlgAlphaPicCutterTest, FileThatDoesNotLoadKeepsThePreviousCutter) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     testsupport::WriteFileBytes(m_dir / "broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
     m_chosen = Path("broken.png");
     dialog.OpenButton()->click();
@@ -188,10 +193,10 @@ TEST_F(DlgAlphaPicCutterTest, FileThatDoesNotLoadKeepsThePreviousCutter) {
 }
 
 TEST_F(DlgAlphaPicCutterTest, CancelStoresNothingAndOkStoresTheCutterInUse) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     {
         DlgAlphaPicCutter dialog;
-        Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+        Prepare(dialog);
         m_chosen = m_plainCutter;
         dialog.OpenButton()->click();
         dialog.CancelButton()->click();
@@ -199,7 +204,7 @@ TEST_F(DlgAlphaPicCutterTest, CancelStoresNothingAndOkStoresTheCutterInUse) {
         EXPECT_EQ(CutterStoredPath(), m_shapeCutter);
     }
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     dialog.OpenButton()->click();
     dialog.CutterView()->BuildBackdrop();  // the new cutter's backdrop
     dialog.OkButton()->click();
@@ -209,7 +214,7 @@ TEST_F(DlgAlphaPicCutterTest, CancelStoresNothingAndOkStoresTheCutterInUse) {
 
 TEST_F(DlgAlphaPicCutterTest, OkDoesNothingWhileTheCutCannotBeMade) {
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     dialog.show();
     dialog.accept();  // Enter, or a click that slipped through
     EXPECT_TRUE(dialog.isVisible());
@@ -218,9 +223,9 @@ TEST_F(DlgAlphaPicCutterTest, OkDoesNothingWhileTheCutCannotBeMade) {
 }
 
 TEST_F(DlgAlphaPicCutterTest, MovingThePictureAwayDisablesOkAndMovingItBackEnablesItOnRelease) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     AlphaPicCutterView* view = dialog.CutterView();
     ASSERT_TRUE(dialog.OkButton()->isEnabled());
     const QPoint start = Centre(view->Model().Placement());
@@ -241,9 +246,9 @@ TEST_F(DlgAlphaPicCutterTest, MovingThePictureAwayDisablesOkAndMovingItBackEnabl
 }
 
 TEST_F(DlgAlphaPicCutterTest, CursorShowsWhatThePointerWouldGrab) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     AlphaPicCutterView* view = dialog.CutterView();
     const RasterRect placement = view->Model().Placement();
     const QPoint centre = Centre(placement);
@@ -261,10 +266,10 @@ TEST_F(DlgAlphaPicCutterTest, CursorShowsWhatThePointerWouldGrab) {
 }
 
 TEST_F(DlgAlphaPicCutterTest, PaintShowsThePictureThroughTheCutterWithTheRedFrame) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
     AlphaPicCutterView* view = dialog.CutterView();
-    view->SetPicture(testsupport::MakeSolidImage(640, 480, kBlue));
+    view->SetPicture(m_picture);
     EXPECT_EQ(view->grab().toImage().pixel(view->width() / 2, view->height() / 2), qRgb(0, 0, 0));
     RunPostedCalls();  // the first paint posted the build
     ASSERT_TRUE(view->Model().HasBackdrop());
@@ -286,16 +291,16 @@ TEST_F(DlgAlphaPicCutterTest, PictureGivenAfterTheFirstBuildIsPlacedToo) {
     AlphaPicCutterView* view = dialog.CutterView();
     view->BuildBackdrop();
     ASSERT_TRUE(view->Model().HasBackdrop());
-    view->SetPicture(testsupport::MakeSolidImage(640, 480, kBlue));
+    view->SetPicture(m_picture);
     RunPostedCalls();
     EXPECT_FALSE(cutter::IsEmpty(view->Model().Placement()));
     EXPECT_TRUE(view->Model().Preview().IsValid());
 }
 
 TEST_F(DlgAlphaPicCutterTest, ReverseAlphaButtonInvertsTheCutter) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     DlgAlphaPicCutter dialog;
-    Prepare(dialog, testsupport::MakeSolidImage(640, 480, kBlue));
+    Prepare(dialog);
     const RasterImage& cutter = dialog.CutterView()->Model().Cutter();
     EXPECT_EQ(PictureAlpha(cutter, 50, 50), 0);
     dialog.ReverseAlphaButton()->click();
@@ -319,7 +324,7 @@ void AnswerCutterDialog(bool ok) {
 }  // namespace
 
 TEST_F(DlgAlphaPicCutterTest, ExtCutterGivesTheCutWithoutAlphaOnOkOnly) {
-    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_shapeCutter);
+    StoreShapeCutter();
     const RasterImage work = testsupport::MakeSolidImage(640, 480, kBlue);
     RasterImage result = testsupport::MakeSolidImage(2, 2, kRed);
 
