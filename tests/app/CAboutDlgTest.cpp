@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "AppIcon.h"
+#include "AtlasTestImages.h"
 #include "CAboutDlg.h"
 #include "ResImageLib.h"
 #include "ShellOpen.h"
@@ -14,11 +15,7 @@ namespace {
 
 // A full-size atlas whose About cell is transparent except one half-transparent white pixel.
 RasterImage MakeAtlasWithAboutPixel(int x, int y) {
-    RasterImage atlas;
-    EXPECT_NE(atlas.Create(ATLAS_WIDTH, ATLAS_HEIGHT, 24, 0), nullptr);
-    atlas.FillColor(RasterRgb(255, 255, 255));
-    EXPECT_TRUE(atlas.CreateAlpha());
-    atlas.SetAlphaLevel(0);
+    RasterImage atlas = MakeTestAtlas(ATLAS_WIDTH, ATLAS_HEIGHT, RasterRgb(255, 255, 255), 0);
     *atlas.AlphaPointer(uint32_t(ATLAS_ABOUT_ICON_X + x), uint32_t(ATLAS_HEIGHT - 1 - (ATLAS_ABOUT_ICON_Y + y))) = 128;
     return atlas;
 }

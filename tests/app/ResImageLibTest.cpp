@@ -4,18 +4,14 @@
 
 #include <array>
 
+#include "AtlasTestImages.h"
 #include "ResImageLib.h"
 
 namespace {
 
-// A 24-bit atlas with an alpha plane, every pixel (10, 20, 30) at alpha 255.
+// Every pixel (10, 20, 30) at alpha 255.
 RasterImage MakeAtlas(uint32_t width, uint32_t height) {
-    RasterImage atlas;
-    EXPECT_NE(atlas.Create(width, height, 24, 0), nullptr);
-    atlas.FillColor(RasterRgb(10, 20, 30));
-    EXPECT_TRUE(atlas.CreateAlpha());
-    atlas.SetAlphaLevel(255);
-    return atlas;
+    return MakeTestAtlas(width, height, RasterRgb(10, 20, 30), 255);
 }
 
 // Sets a pixel in picture coordinates (y = 0 at the top).
