@@ -11,7 +11,7 @@ std::vector<Comparison>& Registry() {
 }
 
 double SecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
-    return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+    return run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 
 }  // namespace
@@ -36,8 +36,9 @@ void RatioCollectingReporter::ReportRuns(const std::vector<Run>& runs) {
 
 bool RatioCollectingReporter::PrintRatioTable(std::FILE* out) const {
     bool allMet = true;
-    std::fprintf(out, "\n%-28s %-22s %12s %12s %7s %7s\n", "subject", "baseline", "subject ms", "baseline ms",
-                 "ratio", "target");
+    std::fprintf(out, "\nCPU time per iteration, fastest of the repetitions\n");
+    std::fprintf(out, "%-28s %-22s %12s %12s %7s %7s\n", "subject", "baseline", "subject ms", "baseline ms", "ratio",
+                 "target");
     for (const Comparison& c : Comparisons()) {
         const auto subject = m_bestSeconds.find(c.subject);
         const auto baseline = m_bestSeconds.find(c.baseline);

@@ -21,8 +21,10 @@ struct Comparison {
 bool AddComparison(const std::string& subject, const std::string& baseline, double target);
 const std::vector<Comparison>& Comparisons();
 
-// Console output as usual, plus the fastest adjusted real time of every benchmark
-// (repetitions give several runs; the fastest is the least disturbed by other load).
+// Console output as usual, plus the fastest CPU time per iteration of every benchmark.
+// CPU time (page faults included) rather than wall time: on a shared machine wall time
+// mostly measures the neighbours. Repetitions give several runs; the fastest is the least
+// disturbed one.
 class RatioCollectingReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override;

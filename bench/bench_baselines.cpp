@@ -24,5 +24,5 @@ void Memcpy_Screen(benchmark::State& state) { CopyPixels(state, Pictures().backd
 
 }  // namespace
 
-BENCHMARK(Memcpy_Photo)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(Memcpy_Screen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Memcpy_Photo)->Unit(benchmark::kMillisecond);
+BENCHMARK(Memcpy_Screen)->Unit(benchmark::kMillisecond);

@@ -39,5 +39,5 @@ const bool kFlatten = AddComparison("FlattenAlpha_Screen", "Memcpy_Screen", 4.0)
 
 }  // namespace
 
-BENCHMARK(Paste_AlphaBlend)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(FlattenAlpha_Screen)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Paste_AlphaBlend)->Unit(benchmark::kMillisecond);
+BENCHMARK(FlattenAlpha_Screen)->Unit(benchmark::kMillisecond);

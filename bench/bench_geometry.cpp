@@ -35,5 +35,5 @@ const bool kRotate = AddComparison("RotateRight_Photo", "Memcpy_Photo", 4.0);
 
 }  // namespace
 
-BENCHMARK(Rescale_AreaShrink)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(RotateRight_Photo)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Rescale_AreaShrink)->Unit(benchmark::kMillisecond);
+BENCHMARK(RotateRight_Photo)->Unit(benchmark::kMillisecond);

@@ -96,7 +96,7 @@ const bool kSave = AddComparison("JpegSave_RasterImage", "JpegSave_Libjpeg", 1.1
 
 }  // namespace
 
-BENCHMARK(JpegLoad_Libjpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(JpegLoad_RasterImage)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(JpegSave_Libjpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(JpegSave_RasterImage)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(JpegLoad_Libjpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(JpegLoad_RasterImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(JpegSave_Libjpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(JpegSave_RasterImage)->Unit(benchmark::kMillisecond);
