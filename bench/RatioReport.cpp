@@ -1,5 +1,7 @@
 #include "RatioReport.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -22,6 +24,9 @@ bool AddComparison(const std::string& subject, const std::string& baseline, doub
 }
 
 const std::vector<Comparison>& Comparisons() { return Registry(); }
+
+RatioCollectingReporter::RatioCollectingReporter()
+    : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
 
 void RatioCollectingReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {

@@ -27,6 +27,8 @@ const std::vector<Comparison>& Comparisons();
 // disturbed one.
 class RatioCollectingReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so a saved log stays plain text.
+    RatioCollectingReporter();
     void ReportRuns(const std::vector<Run>& runs) override;
     // Returns false when a subject misses its target or a timing is missing.
     bool PrintRatioTable(std::FILE* out) const;
