@@ -1,6 +1,7 @@
 // RasterImage life cycle, information fields, palette, alpha plane and pixel access.
 #include "RasterImage.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +26,9 @@ uint32_t RoundedDepth(uint32_t bpp) {
 }
 
 int32_t PixelsPerMetre(int32_t dpi) {
-    return int32_t(std::floor(double(dpi) * 10000.0 / 254.0 + 0.5));
+    // A resolution read from a file can be absurd; the header field must not overflow.
+    const double perMetre = std::floor(double(dpi) * 10000.0 / 254.0 + 0.5);
+    return perMetre >= double(INT32_MAX) ? INT32_MAX : int32_t(perMetre);
 }
 }  // namespace
 
@@ -70,8 +73,9 @@ void RasterImage::ClearHeaderAndPointers() {
     m_pBits = nullptr;
     m_pAlpha = nullptr;
     m_nStride = 0;
-    std::memset(&m_header, 0, sizeof(m_header));
-    std::memset(&m_info, 0, sizeof(m_info));
+    // Back to the state of a new image: plain zeroes would read as "palette index 0 is
+    // transparent" and 0 dpi if the emptied image were used again.
+    ResetInfo(RASTER_FORMAT_UNKNOWN);
 }
 
 bool RasterImage::Destroy() {
@@ -171,8 +175,12 @@ bool RasterImage::Copy(const RasterImage& source) {
         return false;
     }
     if (!Create(source.GetWidth(), source.GetHeight(), source.GetBpp(), source.GetType())) return false;
-    std::memcpy(m_pBlock, source.m_pBlock, source.GetBlockSize());
-    m_header = source.m_header;
+    // Palette and pixels are copied on their own so that this block's header and layout,
+    // which Create just wrote from the source's header, stay consistent even if a decoder
+    // left an unusual palette size in the source's header.
+    const uint32_t entries = std::min(GetPaletteSize(), source.GetPaletteSize());
+    if (entries > 0) std::memcpy(GetPalette(), source.GetPalette(), size_t(entries) * sizeof(RasterRgbQuad));
+    std::memcpy(m_pBits, source.m_pBits, m_header.biSizeImage);
     if (source.m_pAlpha) {
         const size_t n = size_t(GetWidth()) * GetHeight();
         m_pAlpha = static_cast<uint8_t*>(std::malloc(n));
@@ -188,6 +196,7 @@ bool RasterImage::Copy(const RasterImage& source) {
 
 void RasterImage::MakeBorrowedView(const RasterImage& source) {
     if (this == &source) return;
+    ReleaseFrames();  // a borrowed view can no longer release them
     Destroy();
     m_header = source.m_header;
     m_info = source.m_info;
@@ -346,6 +355,7 @@ void RasterImage::SetAlphaLevel(uint8_t level) {
 }
 
 bool RasterImage::CopyAlpha(const RasterImage& source) {
+    if (&source == this) return HasAlpha();
     if (!source.m_pAlpha || !IsValid()) return false;
     if (source.GetWidth() != GetWidth() || source.GetHeight() != GetHeight()) return false;
     if (!CreateAlpha()) return false;
@@ -381,7 +391,8 @@ bool RasterImage::AlphaFromTransparentIndex() {
 
 RasterRgbQuad RasterImage::GetPixelColor(uint32_t x, uint32_t y, bool withAlpha) const {
     RasterRgbQuad color{0, 0, 0, 0};
-    if (!IsValid()) return color;
+    // Outside the image there is nothing to read: black, alpha 0.
+    if (!IsValid() || x >= GetWidth() || y >= GetHeight()) return color;
     if (GetBpp() == 24) {
         const uint8_t* p = PixelPointer(x, y);
         color = RasterRgbQuad{p[0], p[1], p[2], 0};

@@ -1,0 +1,47 @@
+// Helpers shared by the geometric operations (flip, mirror, rotate, rescale, crop, depth):
+// building the temporary result image and handing it over, and malloc'ed work arrays that
+// never throw.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "RasterImage.h"
+
+namespace raster_geometry {
+
+inline constexpr const char* kNoMemoryText = "RasterImage: can't allocate memory";
+inline constexpr const char* kCancelledText = "RasterImage: operation cancelled";
+inline constexpr const char* kBorrowedText = "RasterImage: a borrowed image can't be replaced";
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using MallocArray = std::unique_ptr<T[], FreeDeleter>;
+
+// count elements of T from the C allocator, or null (also when the byte count overflows).
+template <typename T>
+MallocArray<T> AllocateArray(size_t count) {
+    if (count == 0 || count > SIZE_MAX / sizeof(T)) return MallocArray<T>();
+    return MallocArray<T>(static_cast<T*>(std::malloc(count * sizeof(T))));
+}
+
+// Makes blank a width x height image of depth bpp carrying source's information fields,
+// type, resolution and palette. Pixel bytes are left for the caller to fill, except the
+// row padding (and every bit of a 1- or 4-bit image), which is cleared so that no stale
+// heap bytes end up in a file. On failure source's error text says why.
+bool CreateBlankLike(RasterImage& blank, RasterImage& source, uint32_t width, uint32_t height, uint32_t bpp);
+
+// Moves result into destination or, when that is null, into image.
+bool HandOver(RasterImage& image, RasterImage& result, RasterImage* destination);
+
+// A malloc'ed copy of image's alpha plane (null without plane or memory).
+uint8_t* CopyAlphaPlane(const RasterImage& image);
+
+// True (and the error text set) when another party asked image to stop.
+bool StopRequested(RasterImage& image);
+
+}  // namespace raster_geometry

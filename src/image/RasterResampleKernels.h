@@ -1,0 +1,93 @@
+// The resampling kernels behind Rescale and RescalePlane. They work on planes of 1- or
+// 3-byte pixels (an alpha plane, 8-bit indices or 24-bit blue-green-red rows) in stored row
+// order, with the scale factors as 32-bit floats: xScale = width / newWidth.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "RasterImage.h"
+
+namespace raster_resample {
+
+struct SourcePlane {
+    const uint8_t* bits;
+    size_t stride;    // bytes per row
+    uint32_t width;
+    uint32_t height;
+};
+
+struct TargetPlane {
+    uint8_t* bits;
+    size_t stride;
+    uint32_t width;
+    uint32_t height;
+};
+
+struct Scale {
+    float x;
+    float y;
+};
+
+enum class Outcome { Done, NoMemory, Stopped };
+
+// Optional stop request: the kernels check it once per row.
+using StopCheck = bool (*)(RasterImage& owner);
+struct Stopper {
+    RasterImage* owner = nullptr;
+    StopCheck check = nullptr;
+    bool operator()() const { return owner && check(*owner); }
+};
+
+// Fixed-point area average (weights of 1/1000 pixel, two rolling accumulator rows).
+// nScale is the weight sum of one target pixel: trunc(1000 * xScale * yScale).
+Outcome AreaShrink(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale,
+                   int64_t nScale, Stopper stop);
+
+// Bilinear sampling anchored at the first row and column, last row and column clamped.
+Outcome Bilinear(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop);
+
+// Nearest sampling: target (x, y) = source (trunc(x * xScale), trunc(y * yScale)).
+Outcome Nearest(const SourcePlane& source, const TargetPlane& target, int bytesPerPixel, Scale scale, Stopper stop);
+
+// Source index trunc(i * scale), kept inside the source even where float rounding of
+// huge sizes would step past it.
+inline uint32_t ScaledIndex(uint32_t i, float scale, uint32_t sourceSize) {
+    const auto index = uint32_t(float(i) * scale);
+    return index < sourceSize ? index : sourceSize - 1;
+}
+
+// A bilinear sample position along one axis: the two neighbouring source indices (the
+// second clamped to the last row or column) and the fraction between them.
+struct SamplePosition {
+    uint32_t index;
+    uint32_t next;
+    float fraction;
+};
+
+inline SamplePosition BilinearPosition(uint32_t i, float scale, uint32_t sourceSize) {
+    const float position = float(i) * scale;
+    auto index = uint32_t(position);
+    const float fraction = position - float(index);
+    const uint32_t last = sourceSize - 1;
+    if (index > last) index = last;
+    return SamplePosition{index, index < last ? index + 1 : last, fraction};
+}
+
+// The bilinear blend of one channel, in two steps: between two rows (c1 in row iy, c3 in
+// row iy1), then between the blends of two columns; float intermediates, truncated result.
+inline float RowBlend(int c1, int c3, float dy) {
+    return float(c1) + float(c3 - c1) * dy;
+}
+
+inline uint8_t ColumnBlend(float a, float b, float dx) {
+    const auto v = int32_t(a + (b - a) * dx);
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// c1 (ix, iy), c2 (ix1, iy), c3 (ix, iy1), c4 (ix1, iy1).
+inline uint8_t BilinearChannel(int c1, int c2, int c3, int c4, float dx, float dy) {
+    return ColumnBlend(RowBlend(c1, c3, dy), RowBlend(c2, c4, dy), dx);
+}
+
+}  // namespace raster_resample

@@ -1,0 +1,173 @@
+#include "RasterQtBridge.h"
+
+#include <QClipboard>
+#include <algorithm>
+#include <QGuiApplication>
+
+namespace {
+
+// A palette image as the 24-bit image the bitmaps are made from: its transparent index
+// becomes an alpha plane first. False (with the image's error text) when that fails.
+bool ConvertToTrueColor(RasterImage& image) {
+    if (image.GetBpp() >= 24) return true;
+    RasterImage converted(image);
+    if (!converted.IsValid()) return false;
+    if (converted.IsTransparent()) converted.AlphaFromTransparentIndex();
+    if (!converted.IncreaseBpp(24) || converted.GetBpp() != 24) {
+        image.SetLastError(converted.LastErrorText());
+        return false;
+    }
+    return image.TakeOver(converted);
+}
+
+// A 24-bit image as an ARGB32 bitmap; rows turned from bottom-up to top-down.
+QImage ToArgb32(const RasterImage& image) {
+    const int width = int(image.GetWidth());
+    const int height = int(image.GetHeight());
+    QImage bitmap(width, height, QImage::Format_ARGB32);
+    if (bitmap.isNull()) return bitmap;
+    for (int y = 0; y < height; ++y) {
+        const uint32_t stored = uint32_t(height - 1 - y);
+        const uint8_t* pixel = image.RowPointer(stored);
+        const uint8_t* alpha = image.AlphaPointer(0, stored);
+        auto* out = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
+        for (int x = 0; x < width; ++x, pixel += 3) {
+            const int a = alpha ? alpha[x] : RASTER_ALPHA_OPAQUE;
+            out[x] = qRgba(pixel[2], pixel[1], pixel[0], a);
+        }
+    }
+    return bitmap;
+}
+
+bool IsPaletteFormat(QImage::Format format) {
+    return format == QImage::Format_Indexed8 || format == QImage::Format_Mono ||
+           format == QImage::Format_MonoLSB;
+}
+
+// Indexed and monochrome bitmaps: same indices, colour table as the palette.
+bool FillFromPaletteBitmap(RasterImage& target, const QImage& source) {
+    const QImage indexed = source.convertToFormat(QImage::Format_Indexed8);
+    if (indexed.isNull()) return false;
+    const QList<QRgb> table = indexed.colorTable();
+    RasterRgbQuad* palette = target.GetPalette();
+    const uint32_t entries = std::min<uint32_t>(target.GetPaletteSize(), uint32_t(table.size()));
+    for (uint32_t i = 0; i < entries; ++i) {
+        palette[i] = RasterRgbQuad{uint8_t(qBlue(table[i])), uint8_t(qGreen(table[i])), uint8_t(qRed(table[i])), 0};
+    }
+    const uint32_t height = target.GetHeight();
+    for (uint32_t y = 0; y < height; ++y) {
+        const uchar* row = indexed.constScanLine(int(y));
+        for (uint32_t x = 0; x < target.GetWidth(); ++x) target.SetPixelIndex(x, height - 1 - y, row[x]);
+    }
+    return true;
+}
+
+bool FillFromGrayBitmap(RasterImage& target, const QImage& source) {
+    target.SetGrayPalette();
+    const uint32_t height = target.GetHeight();
+    for (uint32_t y = 0; y < height; ++y) {
+        std::copy_n(source.constScanLine(int(y)), target.GetWidth(), target.RowPointer(height - 1 - y));
+    }
+    return true;
+}
+
+// Every pixel's alpha byte, or none when they are all the same.
+bool CopyVaryingAlpha(RasterImage& target, const QImage& argb) {
+    const uint32_t width = target.GetWidth();
+    const uint32_t height = target.GetHeight();
+    const int first = qAlpha(reinterpret_cast<const QRgb*>(argb.constScanLine(0))[0]);
+    bool varies = false;
+    for (uint32_t y = 0; y < height && !varies; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(int(y)));
+        for (uint32_t x = 0; x < width; ++x) {
+            if (qAlpha(row[x]) != first) {
+                varies = true;
+                break;
+            }
+        }
+    }
+    if (!varies) return true;
+    if (!target.CreateAlpha()) {
+        target.SetLastError("RasterImage::Create can't allocate memory");
+        return false;
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(int(y)));
+        uint8_t* alpha = target.AlphaPointer(0, height - 1 - y);
+        for (uint32_t x = 0; x < width; ++x) alpha[x] = uint8_t(qAlpha(row[x]));
+    }
+    return true;
+}
+
+bool FillFromTrueColorBitmap(RasterImage& target, const QImage& source) {
+    const bool withAlpha = source.hasAlphaChannel();
+    const QImage rgb = source.convertToFormat(withAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    if (rgb.isNull()) return false;
+    const uint32_t height = target.GetHeight();
+    for (uint32_t y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(int(y)));
+        uint8_t* out = target.RowPointer(height - 1 - y);
+        for (uint32_t x = 0; x < target.GetWidth(); ++x, out += 3) {
+            out[0] = uint8_t(qBlue(row[x]));
+            out[1] = uint8_t(qGreen(row[x]));
+            out[2] = uint8_t(qRed(row[x]));
+        }
+    }
+    return !withAlpha || CopyVaryingAlpha(target, rgb);
+}
+
+}  // namespace
+
+QImage MakeAlphaBitmap(RasterImage& image) {
+    if (!image.IsValid() || !ConvertToTrueColor(image)) return QImage();
+    return ToArgb32(image);
+}
+
+bool CopyToClipboard(const RasterImage& image) {
+    if (!image.IsValid() || !qGuiApp) return false;
+    QImage bitmap;
+    if (image.GetBpp() < 24) {
+        RasterImage converted(image);
+        if (!ConvertToTrueColor(converted)) return false;
+        bitmap = ToArgb32(converted);
+    } else {
+        bitmap = ToArgb32(image);
+    }
+    if (bitmap.isNull()) return false;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return false;
+    clipboard->setImage(bitmap);
+    return true;
+}
+
+bool CreateFromBitmap(RasterImage& image, const QImage* bitmap) {
+    if (image.IsBorrowed()) return false;
+    QImage fromClipboard;
+    if (!bitmap) {
+        QClipboard* clipboard = qGuiApp ? QGuiApplication::clipboard() : nullptr;
+        if (!clipboard) return false;
+        fromClipboard = clipboard->image();
+        bitmap = &fromClipboard;
+    }
+    if (bitmap->isNull()) {
+        image.SetLastError("CreateFromBitmap: no picture");
+        return false;
+    }
+
+    const QImage::Format format = bitmap->format();
+    const bool palette = IsPaletteFormat(format);
+    const bool gray = format == QImage::Format_Grayscale8;
+    const uint32_t bpp = palette ? uint32_t(bitmap->depth()) : (gray ? 8u : 24u);
+    RasterImage result;
+    if (!result.Create(uint32_t(bitmap->width()), uint32_t(bitmap->height()), bpp, RASTER_FORMAT_UNKNOWN)) {
+        image.SetLastError(result.LastErrorText());
+        return false;
+    }
+    const bool filled = palette ? FillFromPaletteBitmap(result, *bitmap)
+                                : (gray ? FillFromGrayBitmap(result, *bitmap) : FillFromTrueColorBitmap(result, *bitmap));
+    if (!filled) {
+        image.SetLastError(result.LastErrorText()[0] ? result.LastErrorText() : "GetDIBits failed");
+        return false;
+    }
+    return image.TakeOver(result);
+}
