@@ -1,4 +1,4 @@
-// The platform tests need a QApplication (clipboard, widgets). Without a display they run on
+// The Qt test programs need a QApplication (clipboard, widgets). Without a display they run on
 // the offscreen platform, which CTest also selects.
 #include <gtest/gtest.h>
 

@@ -1,0 +1,7 @@
+// Arbitrary bytes into the TGA decoder.
+#include "FuzzSimpleFormat.h"
+#include "RasterImageTGA.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return FuzzDecode<RasterImageTGA>(data, size);
+}

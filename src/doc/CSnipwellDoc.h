@@ -1,0 +1,55 @@
+// The single document: holds no picture of its own; it links the picture view and the picture
+// browser, carries the two confirmation options, and handles Save, Save As, Delete, the
+// confirmation toggles and the JPEG quality box.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include "CommandRouter.h"
+
+class CSnipwellView;
+
+// What the document needs of the picture browser pane (implemented by PicPickerView).
+class PictureBrowserLink {
+public:
+    virtual ~PictureBrowserLink() = default;
+    // Full path of the selected thumbnail, or empty.
+    virtual QString GetSelectedPath() const = 0;
+    // Drops the item whose path equals path (ignoring case) and selects the next one.
+    virtual void RemoveFile(const QString& path) = 0;
+};
+
+class CSnipwellDoc : public QObject {
+    Q_OBJECT
+public:
+    explicit CSnipwellDoc(QObject* parent = nullptr);
+    ~CSnipwellDoc() override;
+
+    CSnipwellView* m_pView = nullptr;
+    PictureBrowserLink* m_pPicker = nullptr;
+    bool m_bConfirmOverwrite = true;
+    bool m_bConfirmDelete = true;
+
+    const CommandHandlers& Handlers() const { return m_handlers; }
+
+    // Commands, also reachable through the router.
+    void OnFileSave();
+    void OnFileSaveAs();
+    void OnDelete();
+    void OnJpegQuality();
+
+    // The file usability test on the view's path: not empty, exists, a regular file the user
+    // may write (no read-only file, no directory).
+    bool FileUsable() const;
+    // The "JPEG Quality" box text rule: trimmed decimal; empty or outside 0..100 gives 75.
+    static int ParseJpegQuality(const QString& text);
+    // The stored "JPEG Quality", 75 when missing or outside 0..100.
+    static int StoredJpegQuality();
+
+private:
+    void RegisterCommands();
+    bool PicturesValid() const;
+
+    CommandHandlers m_handlers;
+};

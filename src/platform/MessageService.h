@@ -1,0 +1,25 @@
+// Message boxes and Yes/No questions. Tests install a scripted answerer so that no real modal
+// dialog ever opens; without one, QMessageBox is shown over the active window.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+enum class MessageAnswer { Ok, Yes, No };
+
+class MessageService {
+public:
+    // question: a Yes/No question with a question-mark icon; otherwise an OK box.
+    using Answerer = std::function<MessageAnswer(const QString& text, bool question)>;
+
+    // Shows text with an OK button (the program's title as caption).
+    static void ShowMessage(const QString& text, QWidget* parent = nullptr);
+    // True only when the user answers Yes.
+    static bool AskYesNo(const QString& text, QWidget* parent = nullptr);
+
+    // Installs (or, with an empty function, removes) the scripted answerer.
+    static void SetAnswerer(Answerer answerer);
+};

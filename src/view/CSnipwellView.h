@@ -1,0 +1,88 @@
+// The picture view: the working picture and its fitted view copy, the crop box over it,
+// painting, mouse and keyboard editing, Cut, the picture commands, Copy and Paste, the status
+// texts, and the file side (LoadPicture, SavePicture).
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "CommandRouter.h"
+#include "CropBoxModel.h"
+#include "RasterImage.h"
+
+class CSnipwellDoc;
+
+// The maker's customisation page opened by "Order".
+inline constexpr const char* kCustomizationUrl = "https://www.norvane.com/snipwell/customization";
+
+class CSnipwellView : public QWidget {
+    Q_OBJECT
+public:
+    explicit CSnipwellView(CSnipwellDoc* document, QWidget* parent = nullptr);
+    ~CSnipwellView() override;
+
+    // ---- file side (document and picture files) --------------------------------------------
+    // Opens a picture file into the view; an empty path clears the view.
+    void LoadPicture(const QString& path);
+    // Writes the working picture (with the light values) to path; shows the failure messages.
+    bool SavePicture(const QString& path);
+
+    // ---- picture commands ---------------------------------------------------------------------
+    // (contrast, brightness): slider positions - 100, 0 for a slider the ribbon lacks.
+    void GetLightValues(int& contrast, int& brightness) const;
+    // Puts both sliders back to 100 (each only if the ribbon has it), with redraw.
+    void ResetLightSliders();
+
+    // ---- layout and crop box --------------------------------------------------------------------
+    // Rebuilds the view copy from the working picture and re-places the crop box.
+    void LayoutPicture();
+    void PlaceCropBox();
+    void MatchOrientation(int pictureWidth, int pictureHeight);
+    // The Cut command.
+    void CutToCropBox();
+
+    // Both pictures hold pixels.
+    bool PicturesValid() const { return m_imgWork.IsValid() && m_imgView.IsValid(); }
+
+    // The handlers this view offers to the command router (it is the active view).
+    const CommandHandlers& Handlers() const { return m_handlers; }
+
+    // State, read by the document, the status bar and the tests.
+    const QString& Path() const { return m_strPath; }
+    const RasterImage& WorkPicture() const { return m_imgWork; }
+    const RasterImage& ViewPicture() const { return m_imgView; }
+    cropbox::CropBoxModel& Box() { return m_box; }
+    const cropbox::CropBoxModel& Box() const { return m_box; }
+
+    // Paints the whole client area into an image of the client size (what a paint shows).
+    QImage RenderClient() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    void RegisterCommands();
+    void RegisterFileCommands();     // implemented with the file side
+    void RunPictureCommand(uint32_t id);
+    void ApplyLightPreview();
+    void UpdateCursor(QPoint position);
+    void Repaint();
+    void Paste();
+    void Copy();
+
+    CSnipwellDoc* m_pDocument;
+    QString m_strPath;
+    RasterImage m_imgView;
+    RasterImage m_imgWork;
+    cropbox::CropBoxModel m_box;
+    CommandHandlers m_handlers;
+};
