@@ -68,19 +68,12 @@ TEST(CutterModel, GreyCutterTakesItsAverageAsAlphaAndTurnsWhite) {
     EXPECT_EQ(PictureColor(cutter, 2, 1), kWhite);
 }
 
-TEST(CutterModel, CutterWithItsOwnAlphaKeepsColoursAndAlpha) {
-    RasterImage source = testsupport::MakePatternImage(16, 8);
-    testsupport::AddPatternAlpha(source);
-    CutterModel model;
-    model.SetCutter(source);
-    EXPECT_TRUE(testsupport::SamePixels(model.Cutter(), source));
-}
-
 TEST(CutterModel, ReverseAlphaInvertsAndTwiceGivesTheCutterBack) {
     RasterImage source = testsupport::MakePatternImage(16, 8);
     testsupport::AddPatternAlpha(source);
     CutterModel model = BuiltModel(testsupport::MakeSolidImage(40, 30, kGreen), source);
     ASSERT_TRUE(model.HasBackdrop());
+    ASSERT_TRUE(testsupport::SamePixels(model.Cutter(), source));  // its own alpha and colours kept
 
     ASSERT_TRUE(model.ReverseAlpha());
     EXPECT_FALSE(model.HasBackdrop());  // rebuilt by the next paint
