@@ -6,6 +6,8 @@
 #include <new>
 #include <optional>
 
+#include <QTransform>
+
 #include "AntiAliasedDrawing.h"
 #include "RoundCornerPath.h"
 
@@ -45,6 +47,22 @@ bool CopyCropOntoWhite(const RasterImage& work, const cropbox::Rect& crop, Raste
     return canvas.PasteAll(work, 0, 0, -crop.left, -crop.top, RASTER_PASTE_COPY, 1.0);
 }
 
+// The round-corner figure runs along its last column and row (x = right - 1, y = bottom - 1), which
+// on a surface whose pixels are unit squares would leave that column and row outside it and white.
+// Stretching the figure by one pixel on the right and at the bottom makes it cover the pixels
+// left..right - 1 and top..bottom - 1 like the other shapes; its corners keep their radius.
+QPainterPath RoundCornerFigureCovering(int left, int top, int right, int bottom) {
+    const QPainterPath figure = MakeRoundCornerPath(left, top, right, bottom);
+    const int spanX = right - 1 - left;
+    const int spanY = bottom - 1 - top;
+    if (spanX <= 0 || spanY <= 0) return figure;
+    QTransform stretch;
+    stretch.translate(left, top);
+    stretch.scale(double(right - left) / spanX, double(bottom - top) / spanY);
+    stretch.translate(-left, -top);
+    return stretch.map(figure);
+}
+
 // Fills the kept shape white on a black surface of the crop's size; the area inside the border
 // inset is the shape's frame. An inset that leaves no inner area keeps nothing.
 bool DrawKeptShape(GreySurface& surface, int shape, int inset) {
@@ -58,7 +76,7 @@ bool DrawKeptShape(GreySurface& surface, int shape, int inset) {
             if (hasInner) surface.FillRect(inset, inset, innerWidth, innerHeight, kKept);
             return true;
         case cropbox::kShapeRoundCorner:
-            if (hasInner) surface.FillPath(MakeRoundCornerPath(inset, inset, width - inset, height - inset), kKept);
+            if (hasInner) surface.FillPath(RoundCornerFigureCovering(inset, inset, width - inset, height - inset), kKept);
             return true;
         case cropbox::kShapeOval:
             if (hasInner) surface.FillEllipse(inset, inset, innerWidth, innerHeight, kKept);

@@ -259,3 +259,30 @@ TEST(CutPicture, RefusalLeavesTheResultUntouched) {
     EXPECT_FALSE(CutPicture(RasterImage(), FullSizeRequest(work, {0, 0, 100, 80}, cropbox::kShapeOval, 0.0), result));
     EXPECT_TRUE(SamePixels(result, before));
 }
+TEST(CutPicture, RoundCornerFigureReachesTheLastColumnAndRow) {
+    RasterImage work = testsupport::MakeSolidImage(100, 60, kDark);
+    RasterImage result;
+    ASSERT_TRUE(CutPicture(work, FullSizeRequest(work, {0, 0, 100, 60}, cropbox::kShapeRoundCorner, 0.0), result));
+    for (uint32_t y = 5; y < 55; ++y) {
+        ASSERT_EQ(PictureColor(result, 0, y), kDark) << y;
+        ASSERT_EQ(PictureColor(result, 99, y), kDark) << y;
+    }
+    for (uint32_t x = 5; x < 95; ++x) {
+        ASSERT_EQ(PictureColor(result, x, 0), kDark) << x;
+        ASSERT_EQ(PictureColor(result, x, 59), kDark) << x;
+    }
+    for (const auto& [x, y] : {std::pair{0u, 0u}, {99u, 0u}, {0u, 59u}, {99u, 59u}}) {
+        EXPECT_EQ(PictureColor(result, x, y), kWhite) << x << ", " << y;
+    }
+
+    // With a border the frame is equally wide on every side: inset rounded(0.1 x 80) = 8.
+    ASSERT_TRUE(CutPicture(work, FullSizeRequest(work, {0, 0, 100, 60}, cropbox::kShapeRoundCorner, 0.10), result));
+    EXPECT_EQ(PictureColor(result, 7, 30), kWhite);
+    EXPECT_EQ(PictureColor(result, 8, 30), kDark);
+    EXPECT_EQ(PictureColor(result, 91, 30), kDark);
+    EXPECT_EQ(PictureColor(result, 92, 30), kWhite);
+    EXPECT_EQ(PictureColor(result, 50, 7), kWhite);
+    EXPECT_EQ(PictureColor(result, 50, 8), kDark);
+    EXPECT_EQ(PictureColor(result, 50, 51), kDark);
+    EXPECT_EQ(PictureColor(result, 50, 52), kWhite);
+}
