@@ -128,9 +128,10 @@ size_t RasterImage::GetBlockSize() const {
 
 namespace {
 
-// A block of this size or more starts on a 2 MiB boundary and is offered to the kernel for
-// transparent huge pages: a new photograph is then faulted in a few hundred times instead of
-// ten thousand, which is most of what turning or copying one into a fresh block costs.
+// A pixel block or alpha plane of this size or more starts on a 2 MiB boundary and is offered
+// to the kernel for transparent huge pages: a new photograph is then faulted in a few dozen
+// times instead of ten thousand, which is most of what turning or copying one into a fresh
+// block costs.
 constexpr size_t kHugePageBytes = size_t(2) << 20;
 
 uint8_t* AllocatePictureBlock(size_t bytes) {
@@ -208,7 +209,7 @@ bool RasterImage::Copy(const RasterImage& source) {
     std::memcpy(m_pBits, source.m_pBits, m_header.biSizeImage);
     if (source.m_pAlpha) {
         const size_t n = size_t(GetWidth()) * GetHeight();
-        m_pAlpha = static_cast<uint8_t*>(std::malloc(n));
+        m_pAlpha = AllocatePictureBlock(n);
         if (!m_pAlpha) {
             Destroy();
             SetLastError("RasterImage::Create can't allocate memory");
@@ -356,7 +357,7 @@ bool RasterImage::CreateAlpha() {
     if (m_pAlpha) return true;
     if (!IsValid()) return false;
     const size_t n = size_t(GetWidth()) * GetHeight();
-    m_pAlpha = static_cast<uint8_t*>(std::malloc(n));
+    m_pAlpha = AllocatePictureBlock(n);
     if (!m_pAlpha) return false;
     std::memset(m_pAlpha, RASTER_ALPHA_OPAQUE, n);
     return true;
