@@ -116,6 +116,11 @@ bool RibbonKeyTips::BelongsToRibbonWindow(QObject* watched) const {
 
 bool RibbonKeyTips::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Accelerators take their keys before the key press arrives: Alt with another
+            // key (Alt+Backspace) is no request for key tips.
+            if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Alt) m_altAlone = false;
+            return false;
         case QEvent::KeyPress: {
             if (!BelongsToRibbonWindow(watched)) return false;
             auto* key = static_cast<QKeyEvent*>(event);
