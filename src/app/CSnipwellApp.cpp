@@ -2,17 +2,12 @@
 
 #include <QCoreApplication>
 
+#include "CAboutDlg.h"
 #include "CMainFrame.h"
 #include "CSnipwellDoc.h"
 #include "CommandIds.h"
 #include "MessageService.h"
-#include "RibbonAtlas.h"
 #include "SettingsStore.h"
-
-#if __has_include("CAboutDlg.h")
-#include "CAboutDlg.h"
-#define SNIPWELL_HAVE_ABOUT_DIALOG 1
-#endif
 
 CSnipwellApp::CSnipwellApp(StartupHooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {
     // The atlas is reachable process-wide (icon cutting) from the moment the object exists.
@@ -41,10 +36,8 @@ void CSnipwellApp::RegisterCommands() {
 }
 
 void CSnipwellApp::OnAppAbout() {
-#ifdef SNIPWELL_HAVE_ABOUT_DIALOG
-    CAboutDlg dialog(m_pMainFrame.get());
+    CAboutDlg dialog(m_pMainFrame.get(), &m_atlas);
     dialog.exec();
-#endif
 }
 
 bool CSnipwellApp::InitInstance() {
@@ -80,7 +73,7 @@ bool CSnipwellApp::InitInstance() {
 }
 
 bool CSnipwellApp::LoadAtlas() {
-    const bool loaded = m_hooks.loadAtlas ? m_hooks.loadAtlas(m_atlas) : LoadInterfaceAtlas(m_atlas);
+    const bool loaded = m_hooks.loadAtlas ? m_hooks.loadAtlas(m_atlas) : ::LoadAtlas(m_atlas);
     return loaded && m_atlas.IsValid();
 }
 

@@ -12,7 +12,7 @@
 
 #include "CommandRouter.h"
 #include "GDIPlus.h"
-#include "RasterImage.h"
+#include "ResImageLib.h"
 
 class CMainFrame;
 class CSnipwellDoc;
@@ -60,7 +60,7 @@ private:
     CommandRouter m_router;
     CommandHandlers m_handlers;
     std::unique_ptr<GDIPlus> m_pGDIPlus;  // null until the drawing layer step
-    RasterImage m_atlas;
+    ResImageLib m_atlas;
     std::unique_ptr<CSnipwellDoc> m_pDocument;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

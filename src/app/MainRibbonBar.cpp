@@ -10,6 +10,7 @@
 #include "CSnipwellDoc.h"
 #include "CommandIds.h"
 #include "CropBoxModel.h"
+#include "ResImageLib.h"
 #include "RibbonAtlas.h"
 #include "RibbonKeyTips.h"
 #include "VisualStyles.h"
@@ -18,26 +19,7 @@ namespace {
 
 MainRibbonBar* g_ribbon = nullptr;
 
-// Rows and cells of the interface image atlas.
-constexpr int kTabRowIconY = 0;
-constexpr int kTabRowIconX = 0;
-constexpr int kAppButtonImageY = 0;
-constexpr int kAppButtonImageX = 64;
-constexpr int kFileSmallY = 48;
-constexpr int kFileLargeY = 64;
-constexpr int kFileStripWidth = 320;
-constexpr int kHomeSmallY = 96;
-constexpr int kHomeLargeY = 112;
-constexpr int kOptionsSmallY = 144;
-constexpr int kOptionsLargeY = 160;
-constexpr int kCategoryStripWidth = 480;
-
 constexpr int kCategoryHeight = 96;
-
-QIcon AtlasIcon(int y, int x, int size) {
-    const QImage image = CutAtlasStrip(y, x, size, size);
-    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
-}
 
 }  // namespace
 
@@ -109,11 +91,11 @@ void MainRibbonBar::SetupApplicationMenu() {
     }
     style->SetDropDownMenu(m_styleMenu);
     AddTabRowButton(cmd::ID_APP_ABOUT, QStringLiteral("About\na"),
-                    AtlasIcon(kTabRowIconY, kTabRowIconX, kTabRowIconSize), 0);
+                    AtlasIcon(ATLAS_TAB_ICON_Y, ATLAS_TAB_ICON_X, ATLAS_TAB_ICON_SIZE), 0);
 
     // 2. The application button, 45 x 45, top left.
     m_appButton = new RibbonButton(0, QStringLiteral("\nf"), RibbonKind::ApplicationButton,
-                                   AtlasIcon(kAppButtonImageY, kAppButtonImageX, kAppButtonSize), -1, this);
+                                   AtlasIcon(ATLAS_APP_BUTTON_Y, ATLAS_APP_BUTTON_X, ATLAS_APP_BUTTON_SIZE), -1, this);
     m_appButton->setObjectName(QStringLiteral("ribbonAppButton"));
     m_appButton->setToolTip(QStringLiteral("File"));
     m_appButton->setText(QString());
@@ -123,8 +105,8 @@ void MainRibbonBar::SetupApplicationMenu() {
     static_cast<QGridLayout*>(layout())->addWidget(m_appButton, 0, 0, Qt::AlignLeft | Qt::AlignTop);
 
     // 3. The application menu category "File", its icons cut from the atlas.
-    m_appCategory = new MyRibbonCat(this, QStringLiteral("File"), kFileSmallY, kFileStripWidth, kFileLargeY,
-                                    kFileStripWidth);
+    m_appCategory = new MyRibbonCat(this, QStringLiteral("File"), ATLAS_MENU_SMALL_Y, ATLAS_MENU_STRIP_WIDTH, ATLAS_MENU_LARGE_Y,
+                                    ATLAS_MENU_STRIP_WIDTH);
     m_appCategory->hide();
     m_appMenu = new CommandMenu(m_appButton);
     m_appMenu->setObjectName(QStringLiteral("ribbonAppMenu"));
@@ -162,8 +144,8 @@ CommandMenu* MainRibbonBar::MakeBorderMenu() {
 }
 
 void MainRibbonBar::SetupHomeCategory() {
-    auto* home = new MyRibbonCat(this, QStringLiteral("&Home"), kHomeSmallY, kCategoryStripWidth, kHomeLargeY,
-                                 kCategoryStripWidth);
+    auto* home = new MyRibbonCat(this, QStringLiteral("&Home"), ATLAS_HOME_SMALL_Y, ATLAS_FULL_STRIP_WIDTH, ATLAS_HOME_LARGE_Y,
+                                 ATLAS_FULL_STRIP_WIDTH);
     AddCategory(home);
     const auto large = [home](RibbonPanel* panel, uint32_t id, const char* text, int icon) {
         panel->AddLargeButton(id, QString::fromLatin1(text), home->LargeIcon(icon), icon);
@@ -213,8 +195,8 @@ void MainRibbonBar::SetupHomeCategory() {
 }
 
 void MainRibbonBar::SetupOptionsCategory() {
-    auto* options = new MyRibbonCat(this, QStringLiteral("&Options"), kOptionsSmallY, kCategoryStripWidth,
-                                    kOptionsLargeY, kCategoryStripWidth);
+    auto* options = new MyRibbonCat(this, QStringLiteral("&Options"), ATLAS_OPTIONS_SMALL_Y, ATLAS_FULL_STRIP_WIDTH,
+                                    ATLAS_OPTIONS_LARGE_Y, ATLAS_FULL_STRIP_WIDTH);
     AddCategory(options);
 
     RibbonPanel* file = options->AddPanel(QStringLiteral("File"));

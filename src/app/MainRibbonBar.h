@@ -20,7 +20,6 @@ class MainRibbonBar : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kAppButtonSize = 45;
-    static constexpr int kTabRowIconSize = 16;
 
     explicit MainRibbonBar(QWidget* parent = nullptr);
     ~MainRibbonBar() override;

@@ -8,7 +8,8 @@
 #include "CSnipwellView.h"
 #include "CommandIds.h"
 #include "GDIPlus.h"
-#include "RibbonAtlas.h"
+#include "MainRibbonBar.h"
+#include "ResImageLib.h"
 #include "SettingsStore.h"
 #include "ShellTestSupport.h"
 
@@ -90,4 +91,20 @@ TEST_F(ShellTest, TheViewIsTheActiveViewAtStartAndExitClosesTheFrame) {
     EXPECT_EQ(app->Router().ActiveView(), &app->MainFrame()->View()->Handlers());
     EXPECT_TRUE(app->Router().Execute(cmd::ID_APP_EXIT));
     EXPECT_FALSE(app->MainFrame()->isVisible());
+}
+
+TEST_F(ShellTest, StartsWithTheEmbeddedAtlasAndCutsTheRibbonIconsFromIt) {
+    CSnipwellApp app;  // no hooks: the real atlas and the real drawing check
+    app.Router().SetIdleUpdatesEnabled(false);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_EQ(app.Atlas().GetWidth(), 480u);
+    EXPECT_EQ(app.Atlas().GetHeight(), 240u);
+    const MainRibbonBar* ribbon = app.MainFrame()->Ribbon();
+    EXPECT_FALSE(ribbon->ApplicationButton()->icon().isNull());
+    EXPECT_EQ(ribbon->Categories()[0]->SmallIconCount(), 30);
+    EXPECT_EQ(ribbon->Categories()[0]->LargeIconCount(), 15);
+    EXPECT_EQ(ribbon->ApplicationCategory()->SmallIconCount(), 20);
+    EXPECT_EQ(ribbon->ApplicationCategory()->LargeIconCount(), 10);
+    app.ExitInstance();
 }
