@@ -54,7 +54,8 @@ CMainFrame { background: @frame; }
 #ribbonCategory { background: transparent; }
 #ribbonPanel { background: transparent; border: 1px solid @panelBorder; border-radius: 3px; }
 #ribbonPanelCaption { color: @caption; background: transparent; }
-#ribbonPanel QLabel, #ribbonPanel QCheckBox { color: @text; background: transparent; }
+#ribbonPanel QLabel { color: @text; background: transparent; }
+#ribbonPanel QCheckBox { color: @text; }
 QToolButton#ribbonButton { color: @text; background: transparent; border: 1px solid transparent;
   border-radius: 3px; padding: 1px 3px; }
 QToolButton#ribbonButton:hover { border-color: @checked;
@@ -63,7 +64,8 @@ QToolButton#ribbonButton:checked, QToolButton#ribbonButton:pressed { border-colo
   background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @hoverBottom, stop:1 @checked); }
 QToolButton#ribbonButton:disabled { color: #8d8d8d; }
 QToolButton#ribbonButton::menu-indicator { subcontrol-position: bottom center; subcontrol-origin: padding; }
-#ribbonTabRow QToolButton#ribbonButton { color: @tabText; }
+#ribbonTabRow QToolButton#ribbonButton { color: @tabText; padding-right: 12px; }
+#ribbonTabRow QToolButton#ribbonButton::menu-indicator { subcontrol-position: right center; }
 #ribbonTabRow QToolButton#ribbonButton:disabled { color: @disabledTabText; }
 QToolButton#ribbonAppButton { border: none; background: transparent; }
 QToolButton#ribbonAppButton::menu-indicator { image: none; width: 0px; }
