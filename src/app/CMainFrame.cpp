@@ -5,6 +5,8 @@
 #include <QShortcut>
 #include <QSplitter>
 
+#include <limits>
+
 #include "BrowserPaneFactory.h"
 #include "CSnipwellDoc.h"
 #include "CSnipwellView.h"
@@ -163,7 +165,12 @@ void CMainFrame::OnApplicationLook(uint32_t id) {
     m_nAppLook = id;
     setStyleSheet(VisualStyleSheet(id));
     update();
-    SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, int(id));
+    // Writing flushes the whole store to disk; when it already holds the id (every start
+    // after the first) the write would change nothing, so it is left out.
+    constexpr int kMissing = std::numeric_limits<int>::min();
+    if (SettingsStore::ReadWorkspaceInt(settings::kApplicationLook, kMissing) != int(id)) {
+        SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, int(id));
+    }
 }
 
 void CMainFrame::ActivateNextPane(bool forward) {

@@ -65,10 +65,10 @@ bool CSnipwellApp::InitInstance() {
         MessageService::ShowMessage(QString::fromLatin1(kNoDocumentText));
         return false;
     }
-    // 13. Show the frame normally and paint it at once.
+    // 13. Show the frame normally and paint it at once, its elements already in their states.
+    m_router.RunUpdatePass();
     m_pMainFrame->showNormal();
     m_pMainFrame->repaint();
-    m_router.RunUpdatePass();
     return true;
 }
 
