@@ -73,17 +73,11 @@ RibbonButton* RibbonPanel::AddMenuButton(uint32_t id, const QString& text, const
 }
 
 RibbonButton* RibbonPanel::AddSmallButton(uint32_t id, const QString& text, const QIcon& icon, int iconIndex) {
-    auto* button = new RibbonButton(id, text, RibbonKind::SmallButton, icon, iconIndex, this);
-    AddRowElement(button);
-    m_elements.push_back(button);
-    return button;
+    return AddRow(new RibbonButton(id, text, RibbonKind::SmallButton, icon, iconIndex, this));
 }
 
 RibbonCheckBox* RibbonPanel::AddCheckBox(uint32_t id, const QString& text) {
-    auto* box = new RibbonCheckBox(id, text, this);
-    AddRowElement(box);
-    m_elements.push_back(box);
-    return box;
+    return AddRow(new RibbonCheckBox(id, text, this));
 }
 
 RibbonSlider* RibbonPanel::AddLabelledSlider(const QString& label, uint32_t id, const QString& sliderText) {
@@ -102,10 +96,7 @@ RibbonSlider* RibbonPanel::AddLabelledSlider(const QString& label, uint32_t id, 
 }
 
 RibbonEdit* RibbonPanel::AddEdit(uint32_t id, const QString& label) {
-    auto* edit = new RibbonEdit(id, label, this);
-    AddRowElement(edit);
-    m_elements.push_back(edit);
-    return edit;
+    return AddRow(new RibbonEdit(id, label, this));
 }
 
 void RibbonPanel::AddSeparator() {

@@ -38,6 +38,13 @@ public:
 private:
     void AddColumnElement(RibbonElement* element, QWidget* widget);
     void AddRowElement(QWidget* rowWidget);
+    // A small element that is its own widget, stacked in the current column.
+    template <class Element>
+    Element* AddRow(Element* element) {
+        AddRowElement(element);
+        m_elements.push_back(element);
+        return element;
+    }
     void EndColumn();
 
     QString m_name;
