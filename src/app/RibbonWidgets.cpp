@@ -1,5 +1,6 @@
 #include "RibbonWidgets.h"
 
+#include <QActionGroup>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -93,6 +94,14 @@ QAction* CommandMenu::AddCommand(uint32_t id, const QString& text, const QIcon& 
     return action;
 }
 
+QActionGroup* CommandMenu::RadioGroup() {
+    if (m_radioGroup == nullptr) {
+        m_radioGroup = new QActionGroup(this);
+        m_radioGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    }
+    return m_radioGroup;
+}
+
 void CommandMenu::RefreshStates() {
     const CommandRouter* router = CommandRouter::Instance();
     for (QAction* action : actions()) {
@@ -104,6 +113,8 @@ void CommandMenu::RefreshStates() {
         }
         const CommandUpdate update = router->QueryUpdate(id.toUInt());
         action->setEnabled(update.enabled);
+        // Radio items join an exclusive group so that the menu draws a radio mark for them.
+        if (update.radio && action->actionGroup() == nullptr) RadioGroup()->addAction(action);
         const std::optional<bool> mark = update.radio ? update.radio : update.checked;
         action->setCheckable(mark.has_value());
         if (mark) action->setChecked(*mark);

@@ -15,6 +15,7 @@
 
 #include "CommandRouter.h"
 
+class QActionGroup;
 class QLineEdit;
 class QSlider;
 
@@ -82,6 +83,10 @@ public:
     // Refreshes the items now (also done whenever the menu opens).
     void RefreshStates();
     static constexpr const char* kIdProperty = "commandId";
+
+private:
+    QActionGroup* RadioGroup();
+    QActionGroup* m_radioGroup = nullptr;
 };
 
 class RibbonButton : public QToolButton, public RibbonElement {

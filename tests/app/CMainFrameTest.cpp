@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
 #include <QSettings>
@@ -71,6 +72,8 @@ TEST_F(ShellTest, ChoosingAStyleStoresItAtOnceMarksItAndTheNextStartUsesIt) {
             ASSERT_NE(action, nullptr);
             EXPECT_TRUE(action->isEnabled());
             EXPECT_EQ(action->isChecked(), style.id == cmd::ID_VIEW_APPLOOK_OFF_2007_SILVER) << style.id;
+            ASSERT_NE(action->actionGroup(), nullptr);  // drawn with a radio mark
+            EXPECT_TRUE(action->actionGroup()->isExclusive());
         }
     }
     auto again = Start();
