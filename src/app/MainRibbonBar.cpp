@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -18,6 +19,15 @@
 namespace {
 
 MainRibbonBar* g_ribbon = nullptr;
+
+// The application menu shows its items with their large icons.
+class ApplicationMenuStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_SmallIconSize) return MyRibbonCat::kLargeIconSize;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 constexpr int kCategoryHeight = 96;
 
@@ -122,7 +132,9 @@ void MainRibbonBar::SetupApplicationMenu() {
     // 5. The bottom row: Exit (small icon 3).
     m_appMenu->addSeparator();
     addItem(cmd::ID_APP_EXIT, QStringLiteral("E&xit"), m_appCategory->SmallIcon(3), 3);
-    m_appMenu->setStyleSheet(QStringLiteral("QMenu::icon { padding-left: 4px; }"));
+    auto* menuStyle = new ApplicationMenuStyle;
+    menuStyle->setParent(m_appMenu);
+    m_appMenu->setStyle(menuStyle);
     m_appButton->SetDropDownMenu(m_appMenu);
 }
 
