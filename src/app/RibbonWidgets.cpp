@@ -144,7 +144,10 @@ RibbonButton::RibbonButton(uint32_t id, const QString& text, RibbonKind kind, co
     setObjectName(QStringLiteral("ribbonButton"));
     setProperty("ribbonLarge", large);
     connect(this, &QToolButton::clicked, this, [this] {
-        if (menu() == nullptr && Id() != 0) SendRibbonCommand(Id());
+        if (menu() != nullptr || Id() == 0) return;
+        SendRibbonCommand(Id());
+        // A click toggles a checkable button by itself; the command's state decides.
+        if (CommandRouter* router = CommandRouter::Instance()) ApplyUpdate(router->QueryUpdate(Id()));
     });
 }
 

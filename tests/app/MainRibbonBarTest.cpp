@@ -229,6 +229,10 @@ TEST_F(RibbonTest, UpdatePassSetsEnableCheckAndTextFromTheHandlers) {
     EXPECT_FALSE(As<RibbonButton>(cmd::ID_SHAPE_RECTANGLE)->isChecked());
     EXPECT_TRUE(As<RibbonButton>(cmd::ID_SHAPE_OVAL)->isChecked());
 
+    // A checked button stays checked when clicked again: the handler decides, not the click.
+    As<RibbonButton>(cmd::ID_SHAPE_OVAL)->click();
+    EXPECT_TRUE(As<RibbonButton>(cmd::ID_SHAPE_OVAL)->isChecked());
+
     // A check box shows the command's state, whatever the click did to it locally.
     auto* hide = As<RibbonCheckBox>(cmd::ID_HIDE_CROPBOX);
     hide->click();
