@@ -186,3 +186,21 @@ TEST_F(ShellTest, F6AndShiftF6MoveTheFocusBetweenThePanesAndTheActiveViewFollows
     EXPECT_TRUE(frame->View()->hasFocus());
     EXPECT_EQ(app->Router().ActiveView(), &frame->View()->Handlers());
 }
+
+TEST_F(ShellTest, OpeningAPictureKeepsTheTitleFillsTheStatusPanesAndEnablesThePictureCommands) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    MainRibbonBar* ribbon = frame->Ribbon();
+    app->Router().RunUpdatePass();
+    EXPECT_FALSE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());
+
+    const QString path = QStringLiteral(SNIPWELL_CORPUS "/exif-orientation/Landscape_0.jpg");
+    frame->View()->LoadPicture(path);
+    app->Router().RunUpdatePass();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
+    EXPECT_EQ(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_FILE)->FullText(), path);
+    EXPECT_TRUE(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_IMAGE)->FullText().startsWith(QStringLiteral("Image: W=")));
+    EXPECT_TRUE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());
+    EXPECT_TRUE(ribbon->FindElementById(cmd::ID_CUT)->Widget()->isEnabled());
+    EXPECT_FALSE(ribbon->FindElementById(cmd::ID_WINDOW_MANAGER)->Widget()->isEnabled());
+}
