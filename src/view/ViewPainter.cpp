@@ -1,0 +1,181 @@
+#include "ViewPainter.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cstring>
+
+#include "AntiAliasedDrawing.h"
+#include "RoundCornerPath.h"
+
+namespace {
+
+using cropbox::Rect;
+
+constexpr QRgb kBoxBlue = qRgb(0x00, 0x77, 0xE0);
+constexpr QRgb kHandleFill = qRgb(255, 0, 0);
+constexpr QRgb kHandleOutline = qRgb(255, 255, 255);
+constexpr int kFrameHalfWidth = 1;  // the frame pen is 2 pixels wide, centred on the box lines
+constexpr int kMaskSteps = 6;       // a = m div 6 keeps the preview within 42/255 of the picture
+constexpr uint8_t kWhite = 255;
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+// Row y of the client (0 = top) in a bottom-up picture.
+uint8_t* ClientRow(RasterImage& picture, int y) { return picture.RowPointer(picture.GetHeight() - 1 - uint32_t(y)); }
+
+// Black client with the box white and the view copy on top, both clipped to the client.
+bool BuildComposite(RasterImage& composite, const RasterImage& view, int clientWidth, int clientHeight, int x,
+                    int y, const Rect* whiteArea) {
+    if (composite.Create(uint32_t(clientWidth), uint32_t(clientHeight), 24, 0) == nullptr) return false;
+    composite.FillColor(0);
+    if (whiteArea != nullptr && !whiteArea->IsEmpty()) {
+        const size_t offset = size_t(whiteArea->left) * 3;
+        const size_t bytes = size_t(whiteArea->Width()) * 3;
+        for (int row = whiteArea->top; row < whiteArea->bottom; ++row) {
+            std::memset(ClientRow(composite, row) + offset, kWhite, bytes);
+        }
+    }
+    composite.PasteAll(view, 0, 0, x, y, RASTER_PASTE_COPY, 1.0);
+    return true;
+}
+
+// The inner shape over the visible part of the box, anti-aliased: 255 inside, 0 outside. The
+// zone Cut turns white is its complement within the box (m = 255 - coverage), which is how the
+// white box with the shape filled black on top reads. The surface's origin is the visible
+// part's top-left corner.
+GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible) {
+    const Rect& box = model.m_rcCrop;
+    const int inset = model.BorderInset(box.Width(), box.Height());
+    const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+    const double dx = -visible.left;
+    const double dy = -visible.top;
+
+    GreySurface coverage(visible.Width(), visible.Height());
+    if (!coverage.IsValid() || inner.IsEmpty()) return coverage;
+    switch (model.m_nShape) {
+    case cropbox::kShapeRoundCorner:
+        coverage.FillPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom).translated(dx, dy), kWhite);
+        break;
+    case cropbox::kShapeOval:
+        coverage.FillEllipse(inner.left + dx, inner.top + dy, inner.Width() - 1, inner.Height() - 1, kWhite);
+        break;
+    default:
+        coverage.FillRect(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
+        break;
+    }
+    return coverage;
+}
+
+// Blends the composite toward white wherever the mask (255 - coverage) is not 0.
+void LightenMaskedZone(RasterImage& composite, const GreySurface& coverage, const Rect& visible) {
+    const uint8_t* product = ProductTable();
+    for (int row = 0; row < visible.Height(); ++row) {
+        const uint8_t* inside = coverage.Row(row);
+        uint8_t* pixel = ClientRow(composite, visible.top + row) + size_t(visible.left) * 3;
+        for (int col = 0; col < visible.Width(); ++col, pixel += 3) {
+            const int a = (kWhite - inside[col]) / kMaskSteps;
+            if (a == 0) continue;
+            const uint8_t* scaled = product + (kWhite - a);
+            pixel[0] = uint8_t(scaled[size_t(pixel[0]) << 8] + a);
+            pixel[1] = uint8_t(scaled[size_t(pixel[1]) << 8] + a);
+            pixel[2] = uint8_t(scaled[size_t(pixel[2]) << 8] + a);
+        }
+    }
+}
+
+// The 24-bit bottom-up composite as a top-down 32-bit bitmap.
+QImage ToClientBitmap(RasterImage& composite) {
+    const int width = int(composite.GetWidth());
+    const int height = int(composite.GetHeight());
+    QImage bitmap(width, height, QImage::Format_RGB32);
+    if (bitmap.isNull()) return bitmap;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* in = ClientRow(composite, y);
+        auto* out = reinterpret_cast<uint32_t*>(bitmap.scanLine(y));
+        for (int x = 0; x < width; ++x, in += 3) {
+            out[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
+        }
+    }
+    return bitmap;
+}
+
+void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
+    const Rect& box = model.m_rcCrop;
+    const int inset = model.BorderInset(box.Width(), box.Height());
+    const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+    if (inner.IsEmpty()) return;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QColor::fromRgb(kBoxBlue), 1.0));
+    painter.setBrush(Qt::NoBrush);
+    switch (model.m_nShape) {
+    case cropbox::kShapeRoundCorner:
+        painter.drawPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom));
+        break;
+    case cropbox::kShapeOval:
+        painter.drawEllipse(QRectF(inner.left, inner.top, inner.Width() - 1, inner.Height() - 1));
+        break;
+    default:
+        painter.drawRect(QRectF(inner.left, inner.top, inner.Width(), inner.Height()));
+        break;
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void DrawFrameAndHandles(QPainter& painter, const cropbox::CropBoxModel& model) {
+    const Rect& b = model.m_rcCrop;
+    const int h = kFrameHalfWidth;
+    const QColor blue = QColor::fromRgb(kBoxBlue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.top - h), QPoint(b.right + h - 1, b.top + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.bottom - h), QPoint(b.right + h - 1, b.bottom + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.top - h), QPoint(b.left + h - 1, b.bottom + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.right - h, b.top - h), QPoint(b.right + h - 1, b.bottom + h - 1)), blue);
+    for (const Rect& handle : model.GetHandleRects()) {
+        const QRect outer(handle.left, handle.top, handle.Width(), handle.Height());
+        painter.fillRect(outer, QColor::fromRgb(kHandleOutline));
+        painter.fillRect(outer.adjusted(1, 1, -1, -1), QColor::fromRgb(kHandleFill));
+    }
+}
+
+QImage BlackClient(int clientWidth, int clientHeight) {
+    QImage bitmap(std::max(clientWidth, 0), std::max(clientHeight, 0), QImage::Format_RGB32);
+    bitmap.fill(Qt::black);
+    return bitmap;
+}
+
+}  // namespace
+
+uint8_t LightenTowardWhite(uint8_t colour, uint8_t mask) {
+    const int a = mask / kMaskSteps;
+    return uint8_t(ProductTable()[size_t(colour) * 256 + size_t(kWhite - a)] + a);
+}
+
+QImage RenderViewClient(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
+                        int clientHeight) {
+    if (!view.IsValid() || clientWidth <= 0 || clientHeight <= 0) return BlackClient(clientWidth, clientHeight);
+    const int x = cropbox::Halve(clientWidth - int(view.GetWidth()));
+    const int y = cropbox::Halve(clientHeight - int(view.GetHeight()));
+    const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
+    const Rect visible = showBox ? Intersect(model.m_rcCrop, Rect{0, 0, clientWidth, clientHeight}) : Rect{};
+
+    RasterImage composite;
+    if (!BuildComposite(composite, view, clientWidth, clientHeight, x, y, showBox ? &visible : nullptr)) {
+        return BlackClient(clientWidth, clientHeight);
+    }
+    if (showBox && !visible.IsEmpty()) {
+        BuildProductTable();
+        const GreySurface coverage = BuildShapeCoverage(model, visible);
+        if (coverage.IsValid()) LightenMaskedZone(composite, coverage, visible);
+    }
+    QImage bitmap = ToClientBitmap(composite);
+    if (bitmap.isNull() || !showBox) return bitmap.isNull() ? BlackClient(clientWidth, clientHeight) : bitmap;
+
+    QPainter painter(&bitmap);
+    DrawShapeOutline(painter, model);
+    DrawFrameAndHandles(painter, model);
+    return bitmap;
+}
