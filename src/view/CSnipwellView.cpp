@@ -16,7 +16,6 @@
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "ShellOpen.h"
-#include "ViewPainter.h"
 #include "WaitCursor.h"
 
 namespace {
@@ -220,7 +219,7 @@ void CSnipwellView::MatchOrientation(int pictureWidth, int pictureHeight) {
 
 void CSnipwellView::Repaint() { update(); }
 
-QImage CSnipwellView::RenderClient() const { return RenderViewClient(m_imgView, m_box, width(), height()); }
+QImage CSnipwellView::RenderClient() const { return m_painter.Render(m_imgView, m_box, width(), height()); }
 
 void CSnipwellView::paintEvent(QPaintEvent*) {
     QPainter painter(this);

@@ -9,6 +9,7 @@
 #include "CommandRouter.h"
 #include "CropBoxModel.h"
 #include "RasterImage.h"
+#include "ViewPainter.h"
 
 class CSnipwellDoc;
 class QMenu;
@@ -92,5 +93,6 @@ private:
     RasterImage m_imgWork;
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
+    mutable ViewPainter m_painter;  // keeps the paint buffers between paints
     bool m_bCaptured = false;  // the view holds the mouse during a drag
 };

@@ -29,9 +29,7 @@ Rect Intersect(const Rect& a, const Rect& b) {
 uint8_t* ClientRow(RasterImage& picture, int y) { return picture.RowPointer(picture.GetHeight() - 1 - uint32_t(y)); }
 
 // Black client with the box white and the view copy on top, both clipped to the client.
-bool BuildComposite(RasterImage& composite, const RasterImage& view, int clientWidth, int clientHeight, int x,
-                    int y, const Rect* whiteArea) {
-    if (composite.Create(uint32_t(clientWidth), uint32_t(clientHeight), 24, 0) == nullptr) return false;
+void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
     composite.FillColor(0);
     if (whiteArea != nullptr && !whiteArea->IsEmpty()) {
         const size_t offset = size_t(whiteArea->left) * 3;
@@ -41,7 +39,6 @@ bool BuildComposite(RasterImage& composite, const RasterImage& view, int clientW
         }
     }
     composite.PasteAll(view, 0, 0, x, y, RASTER_PASTE_COPY, 1.0);
-    return true;
 }
 
 // The inner shape over the visible part of the box, anti-aliased: 255 inside, 0 outside. The
@@ -71,37 +68,64 @@ GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& v
     return coverage;
 }
 
+// For each shape coverage, the lightening level a = (255 - coverage) div 6, and for each level
+// the 256 results P(c, 255 - a) + a: one small table lookup per channel in the paint loop.
+struct LightenTables {
+    uint8_t level[256];
+    uint8_t result[kWhite / kMaskSteps + 1][256];
+    LightenTables() {
+        BuildProductTable();
+        const uint8_t* product = ProductTable();
+        for (int coverage = 0; coverage < 256; ++coverage) level[coverage] = uint8_t((kWhite - coverage) / kMaskSteps);
+        for (int a = 0; a <= kWhite / kMaskSteps; ++a) {
+            for (int c = 0; c < 256; ++c) result[a][c] = uint8_t(product[c * 256 + (kWhite - a)] + a);
+        }
+    }
+};
+
+const LightenTables& Tables() {
+    static const LightenTables tables;
+    return tables;
+}
+
 // Blends the composite toward white wherever the mask (255 - coverage) is not 0.
 void LightenMaskedZone(RasterImage& composite, const GreySurface& coverage, const Rect& visible) {
-    const uint8_t* product = ProductTable();
+    const LightenTables& tables = Tables();
     for (int row = 0; row < visible.Height(); ++row) {
         const uint8_t* inside = coverage.Row(row);
         uint8_t* pixel = ClientRow(composite, visible.top + row) + size_t(visible.left) * 3;
         for (int col = 0; col < visible.Width(); ++col, pixel += 3) {
-            const int a = (kWhite - inside[col]) / kMaskSteps;
+            const int a = tables.level[inside[col]];
             if (a == 0) continue;
-            const uint8_t* scaled = product + (kWhite - a);
-            pixel[0] = uint8_t(scaled[size_t(pixel[0]) << 8] + a);
-            pixel[1] = uint8_t(scaled[size_t(pixel[1]) << 8] + a);
-            pixel[2] = uint8_t(scaled[size_t(pixel[2]) << 8] + a);
+            const uint8_t* lighten = tables.result[a];
+            pixel[0] = lighten[pixel[0]];
+            pixel[1] = lighten[pixel[1]];
+            pixel[2] = lighten[pixel[2]];
         }
     }
 }
 
-// The 24-bit bottom-up composite as a top-down 32-bit bitmap.
-QImage ToClientBitmap(RasterImage& composite) {
-    const int width = int(composite.GetWidth());
-    const int height = int(composite.GetHeight());
-    QImage bitmap(width, height, QImage::Format_RGB32);
-    if (bitmap.isNull()) return bitmap;
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* in = ClientRow(composite, y);
-        auto* out = reinterpret_cast<uint32_t*>(bitmap.scanLine(y));
-        for (int x = 0; x < width; ++x, in += 3) {
-            out[x] = 0xFF000000u | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
-        }
+// One row of 24-bit pixels (blue, green, red) as 32-bit opaque pixels, four at a time.
+void ConvertRow(const uint8_t* in, uint32_t* out, int width) {
+    constexpr uint32_t kOpaque = 0xFF000000u;
+    int x = 0;
+    for (; x + 4 <= width; x += 4, in += 12) {
+        uint32_t w[3];
+        std::memcpy(w, in, sizeof w);
+        out[x] = kOpaque | (w[0] & 0xFFFFFFu);
+        out[x + 1] = kOpaque | (w[0] >> 24) | ((w[1] & 0xFFFFu) << 8);
+        out[x + 2] = kOpaque | (w[1] >> 16) | ((w[2] & 0xFFu) << 16);
+        out[x + 3] = kOpaque | (w[2] >> 8);
     }
-    return bitmap;
+    for (; x < width; ++x, in += 3) out[x] = kOpaque | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
+}
+
+// The 24-bit bottom-up composite as a top-down 32-bit bitmap.
+void ToClientBitmap(RasterImage& composite, QImage& bitmap) {
+    const int width = int(composite.GetWidth());
+    for (int y = 0; y < bitmap.height(); ++y) {
+        ConvertRow(ClientRow(composite, y), reinterpret_cast<uint32_t*>(bitmap.scanLine(y)), width);
+    }
 }
 
 void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
@@ -154,28 +178,39 @@ uint8_t LightenTowardWhite(uint8_t colour, uint8_t mask) {
     return uint8_t(ProductTable()[size_t(colour) * 256 + size_t(kWhite - a)] + a);
 }
 
-QImage RenderViewClient(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
-                        int clientHeight) {
+bool ViewPainter::PrepareBuffers(int clientWidth, int clientHeight) {
+    const bool sameSize = m_composite.IsValid() && int(m_composite.GetWidth()) == clientWidth &&
+                          int(m_composite.GetHeight()) == clientHeight;
+    if (!sameSize && m_composite.Create(uint32_t(clientWidth), uint32_t(clientHeight), 24, 0) == nullptr) return false;
+    if (m_bitmap.size() != QSize(clientWidth, clientHeight)) m_bitmap = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    return !m_bitmap.isNull();
+}
+
+QImage ViewPainter::Render(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
+                           int clientHeight) {
     if (!view.IsValid() || clientWidth <= 0 || clientHeight <= 0) return BlackClient(clientWidth, clientHeight);
+    if (!PrepareBuffers(clientWidth, clientHeight)) return BlackClient(clientWidth, clientHeight);
     const int x = cropbox::Halve(clientWidth - int(view.GetWidth()));
     const int y = cropbox::Halve(clientHeight - int(view.GetHeight()));
     const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
     const Rect visible = showBox ? Intersect(model.m_rcCrop, Rect{0, 0, clientWidth, clientHeight}) : Rect{};
 
-    RasterImage composite;
-    if (!BuildComposite(composite, view, clientWidth, clientHeight, x, y, showBox ? &visible : nullptr)) {
-        return BlackClient(clientWidth, clientHeight);
-    }
+    ComposeClient(m_composite, view, x, y, showBox ? &visible : nullptr);
     if (showBox && !visible.IsEmpty()) {
-        BuildProductTable();
         const GreySurface coverage = BuildShapeCoverage(model, visible);
-        if (coverage.IsValid()) LightenMaskedZone(composite, coverage, visible);
+        if (coverage.IsValid()) LightenMaskedZone(m_composite, coverage, visible);
     }
-    QImage bitmap = ToClientBitmap(composite);
-    if (bitmap.isNull() || !showBox) return bitmap.isNull() ? BlackClient(clientWidth, clientHeight) : bitmap;
+    ToClientBitmap(m_composite, m_bitmap);
+    if (showBox) {
+        QPainter painter(&m_bitmap);
+        DrawShapeOutline(painter, model);
+        DrawFrameAndHandles(painter, model);
+    }
+    return m_bitmap;
+}
 
-    QPainter painter(&bitmap);
-    DrawShapeOutline(painter, model);
-    DrawFrameAndHandles(painter, model);
-    return bitmap;
+QImage RenderViewClient(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
+                        int clientHeight) {
+    ViewPainter painter;
+    return painter.Render(view, model, clientWidth, clientHeight);
 }

@@ -8,7 +8,22 @@
 #include "CropBoxModel.h"
 #include "RasterImage.h"
 
-// The whole client area of clientWidth x clientHeight as one 32-bit bitmap.
+// Renders paints, keeping the client-sized buffers from one paint to the next so that a paint
+// does not allocate (and fault in) fresh pages every time.
+class ViewPainter {
+public:
+    // The whole client area of clientWidth x clientHeight as one 32-bit bitmap. The bitmap
+    // shares the painter's buffer: drop it before the next paint or it is copied then.
+    QImage Render(const RasterImage& view, const cropbox::CropBoxModel& box, int clientWidth, int clientHeight);
+
+private:
+    bool PrepareBuffers(int clientWidth, int clientHeight);
+
+    RasterImage m_composite;  // 24 bits, bottom-up, as the image core composes it
+    QImage m_bitmap;          // what is blitted
+};
+
+// One paint with buffers of its own.
 QImage RenderViewClient(const RasterImage& view, const cropbox::CropBoxModel& box, int clientWidth,
                         int clientHeight);
 
