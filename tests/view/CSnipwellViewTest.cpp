@@ -373,6 +373,18 @@ TEST_F(ViewTest, RotateLeftFitsTheBoxToThePortraitPicture) {
     EXPECT_EQ(Box(), (Rect{286, 258, 713, 543}));  // 427 x 285, 1.5 times as wide as high
 }
 
+TEST_F(ViewTest, MirrorFlipAndRotateRightTurnTheWorkingPicture) {
+    PastePattern(300, 200);
+    const RasterImage before(m_view->WorkPicture());
+    m_router->Execute(cmd::ID_MIRROR);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 299, 0));
+    m_router->Execute(cmd::ID_FLIP);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 299, 199));
+    m_router->Execute(cmd::ID_ROTATE_RIGHT);
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 200u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 199, 0), PictureColor(before, 299, 199));
+}
+
 TEST_F(ViewTest, ToneCommandsChangeTheWorkingPicture) {
     PasteSolid(200, 100, qRgb(200, 100, 30));
     m_router->Execute(cmd::ID_SEPIA);
