@@ -16,3 +16,4 @@ bool CutPicture(const RasterImage&, const CutRequest&, RasterImage&) { return fa
 #include "CSnipwellDoc.h"
 CSnipwellDoc::CSnipwellDoc(QObject* parent) : QObject(parent) {}
 CSnipwellDoc::~CSnipwellDoc() = default;
+#include "moc_CSnipwellDoc.cpp"
