@@ -2,20 +2,8 @@
 // pixels are computed by CutPicture.
 #include "CSnipwellView.h"
 
-#include "WaitCursor.h"
-
-#if __has_include("CutOperation.h")
 #include "CutOperation.h"
-#else
-// The Cut operation's interface, until its own header is there.
-struct CutRequest {
-    int clientWidth, clientHeight, viewWidth, viewHeight;
-    cropbox::Rect box;
-    int shape;
-    double borderFraction;
-};
-bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result);
-#endif
+#include "WaitCursor.h"
 
 namespace {
 // Boxes narrower or lower than this (client pixels) are not cut.

@@ -464,6 +464,27 @@ TEST_F(ViewTest, CustomizationOpensTheMakersPage) {
     EXPECT_EQ(opened, QStringList{QString::fromLatin1(kCustomizationUrl)});
 }
 
+TEST_F(ViewTest, CutReplacesThePictureByTheBoxAndAutoHides) {
+    m_view->Box().m_bAutoHide = true;
+    PastePattern(400, 300);
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_NONE);
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    m_view->Box().m_rcCrop = Rect{310, 260, 410, 340};  // picture pixels (10, 10) .. (110, 90)
+    const RasterImage before(m_view->WorkPicture());
+    m_router->Execute(cmd::ID_CUT);
+    ASSERT_EQ(m_view->WorkPicture().GetWidth(), 100u);
+    ASSERT_EQ(m_view->WorkPicture().GetHeight(), 80u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 10, 10));
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 99, 79), PictureColor(before, 109, 89));
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 100u);
+    EXPECT_EQ(Box(), (Rect{450, 360, 550, 440}));  // laid out again
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
+    m_router->Execute(cmd::ID_CUT);  // hidden: nothing happens
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 100u);
+}
+
 TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
     m_view->Box().m_bAutoHide = true;
     PastePattern(400, 300);
