@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <numeric>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -106,6 +107,11 @@ bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
 }
 
 }  // namespace
+
+// Names the path in failure messages.
+void PrintTo(BlendPath path, std::ostream* out) {
+    *out << (path == BlendPath::Avx2 ? "AVX2" : path == BlendPath::Simd ? "SSE2" : "table");
+}
 
 #if defined(__SSE2__)
 
