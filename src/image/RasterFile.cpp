@@ -11,6 +11,12 @@ constexpr uint32_t kGrowMask = 0xFFFF0000u;
 constexpr uint32_t kGrowStep = 0x10000u;
 // Longest token Scanf reads from a memory buffer.
 constexpr int kScanTokenMax = 256;
+
+// After a seek past the end, the bytes between the end of the data and the write position
+// would hold whatever the allocator left there; like a file, the hole reads back as zeros.
+void ZeroGap(uint8_t* buffer, int32_t size, int32_t position) {
+    if (position > size) std::memset(buffer + size, 0, size_t(position - size));
+}
 }  // namespace
 
 bool RasterFile::PutC(uint8_t c) {
@@ -158,6 +164,7 @@ size_t RasterMemFile::Write(const void* buffer, size_t size, size_t count) {
     const int64_t n = int64_t(size * count);
     const int64_t end = int64_t(m_nPosition) + n;
     if (end > INT32_MAX || !Grow(end)) return 0;
+    ZeroGap(m_pBuffer, m_nSize, m_nPosition);
     std::memcpy(m_pBuffer + m_nPosition, buffer, size_t(n));
     m_nPosition = int32_t(end);
     if (m_nPosition > m_nSize) m_nSize = m_nPosition;
@@ -213,6 +220,7 @@ long RasterMemFile::Error() {
 bool RasterMemFile::PutC(uint8_t c) {
     if (!m_pBuffer) return false;
     if (m_nPosition >= m_nCapacity && !Grow(int64_t(m_nPosition) + 1)) return false;
+    ZeroGap(m_pBuffer, m_nSize, m_nPosition);
     m_pBuffer[m_nPosition++] = c;
     if (m_nPosition > m_nSize) m_nSize = m_nPosition;
     return true;

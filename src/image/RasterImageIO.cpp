@@ -4,14 +4,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <string>
 #include <strings.h>
 
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
 #include "RasterFile.h"
+#include "RasterFormatSupport.h"
 #include "RasterImage.h"
 #include "RasterImageBMP.h"
 #include "RasterImageGIF.h"
@@ -59,14 +64,34 @@ constexpr uint32_t kDetectionOrder[] = {
 };
 constexpr uint32_t kJasByContent = RASTER_FORMAT_UNKNOWN;
 
+// Options (JPEG quality, codec words) travel into a decode; what described the picture the
+// image held before must not, or a reused image would give a new picture the old one's
+// transparent colour or resolution.
+void ForgetPreviousPicture(RasterImage& format) {
+    format.ClearLastError();
+    format.SetTransparentIndex(-1);
+    format.SetTransparentColor(RasterRgbQuad{0, 0, 0, 0});
+    format.SetPaletteAlphaEnabled(false);
+    format.SetXDpi(RASTER_DEFAULT_DPI);
+    format.SetYDpi(RASTER_DEFAULT_DPI);
+}
+
+constexpr const char* kBorrowedCannotDecode = "Decode: the image only views another image";
+
 template <class Format>
 bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
+    // The format object's own id is overwritten by the copied information fields; keep it so
+    // the picture says which format it came from.
+    const uint32_t formatType = format.GetType();
     format.CopyInfoFrom(image);
-    format.ClearLastError();
+    ForgetPreviousPicture(format);
     if (format.Decode(file)) {
         format.ClearLastError();
-        image.TakeOver(format, true);
-        return true;
+        if (formatType != RASTER_FORMAT_UNKNOWN) format.SetType(formatType);
+        if (image.TakeOver(format, true)) return true;
+        // The image cannot receive the picture: that is a failure, not a success.
+        if (keepError) image.SetLastError(kBorrowedCannotDecode);
+        return false;
     }
     if (keepError) image.SetLastError(format.LastErrorText());
     return false;
@@ -142,12 +167,63 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// The file a save really replaces: a symbolic link is followed so that the link survives.
-std::string ResolveSaveTarget(const char* path) {
-    char resolved[PATH_MAX];
+// Symbolic links followed before giving up (a loop of links).
+constexpr int kMaxLinkHops = 40;
+// Names tried for the temporary file before giving up.
+constexpr int kTempNameAttempts = 100;
+
+// The file a save really replaces: symbolic links are followed, even a dangling one, so that
+// the link survives and its target receives the picture.
+std::string ResolveSaveTarget(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        char link[PATH_MAX];
+        const ssize_t n = readlink(current.c_str(), link, sizeof(link) - 1);
+        if (n <= 0) return current;
+        link[n] = '\0';
+        current = link[0] == '/' ? std::string(link) : FolderOf(current) + "/" + link;
+    }
+    return current;
+}
+
+// Creates a new empty file beside target and returns its descriptor (-1 on failure). Mode
+// 0666 lets the umask and the folder's default ACL decide, as for any newly written file;
+// the name starts with a dot so that folder listings do not show it as a picture.
+int CreateFileBeside(const std::string& target, std::string& created) {
+    static std::atomic<uint32_t> counter{0};
+    const std::string folder = FolderOf(target);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        char name[96];
+        std::snprintf(name, sizeof(name), "/.snipwell-save-%ld-%u-%ld", long(getpid()),
+                      unsigned(counter.fetch_add(1)), long(now.tv_nsec));
+        created = folder + name;
+        const int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Gives the new file the permission bits (and, where allowed, the group) of the file it
+// replaces. A new file keeps the permissions it was created with.
+bool KeepTargetPermissions(int fd, const std::string& target) {
     struct stat st {};
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && realpath(path, resolved)) return resolved;
-    return path;
+    if (stat(target.c_str(), &st) != 0) return true;
+    if (fchown(fd, uid_t(-1), st.st_gid) != 0) {
+        // Not a member of the file's group: the picture is still saved, with our group.
+    }
+    return fchmod(fd, st.st_mode & 07777) == 0;
+}
+
+// Makes the rename itself durable; a failure here does not undo a completed save.
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
 }
 
 }  // namespace
@@ -183,6 +259,11 @@ bool RasterImage::Decode(RasterFile* file, uint32_t type) {
         SetLastError("null file handler");
         return false;
     }
+    // A view of another image's storage never replaces it.
+    if (IsBorrowed()) {
+        SetLastError(kBorrowedCannotDecode);
+        return false;
+    }
     if (type == RASTER_FORMAT_UNKNOWN) {
         const int64_t start = file->Tell();
         for (uint32_t candidate : kDetectionOrder) {
@@ -207,14 +288,7 @@ bool RasterImage::Decode(uint8_t* buffer, uint32_t size, uint32_t type) {
 }
 
 bool RasterImage::Encode(RasterFile* file, uint32_t type) {
-    if (!file) {
-        SetLastError("null file handler");
-        return false;
-    }
-    if (!IsValid()) {
-        SetLastError("null image!!!");
-        return false;
-    }
+    if (!CanEncode(*this, file)) return false;
     if (!IsSupportedRasterFormat(type)) {
         SetLastError("Encode: Unknown format");
         return false;
@@ -225,10 +299,13 @@ bool RasterImage::Encode(RasterFile* file, uint32_t type) {
 bool RasterImage::Save(const char* path, uint32_t type) {
     if (!path || !*path) return false;
     const std::string target = ResolveSaveTarget(path);
-    // Encode beside the target, then rename over it: a failed encode never touches the
-    // picture the user already has.
-    std::string temp = FolderOf(target) + "/.snipwell-save-XXXXXX";
-    const int fd = mkstemp(temp.data());
+    // Replacing needs the right to write the file itself, as opening it for writing would:
+    // a write-protected picture stays as it is.
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) return false;
+    // Encode beside the target, then rename over it: a failed encode or a full disk never
+    // touches the picture the user already has.
+    std::string temp;
+    const int fd = CreateFileBeside(target, temp);
     if (fd < 0) return false;
     FILE* stream = fdopen(fd, "wb");
     if (!stream) {
@@ -236,29 +313,25 @@ bool RasterImage::Save(const char* path, uint32_t type) {
         unlink(temp.c_str());
         return false;
     }
-    bool ok;
+    bool encoded;
+    bool written;
     {
         RasterIOFile file(stream);
-        ok = Encode(&file, type);
-        ok = file.Flush() && ok && file.Error() == 0;
+        encoded = Encode(&file, type);
+        written = encoded && file.Flush() && file.Error() == 0;
     }
-    ok = (fsync(fd) == 0) && ok;
-    // Keep the permissions of the file being replaced; a new file gets the usual ones.
-    struct stat st {};
-    mode_t mode;
-    if (stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ok = (fchmod(fd, mode) == 0) && ok;
-    ok = (std::fclose(stream) == 0) && ok;
+    written = written && KeepTargetPermissions(fd, target) && fsync(fd) == 0;
+    written = (std::fclose(stream) == 0) && written;
+    if (encoded && !written) SetLastError("Save: the file could not be written");
+    bool ok = written;
     if (ok && std::rename(temp.c_str(), target.c_str()) != 0) {
         SetLastError(std::strerror(errno));
         ok = false;
     }
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(target));
+    return true;
 }

@@ -122,6 +122,19 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
+std::string ImageMagickConvert() {
+    const std::filesystem::path convert = "/usr/bin/convert";
+    std::error_code ec;
+    return std::filesystem::exists(convert, ec) ? convert.string() : std::string();
+}
+
+bool RunImageMagick(const std::string& arguments) {
+    const std::string convert = ImageMagickConvert();
+    if (convert.empty()) return false;
+    const std::string command = convert + " " + arguments + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -52,6 +52,12 @@ private:
     std::filesystem::path m_path;
 };
 
+// ImageMagick's convert (the real program, not a wrapper earlier on PATH); empty when
+// it is not installed, so that tests can skip.
+std::string ImageMagickConvert();
+// Runs convert with the given arguments (shell-quoted by the caller); true on exit 0.
+bool RunImageMagick(const std::string& arguments);
+
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 

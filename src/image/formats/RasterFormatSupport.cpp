@@ -17,6 +17,18 @@ bool RasterFormatNotWritable(RasterImage& image, const char* formatName) {
     return false;
 }
 
+bool CanEncode(RasterImage& image, RasterFile* file) {
+    if (!file) {
+        image.SetLastError("null file handler");
+        return false;
+    }
+    if (!image.IsValid()) {
+        image.SetLastError("null image!!!");
+        return false;
+    }
+    return true;
+}
+
 bool ReadU8(RasterFile* file, uint8_t& value) {
     return ReadExact(file, &value, 1);
 }

@@ -14,6 +14,10 @@ bool RasterFormatNotAvailable(RasterImage& image, const char* formatName);
 // Sets "Encode: <format> cannot be saved" and returns false.
 bool RasterFormatNotWritable(RasterImage& image, const char* formatName);
 
+// Sets "null file handler" or "null image!!!" and returns false when there is nothing to
+// write to or nothing to write.
+bool CanEncode(RasterImage& image, RasterFile* file);
+
 // True only when all n bytes were read.
 inline bool ReadExact(RasterFile* file, void* buffer, size_t n) {
     return n == 0 || file->Read(buffer, 1, n) == n;

@@ -1,13 +1,513 @@
+// JPEG through libjpeg-turbo.
+//
+// libjpeg reports fatal errors through a callback that must not return; we leave it with
+// longjmp. Everything between setjmp and the jump lives in plain C structures (the job
+// records below), and the functions that call setjmp hold no C++ objects with destructors,
+// so nothing is skipped on the error path except libjpeg's own frames. Heap blocks the job
+// owns are freed after the jump.
 #include "RasterImageJPG.h"
 
-#include "RasterFormatSupport.h"
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-bool RasterImageJPG::Decode(RasterFile*) {
-    SetLastError("JPG: not built yet");
+// jpeglib.h needs size_t and FILE declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "RasterFormatSupport.h"
+#include "RasterCodecCommon.h"
+
+namespace {
+
+constexpr size_t kStreamBufferSize = 64 * 1024;
+// Rows handed to libjpeg per call.
+constexpr int kRowBatch = 16;
+// Progressive files with more scans than this are refused: each scan costs a pass over
+// the whole coefficient buffer, so a small hostile file could otherwise run for minutes.
+constexpr int kMaxScans = 1000;
+
+// Codec option word bits (the word is 0 until someone sets it; 0 means the default).
+constexpr uint32_t kOptionSample422 = 0x1000;   // 2 x 1 chroma sampling
+constexpr uint32_t kOptionSample444 = 0x2000;   // 1 x 1 sampling for every component
+
+// ---- errors --------------------------------------------------------------------------------
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;   // first: libjpeg sees only this part
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    const bool* hitEndOfData;   // decoding only: set by the source at the end of the stream
+};
+
+[[noreturn]] void ExitWithText(j_common_ptr cinfo, const char* text) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof(err->message), "%s", text);
+    longjmp(err->jump, 1);
+}
+
+void ExitWithMessage(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    longjmp(err->jump, 1);
+}
+
+// Warnings about stray bytes between segments are tolerated (many cameras write some),
+// but not missing image data: a picture whose data runs out early would load with a grey
+// remainder, saving it would destroy the missing part, and a tiny damaged file could
+// otherwise claim and fill a huge frame.
+void EmitMessage(j_common_ptr cinfo, int level) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (level >= 0) return;
+    if (err->hitEndOfData && *err->hitEndOfData) ExitWithText(cinfo, "Premature end of JPEG file");
+    if (cinfo->err->msg_code == JWRN_HIT_MARKER) ExitWithMessage(cinfo);
+}
+
+void IgnoreOutput(j_common_ptr) {}
+
+void InstallErrorManager(j_common_ptr cinfo, JpegErrorManager& err, const bool* hitEndOfData) {
+    cinfo->err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = ExitWithMessage;
+    err.pub.emit_message = EmitMessage;
+    err.pub.output_message = IgnoreOutput;
+    err.message[0] = '\0';
+    err.hitEndOfData = hitEndOfData;
+}
+
+// ---- source: buffered reads through RasterFile::Read --------------------------------------
+
+struct JpegSource {
+    jpeg_source_mgr pub;   // first
+    RasterFile* file;
+    bool startOfFile;
+    bool hitEnd;
+    JOCTET buffer[kStreamBufferSize];
+};
+
+void InitSource(j_decompress_ptr cinfo) {
+    reinterpret_cast<JpegSource*>(cinfo->src)->startOfFile = true;
+}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+    auto* src = reinterpret_cast<JpegSource*>(cinfo->src);
+    const size_t n = src->file->Read(src->buffer, 1, kStreamBufferSize);
+    if (n == 0) {
+        if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+        // An end marker lets libjpeg finish; a file that only lacks its end marker after
+        // complete data still loads, real truncation is caught by EmitMessage.
+        src->hitEnd = true;
+        src->buffer[0] = JOCTET(0xFF);
+        src->buffer[1] = JOCTET(JPEG_EOI);
+        src->pub.next_input_byte = src->buffer;
+        src->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    src->pub.next_input_byte = src->buffer;
+    src->pub.bytes_in_buffer = n;
+    src->startOfFile = false;
+    return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long count) {
+    auto* src = reinterpret_cast<JpegSource*>(cinfo->src);
+    if (count <= 0) return;
+    while (count > long(src->pub.bytes_in_buffer)) {
+        count -= long(src->pub.bytes_in_buffer);
+        FillInputBuffer(cinfo);
+    }
+    src->pub.next_input_byte += count;
+    src->pub.bytes_in_buffer -= size_t(count);
+}
+
+void TermSource(j_decompress_ptr) {}
+
+void InstallSource(JpegSource& src, RasterFile* file) {
+    src.pub.init_source = InitSource;
+    src.pub.fill_input_buffer = FillInputBuffer;
+    src.pub.skip_input_data = SkipInputData;
+    src.pub.resync_to_restart = jpeg_resync_to_restart;
+    src.pub.term_source = TermSource;
+    src.pub.bytes_in_buffer = 0;
+    src.pub.next_input_byte = nullptr;
+    src.file = file;
+    src.startOfFile = true;
+    src.hitEnd = false;
+}
+
+// Stops decoding of files with absurd scan counts.
+struct ScanGuard {
+    jpeg_progress_mgr pub;   // first
+};
+
+void CheckScanCount(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->is_decompressor && d->input_scan_number > kMaxScans) ExitWithText(cinfo, "JPEG file has too many scans");
+}
+
+// ---- destination: a fixed buffer written through RasterFile::Write ------------------------
+
+struct JpegDestination {
+    jpeg_destination_mgr pub;   // first
+    RasterFile* file;
+    JOCTET buffer[kStreamBufferSize];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = kStreamBufferSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
+    if (dest->file->Write(dest->buffer, 1, kStreamBufferSize) != kStreamBufferSize) {
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+    }
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = kStreamBufferSize;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<JpegDestination*>(cinfo->dest);
+    const size_t n = kStreamBufferSize - dest->pub.free_in_buffer;
+    if (n > 0 && dest->file->Write(dest->buffer, 1, n) != n) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+void InstallDestination(JpegDestination& dest, RasterFile* file) {
+    dest.pub.init_destination = InitDestination;
+    dest.pub.empty_output_buffer = EmptyOutputBuffer;
+    dest.pub.term_destination = TermDestination;
+    dest.file = file;
+}
+
+// ---- decoding ------------------------------------------------------------------------------
+
+struct DecodeJob {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    JpegSource src;
+    ScanGuard guard;
+    RasterImage* image;
+    uint8_t* cmykRow;        // malloc, CMYK files only
+    bool created;            // cinfo needs jpeg_destroy_decompress
+    bool imageFailed;        // the image refused the frame; its own text is the error
+    bool ok;
+};
+
+int32_t DpiFromDensity(uint8_t unit, uint16_t density) {
+    if (unit == 2) return int32_t((uint32_t(density) * 254u + 50u) / 100u);   // dots per cm
+    return int32_t(density);
+}
+
+// CMYK rows as libjpeg hands them out: files with an Adobe marker hold inverted inks
+// (255 = no ink), which is what "channel x K / 255" expects; plain CMYK is inverted first.
+void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, uint32_t width, bool inverted) {
+    for (uint32_t x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        uint32_t c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c; m = 255 - m; y = 255 - y; k = 255 - k;
+        }
+        bgr[0] = uint8_t(y * k / 255);
+        bgr[1] = uint8_t(m * k / 255);
+        bgr[2] = uint8_t(c * k / 255);
+    }
+}
+
+// Points rows at the next batch of picture rows (top first) from row first on; returns
+// how many. The storage is bottom-up, so picture row r is stored row height - 1 - r.
+uint32_t NextRowBatch(RasterImage* image, uint32_t first, uint32_t height, JSAMPROW* rows) {
+    const uint32_t batch = (height - first) < uint32_t(kRowBatch) ? height - first : uint32_t(kRowBatch);
+    for (uint32_t i = 0; i < batch; ++i) rows[i] = image->RowPointer(height - 1 - (first + i));
+    return batch;
+}
+
+void ReadDirectRows(DecodeJob* job) {
+    j_decompress_ptr cinfo = &job->cinfo;
+    RasterImage* image = job->image;
+    const uint32_t height = cinfo->output_height;
+    JSAMPROW rows[kRowBatch];
+    while (cinfo->output_scanline < height) {
+        const uint32_t batch = NextRowBatch(image, cinfo->output_scanline, height, rows);
+        jpeg_read_scanlines(cinfo, rows, batch);
+    }
+}
+
+void ReadCmykRows(DecodeJob* job) {
+    j_decompress_ptr cinfo = &job->cinfo;
+    const uint32_t height = cinfo->output_height;
+    const bool inverted = cinfo->saw_Adobe_marker;
+    JSAMPROW row = job->cmykRow;
+    while (cinfo->output_scanline < height) {
+        const uint32_t y = cinfo->output_scanline;
+        if (jpeg_read_scanlines(cinfo, &row, 1) != 1) continue;
+        CmykRowToBgr(job->cmykRow, job->image->RowPointer(height - 1 - y), cinfo->output_width, inverted);
+    }
+}
+
+// Frees what the job holds; safe to call twice.
+void ReleaseDecodeJob(DecodeJob* job) {
+    if (job->created) jpeg_destroy_decompress(&job->cinfo);
+    job->created = false;
+    std::free(job->cmykRow);
+    job->cmykRow = nullptr;
+}
+
+bool Refuse(JpegErrorManager& err, const char* text) {
+    std::snprintf(err.message, sizeof(err.message), "%s", text);
     return false;
 }
 
-bool RasterImageJPG::Encode(RasterFile*) {
-    SetLastError("JPG: not built yet");
-    return false;
+// The decode proper; libjpeg errors leave it by longjmp into RunDecode.
+bool DecodeSteps(DecodeJob* job, RasterFile* file) {
+    j_decompress_ptr cinfo = &job->cinfo;
+    jpeg_create_decompress(cinfo);
+    job->created = true;
+    // libjpeg's own work buffers (the whole coefficient set of a progressive file) obey
+    // the same limit as the picture.
+    cinfo->mem->max_memory_to_use = long(RASTER_MAX_MEMORY);
+    InstallSource(job->src, file);
+    cinfo->src = &job->src.pub;
+    job->guard.pub.progress_monitor = CheckScanCount;
+    cinfo->progress = &job->guard.pub;
+
+    jpeg_read_header(cinfo, TRUE);
+    uint32_t bpp = 24;
+    bool cmyk = false;
+    switch (cinfo->jpeg_color_space) {
+        case JCS_GRAYSCALE:
+            cinfo->out_color_space = JCS_GRAYSCALE;
+            bpp = 8;
+            break;
+        case JCS_CMYK:
+        case JCS_YCCK:
+            cinfo->out_color_space = JCS_CMYK;
+            cmyk = true;
+            break;
+        default:
+            cinfo->out_color_space = JCS_EXT_BGR;
+            break;
+    }
+    jpeg_calc_output_dimensions(cinfo);
+    const uint32_t width = cinfo->output_width;
+    const uint32_t height = cinfo->output_height;
+    if (!RasterImage::FitsMemoryLimit(width, height, bpp)) return Refuse(job->err, "RASTER_MAX_MEMORY exceeded");
+
+    RasterImage* image = job->image;
+    if (!image->Create(width, height, bpp, RASTER_FORMAT_JPG)) {
+        job->imageFailed = true;
+        return false;
+    }
+    if (bpp == 8) image->SetGrayPalette();
+    if (cinfo->saw_JFIF_marker && (cinfo->density_unit == 1 || cinfo->density_unit == 2)) {
+        image->SetXDpi(DpiFromDensity(cinfo->density_unit, cinfo->X_density));
+        image->SetYDpi(DpiFromDensity(cinfo->density_unit, cinfo->Y_density));
+    }
+    if (cmyk) {
+        job->cmykRow = static_cast<uint8_t*>(std::malloc(size_t(width) * 4));
+        if (!job->cmykRow) return Refuse(job->err, "RasterImage::Create can't allocate memory");
+    }
+
+    jpeg_start_decompress(cinfo);
+    if (cmyk) ReadCmykRows(job);
+    else ReadDirectRows(job);
+    jpeg_finish_decompress(cinfo);
+    return true;
+}
+
+// Only the heap-held POD job crosses the setjmp; this frame has no other state.
+bool RunDecode(DecodeJob* job, RasterFile* file) {
+    InstallErrorManager(reinterpret_cast<j_common_ptr>(&job->cinfo), job->err, &job->src.hitEnd);
+    if (setjmp(job->err.jump)) {
+        ReleaseDecodeJob(job);
+        return false;
+    }
+    job->ok = DecodeSteps(job, file);
+    ReleaseDecodeJob(job);
+    return job->ok;
+}
+
+bool HasJpegSignature(RasterFile* file) {
+    uint8_t signature[3];
+    const int64_t start = file->Tell();
+    const bool read = ReadExact(file, signature, sizeof(signature));
+    file->Seek(start, RASTER_SEEK_SET);
+    return read && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF;
+}
+
+// ---- encoding ------------------------------------------------------------------------------
+
+struct EncodeJob {
+    jpeg_compress_struct cinfo;
+    JpegErrorManager err;
+    JpegDestination dest;
+    RasterImage* image;
+    uint8_t* greyRow;        // malloc, palette images only
+    uint8_t greyOf[256];     // palette index -> grey level
+    bool created;
+    bool ok;
+};
+
+uint8_t QualityByte(float quality) {
+    const float q = quality + 0.5f;
+    if (!(q > 0.0f)) return 0;   // also NaN
+    if (q >= 255.0f) return 255;
+    return uint8_t(q);
+}
+
+uint16_t DensityOf(int32_t dpi) {
+    if (dpi < 1) return 1;
+    return dpi > 65535 ? uint16_t(65535) : uint16_t(dpi);
+}
+
+void SetSampling(j_compress_ptr cinfo, uint32_t options) {
+    int h = 2, v = 2;   // libjpeg's own default
+    if (options & kOptionSample444) {
+        h = 1;
+        v = 1;
+    } else if (options & kOptionSample422) {
+        h = 2;
+        v = 1;
+    }
+    cinfo->comp_info[0].h_samp_factor = h;
+    cinfo->comp_info[0].v_samp_factor = v;
+    for (int i = 1; i < cinfo->num_components; ++i) {
+        cinfo->comp_info[i].h_samp_factor = 1;
+        cinfo->comp_info[i].v_samp_factor = 1;
+    }
+}
+
+// Grey levels of a palette row of 1, 4 or 8 bits per pixel.
+void PaletteRowToGrey(const uint8_t* row, uint32_t bpp, uint32_t width, const uint8_t* greyOf, uint8_t* out) {
+    for (uint32_t x = 0; x < width; ++x) {
+        uint8_t index;
+        if (bpp == 8) index = row[x];
+        else if (bpp == 4) index = uint8_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+        else index = uint8_t((row[x >> 3] >> (7 - (x & 7))) & 1);
+        out[x] = greyOf[index];
+    }
+}
+
+void WriteColourRows(EncodeJob* job) {
+    j_compress_ptr cinfo = &job->cinfo;
+    RasterImage* image = job->image;
+    const uint32_t height = cinfo->image_height;
+    JSAMPROW rows[kRowBatch];
+    while (cinfo->next_scanline < height) {
+        const uint32_t batch = NextRowBatch(image, cinfo->next_scanline, height, rows);
+        jpeg_write_scanlines(cinfo, rows, batch);
+    }
+}
+
+void WriteGreyRows(EncodeJob* job) {
+    j_compress_ptr cinfo = &job->cinfo;
+    RasterImage* image = job->image;
+    const uint32_t height = cinfo->image_height;
+    JSAMPROW row = job->greyRow;
+    while (cinfo->next_scanline < height) {
+        PaletteRowToGrey(image->RowPointer(height - 1 - cinfo->next_scanline), image->GetBpp(),
+                         cinfo->image_width, job->greyOf, job->greyRow);
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+}
+
+void ReleaseEncodeJob(EncodeJob* job) {
+    if (job->created) jpeg_destroy_compress(&job->cinfo);
+    job->created = false;
+    std::free(job->greyRow);
+    job->greyRow = nullptr;
+}
+
+bool EncodeSteps(EncodeJob* job, RasterFile* file) {
+    j_compress_ptr cinfo = &job->cinfo;
+    RasterImage* image = job->image;
+    const bool grey = image->GetBpp() != 24;
+    jpeg_create_compress(cinfo);
+    job->created = true;
+    InstallDestination(job->dest, file);
+    cinfo->dest = &job->dest.pub;
+
+    cinfo->image_width = image->GetWidth();
+    cinfo->image_height = image->GetHeight();
+    cinfo->input_components = grey ? 1 : 3;
+    cinfo->in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, QualityByte(image->GetJpegQuality()), TRUE);
+    uint32_t options = image->GetCodecOption(RASTER_FORMAT_JPG);
+    if (options == 0) options = RASTER_JPEG_DEFAULT_OPTIONS;
+    SetSampling(cinfo, options);
+    cinfo->write_JFIF_header = TRUE;
+    cinfo->density_unit = 1;
+    cinfo->X_density = DensityOf(image->GetXDpi());
+    cinfo->Y_density = DensityOf(image->GetYDpi());
+
+    if (grey) {
+        job->greyRow = static_cast<uint8_t*>(std::malloc(image->GetWidth()));
+        if (!job->greyRow) return Refuse(job->err, "RasterImage::Create can't allocate memory");
+        const RasterRgbQuad* palette = image->GetPalette();
+        for (uint32_t i = 0; i < 256; ++i) job->greyOf[i] = i < image->GetPaletteSize() ? palette[i].rgbRed : 0;
+    }
+    jpeg_start_compress(cinfo, TRUE);
+    if (grey) WriteGreyRows(job);
+    else WriteColourRows(job);
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+bool RunEncode(EncodeJob* job, RasterFile* file) {
+    InstallErrorManager(reinterpret_cast<j_common_ptr>(&job->cinfo), job->err, nullptr);
+    if (setjmp(job->err.jump)) {
+        ReleaseEncodeJob(job);
+        return false;
+    }
+    job->ok = EncodeSteps(job, file);
+    ReleaseEncodeJob(job);
+    return job->ok;
+}
+
+}  // namespace
+
+bool RasterImageJPG::Decode(RasterFile* file) {
+    if (!file) {
+        SetLastError("null file handler");
+        return false;
+    }
+    if (!HasJpegSignature(file)) {
+        SetLastError("Not a JPEG file");
+        return false;
+    }
+    ResetPictureFields(*this);
+    // The job holds two stream buffers; keep it off the stack.
+    auto* job = static_cast<DecodeJob*>(std::calloc(1, sizeof(DecodeJob)));
+    if (!job) {
+        SetLastError("RasterImage::Create can't allocate memory");
+        return false;
+    }
+    job->image = this;
+    const bool ok = RunDecode(job, file);
+    if (!ok) {
+        if (!job->imageFailed) SetLastError(job->err.message[0] ? job->err.message : "JPEG decode failed");
+        Destroy();
+    }
+    std::free(job);
+    return ok;
+}
+
+bool RasterImageJPG::Encode(RasterFile* file) {
+    if (!CanEncodeTo(*this, file)) return false;
+    if (GetBpp() != 24 && !IsGrayPalette()) {
+        SetLastError("JPEG can save only RGB or GreyScale images");
+        return false;
+    }
+    auto* job = static_cast<EncodeJob*>(std::calloc(1, sizeof(EncodeJob)));
+    if (!job) {
+        SetLastError("RasterImage::Create can't allocate memory");
+        return false;
+    }
+    job->image = this;
+    const bool ok = RunEncode(job, file);
+    if (!ok) SetLastError(job->err.message[0] ? job->err.message : "JPEG encode failed");
+    std::free(job);
+    return ok;
 }

@@ -1,9 +1,92 @@
+// Camera raw files through LibRaw: developed with the camera's white balance into 8-bit sRGB.
+// Only reached as the last try of content detection.
 #include "RasterImageRAW.h"
+
+#include <libraw/libraw.h>
+
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <vector>
 
 #include "RasterFormatSupport.h"
 
-bool RasterImageRAW::Decode(RasterFile*) {
-    return RasterFormatNotAvailable(*this, "camera raw");
+namespace {
+
+// Raw data LibRaw may hold while developing one file.
+constexpr unsigned kMaxRawMemoryMb = 1024;
+constexpr int kOutputBitsPerSample = 8;
+constexpr int kOutputColorSrgb = 1;
+// Raw files are at least this large; smaller data is not worth handing to LibRaw.
+constexpr size_t kMinRawFileSize = 512;
+
+void IgnoreDataError(void*, const char*, const int) {}
+
+struct ProcessedImageDeleter {
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+using ProcessedImage = std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter>;
+
+}  // namespace
+
+bool RasterImageRAW::Decode(RasterFile* file) {
+    std::vector<uint8_t> data;
+    if (!file || !ReadAllBytes(file, data) || data.size() < kMinRawFileSize) {
+        SetLastError("RAW: not a camera raw file");
+        return false;
+    }
+    try {
+        auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
+        raw->set_dataerror_handler(IgnoreDataError, nullptr);
+        raw->imgdata.params.use_camera_wb = 1;
+        raw->imgdata.params.output_bps = kOutputBitsPerSample;
+        raw->imgdata.params.output_color = kOutputColorSrgb;
+        raw->imgdata.params.max_raw_memory_mb = kMaxRawMemoryMb;
+
+        int status = raw->open_buffer(data.data(), data.size());
+        if (status != LIBRAW_SUCCESS) {
+            SetLastError("RAW: not a camera raw file");
+            return false;
+        }
+        const auto& sizes = raw->imgdata.sizes;
+        if (!FitsMemoryLimit(sizes.width, sizes.height, 24) || !FitsMemoryLimit(sizes.raw_width, sizes.raw_height, 24)) {
+            SetLastError("RASTER_MAX_MEMORY exceeded");
+            return false;
+        }
+        if ((status = raw->unpack()) != LIBRAW_SUCCESS || (status = raw->dcraw_process()) != LIBRAW_SUCCESS) {
+            SetLastError(LibRaw::strerror(status));
+            return false;
+        }
+        int error = 0;
+        ProcessedImage developed(raw->dcraw_make_mem_image(&error));
+        if (!developed || error != LIBRAW_SUCCESS) {
+            SetLastError(developed ? LibRaw::strerror(error) : "RAW: cannot develop the picture");
+            return false;
+        }
+        const uint32_t width = developed->width;
+        const uint32_t height = developed->height;
+        const uint32_t colors = developed->colors;
+        if (developed->type != LIBRAW_IMAGE_BITMAP || developed->bits != kOutputBitsPerSample ||
+            (colors != 1 && colors != 3) || uint64_t(width) * height * colors > developed->data_size) {
+            SetLastError("RAW: unexpected developed picture");
+            return false;
+        }
+        if (!Create(width, height, 24, RASTER_FORMAT_RAW)) return false;
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* src = developed->data + size_t(y) * width * colors;
+            uint8_t* dst = RowPointer(height - 1 - y);
+            for (uint32_t x = 0; x < width; ++x, src += colors, dst += 3) {
+                dst[0] = src[colors == 3 ? 2 : 0];
+                dst[1] = src[colors == 3 ? 1 : 0];
+                dst[2] = src[0];
+            }
+        }
+        return true;
+    } catch (const std::exception&) {
+        Destroy();
+        SetLastError("RAW: not enough memory to develop the picture");
+        return false;
+    }
 }
 
 bool RasterImageRAW::Encode(RasterFile*) {

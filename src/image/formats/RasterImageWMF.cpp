@@ -1,9 +1,46 @@
+// Windows metafiles (placeable and plain WMF) and enhanced metafiles (EMF), drawn anti-aliased
+// onto white at the size their header states (96 dpi).
 #include "RasterImageWMF.h"
 
-#include "RasterFormatSupport.h"
+#include <vector>
 
-bool RasterImageWMF::Decode(RasterFile*) {
-    return RasterFormatNotAvailable(*this, "WMF/EMF");
+#include "RasterFormatSupport.h"
+#include "RasterMetafilePlayers.h"
+
+namespace {
+// Enough of the start of a file to tell a metafile header.
+constexpr size_t kProbeSize = 96;
+// Metafiles are drawings: a file of this size is already far beyond any real one.
+constexpr uint64_t kMaxMetafileBytes = 256u << 20;
+}  // namespace
+
+bool RasterImageWMF::Decode(RasterFile* file) {
+    uint8_t probe[kProbeSize] = {};
+    const size_t got = file ? file->Read(probe, 1, kProbeSize) : 0;
+    const bool emf = metafile::IsEmf(probe, got);
+    if (!emf && !metafile::IsWmf(probe, got)) {
+        SetLastError("WMF: not a Windows metafile");
+        return false;
+    }
+    std::vector<uint8_t> data(probe, probe + got);
+    std::vector<uint8_t> rest;
+    if (!ReadAllBytes(file, rest, kMaxMetafileBytes)) {
+        SetLastError("WMF: the file cannot be read");
+        return false;
+    }
+    data.insert(data.end(), rest.begin(), rest.end());
+    const char* error = nullptr;
+    RasterImage picture;
+    const bool ok = emf ? metafile::PlayEmf(data.data(), data.size(), picture, error)
+                        : metafile::PlayWmf(data.data(), data.size(), picture, error);
+    if (!ok) {
+        SetLastError(error ? error : "WMF: the metafile cannot be drawn");
+        return false;
+    }
+    const uint32_t keepType = GetType();
+    TakeOver(picture);
+    SetType(keepType);
+    return true;
 }
 
 bool RasterImageWMF::Encode(RasterFile*) {

@@ -1,0 +1,6 @@
+#include "FuzzFormat.h"
+#include "RasterImageJBG.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return FuzzFormatDecode<RasterImageJBG>(data, size);
+}

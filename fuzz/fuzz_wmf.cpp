@@ -1,0 +1,6 @@
+#include "FuzzFormat.h"
+#include "RasterImageWMF.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return FuzzFormatDecode<RasterImageWMF>(data, size);
+}

@@ -1,0 +1,46 @@
+// Helpers for the format reader tests: writing source pictures that ImageMagick's convert
+// turns into test files, running convert, decoding bytes, and checking truncated files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "RasterImage.h"
+
+namespace fixtures {
+
+// True when ImageMagick's convert can be run.
+bool HaveConvert();
+// Runs "convert <arguments>"; true on success.
+bool Convert(const std::string& arguments);
+// Quoted path for a shell command line.
+std::string Quoted(const std::filesystem::path& path);
+
+// A BMP file of the picture (24-bit or palette), as convert's source.
+void WriteBmp(const RasterImage& image, const std::filesystem::path& path);
+// A PAM file (RGB_ALPHA) of a 24-bit picture with its alpha plane.
+void WritePamWithAlpha(const RasterImage& image, const std::filesystem::path& path);
+
+// Decodes bytes with the given format id through a memory stream.
+bool DecodeBytes(const std::vector<uint8_t>& bytes, uint32_t type, RasterImage& image);
+
+// Every prefix of a valid file (step bytes apart, plus the last few) must either fail with
+// an error text or give a valid picture.
+void ExpectPrefixesHandled(const std::vector<uint8_t>& bytes, uint32_t type, size_t step = 1);
+
+// Decodes every file of tests/data/fuzz-regressions/<folder>: each must fail with an error
+// text or give a picture (and the folder must not be empty).
+void ExpectRegressionFilesHandled(const std::string& folder, uint32_t type);
+
+// A 24-bit picture turned grey (all three channels equal).
+RasterImage MakeGreyPattern(uint32_t width, uint32_t height);
+// A 24-bit picture of only black and white pixels.
+RasterImage MakeBilevelPattern(uint32_t width, uint32_t height);
+// A 24-bit picture with few colours (a palette writer keeps them exactly).
+RasterImage MakeFewColourPattern(uint32_t width, uint32_t height);
+
+}  // namespace fixtures
