@@ -5,6 +5,7 @@
 #include <string>
 
 #include "DocTestFixture.h"
+#include "RasterExifOrientation.h"
 
 using doctest::DocFixture;
 using testsupport::MakePatternImage;
@@ -147,10 +148,20 @@ TEST_F(CSnipwellViewFile, EveryExifOrientationEndsUpright) {
     }
 }
 
-TEST_F(CSnipwellViewFile, AnUprightPhotoIsSavedUpright) {
+TEST_F(CSnipwellViewFile, ATurnedPhotoIsSavedUprightWithoutAnOrientationToTurnItAgain) {
     LoadShown(CorpusPhoto("Portrait", 6));
-    const QString saved = PathOf("portrait.bmp");
-    ASSERT_TRUE(view->SavePicture(saved));
-    EXPECT_TRUE(SamePixels(Decoded(saved), view->WorkPicture()));
-    EXPECT_LT(view->WorkPicture().GetWidth(), view->WorkPicture().GetHeight());
+    const RasterImage upright(view->WorkPicture());
+    EXPECT_LT(upright.GetWidth(), upright.GetHeight());
+
+    const QString bitmap = PathOf("portrait.bmp");
+    ASSERT_TRUE(view->SavePicture(bitmap));
+    EXPECT_TRUE(SamePixels(Decoded(bitmap), upright));
+
+    const QString jpeg = PathOf("portrait.jpg");
+    ASSERT_TRUE(view->SavePicture(jpeg));
+    const int orientation = ReadExifOrientationFromFile(QFile::encodeName(jpeg).constData());
+    EXPECT_TRUE(orientation == RASTER_EXIF_ORIENTATION_NONE || orientation == RASTER_EXIF_ORIENTATION_UPRIGHT);
+    LoadShown(jpeg);
+    EXPECT_EQ(view->WorkPicture().GetWidth(), upright.GetWidth());
+    EXPECT_EQ(view->WorkPicture().GetHeight(), upright.GetHeight());
 }
