@@ -2,6 +2,8 @@
 // working picture out.
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include "CSnipwellDoc.h"
 #include "CSnipwellView.h"
 #include "MessageService.h"
@@ -25,6 +27,13 @@ bool NormaliseLoadedPicture(RasterImage& picture) {
     return true;
 }
 
+// Only regular files are read: opening a named pipe would block the interface until some
+// other program writes to it.
+bool IsRegularFile(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 void CSnipwellView::RegisterFileCommands() {
@@ -44,7 +53,8 @@ void CSnipwellView::LoadPicture(const QString& path) {
     if (path.isEmpty()) return;
 
     const QByteArray native = QFile::encodeName(path);
-    const bool loaded = m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
+    const bool loaded = IsRegularFile(native.constData()) &&
+                        m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
                         m_imgWork.IsValid();
     // Photos are stored as the camera was held; turn them the way they were shot. A turn that
     // fails for lack of memory leaves the picture as stored.

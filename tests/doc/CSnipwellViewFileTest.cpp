@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 #include "DocTestFixture.h"
 #include "RasterExifOrientation.h"
 
@@ -94,9 +96,15 @@ TEST_F(CSnipwellViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) 
     EXPECT_EQ(brightness.position, 100);
     EXPECT_EQ(contrast.position, 100);
 
-    messages.clear();
-    view->LoadPicture(PathOf("missing.png"));
-    EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."});
+    std::filesystem::create_directory(temp / "folder.png");
+    // A named pipe without a writer: opening it for reading would wait for ever.
+    ASSERT_EQ(mkfifo((temp / "pipe.jpg").c_str(), 0644), 0);
+    for (const char* name : {"missing.png", "folder.png", "pipe.jpg"}) {
+        messages.clear();
+        view->LoadPicture(PathOf(name));
+        EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."}) << name;
+        EXPECT_FALSE(view->PicturesValid());
+    }
 }
 
 TEST_F(CSnipwellViewFile, EmptyPathClearsTheViewSilently) {
