@@ -17,6 +17,8 @@ constexpr double kOutputDpi = 96;
 constexpr double kHundredthsOfMmPerInch = 2540;
 constexpr uint32_t kStockObjectFlag = 0x80000000u;
 constexpr uint32_t kMaxHandles = 65535;
+// Some writers understate the handle count; handles are named by index, so a larger table is safe.
+constexpr uint32_t kMinHandles = 256;
 constexpr uint32_t kExtTextOpaque = 0x0002;
 constexpr uint32_t kPenGeometric = 0x00010000;
 
@@ -122,7 +124,7 @@ bool ReadHeader(const uint8_t* data, size_t size, EmfHeader& h) {
     h.frameTop = int32_t(Le32(data + 28));
     h.frameRight = int32_t(Le32(data + 32));
     h.frameBottom = int32_t(Le32(data + 36));
-    h.handles = std::min<uint32_t>(Le16(data + 52), kMaxHandles);
+    h.handles = std::clamp<uint32_t>(Le16(data + 56), kMinHandles, kMaxHandles);
     const double devX = int32_t(Le32(data + 72)), devY = int32_t(Le32(data + 76));
     const double mmX = int32_t(Le32(data + 80)), mmY = int32_t(Le32(data + 84));
     h.devicePixelsPerHmmX = (devX > 0 && mmX > 0) ? devX / (mmX * 100) : kOutputDpi / kHundredthsOfMmPerInch;

@@ -37,7 +37,7 @@ constexpr uint32_t kRopBlackness = 0x00000042;
 constexpr uint32_t kRopWhiteness = 0x00FF0062;
 constexpr uint32_t kRopPatCopy = 0x00F00021;
 // Pixel work allowed per output pixel before drawing stops.
-constexpr double kWorkPerPixel = 2048;
+constexpr double kWorkPerPixel = 64;
 constexpr double kMinimumWork = 1e8;
 constexpr double kDefaultFontHeight = 12;
 constexpr double kPi = 3.14159265358979323846;
@@ -317,9 +317,25 @@ void Canvas::MoveTo(Point p) {
     }
 }
 
-void Canvas::LineTo(Point p) {
+void Canvas::ContinueFigure(const std::vector<Point>& points) {
+    // Inside a path bracket a figure runs on from the current point; outside it each call
+    // draws on its own from the current position.
+    if (m_inPath && cairo_has_current_point(m_cr)) {
+        for (const Point& p : points) {
+            const Point d = Map(p);
+            if (Finite(d)) cairo_line_to(m_cr, d.x, d.y);
+        }
+        Charge(double(points.size()));
+        return;
+    }
+    std::vector<Point> all{m_state.current};
+    all.insert(all.end(), points.begin(), points.end());
     if (!m_inPath) cairo_new_path(m_cr);
-    AddPolyline({m_state.current, p}, false);
+    AddPolyline(all, false);
+}
+
+void Canvas::LineTo(Point p) {
+    ContinueFigure({p});
     m_state.current = p;
     FillAndStroke(false, true);
 }
@@ -333,11 +349,8 @@ void Canvas::Polyline(const std::vector<Point>& points) {
 
 void Canvas::PolylineTo(const std::vector<Point>& points) {
     if (points.empty()) return;
-    std::vector<Point> all{m_state.current};
-    all.insert(all.end(), points.begin(), points.end());
+    ContinueFigure(points);
     m_state.current = points.back();
-    if (!m_inPath) cairo_new_path(m_cr);
-    AddPolyline(all, false);
     FillAndStroke(false, true);
 }
 

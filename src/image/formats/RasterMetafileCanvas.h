@@ -173,6 +173,7 @@ private:
     Point Map(Point p) const { return LogicalToOutput().Apply(p); }
     double DeviceScale() const;
     void AddPolyline(const std::vector<Point>& points, bool close);
+    void ContinueFigure(const std::vector<Point>& points);
     void AddEllipse(double left, double top, double right, double bottom);
     void ApplyClip();
     bool UsePen();
