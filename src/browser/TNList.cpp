@@ -104,6 +104,9 @@ void TNList::RemoveFile(const QString& path) {
     int row = 0;
     while (row < total && !SamePath(Thumb(row), path)) ++row;
     if (row >= total) return;
+    // Deselect first: the view would otherwise hand the selection to a neighbour on its own.
+    if (item(row)->isSelected()) clearSelection();
+    setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
     delete takeItem(row);
     ArrangeTop();
     if (row < total - 1) setCurrentRow(row);   // the item that followed; selecting it opens it

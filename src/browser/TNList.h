@@ -35,6 +35,8 @@ public:
     QString TipText(int row) const;
     // True while a loader thread exists and has not ended.
     bool IsScanning() const;
+    // True while a folder waits for the running scan to stop.
+    bool IsWaitingForLoader() const { return m_waitTimer.isActive(); }
     const QString& CurrentFolder() const { return m_strFolder; }
     // Composes the whole client area as a paint shows it.
     QImage RenderClient() const;

@@ -57,18 +57,21 @@ bool IsInsideCache(const QString& absolutePath) {
 }
 
 bool ReadEntry(const QString& entryPath, const QByteArray& uri, qint64 mtime, CachedThumbnail& found) {
+    // The keys hold "::", which QImageReader's key list cannot carry; the decoded image keeps
+    // them whole. An entry is small, so decoding it before the checks costs little.
     QImageReader reader(entryPath, "png");
     if (!reader.canRead()) return false;
-    if (reader.text(kKeyMTime).toLongLong() != mtime || reader.text(kKeyMTime).isEmpty()) return false;
-    const QString recordedUri = reader.text(kKeyUri);
+    QImage image = reader.read();
+    if (image.isNull()) return false;
+    const QString recordedTime = image.text(kKeyMTime);
+    if (recordedTime.isEmpty() || recordedTime.toLongLong() != mtime) return false;
+    const QString recordedUri = image.text(kKeyUri);
     if (!recordedUri.isEmpty() && recordedUri.toUtf8() != uri) return false;
     bool widthOk = false;
     bool heightOk = false;
-    const uint width = reader.text(kKeyWidth).toUInt(&widthOk);
-    const uint height = reader.text(kKeyHeight).toUInt(&heightOk);
+    const uint width = image.text(kKeyWidth).toUInt(&widthOk);
+    const uint height = image.text(kKeyHeight).toUInt(&heightOk);
     if (!widthOk || !heightOk || width == 0 || height == 0) return false;
-    QImage image = reader.read();
-    if (image.isNull()) return false;
     RasterImage picture;
     if (!CreateFromBitmap(picture, &image) || !picture.IsValid()) return false;
     if (picture.GetBpp() < 24 && !picture.IncreaseBpp(24)) return false;
