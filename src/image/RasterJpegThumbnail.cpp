@@ -64,6 +64,10 @@ bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK) return false;
     if (job->cinfo.jpeg_color_space == JCS_CMYK || job->cinfo.jpeg_color_space == JCS_YCCK) return false;
     job->cinfo.out_color_space = JCS_EXT_BGR;
+    // A thumbnail is shrunk further afterwards: the fast transform and plain upsampling lose
+    // nothing visible there.
+    job->cinfo.dct_method = JDCT_IFAST;
+    job->cinfo.do_fancy_upsampling = FALSE;
     ChooseScale(job->cinfo, minWidth, minHeight);
     jpeg_start_decompress(&job->cinfo);
     const uint32_t width = job->cinfo.output_width;
