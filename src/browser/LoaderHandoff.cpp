@@ -1,9 +1,9 @@
 #include "LoaderHandoff.h"
 
-#include <QMetaObject>
+#include "WakePipe.h"
 
-std::shared_ptr<LoaderHandoff> LoaderHandoff::Create(QObject* receiver) {
-    return std::shared_ptr<LoaderHandoff>(new LoaderHandoff(receiver));
+std::shared_ptr<LoaderHandoff> LoaderHandoff::Create(int wakeFd) {
+    return std::shared_ptr<LoaderHandoff>(new LoaderHandoff(wakeFd));
 }
 
 bool LoaderHandoff::Run(Request request) {
@@ -11,9 +11,9 @@ bool LoaderHandoff::Run(Request request) {
     if (m_bClosed) return false;
     m_pending = std::move(request);
     m_bDone = false;
-    // The receiver cannot be destroyed while the handoff is open and the lock is held: the list
-    // closes the handoff (under this lock) before it goes away.
-    QMetaObject::invokeMethod(m_pReceiver, [self = shared_from_this()] { self->Serve(); }, Qt::QueuedConnection);
+    // The pipe stays open while the handoff is: its owner closes the handoff (under this lock)
+    // before it goes away. Nothing of Qt runs on this thread.
+    WakePipe::Wake(m_nWakeFd);
     m_served.wait(lock, [this] { return m_bDone || m_bClosed; });
     m_pending = nullptr;
     return m_bDone;
@@ -21,7 +21,7 @@ bool LoaderHandoff::Run(Request request) {
 
 void LoaderHandoff::Serve() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_bClosed || !m_pending || m_bDone) return;
+    if (m_bClosed || !m_pending || m_bDone) return;   // a late or merged wake
     m_pending();
     m_pending = nullptr;
     m_bDone = true;

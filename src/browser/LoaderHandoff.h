@@ -4,33 +4,33 @@
 // user-interface thread and no request reaches a destroyed list.
 #pragma once
 
-#include <QObject>
-
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 
-class LoaderHandoff : public std::enable_shared_from_this<LoaderHandoff> {
+class LoaderHandoff {
 public:
     // A request runs on the user-interface thread. Requests that hand over an object keep a
     // plain pointer to it and transfer ownership only when Run reports that they ran.
     using Request = std::function<void()>;
 
-    // receiver: an object living on the user-interface thread for as long as the handoff is open.
-    static std::shared_ptr<LoaderHandoff> Create(QObject* receiver);
+    // wakeFd: the write end of a WakePipe whose handler calls Serve; it must stay open for as
+    // long as the handoff is.
+    static std::shared_ptr<LoaderHandoff> Create(int wakeFd);
 
     // Loader thread: has request run on the user-interface thread and waits for it. False when
     // the handoff was closed first (the request has not run and never will).
     bool Run(Request request);
+    // User-interface thread: runs the waiting request, if any, and releases the loader.
+    void Serve();
     // User-interface thread: refuses further requests and releases a waiting loader.
     void Close();
 
 private:
-    explicit LoaderHandoff(QObject* receiver) : m_pReceiver(receiver) {}
-    void Serve();   // user-interface thread
+    explicit LoaderHandoff(int wakeFd) : m_nWakeFd(wakeFd) {}
 
-    QObject* m_pReceiver;
+    int m_nWakeFd;
     std::mutex m_mutex;
     std::condition_variable m_served;
     Request m_pending;

@@ -15,6 +15,7 @@
 #include "RasterQtBridge.h"
 #include "ThumbnailGeometry.h"
 #include "ThumbnailMaker.h"
+#include "WakePipe.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ bool SamePath(const ThumbItem* thumb, const QString& path) {
 
 }  // namespace
 
-TNList::TNList(QWidget* parent) : QListWidget(parent) {
+TNList::TNList(QWidget* parent)
+    : QListWidget(parent), m_pWake(new WakePipe([this] { if (m_handoff) m_handoff->Serve(); }, this)) {
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
@@ -244,7 +246,7 @@ void TNList::SetFolder(const QString& folder) {
     JoinFinishedLoader();
     clear();
     m_strFolder = folder;
-    if (m_strFolder.isEmpty() || !QFileInfo(m_strFolder).isDir()) return;
+    if (m_strFolder.isEmpty() || !QFileInfo(m_strFolder).isDir() || !m_pWake->IsOpen()) return;
     StartLoader();
 }
 
@@ -257,7 +259,7 @@ void TNList::OnWaitTimer() {
 void TNList::StartLoader() {
     m_bStop.store(false);
     m_bLoaderRunning.store(true);
-    m_handoff = LoaderHandoff::Create(this);
+    m_handoff = LoaderHandoff::Create(m_pWake->WriteFd());
     m_loader = std::thread(&TNList::ScanFolder, m_strFolder, m_handoff, this, &m_bStop, &m_bLoaderRunning);
 }
 

@@ -14,6 +14,7 @@
 #include "ThumbItem.h"
 
 class LoaderHandoff;
+class WakePipe;
 
 class TNList : public QListWidget {
     Q_OBJECT
@@ -75,6 +76,7 @@ private:
     QTimer m_waitTimer;            // TIMER_WAIT_LOADER
     std::thread m_loader;
     std::shared_ptr<LoaderHandoff> m_handoff;
+    WakePipe* m_pWake;             // the loader's requests arrive through it
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bLoaderRunning{false};
 };
