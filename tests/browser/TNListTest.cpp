@@ -120,4 +120,36 @@ TEST_F(ThumbnailList, PaintBlendsTransparentThumbnailsOnWhiteAndFramesTheSelecti
     ASSERT_FALSE(m_list.hasFocus());
     EXPECT_EQ(client.pixel(corner), qRgb(0x80, 0, 0)) << "selected frame without focus is dark red";
     EXPECT_EQ(client.pixel(centre.x() + 100, icon.bottom() + 40), qRgb(255, 255, 255)) << "background";
+
+    m_list.show();
+    m_list.activateWindow();
+    m_list.setFocus();
+    RunEventLoop(20);
+    if (!m_list.hasFocus()) GTEST_SKIP() << "this platform gives no keyboard focus";
+    EXPECT_EQ(m_list.RenderClient().pixel(corner), qRgb(0xFF, 0, 0)) << "selected frame with focus is red";
+}
+
+TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
+    Fill({"a.png", "a-very-long-picture-name-that-cannot-fit.png"});
+    const QImage client = m_list.RenderClient();
+    for (int row = 0; row < 2; ++row) {
+        const QRect label = m_list.LabelRect(row);
+        int left = label.right();
+        int right = label.left();
+        for (int y = label.top(); y <= label.bottom(); ++y) {
+            for (int x = label.left(); x <= label.right(); ++x) {
+                if (qGray(client.pixel(x, y)) < 128) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+            }
+        }
+        ASSERT_LT(left, right) << "no text in row " << row;
+        if (m_list.Thumb(row)->m_strName == QStringLiteral("a.png")) {
+            EXPECT_NEAR((left + right) / 2.0, label.left() + label.width() / 2.0, 3.0);
+        } else {
+            EXPECT_LE(left, label.left() + 2);
+            EXPECT_GE(right, label.right() - 12) << "cut text fills the cell";
+        }
+    }
 }
