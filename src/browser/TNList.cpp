@@ -4,6 +4,7 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QToolTip>
 
 #include <algorithm>
@@ -244,7 +245,11 @@ void TNList::SetFolder(const QString& folder) {
         return;
     }
     JoinFinishedLoader();
-    clear();
+    {
+        // Emptying the list for another folder is no selection change: the picture stays open.
+        const QSignalBlocker quiet(this);
+        clear();
+    }
     m_strFolder = folder;
     if (m_strFolder.isEmpty() || !QFileInfo(m_strFolder).isDir() || !m_pWake->IsOpen()) return;
     StartLoader();

@@ -153,3 +153,17 @@ TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
         }
     }
 }
+
+TEST_F(ThumbnailList, ChangingFolderDoesNotOpenAnything) {
+    Fill({"a.png", "b.png"});
+    m_list.setCurrentRow(0);
+    RunEventLoop(200);
+    std::vector<uint32_t> posted;
+    QObject::connect(&m_list, &TNList::parentCommand, [&](uint32_t id) { posted.push_back(id); });
+    testsupport::TempDir other;
+    m_list.SetFolder(ToQString(other.path()));
+    browsertest::WaitForScan(m_list);
+    RunEventLoop(200);
+    EXPECT_EQ(m_list.count(), 0);
+    EXPECT_EQ(OpenCommands(posted), 0);
+}
