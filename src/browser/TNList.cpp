@@ -294,6 +294,7 @@ void TNList::ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, 
             record->m_nWidth = ClampedSide(size.width);
             record->m_nHeight = ClampedSide(size.height);
             if (std::min(size.width, size.height) < uint32_t(thumbs::kMinPictureSide)) continue;
+            if (stop->load()) break;
             ThumbItem* handed = record.get();
             if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
         }

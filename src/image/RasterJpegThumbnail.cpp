@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 #include <libexif/exif-data.h>
 
 namespace {
@@ -24,14 +25,25 @@ void LeaveOnError(j_common_ptr cinfo) {
     longjmp(reinterpret_cast<QuietErrorManager*>(cinfo->err)->jump, 1);
 }
 
-// Warnings (stray bytes, a truncated tail) do not stop a thumbnail: it is only a preview, and
-// the full decode that opens the picture keeps its own strict rules.
-void IgnoreMessage(j_common_ptr, int) {}
+// Stray bytes between segments do not stop a thumbnail, but missing data does: a tiny damaged
+// file could otherwise claim a huge frame and have it filled with grey.
+void StopAtEndOfData(j_common_ptr cinfo, int level) {
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) LeaveOnError(cinfo);
+}
 void IgnoreOutput(j_common_ptr) {}
+
+// Each scan of a progressive file costs a pass over the whole picture: absurd counts are refused.
+constexpr int kMaxScans = 1000;
+
+void CheckScanCount(j_common_ptr cinfo) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->is_decompressor && d->input_scan_number > kMaxScans) LeaveOnError(cinfo);
+}
 
 struct ReduceJob {
     jpeg_decompress_struct cinfo;
     QuietErrorManager err;
+    jpeg_progress_mgr progress;
     FILE* stream;
     bool created;
     RasterImage* result;   // heap: survives the jump
@@ -40,8 +52,9 @@ struct ReduceJob {
 void InstallQuietErrors(ReduceJob& job) {
     job.cinfo.err = jpeg_std_error(&job.err.pub);
     job.err.pub.error_exit = LeaveOnError;
-    job.err.pub.emit_message = IgnoreMessage;
+    job.err.pub.emit_message = StopAtEndOfData;
     job.err.pub.output_message = IgnoreOutput;
+    job.progress.progress_monitor = CheckScanCount;
 }
 
 // Picks the smallest n/8 scale that keeps both sides at or above the minimum.
@@ -61,6 +74,7 @@ bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
     jpeg_create_decompress(&job->cinfo);
     job->created = true;
     jpeg_stdio_src(&job->cinfo, job->stream);
+    job->cinfo.progress = &job->progress;
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK) return false;
     if (job->cinfo.jpeg_color_space == JCS_CMYK || job->cinfo.jpeg_color_space == JCS_YCCK) return false;
     job->cinfo.out_color_space = JCS_EXT_BGR;
