@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -46,8 +48,11 @@ bool KeptInUri(unsigned char c) {
     return std::strchr("!$&'()*+,-./:;=@_~", c) != nullptr && c != '\0';
 }
 
+// Straight from stat: Qt's local-time conversion would add nothing here but a time zone lookup.
 qint64 ModificationSeconds(const QFileInfo& info) {
-    return info.lastModified().toSecsSinceEpoch();
+    struct stat status {};
+    if (stat(QFile::encodeName(info.absoluteFilePath()).constData(), &status) != 0) return -1;
+    return qint64(status.st_mtime);
 }
 
 bool IsInsideCache(const QString& absolutePath) {
