@@ -25,6 +25,8 @@ constexpr int kCellWidth = 96;
 constexpr int kLabelGap = 2;
 constexpr int kFrameHalf = thumbs::kThumbSide / 2;
 constexpr uint32_t kWhite = 0xFFFFFF;
+// During a scan the list is composed at most this often (milliseconds).
+constexpr int kScanFrameInterval = 30;
 const QColor kFrameIdle(0xC0, 0xC0, 0xC0);     // light grey
 const QColor kFrameFocused(0xFF, 0x00, 0x00);  // red
 const QColor kFrameUnfocused(0x80, 0x00, 0x00); // dark red
@@ -67,6 +69,8 @@ TNList::TNList(QWidget* parent)
     m_waitTimer.setInterval(cmd::TIMER_WAIT_LOADER_MS);
     connect(&m_openTimer, &QTimer::timeout, this, &TNList::OnOpenTimer);
     connect(&m_waitTimer, &QTimer::timeout, this, &TNList::OnWaitTimer);
+    m_frameTimer.setSingleShot(true);
+    connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(this, &QListWidget::itemSelectionChanged, this, &TNList::OnSelectionChanged);
     // Scrolling moves pixels already painted; the frames and labels are composed anew at its end.
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, viewport(), qOverload<>(&QWidget::update));
@@ -133,6 +137,7 @@ void TNList::PostToParent(uint32_t id) {
 }
 
 void TNList::OnSelectionChanged() {
+    m_frameClock.invalidate();   // the user's own change is shown at once
     viewport()->update();
     m_openTimer.start();   // restarts a pending one: the open follows the last change
 }
@@ -160,7 +165,10 @@ bool TNList::viewportEvent(QEvent* event) {
         }
         return true;
     }
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) viewport()->update();
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        m_frameClock.invalidate();
+        viewport()->update();
+    }
     return QListWidget::viewportEvent(event);
 }
 
@@ -226,10 +234,23 @@ QImage TNList::RenderClient() const {
 }
 
 void TNList::paintEvent(QPaintEvent*) {
-    const QImage client = RenderClient();
-    if (client.isNull()) return;
+    // A scan inserts an item every millisecond or so when the thumbnails come from the cache;
+    // composing the whole list after each would cost more than making the thumbnails. Within
+    // a short interval the last composed frame is shown again (unless the view scrolled or was
+    // resized) and a fresh one follows when the interval ends.
+    const int scroll = verticalScrollBar()->value();
+    const bool reuse = IsScanning() && m_frameClock.isValid() && m_frameClock.elapsed() < kScanFrameInterval &&
+                       m_imgFrame.size() == viewport()->size() && m_nFrameScroll == scroll;
+    if (reuse) {
+        if (!m_frameTimer.isActive()) m_frameTimer.start(kScanFrameInterval - int(m_frameClock.elapsed()));
+    } else {
+        m_imgFrame = RenderClient();
+        m_nFrameScroll = scroll;
+        m_frameClock.start();
+    }
+    if (m_imgFrame.isNull()) return;
     QPainter painter(viewport());
-    painter.drawImage(0, 0, client);
+    painter.drawImage(0, 0, m_imgFrame);
 }
 
 // ---- the loader ------------------------------------------------------------------------------------

@@ -4,6 +4,8 @@
 
 #include <QListWidget>
 #include <QString>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QTimer>
 
 #include <atomic>
@@ -74,6 +76,12 @@ private:
     QString m_strPendingFolder;    // listed once the running scan has stopped
     QTimer m_openTimer;            // TIMER_OPEN_SELECTED
     QTimer m_waitTimer;            // TIMER_WAIT_LOADER
+    // While a scan inserts items, the composed client is reused for a short while instead of
+    // being composed again after every insertion (see paintEvent).
+    QImage m_imgFrame;
+    int m_nFrameScroll = 0;
+    QElapsedTimer m_frameClock;
+    QTimer m_frameTimer;
     std::thread m_loader;
     std::shared_ptr<LoaderHandoff> m_handoff;
     WakePipe* m_pWake;             // the loader's requests arrive through it
