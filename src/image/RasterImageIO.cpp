@@ -64,17 +64,6 @@ constexpr uint32_t kDetectionOrder[] = {
 };
 constexpr uint32_t kJasByContent = RASTER_FORMAT_UNKNOWN;
 
-// Options (JPEG quality, codec words) travel into a decode; what described the picture the
-// image held before must not, or a reused image would give a new picture the old one's
-// transparent colour or resolution.
-void ForgetPreviousPicture(RasterImage& format) {
-    format.ClearLastError();
-    format.SetTransparentIndex(-1);
-    format.SetTransparentColor(RasterRgbQuad{0, 0, 0, 0});
-    format.SetPaletteAlphaEnabled(false);
-    format.SetXDpi(RASTER_DEFAULT_DPI);
-    format.SetYDpi(RASTER_DEFAULT_DPI);
-}
 
 constexpr const char* kBorrowedCannotDecode = "Decode: the image only views another image";
 
@@ -84,7 +73,8 @@ bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepE
     // the picture says which format it came from.
     const uint32_t formatType = format.GetType();
     format.CopyInfoFrom(image);
-    ForgetPreviousPicture(format);
+    format.ClearLastError();
+    ResetPictureFields(format);
     if (format.Decode(file)) {
         format.ClearLastError();
         if (formatType != RASTER_FORMAT_UNKNOWN) format.SetType(formatType);

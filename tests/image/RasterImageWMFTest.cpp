@@ -233,8 +233,8 @@ TEST(WmfDecode, HugeBoundingBoxIsScaledDownNotAllocated) {
     WmfWriter w(-32000, -32000, 32000, 32000, 1);  // 6,144,000 pixels a side at 96 dpi
     RasterImage image;
     ASSERT_TRUE(Decode(w.Finish(), image)) << image.LastErrorText();
-    EXPECT_EQ(image.GetWidth(), 8192u);
-    EXPECT_EQ(image.GetHeight(), 8192u);
+    EXPECT_EQ(image.GetWidth(), 4096u);
+    EXPECT_EQ(image.GetHeight(), 4096u);
 }
 
 TEST(EmfDecode, FrameGivesTheSizeAndDeviceUnitsMapOntoIt) {

@@ -29,6 +29,14 @@ bool CanEncode(RasterImage& image, RasterFile* file) {
     return true;
 }
 
+void ResetPictureFields(RasterImage& image) {
+    image.SetTransparentIndex(-1);
+    image.SetTransparentColor(RasterRgbQuad{0, 0, 0, 0});
+    image.SetPaletteAlphaEnabled(false);
+    image.SetXDpi(RASTER_DEFAULT_DPI);
+    image.SetYDpi(RASTER_DEFAULT_DPI);
+}
+
 bool ReadU8(RasterFile* file, uint8_t& value) {
     return ReadExact(file, &value, 1);
 }

@@ -18,6 +18,11 @@ bool RasterFormatNotWritable(RasterImage& image, const char* formatName);
 // write to or nothing to write.
 bool CanEncode(RasterImage& image, RasterFile* file);
 
+// Options (JPEG quality, codec words) travel into a decode; what described the picture the
+// image held before must not, or a reused image would give a new picture the old one's
+// transparent colour (turning unrelated pixels white) or resolution.
+void ResetPictureFields(RasterImage& image);
+
 // True only when all n bytes were read.
 inline bool ReadExact(RasterFile* file, void* buffer, size_t n) {
     return n == 0 || file->Read(buffer, 1, n) == n;

@@ -17,7 +17,6 @@
 #include <jpeglib.h>
 
 #include "RasterFormatSupport.h"
-#include "RasterCodecCommon.h"
 
 namespace {
 
@@ -495,7 +494,7 @@ bool RasterImageJPG::Decode(RasterFile* file) {
 }
 
 bool RasterImageJPG::Encode(RasterFile* file) {
-    if (!CanEncodeTo(*this, file)) return false;
+    if (!CanEncode(*this, file)) return false;
     if (GetBpp() != 24 && !IsGrayPalette()) {
         SetLastError("JPEG can save only RGB or GreyScale images");
         return false;

@@ -14,7 +14,6 @@
 #include <cstring>
 
 #include "RasterFormatSupport.h"
-#include "RasterCodecCommon.h"
 
 namespace {
 
@@ -527,7 +526,7 @@ bool RasterImagePNG::Decode(RasterFile* file) {
 }
 
 bool RasterImagePNG::Encode(RasterFile* file) {
-    if (!CanEncodeTo(*this, file)) return false;
+    if (!CanEncode(*this, file)) return false;
     PngJob* job = NewJob(this, file);
     if (!job) {
         SetLastError("Failed to create PNG structure");

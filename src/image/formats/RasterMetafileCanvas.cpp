@@ -37,7 +37,7 @@ constexpr uint32_t kRopBlackness = 0x00000042;
 constexpr uint32_t kRopWhiteness = 0x00FF0062;
 constexpr uint32_t kRopPatCopy = 0x00F00021;
 // Pixel work allowed per output pixel before drawing stops.
-constexpr double kWorkPerPixel = 2048;
+constexpr double kWorkPerPixel = 64;
 constexpr double kMinimumWork = 1e8;
 constexpr double kDefaultFontHeight = 12;
 constexpr double kPi = 3.14159265358979323846;

@@ -31,7 +31,7 @@ constexpr uint32_t kStockLastFont = 17;
 constexpr uint32_t kStockDcBrush = 18;
 constexpr uint32_t kStockDcPen = 19;
 // Largest side a metafile is drawn at; larger headers are scaled down.
-constexpr double kMaxOutputSide = 8192;
+constexpr double kMaxOutputSide = 4096;
 constexpr size_t kBmpFileHeaderSize = 14;
 constexpr size_t kCoreHeaderSize = 12;
 constexpr uint32_t kBitFields = 3;

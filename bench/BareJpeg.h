@@ -1,0 +1,35 @@
+// Straight libjpeg-turbo coding of blue-green-red rows, the baselines the image core's JPEG
+// codec is measured against. Rows are bottom-up and padded to 4 bytes like RasterImage's.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct BareBgrPicture {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t stride = 0;
+    uint8_t* rows = nullptr;   // malloc'ed, stride * height bytes, bottom row first
+    BareBgrPicture() = default;
+    BareBgrPicture(const BareBgrPicture&) = delete;
+    BareBgrPicture& operator=(const BareBgrPicture&) = delete;
+    ~BareBgrPicture();
+};
+
+// Decodes to B,G,R (JCS_EXT_BGR) into freshly allocated rows; false on a bad stream.
+bool BareJpegDecode(const uint8_t* data, size_t size, BareBgrPicture& out);
+
+// A JPEG file in the buffer libjpeg's memory destination grew.
+struct BareJpegFile {
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    BareJpegFile() = default;
+    BareJpegFile(const BareJpegFile&) = delete;
+    BareJpegFile& operator=(const BareJpegFile&) = delete;
+    ~BareJpegFile();
+};
+
+// Encodes bottom-up B,G,R rows: baseline, 1 x 1 sampling for every component, density in
+// dots per inch, as the image core writes JPEG. False on failure.
+bool BareJpegEncode(const uint8_t* rows, uint32_t width, uint32_t height, uint32_t stride, int quality, int dpi,
+                    BareJpegFile& out);

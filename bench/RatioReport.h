@@ -1,0 +1,38 @@
+// Ratios between benchmarks of the same run: each subject is timed against a baseline that
+// does the least work the same job needs (a bare library call or one memcpy), so the ratio
+// stays meaningful on any machine. The reporter keeps every run's time; the table is
+// printed after all benchmarks ran.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct Comparison {
+    std::string subject;
+    std::string baseline;
+    double target;   // highest acceptable subject / baseline ratio
+};
+
+// Called from each benchmark file's static initialisers; returns true so the call can
+// initialise a constant.
+bool AddComparison(const std::string& subject, const std::string& baseline, double target);
+const std::vector<Comparison>& Comparisons();
+
+// Console output as usual, plus the fastest CPU time per iteration of every benchmark.
+// CPU time (page faults included) rather than wall time: on a shared machine wall time
+// mostly measures the neighbours. Repetitions give several runs; the fastest is the least
+// disturbed one.
+class RatioCollectingReporter : public benchmark::ConsoleReporter {
+public:
+    // Colours only on a terminal, so a saved log stays plain text.
+    RatioCollectingReporter();
+    void ReportRuns(const std::vector<Run>& runs) override;
+    // Returns false when a subject misses its target or a timing is missing.
+    bool PrintRatioTable(std::FILE* out) const;
+
+private:
+    std::map<std::string, double> m_bestSeconds;
+};

@@ -1,0 +1,114 @@
+// Cut of the 5120 x 2880 photograph shown in a 1920 x 1080 client (view copy 1536 x 864) with
+// the default 6x4 box, an oval and a 10% border, against the Rescale that builds that view
+// copy. Cut_PeakMemory reports the growth of the resident peak during one Cut in units of the
+// picture's bytes ("peak_x_picture"), measured in a child process so that the allocator
+// settings it needs stay out of the other benchmarks.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "BenchPictures.h"
+#include "CutOperation.h"
+#include "RatioReport.h"
+
+namespace {
+
+constexpr uint32_t kViewWidth = 1536;
+constexpr uint32_t kViewHeight = 864;
+
+// The default 6x4 box over the view copy centred in the client: full height, width
+// rounded(1.5 x 864) = 1296, centred.
+CutRequest OvalRequest() {
+    return CutRequest{int(kScreenWidth), int(kScreenHeight), int(kViewWidth), int(kViewHeight),
+                      {312, 108, 1608, 972}, cropbox::kShapeOval, 0.10};
+}
+
+void Cut_OvalBorder(benchmark::State& state) {
+    const RasterImage& photo = Pictures().photo;
+    for (auto _ : state) {
+        RasterImage result;
+        if (!CutPicture(photo, OvalRequest(), result)) {
+            state.SkipWithError("Cut failed");
+            return;
+        }
+        benchmark::DoNotOptimize(result.GetBits());
+    }
+}
+
+void Rescale_ToView(benchmark::State& state) {
+    RasterImage photo(Pictures().photo);
+    RasterImage view;
+    for (auto _ : state) {
+        if (!photo.Rescale(kViewWidth, kViewHeight, RASTER_RESCALE_AREA, &view)) {
+            state.SkipWithError(photo.LastErrorText());
+            return;
+        }
+        benchmark::DoNotOptimize(view.GetBits());
+    }
+}
+
+// Kilobytes of a "VmRSS:" / "VmHWM:" line of /proc/self/status; -1 when missing.
+long StatusKilobytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+    }
+    return -1;
+}
+
+// Growth of the resident peak during one Cut over the picture's bytes; run in a child.
+double MeasurePeakInThisProcess() {
+    const RasterImage& photo = Pictures().photo;
+    // Large blocks straight from and back to the system, so that memory freed earlier and
+    // still resident cannot hide the growth.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";  // resident peak := resident now
+    const long before = StatusKilobytes("VmRSS:");
+    {
+        RasterImage result;
+        if (!CutPicture(photo, OvalRequest(), result)) return -1;
+    }
+    const long peak = StatusKilobytes("VmHWM:");
+    if (before < 0 || peak < 0) return -1;
+    return double(peak - before) * 1024.0 / double(photo.GetBlockSize());
+}
+
+double MeasurePeakInChild() {
+    int fds[2];
+    if (pipe(fds) != 0) return -1;
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        const double ratio = MeasurePeakInThisProcess();
+        const ssize_t written = write(fds[1], &ratio, sizeof ratio);
+        _exit(written == ssize_t(sizeof ratio) ? 0 : 1);
+    }
+    close(fds[1]);
+    double ratio = -1;
+    if (read(fds[0], &ratio, sizeof ratio) != ssize_t(sizeof ratio)) ratio = -1;
+    close(fds[0]);
+    waitpid(child, nullptr, 0);
+    return ratio;
+}
+
+void Cut_PeakMemory(benchmark::State& state) {
+    double ratio = -1;
+    for (auto _ : state) ratio = MeasurePeakInChild();
+    state.counters["peak_x_picture"] = ratio;
+    if (ratio < 0) state.SkipWithError("could not measure the resident peak");
+}
+
+const bool kCut = AddComparison("Cut_OvalBorder", "Rescale_ToView", 4.0);
+
+}  // namespace
+
+BENCHMARK(Cut_OvalBorder)->Unit(benchmark::kMillisecond);
+BENCHMARK(Rescale_ToView)->Unit(benchmark::kMillisecond);
+BENCHMARK(Cut_PeakMemory)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -1,0 +1,25 @@
+// The About box's program icon: a static control that paints a premultiplied 32-bit icon cut
+// from the interface image atlas, blended over its background by its alpha.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "RasterImage.h"
+
+class AppIcon : public QWidget {
+    Q_OBJECT
+public:
+    explicit AppIcon(QWidget* parent = nullptr);
+
+    // Cuts the About icon out of atlas and gives the control the icon's size, keeping its
+    // centre. Without an atlas, or when the cut fails, the control is left as it is (false).
+    bool AttachIcon(const RasterImage* atlas);
+    const QImage& Icon() const { return m_bmpIcon; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage m_bmpIcon;
+};

@@ -1,0 +1,146 @@
+#include "AlphaPicCutterView.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "RasterQtBridge.h"
+
+using cutter::DragMode;
+
+namespace {
+
+cutter::Point ToPoint(const QPoint& p) {
+    return cutter::Point{p.x(), p.y()};
+}
+
+QRect ToQRect(const RasterRect& r) {
+    return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1));
+}
+
+Qt::CursorShape CursorFor(int hit) {
+    switch (hit) {
+        case cutter::DRAG_LEFT:
+        case cutter::DRAG_RIGHT: return Qt::SizeHorCursor;
+        case cutter::DRAG_TOP:
+        case cutter::DRAG_BOTTOM: return Qt::SizeVerCursor;
+        case cutter::DRAG_MOVE: return Qt::SizeAllCursor;
+        default: return Qt::ArrowCursor;
+    }
+}
+
+// The red outline of the placed picture (one pixel inside its edges) and its four handles.
+void DrawPlacementFrame(QPainter& painter, const RasterRect& placement) {
+    const QColor red(255, 0, 0);
+    painter.setPen(QPen(red, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(ToQRect(placement).adjusted(0, 0, -1, -1));
+    for (DragMode handle : {cutter::DRAG_LEFT, cutter::DRAG_TOP, cutter::DRAG_RIGHT, cutter::DRAG_BOTTOM}) {
+        painter.fillRect(ToQRect(cutter::HandleRect(placement, handle)), red);
+    }
+}
+
+}  // namespace
+
+AlphaPicCutterView::AlphaPicCutterView(QWidget* parent) : QWidget(parent) {
+    setMouseTracking(true);  // the cursor follows what the pointer is over
+    setAttribute(Qt::WA_OpaquePaintEvent);  // every paint covers the whole control
+}
+
+void AlphaPicCutterView::SetPicture(const RasterImage& source) {
+    m_model.SetPicture(source);
+    // A paint only builds when the backdrop is missing; a picture given later needs its
+    // preview and placement too.
+    if (m_model.HasBackdrop()) PostBuild();
+    update();
+}
+
+void AlphaPicCutterView::SetCutter(const RasterImage& source) {
+    m_model.SetCutter(source);
+    update();
+}
+
+void AlphaPicCutterView::ReverseAlpha() {
+    if (m_model.ReverseAlpha()) update();
+}
+
+int AlphaPicCutterView::HitTestPlacement(const QPoint& point) const {
+    return m_model.HitTestPlacement(ToPoint(point));
+}
+
+void AlphaPicCutterView::BuildBackdrop() {
+    m_bBuildPosted = false;
+    m_model.BuildBackdrop(width(), height());
+    // Without a backdrop (no memory) a repaint would only post the build again.
+    if (m_model.HasBackdrop()) update();
+    PostCutterState();
+}
+
+void AlphaPicCutterView::PostBuild() {
+    if (m_bBuildPosted) return;
+    m_bBuildPosted = true;
+    QMetaObject::invokeMethod(this, &AlphaPicCutterView::BuildBackdrop, Qt::QueuedConnection);
+}
+
+void AlphaPicCutterView::PostCutterState() {
+    QMetaObject::invokeMethod(this, [this] { emit cutterStateChanged(); }, Qt::QueuedConnection);
+}
+
+void AlphaPicCutterView::paintEvent(QPaintEvent*) {
+    QPainter screen(this);
+    if (!m_model.HasBackdrop()) {
+        screen.fillRect(rect(), Qt::black);
+        PostBuild();
+        return;
+    }
+    RasterImage frame;
+    QImage bitmap;
+    if (m_model.ComposeFrame(frame)) bitmap = MakeAlphaBitmap(frame);
+    if (bitmap.isNull()) {
+        screen.fillRect(rect(), Qt::black);
+        return;
+    }
+    // The frame has no alpha plane, so every alpha byte is 255: a plain RGB blit.
+    bitmap.reinterpretAsFormat(QImage::Format_RGB32);
+    if (m_model.HasHandles()) {
+        QPainter memory(&bitmap);
+        DrawPlacementFrame(memory, m_model.Placement());
+    }
+    screen.drawImage(QPoint(0, 0), bitmap);
+}
+
+void AlphaPicCutterView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const RasterImage& backdrop = m_model.Backdrop();
+    if (backdrop.IsValid() && (int(backdrop.GetWidth()) != width() || int(backdrop.GetHeight()) != height())) {
+        m_model.DropBackdrop();
+    }
+}
+
+void AlphaPicCutterView::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    // While the button is down the widget keeps the mouse (Qt's implicit grab).
+    m_model.BeginDrag(ToPoint(event->position().toPoint()));
+}
+
+void AlphaPicCutterView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    const QPoint point = event->position().toPoint();
+    if (m_model.CurrentDragMode() == cutter::DRAG_NONE) {
+        UpdateCursor(point);
+        return;
+    }
+    if (m_model.DragTo(ToPoint(point))) update();
+}
+
+void AlphaPicCutterView::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    update();
+    m_model.EndDrag();
+    PostCutterState();
+}
+
+void AlphaPicCutterView::UpdateCursor(const QPoint& point) {
+    setCursor(CursorFor(HitTestPlacement(point)));
+}

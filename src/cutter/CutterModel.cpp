@@ -1,0 +1,226 @@
+#include "CutterModel.h"
+
+#include <algorithm>
+
+namespace cutter {
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0;
+
+// Makes image 24 bits, its transparent palette index turned into alpha first. False (and
+// the image destroyed) when the conversion fails.
+bool MakeTrueColour(RasterImage& image) {
+    if (image.IsTransparent()) image.AlphaFromTransparentIndex();
+    if (image.IncreaseBpp(24) && image.GetBpp() == 24) return true;
+    image.Destroy();
+    return false;
+}
+
+// A cutter without alpha: its grey levels become the alpha and its colours white.
+bool AlphaFromGreyLevels(RasterImage& cutter) {
+    if (!cutter.CreateAlpha()) return false;
+    const uint32_t width = cutter.GetWidth();
+    for (uint32_t y = 0; y < cutter.GetHeight(); ++y) {
+        const uint8_t* pixel = cutter.RowPointer(y);
+        uint8_t* alpha = cutter.AlphaPointer(0, y);
+        for (uint32_t x = 0; x < width; ++x, pixel += 3) {
+            alpha[x] = uint8_t((unsigned(pixel[0]) + pixel[1] + pixel[2]) / 3);
+        }
+    }
+    cutter.FillColor(kWhite);
+    return true;
+}
+
+// The colour every pixel of a 24-bit image has, if they all have the same.
+std::optional<uint32_t> UniformColour(const RasterImage& image) {
+    const uint8_t* first = image.RowPointer(0);
+    for (uint32_t y = 0; y < image.GetHeight(); ++y) {
+        const uint8_t* pixel = image.RowPointer(y);
+        for (uint32_t x = 0; x < image.GetWidth(); ++x, pixel += 3) {
+            if (pixel[0] != first[0] || pixel[1] != first[1] || pixel[2] != first[2]) return std::nullopt;
+        }
+    }
+    return RasterRgb(first[2], first[1], first[0]);
+}
+
+}  // namespace
+
+void CutterModel::SetPicture(const RasterImage& source) {
+    m_imgPicture.Destroy();
+    m_imgPreview.Destroy();
+    m_imgPlacedPreview.Destroy();
+    if (source.IsValid()) m_imgPicture.Copy(source);
+    if (m_imgPicture.IsValid() && MakeTrueColour(m_imgPicture)) {
+        m_imgPicture.FlattenAlpha(kWhite);
+        m_imgPicture.DeleteAlpha();
+    }
+    m_rcPlacement = kEmptyRect;
+}
+
+void CutterModel::SetCutter(const RasterImage& source) {
+    m_imgCutter.Destroy();
+    m_imgBackdrop.Destroy();
+    m_nCutterColour.reset();
+    if (source.IsValid()) m_imgCutter.Copy(source);
+    if (!m_imgCutter.IsValid() || !MakeTrueColour(m_imgCutter)) return;
+    if (!m_imgCutter.HasAlpha() && !AlphaFromGreyLevels(m_imgCutter)) {
+        m_imgCutter.Destroy();
+        return;
+    }
+    m_nCutterColour = UniformColour(m_imgCutter);
+}
+
+bool CutterModel::ReverseAlpha() {
+    if (!m_imgCutter.IsValid() || !m_imgCutter.HasAlpha()) return false;
+    uint8_t* alpha = m_imgCutter.GetAlphaPlane();
+    const size_t count = size_t(m_imgCutter.GetWidth()) * m_imgCutter.GetHeight();
+    std::transform(alpha, alpha + count, alpha, [](uint8_t a) { return uint8_t(255 - a); });
+    m_imgBackdrop.Destroy();
+    return true;
+}
+
+void CutterModel::BuildBackdrop(int32_t width, int32_t height) {
+    if (width < 1 || height < 1) return;
+    if (!m_imgBackdrop.IsValid()) BuildCutterBackdrop(width, height);
+    if (m_imgPicture.IsValid() && !m_imgPreview.IsValid()) BuildPreview(width, height);
+}
+
+void CutterModel::BuildCutterBackdrop(int32_t width, int32_t height) {
+    m_rcCutter = kEmptyRect;
+    RasterImage backdrop;
+    if (!backdrop.Create(uint32_t(width), uint32_t(height), 24, RASTER_FORMAT_UNKNOWN)) return;
+    backdrop.FillColor(kBlack);
+    if (!backdrop.CreateAlpha()) return;
+    if (!m_imgCutter.IsValid()) {
+        // Without a cutter the whole picture shows.
+        backdrop.SetAlphaLevel(0);
+        m_imgBackdrop.TakeOver(backdrop);
+        return;
+    }
+    int32_t cutterWidth = 0;
+    int32_t cutterHeight = 0;
+    const double aspect = double(m_imgCutter.GetWidth()) / double(m_imgCutter.GetHeight());
+    FitAspect(width - width / 5, height - height / 5, aspect, cutterWidth, cutterHeight);
+    const RasterRect rect = Centred(width, height, cutterWidth, cutterHeight);
+    RasterImage scaled;
+    if (!ScaleCutter(uint32_t(cutterWidth), uint32_t(cutterHeight), scaled)) return;
+    backdrop.PasteAll(scaled, 0, 0, rect.left, rect.top, RASTER_PASTE_COPY, 1.0);
+    m_rcCutter = rect;
+    m_imgBackdrop.TakeOver(backdrop);
+}
+
+void CutterModel::BuildPreview(int32_t width, int32_t height) {
+    const auto pictureWidth = int32_t(m_imgPicture.GetWidth());
+    const auto pictureHeight = int32_t(m_imgPicture.GetHeight());
+    int32_t previewWidth = pictureWidth;
+    int32_t previewHeight = pictureHeight;
+    // The preview only ever shrinks.
+    if (pictureWidth > width || pictureHeight > height) {
+        FitAspect(width, height, double(pictureWidth) / double(pictureHeight), previewWidth, previewHeight);
+    }
+    RasterImage preview;
+    if (!m_imgPicture.Rescale(uint32_t(previewWidth), uint32_t(previewHeight), RASTER_RESCALE_AREA, &preview)) return;
+    m_imgPreview.TakeOver(preview);
+    m_imgPlacedPreview.Destroy();
+    const int32_t placedWidth = std::max(1, RoundHalfAway(kPlacementShare * previewWidth));
+    const int32_t placedHeight = std::max(1, RoundHalfAway(kPlacementShare * previewHeight));
+    m_rcPlacement = Centred(width, height, placedWidth, placedHeight);
+}
+
+const RasterImage* CutterModel::PlacedPreview() {
+    const auto width = uint32_t(Width(m_rcPlacement));
+    const auto height = uint32_t(Height(m_rcPlacement));
+    if (m_imgPlacedPreview.IsValid() && m_imgPlacedPreview.GetWidth() == width &&
+        m_imgPlacedPreview.GetHeight() == height) {
+        return &m_imgPlacedPreview;
+    }
+    m_imgPlacedPreview.Destroy();
+    if (!m_imgPreview.Rescale(width, height, RASTER_RESCALE_AREA, &m_imgPlacedPreview)) return nullptr;
+    return &m_imgPlacedPreview;
+}
+
+bool CutterModel::ComposeFrame(RasterImage& frame) {
+    if (!m_imgBackdrop.IsValid() || !frame.Copy(m_imgBackdrop) || !frame.IsValid()) return false;
+    if (m_imgPreview.IsValid() && !IsEmpty(m_rcPlacement)) {
+        // The backdrop carries the alpha: the picture shows where it is 0.
+        if (const RasterImage* placed = PlacedPreview()) {
+            frame.PasteAll(*placed, 0, 0, m_rcPlacement.left, m_rcPlacement.top, RASTER_PASTE_ALPHA_BLEND, 1.0);
+        }
+    }
+    frame.DeleteAlpha();
+    return true;
+}
+
+DragMode CutterModel::HitTestPlacement(Point p) const {
+    if (!m_imgCutter.IsValid() || !m_imgPicture.IsValid()) return DRAG_NONE;
+    return HitTest(m_rcPlacement, p);
+}
+
+bool CutterModel::BeginDrag(Point p) {
+    m_nDragMode = HitTestPlacement(p);
+    if (m_nDragMode == DRAG_NONE) return false;
+    m_ptLast = p;
+    return true;
+}
+
+bool CutterModel::DragTo(Point p) {
+    if (m_nDragMode == DRAG_NONE || !m_imgPicture.IsValid()) return false;
+    const double aspect = double(m_imgPicture.GetWidth()) / double(m_imgPicture.GetHeight());
+    const std::optional<RasterRect> next =
+        DragStep(m_rcPlacement, m_nDragMode, int64_t(p.x) - m_ptLast.x, int64_t(p.y) - m_ptLast.y, aspect);
+    // A refused step keeps the anchor, so further travel counts from the last accepted point.
+    if (!next || SameRect(*next, m_rcPlacement)) return false;
+    m_rcPlacement = *next;
+    m_ptLast = p;
+    return true;
+}
+
+bool CutterModel::ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled) {
+    if (!m_nCutterColour) return m_imgCutter.Rescale(width, height, RASTER_RESCALE_AREA, &scaled);
+    // One colour all over (every cutter made from grey levels): only the alpha needs scaling,
+    // which saves most of the time at full resolution. The colour then stays exact, where an
+    // area shrink of the colour channels could lose a level here and there.
+    if (!scaled.Create(width, height, 24, RASTER_FORMAT_UNKNOWN)) return false;
+    scaled.FillColor(*m_nCutterColour);
+    uint8_t* alpha = RasterImage::RescalePlane(m_imgCutter.ExtractChannel(RASTER_CHANNEL_ALPHA),
+                                               m_imgCutter.GetWidth(), m_imgCutter.GetHeight(), width, height);
+    if (!alpha) return false;
+    scaled.AdoptAlphaPlane(alpha);
+    return true;
+}
+
+double CutterModel::PictureScale() const {
+    return double(m_imgPicture.GetWidth()) / double(Width(m_rcPlacement));
+}
+
+bool CutterModel::CanCut() const {
+    if (!m_imgCutter.IsValid() || !m_imgPicture.IsValid()) return false;
+    if (IsEmpty(Intersection(m_rcPlacement, m_rcCutter))) return false;
+    const double scale = PictureScale();
+    const int32_t side = std::max(RoundHalfAway(scale * Width(m_rcCutter)), RoundHalfAway(scale * Height(m_rcCutter)));
+    return side < kMaxResultSide;
+}
+
+bool CutterModel::GetResult(RasterImage& result) {
+    if (!CanCut()) return false;
+    const double scale = PictureScale();
+    result.Destroy();
+    const RasterRect cutterRect = Scaled(m_rcCutter, scale);
+    const RasterRect pictureRect = Scaled(m_rcPlacement, scale);
+    if (IsEmpty(cutterRect)) return false;
+    // Only the cutter's rectangle is kept, and the scaled cutter (colours and alpha) covers
+    // all of it, so the cut is built there directly; the full-resolution picture is blended in
+    // at its offset from the cutter wherever the cutter is not opaque.
+    RasterImage cut;
+    if (!ScaleCutter(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), cut)) return false;
+    if (!cut.PasteAll(m_imgPicture, 0, 0, pictureRect.left - cutterRect.left, pictureRect.top - cutterRect.top,
+                      RASTER_PASTE_ALPHA_BLEND, 1.0)) {
+        return false;
+    }
+    result.TakeOver(cut);
+    return result.IsValid();
+}
+
+}  // namespace cutter

@@ -1,0 +1,88 @@
+// The state and pixel work of the cutter's preview control, without a window: the picture and
+// its fitted preview, the cutter and the control-sized backdrop built from it, where the
+// picture lies (the placement) and where the cutter lies, the drag in progress, and the cut
+// result at the picture's full resolution.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "CutterGeometry.h"
+#include "RasterImage.h"
+
+namespace cutter {
+
+// Share of the fitted size at which a new picture and a cutter are first shown.
+inline constexpr double kPlacementShare = 0.8;
+// The cut result must stay below this many pixels on each side.
+inline constexpr int32_t kMaxResultSide = 10000;
+
+class CutterModel {
+public:
+    // Takes a copy of the picture to cut as 24 bits without alpha (transparent parts white);
+    // the preview and the placement are made again by the next BuildBackdrop.
+    void SetPicture(const RasterImage& source);
+    // Takes a copy of a cutter as 24 bits with alpha. A cutter without its own alpha gets the
+    // average of its grey levels as alpha and turns white; one with alpha keeps both.
+    void SetCutter(const RasterImage& source);
+    // Inverts the cutter's alpha; the backdrop is dropped. False when there is no cutter.
+    bool ReverseAlpha();
+
+    bool HasBackdrop() const { return m_imgBackdrop.IsValid(); }
+    // Drops the backdrop so that the next paint rebuilds it (the control changed its size).
+    void DropBackdrop() { m_imgBackdrop.Destroy(); }
+    // Builds what is missing for a width x height client area: the backdrop (black, opaque,
+    // the scaled cutter centred in it) and, once per picture, the preview and the placement.
+    void BuildBackdrop(int32_t width, int32_t height);
+
+    // The backdrop with the placed picture showing through its alpha, without alpha: what a
+    // paint shows before the frame. False when there is no backdrop or memory ran out.
+    bool ComposeFrame(RasterImage& frame);
+    // Whether the placement frame and its handles are drawn.
+    bool HasHandles() const { return m_imgCutter.IsValid() && !IsEmpty(m_rcPlacement); }
+
+    DragMode HitTestPlacement(Point p) const;
+    // Button down: starts a drag when the point grabs the placement; true when it does.
+    bool BeginDrag(Point p);
+    // Mouse move: true when the placement changed (the control repaints).
+    bool DragTo(Point p);
+    // Button up.
+    void EndDrag() { m_nDragMode = DRAG_NONE; }
+
+    bool CanCut() const;
+    // The cut picture: as large as the cutter at the picture's scale, with the cutter's alpha.
+    // When CanCut is false returns false and leaves result as it was.
+    bool GetResult(RasterImage& result);
+
+    const RasterImage& Picture() const { return m_imgPicture; }
+    const RasterImage& Preview() const { return m_imgPreview; }
+    const RasterImage& Backdrop() const { return m_imgBackdrop; }
+    const RasterImage& Cutter() const { return m_imgCutter; }
+    const RasterRect& Placement() const { return m_rcPlacement; }
+    const RasterRect& CutterRect() const { return m_rcCutter; }
+    DragMode CurrentDragMode() const { return m_nDragMode; }
+    Point LastMousePosition() const { return m_ptLast; }
+
+private:
+    // Picture pixels per control pixel of the placement.
+    double PictureScale() const;
+    void BuildCutterBackdrop(int32_t width, int32_t height);
+    void BuildPreview(int32_t width, int32_t height);
+    // The preview at the placement's size, made again only when that size changed.
+    const RasterImage* PlacedPreview();
+    // The cutter at width x height, colours and alpha.
+    bool ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled);
+
+    RasterImage m_imgPicture;
+    RasterImage m_imgPreview;
+    RasterImage m_imgBackdrop;
+    RasterImage m_imgCutter;
+    std::optional<uint32_t> m_nCutterColour;  // the cutter's colour when all its pixels share one
+    RasterRect m_rcPlacement = kEmptyRect;
+    RasterRect m_rcCutter = kEmptyRect;
+    DragMode m_nDragMode = DRAG_NONE;
+    Point m_ptLast;
+    RasterImage m_imgPlacedPreview;  // cache of PlacedPreview
+};
+
+}  // namespace cutter

@@ -1,0 +1,155 @@
+#include "DlgAlphaPicCutter.h"
+
+#include <QFile>
+#include <QPushButton>
+
+#include "AlphaPicCutterView.h"
+#include "DialogUnits.h"
+#include "FileDialogService.h"
+#include "MessageService.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "StarterCutters.h"
+#include "WaitCursor.h"
+
+namespace {
+
+constexpr const char* kTitle = "Alpha Picture Cutter";
+constexpr const char* kLoadFailedText = "Could not load the image.";
+constexpr const char* kCutterFilter =
+    "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg;"
+    "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras||";
+
+// The dialog template, in dialog units.
+struct TemplateItem {
+    int x, y, width, height;
+};
+constexpr TemplateItem kDialogSize{0, 0, 481, 323};
+constexpr TemplateItem kPreviewItem{7, 7, 467, 290};
+constexpr TemplateItem kOpenItem{7, 302, 60, 14};
+constexpr TemplateItem kReverseAlphaItem{75, 302, 60, 14};
+constexpr TemplateItem kOkItem{371, 302, 50, 14};
+constexpr TemplateItem kCancelItem{424, 302, 50, 14};
+
+void Place(QWidget* control, const DialogUnits& units, const TemplateItem& item) {
+    control->setGeometry(units.Map(item.x, item.y, item.width, item.height));
+}
+
+QString StoredCutterPath() {
+    return SettingsStore::ReadString(settings::kSection, settings::kAlphaPicCutterFilePath);
+}
+
+// Loads a picture file with the format its extension names; false when it gives no picture.
+bool LoadPictureFile(const QString& path, RasterImage& image) {
+    const QByteArray name = QFile::encodeName(path);
+    return image.Load(name.constData(), RasterImage::TypeFromExtension(name.constData())) && image.IsValid();
+}
+
+// Where the file chooser starts: the folder and name of the cutter last confirmed, or the
+// folder of the cutters that come with the program when none was confirmed yet.
+void InitialChoice(FileDialogRequest& request) {
+    const QString stored = StoredCutterPath();
+    if (stored.isEmpty()) {
+        request.folder = StarterCutterFolder();
+        return;
+    }
+    const qsizetype slash = stored.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0) {
+        request.folder = stored.left(slash);
+        request.fileName = stored.mid(slash + 1);
+    }
+}
+
+}  // namespace
+
+DlgAlphaPicCutter::DlgAlphaPicCutter(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    setWindowTitle(QString::fromLatin1(kTitle));
+    setModal(true);
+    CreateControls();
+    InitDialog();
+}
+
+void DlgAlphaPicCutter::CreateControls() {
+    const DialogUnits units(fontMetrics());
+    setFixedSize(units.MapSize(kDialogSize.width, kDialogSize.height));
+    m_ctlView = new AlphaPicCutterView(this);
+    m_btnOpen = new QPushButton(QStringLiteral("Open..."), this);
+    m_btnReverseAlpha = new QPushButton(QStringLiteral("Reverse Alpha"), this);
+    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
+    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    Place(m_ctlView, units, kPreviewItem);
+    Place(m_btnOpen, units, kOpenItem);
+    Place(m_btnReverseAlpha, units, kReverseAlphaItem);
+    Place(m_btnOK, units, kOkItem);
+    Place(m_btnCancel, units, kCancelItem);
+    m_btnOK->setDefault(true);
+    connect(m_btnOpen, &QPushButton::clicked, this, &DlgAlphaPicCutter::OnOpen);
+    connect(m_btnReverseAlpha, &QPushButton::clicked, this, &DlgAlphaPicCutter::OnReverseAlpha);
+    connect(m_btnOK, &QPushButton::clicked, this, &DlgAlphaPicCutter::accept);
+    connect(m_btnCancel, &QPushButton::clicked, this, &DlgAlphaPicCutter::reject);
+    connect(m_ctlView, &AlphaPicCutterView::cutterStateChanged, this, &DlgAlphaPicCutter::OnCutterState);
+}
+
+void DlgAlphaPicCutter::InitDialog() {
+    const QString stored = StoredCutterPath();
+    if (!stored.isEmpty()) {
+        WaitCursor wait;
+        RasterImage image;
+        // A cutter that no longer loads is dropped without a word.
+        if (LoadPictureFile(stored, image)) {
+            m_ctlView->SetCutter(image);
+            m_strCutterPath = stored;
+        }
+    }
+    PostCutterState();
+}
+
+void DlgAlphaPicCutter::PostCutterState() {
+    QMetaObject::invokeMethod(this, &DlgAlphaPicCutter::OnCutterState, Qt::QueuedConnection);
+}
+
+void DlgAlphaPicCutter::OnOpen() {
+    FileDialogRequest request;
+    InitialChoice(request);
+    request.filter = QString::fromLatin1(kCutterFilter);
+    request.mustExist = true;
+    const QString path = FileDialogService::Choose(request, this);
+    if (path.isEmpty()) return;
+    repaint();
+    RasterImage image;
+    bool loaded = false;
+    {
+        WaitCursor wait;
+        loaded = LoadPictureFile(path, image);
+    }
+    if (!loaded) {
+        MessageService::ShowMessage(QString::fromLatin1(kLoadFailedText), this);
+        return;
+    }
+    m_ctlView->SetCutter(image);
+    PostCutterState();
+    m_strCutterPath = path;
+}
+
+void DlgAlphaPicCutter::OnReverseAlpha() {
+    {
+        WaitCursor wait;
+        m_ctlView->ReverseAlpha();
+    }
+    PostCutterState();
+}
+
+void DlgAlphaPicCutter::OnCutterState() {
+    const bool canCut = m_ctlView->CanCut();
+    m_btnOK->setEnabled(canCut);
+    m_btnReverseAlpha->setEnabled(canCut);
+}
+
+void DlgAlphaPicCutter::accept() {
+    if (!m_ctlView->CanCut()) return;
+    if (!m_strCutterPath.isEmpty()) {
+        SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, m_strCutterPath);
+    }
+    QDialog::accept();
+}

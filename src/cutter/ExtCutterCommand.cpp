@@ -1,0 +1,17 @@
+#include "ExtCutterCommand.h"
+
+#include "AlphaPicCutterView.h"
+#include "DlgAlphaPicCutter.h"
+#include "WaitCursor.h"
+
+bool RunExtCutter(QWidget* parent, const RasterImage& work, RasterImage& result) {
+    if (!work.IsValid()) return false;
+    DlgAlphaPicCutter dialog(parent);
+    dialog.CutterView()->SetPicture(work);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    WaitCursor wait;
+    RasterImage cut;
+    if (!dialog.CutterView()->GetResult(cut)) return false;
+    cut.DeleteAlpha();
+    return result.TakeOver(cut);
+}

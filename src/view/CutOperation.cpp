@@ -1,0 +1,147 @@
+#include "CutOperation.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include <QTransform>
+
+#include "AntiAliasedDrawing.h"
+#include "RoundCornerPath.h"
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint8_t kKept = 255;
+// Scaled box coordinates beyond this cannot come from a real window; refusing them keeps the
+// rounding and the edge differences inside int.
+constexpr double kLargestScaledCoordinate = double(1 << 29);
+
+std::optional<int> ScaledCoordinate(double scale, int value) {
+    const double product = scale * value;
+    if (!(std::fabs(product) < kLargestScaledCoordinate)) return std::nullopt;
+    return cropbox::Round(product);
+}
+
+// Picture pixel = rounded(s x client coordinate) - rounded(s x offset of the view copy).
+std::optional<int> MapCoordinate(double scale, int value, int offset) {
+    const auto scaled = ScaledCoordinate(scale, value);
+    const auto origin = ScaledCoordinate(scale, offset);
+    if (!scaled || !origin) return std::nullopt;
+    return *scaled - *origin;
+}
+
+bool CoversWholeArea(const RasterImage& work, const cropbox::Rect& crop) {
+    return crop.left >= 0 && crop.top >= 0 && crop.right <= int(work.GetWidth()) &&
+           crop.bottom <= int(work.GetHeight());
+}
+
+// The crop's pixels on a white canvas of the crop's size; canvas pixel (0, 0) is picture pixel
+// (left, top), and parts beyond the picture stay white.
+bool CopyCropOntoWhite(const RasterImage& work, const cropbox::Rect& crop, RasterImage& canvas) {
+    if (!canvas.Create(uint32_t(crop.Width()), uint32_t(crop.Height()), 24, work.GetType())) return false;
+    // The paste covers the whole canvas when the crop lies inside the picture.
+    if (!CoversWholeArea(work, crop)) canvas.FillColor(kWhite);
+    return canvas.PasteAll(work, 0, 0, -crop.left, -crop.top, RASTER_PASTE_COPY, 1.0);
+}
+
+// The round-corner figure runs along its last column and row (x = right - 1, y = bottom - 1), which
+// on a surface whose pixels are unit squares would leave that column and row outside it and white.
+// Stretching the figure by one pixel on the right and at the bottom makes it cover the pixels
+// left..right - 1 and top..bottom - 1 like the other shapes; its corners keep their radius.
+QPainterPath RoundCornerFigureCovering(int left, int top, int right, int bottom) {
+    const QPainterPath figure = MakeRoundCornerPath(left, top, right, bottom);
+    const int spanX = right - 1 - left;
+    const int spanY = bottom - 1 - top;
+    if (spanX <= 0 || spanY <= 0) return figure;
+    QTransform stretch;
+    stretch.translate(left, top);
+    stretch.scale(double(right - left) / spanX, double(bottom - top) / spanY);
+    stretch.translate(-left, -top);
+    return stretch.map(figure);
+}
+
+// Fills the kept shape white on a black surface of the crop's size; the area inside the border
+// inset is the shape's frame. An inset that leaves no inner area keeps nothing.
+bool DrawKeptShape(GreySurface& surface, int shape, int inset) {
+    const int width = surface.Width();
+    const int height = surface.Height();
+    const int innerWidth = width - 2 * inset;
+    const int innerHeight = height - 2 * inset;
+    const bool hasInner = innerWidth > 0 && innerHeight > 0;
+    switch (shape) {
+        case cropbox::kShapeRectangle:
+            if (hasInner) surface.FillRect(inset, inset, innerWidth, innerHeight, kKept);
+            return true;
+        case cropbox::kShapeRoundCorner:
+            if (hasInner) surface.FillPath(RoundCornerFigureCovering(inset, inset, width - inset, height - inset), kKept);
+            return true;
+        case cropbox::kShapeOval:
+            if (hasInner) surface.FillEllipse(inset, inset, innerWidth, innerHeight, kKept);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The anti-aliased mask of the kept shape as a malloc'ed plane in stored (bottom-up) row order,
+// ready to be an alpha plane; null when it cannot be made.
+uint8_t* MakeShapeMask(int width, int height, int shape, int inset) {
+    try {
+        GreySurface surface(width, height);
+        if (!surface.IsValid() || !DrawKeptShape(surface, shape, inset)) return nullptr;
+        const size_t rowBytes = size_t(width);
+        auto* plane = static_cast<uint8_t*>(std::malloc(rowBytes * size_t(height)));
+        if (!plane) return nullptr;
+        for (int y = 0; y < height; ++y) {
+            std::memcpy(plane + size_t(height - 1 - y) * rowBytes, surface.Row(y), rowBytes);
+        }
+        return plane;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// Turns everything outside the kept shape white, blending the anti-aliased edge. Blending the
+// canvas, masked by its shape, over white equals flattening the canvas with the mask as its
+// alpha, so the canvas itself carries the mask and is flattened in place.
+bool WhitenOutsideShape(RasterImage& canvas, int shape, double borderFraction) {
+    const int width = int(canvas.GetWidth());
+    const int height = int(canvas.GetHeight());
+    const int inset = borderFraction > 0 ? cropbox::Round(borderFraction * cropbox::Halve(width + height)) : 0;
+    uint8_t* mask = MakeShapeMask(width, height, shape, inset);
+    if (!mask) return false;
+    canvas.AdoptAlphaPlane(mask);
+    const bool flattened = canvas.FlattenAlpha(kWhite);
+    canvas.DeleteAlpha();
+    return flattened;
+}
+
+}  // namespace
+
+cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request) {
+    if (!work.IsValid() || request.viewWidth <= 0 || request.viewHeight <= 0) return {};
+    const double scale = double(work.GetWidth()) / double(request.viewWidth);
+    const int ox = cropbox::Halve(request.clientWidth - request.viewWidth);
+    const int oy = cropbox::Halve(request.clientHeight - request.viewHeight);
+    const auto left = MapCoordinate(scale, request.box.left, ox);
+    const auto top = MapCoordinate(scale, request.box.top, oy);
+    const auto right = MapCoordinate(scale, request.box.right, ox);
+    const auto bottom = MapCoordinate(scale, request.box.bottom, oy);
+    if (!left || !top || !right || !bottom) return {};
+    return cropbox::Rect{*left, *top, *right, *bottom};
+}
+
+bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result) {
+    if (!work.IsValid() || work.GetBpp() != 24) return false;
+    const cropbox::Rect crop = MapBoxToPicture(work, request);
+    if (crop.IsEmpty()) return false;
+
+    RasterImage canvas;
+    if (!CopyCropOntoWhite(work, crop, canvas)) return false;
+    const bool plainCrop = request.shape == cropbox::kShapeRectangle && !(request.borderFraction > 0);
+    if (!plainCrop && !WhitenOutsideShape(canvas, request.shape, request.borderFraction)) return false;
+    return result.TakeOver(canvas);
+}

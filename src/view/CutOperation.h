@@ -1,0 +1,25 @@
+// The pixel work of Cut: the crop box, held in the view's client pixels, is mapped onto the
+// full-resolution working picture, copied out onto white, masked by its shape and border with
+// anti-aliased edges and blended onto white. No window is involved, so it runs in tests.
+#pragma once
+
+#include "CropBoxModel.h"
+#include "RasterImage.h"
+
+struct CutRequest {
+    int clientWidth, clientHeight;  // the view's client area
+    int viewWidth, viewHeight;      // the fitted view copy, centred in the client area
+    cropbox::Rect box;              // client pixels
+    int shape;                      // cropbox::Shape
+    double borderFraction;          // 0 .. 0.30 of half the crop's width plus height
+};
+
+// Cuts the box out of the working picture at full resolution and gives a plain 24-bit picture
+// without alpha plane: the box's pixels inside the shape, white outside it, in the border and
+// wherever the box lies beyond the picture. False (result untouched) when the box maps to no
+// pixels or the canvas or mask cannot be made.
+bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result);
+
+// The box in picture pixels (y = 0 at the top, right and bottom exclusive); it may reach beyond
+// the picture. Empty when the picture or view copy is invalid or the box maps beyond int range.
+cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request);
