@@ -9,8 +9,10 @@
 #include "CommandRouter.h"
 #include "CropBoxModel.h"
 #include "RasterImage.h"
+#include "ViewPainter.h"
 
 class CSnipwellDoc;
+class QMenu;
 
 // The maker's customisation page opened by "Order".
 inline constexpr const char* kCustomizationUrl = "https://www.norvane.com/snipwell/customization";
@@ -32,6 +34,8 @@ public:
     void GetLightValues(int& contrast, int& brightness) const;
     // Puts both sliders back to 100 (each only if the ribbon has it), with redraw.
     void ResetLightSliders();
+    // Applies (brightness, contrast) to picture when either is not 0, as Save and Copy do.
+    static void ApplyLightValues(RasterImage& picture, int contrast, int brightness);
 
     // ---- layout and crop box --------------------------------------------------------------------
     // Rebuilds the view copy from the working picture and re-places the crop box.
@@ -56,6 +60,8 @@ public:
 
     // Paints the whole client area into an image of the client size (what a paint shows).
     QImage RenderClient() const;
+    // The context menu (Copy, Paste), its entries running their commands through the router.
+    QMenu* CreateContextMenu(QWidget* parent);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -78,6 +84,8 @@ private:
     void Repaint();
     void Paste();
     void Copy();
+    void BeginDrag(QPoint position);
+    void EndDrag();
 
     CSnipwellDoc* m_pDocument;
     QString m_strPath;
@@ -85,4 +93,6 @@ private:
     RasterImage m_imgWork;
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
+    mutable ViewPainter m_painter;  // keeps the paint buffers between paints
+    bool m_bCaptured = false;  // the view holds the mouse during a drag
 };

@@ -107,6 +107,37 @@ AreaReference ReferenceAreaShrink(const uint8_t* bits, size_t stride, int width,
     return result;
 }
 
+// Bilinear sampling exactly as its rules read, four pixels per target pixel, float
+// intermediates, truncation; `channels` bytes per pixel, the result packed.
+std::vector<uint8_t> ReferenceBilinear(const uint8_t* bits, size_t stride, uint32_t width, uint32_t height,
+                                       uint32_t newWidth, uint32_t newHeight, int channels) {
+    std::vector<uint8_t> result;
+    const float xScale = float(width) / float(newWidth);
+    const float yScale = float(height) / float(newHeight);
+    for (uint32_t y = 0; y < newHeight; ++y) {
+        const float fY = y * yScale;
+        const int iy = int(fY);
+        const int iy1 = std::min(int(height) - 1, iy + 1);
+        const float dy = fY - iy;
+        for (uint32_t x = 0; x < newWidth; ++x) {
+            const float fX = x * xScale;
+            const int ix = int(fX);
+            const int ix1 = std::min(int(width) - 1, ix + 1);
+            const float dx = fX - ix;
+            for (int j = 0; j < channels; ++j) {
+                const int c1 = bits[size_t(iy) * stride + size_t(ix) * channels + j];
+                const int c2 = bits[size_t(iy) * stride + size_t(ix1) * channels + j];
+                const int c3 = bits[size_t(iy1) * stride + size_t(ix) * channels + j];
+                const int c4 = bits[size_t(iy1) * stride + size_t(ix1) * channels + j];
+                const float a = c1 + (c3 - c1) * dy;
+                const float b = c2 + (c4 - c2) * dy;
+                result.push_back(uint8_t(int(a + (b - a) * dx)));
+            }
+        }
+    }
+    return result;
+}
+
 RasterImage MakeNoiseImage(uint32_t width, uint32_t height, std::mt19937& random) {
     RasterImage image;
     image.Create(width, height, 24, 0);
@@ -206,44 +237,53 @@ TEST(RasterRescale, PlaneAreaShrinkMatchesItsRules) {
     }
 }
 
+// Random sizes where at least one side grows (or keeps its size), so the area average is not
+// used; up to maxSide pixels a side.
+std::pair<uint32_t, uint32_t> BilinearTargetSize(uint32_t width, uint32_t height, uint32_t maxSide, int round,
+                                                 std::mt19937& random) {
+    uint32_t newWidth = width + random() % (maxSide + 10);
+    uint32_t newHeight = 1 + random() % (maxSide + 20);
+    if (round % 2) std::swap(newWidth, newHeight);
+    if (newWidth < width && newHeight < height) newWidth = width;
+    if (newWidth == width && newHeight == height) ++newWidth;
+    return {newWidth, newHeight};
+}
+
 TEST(RasterRescale, BilinearMatchesItsRulesOnRandomPicturesAndScales) {
     std::mt19937 random(314);
-    for (int round = 0; round < 40; ++round) {
-        const uint32_t width = 1 + random() % 40;
+    // Small pictures first, then rows wide enough for the 16-byte and four-pixel steps with
+    // every kind of remainder.
+    for (int round = 0; round < 70; ++round) {
+        const uint32_t maxSide = round < 40 ? 40 : 300;
+        const uint32_t width = 1 + random() % maxSide;
         const uint32_t height = 1 + random() % 40;
-        // At least one side grows (or keeps its size), so the area average is not used.
-        uint32_t newWidth = width + random() % 50;
-        uint32_t newHeight = 1 + random() % 60;
-        if (round % 2) std::swap(newWidth, newHeight);
-        if (newWidth < width && newHeight < height) newWidth = width;
-        if (newWidth == width && newHeight == height) ++newWidth;
+        const auto [newWidth, newHeight] = BilinearTargetSize(width, height, maxSide, round, random);
         RasterImage source = MakeNoiseImage(width, height, random);
         RasterImage result;
         ASSERT_TRUE(source.Rescale(newWidth, newHeight, RASTER_RESCALE_AREA, &result));
-        const float xScale = float(width) / float(newWidth);
-        const float yScale = float(height) / float(newHeight);
-        for (uint32_t y = 0; y < newHeight; ++y) {
-            const float fY = y * yScale;
-            const int iy = int(fY);
-            const int iy1 = std::min(int(height) - 1, iy + 1);
-            const float dy = fY - iy;
-            for (uint32_t x = 0; x < newWidth; ++x) {
-                const float fX = x * xScale;
-                const int ix = int(fX);
-                const int ix1 = std::min(int(width) - 1, ix + 1);
-                const float dx = fX - ix;
-                for (int j = 0; j < 3; ++j) {
-                    const int c1 = source.PixelPointer(ix, iy)[j];
-                    const int c2 = source.PixelPointer(ix1, iy)[j];
-                    const int c3 = source.PixelPointer(ix, iy1)[j];
-                    const int c4 = source.PixelPointer(ix1, iy1)[j];
-                    const float a = c1 + (c3 - c1) * dy;
-                    const float b = c2 + (c4 - c2) * dy;
-                    ASSERT_EQ(result.PixelPointer(x, y)[j], int(a + (b - a) * dx))
-                        << width << "x" << height << " -> " << newWidth << "x" << newHeight << " at " << x << "," << y;
-                }
-            }
-        }
+        const std::vector<uint8_t> expected = ReferenceBilinear(source.GetBits(), source.GetStride(), width, height,
+                                                                newWidth, newHeight, 3);
+        ASSERT_EQ(PackedPixels(result), expected) << width << "x" << height << " -> " << newWidth << "x" << newHeight;
+    }
+}
+
+TEST(RasterRescale, PlaneBilinearMatchesItsRules) {
+    std::mt19937 random(2718);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 50; ++round) {
+        const uint32_t maxSide = round < 25 ? 20 : 300;
+        const uint32_t width = 1 + random() % maxSide;
+        const uint32_t height = 1 + random() % 40;
+        const auto [newWidth, newHeight] = BilinearTargetSize(width, height, maxSide, round, random);
+        std::vector<uint8_t> plane(size_t(width) * height);
+        for (uint8_t& b : plane) b = uint8_t(byte(random));
+        const std::vector<uint8_t> expected =
+            ReferenceBilinear(plane.data(), width, width, height, newWidth, newHeight, 1);
+        uint8_t* result = RasterImage::RescalePlane(MallocCopy(plane), width, height, newWidth, newHeight);
+        ASSERT_NE(result, nullptr);
+        const std::vector<uint8_t> actual(result, result + size_t(newWidth) * newHeight);
+        std::free(result);
+        ASSERT_EQ(actual, expected) << width << "x" << height << " -> " << newWidth << "x" << newHeight;
     }
 }
 

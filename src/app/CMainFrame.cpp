@@ -1,0 +1,204 @@
+#include "CMainFrame.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QShortcut>
+#include <QSplitter>
+
+#include <limits>
+
+#include "BrowserPaneFactory.h"
+#include "CSnipwellDoc.h"
+#include "CSnipwellView.h"
+#include "CommandIds.h"
+#include "MainRibbonBar.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "StatusBarPanes.h"
+#include "VisualStyles.h"
+#include "WaitCursor.h"
+
+namespace {
+
+struct PaneSpec {
+    uint32_t id;
+    const char* label;
+    const char* widthTemplate;
+    bool extendedArea;
+};
+
+constexpr PaneSpec kStatusPanes[] = {
+    {cmd::ID_STATUSBAR_PANE_FILE, "File", "File Path: D:\\abcdefg\\abcdefg\\abcdefg\\abcdefg\\abcdefg", false},
+    {cmd::ID_STATUSBAR_PANE_IMAGE, "Image", "Image: W=9999, H=9999, W/H=1234,,,,", true},
+    {cmd::ID_STATUSBAR_PANE_CROPBOX, "Crop Box",
+     "Crop Box: W=9999, H=9999, W/H=1.23, Print Size=1234x1234, DPI=1234,,,,,", true},
+};
+
+struct Accelerator {
+    QKeyCombination keys;
+    uint32_t id;
+};
+
+const Accelerator kAccelerators[] = {
+    {Qt::CTRL | Qt::Key_N, cmd::ID_FILE_NEW},
+    {Qt::CTRL | Qt::Key_O, cmd::ID_FILE_OPEN},
+    {Qt::CTRL | Qt::Key_S, cmd::ID_FILE_SAVE},
+    {Qt::CTRL | Qt::Key_Z, cmd::ID_EDIT_UNDO},
+    {Qt::CTRL | Qt::Key_X, cmd::ID_EDIT_CUT},
+    {Qt::CTRL | Qt::Key_C, cmd::ID_EDIT_COPY},
+    {Qt::CTRL | Qt::Key_V, cmd::ID_EDIT_PASTE},
+    {Qt::ALT | Qt::Key_Backspace, cmd::ID_EDIT_UNDO},
+    {Qt::SHIFT | Qt::Key_Delete, cmd::ID_EDIT_CUT},
+    {Qt::CTRL | Qt::Key_Insert, cmd::ID_EDIT_COPY},
+    {Qt::SHIFT | Qt::Key_Insert, cmd::ID_EDIT_PASTE},
+    {QKeyCombination(Qt::Key_F6), cmd::ID_NEXT_PANE},
+    {Qt::SHIFT | Qt::Key_F6, cmd::ID_PREV_PANE},
+};
+
+bool Contains(const QWidget* outer, const QWidget* inner) {
+    return outer != nullptr && inner != nullptr && (outer == inner || outer->isAncestorOf(inner));
+}
+
+// The widget inside a pane that should take the focus: its first focusable child, else itself.
+QWidget* FocusTarget(QWidget* pane) {
+    for (QWidget* next = pane->nextInFocusChain(); next != pane && Contains(pane, next);
+         next = next->nextInFocusChain()) {
+        if ((next->focusPolicy() & Qt::TabFocus) != 0 && next->isEnabled()) return next;
+    }
+    return pane;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CSnipwellDoc* document, QWidget* parent)
+    : QMainWindow(parent),
+      m_pDocument(document),
+      m_nAppLook(uint32_t(SettingsStore::ReadWorkspaceInt(settings::kApplicationLook,
+                                                          settings::kApplicationLookDefault))) {
+    RegisterCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    if (CommandRouter* router = CommandRouter::Instance()) {
+        if (router->ActiveView() == &m_browserHandlers) router->SetActiveView(nullptr);
+        router->SetFrame(nullptr);
+    }
+}
+
+void CMainFrame::RegisterCommands() {
+    m_handlers.OnRange(
+        cmd::ID_VIEW_APPLOOK_OFF_2007_BLUE, cmd::ID_VIEW_APPLOOK_OFF_2007_AQUA,
+        [this](uint32_t id) { OnApplicationLook(id); },
+        [this](CommandUpdate& update) { update.radio = update.id == m_nAppLook; });
+    m_handlers.On(cmd::ID_NEXT_PANE, [this] { ActivateNextPane(true); });
+    m_handlers.On(cmd::ID_PREV_PANE, [this] { ActivateNextPane(false); });
+}
+
+bool CMainFrame::Create() {
+    // 1. The frame itself and its client area.
+    if (!CreateClient()) return false;
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetFrame(&m_handlers);
+
+    // 2. The title is the program's name and stays so.
+    setWindowTitle(QString::fromLatin1(SettingsStore::kApplication));
+
+    // 3. The visual style; an unknown one becomes the black style, which is stored.
+    OnApplicationLook(IsVisualStyle(m_nAppLook) ? m_nAppLook : settings::kApplicationLookDefault);
+
+    // 4. The ribbon and its three set-up steps.
+    m_pRibbon = new MainRibbonBar(this);
+    setMenuWidget(m_pRibbon);
+    m_pRibbon->SetupApplicationMenu();
+    m_pRibbon->SetupHomeCategory();
+    m_pRibbon->SetupOptionsCategory();
+
+    // 5 and 6. The status bar and its panes.
+    m_pStatusBar = new SnipwellStatusBar(this);
+    setStatusBar(m_pStatusBar);
+    for (const PaneSpec& pane : kStatusPanes) {
+        m_pStatusBar->AddPane(pane.id, QString::fromLatin1(pane.label), QString::fromLatin1(pane.widthTemplate),
+                              pane.extendedArea);
+    }
+
+    CreateAccelerators();
+    resize(kInitialWidth, kInitialHeight);
+    return true;
+}
+
+bool CMainFrame::CreateClient() {
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pSplitter->setChildrenCollapsible(false);
+    m_pBrowserPane = CreateBrowserPane(m_pDocument, m_pSplitter);
+    if (m_pBrowserPane == nullptr) return false;
+    m_pView = new CSnipwellView(m_pDocument, m_pSplitter);
+    m_pSplitter->addWidget(m_pBrowserPane);
+    m_pSplitter->addWidget(m_pView);
+    // The browser keeps its width when the window grows; the view takes the rest.
+    m_pSplitter->setStretchFactor(0, 0);
+    m_pSplitter->setStretchFactor(1, 1);
+    m_pSplitter->setSizes({kBrowserPaneWidth, kInitialWidth - kBrowserPaneWidth});
+    setCentralWidget(m_pSplitter);
+
+    // The view of the document is the active view at first; afterwards the pane the user
+    // activates last.
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_pView->Handlers());
+    m_pView->setFocus(Qt::OtherFocusReason);
+    connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
+    return true;
+}
+
+void CMainFrame::CreateAccelerators() {
+    for (const Accelerator& accelerator : kAccelerators) {
+        auto* shortcut = new QShortcut(QKeySequence(accelerator.keys), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const uint32_t id = accelerator.id;
+        connect(shortcut, &QShortcut::activated, this, [id] {
+            // A key whose command nobody handles does nothing.
+            if (CommandRouter* router = CommandRouter::Instance()) router->Execute(id);
+        });
+    }
+}
+
+void CMainFrame::OnApplicationLook(uint32_t id) {
+    WaitCursor wait;
+    m_nAppLook = id;
+    setStyleSheet(VisualStyleSheet(id));
+    update();
+    // Writing flushes the whole store to disk; when it already holds the id (every start
+    // after the first) the write would change nothing, so it is left out.
+    constexpr int kMissing = std::numeric_limits<int>::min();
+    if (SettingsStore::ReadWorkspaceInt(settings::kApplicationLook, kMissing) != int(id)) {
+        SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, int(id));
+    }
+}
+
+void CMainFrame::ActivateNextPane(bool forward) {
+    // With two panes the next and the previous pane are the same one; the order is kept for
+    // clarity: browser, then view.
+    QWidget* panes[] = {m_pBrowserPane, m_pView};
+    QWidget* focus = QApplication::focusWidget();
+    int current = -1;
+    for (int i = 0; i < 2; ++i) {
+        if (Contains(panes[i], focus)) current = i;
+    }
+    const int count = 2;
+    const int next = current < 0 ? (forward ? 0 : count - 1) : (current + (forward ? 1 : count - 1)) % count;
+    if (panes[next] != nullptr) FocusTarget(panes[next])->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void CMainFrame::OnFocusChanged(QWidget* old, QWidget* now) {
+    (void)old;
+    CommandRouter* router = CommandRouter::Instance();
+    if (router == nullptr || now == nullptr) return;
+    if (Contains(m_pBrowserPane, now)) {
+        router->SetActiveView(&m_browserHandlers);
+    } else if (Contains(m_pView, now)) {
+        router->SetActiveView(&m_pView->Handlers());
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // There is no modified flag, so the document has nothing to save: the frame closes.
+    event->accept();
+}

@@ -1,0 +1,67 @@
+// The main window: the ribbon at the top, the status bar with its three panes at the bottom,
+// and between them a 1 x 2 splitter holding the picture browser (360 pixels wide at first)
+// and the picture view. It keeps the visual style and handles the style commands, the
+// accelerator keys and F6 / Shift+F6 between the two panes. Its title never changes.
+#pragma once
+
+#include <QMainWindow>
+
+#include <cstdint>
+
+#include "CommandRouter.h"
+
+class CSnipwellDoc;
+class CSnipwellView;
+class MainRibbonBar;
+class QSplitter;
+class SnipwellStatusBar;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kBrowserPaneWidth = 360;
+    static constexpr int kInitialWidth = 1280;
+    static constexpr int kInitialHeight = 800;
+
+    // Reads the visual style from "ApplicationLook" (216 when missing).
+    explicit CMainFrame(CSnipwellDoc* document, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // The frame's creation steps: client area (splitter and panes), title, visual style,
+    // ribbon, status bar and its panes, accelerators. False when a required part fails.
+    bool Create();
+
+    // The visual style command (215..218).
+    void OnApplicationLook(uint32_t id);
+    uint32_t ApplicationLook() const { return m_nAppLook; }
+
+    const CommandHandlers& Handlers() const { return m_handlers; }
+
+    MainRibbonBar* Ribbon() const { return m_pRibbon; }
+    SnipwellStatusBar* StatusBar() const { return m_pStatusBar; }
+    QSplitter* Splitter() const { return m_pSplitter; }
+    QWidget* BrowserPane() const { return m_pBrowserPane; }
+    CSnipwellView* View() const { return m_pView; }
+
+    // F6 and Shift+F6: the focus moves to the next or previous pane.
+    void ActivateNextPane(bool forward);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool CreateClient();
+    void CreateAccelerators();
+    void RegisterCommands();
+    void OnFocusChanged(QWidget* old, QWidget* now);
+
+    CSnipwellDoc* m_pDocument;
+    MainRibbonBar* m_pRibbon = nullptr;
+    SnipwellStatusBar* m_pStatusBar = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+    QWidget* m_pBrowserPane = nullptr;
+    CSnipwellView* m_pView = nullptr;
+    uint32_t m_nAppLook;
+    CommandHandlers m_handlers;
+    CommandHandlers m_browserHandlers;  // the browser pane as the active view: it handles nothing itself
+};

@@ -1,0 +1,104 @@
+#include "CSnipwellApp.h"
+
+#include <QCoreApplication>
+
+#include "CAboutDlg.h"
+#include "CMainFrame.h"
+#include "CSnipwellDoc.h"
+#include "CommandIds.h"
+#include "MessageService.h"
+#include "SettingsStore.h"
+
+CSnipwellApp::CSnipwellApp(StartupHooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {
+    // The atlas is reachable process-wide (icon cutting) from the moment the object exists.
+    SetInterfaceAtlas(&m_atlas);
+    RegisterCommands();
+}
+
+CSnipwellApp::~CSnipwellApp() {
+    // The frame and its views go before the document they point to.
+    m_pMainFrame.reset();
+    m_pDocument.reset();
+    m_router.SetApplication(nullptr);
+    m_router.SetDocument(nullptr);
+    if (InterfaceAtlas() == &m_atlas) SetInterfaceAtlas(nullptr);
+}
+
+void CSnipwellApp::RegisterCommands() {
+    // New re-initialises the single document; with no modified flag and no picture held by
+    // the document there is nothing to ask and nothing to reset.
+    m_handlers.On(cmd::ID_FILE_NEW, [] {});
+    m_handlers.On(cmd::ID_APP_ABOUT, [this] { OnAppAbout(); });
+    m_handlers.On(cmd::ID_APP_EXIT, [this] {
+        if (m_pMainFrame) m_pMainFrame->close();
+    });
+    m_router.SetApplication(&m_handlers);
+}
+
+void CSnipwellApp::OnAppAbout() {
+    CAboutDlg dialog(m_pMainFrame.get(), &m_atlas);
+    dialog.exec();
+}
+
+bool CSnipwellApp::InitInstance() {
+    // 1-2. Common controls and the framework: Qt's widgets need no start call.
+    // 3. There are no component libraries to start on this platform, so the OLE step always
+    //    succeeds; kOleFailedText stays the message of that step.
+    // 4. The interface image atlas.
+    if (!LoadAtlas()) {
+        MessageService::ShowMessage(QString::fromLatin1(kAtlasFailedText));
+        return false;
+    }
+    // 5. The anti-aliased drawing layer.
+    if (!StartDrawingLayer()) {
+        MessageService::ShowMessage(QString::fromLatin1(kGdiPlusFailedText));
+        return false;
+    }
+    // 6-8. Embedded controls need nothing; the settings store; no list of recent files.
+    SelectSettingsStore();
+    // 9-10. Context menus, keyboard, shell and tooltips are Qt's own; the tooltip look comes
+    //       with the visual style's sheet.
+    // 11-12. The single document with its frame and view. The view's "Edit" context menu
+    //        (Copy, Paste) is built by the view itself, so nothing is registered here.
+    //        Command-line arguments are not looked at.
+    if (!OpenNewDocument()) {
+        MessageService::ShowMessage(QString::fromLatin1(kNoDocumentText));
+        return false;
+    }
+    // 13. Show the frame normally and paint it at once, its elements already in their states.
+    m_router.RunUpdatePass();
+    m_pMainFrame->showNormal();
+    m_pMainFrame->repaint();
+    return true;
+}
+
+bool CSnipwellApp::LoadAtlas() {
+    const bool loaded = m_hooks.loadAtlas ? m_hooks.loadAtlas(m_atlas) : ::LoadAtlas(m_atlas);
+    return loaded && m_atlas.IsValid();
+}
+
+bool CSnipwellApp::StartDrawingLayer() {
+    // The guard is kept even when it failed: the exit step deletes it.
+    m_pGDIPlus = std::make_unique<GDIPlus>(m_hooks.drawingProbe);
+    return m_pGDIPlus->Status() == GDIPlus::kOk;
+}
+
+void CSnipwellApp::SelectSettingsStore() {
+    QCoreApplication::setOrganizationName(QString::fromLatin1(SettingsStore::kOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(SettingsStore::kApplication));
+}
+
+bool CSnipwellApp::OpenNewDocument() {
+    m_pDocument = std::make_unique<CSnipwellDoc>();
+    m_router.SetDocument(&m_pDocument->Handlers());
+    m_pMainFrame = std::make_unique<CMainFrame>(m_pDocument.get());
+    if (!m_pMainFrame->Create()) {
+        m_pMainFrame.reset();
+        return false;
+    }
+    return true;
+}
+
+void CSnipwellApp::ExitInstance() {
+    m_pGDIPlus.reset();
+}

@@ -1,0 +1,60 @@
+// The status bar of the main frame: the panes "File" (120) in the main area on the left and
+// "Image" (121) and "Crop Box" (32836) in the extended area on the right. Each pane is as wide
+// as its width template and cuts longer texts at its right edge; its text comes from the
+// update handlers (the picture view) on every update pass. The bar's context menu hides and
+// shows each pane by its label.
+#pragma once
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include <cstdint>
+#include <vector>
+
+class QMenu;
+
+// A fixed-width label that elides its text at the right edge.
+class StatusPane : public QLabel {
+    Q_OBJECT
+public:
+    StatusPane(uint32_t id, const QString& label, const QString& widthTemplate, QWidget* parent);
+    uint32_t Id() const { return m_id; }
+    const QString& PaneLabel() const { return m_label; }
+    // The whole text, as the update handler gave it.
+    const QString& FullText() const { return m_fullText; }
+    void SetPaneText(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ShowElided();
+
+    uint32_t m_id;
+    QString m_label;
+    QString m_fullText;
+};
+
+class SnipwellStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit SnipwellStatusBar(QWidget* parent = nullptr);
+
+    // Adds a pane on the left (main area) or the right (extended area).
+    StatusPane* AddPane(uint32_t id, const QString& label, const QString& widthTemplate, bool extendedArea);
+    StatusPane* Pane(uint32_t id) const;
+    const std::vector<StatusPane*>& Panes() const { return m_panes; }
+
+    // The menu the bar shows on a right click: one checkable item per pane.
+    QMenu* CreatePaneMenu(QWidget* parent);
+
+    // Takes the texts of the panes from the update handlers.
+    void UpdatePanes();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    std::vector<StatusPane*> m_panes;
+};

@@ -1,0 +1,363 @@
+#include "CSnipwellView.h"
+
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include "CSnipwellDoc.h"
+#include "CommandIds.h"
+#include "RasterQtBridge.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "ShellOpen.h"
+#include "WaitCursor.h"
+
+namespace {
+
+constexpr uint32_t kWhiteColour = 0xFFFFFF;
+constexpr const char* kCopyMenuText = "&Copy\tCtrl+C";
+constexpr const char* kPasteMenuText = "&Paste\tCtrl+V";
+constexpr const char* kCutText = "Cut";
+
+cropbox::Point ToPoint(QPoint p) { return {p.x(), p.y()}; }
+
+bool ClipboardHasBitmap() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
+    return data != nullptr && data->hasImage();
+}
+
+// A pasted picture as the view keeps every picture: 24 bits, transparent parts white, no alpha.
+bool NormalizeToTrueColour(RasterImage& picture) {
+    if (picture.IsTransparent()) picture.AlphaFromTransparentIndex();
+    if (picture.GetBpp() != 24 && (!picture.IncreaseBpp(24) || picture.GetBpp() != 24)) return false;
+    if (picture.HasAlpha()) picture.FlattenAlpha(kWhiteColour);
+    picture.DeleteAlpha();
+    return true;
+}
+
+}  // namespace
+
+CSnipwellView::CSnipwellView(CSnipwellDoc* document, QWidget* parent) : QWidget(parent), m_pDocument(document) {
+    m_box.m_bAutoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    RegisterCommands();
+    RegisterFileCommands();
+    if (m_pDocument != nullptr) m_pDocument->m_pView = this;
+}
+
+CSnipwellView::~CSnipwellView() {
+    if (m_pDocument != nullptr && m_pDocument->m_pView == this) m_pDocument->m_pView = nullptr;
+    CommandRouter* router = CommandRouter::Instance();
+    if (router != nullptr && router->ActiveView() == &m_handlers) router->SetActiveView(nullptr);
+}
+
+// ---- commands ---------------------------------------------------------------------------------
+
+void CSnipwellView::RegisterCommands() {
+    using cropbox::CropBoxModel;
+    CommandHandlers& h = m_handlers;
+
+    for (int shape = cropbox::kShapeRectangle; shape <= cropbox::kShapeOval; ++shape) {
+        h.On(
+            cmd::ID_SHAPE_RECTANGLE + uint32_t(shape - cropbox::kShapeRectangle),
+            [this, shape] {
+                m_box.m_nShape = shape;
+                Repaint();
+            },
+            [this, shape](CommandUpdate& u) { u.checked = m_box.m_nShape == shape; });
+    }
+    h.OnRange(
+        cmd::ID_PRESET_FIRST, cmd::ID_PRESET_LAST,
+        [this](uint32_t id) {
+            m_box.m_nPresetId = id;
+            if (PicturesValid() && !m_box.m_rcCrop.IsEmpty()) {
+                PlaceCropBox();
+                Repaint();
+            }
+        },
+        [this](CommandUpdate& u) { u.checked = u.id == m_box.m_nPresetId; });
+    h.On(cmd::ID_CROPBOX, [] {}, [this](CommandUpdate& u) {
+        const cropbox::PrintSizePreset* preset = cropbox::FindPreset(m_box.m_nPresetId);
+        u.text = QString::fromLatin1(preset != nullptr ? preset->name : "Free");
+    });
+    h.OnRange(
+        cmd::ID_BORDER_NONE, cmd::ID_BORDER_LAST,
+        [this](uint32_t id) {
+            m_box.m_nBorderId = id;
+            if (PicturesValid() && !m_box.m_rcCrop.IsEmpty()) Repaint();
+        },
+        [this](CommandUpdate& u) { u.checked = u.id == m_box.m_nBorderId; });
+    h.On(cmd::ID_BORDER, [] {}, [this](CommandUpdate& u) {
+        u.text = QString::fromStdString(cropbox::BorderLabel(m_box.m_nBorderId));
+    });
+
+    auto rotateEnabled = [this] {
+        return PicturesValid() && !m_box.m_rcCrop.IsEmpty() && m_box.m_bShowCropBox &&
+               m_box.m_nPresetId != cmd::ID_PRESET_FREE;
+    };
+    h.On(
+        cmd::ID_ROTATE_CROPBOX,
+        [this, rotateEnabled] {
+            if (!rotateEnabled()) return;
+            m_box.m_bRotated = !m_box.m_bRotated;
+            PlaceCropBox();
+            Repaint();
+        },
+        [this, rotateEnabled](CommandUpdate& u) {
+            u.checked = m_box.m_bRotated;
+            u.enabled = rotateEnabled();
+        });
+    h.On(
+        cmd::ID_HIDE_CROPBOX,
+        [this] {
+            m_box.m_bShowCropBox = !m_box.m_bShowCropBox;
+            Repaint();
+        },
+        [this](CommandUpdate& u) { u.checked = !m_box.m_bShowCropBox; });
+    h.On(
+        cmd::ID_AUTO_SHOW_CROPBOX,
+        [this] {
+            m_box.m_bAutoHide = !m_box.m_bAutoHide;
+            SettingsStore::WriteInt(settings::kSection, settings::kAutoHideCropbox, m_box.m_bAutoHide ? 1 : 0);
+        },
+        [this](CommandUpdate& u) { u.checked = m_box.m_bAutoHide; });
+
+    h.On(
+        cmd::ID_CUT, [this] { CutToCropBox(); },
+        [this](CommandUpdate& u) {
+            u.text = QString::fromLatin1(kCutText);
+            u.enabled = m_box.CutEnabled(PicturesValid());
+        });
+
+    const auto picturesValid = [this](CommandUpdate& u) { u.enabled = PicturesValid(); };
+    for (uint32_t id : {cmd::ID_ROTATE_LEFT, cmd::ID_ROTATE_RIGHT, cmd::ID_MIRROR, cmd::ID_FLIP, cmd::ID_COOL_TONE,
+                        cmd::ID_WARM_TONE, cmd::ID_SEPIA, cmd::ID_CONTRAST, cmd::ID_BRIGHTNESS}) {
+        h.On(id, [this, id] { RunPictureCommand(id); }, picturesValid);
+    }
+
+    h.On(cmd::ID_EDIT_COPY, [this] { Copy(); }, [this](CommandUpdate& u) { u.enabled = m_imgWork.IsValid(); });
+    h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); }, [](CommandUpdate& u) { u.enabled = ClipboardHasBitmap(); });
+    h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
+
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) { u.text = m_strPath; });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [this](CommandUpdate& u) {
+        u.text = QString::fromStdString(CropBoxModel::ImageStatusText(
+            m_imgWork.IsValid(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight())));
+    });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX, [this](CommandUpdate& u) {
+        u.text = QString::fromStdString(
+            m_box.CropStatusText(PicturesValid(), int(m_imgWork.GetWidth()), int(m_imgView.GetWidth())));
+    });
+}
+
+void CSnipwellView::Copy() {
+    if (!m_imgWork.IsValid()) return;
+    RasterImage copy;
+    if (!copy.Copy(m_imgWork)) return;
+    int contrast = 0;
+    int brightness = 0;
+    GetLightValues(contrast, brightness);
+    ApplyLightValues(copy, contrast, brightness);
+    CopyToClipboard(copy);
+}
+
+void CSnipwellView::Paste() {
+    WaitCursor wait;
+    if (!ClipboardHasBitmap()) return;
+    RasterImage pasted;
+    if (!CreateFromBitmap(pasted, nullptr) || !pasted.IsValid() || !NormalizeToTrueColour(pasted)) return;
+    m_box.m_rcCrop = {};
+    ResetLightSliders();
+    m_strPath.clear();
+    m_imgWork.TakeOver(pasted);
+    MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
+    LayoutPicture();
+    Repaint();
+}
+
+// ---- layout -------------------------------------------------------------------------------------
+
+void CSnipwellView::LayoutPicture() {
+    m_imgView.Destroy();
+    m_box.m_rcCrop = {};
+    if (!m_imgWork.IsValid()) return;
+    const cropbox::Size size =
+        cropbox::FitViewSize(width(), height(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
+    // A client too small for a fit area shows nothing until it grows again.
+    if (size.width <= 0 || size.height <= 0) return;
+    if (uint32_t(size.width) == m_imgWork.GetWidth() && uint32_t(size.height) == m_imgWork.GetHeight()) {
+        m_imgView.Copy(m_imgWork);
+    } else {
+        m_imgWork.Rescale(uint32_t(size.width), uint32_t(size.height), RASTER_RESCALE_AREA, &m_imgView);
+    }
+    PlaceCropBox();
+}
+
+void CSnipwellView::PlaceCropBox() {
+    if (!m_imgView.IsValid()) {
+        m_box.m_rcCrop = {};
+        return;
+    }
+    m_box.PlaceCropBox({width(), height()}, {int(m_imgView.GetWidth()), int(m_imgView.GetHeight())},
+                       {int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight())});
+}
+
+void CSnipwellView::MatchOrientation(int pictureWidth, int pictureHeight) {
+    m_box.MatchOrientation(pictureWidth, pictureHeight);
+}
+
+// ---- painting -----------------------------------------------------------------------------------
+
+void CSnipwellView::Repaint() { update(); }
+
+QImage CSnipwellView::RenderClient() const { return m_painter.Render(m_imgView, m_box, width(), height()); }
+
+void CSnipwellView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, RenderClient());
+}
+
+void CSnipwellView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutPicture();
+}
+
+// ---- mouse and keyboard ---------------------------------------------------------------------
+
+void CSnipwellView::UpdateCursor(QPoint position) {
+    switch (m_box.HitTest(ToPoint(position), PicturesValid())) {
+    case cropbox::kDragLeft:
+    case cropbox::kDragRight:
+        setCursor(Qt::SizeHorCursor);
+        break;
+    case cropbox::kDragTop:
+    case cropbox::kDragBottom:
+        setCursor(Qt::SizeVerCursor);
+        break;
+    case cropbox::kDragMove:
+        setCursor(Qt::SizeAllCursor);
+        break;
+    default:
+        unsetCursor();
+        break;
+    }
+}
+
+void CSnipwellView::BeginDrag(QPoint position) {
+    const cropbox::Point point = ToPoint(position);
+    m_box.BeginDrag(m_box.HitTest(point, PicturesValid()), point);
+    if (m_box.m_nDragMode > cropbox::kDragNone) {
+        if (isVisible()) grabMouse();
+        m_bCaptured = true;
+    }
+}
+
+void CSnipwellView::EndDrag() {
+    m_box.m_nDragMode = cropbox::kDragNone;
+    if (m_bCaptured && isVisible()) releaseMouse();
+    m_bCaptured = false;
+    Repaint();
+}
+
+void CSnipwellView::mousePressEvent(QMouseEvent* event) {
+    QWidget::mousePressEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    setFocus(Qt::MouseFocusReason);
+    BeginDrag(event->position().toPoint());
+}
+
+void CSnipwellView::mouseMoveEvent(QMouseEvent* event) {
+    QWidget::mouseMoveEvent(event);
+    const QPoint position = event->position().toPoint();
+    if (m_box.m_nDragMode > cropbox::kDragNone) {
+        if (m_box.DragStep(ToPoint(position))) Repaint();
+    } else {
+        UpdateCursor(position);
+    }
+}
+
+void CSnipwellView::mouseReleaseEvent(QMouseEvent* event) {
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && m_box.m_nDragMode > cropbox::kDragNone) EndDrag();
+}
+
+void CSnipwellView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // QWidget's own handling would treat the second click as a press and start a drag.
+    event->accept();
+    if (event->button() != Qt::LeftButton) return;
+    if (PicturesValid() && !m_box.m_rcCrop.IsEmpty()) {
+        m_box.m_bShowCropBox = !m_box.m_bShowCropBox;
+        Repaint();
+    }
+}
+
+void CSnipwellView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (m_bCaptured && m_box.m_nDragMode > cropbox::kDragNone) EndDrag();
+        break;
+    case Qt::Key_Left:
+        if (m_box.NudgeStep(-1, 0)) Repaint();
+        break;
+    case Qt::Key_Up:
+        if (m_box.NudgeStep(0, -1)) Repaint();
+        break;
+    case Qt::Key_Right:
+        if (m_box.NudgeStep(1, 0)) Repaint();
+        break;
+    case Qt::Key_Down:
+        if (m_box.NudgeStep(0, 1)) Repaint();
+        break;
+    case Qt::Key_Delete:
+        if (CommandRouter* router = CommandRouter::Instance()) router->Post(cmd::ID_DELETE);
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CSnipwellView::wheelEvent(QWheelEvent* event) {
+    // Only the vertical wheel resizes; one pixel per message whatever its delta.
+    const int delta = event->angleDelta().y();
+    if (delta != 0 && m_box.WheelStep(delta)) {
+        Repaint();
+        event->accept();
+        return;
+    }
+    QWidget::wheelEvent(event);
+}
+
+QMenu* CSnipwellView::CreateContextMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    CommandRouter* router = CommandRouter::Instance();
+    for (const auto& [id, text] : {std::pair{cmd::ID_EDIT_COPY, kCopyMenuText}, std::pair{cmd::ID_EDIT_PASTE, kPasteMenuText}}) {
+        QAction* action = menu->addAction(QString::fromLatin1(text));
+        action->setEnabled(router != nullptr && router->QueryUpdate(id).enabled);
+        const uint32_t commandId = id;
+        connect(action, &QAction::triggered, this, [commandId] {
+            if (CommandRouter* current = CommandRouter::Instance()) current->Execute(commandId);
+        });
+    }
+    return menu;
+}
+
+void CSnipwellView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void CSnipwellView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);
+}

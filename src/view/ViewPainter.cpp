@@ -1,0 +1,216 @@
+#include "ViewPainter.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cstring>
+
+#include "AntiAliasedDrawing.h"
+#include "RoundCornerPath.h"
+
+namespace {
+
+using cropbox::Rect;
+
+constexpr QRgb kBoxBlue = qRgb(0x00, 0x77, 0xE0);
+constexpr QRgb kHandleFill = qRgb(255, 0, 0);
+constexpr QRgb kHandleOutline = qRgb(255, 255, 255);
+constexpr int kFrameHalfWidth = 1;  // the frame pen is 2 pixels wide, centred on the box lines
+constexpr int kMaskSteps = 6;       // a = m div 6 keeps the preview within 42/255 of the picture
+constexpr uint8_t kWhite = 255;
+
+Rect Intersect(const Rect& a, const Rect& b) {
+    return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+}
+
+// Row y of the client (0 = top) in a bottom-up picture.
+uint8_t* ClientRow(RasterImage& picture, int y) { return picture.RowPointer(picture.GetHeight() - 1 - uint32_t(y)); }
+
+// Black client with the box white and the view copy on top, both clipped to the client.
+void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
+    composite.FillColor(0);
+    if (whiteArea != nullptr && !whiteArea->IsEmpty()) {
+        const size_t offset = size_t(whiteArea->left) * 3;
+        const size_t bytes = size_t(whiteArea->Width()) * 3;
+        for (int row = whiteArea->top; row < whiteArea->bottom; ++row) {
+            std::memset(ClientRow(composite, row) + offset, kWhite, bytes);
+        }
+    }
+    composite.PasteAll(view, 0, 0, x, y, RASTER_PASTE_COPY, 1.0);
+}
+
+// The inner shape over the visible part of the box, anti-aliased: 255 inside, 0 outside. The
+// zone Cut turns white is its complement within the box (m = 255 - coverage), which is how the
+// white box with the shape filled black on top reads. The surface's origin is the visible
+// part's top-left corner.
+GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible) {
+    const Rect& box = model.m_rcCrop;
+    const int inset = model.BorderInset(box.Width(), box.Height());
+    const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+    const double dx = -visible.left;
+    const double dy = -visible.top;
+
+    GreySurface coverage(visible.Width(), visible.Height());
+    if (!coverage.IsValid() || inner.IsEmpty()) return coverage;
+    switch (model.m_nShape) {
+    case cropbox::kShapeRoundCorner:
+        coverage.FillPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom).translated(dx, dy), kWhite);
+        break;
+    case cropbox::kShapeOval:
+        coverage.FillEllipse(inner.left + dx, inner.top + dy, inner.Width() - 1, inner.Height() - 1, kWhite);
+        break;
+    default:
+        coverage.FillRect(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
+        break;
+    }
+    return coverage;
+}
+
+// For each shape coverage, the lightening level a = (255 - coverage) div 6, and for each level
+// the 256 results P(c, 255 - a) + a: one small table lookup per channel in the paint loop.
+struct LightenTables {
+    uint8_t level[256];
+    uint8_t result[kWhite / kMaskSteps + 1][256];
+    LightenTables() {
+        BuildProductTable();
+        const uint8_t* product = ProductTable();
+        for (int coverage = 0; coverage < 256; ++coverage) level[coverage] = uint8_t((kWhite - coverage) / kMaskSteps);
+        for (int a = 0; a <= kWhite / kMaskSteps; ++a) {
+            for (int c = 0; c < 256; ++c) result[a][c] = uint8_t(product[c * 256 + (kWhite - a)] + a);
+        }
+    }
+};
+
+const LightenTables& Tables() {
+    static const LightenTables tables;
+    return tables;
+}
+
+// Blends the composite toward white wherever the mask (255 - coverage) is not 0.
+void LightenMaskedZone(RasterImage& composite, const GreySurface& coverage, const Rect& visible) {
+    const LightenTables& tables = Tables();
+    for (int row = 0; row < visible.Height(); ++row) {
+        const uint8_t* inside = coverage.Row(row);
+        uint8_t* pixel = ClientRow(composite, visible.top + row) + size_t(visible.left) * 3;
+        for (int col = 0; col < visible.Width(); ++col, pixel += 3) {
+            const int a = tables.level[inside[col]];
+            if (a == 0) continue;
+            const uint8_t* lighten = tables.result[a];
+            pixel[0] = lighten[pixel[0]];
+            pixel[1] = lighten[pixel[1]];
+            pixel[2] = lighten[pixel[2]];
+        }
+    }
+}
+
+// One row of 24-bit pixels (blue, green, red) as 32-bit opaque pixels, four at a time.
+void ConvertRow(const uint8_t* in, uint32_t* out, int width) {
+    constexpr uint32_t kOpaque = 0xFF000000u;
+    int x = 0;
+    for (; x + 4 <= width; x += 4, in += 12) {
+        uint32_t w[3];
+        std::memcpy(w, in, sizeof w);
+        out[x] = kOpaque | (w[0] & 0xFFFFFFu);
+        out[x + 1] = kOpaque | (w[0] >> 24) | ((w[1] & 0xFFFFu) << 8);
+        out[x + 2] = kOpaque | (w[1] >> 16) | ((w[2] & 0xFFu) << 16);
+        out[x + 3] = kOpaque | (w[2] >> 8);
+    }
+    for (; x < width; ++x, in += 3) out[x] = kOpaque | uint32_t(in[2]) << 16 | uint32_t(in[1]) << 8 | in[0];
+}
+
+// The 24-bit bottom-up composite as a top-down 32-bit bitmap.
+void ToClientBitmap(RasterImage& composite, QImage& bitmap) {
+    const int width = int(composite.GetWidth());
+    for (int y = 0; y < bitmap.height(); ++y) {
+        ConvertRow(ClientRow(composite, y), reinterpret_cast<uint32_t*>(bitmap.scanLine(y)), width);
+    }
+}
+
+void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
+    const Rect& box = model.m_rcCrop;
+    const int inset = model.BorderInset(box.Width(), box.Height());
+    const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+    if (inner.IsEmpty()) return;
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(QColor::fromRgb(kBoxBlue), 1.0));
+    painter.setBrush(Qt::NoBrush);
+    switch (model.m_nShape) {
+    case cropbox::kShapeRoundCorner:
+        painter.drawPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom));
+        break;
+    case cropbox::kShapeOval:
+        painter.drawEllipse(QRectF(inner.left, inner.top, inner.Width() - 1, inner.Height() - 1));
+        break;
+    default:
+        painter.drawRect(QRectF(inner.left, inner.top, inner.Width(), inner.Height()));
+        break;
+    }
+    painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void DrawFrameAndHandles(QPainter& painter, const cropbox::CropBoxModel& model) {
+    const Rect& b = model.m_rcCrop;
+    const int h = kFrameHalfWidth;
+    const QColor blue = QColor::fromRgb(kBoxBlue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.top - h), QPoint(b.right + h - 1, b.top + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.bottom - h), QPoint(b.right + h - 1, b.bottom + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.left - h, b.top - h), QPoint(b.left + h - 1, b.bottom + h - 1)), blue);
+    painter.fillRect(QRect(QPoint(b.right - h, b.top - h), QPoint(b.right + h - 1, b.bottom + h - 1)), blue);
+    for (const Rect& handle : model.GetHandleRects()) {
+        const QRect outer(handle.left, handle.top, handle.Width(), handle.Height());
+        painter.fillRect(outer, QColor::fromRgb(kHandleOutline));
+        painter.fillRect(outer.adjusted(1, 1, -1, -1), QColor::fromRgb(kHandleFill));
+    }
+}
+
+QImage BlackClient(int clientWidth, int clientHeight) {
+    QImage bitmap(std::max(clientWidth, 0), std::max(clientHeight, 0), QImage::Format_RGB32);
+    bitmap.fill(Qt::black);
+    return bitmap;
+}
+
+}  // namespace
+
+uint8_t LightenTowardWhite(uint8_t colour, uint8_t mask) {
+    const int a = mask / kMaskSteps;
+    return uint8_t(ProductTable()[size_t(colour) * 256 + size_t(kWhite - a)] + a);
+}
+
+bool ViewPainter::PrepareBuffers(int clientWidth, int clientHeight) {
+    const bool sameSize = m_composite.IsValid() && int(m_composite.GetWidth()) == clientWidth &&
+                          int(m_composite.GetHeight()) == clientHeight;
+    if (!sameSize && m_composite.Create(uint32_t(clientWidth), uint32_t(clientHeight), 24, 0) == nullptr) return false;
+    if (m_bitmap.size() != QSize(clientWidth, clientHeight)) m_bitmap = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    return !m_bitmap.isNull();
+}
+
+QImage ViewPainter::Render(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
+                           int clientHeight) {
+    if (!view.IsValid() || clientWidth <= 0 || clientHeight <= 0) return BlackClient(clientWidth, clientHeight);
+    if (!PrepareBuffers(clientWidth, clientHeight)) return BlackClient(clientWidth, clientHeight);
+    const int x = cropbox::Halve(clientWidth - int(view.GetWidth()));
+    const int y = cropbox::Halve(clientHeight - int(view.GetHeight()));
+    const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
+    const Rect visible = showBox ? Intersect(model.m_rcCrop, Rect{0, 0, clientWidth, clientHeight}) : Rect{};
+
+    ComposeClient(m_composite, view, x, y, showBox ? &visible : nullptr);
+    if (showBox && !visible.IsEmpty()) {
+        const GreySurface coverage = BuildShapeCoverage(model, visible);
+        if (coverage.IsValid()) LightenMaskedZone(m_composite, coverage, visible);
+    }
+    ToClientBitmap(m_composite, m_bitmap);
+    if (showBox) {
+        QPainter painter(&m_bitmap);
+        DrawShapeOutline(painter, model);
+        DrawFrameAndHandles(painter, model);
+    }
+    return m_bitmap;
+}
+
+QImage RenderViewClient(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
+                        int clientHeight) {
+    ViewPainter painter;
+    return painter.Render(view, model, clientWidth, clientHeight);
+}

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QMenu>
+#include <QSettings>
+#include <QSplitter>
+
+#include "CMainFrame.h"
+#include "CSnipwellView.h"
+#include "CommandIds.h"
+#include "MainRibbonBar.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "ShellTestSupport.h"
+#include "StatusBarPanes.h"
+#include "VisualStyles.h"
+
+using shelltest::ShellTest;
+
+namespace {
+
+int StoredLook() {
+    return SettingsStore::ReadWorkspaceInt(settings::kApplicationLook, -1);
+}
+
+QAction* StyleAction(const MainRibbonBar& ribbon, uint32_t id) {
+    for (QAction* action : ribbon.StyleMenu()->actions()) {
+        if (action->property(CommandMenu::kIdProperty).toUInt() == id) return action;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST_F(ShellTest, StoredStyleOutsideTheFourBecomesBlackAndIsWrittenBack) {
+    for (const int stored : {212, 219, -1, 0}) {
+        SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, stored);
+        auto app = Start();
+        ASSERT_NE(app->MainFrame(), nullptr);
+        EXPECT_EQ(app->MainFrame()->ApplicationLook(), cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK) << stored;
+        EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+        EXPECT_EQ(StoredLook(), 216) << stored;
+    }
+}
+
+TEST_F(ShellTest, StoredStyleIsUsedAndWrittenAgainAtEveryStart) {
+    SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, 218);
+    auto app = Start();
+    ASSERT_NE(app->MainFrame(), nullptr);
+    EXPECT_EQ(app->MainFrame()->ApplicationLook(), 218u);
+    EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(218));
+    EXPECT_EQ(StoredLook(), 218);
+}
+
+TEST_F(ShellTest, ChoosingAStyleStoresItAtOnceMarksItAndTheNextStartUsesIt) {
+    {
+        auto app = Start();
+        MainRibbonBar* ribbon = app->MainFrame()->Ribbon();
+        ASSERT_NE(ribbon, nullptr);
+        QAction* silver = StyleAction(*ribbon, cmd::ID_VIEW_APPLOOK_OFF_2007_SILVER);
+        ASSERT_NE(silver, nullptr);
+        EXPECT_EQ(silver->text(), QStringLiteral("Office 2007 (&Silver Style)"));
+        silver->trigger();
+        EXPECT_EQ(StoredLook(), 217);
+        EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(217));
+        EXPECT_EQ(app->MainFrame()->windowTitle(), QStringLiteral("Norvane Snipwell"));
+
+        ribbon->StyleMenu()->RefreshStates();
+        for (const VisualStyle& style : kVisualStyles) {
+            QAction* action = StyleAction(*ribbon, style.id);
+            ASSERT_NE(action, nullptr);
+            EXPECT_TRUE(action->isEnabled());
+            EXPECT_EQ(action->isChecked(), style.id == cmd::ID_VIEW_APPLOOK_OFF_2007_SILVER) << style.id;
+            ASSERT_NE(action->actionGroup(), nullptr);  // drawn with a radio mark
+            EXPECT_TRUE(action->actionGroup()->isExclusive());
+        }
+    }
+    auto again = Start();
+    EXPECT_EQ(again->MainFrame()->ApplicationLook(), 217u);
+}
+
+TEST(VisualStyles, TheFourSheetsAreDistinctAndAnUnknownIdGetsTheBlackOne) {
+    QStringList sheets;
+    for (const VisualStyle& style : kVisualStyles) sheets << VisualStyleSheet(style.id);
+    sheets.removeDuplicates();
+    EXPECT_EQ(sheets.size(), 4);
+    EXPECT_EQ(VisualStyleSheet(3), VisualStyleSheet(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+    for (const QString& sheet : sheets) EXPECT_FALSE(sheet.contains(QLatin1Char('@'))) << "unfilled colour";
+}
+
+TEST_F(ShellTest, StatusPanesAreTheThreeOfTheTableSizedToTheirTemplates) {
+    auto app = Start();
+    SnipwellStatusBar* bar = app->MainFrame()->StatusBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->Panes().size(), 3u);
+    const uint32_t ids[] = {120, 121, 32836};
+    const char* labels[] = {"File", "Image", "Crop Box"};
+    const char* templates[] = {"File Path: D:\\abcdefg\\abcdefg\\abcdefg\\abcdefg\\abcdefg",
+                               "Image: W=9999, H=9999, W/H=1234,,,,",
+                               "Crop Box: W=9999, H=9999, W/H=1.23, Print Size=1234x1234, DPI=1234,,,,,"};
+    for (size_t i = 0; i < 3; ++i) {
+        StatusPane* pane = bar->Panes()[i];
+        EXPECT_EQ(pane->Id(), ids[i]);
+        EXPECT_EQ(pane->PaneLabel(), QLatin1String(labels[i]));
+        const int needed = pane->fontMetrics().horizontalAdvance(QLatin1String(templates[i]));
+        EXPECT_GE(pane->contentsRect().width(), needed) << labels[i];
+        EXPECT_LE(pane->width(), needed + 16) << labels[i];
+    }
+    // The file pane is on the left, the two others on the right in order.
+    EXPECT_LT(bar->Pane(120)->x(), bar->Pane(121)->x());
+    EXPECT_LT(bar->Pane(121)->x(), bar->Pane(32836)->x());
+}
+
+TEST_F(ShellTest, StatusTextsComeFromTheActiveViewAndLongOnesAreCut) {
+    auto app = Start();
+    SnipwellStatusBar* bar = app->MainFrame()->StatusBar();
+    app->Router().RunUpdatePass();
+    // With no picture, the picture view's own update handlers answer.
+    EXPECT_EQ(bar->Pane(120)->text(), QString());
+    EXPECT_EQ(bar->Pane(121)->text(), QStringLiteral("Image:"));
+    EXPECT_EQ(bar->Pane(32836)->text(), QStringLiteral("Crop Box:"));
+
+    CommandHandlers view;
+    QString path = QStringLiteral("/short.jpg");
+    view.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [&](CommandUpdate& u) { u.text = path; });
+    app->Router().SetActiveView(&view);
+    app->Router().RunUpdatePass();
+    EXPECT_EQ(bar->Pane(120)->text(), path);
+
+    path = QStringLiteral("/home/someone/Pictures/") + QString(200, QLatin1Char('x')) + QStringLiteral(".jpg");
+    app->Router().RunUpdatePass();
+    StatusPane* file = bar->Pane(120);
+    EXPECT_EQ(file->FullText(), path);
+    EXPECT_NE(file->text(), path);
+    EXPECT_TRUE(file->text().startsWith(QStringLiteral("/home/someone/")));
+    EXPECT_LE(file->fontMetrics().horizontalAdvance(file->text()), file->contentsRect().width());
+    // Panes nobody answers for are empty.
+    EXPECT_EQ(bar->Pane(121)->text(), QString());
+    app->Router().SetActiveView(nullptr);
+}
+
+TEST_F(ShellTest, StatusBarMenuHidesAndShowsEachPaneByItsLabel) {
+    auto app = Start();
+    SnipwellStatusBar* bar = app->MainFrame()->StatusBar();
+    std::unique_ptr<QMenu> menu(bar->CreatePaneMenu(nullptr));
+    ASSERT_EQ(menu->actions().size(), 3);
+    QStringList labels;
+    for (QAction* action : menu->actions()) {
+        labels << action->text();
+        EXPECT_TRUE(action->isChecked());
+    }
+    EXPECT_EQ(labels, (QStringList{"File", "Image", "Crop Box"}));
+    menu->actions()[1]->trigger();
+    EXPECT_FALSE(bar->Pane(121)->isVisible());
+    EXPECT_TRUE(bar->Pane(32836)->isVisible());
+    std::unique_ptr<QMenu> second(bar->CreatePaneMenu(nullptr));
+    EXPECT_FALSE(second->actions()[1]->isChecked());
+    second->actions()[1]->trigger();
+    EXPECT_TRUE(bar->Pane(121)->isVisible());
+}
+
+TEST_F(ShellTest, BrowserPaneKeepsItsWidthWhenTheWindowGrows) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    frame->resize(1600, 900);
+    QApplication::processEvents();
+    EXPECT_EQ(frame->Splitter()->sizes().value(0), CMainFrame::kBrowserPaneWidth);
+    EXPECT_GT(frame->Splitter()->sizes().value(1), 1000);
+}
+
+TEST_F(ShellTest, F6AndShiftF6MoveTheFocusBetweenThePanesAndTheActiveViewFollows) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    QApplication::setActiveWindow(frame);
+    frame->View()->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(frame->View()->hasFocus());
+
+    shelltest::KeyClick(frame->View(), Qt::Key_F6);
+    EXPECT_TRUE(frame->BrowserPane()->isAncestorOf(QApplication::focusWidget()) ||
+                frame->BrowserPane() == QApplication::focusWidget());
+    EXPECT_NE(app->Router().ActiveView(), &frame->View()->Handlers());
+
+    shelltest::KeyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_TRUE(frame->View()->hasFocus());
+    EXPECT_EQ(app->Router().ActiveView(), &frame->View()->Handlers());
+}
+
+TEST_F(ShellTest, OpeningAPictureKeepsTheTitleFillsTheStatusPanesAndEnablesThePictureCommands) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    MainRibbonBar* ribbon = frame->Ribbon();
+    app->Router().RunUpdatePass();
+    EXPECT_FALSE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());
+
+    const QString path = QStringLiteral(SNIPWELL_CORPUS "/exif-orientation/Landscape_0.jpg");
+    frame->View()->LoadPicture(path);
+    app->Router().RunUpdatePass();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
+    EXPECT_EQ(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_FILE)->FullText(), path);
+    EXPECT_TRUE(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_IMAGE)->FullText().startsWith(QStringLiteral("Image: W=")));
+    EXPECT_TRUE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());
+    EXPECT_TRUE(ribbon->FindElementById(cmd::ID_CUT)->Widget()->isEnabled());
+    EXPECT_FALSE(ribbon->FindElementById(cmd::ID_WINDOW_MANAGER)->Widget()->isEnabled());
+}

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QSplitter>
+
+#include "CMainFrame.h"
+#include "CSnipwellDoc.h"
+#include "CSnipwellView.h"
+#include "CommandIds.h"
+#include "GDIPlus.h"
+#include "MainRibbonBar.h"
+#include "ResImageLib.h"
+#include "SettingsStore.h"
+#include "ShellTestSupport.h"
+
+using shelltest::ShellTest;
+
+TEST_F(ShellTest, MissingAtlasStopsStartUpWithItsMessageAndNoFrame) {
+    CSnipwellApp::StartupHooks hooks;
+    hooks.loadAtlas = [](RasterImage&) { return false; };
+    bool probed = false;
+    hooks.drawingProbe = [&] { return probed = true; };
+    auto app = Start(hooks);
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
+    EXPECT_EQ(app->MainFrame(), nullptr);
+    EXPECT_EQ(app->GraphicsGuard(), nullptr);
+    EXPECT_FALSE(probed);  // the steps after the failed one never run
+}
+
+TEST_F(ShellTest, AtlasThatLoadsButHoldsNoPictureIsAFailureToo) {
+    CSnipwellApp::StartupHooks hooks;
+    hooks.loadAtlas = [](RasterImage&) { return true; };
+    auto app = Start(hooks);
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
+    EXPECT_EQ(app->MainFrame(), nullptr);
+}
+
+TEST_F(ShellTest, FailingDrawingLayerStopsStartUpAndItsGuardIsStillReleasedAtExit) {
+    CSnipwellApp::StartupHooks hooks;
+    hooks.drawingProbe = [] { return false; };
+    auto app = Start(hooks);
+    EXPECT_EQ(m_messages, QStringList{QStringLiteral("GDI Plus failed.")});
+    EXPECT_EQ(app->MainFrame(), nullptr);
+    ASSERT_NE(app->GraphicsGuard(), nullptr);
+    EXPECT_NE(app->GraphicsGuard()->Status(), GDIPlus::kOk);
+    EXPECT_FALSE(app->GraphicsGuard()->Started());
+    app->ExitInstance();
+    EXPECT_EQ(app->GraphicsGuard(), nullptr);
+    EXPECT_TRUE(SettingsFileText().isEmpty());  // nothing was written: no frame was made
+}
+
+TEST(GDIPlusGuard, RealAntiAliasedDrawingCheckPasses) {
+    EXPECT_TRUE(GDIPlus::AntiAliasedDrawingWorks());
+    GDIPlus guard;
+    EXPECT_EQ(guard.Status(), GDIPlus::kOk);
+    EXPECT_TRUE(guard.Started());
+}
+
+TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWritesOnlyTheStyle) {
+    auto app = Start();
+    EXPECT_TRUE(m_messages.isEmpty());
+    CMainFrame* frame = app->MainFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_FALSE(frame->isMaximized());
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
+    ASSERT_NE(app->GraphicsGuard(), nullptr);
+    EXPECT_EQ(app->GraphicsGuard()->Status(), GDIPlus::kOk);
+    EXPECT_TRUE(app->Atlas().IsValid());
+    EXPECT_EQ(InterfaceAtlas(), &app->Atlas());
+
+    ASSERT_NE(app->Document(), nullptr);
+    EXPECT_EQ(app->Document()->m_pView, frame->View());
+    EXPECT_EQ(frame->Splitter()->count(), 2);
+    EXPECT_EQ(frame->Splitter()->widget(0), frame->BrowserPane());
+    EXPECT_EQ(frame->Splitter()->widget(1), frame->View());
+    EXPECT_EQ(frame->Splitter()->sizes().value(0), CMainFrame::kBrowserPaneWidth);
+
+    // A first run writes "ApplicationLook" = 216 and nothing else.
+    QSettings stored(m_dir.filePath(QStringLiteral("Norvane Snipwell.ini")), QSettings::IniFormat);
+    EXPECT_EQ(stored.allKeys(), QStringList{QStringLiteral("Workspace/ApplicationLook")});
+    EXPECT_EQ(stored.value(QStringLiteral("Workspace/ApplicationLook")).toInt(), 216);
+
+    app->ExitInstance();
+    EXPECT_EQ(app->GraphicsGuard(), nullptr);
+}
+
+TEST_F(ShellTest, TheViewIsTheActiveViewAtStartAndExitClosesTheFrame) {
+    auto app = Start();
+    ASSERT_NE(app->MainFrame(), nullptr);
+    EXPECT_EQ(app->Router().ActiveView(), &app->MainFrame()->View()->Handlers());
+    EXPECT_TRUE(app->Router().Execute(cmd::ID_APP_EXIT));
+    EXPECT_FALSE(app->MainFrame()->isVisible());
+}
+
+TEST_F(ShellTest, StartsWithTheEmbeddedAtlasAndCutsTheRibbonIconsFromIt) {
+    CSnipwellApp app;  // no hooks: the real atlas and the real drawing check
+    app.Router().SetIdleUpdatesEnabled(false);
+    ASSERT_TRUE(app.InitInstance());
+    EXPECT_TRUE(m_messages.isEmpty());
+    EXPECT_EQ(app.Atlas().GetWidth(), 480u);
+    EXPECT_EQ(app.Atlas().GetHeight(), 240u);
+    const MainRibbonBar* ribbon = app.MainFrame()->Ribbon();
+    EXPECT_FALSE(ribbon->ApplicationButton()->icon().isNull());
+    EXPECT_EQ(ribbon->Categories()[0]->SmallIconCount(), 30);
+    EXPECT_EQ(ribbon->Categories()[0]->LargeIconCount(), 15);
+    EXPECT_EQ(ribbon->ApplicationCategory()->SmallIconCount(), 20);
+    EXPECT_EQ(ribbon->ApplicationCategory()->LargeIconCount(), 10);
+    app.ExitInstance();
+}

@@ -1,0 +1,49 @@
+// Shared set-up of the shell tests: settings in a temporary folder, message boxes recorded
+// instead of shown, a synthetic interface atlas whose every icon cell has its own colour, and
+// a started application.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColor>
+#include <QIcon>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "CSnipwellApp.h"
+
+namespace shelltest {
+
+// The colour of a cell of the synthetic atlas: unique per strip row and cell index.
+QColor CellColour(int y, int index);
+// 480 x 240, opaque cells on a transparent ground: the tab-row icon, the application button
+// image and every icon strip.
+bool MakeSyntheticAtlas(RasterImage& atlas);
+// The colour in the middle of an icon as painted.
+QColor IconCentre(const QIcon& icon, int size);
+
+// Key events as the keyboard would send them (shortcuts are tried first); letters carry their
+// text in lower case.
+void KeyPress(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void KeyRelease(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void KeyClick(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Types the text's characters one key at a time.
+void TypeText(QWidget* target, const QString& text);
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the application (synthetic atlas unless hooks say otherwise); the frame is shown.
+    std::unique_ptr<CSnipwellApp> Start(CSnipwellApp::StartupHooks hooks = {});
+    QString SettingsFileText() const;
+
+    QTemporaryDir m_dir;
+    QStringList m_messages;
+};
+
+}  // namespace shelltest

@@ -1,0 +1,500 @@
+// The picture view as a real widget at a fixed client size, without a display.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+
+#include <memory>
+
+#include "CSnipwellView.h"
+#include "CommandIds.h"
+#include "MessageService.h"
+#include "RasterQtBridge.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "ShellOpen.h"
+#include "TestSupport.h"
+#include "ViewPainter.h"
+
+namespace {
+
+using cropbox::Rect;
+using namespace testsupport;
+
+class FakeSlider : public RibbonSliderElement {
+public:
+    int Position() const override { return position; }
+    void SetPosition(int value, bool) override { position = value; }
+    bool IsElementVisible() const override { return visible; }
+    int position = 100;
+    bool visible = true;
+};
+
+QRgb Grey(int level) { return qRgb(level, level, level); }
+
+class ViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_settings.isValid());
+        SettingsStore::UseFolder(m_settings.path());
+        MessageService::SetAnswerer([](const QString& text, bool) {
+            ADD_FAILURE() << "unexpected message " << text.toStdString();
+            return MessageAnswer::No;
+        });
+        m_router = std::make_unique<CommandRouter>();
+        m_router->SetIdleUpdatesEnabled(false);
+        m_router->RegisterSlider(cmd::ID_CONTRAST, &m_contrast);
+        m_router->RegisterSlider(cmd::ID_BRIGHTNESS, &m_brightness);
+        m_view = MakeView(1000, 800);
+    }
+    void TearDown() override {
+        m_view.reset();
+        m_router.reset();
+        MessageService::SetAnswerer({});
+        SettingsStore::UseFolder(QString());
+    }
+
+    std::unique_ptr<CSnipwellView> MakeView(int width, int height) {
+        auto view = std::make_unique<CSnipwellView>(nullptr);
+        view->resize(width, height);
+        m_router->SetActiveView(&view->Handlers());
+        return view;
+    }
+
+    // Pastes a picture through the clipboard, as the user would.
+    void PastePicture(const QImage& picture) {
+        QGuiApplication::clipboard()->setImage(picture);
+        ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_EDIT_PASTE).enabled);
+        ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_PASTE));
+    }
+    void PasteSolid(int width, int height, QRgb colour) {
+        QImage picture(width, height, QImage::Format_RGB32);
+        picture.fill(colour);
+        PastePicture(picture);
+    }
+    void PastePattern(uint32_t width, uint32_t height) {
+        RasterImage pattern = MakePatternImage(width, height);
+        PastePicture(MakeAlphaBitmap(pattern));
+    }
+
+    void SendMouse(QEvent::Type type, QPoint at, Qt::MouseButtons buttons = Qt::LeftButton) {
+        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+        QMouseEvent event(type, QPointF(at), QPointF(m_view->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &event);
+    }
+    bool SendWheel(int delta) {
+        const QPointF at(500, 400);
+        QWheelEvent event(at, at, QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        event.setAccepted(false);
+        QApplication::sendEvent(m_view.get(), &event);
+        return event.isAccepted();
+    }
+    void SendKey(int key) {
+        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(m_view.get(), &event);
+    }
+    QString Text(uint32_t id) { return m_router->QueryUpdate(id).text.value_or(QStringLiteral("<none>")); }
+    Rect Box() const { return m_view->Box().m_rcCrop; }
+
+    QTemporaryDir m_settings;
+    FakeSlider m_contrast;
+    FakeSlider m_brightness;
+    std::unique_ptr<CommandRouter> m_router;
+    std::unique_ptr<CSnipwellView> m_view;
+};
+
+TEST_F(ViewTest, PasteShowsThePictureAtOnceWithAnEmptyPath) {
+    m_contrast.position = 150;
+    m_view->Box().m_bAutoHide = true;
+    m_router->Execute(cmd::ID_HIDE_CROPBOX);
+    PasteSolid(400, 300, qRgb(10, 20, 30));
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 400u);
+    EXPECT_EQ(m_view->WorkPicture().GetBpp(), 24u);
+    EXPECT_FALSE(m_view->WorkPicture().HasAlpha());
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 400u);  // not enlarged
+    EXPECT_EQ(Box(), (Rect{300, 267, 700, 534}));
+    EXPECT_EQ(m_contrast.position, 100);
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);  // paste does not show the box
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_FILE), QString());
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_IMAGE), "Image: W=400, H=300, W/H=1.33");
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX), "Crop Box:");
+    const QImage shown = m_view->RenderClient();
+    EXPECT_EQ(shown.pixel(300, 250), qRgb(10, 20, 30));
+    EXPECT_EQ(shown.pixel(299, 250), qRgb(0, 0, 0));
+    EXPECT_EQ(shown.pixel(699, 549), qRgb(10, 20, 30));
+    EXPECT_EQ(shown.pixel(700, 549), qRgb(0, 0, 0));
+}
+
+TEST_F(ViewTest, TransparentPastedPartsTurnWhite) {
+    QImage picture(100, 100, QImage::Format_ARGB32);
+    picture.fill(qRgba(0, 0, 0, 0));
+    for (int x = 0; x < 100; ++x) picture.setPixel(x, 0, qRgba(255, 0, 0, 255));
+    PastePicture(picture);
+    EXPECT_FALSE(m_view->WorkPicture().HasAlpha());
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 50, 50), 0xFFFFFFu);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 50, 0), RasterRgb(255, 0, 0));
+}
+
+TEST_F(ViewTest, LargePicturesAreFittedAndTheStatusMapsTheBoxToPicturePixels) {
+    PastePattern(4000, 3000);
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 800u);
+    EXPECT_EQ(m_view->ViewPicture().GetHeight(), 600u);
+
+    m_view = MakeView(750, 375);
+    m_view->show();
+    PastePattern(1200, 600);
+    EXPECT_EQ(Box(), (Rect{150, 37, 600, 337}));
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX), "Cropbox: W=900, H=600, W/H=1.50, Printing Size=6x4, DPI=150");
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    EXPECT_EQ(Box(), (Rect{75, 37, 675, 337}));
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX), "Cropbox: W=1200, H=600, W/H=2.00");
+    EXPECT_EQ(Text(cmd::ID_CROPBOX), "Free");
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_ROTATE_CROPBOX).enabled);
+
+    // A window resize lays the picture out again.
+    m_view->resize(1000, 800);
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 800u);
+    EXPECT_EQ(Box(), (Rect{100, 200, 900, 600}));
+}
+
+TEST_F(ViewTest, CropBoxCommandsAndTheirStates) {
+    EXPECT_EQ(Text(cmd::ID_CROPBOX), "6x4");
+    EXPECT_EQ(Text(cmd::ID_BORDER), "5%");
+    // Without a picture a preset is only recorded.
+    m_router->Execute(32797);
+    EXPECT_TRUE(Box().IsEmpty());
+    EXPECT_EQ(Text(cmd::ID_CROPBOX), "12x8");
+    EXPECT_TRUE(m_router->QueryUpdate(32797).checked.value_or(false));
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_PRESET_6X4).checked.value_or(true));
+    m_router->Execute(cmd::ID_BORDER_NONE);
+    EXPECT_EQ(Text(cmd::ID_BORDER), "No");
+    m_router->Execute(cmd::ID_SHAPE_OVAL);
+    EXPECT_TRUE(m_router->QueryUpdate(cmd::ID_SHAPE_OVAL).checked.value_or(false));
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_SHAPE_RECTANGLE).checked.value_or(true));
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_ROTATE_CROPBOX).enabled);
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
+    EXPECT_EQ(Text(cmd::ID_CUT), "Cut");
+
+    PastePattern(600, 400);
+    m_router->Execute(cmd::ID_PRESET_6X4);
+    ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_ROTATE_CROPBOX).enabled);
+    ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
+    EXPECT_EQ(Box().Width(), 600);
+    m_router->Execute(cmd::ID_ROTATE_CROPBOX);
+    EXPECT_TRUE(m_router->QueryUpdate(cmd::ID_ROTATE_CROPBOX).checked.value_or(false));
+    EXPECT_EQ(Box(), (Rect{367, 200, 634, 600}));  // rounded(400 / 1.5) = 267 wide
+    // A hand-made box goes back to the default when a preset is chosen.
+    m_router->Execute(cmd::ID_ROTATE_CROPBOX);
+    SendKey(Qt::Key_Right);
+    m_router->Execute(cmd::ID_PRESET_6X4);
+    EXPECT_EQ(Box(), (Rect{200, 200, 800, 600}));
+
+    m_router->Execute(cmd::ID_HIDE_CROPBOX);
+    EXPECT_TRUE(m_router->QueryUpdate(cmd::ID_HIDE_CROPBOX).checked.value_or(false));
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_ROTATE_CROPBOX).enabled);
+}
+
+TEST_F(ViewTest, AutoShowIsStoredAndReadAtConstruction) {
+    EXPECT_FALSE(m_view->Box().m_bAutoHide);
+    m_router->Execute(cmd::ID_AUTO_SHOW_CROPBOX);
+    EXPECT_TRUE(m_router->QueryUpdate(cmd::ID_AUTO_SHOW_CROPBOX).checked.value_or(false));
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, -1), 1);
+    EXPECT_TRUE(MakeView(100, 100)->Box().m_bAutoHide);
+    m_router->SetActiveView(&m_view->Handlers());
+    m_router->Execute(cmd::ID_AUTO_SHOW_CROPBOX);
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, -1), 0);
+}
+
+TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
+    PasteSolid(400, 300, Grey(128));
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_NONE);
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    ASSERT_EQ(Box(), (Rect{300, 250, 700, 550}));
+    const int lightened = LightenTowardWhite(128, 255);
+    EXPECT_EQ(lightened, 107 + 42);  // a = 255 div 6 = 42; round(128 x 213 / 255) = 107
+
+    QImage shown = m_view->RenderClient();
+    for (int y = 255; y < 545; y += 7) {
+        for (int x = 305; x < 695; x += 7) {
+            ASSERT_EQ(shown.pixel(x, y), Grey(128)) << x << "," << y;
+        }
+    }
+    // Frame: 2 pixels centred on the box lines; handles red with a white outline.
+    EXPECT_EQ(shown.pixel(400, 249), qRgb(0x00, 0x77, 0xE0));
+    EXPECT_EQ(shown.pixel(400, 250), qRgb(0x00, 0x77, 0xE0));
+    EXPECT_EQ(shown.pixel(400, 248), qRgb(0, 0, 0));
+    EXPECT_EQ(shown.pixel(296, 396), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(297, 397), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(303, 403), qRgb(255, 255, 255));
+
+    m_router->Execute(cmd::ID_SHAPE_OVAL);
+    shown = m_view->RenderClient();
+    for (QPoint corner : {QPoint(305, 255), QPoint(694, 255), QPoint(305, 544), QPoint(694, 544)}) {
+        EXPECT_EQ(shown.pixel(corner), Grey(lightened)) << corner.x() << "," << corner.y();
+    }
+    EXPECT_EQ(shown.pixel(500, 400), Grey(128));
+    EXPECT_EQ(shown.pixel(500, 300), Grey(128));
+
+    // 5% of (400 + 300) halved = 18 pixels of frame inside the box.
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_5);
+    shown = m_view->RenderClient();
+    EXPECT_EQ(shown.pixel(310, 400), Grey(lightened));
+    EXPECT_EQ(shown.pixel(500, 266), Grey(lightened));
+    EXPECT_EQ(shown.pixel(500, 270), Grey(128));
+    EXPECT_EQ(shown.pixel(320, 400), Grey(128));
+
+    // Outside the picture the box shows white (lightening white keeps it white).
+    for (int i = 0; i < 100; ++i) SendKey(Qt::Key_Left);
+    shown = m_view->RenderClient();
+    EXPECT_EQ(shown.pixel(250, 400), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(150, 400), qRgb(0, 0, 0));
+
+    // A hidden box shows the plain picture.
+    m_router->Execute(cmd::ID_HIDE_CROPBOX);
+    shown = m_view->RenderClient();
+    EXPECT_EQ(shown.pixel(310, 400), Grey(128));
+    EXPECT_EQ(shown.pixel(250, 400), qRgb(0, 0, 0));
+}
+
+TEST_F(ViewTest, EmptyViewPaintsBlackAndIgnoresInput) {
+    const QImage shown = m_view->RenderClient();
+    EXPECT_EQ(shown.size(), QSize(1000, 800));
+    EXPECT_EQ(shown.pixel(500, 400), qRgb(0, 0, 0));
+    SendMouse(QEvent::MouseButtonDblClick, QPoint(500, 400));
+    EXPECT_TRUE(m_view->Box().m_bShowCropBox);
+    EXPECT_FALSE(SendWheel(120));
+    SendKey(Qt::Key_Left);
+    EXPECT_TRUE(Box().IsEmpty());
+    for (uint32_t id : {cmd::ID_ROTATE_LEFT, cmd::ID_SEPIA, cmd::ID_CONTRAST, cmd::ID_EDIT_COPY}) {
+        EXPECT_FALSE(m_router->QueryUpdate(id).enabled) << id;
+    }
+}
+
+TEST_F(ViewTest, DoubleClickTogglesTheBox) {
+    PastePattern(400, 300);
+    SendMouse(QEvent::MouseButtonDblClick, QPoint(10, 10));
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);
+    EXPECT_EQ(m_view->Box().m_nDragMode, 0);
+    SendMouse(QEvent::MouseButtonDblClick, QPoint(10, 10));
+    EXPECT_TRUE(m_view->Box().m_bShowCropBox);
+}
+
+TEST_F(ViewTest, DraggingMovesTheBoxAndEscapeEndsTheDragWhereItIs) {
+    m_view->show();
+    PastePattern(400, 300);
+    const Rect start = Box();
+    SendKey(Qt::Key_Escape);  // no drag: nothing happens
+    EXPECT_EQ(Box(), start);
+
+    SendMouse(QEvent::MouseButtonPress, QPoint(500, 400));
+    EXPECT_EQ(m_view->Box().m_nDragMode, cropbox::kDragMove);
+    SendMouse(QEvent::MouseMove, QPoint(520, 410));
+    EXPECT_EQ(Box().left, start.left + 20);
+    SendKey(Qt::Key_Escape);
+    EXPECT_EQ(m_view->Box().m_nDragMode, 0);
+    SendMouse(QEvent::MouseMove, QPoint(560, 450));
+    EXPECT_EQ(Box().left, start.left + 20);
+    EXPECT_EQ(Box().top, start.top + 10);
+    SendMouse(QEvent::MouseButtonRelease, QPoint(560, 450), Qt::NoButton);
+
+    // Resize by the right handle, then release.
+    const Rect moved = Box();
+    const int cy = moved.top + (moved.bottom - moved.top) / 2;
+    SendMouse(QEvent::MouseButtonPress, QPoint(moved.right, cy));
+    EXPECT_EQ(m_view->Box().m_nDragMode, cropbox::kDragRight);
+    SendMouse(QEvent::MouseMove, QPoint(moved.right - 30, cy));
+    SendMouse(QEvent::MouseButtonRelease, QPoint(moved.right - 30, cy), Qt::NoButton);
+    EXPECT_EQ(m_view->Box().m_nDragMode, 0);
+    EXPECT_EQ(Box().right, moved.right - 30);
+    EXPECT_EQ(Box().Height(), cropbox::Round((moved.Width() - 30) / 1.5));
+}
+
+TEST_F(ViewTest, CursorsFollowTheHitTest) {
+    PastePattern(400, 300);
+    const Rect box = Box();
+    const int cy = box.top + (box.bottom - box.top) / 2;
+    const int cx = box.left + (box.right - box.left) / 2;
+    SendMouse(QEvent::MouseMove, QPoint(box.left, cy), Qt::NoButton);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::SizeHorCursor);
+    SendMouse(QEvent::MouseMove, QPoint(cx, box.bottom), Qt::NoButton);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::SizeVerCursor);
+    SendMouse(QEvent::MouseMove, QPoint(cx + 20, cy), Qt::NoButton);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::SizeAllCursor);
+    SendMouse(QEvent::MouseMove, QPoint(5, 5), Qt::NoButton);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(ViewTest, WheelAndArrowKeysResizeAndNudge) {
+    PastePattern(400, 300);
+    const Rect start = Box();
+    EXPECT_TRUE(SendWheel(120));
+    EXPECT_EQ(Box().Width(), start.Width() + 1);
+    EXPECT_TRUE(SendWheel(-960));  // one pixel whatever the delta
+    EXPECT_EQ(Box().Width(), start.Width());
+    SendKey(Qt::Key_Down);
+    SendKey(Qt::Key_Right);
+    SendKey(Qt::Key_Right);
+    EXPECT_EQ(Box().left, start.left + 2);
+    EXPECT_EQ(Box().top, start.top + 1);
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    EXPECT_FALSE(SendWheel(120));
+}
+
+TEST_F(ViewTest, DeleteKeyPostsTheDeleteCommand) {
+    int deletes = 0;
+    CommandHandlers document;
+    document.On(cmd::ID_DELETE, [&] { ++deletes; });
+    m_router->SetDocument(&document);
+    SendKey(Qt::Key_Delete);
+    EXPECT_EQ(deletes, 0);  // posted, not sent
+    QCoreApplication::processEvents();
+    EXPECT_EQ(deletes, 1);
+    m_router->SetDocument(nullptr);
+}
+
+TEST_F(ViewTest, RotateLeftFitsTheBoxToThePortraitPicture) {
+    PastePattern(3000, 2000);
+    const RasterImage before(m_view->WorkPicture());
+    ASSERT_TRUE(m_router->Execute(cmd::ID_ROTATE_LEFT));
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 2000u);
+    EXPECT_EQ(m_view->WorkPicture().GetHeight(), 3000u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 2999), PictureColor(before, 0, 0));
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 427u);
+    EXPECT_EQ(m_view->ViewPicture().GetHeight(), 640u);
+    EXPECT_FALSE(m_view->Box().m_bRotated);
+    EXPECT_EQ(Box(), (Rect{286, 258, 713, 543}));  // 427 x 285, 1.5 times as wide as high
+}
+
+TEST_F(ViewTest, MirrorFlipAndRotateRightTurnTheWorkingPicture) {
+    PastePattern(300, 200);
+    const RasterImage before(m_view->WorkPicture());
+    m_router->Execute(cmd::ID_MIRROR);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 299, 0));
+    m_router->Execute(cmd::ID_FLIP);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 299, 199));
+    m_router->Execute(cmd::ID_ROTATE_RIGHT);
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 200u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 199, 0), PictureColor(before, 299, 199));
+}
+
+TEST_F(ViewTest, ToneCommandsChangeTheWorkingPicture) {
+    PasteSolid(200, 100, qRgb(200, 100, 30));
+    m_router->Execute(cmd::ID_SEPIA);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 5, 5), RasterRgb(160, 110, 60));
+    m_router->Execute(cmd::ID_COOL_TONE);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 5, 5), RasterRgb(110, 110, 110));
+    m_router->Execute(cmd::ID_WARM_TONE);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 5, 5), RasterRgb(135, 110, 85));
+}
+
+TEST_F(ViewTest, LightPreviewChangesOnlyTheViewCopy) {
+    PastePattern(600, 400);
+    const RasterImage work(m_view->WorkPicture());
+    const RasterImage plain(m_view->ViewPicture());
+
+    m_contrast.position = 130;
+    m_router->Execute(cmd::ID_CONTRAST);
+    RasterImage expected(plain);
+    expected.AdjustLight(0, 30);
+    EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
+    EXPECT_TRUE(SamePixels(m_view->WorkPicture(), work));
+
+    // The preview starts again from the working picture: it never accumulates.
+    m_brightness.position = 80;
+    m_router->Execute(cmd::ID_BRIGHTNESS);
+    expected = plain;
+    expected.AdjustLight(-20, 30);
+    EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
+
+    // A hidden slider counts as 0.
+    m_contrast.visible = false;
+    m_router->Execute(cmd::ID_BRIGHTNESS);
+    expected = plain;
+    expected.AdjustLight(-20, 0);
+    EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
+
+    m_contrast.visible = true;
+    m_contrast.position = 100;
+    m_brightness.position = 100;
+    m_router->Execute(cmd::ID_CONTRAST);
+    EXPECT_TRUE(SamePixels(m_view->ViewPicture(), plain));
+}
+
+TEST_F(ViewTest, CopyAppliesTheLightValuesToTheClipboardPicture) {
+    PasteSolid(64, 48, qRgb(100, 100, 100));
+    m_brightness.position = 120;
+    ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_EDIT_COPY).enabled);
+    ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_COPY));
+    const QImage copied = QGuiApplication::clipboard()->image();
+    ASSERT_EQ(copied.size(), QSize(64, 48));
+    EXPECT_EQ(qRed(copied.pixel(3, 3)), 120);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 3, 3), RasterRgb(100, 100, 100));
+}
+
+TEST_F(ViewTest, ContextMenuRunsCopyAndPasteThroughTheRouter) {
+    PasteSolid(64, 48, qRgb(1, 2, 3));
+    QGuiApplication::clipboard()->clear();
+    std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
+    const QList<QAction*> actions = menu->actions();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), "&Copy\tCtrl+C");
+    EXPECT_EQ(actions[1]->text(), "&Paste\tCtrl+V");
+    EXPECT_TRUE(actions[0]->isEnabled());
+    EXPECT_FALSE(actions[1]->isEnabled());
+    actions[0]->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().pixel(0, 0), qRgb(1, 2, 3));
+}
+
+TEST_F(ViewTest, CustomizationOpensTheMakersPage) {
+    QStringList opened;
+    ShellOpen::SetOpener([&](const QString& url) {
+        opened << url;
+        return true;
+    });
+    m_router->Execute(cmd::ID_CUSTOMIZATION);
+    ShellOpen::SetOpener({});
+    EXPECT_EQ(opened, QStringList{QString::fromLatin1(kCustomizationUrl)});
+}
+
+TEST_F(ViewTest, CutReplacesThePictureByTheBoxAndAutoHides) {
+    m_view->Box().m_bAutoHide = true;
+    PastePattern(400, 300);
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_NONE);
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    m_view->Box().m_rcCrop = Rect{310, 260, 410, 340};  // picture pixels (10, 10) .. (110, 90)
+    const RasterImage before(m_view->WorkPicture());
+    m_router->Execute(cmd::ID_CUT);
+    ASSERT_EQ(m_view->WorkPicture().GetWidth(), 100u);
+    ASSERT_EQ(m_view->WorkPicture().GetHeight(), 80u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 0), PictureColor(before, 10, 10));
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 99, 79), PictureColor(before, 109, 89));
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), 100u);
+    EXPECT_EQ(Box(), (Rect{450, 360, 550, 440}));  // laid out again
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
+    m_router->Execute(cmd::ID_CUT);  // hidden: nothing happens
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 100u);
+}
+
+TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
+    m_view->Box().m_bAutoHide = true;
+    PastePattern(400, 300);
+    m_view->Box().m_rcCrop = Rect{300, 250, 363, 400};
+    ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_CUT).enabled);  // 63 > 32 but below 64
+    const RasterImage before(m_view->WorkPicture());
+    m_router->Execute(cmd::ID_CUT);
+    EXPECT_TRUE(SamePixels(m_view->WorkPicture(), before));
+    EXPECT_TRUE(m_view->Box().m_bShowCropBox);
+    EXPECT_EQ(Box(), (Rect{300, 250, 363, 400}));
+}
+
+}  // namespace

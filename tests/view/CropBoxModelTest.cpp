@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include "CommandIds.h"
+#include "CropBoxModel.h"
+
+using namespace cropbox;
+
+namespace {
+
+CropBoxModel ModelWithBox(Rect box, uint32_t preset = cmd::ID_PRESET_FREE) {
+    CropBoxModel model;
+    model.m_nPresetId = preset;
+    model.m_rcCrop = box;
+    return model;
+}
+
+}  // namespace
+
+TEST(CropBoxRounding, HalvesGoAwayFromZeroAndHalvingTruncates) {
+    EXPECT_EQ(Round(2.5), 3);
+    EXPECT_EQ(Round(2.4999), 2);
+    EXPECT_EQ(Round(-2.5), -3);
+    EXPECT_EQ(Round(-2.4), -2);
+    EXPECT_EQ(Halve(7), 3);
+    EXPECT_EQ(Halve(-7), -3);
+}
+
+TEST(CropBoxTables, PresetsBordersAndLabels) {
+    CropBoxModel model;
+    EXPECT_EQ(model.m_nShape, kShapeRoundCorner);
+    EXPECT_EQ(model.m_nPresetId, 32792u);
+    EXPECT_EQ(model.m_nBorderId, 32806u);
+    EXPECT_TRUE(model.m_bShowCropBox);
+    EXPECT_DOUBLE_EQ(model.CropBoxRatio(), 1.5);
+    model.m_bRotated = true;
+    EXPECT_DOUBLE_EQ(model.CropBoxRatio(), 4.0 / 6.0);
+    model.m_nPresetId = cmd::ID_PRESET_FREE;
+    EXPECT_EQ(model.CropBoxRatio(), 0);
+    model.m_nPresetId = 12345;
+    EXPECT_EQ(model.CropBoxRatio(), 0);
+    ASSERT_NE(FindPreset(32788), nullptr);
+    EXPECT_STREQ(FindPreset(32788)->name, "4.67x3.5");
+    EXPECT_STREQ(FindPreset(32788)->menuLabel, "4.67x3.5 (LD,DSC)");
+    EXPECT_EQ(kPresetMenuOrder[0], cmd::ID_PRESET_FREE);
+    EXPECT_EQ(kPresetMenuOrder[13], 32798u);
+
+    for (uint32_t id : {32800u, 32827u, 0u}) {
+        model.m_nBorderId = id;
+        EXPECT_EQ(model.BorderFraction(), 0) << id;
+    }
+    model.m_nBorderId = cmd::ID_BORDER_NONE;
+    EXPECT_EQ(model.BorderFraction(), 0);
+    model.m_nBorderId = cmd::ID_BORDER_LAST;
+    EXPECT_DOUBLE_EQ(model.BorderFraction(), 0.25);
+    model.m_nBorderId = cmd::ID_BORDER_5;
+    EXPECT_EQ(model.BorderInset(1200, 800), 50);
+    EXPECT_EQ(model.BorderInset(15, 16), 1);  // 0.05 x 15 = 0.75
+
+    EXPECT_EQ(BorderLabel(32801), "No");
+    EXPECT_EQ(BorderLabel(32802), "1%");
+    EXPECT_EQ(BorderLabel(32826), "25%");
+}
+
+TEST(CropBoxLayout, ViewCopyFitsFourFifthsAndIsNeverEnlarged) {
+    EXPECT_EQ(FitViewSize(1000, 800, 400, 300), (Size{400, 300}));
+    EXPECT_EQ(FitViewSize(1000, 800, 4000, 3000), (Size{800, 600}));
+    EXPECT_EQ(FitViewSize(1000, 800, 3000, 1000), (Size{800, 267}));
+    EXPECT_EQ(FitViewSize(1000, 800, 2000, 3000), (Size{427, 640}));
+    EXPECT_EQ(FitViewSize(750, 375, 1200, 600), (Size{600, 300}));
+    // A sliver keeps one pixel; a client without a fit area shows nothing.
+    EXPECT_EQ(FitViewSize(1000, 800, 100000, 1), (Size{800, 1}));
+    EXPECT_EQ(FitViewSize(4, 800, 400, 300), (Size{4, 3}));
+    EXPECT_EQ(FitViewSize(0, 800, 400, 300), (Size{}));
+    EXPECT_EQ(FitViewSize(0, 0, 400, 300), (Size{}));
+}
+
+TEST(CropBoxPlacement, LargestBoxOfThePresetRatioCentredOnThePicture) {
+    CropBoxModel model;
+    // 6x4 over a 600 x 300 view of a 1200 x 600 picture: the full height is kept.
+    model.PlaceCropBox({750, 375}, {600, 300}, {1200, 600});
+    EXPECT_EQ(model.m_rcCrop, (Rect{150, 37, 600, 337}));
+
+    // 400 x 300 centred at (300, 250) in 1000 x 800: the box keeps the width.
+    model.PlaceCropBox({1000, 800}, {400, 300}, {400, 300});
+    EXPECT_EQ(model.m_rcCrop, (Rect{300, 267, 700, 534}));
+
+    model.m_nPresetId = cmd::ID_PRESET_FREE;
+    model.PlaceCropBox({1000, 800}, {400, 300}, {400, 300});
+    EXPECT_EQ(model.m_rcCrop, (Rect{300, 250, 700, 550}));
+
+    model.PlaceCropBox({1000, 800}, {}, {400, 300});
+    EXPECT_TRUE(model.m_rcCrop.IsEmpty());
+}
+
+TEST(CropBoxPlacement, TheWorkingPictureRatioDecidesWhichSideIsKept) {
+    CropBoxModel model;
+    model.m_nPresetId = 32786;  // 3.5x2.5 = 1.4
+    // The view copy is 100 x 71 (1.408) but the picture is 1000 x 714 (1.4006 > 1.4): full height.
+    model.PlaceCropBox({200, 200}, {100, 71}, {1000, 714});
+    EXPECT_EQ(model.m_rcCrop.Height(), 71);
+    EXPECT_EQ(model.m_rcCrop.Width(), 99);  // rounded(1.4 x 71) = 99
+    EXPECT_EQ(model.m_rcCrop.left, 50 + 50 - 49);
+}
+
+TEST(CropBoxOrientation, FollowsLandscapeOrPortraitPictures) {
+    CropBoxModel model;
+    model.MatchOrientation(3000, 2000);
+    EXPECT_FALSE(model.m_bRotated);
+    model.MatchOrientation(2000, 3000);
+    EXPECT_TRUE(model.m_bRotated);
+    model.MatchOrientation(2000, 2000);
+    EXPECT_TRUE(model.m_bRotated);
+    model.MatchOrientation(2000, 3000);
+    EXPECT_TRUE(model.m_bRotated);
+
+    // Under Free every landscape picture inverts the flag.
+    model.m_nPresetId = cmd::ID_PRESET_FREE;
+    model.MatchOrientation(3000, 2000);
+    EXPECT_FALSE(model.m_bRotated);
+    model.MatchOrientation(3000, 2000);
+    EXPECT_TRUE(model.m_bRotated);
+    model.MatchOrientation(2000, 3000);
+    EXPECT_TRUE(model.m_bRotated);
+}
+
+TEST(CropBoxHandles, EightPixelSquaresOnTheEdgeMiddlesAndHitOrder) {
+    CropBoxModel model = ModelWithBox({100, 100, 301, 201});
+    const auto handles = model.GetHandleRects();
+    EXPECT_EQ(handles[0], (Rect{96, 146, 104, 154}));
+    EXPECT_EQ(handles[1], (Rect{196, 96, 204, 104}));
+    EXPECT_EQ(handles[2], (Rect{297, 146, 305, 154}));
+    EXPECT_EQ(handles[3], (Rect{196, 197, 204, 205}));
+
+    EXPECT_EQ(model.HitTest({96, 150}, true), kDragLeft);     // outside the box, on the handle
+    EXPECT_EQ(model.HitTest({103, 150}, true), kDragLeft);    // handle wins over the box
+    EXPECT_EQ(model.HitTest({104, 150}, true), kDragMove);
+    EXPECT_EQ(model.HitTest({200, 96}, true), kDragTop);
+    EXPECT_EQ(model.HitTest({304, 153}, true), kDragRight);
+    EXPECT_EQ(model.HitTest({305, 153}, true), 0);
+    EXPECT_EQ(model.HitTest({200, 204}, true), kDragBottom);
+    EXPECT_EQ(model.HitTest({300, 200}, true), kDragMove);
+    EXPECT_EQ(model.HitTest({301, 120}, true), 0);
+    EXPECT_EQ(model.HitTest({200, 150}, false), 0);
+    model.m_bShowCropBox = false;
+    EXPECT_EQ(model.HitTest({200, 150}, true), 0);
+
+    // On a tiny box the left handle comes before the top one.
+    CropBoxModel tiny = ModelWithBox({100, 100, 104, 104});
+    EXPECT_EQ(tiny.HitTest({100, 100}, true), kDragLeft);
+    EXPECT_EQ(tiny.HitTest({101, 96}, true), kDragTop);
+
+    EXPECT_TRUE(CropBoxModel().GetHandleRects()[0].IsEmpty());
+    EXPECT_EQ(CropBoxModel().HitTest({0, 0}, true), 0);
+}
+
+TEST(CropBoxDrag, RefusedStepKeepsItsAnchor) {
+    CropBoxModel model = ModelWithBox({100, 100, 300, 200});
+    model.BeginDrag(kDragLeft, {100, 150});
+    EXPECT_FALSE(model.DragStep({268, 150}));  // 268 + 32 >= 300
+    EXPECT_EQ(model.m_rcCrop, (Rect{100, 100, 300, 200}));
+    EXPECT_EQ(model.m_ptLast.x, 100);
+    EXPECT_TRUE(model.DragStep({150, 160}));  // measured from the old anchor
+    EXPECT_EQ(model.m_rcCrop, (Rect{150, 100, 300, 200}));
+    EXPECT_EQ(model.m_ptLast.x, 150);
+    EXPECT_TRUE(model.DragStep({267, 150}));  // 267 + 32 < 300: 33 pixels remain
+    EXPECT_EQ(model.m_rcCrop.Width(), 33);
+
+    model.BeginDrag(kDragBottom, {200, 200});
+    EXPECT_FALSE(model.DragStep({200, 132}));  // 100 >= 132 - 32
+    EXPECT_TRUE(model.DragStep({200, 133}));
+    EXPECT_EQ(model.m_rcCrop.bottom, 133);
+
+    model.BeginDrag(kDragNone, {0, 0});
+    EXPECT_FALSE(model.DragStep({50, 50}));
+}
+
+TEST(CropBoxDrag, FixedRatioEdgesDriveTheOppositeSideAndTopLeftStays) {
+    CropBoxModel model = ModelWithBox({100, 100, 250, 200}, cmd::ID_PRESET_6X4);
+    model.BeginDrag(kDragLeft, {100, 150});
+    ASSERT_TRUE(model.DragStep({130, 150}));
+    EXPECT_EQ(model.m_rcCrop, (Rect{130, 100, 250, 180}));  // (250 - 130) / 1.5 = 80
+    model.BeginDrag(kDragRight, {250, 150});
+    ASSERT_TRUE(model.DragStep({261, 140}));
+    EXPECT_EQ(model.m_rcCrop, (Rect{130, 100, 261, 187}));  // 131 / 1.5 = 87.33
+    model.BeginDrag(kDragTop, {190, 100});
+    ASSERT_TRUE(model.DragStep({190, 90}));
+    EXPECT_EQ(model.m_rcCrop, (Rect{130, 90, 276, 187}));  // 1.5 x 97 = 145.5 -> 146
+    model.BeginDrag(kDragBottom, {190, 187});
+    ASSERT_TRUE(model.DragStep({190, 191}));
+    EXPECT_EQ(model.m_rcCrop, (Rect{130, 90, 282, 191}));  // 1.5 x 101 = 151.5 -> 152
+    model.BeginDrag(kDragMove, {0, 0});
+    ASSERT_TRUE(model.DragStep({-200, 5}));
+    EXPECT_EQ(model.m_rcCrop, (Rect{-70, 95, 82, 196}));  // not clamped to anything
+    EXPECT_FALSE(model.DragStep({-200, 5}));
+}
+
+TEST(CropBoxWheel, OnePixelPerMessageAroundTheCentreAboveThirtyTwo) {
+    CropBoxModel model = ModelWithBox({100, 100, 250, 200}, cmd::ID_PRESET_6X4);
+    ASSERT_TRUE(model.WheelStep(120));
+    EXPECT_EQ(model.m_rcCrop, (Rect{100, 100, 251, 201}));
+    ASSERT_TRUE(model.WheelStep(-2400));
+    EXPECT_EQ(model.m_rcCrop, (Rect{100, 100, 250, 200}));
+    ASSERT_TRUE(model.WheelStep(-1));
+    EXPECT_EQ(model.m_rcCrop, (Rect{101, 101, 250, 200}));  // 149 x 99
+
+    CropBoxModel small = ModelWithBox({0, 0, 49, 33}, cmd::ID_PRESET_6X4);
+    EXPECT_FALSE(small.WheelStep(-120));  // 48 x 32 is too small
+    EXPECT_EQ(small.m_rcCrop, (Rect{0, 0, 49, 33}));
+    EXPECT_TRUE(small.WheelStep(120));
+
+    CropBoxModel free = ModelWithBox({100, 100, 250, 200});
+    EXPECT_FALSE(free.WheelStep(120));
+    model.m_bShowCropBox = false;
+    EXPECT_FALSE(model.WheelStep(120));
+    EXPECT_FALSE(CropBoxModel().WheelStep(120));
+}
+
+TEST(CropBoxNudge, ArrowsMoveAVisibleBoxByOnePixel) {
+    CropBoxModel model = ModelWithBox({10, 10, 50, 50});
+    EXPECT_TRUE(model.NudgeStep(-1, 0));
+    EXPECT_TRUE(model.NudgeStep(0, 1));
+    EXPECT_EQ(model.m_rcCrop, (Rect{9, 11, 49, 51}));
+    model.m_bShowCropBox = false;
+    EXPECT_FALSE(model.NudgeStep(1, 0));
+    EXPECT_FALSE(CropBoxModel().NudgeStep(1, 0));
+}
+
+TEST(CropBoxCut, EnabledWhenTheInnerAreaExceedsThirtyTwoPixels) {
+    CropBoxModel model = ModelWithBox({0, 0, 40, 40});
+    model.m_nBorderId = cmd::ID_BORDER_NONE;
+    EXPECT_TRUE(model.CutEnabled(true));
+    EXPECT_FALSE(model.CutEnabled(false));
+    model.m_rcCrop = {0, 0, 33, 100};
+    EXPECT_TRUE(model.CutEnabled(true));
+    model.m_rcCrop = {0, 0, 32, 100};
+    EXPECT_FALSE(model.CutEnabled(true));
+    model.m_nBorderId = cmd::ID_BORDER_LAST;  // 25% of (50 + 50) halved = 12.5 -> 13
+    model.m_rcCrop = {0, 0, 50, 50};
+    EXPECT_FALSE(model.CutEnabled(true));
+    model.m_rcCrop = {0, 0, 100, 100};
+    EXPECT_TRUE(model.CutEnabled(true));
+    model.m_bShowCropBox = false;
+    EXPECT_FALSE(model.CutEnabled(true));
+}
+
+TEST(CropBoxStatus, TextsCharacterForCharacter) {
+    EXPECT_EQ(CropBoxModel::ImageStatusText(false, 0, 0), "Image:");
+    EXPECT_EQ(CropBoxModel::ImageStatusText(true, 3000, 2000), "Image: W=3000, H=2000, W/H=1.50");
+    EXPECT_EQ(CropBoxModel::ImageStatusText(true, 1000, 3000), "Image: W=1000, H=3000, W/H=0.33");
+
+    CropBoxModel model = ModelWithBox({150, 37, 600, 337}, cmd::ID_PRESET_6X4);
+    EXPECT_EQ(model.CropStatusText(true, 1200, 600),
+              "Cropbox: W=900, H=600, W/H=1.50, Printing Size=6x4, DPI=150");
+    // The long side of the print divides the width whatever the orientation.
+    model.m_bRotated = true;
+    EXPECT_EQ(model.CropStatusText(true, 600, 600), "Cropbox: W=450, H=300, W/H=1.50, Printing Size=6x4, DPI=75");
+    model.m_nPresetId = 32786;
+    model.m_rcCrop = {0, 0, 1000, 667};
+    EXPECT_EQ(model.CropStatusText(true, 1, 1),
+              "Cropbox: W=1000, H=667, W/H=1.50, Printing Size=3.5x2.5, DPI=286");
+    model.m_nPresetId = cmd::ID_PRESET_FREE;
+    model.m_rcCrop = {0, 0, 101, 33};
+    EXPECT_EQ(model.CropStatusText(true, 3, 2), "Cropbox: W=152, H=50, W/H=3.04");  // 151.5 -> 152, 49.5 -> 50
+
+    EXPECT_EQ(model.CropStatusText(false, 3, 2), "Crop Box:");
+    model.m_bShowCropBox = false;
+    EXPECT_EQ(model.CropStatusText(true, 3, 2), "Crop Box:");
+    EXPECT_EQ(CropBoxModel().CropStatusText(true, 3, 2), "Crop Box:");
+}
