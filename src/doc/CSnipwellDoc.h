@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+class QWidget;
+
 #include "CommandRouter.h"
 
 class CSnipwellView;
@@ -39,9 +41,11 @@ public:
     void OnDelete();
     void OnJpegQuality();
 
-    // The file usability test on the view's path: not empty, exists, a regular file the user
-    // may write (no read-only file, no directory).
+    // The file usability test on the view's path.
     bool FileUsable() const;
+    // A path is usable when it is not empty and names an existing regular file (no directory)
+    // that is not read-only: the user may write it and it has a write permission bit.
+    static bool FileUsable(const QString& path);
     // The "JPEG Quality" box text rule: trimmed decimal; empty or outside 0..100 gives 75.
     static int ParseJpegQuality(const QString& text);
     // The stored "JPEG Quality", 75 when missing or outside 0..100.
@@ -50,6 +54,7 @@ public:
 private:
     void RegisterCommands();
     bool PicturesValid() const;
+    QWidget* DialogParent() const;
 
     CommandHandlers m_handlers;
 };

@@ -3,13 +3,15 @@
 // Rows are walked in groups of pixels whose weights are tested at once: a group that is wholly
 // kept (weight 0 keeps d exactly) or wholly replaced (weight 255 gives s exactly) is skipped or
 // copied without any arithmetic, which is the common case for masks and cut-outs. Mixed groups
-// are blended, by table look-ups per channel or by SSE2 sixteen pixels at a time; the pixels of
-// a row tail that fill no whole group always take the table path.
+// are blended, by table look-ups per channel, by SSE2 sixteen pixels at a time or by AVX2 32
+// at a time. A wider path leaves the pixels that fill none of its blocks to the next narrower
+// one, down to the table for the last few.
 #include "RasterBlendRow.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "RasterBlendAvx2.h"
 #include "RasterBlendSimd.h"
 #include "RasterImage.h"
 
@@ -160,8 +162,9 @@ void BlendTail(uint8_t* d, const Source& source, const Weights& weights, size_t 
 }
 
 template <class Weights, class Source>
-void BlendRowByTable(uint8_t* d, const Source& source, const Weights& weights, size_t n, const uint8_t* table) {
-    size_t i = 0;
+void BlendRowByTable(uint8_t* d, const Source& source, const Weights& weights, size_t first, size_t n,
+                     const uint8_t* table) {
+    size_t i = first;
     for (; i + kGroupPixels <= n; i += kGroupPixels) {
         uint8_t* dst = d + i * kBytesPerPixel;
         switch (weights.ForGroup(i)) {
@@ -180,10 +183,11 @@ void BlendRowByTable(uint8_t* d, const Source& source, const Weights& weights, s
 
 #if defined(__SSE2__)
 template <class Weights, class Source>
-void BlendRowBySimd(uint8_t* d, const Source& source, const Weights& weights, size_t n, const uint8_t* table) {
+void BlendRowBySimd(uint8_t* d, const Source& source, const Weights& weights, size_t first, size_t n,
+                    const uint8_t* table) {
     const __m128i none = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi8(-1);
-    size_t i = 0;
+    size_t i = first;
     for (; i + rastersimd::kPixels <= n; i += rastersimd::kPixels) {
         const __m128i w = weights.ForBlock(i);
         uint8_t* dst = d + i * kBytesPerPixel;
@@ -198,22 +202,56 @@ void BlendRowBySimd(uint8_t* d, const Source& source, const Weights& weights, si
 }
 #endif
 
+#if defined(RASTER_BLEND_AVX2)
+// The whole 32-pixel blocks at the start of a row by AVX2; returns the pixels covered.
+size_t BlendBlocksByAvx2(uint8_t* d, const PixelRowSource& source, const SourceAlphaWeights& weights, size_t n) {
+    return rasteravx2::BlendBySourceAlpha(d, source.pixels, weights.sa, n);
+}
+size_t BlendBlocksByAvx2(uint8_t* d, const PixelRowSource& source, const TransparencyWeights& weights, size_t n) {
+    return rasteravx2::BlendByTransparency(d, source.pixels, weights.alpha, n);
+}
+size_t BlendBlocksByAvx2(uint8_t* d, const PixelRowSource& source, const BothAlphaWeights& weights, size_t n) {
+    return rasteravx2::BlendByBothAlpha(d, source.pixels, weights.da, weights.sa, n);
+}
+size_t BlendBlocksByAvx2(uint8_t* d, const ColorSource& source, const TransparencyWeights& weights, size_t n) {
+    const uint8_t* color = source.At(0);
+    return rasteravx2::FlattenOntoColor(d, weights.alpha, color[0], color[1], color[2], n);
+}
+#endif
+
 // d = T[d][255 - w] + T[s][w] over n pixels of a row, by the chosen path.
 template <class Weights, class Source>
 void BlendRow(uint8_t* d, const Source& source, const Weights& weights, size_t n, BlendPath path) {
     const uint8_t* table = ProductTable();
+    size_t done = 0;
+#if defined(RASTER_BLEND_AVX2)
+    if (path == BlendPath::Avx2 && Avx2BlendAvailable()) done = BlendBlocksByAvx2(d, source, weights, n);
+#endif
 #if defined(__SSE2__)
-    if (path == BlendPath::Simd) {
-        BlendRowBySimd(d, source, weights, n, table);
+    if (path != BlendPath::Table) {
+        BlendRowBySimd(d, source, weights, done, n, table);
         return;
     }
-#else
-    (void)path;
 #endif
-    BlendRowByTable(d, source, weights, n, table);
+    BlendRowByTable(d, source, weights, done, n, table);
 }
 
 }  // namespace
+
+bool Avx2BlendAvailable() {
+#if defined(RASTER_BLEND_AVX2)
+    return rasteravx2::Avx2Supported();
+#else
+    return false;
+#endif
+}
+
+BlendPath FastestBlendPath() {
+    static const BlendPath fastest = Avx2BlendAvailable() ? BlendPath::Avx2
+                                     : kSimdBlendAvailable ? BlendPath::Simd
+                                                           : BlendPath::Table;
+    return fastest;
+}
 
 void AlphaBlendRow(uint8_t* d, const uint8_t* s, uint8_t* da, const uint8_t* sa, size_t n, BlendPath path) {
     const PixelRowSource source{s};

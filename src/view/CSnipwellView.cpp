@@ -144,6 +144,8 @@ void CSnipwellView::RegisterCommands() {
         h.On(id, [this, id] { RunPictureCommand(id); }, picturesValid);
     }
 
+    h.On(cmd::ID_EXT_CUTTER, [this] { RunExternalCutter(); }, picturesValid);
+
     h.On(cmd::ID_EDIT_COPY, [this] { Copy(); }, [this](CommandUpdate& u) { u.enabled = m_imgWork.IsValid(); });
     h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); }, [](CommandUpdate& u) { u.enabled = ClipboardHasBitmap(); });
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });

@@ -44,6 +44,8 @@ public:
     void MatchOrientation(int pictureWidth, int pictureHeight);
     // The Cut command.
     void CutToCropBox();
+    // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
+    void RunExternalCutter();
 
     // Both pictures hold pixels.
     bool PicturesValid() const { return m_imgWork.IsValid() && m_imgView.IsValid(); }

@@ -3,6 +3,7 @@
 #include "CSnipwellView.h"
 
 #include "CutOperation.h"
+#include "ExtCutterCommand.h"
 #include "WaitCursor.h"
 
 namespace {
@@ -21,6 +22,17 @@ void CSnipwellView::CutToCropBox() {
     RasterImage result;
     // A cut that cannot be made leaves the picture and the box as they were.
     if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return;
+    if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
+    m_imgWork.TakeOver(result);
+    LayoutPicture();
+    Repaint();
+}
+
+void CSnipwellView::RunExternalCutter() {
+    if (!PicturesValid()) return;
+    RasterImage result;
+    // Cancel, or a cut that cannot be made, leaves everything as it was.
+    if (!RunExtCutter(this, m_imgWork, result) || !result.IsValid()) return;
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
     m_imgWork.TakeOver(result);
     LayoutPicture();

@@ -1,0 +1,156 @@
+// The document's file commands: Save, Save As, Delete, the confirmation toggles and the JPEG
+// quality box. The picture itself lives in the view; the document only routes.
+#include "CSnipwellDoc.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <limits>
+
+#include "CSnipwellView.h"
+#include "CommandIds.h"
+#include "FileDialogService.h"
+#include "MessageService.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+
+namespace {
+
+constexpr const char* kSaveAsFilter = "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||";
+constexpr const char* kSaveAsDefaultExtension = "jpg";
+constexpr QChar kPathSeparator = u'/';
+
+bool InJpegQualityRange(long long value) {
+    return value >= settings::kJpegQualityMin && value <= settings::kJpegQualityMax;
+}
+
+// Leading decimal number with an optional sign, as the classic C conversion reads it: the
+// digits stop at the first other character, and text without digits reads as 0. Saturates
+// instead of overflowing (anything that large is out of range anyway).
+long long LeadingInteger(const QString& text) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    long long value = 0;
+    constexpr long long kCap = std::numeric_limits<int>::max();
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = value * 10 + (text[i].unicode() - u'0');
+        if (value > kCap) value = kCap;
+    }
+    return negative ? -value : value;
+}
+
+// The folder part of a path (before its last separator), or empty when the separator is its
+// first character or missing.
+QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(kPathSeparator);
+    return slash > 0 ? path.left(slash) : QString();
+}
+
+}  // namespace
+
+CSnipwellDoc::CSnipwellDoc(QObject* parent) : QObject(parent) { RegisterCommands(); }
+
+CSnipwellDoc::~CSnipwellDoc() = default;
+
+void CSnipwellDoc::RegisterCommands() {
+    m_handlers.On(cmd::ID_FILE_OPEN, [] {});  // pictures are opened through the browser only
+    m_handlers.On(
+        cmd::ID_FILE_SAVE, [this] { OnFileSave(); },
+        [this](CommandUpdate& u) { u.enabled = PicturesValid() && FileUsable(); });
+    m_handlers.On(
+        cmd::ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CommandUpdate& u) { u.enabled = PicturesValid(); });
+    m_handlers.On(
+        cmd::ID_DELETE, [this] { OnDelete(); }, [this](CommandUpdate& u) { u.enabled = FileUsable(); });
+    m_handlers.On(
+        cmd::ID_CONFIRM_OVERWRITE, [this] { m_bConfirmOverwrite = !m_bConfirmOverwrite; },
+        [this](CommandUpdate& u) { u.checked = m_bConfirmOverwrite; });
+    m_handlers.On(
+        cmd::ID_CONFIRM_DELETE, [this] { m_bConfirmDelete = !m_bConfirmDelete; },
+        [this](CommandUpdate& u) { u.checked = m_bConfirmDelete; });
+    m_handlers.On(cmd::ID_JPEG_QUALITY, [this] { OnJpegQuality(); });
+}
+
+bool CSnipwellDoc::PicturesValid() const { return m_pView && m_pView->PicturesValid(); }
+
+QWidget* CSnipwellDoc::DialogParent() const { return m_pView; }
+
+bool CSnipwellDoc::FileUsable() const { return m_pView && FileUsable(m_pView->Path()); }
+
+bool CSnipwellDoc::FileUsable(const QString& path) {
+    if (path.isEmpty()) return false;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // A file without any write bit is read-only even for a user (root) whom access() lets write.
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    return access(native.constData(), W_OK) == 0;
+}
+
+int CSnipwellDoc::ParseJpegQuality(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) return settings::kJpegQualityDefault;
+    const long long value = LeadingInteger(trimmed);
+    return InJpegQualityRange(value) ? int(value) : settings::kJpegQualityDefault;
+}
+
+int CSnipwellDoc::StoredJpegQuality() {
+    const int stored = SettingsStore::ReadInt(settings::kSection, settings::kJpegQuality, settings::kJpegQualityDefault);
+    return InJpegQualityRange(stored) ? stored : settings::kJpegQualityDefault;
+}
+
+void CSnipwellDoc::OnFileSave() {
+    if (!PicturesValid() || !FileUsable()) return;
+    const QString path = m_pView->Path();
+    const QString selected = m_pPicker ? m_pPicker->GetSelectedPath() : QString();
+    // Ask only when the picture written over is the one the browser has selected.
+    if (m_bConfirmOverwrite && selected.compare(path, Qt::CaseInsensitive) == 0 &&
+        !MessageService::AskYesNo("This will overwrite " + selected + ".\n\nContinue?", DialogParent())) {
+        return;
+    }
+    m_pView->SavePicture(path);
+}
+
+void CSnipwellDoc::OnFileSaveAs() {
+    if (!PicturesValid()) return;
+    const QString current = m_pView->Path();
+    const qsizetype slash = current.lastIndexOf(kPathSeparator);
+
+    FileDialogRequest request;
+    request.save = true;
+    request.folder = SettingsStore::ReadString(settings::kSection, settings::kSaveAsFileDir);
+    if (request.folder.isEmpty()) request.folder = FolderPart(current);
+    request.fileName = slash > 0 ? current.mid(slash + 1) : QString();
+    request.filter = kSaveAsFilter;
+    request.defaultExtension = kSaveAsDefaultExtension;
+
+    const QString chosen = FileDialogService::Choose(request, DialogParent());
+    if (chosen.isEmpty() || !m_pView->SavePicture(chosen)) return;
+    // The extension of the chosen path, not the filter entry, decided the format.
+    const QString folder = FolderPart(m_pView->Path());
+    if (!folder.isEmpty()) SettingsStore::WriteString(settings::kSection, settings::kSaveAsFileDir, folder);
+}
+
+void CSnipwellDoc::OnDelete() {
+    if (!FileUsable()) return;
+    const QString path = m_pView->Path();
+    if (m_bConfirmDelete && !MessageService::AskYesNo("This will delete " + path + "\n\nContinue?", DialogParent())) {
+        return;
+    }
+    // Permanent: there is no recycle bin to move the file to.
+    if (unlink(QFile::encodeName(path).constData()) != 0) {
+        MessageService::ShowMessage("Failed.", DialogParent());
+        return;
+    }
+    m_pView->LoadPicture(QString());
+    if (!path.isEmpty() && m_pPicker) m_pPicker->RemoveFile(path);
+}
+
+void CSnipwellDoc::OnJpegQuality() {
+    const CommandRouter* router = CommandRouter::Instance();
+    const RibbonEditElement* edit = router ? router->FindEdit(cmd::ID_JPEG_QUALITY) : nullptr;
+    if (!edit) return;
+    SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, ParseJpegQuality(edit->EditText()));
+}

@@ -1,0 +1,109 @@
+// The file side of the picture view: opening a picture file into the view and writing the
+// working picture out.
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include "CSnipwellDoc.h"
+#include "CSnipwellView.h"
+#include "MessageService.h"
+#include "RasterExifOrientation.h"
+#include "WaitCursor.h"
+
+namespace {
+
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kWorkingBpp = 24;
+
+// Turns a freshly loaded picture into the working form: 24 bits per pixel, no alpha plane,
+// transparent parts white. False when the picture could not be converted (memory).
+bool NormaliseLoadedPicture(RasterImage& picture) {
+    if (picture.IsTransparent() && !picture.AlphaFromTransparentIndex()) return false;
+    if (!picture.IncreaseBpp(kWorkingBpp) || picture.GetBpp() != kWorkingBpp) return false;
+    if (picture.HasAlpha()) {
+        if (!picture.FlattenAlpha(kWhite)) return false;
+        picture.DeleteAlpha();
+    }
+    return true;
+}
+
+// Only regular files are read: opening a named pipe would block the interface until some
+// other program writes to it.
+bool IsRegularFile(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+void CSnipwellView::RegisterFileCommands() {
+    // The file commands are the document's; the view adds none of its own.
+}
+
+void CSnipwellView::LoadPicture(const QString& path) {
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);
+    WaitCursor wait;
+
+    m_box.m_rcCrop = cropbox::Rect{};
+    ResetLightSliders();
+    m_imgWork.Destroy();
+    m_imgView.Destroy();
+    m_strPath.clear();
+    update();
+    if (path.isEmpty()) return;
+
+    const QByteArray native = QFile::encodeName(path);
+    const bool loaded = IsRegularFile(native.constData()) &&
+                        m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
+                        m_imgWork.IsValid();
+    // Photos are stored as the camera was held; turn them the way they were shot. A turn that
+    // fails for lack of memory leaves the picture as stored.
+    if (loaded && m_imgWork.GetType() == RASTER_FORMAT_JPG) {
+        ApplyExifOrientation(m_imgWork, ReadExifOrientationFromFile(native.constData()));
+    }
+    // A picture that cannot be brought to 24 bits would break every later command: it is
+    // treated like an unreadable file.
+    if (!loaded || !NormaliseLoadedPicture(m_imgWork)) {
+        m_imgWork.Destroy();
+        MessageService::ShowMessage("Could not load image.", this);
+        return;
+    }
+    if (m_box.m_bAutoHide) m_box.m_bShowCropBox = true;
+
+    m_strPath = path;
+    MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
+    LayoutPicture();
+}
+
+bool CSnipwellView::SavePicture(const QString& path) {
+    if (!m_imgWork.IsValid()) {
+        MessageService::ShowMessage("The current image is invalid.", this);
+        return false;
+    }
+    const QByteArray native = QFile::encodeName(path);
+    const uint32_t type = RasterImage::TypeFromExtension(native.constData());
+    if (type == RASTER_FORMAT_UNKNOWN) {
+        MessageService::ShowMessage("Unknown image type.", this);
+        return false;
+    }
+
+    WaitCursor wait;
+    // The light values live in the sliders: they go into the written copy, never into the
+    // working picture.
+    RasterImage copy;
+    bool ok = copy.Copy(m_imgWork);
+    int contrast = 0;
+    int brightness = 0;
+    GetLightValues(contrast, brightness);
+    if (ok && (contrast != 0 || brightness != 0)) ok = copy.AdjustLight(brightness, contrast);
+    if (ok) {
+        copy.SetJpegQuality(uint8_t(CSnipwellDoc::StoredJpegQuality()));
+        ok = copy.Save(native.constData(), type);
+    }
+    if (!ok) {
+        MessageService::ShowMessage("Failed.", this);
+        return false;
+    }
+    m_strPath = path;
+    return true;
+}

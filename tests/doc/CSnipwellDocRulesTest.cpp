@@ -1,0 +1,115 @@
+// The document's rules that need no picture: file usability, the JPEG quality text and the
+// stored quality, the confirmation toggles and the empty File Open.
+#include <QFile>
+#include <QString>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "CommandIds.h"
+#include "DocTestFixture.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+
+using doctest::DocFixture;
+
+namespace {
+
+int StoredQualityValue() { return SettingsStore::ReadInt(settings::kSection, settings::kJpegQuality, -999); }
+
+}  // namespace
+
+using CSnipwellDocRules = DocFixture;
+
+TEST_F(CSnipwellDocRules, FileIsUsableOnlyWhenItIsAnExistingWritableRegularFile) {
+    const QString file = PathOf("picture.jpg");
+    testsupport::WriteFileBytes(file.toStdString(), {1, 2, 3});
+    EXPECT_TRUE(CSnipwellDoc::FileUsable(file));
+
+    EXPECT_FALSE(CSnipwellDoc::FileUsable(QString()));
+    EXPECT_FALSE(CSnipwellDoc::FileUsable(PathOf("missing.jpg")));
+    std::filesystem::create_directory(temp / "folder.jpg");
+    EXPECT_FALSE(CSnipwellDoc::FileUsable(PathOf("folder.jpg")));
+
+    // Read-only for everybody: not usable, even for a user whom the system lets write anyway.
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0444), 0);
+    EXPECT_FALSE(CSnipwellDoc::FileUsable(file));
+    // Writable by its owner only, and the test runs as that owner.
+    ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0644), 0);
+    EXPECT_TRUE(CSnipwellDoc::FileUsable(file));
+}
+
+TEST_F(CSnipwellDocRules, JpegQualityTextIsReadAsATrimmedDecimalWithOutOfRangeGiving75) {
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality(" 90 "), 90);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("\t100\n"), 100);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("+40"), 40);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("0"), 0);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("abc"), 0);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("12abc"), 12);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("- 5"), 0);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("150"), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("101"), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("-5"), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality(""), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("   "), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("99999999999999999999999"), 75);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("-99999999999999999999999"), 75);
+}
+
+TEST_F(CSnipwellDocRules, StoredJpegQualityOutsideTheRangeReadsAs75WithoutRewritingIt) {
+    EXPECT_EQ(CSnipwellDoc::StoredJpegQuality(), 75);
+    for (int outside : {150, 101, -1}) {
+        SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, outside);
+        EXPECT_EQ(CSnipwellDoc::StoredJpegQuality(), 75) << outside;
+        EXPECT_EQ(StoredQualityValue(), outside);
+    }
+    for (int inside : {0, 40, 100}) {
+        SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, inside);
+        EXPECT_EQ(CSnipwellDoc::StoredJpegQuality(), inside);
+    }
+}
+
+TEST_F(CSnipwellDocRules, JpegQualityBoxStoresTheParsedTextAndLeavesTheBoxAlone) {
+    quality.text = " 90 ";
+    EXPECT_TRUE(router.Execute(cmd::ID_JPEG_QUALITY));
+    EXPECT_EQ(StoredQualityValue(), 90);
+    EXPECT_EQ(quality.text, " 90 ");
+
+    quality.text = "150";
+    router.Execute(cmd::ID_JPEG_QUALITY);
+    EXPECT_EQ(StoredQualityValue(), 75);
+    EXPECT_EQ(quality.text, "150");
+
+    quality.text = "abc";
+    router.Execute(cmd::ID_JPEG_QUALITY);
+    EXPECT_EQ(StoredQualityValue(), 0);
+}
+
+TEST_F(CSnipwellDocRules, ConfirmationTogglesStartOnAndFlipWithTheirCheckMarks) {
+    for (uint32_t id : {cmd::ID_CONFIRM_OVERWRITE, cmd::ID_CONFIRM_DELETE}) {
+        EXPECT_EQ(router.QueryUpdate(id).checked, std::optional<bool>(true)) << id;
+        router.Execute(id);
+        EXPECT_EQ(router.QueryUpdate(id).checked, std::optional<bool>(false)) << id;
+        router.Execute(id);
+        EXPECT_EQ(router.QueryUpdate(id).checked, std::optional<bool>(true)) << id;
+    }
+    router.Execute(cmd::ID_CONFIRM_DELETE);
+    EXPECT_TRUE(doc.m_bConfirmOverwrite);
+    EXPECT_FALSE(doc.m_bConfirmDelete);
+}
+
+TEST_F(CSnipwellDocRules, FileOpenIsHandledAndDoesNothing) {
+    EXPECT_TRUE(router.Execute(cmd::ID_FILE_OPEN));
+    EXPECT_TRUE(router.QueryUpdate(cmd::ID_FILE_OPEN).enabled);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(requests.empty());
+}
+
+TEST_F(CSnipwellDocRules, WithoutAPictureSaveSaveAsAndDeleteAreDisabledAndDoNothing) {
+    for (uint32_t id : {cmd::ID_FILE_SAVE, cmd::ID_FILE_SAVE_AS, cmd::ID_DELETE}) {
+        EXPECT_FALSE(router.QueryUpdate(id).enabled) << id;
+        router.Execute(id);
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(requests.empty());
+}

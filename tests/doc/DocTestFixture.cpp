@@ -1,0 +1,79 @@
+#include "DocTestFixture.h"
+
+#include <QFile>
+
+#include "CommandIds.h"
+#include "SettingsStore.h"
+
+namespace doctest {
+
+void DocFixture::SetUp() {
+    SettingsStore::UseFolder(QString::fromStdString((temp / "settings").string()));
+    MessageService::SetAnswerer([this](const QString& text, bool question) {
+        messages.push_back({text, question});
+        if (!question) return MessageAnswer::Ok;
+        if (answers.empty()) return MessageAnswer::No;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    });
+    FileDialogService::SetChooser([this](const FileDialogRequest& request) {
+        requests.push_back(request);
+        return chosenPath;
+    });
+
+    router.SetIdleUpdatesEnabled(false);
+    router.RegisterSlider(cmd::ID_CONTRAST, &contrast);
+    router.RegisterSlider(cmd::ID_BRIGHTNESS, &brightness);
+    router.RegisterEdit(cmd::ID_JPEG_QUALITY, &quality);
+    router.SetDocument(&doc.Handlers());
+
+    view = std::make_unique<CSnipwellView>(&doc);
+    view->resize(800, 600);
+    view->show();
+    doc.m_pView = view.get();
+    doc.m_pPicker = &browser;
+    router.SetActiveView(&view->Handlers());
+}
+
+void DocFixture::TearDown() {
+    view.reset();
+    MessageService::SetAnswerer({});
+    FileDialogService::SetChooser({});
+    SettingsStore::UseFolder(QString());
+}
+
+QString DocFixture::PathOf(const std::string& name) const { return QString::fromStdString((temp / name).string()); }
+
+QString DocFixture::WritePicture(const std::string& name, const RasterImage& picture) {
+    const QString path = PathOf(name);
+    const QByteArray native = QFile::encodeName(path);
+    RasterImage copy(picture);
+    EXPECT_TRUE(copy.Save(native.constData(), RasterImage::TypeFromExtension(native.constData()))) << name;
+    return path;
+}
+
+void DocFixture::LoadShown(const QString& path) {
+    view->LoadPicture(path);
+    ASSERT_TRUE(view->PicturesValid()) << path.toStdString();
+    ASSERT_EQ(view->Path(), path);
+}
+
+RasterImage DocFixture::Decoded(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    RasterImage picture;
+    picture.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()));
+    return picture;
+}
+
+std::vector<uint8_t> DocFixture::Bytes(const QString& path) {
+    return testsupport::ReadFileBytes(path.toStdString());
+}
+
+std::vector<QString> DocFixture::Texts() const {
+    std::vector<QString> texts;
+    for (const AskedMessage& m : messages) texts.push_back(m.text);
+    return texts;
+}
+
+}  // namespace doctest

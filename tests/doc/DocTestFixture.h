@@ -1,0 +1,89 @@
+// A document and a picture view wired to a command router of their own, with scripted message
+// boxes and file dialogs, fake ribbon elements and a fake picture browser, over a temporary
+// folder that also holds the settings store.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "CSnipwellDoc.h"
+#include "CSnipwellView.h"
+#include "CommandRouter.h"
+#include "FileDialogService.h"
+#include "MessageService.h"
+#include "RasterImage.h"
+#include "TestSupport.h"
+
+namespace doctest {
+
+struct AskedMessage {
+    QString text;
+    bool question;
+};
+
+class FakeBrowser : public PictureBrowserLink {
+public:
+    QString GetSelectedPath() const override { return selected; }
+    void RemoveFile(const QString& path) override { removed.push_back(path); }
+
+    QString selected;
+    std::vector<QString> removed;
+};
+
+class FakeSlider : public RibbonSliderElement {
+public:
+    int Position() const override { return position; }
+    void SetPosition(int value, bool) override { position = value; }
+    bool IsElementVisible() const override { return true; }
+
+    int position = 100;
+};
+
+class FakeEdit : public RibbonEditElement {
+public:
+    QString EditText() const override { return text; }
+    void SetEditText(const QString& value) override { text = value; }
+
+    QString text;
+};
+
+class DocFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A path inside the temporary folder.
+    QString PathOf(const std::string& name) const;
+    // Writes picture to the temporary folder with the format of the name's extension.
+    QString WritePicture(const std::string& name, const RasterImage& picture);
+    // Loads a file as the program does and expects it to be shown.
+    void LoadShown(const QString& path);
+    // The picture in a file, decoded by its extension.
+    static RasterImage Decoded(const QString& path);
+    static std::vector<uint8_t> Bytes(const QString& path);
+
+    // Texts asked or shown, in order.
+    std::vector<QString> Texts() const;
+
+    testsupport::TempDir temp;
+    CommandRouter router;
+    FakeSlider contrast;
+    FakeSlider brightness;
+    FakeEdit quality;
+    FakeBrowser browser;
+    CSnipwellDoc doc;
+    std::unique_ptr<CSnipwellView> view;
+
+    std::vector<AskedMessage> messages;
+    std::deque<MessageAnswer> answers;  // for questions; an unscripted question is answered No
+    std::vector<FileDialogRequest> requests;
+    QString chosenPath;                 // what the save dialog returns (empty: cancel)
+};
+
+}  // namespace doctest
