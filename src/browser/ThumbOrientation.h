@@ -1,4 +1,5 @@
-// Turns thumbnails upright by the EXIF orientation of their picture file.
+// Turns thumbnails upright by the EXIF orientation of their picture file, as the picture view
+// shows the picture.
 #pragma once
 
 #include "RasterImage.h"
