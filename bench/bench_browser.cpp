@@ -1,0 +1,77 @@
+// The thumbnail of a photograph as the browser's loader makes it on a first visit (frame size,
+// reduced decode, area shrink to the list's 60-pixel box) against the plain way: a full decode
+// and the same area shrink. Both read the 5120 x 2880 quality-90 JPEG from a file.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "BenchPictures.h"
+#include "RasterJpegThumbnail.h"
+#include "RatioReport.h"
+
+namespace {
+
+// 5120 x 2880 fitted into 60 x 60 (60 / 1.78 = 33.75, rounded) and into the cache's 128.
+constexpr uint32_t kThumbWidth = 60;
+constexpr uint32_t kThumbHeight = 34;
+constexpr uint32_t kCacheWidth = 128;
+constexpr uint32_t kCacheHeight = 72;
+
+// The photo's JPEG written once to a temporary file, removed at exit.
+const std::string& PhotoFile() {
+    static const struct File {
+        std::string path;
+        File() : path((std::filesystem::temp_directory_path() / "snipwell-bench-photo.jpg").string()) {
+            const std::vector<uint8_t>& bytes = Pictures().photoJpeg;
+            if (FILE* f = std::fopen(path.c_str(), "wb")) {
+                std::fwrite(bytes.data(), 1, bytes.size(), f);
+                std::fclose(f);
+            }
+        }
+        ~File() { std::remove(path.c_str()); }
+    } file;
+    return file.path;
+}
+
+void Thumb_FullJpegShrink(benchmark::State& state) {
+    const std::string& path = PhotoFile();
+    for (auto _ : state) {
+        RasterImage whole;
+        RasterImage thumb;
+        if (!whole.Load(path.c_str(), RASTER_FORMAT_JPG) ||
+            !whole.Rescale(kThumbWidth, kThumbHeight, RASTER_RESCALE_AREA, &thumb)) {
+            state.SkipWithError("full decode failed");
+            return;
+        }
+        benchmark::DoNotOptimize(thumb.GetBits());
+    }
+}
+
+// What a first visit costs per photograph: the list's thumbnail and the cache's picture.
+void Thumb_ReducedJpeg(benchmark::State& state) {
+    const std::string& path = PhotoFile();
+    for (auto _ : state) {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        RasterImage reduced;
+        RasterImage thumb;
+        RasterImage entry;
+        if (!ReadJpegFrameSize(path.c_str(), width, height) ||
+            !DecodeJpegReduced(path.c_str(), kCacheWidth, kCacheHeight, reduced) ||
+            !reduced.Rescale(kThumbWidth, kThumbHeight, RASTER_RESCALE_AREA, &thumb) ||
+            !reduced.Rescale(kCacheWidth, kCacheHeight, RASTER_RESCALE_AREA, &entry)) {
+            state.SkipWithError("reduced decode failed");
+            return;
+        }
+        benchmark::DoNotOptimize(thumb.GetBits());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(Thumb_FullJpegShrink)->Unit(benchmark::kMillisecond);
+BENCHMARK(Thumb_ReducedJpeg)->Unit(benchmark::kMillisecond);
+
+const bool kReducedThumb = AddComparison("Thumb_ReducedJpeg", "Thumb_FullJpegShrink", 0.5);

@@ -1,0 +1,35 @@
+#include "LoaderHandoff.h"
+
+#include "WakePipe.h"
+
+std::shared_ptr<LoaderHandoff> LoaderHandoff::Create(int wakeFd) {
+    return std::shared_ptr<LoaderHandoff>(new LoaderHandoff(wakeFd));
+}
+
+bool LoaderHandoff::Run(Request request) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_bClosed) return false;
+    m_pending = std::move(request);
+    m_bDone = false;
+    // The pipe stays open while the handoff is: its owner closes the handoff (under this lock)
+    // before it goes away. Nothing of Qt runs on this thread.
+    WakePipe::Wake(m_nWakeFd);
+    m_served.wait(lock, [this] { return m_bDone || m_bClosed; });
+    m_pending = nullptr;
+    return m_bDone;
+}
+
+void LoaderHandoff::Serve() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bClosed || !m_pending || m_bDone) return;   // a late or merged wake
+    m_pending();
+    m_pending = nullptr;
+    m_bDone = true;
+    m_served.notify_all();
+}
+
+void LoaderHandoff::Close() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bClosed = true;
+    m_served.notify_all();
+}

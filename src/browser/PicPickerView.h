@@ -1,0 +1,66 @@
+// The browser pane: the folder tree above the thumbnail list, with a bar between them that the
+// user drags to share the height. Choosing a folder lists its pictures; choosing a thumbnail
+// opens the picture in the picture view. The last folder chosen is kept in the settings.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include "CSnipwellDoc.h"
+
+class QFileSystemModel;
+class QTreeView;
+class TNList;
+
+class PicPickerView : public QWidget, public PictureBrowserLink {
+    Q_OBJECT
+public:
+    // Registers itself with document as its picture browser.
+    explicit PicPickerView(CSnipwellDoc* document, QWidget* parent = nullptr);
+    ~PicPickerView() override;
+
+    // PictureBrowserLink
+    QString GetSelectedPath() const override;
+    void RemoveFile(const QString& path) override;
+
+    // The pane's commands (ID_PICKER_OPEN_SELECTED, ID_PICKER_LAYOUT); other ids are ignored.
+    void OnCommand(uint32_t id);
+    // Selects the tree node of a folder path; false when the path is no existing folder.
+    bool SelectFolder(const QString& path);
+    // The file-system path of the tree's selected node, or empty.
+    QString SelectedFolder() const;
+
+    TNList* List() const { return m_wndList; }
+    QTreeView* Tree() const { return m_wndTree; }
+    const QString& RememberedFolder() const { return m_strFolder; }
+    // The bar between the tree and the list, in client coordinates.
+    QRect BarRect() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void OnFolderChosen();
+    void OpenSelected();
+    void LayoutControls();
+    void PlaceControls(const QRect& bar);
+    void ShowTrackingBar(bool show);
+
+    CSnipwellDoc* m_pDocument;
+    QFileSystemModel* m_pFolders;
+    QTreeView* m_wndTree;
+    TNList* m_wndList;
+    QWidget* m_wndTrackingBar;   // the bar's outline while it is dragged
+    QRect m_rcBar;
+    QPoint m_ptLast;
+    bool m_bTracking = false;
+    bool m_bStarted = false;
+    QString m_strFolder;         // the remembered folder
+};

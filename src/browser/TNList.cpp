@@ -1,0 +1,325 @@
+#include "TNList.h"
+
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QToolTip>
+
+#include <algorithm>
+#include <limits>
+
+#include "CommandIds.h"
+#include "FolderListing.h"
+#include "LoaderHandoff.h"
+#include "RasterQtBridge.h"
+#include "ThumbnailGeometry.h"
+#include "ThumbnailMaker.h"
+#include "WakePipe.h"
+
+namespace {
+
+constexpr int kIconPadding = 4;          // around the 60 x 60 box inside the icon rectangle
+constexpr int kCellWidth = 96;
+constexpr int kLabelGap = 2;
+constexpr int kFrameHalf = thumbs::kThumbSide / 2;
+constexpr uint32_t kWhite = 0xFFFFFF;
+// During a scan the list is composed at most this often (milliseconds).
+constexpr int kScanFrameInterval = 30;
+const QColor kFrameIdle(0xC0, 0xC0, 0xC0);     // light grey
+const QColor kFrameFocused(0xFF, 0x00, 0x00);  // red
+const QColor kFrameUnfocused(0x80, 0x00, 0x00); // dark red
+
+// A list entry that owns its record: removing the entry destroys the record.
+class ThumbListItem : public QListWidgetItem {
+public:
+    explicit ThumbListItem(ThumbItem* record) : QListWidgetItem(record->m_strName), m_record(record) {}
+    const ThumbItem& Record() const { return *m_record; }
+
+private:
+    std::unique_ptr<ThumbItem> m_record;
+};
+
+int32_t ClampedSide(uint32_t side) {
+    return int32_t(std::min<uint32_t>(side, uint32_t(std::numeric_limits<int32_t>::max())));
+}
+
+bool SamePath(const ThumbItem* thumb, const QString& path) {
+    return thumb && thumb->m_strPath.compare(path, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+TNList::TNList(QWidget* parent)
+    : QListWidget(parent), m_pWake(new WakePipe([this] { if (m_handoff) m_handoff->Serve(); }, this)) {
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setResizeMode(QListView::Adjust);
+    setFlow(QListView::LeftToRight);
+    setWrapping(true);
+    setUniformItemSizes(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionRectVisible(false);
+    setIconSize(QSize(thumbs::kThumbSide, thumbs::kThumbSide));
+    // Cells for a 60 x 60 thumbnail with its frame and one line of label.
+    setGridSize(QSize(kCellWidth, thumbs::kThumbSide + 2 * kIconPadding + kLabelGap + fontMetrics().height() + 2 * kLabelGap));
+    m_openTimer.setSingleShot(true);
+    m_openTimer.setInterval(cmd::TIMER_OPEN_SELECTED_MS);
+    m_waitTimer.setInterval(cmd::TIMER_WAIT_LOADER_MS);
+    connect(&m_openTimer, &QTimer::timeout, this, &TNList::OnOpenTimer);
+    connect(&m_waitTimer, &QTimer::timeout, this, &TNList::OnWaitTimer);
+    m_frameTimer.setSingleShot(true);
+    connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    connect(this, &QListWidget::itemSelectionChanged, this, &TNList::OnSelectionChanged);
+    // Scrolling moves pixels already painted; the frames and labels are composed anew at its end.
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, viewport(), qOverload<>(&QWidget::update));
+}
+
+TNList::~TNList() {
+    StopLoader();
+    m_waitTimer.stop();
+    m_openTimer.stop();
+}
+
+// ---- items ---------------------------------------------------------------------------------
+
+const ThumbItem* TNList::Thumb(int row) const {
+    const auto* entry = dynamic_cast<const ThumbListItem*>(item(row));
+    return entry ? &entry->Record() : nullptr;
+}
+
+QString TNList::GetSelectedPath() const {
+    for (int row = 0; row < count(); ++row) {
+        if (item(row)->isSelected()) {
+            const ThumbItem* thumb = Thumb(row);
+            return thumb ? thumb->m_strPath : QString();
+        }
+    }
+    return QString();
+}
+
+QString TNList::TipText(int row) const {
+    const ThumbItem* thumb = Thumb(row);
+    if (!thumb) return QString();
+    return QString::asprintf("%s\r\nWidth=%d, Height=%d", thumb->m_strName.toUtf8().constData(), thumb->m_nWidth,
+                             thumb->m_nHeight);
+}
+
+void TNList::RemoveFile(const QString& path) {
+    const int total = count();
+    int row = 0;
+    while (row < total && !SamePath(Thumb(row), path)) ++row;
+    if (row >= total) return;
+    // Deselect first: the view would otherwise hand the selection to a neighbour on its own.
+    if (item(row)->isSelected()) clearSelection();
+    setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
+    delete takeItem(row);
+    ArrangeTop();
+    if (row < total - 1) setCurrentRow(row);   // the item that followed; selecting it opens it
+}
+
+void TNList::InsertThumb(ThumbItem* record) {
+    auto* entry = new ThumbListItem(record);
+    entry->setSizeHint(gridSize());
+    insertItem(count(), entry);
+}
+
+void TNList::ArrangeTop() {
+    doItemsLayout();
+    viewport()->update();
+}
+
+// ---- selection and opening -------------------------------------------------------------------
+
+void TNList::PostToParent(uint32_t id) {
+    QMetaObject::invokeMethod(this, [this, id] { emit parentCommand(id); }, Qt::QueuedConnection);
+}
+
+void TNList::OnSelectionChanged() {
+    m_frameClock.invalidate();   // the user's own change is shown at once
+    viewport()->update();
+    m_openTimer.start();   // restarts a pending one: the open follows the last change
+}
+
+void TNList::OnOpenTimer() {
+    m_openTimer.stop();
+    PostToParent(cmd::ID_PICKER_OPEN_SELECTED);
+}
+
+void TNList::mouseDoubleClickEvent(QMouseEvent* event) {
+    QListWidget::mouseDoubleClickEvent(event);
+    if (!selectedItems().isEmpty() && !m_openTimer.isActive()) PostToParent(cmd::ID_PICKER_OPEN_SELECTED);
+}
+
+bool TNList::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QListWidgetItem* entry = itemAt(help->pos());
+        if (entry) {
+            // The tip window shows a plain line break.
+            QToolTip::showText(help->globalPos(), TipText(row(entry)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+                               viewport());
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        m_frameClock.invalidate();
+        viewport()->update();
+    }
+    return QListWidget::viewportEvent(event);
+}
+
+void TNList::resizeEvent(QResizeEvent* event) {
+    QListWidget::resizeEvent(event);
+    ArrangeTop();
+}
+
+// ---- painting ----------------------------------------------------------------------------------
+
+QRect TNList::IconRect(int row) const {
+    const QRect cell = visualItemRect(item(row));
+    return QRect(cell.left(), cell.top(), cell.width(), thumbs::kThumbSide + 2 * kIconPadding);
+}
+
+QRect TNList::LabelRect(int row) const {
+    const QRect icon = IconRect(row);
+    return QRect(icon.left(), icon.bottom() + 1 + kLabelGap, icon.width(), fontMetrics().height() + 2 * kLabelGap);
+}
+
+QImage TNList::RenderClient() const {
+    const QSize client = viewport()->size();
+    RasterImage canvas;
+    if (client.isEmpty() || !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
+        return QImage();
+    }
+    canvas.FillColor(kWhite);
+    const QRect clientRect(QPoint(0, 0), client);
+    for (int row = 0; row < count(); ++row) {
+        const QRect icon = IconRect(row);
+        const ThumbItem* thumb = Thumb(row);
+        if (!icon.intersects(clientRect) || !thumb || !thumb->m_imgThumb.IsValid()) continue;
+        const RasterImage& picture = thumb->m_imgThumb;
+        const int x = icon.left() + (icon.width() - int(picture.GetWidth())) / 2;
+        const int y = icon.top() + (icon.height() - int(picture.GetHeight())) / 2;
+        canvas.PasteAll(picture, 0, 0, x, y, picture.HasAlpha() ? RASTER_PASTE_ALPHA_BLEND : RASTER_PASTE_COPY, 1.0);
+    }
+    QImage bitmap = MakeAlphaBitmap(canvas);
+    if (bitmap.isNull()) return bitmap;
+    QPainter painter(&bitmap);
+    painter.setFont(font());
+    const bool focused = hasFocus();
+    for (int row = 0; row < count(); ++row) {
+        const QRect icon = IconRect(row);
+        if (!icon.intersects(clientRect)) continue;
+        const bool selected = item(row)->isSelected();
+        const QPoint centre(icon.left() + icon.width() / 2, icon.top() + icon.height() / 2);
+        const QColor frame = !selected ? kFrameIdle : focused ? kFrameFocused : kFrameUnfocused;
+        painter.setPen(QPen(frame, selected ? 2 : 0, Qt::SolidLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(centre.x() - kFrameHalf, centre.y() - kFrameHalf, 2 * kFrameHalf - 1, 2 * kFrameHalf - 1));
+        const QRect label = LabelRect(row);
+        const QString name = item(row)->text();
+        painter.setPen(Qt::black);
+        if (painter.fontMetrics().horizontalAdvance(name) < label.width()) {
+            painter.drawText(label, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, name);
+        } else {
+            const QString cut = painter.fontMetrics().elidedText(name, Qt::ElideRight, label.width());
+            painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, cut);
+        }
+    }
+    return bitmap;
+}
+
+void TNList::paintEvent(QPaintEvent*) {
+    // A scan inserts an item every millisecond or so when the thumbnails come from the cache;
+    // composing the whole list after each would cost more than making the thumbnails. Within
+    // a short interval the last composed frame is shown again (unless the view scrolled or was
+    // resized) and a fresh one follows when the interval ends.
+    const int scroll = verticalScrollBar()->value();
+    const bool reuse = IsScanning() && m_frameClock.isValid() && m_frameClock.elapsed() < kScanFrameInterval &&
+                       m_imgFrame.size() == viewport()->size() && m_nFrameScroll == scroll;
+    if (reuse) {
+        if (!m_frameTimer.isActive()) m_frameTimer.start(kScanFrameInterval - int(m_frameClock.elapsed()));
+    } else {
+        m_imgFrame = RenderClient();
+        m_nFrameScroll = scroll;
+        m_frameClock.start();
+    }
+    if (m_imgFrame.isNull()) return;
+    QPainter painter(viewport());
+    painter.drawImage(0, 0, m_imgFrame);
+}
+
+// ---- the loader ------------------------------------------------------------------------------------
+
+bool TNList::IsScanning() const { return m_loader.joinable() && m_bLoaderRunning.load(); }
+
+void TNList::SetFolder(const QString& folder) {
+    m_waitTimer.stop();
+    if (IsScanning()) {
+        m_bStop.store(true);
+        m_strPendingFolder = folder;
+        m_waitTimer.start();
+        return;
+    }
+    JoinFinishedLoader();
+    {
+        // Emptying the list for another folder is no selection change: the picture stays open.
+        const QSignalBlocker quiet(this);
+        clear();
+    }
+    m_strFolder = folder;
+    if (m_strFolder.isEmpty() || !QFileInfo(m_strFolder).isDir() || !m_pWake->IsOpen()) return;
+    StartLoader();
+}
+
+void TNList::OnWaitTimer() {
+    if (IsScanning()) return;
+    m_waitTimer.stop();
+    SetFolder(m_strPendingFolder);
+}
+
+void TNList::StartLoader() {
+    m_bStop.store(false);
+    m_bLoaderRunning.store(true);
+    m_handoff = LoaderHandoff::Create(m_pWake->WriteFd());
+    m_loader = std::thread(&TNList::ScanFolder, m_strFolder, m_handoff, this, &m_bStop, &m_bLoaderRunning);
+}
+
+void TNList::JoinFinishedLoader() {
+    if (m_loader.joinable()) m_loader.join();
+    if (m_handoff) m_handoff->Close();
+    m_handoff.reset();
+}
+
+void TNList::StopLoader() {
+    m_bStop.store(true);
+    // Closing first releases a loader that waits for this thread, so the join cannot deadlock.
+    if (m_handoff) m_handoff->Close();
+    JoinFinishedLoader();
+}
+
+void TNList::ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, TNList* list,
+                        std::atomic<bool>* stop, std::atomic<bool>* running) {
+    if (!stop->load()) {
+        for (const QString& name : thumbs::ListPictureFiles(folder)) {
+            if (stop->load()) break;
+            auto record = std::make_unique<ThumbItem>();
+            record->m_strName = name;
+            record->m_strPath = thumbs::JoinFolderAndName(folder, name);
+            thumbs::Size size;
+            if (!thumbs::MakeThumbnail(record->m_strPath, size, record->m_imgThumb)) continue;
+            record->m_nWidth = ClampedSide(size.width);
+            record->m_nHeight = ClampedSide(size.height);
+            if (std::min(size.width, size.height) < uint32_t(thumbs::kMinPictureSide)) continue;
+            if (stop->load()) break;
+            ThumbItem* handed = record.get();
+            if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
+        }
+        handoff->Run([list] { list->ArrangeTop(); });
+    }
+    running->store(false);
+}

@@ -1,0 +1,90 @@
+// The thumbnail list of the browser pane: an icon view of the pictures of one folder, filled by
+// a loader thread, painted entirely by the list itself onto an off-screen picture.
+#pragma once
+
+#include <QListWidget>
+#include <QString>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTimer>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+
+#include "ThumbItem.h"
+
+class LoaderHandoff;
+class WakePipe;
+
+class TNList : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TNList(QWidget* parent = nullptr);
+    ~TNList() override;
+
+    // Full path of the selected item, or empty.
+    QString GetSelectedPath() const;
+    // Drops the item whose path equals path (ignoring case) and selects the one that followed it.
+    void RemoveFile(const QString& path);
+    // Lists the pictures of folder; an empty or invalid path gives an empty list. While a scan
+    // runs, the scan is stopped and the last folder asked for is listed once it has ended.
+    void SetFolder(const QString& folder);
+
+    // The record of row, or null.
+    const ThumbItem* Thumb(int row) const;
+    // The tip of row: "name\r\nWidth=w, Height=h"; empty for no item.
+    QString TipText(int row) const;
+    // True while a loader thread exists and has not ended.
+    bool IsScanning() const;
+    // True while a folder waits for the running scan to stop.
+    bool IsWaitingForLoader() const { return m_waitTimer.isActive(); }
+    const QString& CurrentFolder() const { return m_strFolder; }
+    // Composes the whole client area as a paint shows it.
+    QImage RenderClient() const;
+    // Cell geometry of row in viewport coordinates.
+    QRect IconRect(int row) const;
+    QRect LabelRect(int row) const;
+
+signals:
+    // A command posted to the parent pane (ID_PICKER_OPEN_SELECTED); emitted on a later turn of
+    // the event loop.
+    void parentCommand(uint32_t id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    void PostToParent(uint32_t id);
+    void OnSelectionChanged();
+    void OnOpenTimer();
+    void OnWaitTimer();
+    void StartLoader();
+    void StopLoader();
+    void JoinFinishedLoader();
+    void ArrangeTop();
+    // Requests of the loader, run on this thread.
+    void InsertThumb(ThumbItem* item);
+    static void ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, TNList* list,
+                           std::atomic<bool>* stop, std::atomic<bool>* running);
+
+    QString m_strFolder;           // the folder whose pictures are listed
+    QString m_strPendingFolder;    // listed once the running scan has stopped
+    QTimer m_openTimer;            // TIMER_OPEN_SELECTED
+    QTimer m_waitTimer;            // TIMER_WAIT_LOADER
+    // While a scan inserts items, the composed client is reused for a short while instead of
+    // being composed again after every insertion (see paintEvent).
+    QImage m_imgFrame;
+    int m_nFrameScroll = 0;
+    QElapsedTimer m_frameClock;
+    QTimer m_frameTimer;
+    std::thread m_loader;
+    std::shared_ptr<LoaderHandoff> m_handoff;
+    WakePipe* m_pWake;             // the loader's requests arrive through it
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bLoaderRunning{false};
+};

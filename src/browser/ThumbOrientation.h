@@ -1,0 +1,16 @@
+// Turns thumbnails upright by the EXIF orientation of their picture file, as the picture view
+// shows the picture.
+#pragma once
+
+#include "RasterImage.h"
+
+namespace thumbs {
+
+// The file's EXIF orientation, 1..8; 1 when it has none or the file cannot be read.
+int PictureOrientation(const char* path);
+// Orientations 5 to 8 exchange width and height.
+inline bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+// Turns image upright for orientation; false when an operation fails.
+bool TurnUpright(RasterImage& image, int orientation);
+
+}  // namespace thumbs

@@ -1,0 +1,128 @@
+#include "ThumbnailMaker.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "RasterJpegThumbnail.h"
+#include "ThumbOrientation.h"
+#include "ThumbnailCache.h"
+
+namespace thumbs {
+
+namespace {
+
+// The EXIF thumbnail is used only when its ratio is within this share of the picture's:
+// cameras pad thumbnails of other shapes with black bars.
+constexpr double kExifRatioTolerance = 0.01;
+
+// Rescales (area shrink) source into target's size and makes the result 24-bit, a transparent
+// palette index becoming an alpha plane.
+bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
+    RasterImage result;
+    if (!source.Rescale(target.width, target.height, RASTER_RESCALE_AREA, &result) || !result.IsValid()) return false;
+    if (result.IsTransparent()) result.AlphaFromTransparentIndex();
+    if (result.GetBpp() < 24 && !result.IncreaseBpp(24)) return false;
+    return out.TakeOver(result);
+}
+
+// Makes the list thumbnail and, when asked and the picture is larger than a cache entry, the
+// cache picture from a (possibly reduced) picture of a file of size stored, then turns both
+// upright. size receives the upright size.
+bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
+                      RasterImage* cacheCopy) {
+    RasterImage thumb;
+    if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height), thumb)) return false;
+    if (!TurnUpright(thumb, orientation)) return false;
+    if (cacheCopy && (stored.width > uint32_t(kCacheNormalSide) || stored.height > uint32_t(kCacheNormalSide))) {
+        RasterImage entry;
+        if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, kCacheNormalSide), entry) &&
+            TurnUpright(entry, orientation)) {
+            cacheCopy->TakeOver(entry);
+        }
+    }
+    size = SwapsSides(orientation) ? Size{stored.height, stored.width} : stored;
+    return image.TakeOver(thumb);
+}
+
+bool FromCache(const QString& path, Size& size, RasterImage& image) {
+    CachedThumbnail cached;
+    if (!ReadCachedThumbnail(path, cached)) return false;
+    RasterImage thumb;
+    if (!ShrinkTo(cached.picture, FitIntoSquare(cached.width, cached.height), thumb)) return false;
+    size = {cached.width, cached.height};
+    return image.TakeOver(thumb);
+}
+
+bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
+    const double r1 = double(w1) / double(h1);
+    const double r2 = double(w2) / double(h2);
+    return std::fabs(r1 - r2) <= kExifRatioTolerance * r2;
+}
+
+bool FromExifThumbnail(const QByteArray& file, Size stored, int orientation, Size& size, RasterImage& image,
+                       RasterImage* cacheCopy) {
+    std::vector<uint8_t> bytes;
+    if (!ReadExifThumbnail(file.constData(), bytes) || bytes.size() > UINT32_MAX) return false;
+    RasterImage embedded;
+    if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
+    const Size wanted = FitIntoSquare(stored.width, stored.height);
+    // A smaller one would be blown up.
+    if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
+    if (!SameRatio(embedded.GetWidth(), embedded.GetHeight(), stored.width, stored.height)) return false;
+    if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(kCacheNormalSide)) cacheCopy = nullptr;
+    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy);
+}
+
+bool FromReducedJpeg(const QByteArray& file, Size stored, int orientation, Size& size, RasterImage& image,
+                     RasterImage* cacheCopy) {
+    // Large enough for the cache entry when one is wanted, else for the list thumbnail.
+    const Size least = FitIntoSquare(stored.width, stored.height, cacheCopy ? kCacheNormalSide : kThumbSide);
+    RasterImage reduced;
+    if (!DecodeJpegReduced(file.constData(), least.width, least.height, reduced)) return false;
+    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy);
+}
+
+}  // namespace
+
+bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {
+    size = {};
+    const QByteArray file = QFile::encodeName(path);
+    const uint32_t type = RasterImage::TypeFromExtension(file.constData());
+    if (type == RASTER_FORMAT_UNKNOWN) return false;
+    if (FromCache(path, size, image)) return true;
+    if (type != RASTER_FORMAT_JPG) return false;
+    Size stored;
+    if (!ReadJpegFrameSize(file.constData(), stored.width, stored.height)) return false;
+    const int orientation = PictureOrientation(file.constData());
+    return FromExifThumbnail(file, stored, orientation, size, image, cacheCopy) ||
+           FromReducedJpeg(file, stored, orientation, size, image, cacheCopy);
+}
+
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {
+    size = {};
+    const QByteArray file = QFile::encodeName(path);
+    const uint32_t type = RasterImage::TypeFromExtension(file.constData());
+    if (type == RASTER_FORMAT_UNKNOWN) return false;
+    RasterImage whole;
+    if (!whole.Load(file.constData(), type) || !whole.IsValid()) return false;
+    const Size stored{whole.GetWidth(), whole.GetHeight()};
+    if (stored.width == 0 || stored.height == 0) return false;
+    const int orientation = type == RASTER_FORMAT_JPG ? PictureOrientation(file.constData()) : 1;
+    return FinishThumbnails(whole, stored, orientation, size, image, cacheCopy);
+}
+
+bool MakeThumbnail(const QString& path, Size& size, RasterImage& image) {
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    RasterImage cacheCopy;
+    if (!PlatformThumbnail(absolute, size, image, &cacheCopy) && !DecodedThumbnail(absolute, size, image, &cacheCopy)) {
+        return false;
+    }
+    if (cacheCopy.IsValid()) WriteCachedThumbnail(absolute, cacheCopy, size.width, size.height);
+    return true;
+}
+
+}  // namespace thumbs

@@ -1,0 +1,41 @@
+// Helpers of the browser tests: picture files, waiting for the loader, and a private thumbnail
+// cache for the whole test program.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "TNList.h"
+
+namespace browsertest {
+
+QString ToQString(const std::filesystem::path& path);
+
+// Writes a 24-bit picture of one colour (0x00BBGGRR) as JPEG or PNG through the image core.
+void WriteSolidPicture(const std::filesystem::path& path, uint32_t width, uint32_t height, uint32_t color,
+                       uint32_t type);
+// A PNG whose left half is transparent.
+void WriteHalfTransparentPng(const std::filesystem::path& path, uint32_t width, uint32_t height, uint32_t color);
+// A JPEG of one colour carrying an EXIF block with the given embedded JPEG thumbnail.
+void WriteJpegWithExifThumbnail(const std::filesystem::path& path, uint32_t width, uint32_t height, uint32_t color,
+                                uint32_t thumbWidth, uint32_t thumbHeight, uint32_t thumbColor);
+
+// Runs the event loop until the list has no scan running or waiting (fails after 30 s).
+void WaitForScan(const TNList& list);
+// Runs the event loop for about the given time.
+void RunEventLoop(int milliseconds);
+
+// Names and paths of the list's items, in order.
+std::vector<QString> ListedNames(const TNList& list);
+std::vector<QString> ListedPaths(const TNList& list);
+
+// The colour (0x00BBGGRR) at the centre of a 24-bit picture.
+uint32_t CentreColor(const RasterImage& image);
+
+// Removes every entry of the private thumbnail cache.
+void ClearThumbnailCache();
+
+}  // namespace browsertest

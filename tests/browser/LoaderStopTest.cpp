@@ -1,0 +1,67 @@
+// Stopping the loader: rapid folder changes and destruction in the middle of a scan must neither
+// race, deadlock nor leak (this file is also run under ThreadSanitizer).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <memory>
+
+#include "BrowserTestSupport.h"
+#include "TNList.h"
+#include "TestSupport.h"
+
+using browsertest::ToQString;
+using browsertest::WaitForScan;
+
+namespace {
+
+void FillFolder(const testsupport::TempDir& dir, const std::string& prefix, int count, uint32_t side) {
+    for (int i = 0; i < count; ++i) {
+        browsertest::WriteSolidPicture(dir / (prefix + std::to_string(i) + ".png"), side, side, 0x00FF00,
+                                       RASTER_FORMAT_PNG);
+    }
+}
+
+}  // namespace
+
+TEST(LoaderStop, ThousandRapidFolderChangesEndWithTheLastFolder) {
+    testsupport::TempDir folders[3];
+    for (int f = 0; f < 3; ++f) FillFolder(folders[f], "f" + std::to_string(f) + "_", 6 + f, 200);
+    TNList list;
+    for (int call = 0; call < 1000; ++call) {
+        list.SetFolder(ToQString(folders[call % 3].path()));
+        if (call % 7 == 0) QCoreApplication::processEvents();
+    }
+    WaitForScan(list);
+    // Call 999 chose folder 0.
+    EXPECT_EQ(list.CurrentFolder(), ToQString(folders[0].path()));
+    ASSERT_EQ(list.count(), 6);
+    for (int row = 0; row < list.count(); ++row) EXPECT_TRUE(list.Thumb(row)->m_strName.startsWith("f0_"));
+}
+
+TEST(LoaderStop, ListDestroyedInTheMiddleOfAScan) {
+    testsupport::TempDir dir;
+    FillFolder(dir, "p", 30, 900);
+    for (int delay : {0, 5, 40, 120}) {
+        auto list = std::make_unique<TNList>();
+        list->SetFolder(ToQString(dir.path()));
+        browsertest::RunEventLoop(delay);
+        list.reset();   // the loader may be waiting for this thread right now
+        QCoreApplication::processEvents();   // handoff requests still queued find no list
+    }
+    SUCCEED();
+}
+
+TEST(LoaderStop, ListDestroyedWhileWaitingForTheLoaderToStop) {
+    testsupport::TempDir first;
+    testsupport::TempDir second;
+    FillFolder(first, "a", 20, 900);
+    FillFolder(second, "b", 2, 100);
+    auto list = std::make_unique<TNList>();
+    list->SetFolder(ToQString(first.path()));
+    list->SetFolder(ToQString(second.path()));
+    EXPECT_TRUE(list->IsWaitingForLoader());
+    list.reset();
+    browsertest::RunEventLoop(120);   // a wait tick must not reach the destroyed list
+    SUCCEED();
+}

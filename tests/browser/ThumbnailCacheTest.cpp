@@ -1,0 +1,140 @@
+// The freedesktop thumbnail cache: names, trust rules, and the round trip through a scan.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <sys/stat.h>
+
+#include "BrowserTestSupport.h"
+#include "TestSupport.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailMaker.h"
+
+using browsertest::ToQString;
+using browsertest::WriteSolidPicture;
+
+namespace {
+
+constexpr uint32_t kBlue = 0xFF0000;
+constexpr QRgb kMarker = 0xFFFF00FF;   // magenta: only a cache entry can be this colour
+constexpr uint32_t kMarkerColor = 0xFF00FF;
+
+class ThumbnailCache : public ::testing::Test {
+protected:
+    void SetUp() override { browsertest::ClearThumbnailCache(); }
+
+    // Replaces the pixels of an entry by the marker colour, keeping its text chunks, or with
+    // the given modification time.
+    static void MarkEntry(const QString& entry, const QString& mtime = QString()) {
+        const QImage original(entry);
+        ASSERT_FALSE(original.isNull());
+        QImage image(original.size(), QImage::Format_RGB888);
+        image.fill(QColor::fromRgb(kMarker));
+        for (const QString& key : original.textKeys()) image.setText(key, original.text(key));
+        if (!mtime.isEmpty()) image.setText(QStringLiteral("Thumb::MTime"), mtime);
+        ASSERT_TRUE(image.save(entry, "png"));
+    }
+
+    testsupport::TempDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(ThumbnailCache, UriIsPercentEncodedLikeGlib) {
+    EXPECT_EQ(thumbs::FileUri(QStringLiteral("/home/me/a b#%.jpg")), QByteArray("file:///home/me/a%20b%23%25.jpg"));
+    EXPECT_EQ(thumbs::FileUri(QStringLiteral("/x/(1)+,;=@~_-.png")), QByteArray("file:///x/(1)+,;=@~_-.png"));
+    EXPECT_EQ(thumbs::FileUri(QString::fromUtf8("/x/\xc3\xa9.png")), QByteArray("file:///x/%C3%A9.png"));
+}
+
+TEST_F(ThumbnailCache, EntryIsNamedAfterTheMd5OfTheUri) {
+    const QString entry = thumbs::CacheEntryPath(QStringLiteral("/home/me/a.jpg"), false);
+    const QByteArray md5 = QCryptographicHash::hash("file:///home/me/a.jpg", QCryptographicHash::Md5).toHex();
+    EXPECT_EQ(entry, thumbs::ThumbnailCacheFolder() + "/normal/" + md5 + ".png");
+    EXPECT_TRUE(thumbs::CacheEntryPath(QStringLiteral("/a.jpg"), true).contains(QStringLiteral("/large/")));
+}
+
+TEST_F(ThumbnailCache, ComputedThumbnailIsWrittenWithItsRecordAndOwnerOnlyMode) {
+    const QString picture = ToQString(m_dir / "big.jpg");
+    WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
+    thumbs::Size size;
+    RasterImage thumb;
+    ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb));
+
+    const QString entry = thumbs::CacheEntryPath(picture, false);
+    const QImage reader(entry);
+    ASSERT_FALSE(reader.isNull()) << entry.toStdString();
+    EXPECT_EQ(reader.size(), QSize(128, 96));
+    EXPECT_EQ(reader.text("Thumb::URI"), QString::fromUtf8(thumbs::FileUri(picture)));
+    EXPECT_EQ(reader.text("Thumb::MTime").toLongLong(), QFileInfo(picture).lastModified().toSecsSinceEpoch());
+    EXPECT_EQ(reader.text("Thumb::Size").toLongLong(), QFileInfo(picture).size());
+    EXPECT_EQ(reader.text("Thumb::Image::Width"), QStringLiteral("640"));
+    EXPECT_EQ(reader.text("Thumb::Image::Height"), QStringLiteral("480"));
+    EXPECT_FALSE(reader.text("Software").isEmpty());
+    struct stat status {};
+    ASSERT_EQ(stat(QFile::encodeName(entry).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    ASSERT_EQ(stat(QFile::encodeName(thumbs::ThumbnailCacheFolder()).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+}
+
+TEST_F(ThumbnailCache, WrittenEntryIsReadBackByTheNextScan) {
+    WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
+    TNList list;
+    list.SetFolder(ToQString(m_dir.path()));
+    browsertest::WaitForScan(list);
+    ASSERT_EQ(list.count(), 1);
+    MarkEntry(thumbs::CacheEntryPath(ToQString(m_dir / "big.jpg"), false));
+
+    list.SetFolder(ToQString(m_dir.path()));
+    browsertest::WaitForScan(list);
+    ASSERT_EQ(list.count(), 1);
+    const ThumbItem& item = *list.Thumb(0);
+    EXPECT_EQ(item.m_nWidth, 640);
+    EXPECT_EQ(item.m_nHeight, 480);
+    EXPECT_EQ(item.m_imgThumb.GetWidth(), 60u);
+    EXPECT_EQ(item.m_imgThumb.GetHeight(), 45u);
+    const uint32_t centre = browsertest::CentreColor(item.m_imgThumb);
+    EXPECT_TRUE(RasterRed(centre) > 250 && RasterGreen(centre) < 5 && RasterBlue(centre) > 250) << std::hex << centre;
+}
+
+TEST_F(ThumbnailCache, EntryWithStaleModificationTimeIsIgnored) {
+    const QString picture = ToQString(m_dir / "big.jpg");
+    WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
+    thumbs::Size size;
+    RasterImage thumb;
+    ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb));
+    const qint64 mtime = QFileInfo(picture).lastModified().toSecsSinceEpoch();
+    MarkEntry(thumbs::CacheEntryPath(picture, false), QString::number(mtime - 5));
+
+    ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb));
+    EXPECT_NE(browsertest::CentreColor(thumb), kMarkerColor);
+    thumbs::CachedThumbnail cached;
+    EXPECT_TRUE(thumbs::ReadCachedThumbnail(picture, cached)) << "the stale entry is replaced";
+}
+
+TEST_F(ThumbnailCache, EntryWithoutPictureSizeIsIgnored) {
+    const QString picture = ToQString(m_dir / "big.jpg");
+    WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
+    QImage entry(128, 96, QImage::Format_RGB888);
+    entry.fill(QColor::fromRgb(kMarker));
+    entry.setText(QStringLiteral("Thumb::MTime"), QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch()));
+    ASSERT_TRUE(QDir().mkpath(thumbs::ThumbnailCacheFolder() + "/large"));
+    ASSERT_TRUE(entry.save(thumbs::CacheEntryPath(picture, true), "png"));
+    thumbs::CachedThumbnail cached;
+    EXPECT_FALSE(thumbs::ReadCachedThumbnail(picture, cached));
+}
+
+TEST_F(ThumbnailCache, FilesInsideTheCacheAreNeverRecorded) {
+    const std::filesystem::path folder = QFile::encodeName(thumbs::ThumbnailCacheFolder() + "/normal").toStdString();
+    std::filesystem::create_directories(folder);
+    WriteSolidPicture(folder / "inside.png", 300, 300, kBlue, RASTER_FORMAT_PNG);
+    const QString picture = ToQString(folder / "inside.png");
+    thumbs::Size size;
+    RasterImage thumb;
+    ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb));
+    EXPECT_FALSE(QFileInfo::exists(thumbs::CacheEntryPath(picture, false)));
+}
