@@ -51,7 +51,7 @@ std::optional<int64_t> ParseColour(std::string_view text) {
 
 enum class ArgKind { Int32, Size, Colour };
 
-struct ArgSpec {
+struct ArgDef {
     const char* name;
     ArgKind kind;
 };
@@ -61,7 +61,7 @@ using ApplyFn = bool (*)(RasterImage&, const Values&);
 
 struct Operation {
     const char* name;
-    std::vector<ArgSpec> args;
+    std::vector<ArgDef> args;
     ApplyFn apply;
     const char* help;
 };
@@ -169,7 +169,7 @@ void PrintUsage(FILE* out) {
                  "operations, applied in order:\n");
     for (const Operation& op : Operations()) {
         std::string synopsis = op.name;
-        for (const ArgSpec& arg : op.args) synopsis += std::string(" ") + arg.name;
+        for (const ArgDef& arg : op.args) synopsis += std::string(" ") + arg.name;
         std::fprintf(out, "  %-28s %s\n", synopsis.c_str(), op.help);
     }
 }
@@ -215,13 +215,13 @@ std::optional<ArgError> ParseSteps(const std::vector<std::string>& words, size_t
         if (!op) return ArgError{"unknown operation '" + words[i] + "'"};
         ++i;
         Step step{op, {}};
-        for (const ArgSpec& spec : op->args) {
+        for (const ArgDef& param : op->args) {
             if (i >= words.size()) {
-                return ArgError{std::string(op->name) + ": missing " + spec.name + " (" + KindText(spec.kind) + ")"};
+                return ArgError{std::string(op->name) + ": missing " + param.name + " (" + KindText(param.kind) + ")"};
             }
-            const auto value = ParseArg(spec.kind, words[i]);
+            const auto value = ParseArg(param.kind, words[i]);
             if (!value) {
-                return ArgError{std::string(op->name) + ": " + spec.name + " must be " + KindText(spec.kind) +
+                return ArgError{std::string(op->name) + ": " + param.name + " must be " + KindText(param.kind) +
                                 ", not '" + words[i] + "'"};
             }
             step.values.push_back(*value);

@@ -25,7 +25,7 @@ void Put32(Bytes& b, uint32_t v) {
 void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
 // Describes a BMP file to build. Fields a header kind cannot hold are left out of it.
-struct BmpSpec {
+struct BmpRecipe {
     uint32_t headerSize = 40;
     int32_t width = 1;
     int32_t height = 1;
@@ -40,7 +40,7 @@ struct BmpSpec {
     uint32_t pixelOffset = 0;
 };
 
-Bytes BuildBmp(const BmpSpec& s) {
+Bytes BuildBmp(const BmpRecipe& s) {
     Bytes info;
     Put32(info, s.headerSize);
     if (s.headerSize == 12) {
@@ -100,9 +100,9 @@ bool DecodeBytes(RasterImage& image, Bytes bytes) {
 }
 
 // Decodes a built file that must be accepted (an empty image otherwise).
-RasterImage MustDecode(const BmpSpec& spec) {
+RasterImage MustDecode(const BmpRecipe& recipe) {
     RasterImage image;
-    EXPECT_TRUE(DecodeBytes(image, BuildBmp(spec))) << image.LastErrorText();
+    EXPECT_TRUE(DecodeBytes(image, BuildBmp(recipe))) << image.LastErrorText();
     return image;
 }
 
@@ -198,7 +198,7 @@ TEST(BmpWrite, RefusesInvalidImageAndMissingFile) {
 // ---- header kinds --------------------------------------------------------------------------
 
 TEST(BmpRead, Os2CoreHeaderWithThreeBytePaletteEntries) {
-    BmpSpec s;
+    BmpRecipe s;
     s.headerSize = 12;
     s.width = 3;
     s.height = 2;
@@ -219,7 +219,7 @@ TEST(BmpRead, Os2CoreHeaderWithThreeBytePaletteEntries) {
 }
 
 TEST(BmpRead, Os2CoreHeaderWithShortPaletteEndingAtThePixels) {
-    BmpSpec s;
+    BmpRecipe s;
     s.headerSize = 12;
     s.width = 2;
     s.height = 1;
@@ -235,7 +235,7 @@ TEST(BmpRead, Os2CoreHeaderWithShortPaletteEndingAtThePixels) {
 TEST(BmpRead, Os2Version2HeaderIsRead) {
     for (uint32_t headerSize : {16u, 64u}) {
         SCOPED_TRACE(headerSize);
-        BmpSpec s;
+        BmpRecipe s;
         s.headerSize = headerSize;
         s.width = 1;
         s.height = 1;
@@ -254,7 +254,7 @@ TEST(BmpRead, PaletteDepthsReadWithReservedBytesCleared) {
     };
     for (const Case& c : {Case{1, {0xB0, 0, 0, 0}}, Case{4, {0x10, 0x11, 0, 0}}, Case{8, {1, 0, 1, 1}}}) {
         SCOPED_TRACE(c.bitCount);
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 4;
         s.bitCount = c.bitCount;
         s.clrUsed = 2;
@@ -272,7 +272,7 @@ TEST(BmpRead, PaletteDepthsReadWithReservedBytesCleared) {
 }
 
 TEST(BmpRead, IndicesBeyondAShortPaletteAreBlack) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.bitCount = 8;
     s.clrUsed = 1;
@@ -285,7 +285,7 @@ TEST(BmpRead, IndicesBeyondAShortPaletteAreBlack) {
 }
 
 TEST(BmpRead, FileWithoutPaletteGetsAGreyRamp) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.bitCount = 1;
     s.pixels = {0x40, 0, 0, 0};
@@ -296,7 +296,7 @@ TEST(BmpRead, FileWithoutPaletteGetsAGreyRamp) {
 }
 
 TEST(BmpRead, TwoBitFileBecomesFourBitPicture) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 5;
     s.bitCount = 2;
     s.betweenHeaderAndPixels = Quads({kBlack, kRed, kGreen, kBlue});
@@ -309,7 +309,7 @@ TEST(BmpRead, TwoBitFileBecomesFourBitPicture) {
 }
 
 TEST(BmpRead, TopDownRowsArePutBottomUp) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 1;
     s.height = -2;
     s.pixels = {0, 0, 255, 0, /* second file row = bottom */ 255, 0, 0, 0};
@@ -321,7 +321,7 @@ TEST(BmpRead, TopDownRowsArePutBottomUp) {
 }
 
 TEST(BmpRead, LastRowWithoutItsPaddingIsAccepted) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 1;
     s.height = 2;
     s.pixels = {1, 2, 3, 0, 4, 5, 6};   // top row lacks its padding byte
@@ -337,7 +337,7 @@ TEST(BmpRead, ResolutionComesFromPixelsPerMetre) {
     };
     for (const Case& c : {Case{2835, 72}, Case{3780, 96}, Case{11811, 300}, Case{0, 96}, Case{-5, 96},
                           Case{INT32_MAX, 54546085}}) {
-        BmpSpec s;
+        BmpRecipe s;
         s.pelsPerMeter = c.ppm;
         s.pixels = {0, 0, 0, 0};
         RasterImage image;
@@ -348,7 +348,7 @@ TEST(BmpRead, ResolutionComesFromPixelsPerMetre) {
 }
 
 TEST(BmpRead, PictureAtTheStreamPositionWithOffsetsCountedFromThere) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.bitCount = 8;
     s.clrUsed = 2;
@@ -367,7 +367,7 @@ TEST(BmpRead, PictureAtTheStreamPositionWithOffsetsCountedFromThere) {
 // ---- 16- and 32-bit pixels and masks ----------------------------------------------------
 
 TEST(BmpRead, Uncompressed16BitIs555) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.bitCount = 16;
     s.pixels = {0x00, 0x7C, /* red */ 0x10, 0x42 /* 0x4210: 16, 16, 16 */};
@@ -379,7 +379,7 @@ TEST(BmpRead, Uncompressed16BitIs555) {
 }
 
 TEST(BmpRead, BitfieldMasks565BehindAnInfoHeader) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 3;
     s.bitCount = 16;
     s.compression = 3;
@@ -395,7 +395,7 @@ TEST(BmpRead, BitfieldMasks565BehindAnInfoHeader) {
 }
 
 TEST(BmpRead, BitfieldMasks555InAVersion2Header) {
-    BmpSpec s;
+    BmpRecipe s;
     s.headerSize = 52;
     s.width = 1;
     s.bitCount = 16;
@@ -410,7 +410,7 @@ TEST(BmpRead, BitfieldMasks555InAVersion2Header) {
 }
 
 TEST(BmpRead, AlphaMaskOfAVersion3HeaderGivesAlphaPlane) {
-    BmpSpec s;
+    BmpRecipe s;
     s.headerSize = 56;
     s.width = 2;
     s.bitCount = 16;
@@ -427,7 +427,7 @@ TEST(BmpRead, AlphaMaskOfAVersion3HeaderGivesAlphaPlane) {
 }
 
 TEST(BmpRead, AlphaBitfieldsBehindAnInfoHeader) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.bitCount = 32;
     s.compression = 6;
@@ -447,7 +447,7 @@ TEST(BmpRead, AlphaBitfieldsBehindAnInfoHeader) {
 TEST(BmpRead, MasksWiderThanEightBitsScaleToEightBits) {
     for (uint32_t headerSize : {108u, 124u}) {
         SCOPED_TRACE(headerSize);
-        BmpSpec s;
+        BmpRecipe s;
         s.headerSize = headerSize;
         s.width = 1;
         s.bitCount = 32;
@@ -471,7 +471,7 @@ TEST(BmpRead, ThirtyTwoBitAlphaOnlyWhenTheAlphaBytesDiffer) {
     };
     for (const Case& c : {Case{0, 0, false}, Case{128, 128, false}, Case{255, 255, false}, Case{255, 0, true}}) {
         SCOPED_TRACE(int(c.first) * 1000 + c.second);
-        BmpSpec s;
+        BmpRecipe s;
         s.width = 2;
         s.bitCount = 32;
         s.pixels = {1, 2, 3, c.first, 4, 5, 6, c.second};
@@ -486,7 +486,7 @@ TEST(BmpRead, ThirtyTwoBitAlphaOnlyWhenTheAlphaBytesDiffer) {
 }
 
 TEST(BmpRead, EmptyColourMasksMeanTheUsualLayout) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 1;
     s.bitCount = 32;
     s.compression = 3;
@@ -500,7 +500,7 @@ TEST(BmpRead, EmptyColourMasksMeanTheUsualLayout) {
 // ---- RLE -----------------------------------------------------------------------------------
 
 TEST(BmpRead, Rle8RunsLiteralsDeltaAndEndCodes) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 5;
     s.height = 4;
     s.bitCount = 8;
@@ -527,7 +527,7 @@ TEST(BmpRead, Rle8RunsLiteralsDeltaAndEndCodes) {
 }
 
 TEST(BmpRead, Rle4RunsAlternateNibblesAndLiteralsArePadded) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 6;
     s.height = 2;
     s.bitCount = 4;
@@ -550,7 +550,7 @@ TEST(BmpRead, Rle4RunsAlternateNibblesAndLiteralsArePadded) {
 }
 
 TEST(BmpRead, RleWithoutEndOfBitmapIsAcceptedOnceTheLastRowIsReached) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.height = 2;
     s.bitCount = 8;
@@ -565,7 +565,7 @@ TEST(BmpRead, RleWithoutEndOfBitmapIsAcceptedOnceTheLastRowIsReached) {
 }
 
 TEST(BmpRead, RleEndingBeforeTheLastRowFails) {
-    BmpSpec s;
+    BmpRecipe s;
     s.width = 2;
     s.height = 3;
     s.bitCount = 8;
@@ -581,8 +581,8 @@ TEST(BmpRead, RleEndingBeforeTheLastRowFails) {
 
 // ---- damaged and hostile files ---------------------------------------------------------
 
-BmpSpec SmallValidSpec() {
-    BmpSpec s;
+BmpRecipe SmallValidSpec() {
+    BmpRecipe s;
     s.width = 2;
     s.height = 2;
     s.bitCount = 8;
@@ -626,7 +626,7 @@ TEST(BmpHostile, HeaderRunningPastTheEnd) {
     Bytes file = BuildBmp(SmallValidSpec());
     file.resize(14 + 30);
     ExpectRejected(file, "BMP: the header runs past the end of the file");
-    BmpSpec s = SmallValidSpec();
+    BmpRecipe s = SmallValidSpec();
     s.bitCount = 16;
     s.compression = 3;
     s.betweenHeaderAndPixels.clear();
@@ -636,7 +636,7 @@ TEST(BmpHostile, HeaderRunningPastTheEnd) {
 
 TEST(BmpHostile, BadSizes) {
     for (auto [w, h] : {std::pair{0, 1}, std::pair{-3, 1}, std::pair{1, 0}, std::pair{1, INT32_MIN}}) {
-        BmpSpec s = SmallValidSpec();
+        BmpRecipe s = SmallValidSpec();
         s.width = w;
         s.height = h;
         ExpectRejected(BuildBmp(s), "BMP: bad width or height");
@@ -644,7 +644,7 @@ TEST(BmpHostile, BadSizes) {
 }
 
 TEST(BmpHostile, HugeSizesFailBeforeAnyAllocation) {
-    BmpSpec s = SmallValidSpec();
+    BmpRecipe s = SmallValidSpec();
     s.width = INT32_MAX;
     s.height = INT32_MAX;
     ExpectRejected(BuildBmp(s), "RASTER_MAX_MEMORY exceeded");
@@ -658,7 +658,7 @@ TEST(BmpHostile, HugeSizesFailBeforeAnyAllocation) {
 
 TEST(BmpHostile, UnsupportedDepthsAndCompressions) {
     for (uint16_t bits : {0, 3, 7, 15, 48, 64}) {
-        BmpSpec s = SmallValidSpec();
+        BmpRecipe s = SmallValidSpec();
         s.bitCount = bits;
         ExpectRejected(BuildBmp(s), "BMP: unsupported bit depth");
     }
@@ -667,19 +667,19 @@ TEST(BmpHostile, UnsupportedDepthsAndCompressions) {
         uint32_t compression;
     };
     for (const Case& c : {Case{4, 1}, Case{8, 2}, Case{24, 3}, Case{8, 6}, Case{8, 7}, Case{8, 0x80000000u}}) {
-        BmpSpec s = SmallValidSpec();
+        BmpRecipe s = SmallValidSpec();
         s.bitCount = c.bits;
         s.compression = c.compression;
         ExpectRejected(BuildBmp(s), "BMP: unsupported compression");
     }
-    BmpSpec s = SmallValidSpec();
+    BmpRecipe s = SmallValidSpec();
     s.compression = 4;
     ExpectRejected(BuildBmp(s), "BMP: JPEG or PNG data inside a BMP file is not supported");
 }
 
 TEST(BmpHostile, BadMasks) {
     for (auto masks : {Masks(0xF0F0, 0x0F00, 0x000F), Masks(0x1F0000, 0x07E0, 0x001F)}) {
-        BmpSpec s;
+        BmpRecipe s;
         s.bitCount = 16;
         s.compression = 3;
         s.betweenHeaderAndPixels = masks;
@@ -689,7 +689,7 @@ TEST(BmpHostile, BadMasks) {
 }
 
 TEST(BmpHostile, OffsetsAndPalettesPastTheEnd) {
-    BmpSpec s = SmallValidSpec();
+    BmpRecipe s = SmallValidSpec();
     s.clrUsed = 256;   // only 2 entries are there, and the pixel offset leaves room for all
     s.pixelOffset = 100000;
     ExpectRejected(BuildBmp(s), "BMP: the palette runs past the end of the file");
@@ -719,14 +719,14 @@ TEST(BmpHostile, TruncatedPixelData) {
 
 // Every prefix of a file either decodes or fails with a message; never reads outside the data.
 TEST(BmpHostile, EveryTruncationFailsCleanly) {
-    BmpSpec rle;
+    BmpRecipe rle;
     rle.width = 7;
     rle.height = 3;
     rle.bitCount = 4;
     rle.compression = 2;
     rle.betweenHeaderAndPixels = Quads({kBlack, kWhite, kRed});
     rle.pixels = {4, 0x12, 0, 3, 0x12, 0x10, 0, 0, 0, 2, 1, 1, 9, 0x21, 0, 0, 0, 1};
-    BmpSpec v5;
+    BmpRecipe v5;
     v5.headerSize = 124;
     v5.width = 3;
     v5.height = -2;
