@@ -7,14 +7,13 @@
 
 namespace fixtures {
 
+// The real ImageMagick program, not a wrapper earlier on PATH that may change the pictures.
 bool HaveConvert() {
-    static const bool available = std::system("convert -version > /dev/null 2>&1") == 0;
-    return available;
+    return !testsupport::ImageMagickConvert().empty();
 }
 
 bool Convert(const std::string& arguments) {
-    const std::string command = "convert " + arguments + " > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
+    return testsupport::RunImageMagick(arguments);
 }
 
 std::string Quoted(const std::filesystem::path& path) {

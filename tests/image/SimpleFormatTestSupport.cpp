@@ -81,11 +81,7 @@ void ExpectCannotBeWritten(uint32_t type, const char* error) {
 }
 
 std::string ConvertProgram() {
-    // The packaged program itself, not a wrapper that may change the pictures.
-    for (const char* candidate : {"/usr/bin/convert-im6.q16", "/usr/bin/convert"}) {
-        if (access(candidate, X_OK) == 0) return candidate;
-    }
-    return "";
+    return testsupport::ImageMagickConvert();
 }
 
 bool ConvertPicture(const RasterImage& source, const std::string& options, const std::string& outputName,
