@@ -37,14 +37,19 @@ void TimeToFirstPaint(benchmark::State& state, ShowWindow show) {
     QTemporaryDir settings;
     SettingsStore::UseFolder(settings.path());
     for (auto _ : state) {
-        int argc = 1;
-        QApplication application(argc, g_arguments);
-        FirstPaintWatch watch;
-        application.installEventFilter(&watch);
-        std::shared_ptr<void> window = show();
-        while (!watch.painted) QApplication::processEvents();
-        window.reset();
-        application.removeEventFilter(&watch);
+        {
+            int argc = 1;
+            QApplication application(argc, g_arguments);
+            FirstPaintWatch watch;
+            application.installEventFilter(&watch);
+            std::shared_ptr<void> window = show();
+            while (!watch.painted) QApplication::processEvents();
+            // Closing the window and the toolkit is not part of starting.
+            state.PauseTiming();
+            window.reset();
+            application.removeEventFilter(&watch);
+        }
+        state.ResumeTiming();
     }
     SettingsStore::UseFolder(QString());
 }

@@ -5,4 +5,8 @@ class CSnipwellDoc;
 class QWidget;
 
 // The browser pane for the document, as a child of parent; null when it cannot be created.
+// Its folders are not read yet: StartBrowserPane does that once the window is on screen.
 QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent);
+
+// Fills a pane made by CreateBrowserPane: the folder tree and the remembered folder's pictures.
+void StartBrowserPane(QWidget* pane);

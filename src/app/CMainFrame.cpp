@@ -4,8 +4,8 @@
 #include <QCloseEvent>
 #include <QShortcut>
 #include <QSplitter>
+#include <QSplitterHandle>
 
-#include <limits>
 
 #include "BrowserPaneFactory.h"
 #include "CSnipwellDoc.h"
@@ -108,6 +108,9 @@ bool CMainFrame::Create() {
 
     // 4. The ribbon and its three set-up steps.
     m_pRibbon = new MainRibbonBar(this);
+    // Dressed before its elements exist, each element takes the look as it is made rather
+    // than all of them being restyled afterwards.
+    ApplyLook();
     setMenuWidget(m_pRibbon);
     m_pRibbon->SetupApplicationMenu();
     m_pRibbon->SetupHomeCategory();
@@ -115,6 +118,7 @@ bool CMainFrame::Create() {
 
     // 5 and 6. The status bar and its panes.
     m_pStatusBar = new SnipwellStatusBar(this);
+    ApplyLook();
     setStatusBar(m_pStatusBar);
     for (const PaneSpec& pane : kStatusPanes) {
         m_pStatusBar->AddPane(pane.id, QString::fromLatin1(pane.label), QString::fromLatin1(pane.widthTemplate),
@@ -124,6 +128,10 @@ bool CMainFrame::Create() {
     CreateAccelerators();
     resize(kInitialWidth, kInitialHeight);
     return true;
+}
+
+void CMainFrame::FinishStartup() {
+    StartBrowserPane(m_pBrowserPane);
 }
 
 bool CMainFrame::CreateClient() {
@@ -163,13 +171,30 @@ void CMainFrame::CreateAccelerators() {
 void CMainFrame::OnApplicationLook(uint32_t id) {
     WaitCursor wait;
     m_nAppLook = id;
-    setStyleSheet(VisualStyleSheet(id));
-    update();
-    // Writing flushes the whole store to disk; when it already holds the id (every start
-    // after the first) the write would change nothing, so it is left out.
-    constexpr int kMissing = std::numeric_limits<int>::min();
-    if (SettingsStore::ReadWorkspaceInt(settings::kApplicationLook, kMissing) != int(id)) {
-        SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, int(id));
+    ApplyLook();
+    // The store leaves a value it already holds alone, so every start may write it.
+    SettingsStore::WriteWorkspaceInt(settings::kApplicationLook, int(id));
+}
+
+void CMainFrame::ApplyLook() {
+    // The look dresses the frame's chrome: the ribbon (with its menus and tips) and the
+    // status bar. The panes between them show pictures and folders in the platform's own
+    // look, and a sheet on them would make every item of the tree and the list go through
+    // the style sheet machinery.
+    const QString sheet = VisualStyleSheet(m_nAppLook);
+    for (QWidget* chrome : {static_cast<QWidget*>(m_pRibbon), static_cast<QWidget*>(m_pStatusBar)}) {
+        // Setting a sheet restyles the whole subtree, even with the same text.
+        if (chrome && chrome->styleSheet() != sheet) chrome->setStyleSheet(sheet);
+    }
+    // The splitter's bar between the panes takes the frame colour.
+    if (m_pSplitter) {
+        for (int i = 0; i < m_pSplitter->count(); ++i) {
+            QSplitterHandle* bar = m_pSplitter->handle(i);
+            QPalette colours = bar->palette();
+            colours.setColor(QPalette::Window, VisualStyleFrameColour(m_nAppLook));
+            bar->setPalette(colours);
+            bar->setAutoFillBackground(true);
+        }
     }
 }
 

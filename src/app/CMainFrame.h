@@ -31,6 +31,9 @@ public:
     // ribbon, status bar and its panes, accelerators. False when a required part fails.
     bool Create();
 
+    // What waits until the frame is on screen: the browser reads its folders.
+    void FinishStartup();
+
     // The visual style command (215..218).
     void OnApplicationLook(uint32_t id);
     uint32_t ApplicationLook() const { return m_nAppLook; }
@@ -52,6 +55,7 @@ protected:
 private:
     bool CreateClient();
     void CreateAccelerators();
+    void ApplyLook();
     void RegisterCommands();
     void OnFocusChanged(QWidget* old, QWidget* now);
 

@@ -39,10 +39,13 @@ const Palette& PaletteOf(uint32_t id) {
 
 }  // namespace
 
+QColor VisualStyleFrameColour(uint32_t id) {
+    return QColor(QLatin1String(PaletteOf(id).frame));
+}
+
 QString VisualStyleSheet(uint32_t id) {
     const Palette& p = PaletteOf(id);
     QString sheet = QStringLiteral(R"(
-CMainFrame { background: @frame; }
 #ribbonBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @frame, stop:1 @ribbonBottom); }
 #ribbonTabRow { background: transparent; }
 #ribbonTabs::tab { color: @tabText; background: transparent; padding: 3px 14px; margin-top: 4px;
@@ -79,7 +82,6 @@ QStatusBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @statusT
   color: @statusText; }
 QStatusBar QLabel { color: @statusText; padding: 0px 4px; }
 QStatusBar::item { border: none; border-left: 1px solid @panelBorder; }
-QSplitter::handle { background: @frame; }
 QToolTip { background: @tipBackground; color: #202020; border: 1px solid @panelBorder; padding: 2px; }
 )");
     const bool darkFrame = id == cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK || !IsVisualStyle(id);

@@ -3,6 +3,7 @@
 // ribbon, the menus, the status bar and the tooltips.
 #pragma once
 
+#include <QColor>
 #include <QString>
 
 #include <cstdint>
@@ -27,3 +28,7 @@ constexpr bool IsVisualStyle(uint32_t id) {
 
 // The style sheet of a style id; the black one for an id that is not a style.
 QString VisualStyleSheet(uint32_t id);
+
+// The frame colour of a look (unknown ids: the black look's), for the parts drawn without the
+// sheet, such as the splitter's bar.
+QColor VisualStyleFrameColour(uint32_t id);

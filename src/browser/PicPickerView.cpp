@@ -34,7 +34,7 @@ QString DefaultFolder() {
 
 }  // namespace
 
-PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent)
+PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStart start)
     : QWidget(parent),
       m_pDocument(document),
       m_pFolders(new QFileSystemModel(this)),
@@ -44,11 +44,6 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent)
     m_strFolder = SettingsStore::ReadString(settings::kSection, settings::kPicPickerFolder);
     if (m_strFolder.isEmpty()) m_strFolder = DefaultFolder();
 
-    // Folders only; hidden ones are left out.
-    m_pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_pFolders->setRootPath(QStringLiteral("/"));
-    m_wndTree->setModel(m_pFolders);
-    for (int column = 1; column < m_pFolders->columnCount(); ++column) m_wndTree->hideColumn(column);
     m_wndTree->setHeaderHidden(true);
     m_wndTree->setCursor(Qt::ArrowCursor);
     m_wndList->setCursor(Qt::ArrowCursor);
@@ -65,12 +60,23 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent)
     m_wndTree->setGeometry(0, 0, width(), treeHeight);
     m_wndList->setGeometry(0, treeHeight + barHeight, width(), std::max(kMinControlHeight, height() - treeHeight - barHeight));
 
-    connect(m_wndTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &PicPickerView::OnFolderChosen);
     connect(m_wndList, &TNList::parentCommand, this, &PicPickerView::OnCommand);
     m_wndList->installEventFilter(this);
 
     if (m_pDocument) m_pDocument->m_pPicker = this;
 
+    if (start == FolderStart::Now) ShowFolders();
+}
+
+void PicPickerView::ShowFolders() {
+    if (m_bFoldersShown) return;
+    m_bFoldersShown = true;
+    // Folders only; hidden ones are left out.
+    m_pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_pFolders->setRootPath(QStringLiteral("/"));
+    m_wndTree->setModel(m_pFolders);
+    for (int column = 1; column < m_pFolders->columnCount(); ++column) m_wndTree->hideColumn(column);
+    connect(m_wndTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &PicPickerView::OnFolderChosen);
     m_wndTree->expand(m_pFolders->index(QStringLiteral("/")));
     SelectFolder(m_strFolder);
 }
@@ -82,6 +88,7 @@ PicPickerView::~PicPickerView() {
 // ---- folders and pictures ------------------------------------------------------------------------
 
 bool PicPickerView::SelectFolder(const QString& path) {
+    ShowFolders();
     if (path.isEmpty() || !QFileInfo(path).isDir()) return false;
     const QModelIndex node = m_pFolders->index(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     if (!node.isValid()) return false;

@@ -17,13 +17,22 @@ class TNList;
 class PicPickerView : public QWidget, public PictureBrowserLink {
     Q_OBJECT
 public:
-    // Registers itself with document as its picture browser.
-    explicit PicPickerView(CSnipwellDoc* document, QWidget* parent = nullptr);
+    // When folders are shown at once or later, through ShowFolders.
+    enum class FolderStart { Now, Later };
+
+    // Registers itself with document as its picture browser. With FolderStart::Later the
+    // folder tree stays empty (and no folder is listed) until ShowFolders: the main window
+    // paints first and fills its browser right after.
+    explicit PicPickerView(CSnipwellDoc* document, QWidget* parent = nullptr, FolderStart start = FolderStart::Now);
     ~PicPickerView() override;
 
     // PictureBrowserLink
     QString GetSelectedPath() const override;
     void RemoveFile(const QString& path) override;
+
+    // Connects the tree to the file system and selects the remembered folder, which starts
+    // its listing. Only the first call does anything.
+    void ShowFolders();
 
     // The pane's commands (ID_PICKER_OPEN_SELECTED, ID_PICKER_LAYOUT); other ids are ignored.
     void OnCommand(uint32_t id);
@@ -62,5 +71,6 @@ private:
     QPoint m_ptLast;
     bool m_bTracking = false;
     bool m_bStarted = false;
+    bool m_bFoldersShown = false;
     QString m_strFolder;         // the remembered folder
 };

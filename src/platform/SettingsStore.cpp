@@ -21,6 +21,15 @@ QString KeyPath(const QString& section, const QString& key) {
     return section + QLatin1Char('/') + key;
 }
 
+// Every write is flushed to disk when the store closes; a value that is already stored would
+// only cost that flush (the program stores its remembered folder and look at every start).
+void WriteValue(const QString& path, const QVariant& value) {
+    std::unique_ptr<QSettings> store = OpenStore();
+    const QVariant stored = store->value(path);
+    if (stored.isValid() && stored.toString() == value.toString()) return;
+    store->setValue(path, value);
+}
+
 }  // namespace
 
 void SettingsStore::UseFolder(const QString& folder) {
@@ -36,7 +45,7 @@ int SettingsStore::ReadInt(const QString& section, const QString& key, int defau
 }
 
 void SettingsStore::WriteInt(const QString& section, const QString& key, int value) {
-    OpenStore()->setValue(KeyPath(section, key), value);
+    WriteValue(KeyPath(section, key), value);
 }
 
 QString SettingsStore::ReadString(const QString& section, const QString& key, const QString& defaultValue) {
@@ -45,7 +54,7 @@ QString SettingsStore::ReadString(const QString& section, const QString& key, co
 }
 
 void SettingsStore::WriteString(const QString& section, const QString& key, const QString& value) {
-    OpenStore()->setValue(KeyPath(section, key), value);
+    WriteValue(KeyPath(section, key), value);
 }
 
 int SettingsStore::ReadWorkspaceInt(const QString& key, int defaultValue) {

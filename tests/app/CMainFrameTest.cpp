@@ -20,6 +20,13 @@ using shelltest::ShellTest;
 
 namespace {
 
+// The look's sheet dresses the ribbon and the status bar.
+void ExpectLook(const CMainFrame& frame, uint32_t id) {
+    EXPECT_EQ(frame.Ribbon()->styleSheet(), VisualStyleSheet(id));
+    EXPECT_EQ(frame.StatusBar()->styleSheet(), VisualStyleSheet(id));
+    EXPECT_EQ(frame.Splitter()->handle(1)->palette().color(QPalette::Window), VisualStyleFrameColour(id));
+}
+
 int StoredLook() {
     return SettingsStore::ReadWorkspaceInt(settings::kApplicationLook, -1);
 }
@@ -39,7 +46,7 @@ TEST_F(ShellTest, StoredStyleOutsideTheFourBecomesBlackAndIsWrittenBack) {
         auto app = Start();
         ASSERT_NE(app->MainFrame(), nullptr);
         EXPECT_EQ(app->MainFrame()->ApplicationLook(), cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK) << stored;
-        EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+        ExpectLook(*app->MainFrame(), cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK);
         EXPECT_EQ(StoredLook(), 216) << stored;
     }
 }
@@ -49,7 +56,7 @@ TEST_F(ShellTest, StoredStyleIsUsedAndWrittenAgainAtEveryStart) {
     auto app = Start();
     ASSERT_NE(app->MainFrame(), nullptr);
     EXPECT_EQ(app->MainFrame()->ApplicationLook(), 218u);
-    EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(218));
+    ExpectLook(*app->MainFrame(), 218);
     EXPECT_EQ(StoredLook(), 218);
 }
 
@@ -63,7 +70,7 @@ TEST_F(ShellTest, ChoosingAStyleStoresItAtOnceMarksItAndTheNextStartUsesIt) {
         EXPECT_EQ(silver->text(), QStringLiteral("Office 2007 (&Silver Style)"));
         silver->trigger();
         EXPECT_EQ(StoredLook(), 217);
-        EXPECT_EQ(app->MainFrame()->styleSheet(), VisualStyleSheet(217));
+        ExpectLook(*app->MainFrame(), 217);
         EXPECT_EQ(app->MainFrame()->windowTitle(), QStringLiteral("Norvane Snipwell"));
 
         ribbon->StyleMenu()->RefreshStates();
@@ -87,6 +94,8 @@ TEST(VisualStyles, TheFourSheetsAreDistinctAndAnUnknownIdGetsTheBlackOne) {
     EXPECT_EQ(sheets.size(), 4);
     EXPECT_EQ(VisualStyleSheet(3), VisualStyleSheet(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
     for (const QString& sheet : sheets) EXPECT_FALSE(sheet.contains(QLatin1Char('@'))) << "unfilled colour";
+    EXPECT_NE(VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLUE), VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+    EXPECT_EQ(VisualStyleFrameColour(3), VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
 }
 
 TEST_F(ShellTest, StatusPanesAreTheThreeOfTheTableSizedToTheirTemplates) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSettings>
 #include <QSplitter>
+#include <QTreeView>
 
 #include "CMainFrame.h"
 #include "CSnipwellDoc.h"
@@ -9,7 +11,9 @@
 #include "CommandIds.h"
 #include "GDIPlus.h"
 #include "MainRibbonBar.h"
+#include "PicPickerView.h"
 #include "ResImageLib.h"
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "ShellTestSupport.h"
 
@@ -86,6 +90,23 @@ TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWrite
 
     app->ExitInstance();
     EXPECT_EQ(app->GraphicsGuard(), nullptr);
+}
+
+TEST_F(ShellTest, TheBrowserReadsItsFoldersOnlyOnceTheWindowIsOnScreen) {
+    const QString pictures = m_dir.filePath(QStringLiteral("pictures"));
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    SettingsStore::WriteString(settings::kSection, settings::kPicPickerFolder, pictures);
+
+    auto app = std::make_unique<CSnipwellApp>(CSnipwellApp::StartupHooks{shelltest::MakeSyntheticAtlas, {}});
+    app->Router().SetIdleUpdatesEnabled(false);
+    ASSERT_TRUE(app->InitInstance());
+    auto* browser = qobject_cast<PicPickerView*>(app->MainFrame()->BrowserPane());
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->Tree()->model(), nullptr) << "folders read before the first paint";
+
+    QApplication::processEvents();
+    ASSERT_NE(browser->Tree()->model(), nullptr);
+    EXPECT_EQ(browser->SelectedFolder(), pictures);
 }
 
 TEST_F(ShellTest, TheViewIsTheActiveViewAtStartAndExitClosesTheFrame) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include "AntiAliasedDrawing.h"
@@ -42,6 +45,30 @@ TEST_F(SettingsStoreTest, NonNumericIntegersReadAsTheDefault) {
     EXPECT_EQ(SettingsStore::ReadInt("Settings", "AutoHideCropbox", 0), 0);
     SettingsStore::WriteString("Settings", "AutoHideCropbox", " -1 ");
     EXPECT_EQ(SettingsStore::ReadInt("Settings", "AutoHideCropbox", 0), -1);
+}
+
+TEST_F(SettingsStoreTest, WritingTheStoredValueAgainLeavesTheFileAlone) {
+    SettingsStore::WriteWorkspaceInt("ApplicationLook", 216);
+    SettingsStore::WriteString("Settings", "PicPickerFolder", "/home/u/Pictures");
+    const QString path = QDir(QString::fromStdString(m_dir.path().string())).filePath("Norvane Snipwell.ini");
+    const QDateTime longAgo(QDate(2001, 2, 3), QTime(4, 5, 6), Qt::UTC);
+    auto ageFile = [&] {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+    };
+    ageFile();
+    SettingsStore::WriteWorkspaceInt("ApplicationLook", 216);
+    SettingsStore::WriteString("Settings", "PicPickerFolder", "/home/u/Pictures");
+    EXPECT_EQ(QFileInfo(path).lastModified().toUTC(), longAgo) << "an unchanged value rewrote the store";
+
+    SettingsStore::WriteString("Settings", "PicPickerFolder", "/home/u/Other");
+    EXPECT_NE(QFileInfo(path).lastModified().toUTC(), longAgo);
+    EXPECT_EQ(SettingsStore::ReadString("Settings", "PicPickerFolder"), "/home/u/Other");
+    ageFile();
+    SettingsStore::WriteWorkspaceInt("ApplicationLook", 217);
+    EXPECT_EQ(SettingsStore::ReadWorkspaceInt("ApplicationLook", 0), 217);
+    EXPECT_NE(QFileInfo(path).lastModified().toUTC(), longAgo);
 }
 
 TEST(FileDialogService, ConvertsTheProgramsFilterToQtForm) {
