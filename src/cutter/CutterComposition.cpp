@@ -43,34 +43,45 @@ Overlap OverlapOf(const RasterImage& picture, const CutLayout& layout) {
                    std::min<int64_t>(layout.height, layout.pictureY + int64_t(picture.GetHeight()))};
 }
 
-// Bilinear sampling of the cutter, row by row: the alpha plane always, the colours unless
-// they are one colour all over (which bilinear sampling keeps exactly).
-class CutterRows {
+// One row of the cut: the cutter's alpha and colours sampled, and the picture's pixels
+// [left, right) of the row blended in under them at columns [left, right).
+class CutRows {
 public:
-    bool Prepare(const RasterImage& cutter, const std::optional<uint32_t>& uniformColour, uint32_t width,
-                 uint32_t height) {
-        m_width = width;
-        m_colour = uniformColour;
-        const Scale scale = ScaleTo(cutter, width, height);
+    CutRows(const std::optional<uint32_t>& uniformColour, uint32_t width) : m_colour(uniformColour), m_width(width) {}
+
+    // Bilinear sampling of the cutter: the alpha plane always, the colours unless they are one
+    // colour all over (which bilinear sampling keeps exactly).
+    bool Prepare(const RasterImage& cutter, uint32_t height) {
+        const Scale scale = ScaleTo(cutter, m_width, height);
         const uint32_t w = cutter.GetWidth();
         const uint32_t h = cutter.GetHeight();
-        if (!m_alpha.Prepare(SourcePlane{cutter.GetAlphaPlane(), w, w, h}, width, 1, scale)) return false;
-        return m_colour || m_colours.Prepare(SourcePlane{cutter.GetBits(), cutter.GetStride(), w, h}, width, 3, scale);
+        if (!m_alpha.Prepare(SourcePlane{cutter.GetAlphaPlane(), w, w, h}, m_width, 1, scale)) return false;
+        return m_colour || m_colours.Prepare(SourcePlane{cutter.GetBits(), cutter.GetStride(), w, h}, m_width, 3, scale);
     }
 
-    // Stored row y of the scaled cutter into row y of out.
-    void Sample(uint32_t y, RasterImage& out) {
-        m_alpha.Sample(y, out.AlphaPointer(0, y));
+    // Stored row y of out; picture is null where no picture row lies under it.
+    void Make(uint32_t y, RasterImage& out, const uint8_t* picture, uint32_t left, uint32_t right) {
+        uint8_t* alpha = out.AlphaPointer(0, y);
+        uint8_t* row = out.RowPointer(y);
+        m_alpha.Sample(y, alpha);
+        if (!picture) left = right = m_width;
+        const size_t n = right - left;
+        uint8_t* under = row + size_t(left) * 3;
         if (m_colour) {
-            FillPixelRow(out.RowPointer(y), *m_colour, m_width);
-        } else {
-            m_colours.Sample(y, out.RowPointer(y));
+            // Written once: the colour beside the picture, the blend over it.
+            FillPixelRow(row, *m_colour, left);
+            if (n) BlendUnderColorRow(under, picture, alpha + left, *m_colour, n);
+            FillPixelRow(row + size_t(right) * 3, *m_colour, m_width - right);
+            return;
         }
+        m_colours.Sample(y, row);
+        // Only the cut has alpha: the picture shows where the cut is transparent.
+        if (n) AlphaBlendRow(under, picture, alpha + left, nullptr, n);
     }
 
 private:
-    uint32_t m_width = 0;
     std::optional<uint32_t> m_colour;
+    uint32_t m_width;
     BilinearRows m_alpha;
     BilinearRows m_colours;
 };
@@ -81,21 +92,23 @@ bool SampleAndBlend(const RasterImage& cutter, const std::optional<uint32_t>& un
                     const RasterImage& picture, const CutLayout& layout, RasterImage& cut) {
     RasterImage out;
     if (!out.Create(layout.width, layout.height, 24, RASTER_FORMAT_UNKNOWN) || !out.CreateAlpha()) return false;
-    CutterRows rows;
-    if (!rows.Prepare(cutter, uniformColour, layout.width, layout.height)) return false;
+    CutRows rows(uniformColour, layout.width);
+    if (!rows.Prepare(cutter, layout.height)) return false;
     BuildProductTable();
     const Overlap overlap = OverlapOf(picture, layout);
+    const bool columnsOverlap = overlap.left < overlap.right;
+    const auto left = uint32_t(columnsOverlap ? overlap.left : 0);
+    const auto right = uint32_t(columnsOverlap ? overlap.right : 0);
     const int64_t pictureHeight = picture.GetHeight();
     // Stored rows go bottom-up: walking them upwards goes up through memory in both pictures.
     for (uint32_t y = 0; y < layout.height; ++y) {
-        rows.Sample(y, out);
         const int64_t row = int64_t(layout.height) - 1 - y;  // picture row of the cut
-        if (row < overlap.top || row >= overlap.bottom || overlap.left >= overlap.right) continue;
-        const auto pictureRow = uint32_t(pictureHeight - 1 - (row - layout.pictureY));
-        const auto left = uint32_t(overlap.left);
-        // Only the cut has alpha: the picture shows where the cut is transparent.
-        AlphaBlendRow(out.PixelPointer(left, y), picture.PixelPointer(uint32_t(overlap.left - layout.pictureX), pictureRow),
-                      out.AlphaPointer(left, y), nullptr, size_t(overlap.right - overlap.left));
+        const uint8_t* under = nullptr;
+        if (columnsOverlap && row >= overlap.top && row < overlap.bottom) {
+            const auto pictureRow = uint32_t(pictureHeight - 1 - (row - layout.pictureY));
+            under = picture.PixelPointer(uint32_t(overlap.left - layout.pictureX), pictureRow);
+        }
+        rows.Make(y, out, under, left, right);
     }
     return cut.TakeOver(out);
 }

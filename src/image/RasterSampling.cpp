@@ -21,37 +21,43 @@ using raster_geometry::MallocArray;
 
 constexpr size_t kPadFloats = 8;  // vector loads read up to eight values past an index
 
-#ifdef __SSE2__
-// float(c1) + float(c3 - c1) * dy for four zero-extended 32-bit lanes.
-inline __m128 RowBlend4(__m128i c1, __m128i c3, __m128 dy) {
-    return _mm_add_ps(_mm_cvtepi32_ps(c1), _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(c3, c1)), dy));
-}
-#endif
-
 // The vector paths below do per lane exactly the float operations of RowBlend and
 // ColumnBlend, in the same order (IEEE single precision, no fused multiply-add), so they
 // give the same bytes as the scalar code that finishes each row.
 
-// out[k] = RowBlend(r0[k], r1[k], dy) for k < count.
-void BlendRows(const uint8_t* r0, const uint8_t* r1, float dy, float* out, size_t count) {
+// The two source rows of a target row as floats: top[k] = float(c1), rise[k] = float(c3 - c1),
+// so that RowBlend is top + rise * dy. Target rows between the same source rows share them.
+void RowPair(const uint8_t* r0, const uint8_t* r1, float* top, float* rise, size_t count) {
+    size_t k = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 8 <= count; k += 8) {
+        const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + k)), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r1 + k)), zero);
+        const __m128i aLow = _mm_unpacklo_epi16(a, zero);
+        const __m128i aHigh = _mm_unpackhi_epi16(a, zero);
+        _mm_storeu_ps(top + k, _mm_cvtepi32_ps(aLow));
+        _mm_storeu_ps(top + k + 4, _mm_cvtepi32_ps(aHigh));
+        _mm_storeu_ps(rise + k, _mm_cvtepi32_ps(_mm_sub_epi32(_mm_unpacklo_epi16(b, zero), aLow)));
+        _mm_storeu_ps(rise + k + 4, _mm_cvtepi32_ps(_mm_sub_epi32(_mm_unpackhi_epi16(b, zero), aHigh)));
+    }
+#endif
+    for (; k < count; ++k) {
+        top[k] = float(r0[k]);
+        rise[k] = float(int(r1[k]) - int(r0[k]));
+    }
+}
+
+// out[k] = top[k] + rise[k] * dy: RowBlend for a whole row.
+void BlendRowPair(const float* top, const float* rise, float dy, float* out, size_t count) {
     size_t k = 0;
 #ifdef __SSE2__
     const __m128 vdy = _mm_set1_ps(dy);
-    const __m128i zero = _mm_setzero_si128();
-    for (; k + 16 <= count; k += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + k));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + k));
-        const __m128i aLow = _mm_unpacklo_epi8(a, zero);
-        const __m128i aHigh = _mm_unpackhi_epi8(a, zero);
-        const __m128i bLow = _mm_unpacklo_epi8(b, zero);
-        const __m128i bHigh = _mm_unpackhi_epi8(b, zero);
-        _mm_storeu_ps(out + k, RowBlend4(_mm_unpacklo_epi16(aLow, zero), _mm_unpacklo_epi16(bLow, zero), vdy));
-        _mm_storeu_ps(out + k + 4, RowBlend4(_mm_unpackhi_epi16(aLow, zero), _mm_unpackhi_epi16(bLow, zero), vdy));
-        _mm_storeu_ps(out + k + 8, RowBlend4(_mm_unpacklo_epi16(aHigh, zero), _mm_unpacklo_epi16(bHigh, zero), vdy));
-        _mm_storeu_ps(out + k + 12, RowBlend4(_mm_unpackhi_epi16(aHigh, zero), _mm_unpackhi_epi16(bHigh, zero), vdy));
+    for (; k + 4 <= count; k += 4) {
+        _mm_storeu_ps(out + k, _mm_add_ps(_mm_loadu_ps(top + k), _mm_mul_ps(_mm_loadu_ps(rise + k), vdy)));
     }
 #endif
-    for (; k < count; ++k) out[k] = RowBlend(r0[k], r1[k], dy);
+    for (; k < count; ++k) out[k] = top[k] + rise[k] * dy;
 }
 
 // step[k] = low[k + channels] - low[k], the b - a of ColumnBlend; 0 for the last column,
@@ -148,7 +154,10 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
     m_groups = AllocateArray<uint64_t>(groups + 1);
     m_low = AllocateArray<float>(m_rowFloats + kPadFloats);
     m_step = AllocateArray<float>(m_rowFloats + kPadFloats);
-    if (!m_index || !m_dx || !m_groups || !m_low || !m_step) return false;
+    m_top = AllocateArray<float>(m_rowFloats);
+    m_rise = AllocateArray<float>(m_rowFloats);
+    m_havePair = false;
+    if (!m_index || !m_dx || !m_groups || !m_low || !m_step || !m_top || !m_rise) return false;
     std::fill(m_low.get() + m_rowFloats, m_low.get() + m_rowFloats + kPadFloats, 0.0f);
     std::fill(m_step.get() + m_rowFloats, m_step.get() + m_rowFloats + kPadFloats, 0.0f);
     for (uint32_t x = 0; x < targetWidth; ++x) {
@@ -181,7 +190,12 @@ void BilinearRows::BlendSourceRows(uint32_t y) {
     const SamplePosition row = BilinearPosition(y, m_scaleY, m_source.height);
     const uint8_t* r0 = m_source.bits + size_t(row.index) * m_source.stride;
     const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
-    BlendRows(r0, r1, row.fraction, m_low.get(), m_rowFloats);
+    if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) {
+        RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
+        m_pair = row;
+        m_havePair = true;
+    }
+    BlendRowPair(m_top.get(), m_rise.get(), row.fraction, m_low.get(), m_rowFloats);
     ColumnSteps(m_low.get(), m_rowFloats, m_channels, m_step.get());
 }
 

@@ -9,6 +9,8 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #define RASTER_AVX2 __attribute__((target("avx2")))
 #define RASTER_AVX2_INLINE inline __attribute__((target("avx2"), always_inline))
 
@@ -30,6 +32,25 @@ RASTER_AVX2_INLINE __m256i SampleGroup(const float* low, const float* step, uint
     return _mm256_cvttps_epi32(_mm256_add_ps(a, _mm256_mul_ps(d, _mm256_loadu_ps(dx))));
 }
 
+// When the source values a block reads (indices lo .. hi, at most sixteen) are all the same
+// and none steps to its neighbour, every byte of the block is that value: sets *value and
+// returns true. Masks and vignettes are mostly such flat stretches.
+RASTER_AVX2_INLINE bool FlatBlock(const float* low, const float* step, uint32_t lo, uint32_t hi, __m256i* value) {
+    if (hi - lo >= 2 * kSampleGroup) return false;
+    const uint32_t last = hi + 1 - kSampleGroup;  // the second load ends at hi
+    const __m256 first = _mm256_set1_ps(low[lo]);
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 same = _mm256_and_ps(_mm256_cmp_ps(_mm256_loadu_ps(low + lo), first, _CMP_EQ_OQ),
+                                      _mm256_cmp_ps(_mm256_loadu_ps(low + last), first, _CMP_EQ_OQ));
+    const __m256 flat = _mm256_and_ps(_mm256_cmp_ps(_mm256_loadu_ps(step + lo), zero, _CMP_EQ_OQ),
+                                      _mm256_cmp_ps(_mm256_loadu_ps(step + last), zero, _CMP_EQ_OQ));
+    if (_mm256_movemask_ps(_mm256_and_ps(same, flat)) != 0xFF) return false;
+    // trunc(v + 0 * dx) = trunc(v), saturated like the packs below.
+    const int v = _mm256_cvtsi256_si32(_mm256_cvttps_epi32(first));
+    *value = _mm256_set1_epi8(char(v < 0 ? 0 : v > 255 ? 255 : v));
+    return true;
+}
+
 }  // namespace
 
 RASTER_AVX2 size_t SampleColumns(const float* low, const float* step, const uint64_t* groups, const float* dx,
@@ -40,6 +61,14 @@ RASTER_AVX2 size_t SampleColumns(const float* low, const float* step, const uint
     for (; i + kSampleBlock <= count; i += kSampleBlock) {
         const uint64_t* g = groups + i / kSampleGroup;
         if (((g[0] | g[1] | g[2] | g[3]) >> 32) & kScatteredGroup) break;
+        const uint32_t lo = std::min(std::min(uint32_t(g[0]), uint32_t(g[1])), std::min(uint32_t(g[2]), uint32_t(g[3])));
+        const uint32_t hi =
+            std::max(std::max(uint32_t(g[0]), uint32_t(g[1])), std::max(uint32_t(g[2]), uint32_t(g[3]))) + 7;
+        __m256i flat;
+        if (FlatBlock(low, step, lo, hi, &flat)) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), flat);
+            continue;
+        }
         const __m256i v0 = SampleGroup(low, step, g[0], dx + i);
         const __m256i v1 = SampleGroup(low, step, g[1], dx + i + 8);
         const __m256i v2 = SampleGroup(low, step, g[2], dx + i + 16);
