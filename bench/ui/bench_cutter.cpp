@@ -6,9 +6,11 @@
 // timed against one alpha-blend paste of the photograph onto a picture of the same size
 // carrying that vignette as its alpha plane: the blend every cut has to do anyway.
 // CutterGetResult_LongWay is the cut composed step by step on a canvas over both
-// rectangles, for comparison. CutterPaint_* time one real paint of the control (rendered
-// offscreen) while a drag changes the placement before every paint; "median_ms" is the
-// median of the single paints.
+// rectangles, for comparison, and CutterFreshOutput_Photo what merely making a fresh output
+// of that size costs (new memory is zeroed by the system on first touch).
+// CutterPaint_* time one real paint of the control (rendered offscreen) while a drag changes
+// the placement before every paint; "median_ms" is the median wall time of the single
+// paints, the CPU column their mean CPU time together with the mouse move before each.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

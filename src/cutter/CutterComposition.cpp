@@ -43,8 +43,8 @@ Overlap OverlapOf(const RasterImage& picture, const CutLayout& layout) {
                    std::min<int64_t>(layout.height, layout.pictureY + int64_t(picture.GetHeight()))};
 }
 
-// One row of the cut: the cutter's alpha and colours sampled, and the picture's pixels
-// [left, right) of the row blended in under them at columns [left, right).
+// The rows of the cut: the cutter's alpha and colours sampled at the cut's size, and the
+// picture blended in under them where it lies (columns [left, right) of the row).
 class CutRows {
 public:
     CutRows(const std::optional<uint32_t>& uniformColour, uint32_t width) : m_colour(uniformColour), m_width(width) {}

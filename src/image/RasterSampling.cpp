@@ -1,5 +1,8 @@
 // Bilinear and nearest sampling of byte planes (24-bit rows, alpha planes, 8-bit indices).
 // Per-column sample positions are worked out once, so the row loops only read and blend.
+// Bilinear rows are made one at a time (BilinearRows): the two source rows they lie between
+// are converted to floats once for all the target rows between them, and the column stage
+// runs byte by byte, four bytes per SSE2 step or 32 per AVX2 step, with identical bytes.
 #include "RasterGeometrySupport.h"
 #include "RasterResampleKernels.h"
 
