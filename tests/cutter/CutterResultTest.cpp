@@ -4,6 +4,7 @@
 // result must be the same to the last byte, colours and alpha, wherever the picture lies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,9 +41,13 @@ RasterImage CutTheLongWay(const CutterModel& model) {
     return canvas;
 }
 
+// How the cutter comes to the cut's size.
+enum class Scaling { Enlarged, Averaged, OwnSize };
+
 // A picture, a cutter and the drags that place the picture before the cut.
 struct Placement {
     std::string name;
+    Scaling scaling;
     uint32_t pictureWidth;
     uint32_t pictureHeight;
     uint32_t cutterWidth;
@@ -66,32 +71,32 @@ std::vector<Placement> Placements() {
     const auto asPlaced = [](CutterModel&) {};
     return {
         // The cutter enlarged about six times onto a picture that fills it.
-        {"first placement", 700, 530, 120, 90, asPlaced},
-        {"first placement, reversed alpha", 700, 530, 120, 90, asPlaced, true},
+        {"first placement", Scaling::Enlarged, 700, 530, 120, 90, asPlaced},
+        {"first placement, reversed alpha", Scaling::Enlarged, 700, 530, 120, 90, asPlaced, true},
         // Smaller and partly outside the cutter, up and to the left.
-        {"picture up-left, partly outside", 700, 530, 120, 90,
+        {"picture up-left, partly outside", Scaling::Enlarged, 700, 530, 120, 90,
          [](CutterModel& m) {
              RightHandle(m, -150);
              Move(m, -110, -160);
          }},
         // Larger than the cutter and beyond it on the right and below, at 700 / 547 per pixel.
-        {"picture beyond the cutter", 700, 530, 120, 90,
+        {"picture beyond the cutter", Scaling::Enlarged, 700, 530, 120, 90,
          [](CutterModel& m) {
              RightHandle(m, 147);
              Move(m, 23, 31);
          }},
         // Odd offsets and a scale far from a whole number.
-        {"odd offsets, uneven scale", 701, 529, 117, 91,
+        {"odd offsets, uneven scale", Scaling::Enlarged, 701, 529, 117, 91,
          [](CutterModel& m) {
              RightHandle(m, -33);
              Move(m, 13, -7);
          }},
         // The cutter is larger than the cut: it is averaged down, not sampled.
-        {"cutter larger than its cut", 300, 200, 1200, 900, asPlaced},
-        {"cutter larger than its cut, reversed alpha", 300, 200, 1200, 900, [](CutterModel& m) { Move(m, 9, 4); },
+        {"cutter larger than its cut", Scaling::Averaged, 300, 200, 1200, 900, asPlaced},
+        {"cutter larger than its cut, reversed alpha", Scaling::Averaged, 300, 200, 1200, 900, [](CutterModel& m) { Move(m, 9, 4); },
          true},
         // One picture pixel per control pixel: the cutter keeps its size.
-        {"cutter at its own size", 400, 260, 400, 300, [](CutterModel& m) { RightHandle(m, 80); }},
+        {"cutter at its own size", Scaling::OwnSize, 400, 260, 400, 300, [](CutterModel& m) { RightHandle(m, 80); }},
     };
 }
 
@@ -124,27 +129,35 @@ TEST(CutterResult, PlacementsReachTheCasesTheyAreNamedFor) {
         p.place(model);
         RasterImage result;
         ASSERT_TRUE(model.GetResult(result));
-        const RasterRect& placement = model.Placement();
-        const RasterRect& cutterRect = model.CutterRect();
-        if (p.name.find("larger than its cut") != std::string::npos) {
-            EXPECT_LT(result.GetWidth(), p.cutterWidth);
-            EXPECT_LT(result.GetHeight(), p.cutterHeight);
-        } else if (p.name.find("own size") != std::string::npos) {
-            EXPECT_EQ(result.GetWidth(), p.cutterWidth);
-            EXPECT_EQ(result.GetHeight(), p.cutterHeight);
-        } else {
-            EXPECT_GT(result.GetWidth(), p.cutterWidth);
-        }
-        if (p.name.find("up-left") != std::string::npos) {
-            EXPECT_LT(placement.left, cutterRect.left);
-            EXPECT_LT(placement.top, cutterRect.top);
-            EXPECT_LT(placement.right, cutterRect.right);
-        }
-        if (p.name.find("beyond") != std::string::npos) {
-            EXPECT_GT(placement.right, cutterRect.right);
-            EXPECT_GT(placement.bottom, cutterRect.bottom);
+        switch (p.scaling) {
+            case Scaling::Enlarged:
+                EXPECT_GT(result.GetWidth(), p.cutterWidth);
+                EXPECT_GT(result.GetHeight(), p.cutterHeight);
+                break;
+            case Scaling::Averaged:
+                EXPECT_LT(result.GetWidth(), p.cutterWidth);
+                EXPECT_LT(result.GetHeight(), p.cutterHeight);
+                break;
+            case Scaling::OwnSize:
+                EXPECT_EQ(result.GetWidth(), p.cutterWidth);
+                EXPECT_EQ(result.GetHeight(), p.cutterHeight);
+                break;
         }
     }
+    // The two drags that put the picture partly outside the cutter do so.
+    const std::vector<Placement> all = Placements();
+    const auto named = [&all](const std::string& name) {
+        return std::find_if(all.begin(), all.end(), [&name](const Placement& p) { return p.name == name; })->place;
+    };
+    CutterModel upLeft = BuiltModel(testsupport::MakePatternImage(700, 530), MakeVignetteCutter(120, 90, true));
+    named("picture up-left, partly outside")(upLeft);
+    EXPECT_LT(upLeft.Placement().left, upLeft.CutterRect().left);
+    EXPECT_LT(upLeft.Placement().top, upLeft.CutterRect().top);
+    EXPECT_LT(upLeft.Placement().right, upLeft.CutterRect().right);
+    CutterModel beyond = BuiltModel(testsupport::MakePatternImage(700, 530), MakeVignetteCutter(120, 90, true));
+    named("picture beyond the cutter")(beyond);
+    EXPECT_GT(beyond.Placement().right, beyond.CutterRect().right);
+    EXPECT_GT(beyond.Placement().bottom, beyond.CutterRect().bottom);
 }
 
 TEST(CutterResult, ComposedCutRefusesAnEmptySizeAndLeavesTheOutputAlone) {
