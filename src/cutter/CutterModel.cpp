@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "CutterComposition.h"
+
 namespace cutter {
 
 namespace {
@@ -105,7 +107,7 @@ void CutterModel::BuildCutterBackdrop(int32_t width, int32_t height) {
     FitAspect(width - width / 5, height - height / 5, aspect, cutterWidth, cutterHeight);
     const RasterRect rect = Centred(width, height, cutterWidth, cutterHeight);
     RasterImage scaled;
-    if (!ScaleCutter(uint32_t(cutterWidth), uint32_t(cutterHeight), scaled)) return;
+    if (!ScaleCutter(m_imgCutter, m_nCutterColour, uint32_t(cutterWidth), uint32_t(cutterHeight), scaled)) return;
     backdrop.PasteAll(scaled, 0, 0, rect.left, rect.top, RASTER_PASTE_COPY, 1.0);
     m_rcCutter = rect;
     m_imgBackdrop.TakeOver(backdrop);
@@ -177,20 +179,6 @@ bool CutterModel::DragTo(Point p) {
     return true;
 }
 
-bool CutterModel::ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled) {
-    if (!m_nCutterColour) return m_imgCutter.Rescale(width, height, RASTER_RESCALE_AREA, &scaled);
-    // One colour all over (every cutter made from grey levels): only the alpha needs scaling,
-    // which saves most of the time at full resolution. The colour then stays exact, where an
-    // area shrink of the colour channels could lose a level here and there.
-    if (!scaled.Create(width, height, 24, RASTER_FORMAT_UNKNOWN)) return false;
-    scaled.FillColor(*m_nCutterColour);
-    uint8_t* alpha = RasterImage::RescalePlane(m_imgCutter.ExtractChannel(RASTER_CHANNEL_ALPHA),
-                                               m_imgCutter.GetWidth(), m_imgCutter.GetHeight(), width, height);
-    if (!alpha) return false;
-    scaled.AdoptAlphaPlane(alpha);
-    return true;
-}
-
 double CutterModel::PictureScale() const {
     return double(m_imgPicture.GetWidth()) / double(Width(m_rcPlacement));
 }
@@ -213,12 +201,10 @@ bool CutterModel::GetResult(RasterImage& result) {
     // Only the cutter's rectangle is kept, and the scaled cutter (colours and alpha) covers
     // all of it, so the cut is built there directly; the full-resolution picture is blended in
     // at its offset from the cutter wherever the cutter is not opaque.
+    const CutLayout layout{uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)),
+                           int64_t(pictureRect.left) - cutterRect.left, int64_t(pictureRect.top) - cutterRect.top};
     RasterImage cut;
-    if (!ScaleCutter(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), cut)) return false;
-    if (!cut.PasteAll(m_imgPicture, 0, 0, pictureRect.left - cutterRect.left, pictureRect.top - cutterRect.top,
-                      RASTER_PASTE_ALPHA_BLEND, 1.0)) {
-        return false;
-    }
+    if (!ComposeCut(m_imgCutter, m_nCutterColour, m_imgPicture, layout, cut)) return false;
     result.TakeOver(cut);
     return result.IsValid();
 }

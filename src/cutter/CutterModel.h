@@ -70,8 +70,6 @@ private:
     void BuildPreview(int32_t width, int32_t height);
     // The preview at the placement's size, made again only when that size changed.
     const RasterImage* PlacedPreview();
-    // The cutter at width x height, colours and alpha.
-    bool ScaleCutter(uint32_t width, uint32_t height, RasterImage& scaled);
 
     RasterImage m_imgPicture;
     RasterImage m_imgPreview;

@@ -88,16 +88,20 @@ RASTER_AVX2_INLINE __m256i BlendVector(__m256i d, __m256i s, __m256i weights, co
     return _mm256_or_si256(even, _mm256_slli_epi16(odd, 8));  // every lane is at most 255
 }
 
-// d = T[d][255 - w] + T[s][w] for each channel of 32 pixels, w = the pixel's byte of weights.
+// T[old][255 - w] + T[s][w] for each channel of 32 pixels, w = the pixel's byte of weights.
 // Colour vector 0 lies on pixels 0-10, vector 1 on 10-21 and vector 2 on 21-31: their halves
 // take weights from pixel halves (0-15, 0-15), (0-15, 16-31) and (16-31, 16-31).
-RASTER_AVX2_INLINE void BlendPixels(uint8_t* d, const PixelBlock& s, __m256i w) {
-    const PixelBlock old = LoadPixels(d);
+RASTER_AVX2_INLINE PixelBlock BlendBlock(const PixelBlock& old, const PixelBlock& s, __m256i w) {
     const __m256i firstHalves = _mm256_permute4x64_epi64(w, _MM_SHUFFLE(1, 0, 1, 0));
     const __m256i secondHalves = _mm256_permute4x64_epi64(w, _MM_SHUFFLE(3, 2, 3, 2));
-    StorePixels(d, PixelBlock{{BlendVector(old.v[0], s.v[0], firstHalves, kSpreadMasks[0]),
-                               BlendVector(old.v[1], s.v[1], w, kSpreadMasks[1]),
-                               BlendVector(old.v[2], s.v[2], secondHalves, kSpreadMasks[2])}});
+    return PixelBlock{{BlendVector(old.v[0], s.v[0], firstHalves, kSpreadMasks[0]),
+                       BlendVector(old.v[1], s.v[1], w, kSpreadMasks[1]),
+                       BlendVector(old.v[2], s.v[2], secondHalves, kSpreadMasks[2])}};
+}
+
+// d = T[d][255 - w] + T[s][w].
+RASTER_AVX2_INLINE void BlendPixels(uint8_t* d, const PixelBlock& s, __m256i w) {
+    StorePixels(d, BlendBlock(LoadPixels(d), s, w));
 }
 
 // The new values come from a row of source pixels.
@@ -156,6 +160,17 @@ RASTER_AVX2_INLINE size_t BlendBlocks(uint8_t* d, const Source& source, const We
     return i;
 }
 
+// 32 pixels of one colour (channel bytes blue, green, red) as three vectors.
+RASTER_AVX2_INLINE PixelBlock ColorBlock(uint8_t blue, uint8_t green, uint8_t red) {
+    alignas(32) uint8_t pattern[kBytes];
+    for (size_t i = 0; i < kBytes; i += 3) {
+        pattern[i] = blue;
+        pattern[i + 1] = green;
+        pattern[i + 2] = red;
+    }
+    return LoadPixels(pattern);
+}
+
 }  // namespace
 
 bool Avx2Supported() {
@@ -180,13 +195,26 @@ RASTER_AVX2 size_t BlendByBothAlpha(uint8_t* d, const uint8_t* s, uint8_t* da, c
 
 RASTER_AVX2 size_t FlattenOntoColor(uint8_t* d, const uint8_t* alpha, uint8_t blue, uint8_t green, uint8_t red,
                                     size_t n) {
-    alignas(32) uint8_t pattern[kBytes];
-    for (size_t i = 0; i < kBytes; i += 3) {
-        pattern[i] = blue;
-        pattern[i + 1] = green;
-        pattern[i + 2] = red;
+    return BlendBlocks(d, ColorSource{ColorBlock(blue, green, red)}, TransparencyWeights{alpha}, n);
+}
+
+RASTER_AVX2 size_t BlendUnderColor(uint8_t* d, const uint8_t* s, const uint8_t* alpha, uint8_t blue, uint8_t green,
+                                   uint8_t red, size_t n) {
+    const PixelBlock color = ColorBlock(blue, green, red);
+    const TransparencyWeights weights{alpha};
+    size_t i = 0;
+    for (; i + kPixels <= n; i += kPixels) {
+        const __m256i w = weights.ForBlock(i);  // 255 - alpha: the source's share
+        uint8_t* dst = d + i * 3;
+        if (_mm256_testz_si256(w, w)) {
+            StorePixels(dst, color);
+        } else if (_mm256_testc_si256(w, AllOnes())) {
+            StorePixels(dst, LoadPixels(s + i * 3));
+        } else {
+            StorePixels(dst, BlendBlock(color, LoadPixels(s + i * 3), w));
+        }
     }
-    return BlendBlocks(d, ColorSource{LoadPixels(pattern)}, TransparencyWeights{alpha}, n);
+    return i;
 }
 
 }  // namespace rasteravx2

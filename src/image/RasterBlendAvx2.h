@@ -27,6 +27,10 @@ size_t BlendByTransparency(uint8_t* d, const uint8_t* s, const uint8_t* da, size
 size_t BlendByBothAlpha(uint8_t* d, const uint8_t* s, uint8_t* da, const uint8_t* sa, size_t n);
 // The pixels onto a solid colour (channel bytes blue, green, red) by 255 - their alpha.
 size_t FlattenOntoColor(uint8_t* d, const uint8_t* alpha, uint8_t blue, uint8_t green, uint8_t red, size_t n);
+// d = T[color][alpha] + T[s][255 - alpha]: the source seen through a colour whose opacity is
+// alpha. d is only written.
+size_t BlendUnderColor(uint8_t* d, const uint8_t* s, const uint8_t* alpha, uint8_t blue, uint8_t green, uint8_t red,
+                       size_t n);
 
 }  // namespace rasteravx2
 

@@ -269,6 +269,19 @@ void FlattenAlphaRow(uint8_t* d, const uint8_t* alpha, uint32_t color, size_t n,
     BlendRow(d, ColorSource(color), TransparencyWeights{alpha}, n, path);
 }
 
+void BlendUnderColorRow(uint8_t* d, const uint8_t* s, const uint8_t* alpha, uint32_t color, size_t n, BlendPath path) {
+    size_t done = 0;
+#if defined(RASTER_BLEND_AVX2)
+    if (path == BlendPath::Avx2 && Avx2BlendAvailable()) {
+        done = rasteravx2::BlendUnderColor(d, s, alpha, RasterBlue(color), RasterGreen(color), RasterRed(color), n);
+    }
+#endif
+    // The rest: the colour, then the source blended in where the colour is not opaque.
+    uint8_t* rest = d + done * kBytesPerPixel;
+    FillPixelRow(rest, color, n - done);
+    BlendRow(rest, PixelRowSource{s + done * kBytesPerPixel}, TransparencyWeights{alpha + done}, n - done, path);
+}
+
 void FillPixelRow(uint8_t* d, uint32_t color, size_t n) {
     ColorSource(color).CopyTo(d, 0, n);
 }

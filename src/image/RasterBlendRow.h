@@ -35,5 +35,11 @@ void AlphaBlendRow(uint8_t* d, const uint8_t* s, uint8_t* da, const uint8_t* sa,
 void FlattenAlphaRow(uint8_t* d, const uint8_t* alpha, uint32_t color, size_t n,
                      BlendPath path = FastestBlendPath());
 
+// One row of n pixels of the source seen through a colour (COLORREF) whose opacity is alpha:
+// d = T[color][a] + T[s][255 - a] per channel, d only written. The same bytes as
+// FillPixelRow (d, color, n) followed by AlphaBlendRow (d, s, alpha, null, n).
+void BlendUnderColorRow(uint8_t* d, const uint8_t* s, const uint8_t* alpha, uint32_t color, size_t n,
+                        BlendPath path = FastestBlendPath());
+
 // n pixels of one colour (COLORREF).
 void FillPixelRow(uint8_t* d, uint32_t color, size_t n);

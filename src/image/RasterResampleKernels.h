@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "RasterBlendRow.h"
+#include "RasterGeometrySupport.h"
 #include "RasterImage.h"
 
 namespace raster_resample {
@@ -89,5 +91,39 @@ inline uint8_t ColumnBlend(float a, float b, float dx) {
 inline uint8_t BilinearChannel(int c1, int c2, int c3, int c4, float dx, float dy) {
     return ColumnBlend(RowBlend(c1, c3, dy), RowBlend(c2, c4, dy), dx);
 }
+
+// Bilinear sampling one target row at a time, in any order, with the bytes of Bilinear: for
+// callers that use each row while it is still in cache. A target row blends its two source
+// rows once for all columns (low), takes the differences of neighbouring columns (step), and
+// then every target byte is low + step * dx of its column.
+class BilinearRows {
+public:
+    // Sampling of source to targetWidth columns of `channels` bytes. False when memory runs
+    // out. The source pixels must stay where they are while the sampler is used.
+    bool Prepare(const SourcePlane& source, uint32_t targetWidth, int channels, Scale scale,
+                 BlendPath path = FastestBlendPath());
+    // Target row y (stored order): targetWidth x channels bytes to out.
+    void Sample(uint32_t y, uint8_t* out);
+
+private:
+    void BlendSourceRows(uint32_t y);
+    void SampleColumns(uint8_t* out) const;
+
+    SourcePlane m_source{};
+    float m_scaleY = 0;
+    int m_channels = 1;
+    BlendPath m_path = BlendPath::Table;
+    size_t m_rowFloats = 0;   // source values per row (width x channels)
+    size_t m_count = 0;       // target bytes per row
+    raster_geometry::MallocArray<uint32_t> m_index;  // per target byte: its source value
+    raster_geometry::MallocArray<float> m_dx;        // per target byte: its column's fraction
+    raster_geometry::MallocArray<uint64_t> m_groups; // per eight target bytes, for the AVX2 path
+    raster_geometry::MallocArray<float> m_low;       // the blended source row, padded
+    raster_geometry::MallocArray<float> m_step;      // next column minus this one, padded
+    raster_geometry::MallocArray<float> m_top;       // the source rows of m_pair as floats:
+    raster_geometry::MallocArray<float> m_rise;      // the first, and the second minus the first
+    SamplePosition m_pair{};
+    bool m_havePair = false;
+};
 
 }  // namespace raster_resample

@@ -1,9 +1,15 @@
 // Bilinear and nearest sampling of byte planes (24-bit rows, alpha planes, 8-bit indices).
 // Per-column sample positions are worked out once, so the row loops only read and blend.
+// Bilinear rows are made one at a time (BilinearRows): the two source rows they lie between
+// are converted to floats once for all the target rows between them, and the column stage
+// runs byte by byte, four bytes per SSE2 step or 32 per AVX2 step, with identical bytes.
 #include "RasterGeometrySupport.h"
 #include "RasterResampleKernels.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "RasterSamplingAvx2.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -16,123 +22,104 @@ namespace {
 using raster_geometry::AllocateArray;
 using raster_geometry::MallocArray;
 
-// Per-target-column sample positions: byte offsets of columns ix and ix1 in a row, and dx.
-struct ColumnTable {
-    MallocArray<size_t> left;
-    MallocArray<size_t> right;
-    MallocArray<float> dx;
-
-    bool Build(uint32_t count, float scale, uint32_t sourceSize, int channels) {
-        left = AllocateArray<size_t>(count);
-        right = AllocateArray<size_t>(count);
-        dx = AllocateArray<float>(count);
-        if (!left || !right || !dx) return false;
-        for (uint32_t x = 0; x < count; ++x) {
-            const SamplePosition p = BilinearPosition(x, scale, sourceSize);
-            left[x] = size_t(p.index) * size_t(channels);
-            right[x] = size_t(p.next) * size_t(channels);
-            dx[x] = p.fraction;
-        }
-        return true;
-    }
-};
+constexpr size_t kPadFloats = 8;  // vector loads read up to eight values past an index
 
 // The vector paths below do per lane exactly the float operations of RowBlend and
 // ColumnBlend, in the same order (IEEE single precision, no fused multiply-add), so they
 // give the same bytes as the scalar code that finishes each row.
+
+// The two source rows of a target row as floats: top[k] = float(c1), rise[k] = float(c3 - c1),
+// so that RowBlend is top + rise * dy. Target rows between the same source rows share them.
+void RowPair(const uint8_t* r0, const uint8_t* r1, float* top, float* rise, size_t count) {
+    size_t k = 0;
 #ifdef __SSE2__
-// float(c1) + float(c3 - c1) * dy for four zero-extended 32-bit lanes.
-inline __m128 RowBlend4(__m128i c1, __m128i c3, __m128 dy) {
-    return _mm_add_ps(_mm_cvtepi32_ps(c1), _mm_mul_ps(_mm_cvtepi32_ps(_mm_sub_epi32(c3, c1)), dy));
-}
-
-// trunc(a + (b - a) * dx) per lane, saturated to 0..255 (the clamp of ColumnBlend); the
-// four bytes end up in the low 32 bits.
-inline uint32_t ColumnBlend4(__m128 a, __m128 b, __m128 dx) {
-    const __m128i v = _mm_cvttps_epi32(_mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), dx)));
-    const __m128i words = _mm_packs_epi32(v, v);
-    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
-}
+    const __m128i zero = _mm_setzero_si128();
+    for (; k + 8 <= count; k += 8) {
+        const __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0 + k)), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r1 + k)), zero);
+        const __m128i aLow = _mm_unpacklo_epi16(a, zero);
+        const __m128i aHigh = _mm_unpackhi_epi16(a, zero);
+        _mm_storeu_ps(top + k, _mm_cvtepi32_ps(aLow));
+        _mm_storeu_ps(top + k + 4, _mm_cvtepi32_ps(aHigh));
+        _mm_storeu_ps(rise + k, _mm_cvtepi32_ps(_mm_sub_epi32(_mm_unpacklo_epi16(b, zero), aLow)));
+        _mm_storeu_ps(rise + k + 4, _mm_cvtepi32_ps(_mm_sub_epi32(_mm_unpackhi_epi16(b, zero), aHigh)));
+    }
 #endif
+    for (; k < count; ++k) {
+        top[k] = float(r0[k]);
+        rise[k] = float(int(r1[k]) - int(r0[k]));
+    }
+}
 
-// out[k] = RowBlend(r0[k], r1[k], dy) for k < count.
-void BlendRows(const uint8_t* r0, const uint8_t* r1, float dy, float* out, size_t count) {
+// out[k] = top[k] + rise[k] * dy: RowBlend for a whole row.
+void BlendRowPair(const float* top, const float* rise, float dy, float* out, size_t count) {
     size_t k = 0;
 #ifdef __SSE2__
     const __m128 vdy = _mm_set1_ps(dy);
-    const __m128i zero = _mm_setzero_si128();
-    for (; k + 16 <= count; k += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + k));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + k));
-        const __m128i aLow = _mm_unpacklo_epi8(a, zero);
-        const __m128i aHigh = _mm_unpackhi_epi8(a, zero);
-        const __m128i bLow = _mm_unpacklo_epi8(b, zero);
-        const __m128i bHigh = _mm_unpackhi_epi8(b, zero);
-        _mm_storeu_ps(out + k, RowBlend4(_mm_unpacklo_epi16(aLow, zero), _mm_unpacklo_epi16(bLow, zero), vdy));
-        _mm_storeu_ps(out + k + 4, RowBlend4(_mm_unpackhi_epi16(aLow, zero), _mm_unpackhi_epi16(bLow, zero), vdy));
-        _mm_storeu_ps(out + k + 8, RowBlend4(_mm_unpacklo_epi16(aHigh, zero), _mm_unpacklo_epi16(bHigh, zero), vdy));
-        _mm_storeu_ps(out + k + 12, RowBlend4(_mm_unpackhi_epi16(aHigh, zero), _mm_unpackhi_epi16(bHigh, zero), vdy));
+    for (; k + 4 <= count; k += 4) {
+        _mm_storeu_ps(out + k, _mm_add_ps(_mm_loadu_ps(top + k), _mm_mul_ps(_mm_loadu_ps(rise + k), vdy)));
     }
 #endif
-    for (; k < count; ++k) out[k] = RowBlend(r0[k], r1[k], dy);
+    for (; k < count; ++k) out[k] = top[k] + rise[k] * dy;
 }
 
-// One target row of 3-byte pixels from a blended source row (which has one spare float
-// after its last channel, so that four floats can be read at every pixel).
-void BlendColumns3(const float* blended, const ColumnTable& columns, uint32_t width, uint8_t* out) {
-    uint32_t x = 0;
+// step[k] = low[k + channels] - low[k], the b - a of ColumnBlend; 0 for the last column,
+// whose right neighbour is itself.
+void ColumnSteps(const float* low, size_t count, int channels, float* step) {
+    const size_t inner = count - size_t(channels);
+    size_t k = 0;
 #ifdef __SSE2__
-    // Every pixel but the last is stored as four bytes; the fourth is overwritten next.
-    for (; x + 1 < width; ++x, out += 3) {
-        const __m128 a = _mm_loadu_ps(blended + columns.left[x]);
-        const __m128 b = _mm_loadu_ps(blended + columns.right[x]);
-        const uint32_t pixel = ColumnBlend4(a, b, _mm_set1_ps(columns.dx[x]));
-        std::memcpy(out, &pixel, 4);
+    for (; k + 4 <= inner; k += 4) {
+        _mm_storeu_ps(step + k, _mm_sub_ps(_mm_loadu_ps(low + k + channels), _mm_loadu_ps(low + k)));
     }
 #endif
-    for (; x < width; ++x, out += 3) {
-        for (int j = 0; j < 3; ++j) out[j] = ColumnBlend(blended[columns.left[x] + j], blended[columns.right[x] + j], columns.dx[x]);
-    }
+    for (; k < inner; ++k) step[k] = low[k + channels] - low[k];
+    for (; k < count; ++k) step[k] = 0.0f;
 }
 
-// One target row of 1-byte pixels, four target pixels at a time.
-void BlendColumns1(const float* blended, const ColumnTable& columns, uint32_t width, uint8_t* out) {
-    uint32_t x = 0;
-#ifdef __SSE2__
-    const size_t* left = columns.left.get();
-    const size_t* right = columns.right.get();
-    for (; x + 4 <= width; x += 4) {
-        const __m128 a = _mm_setr_ps(blended[left[x]], blended[left[x + 1]], blended[left[x + 2]], blended[left[x + 3]]);
-        const __m128 b =
-            _mm_setr_ps(blended[right[x]], blended[right[x + 1]], blended[right[x + 2]], blended[right[x + 3]]);
-        const uint32_t pixels = ColumnBlend4(a, b, _mm_loadu_ps(columns.dx.get() + x));
-        std::memcpy(out + x, &pixels, 4);
-    }
-#endif
-    for (; x < width; ++x) out[x] = ColumnBlend(blended[columns.left[x]], blended[columns.right[x]], columns.dx[x]);
+inline uint8_t SampleByte(const float* low, const float* step, uint32_t index, float dx) {
+    const auto v = int32_t(low[index] + step[index] * dx);
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
 }
+
+// Target bytes first .. last - 1 one at a time.
+void SampleBytes(const float* low, const float* step, const uint32_t* index, const float* dx, size_t first,
+                 size_t last, uint8_t* out) {
+    for (size_t i = first; i < last; ++i) out[i] = SampleByte(low, step, index[i], dx[i]);
+}
+
+#ifdef __SSE2__
+// trunc(a + step * dx) per lane, saturated to 0..255 (the clamp of ColumnBlend); the four
+// bytes end up in the low 32 bits.
+inline uint32_t SampleFour(__m128 a, __m128 step, __m128 dx) {
+    const __m128i v = _mm_cvttps_epi32(_mm_add_ps(a, _mm_mul_ps(step, dx)));
+    const __m128i words = _mm_packs_epi32(v, v);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(words, words)));
+}
+
+// Four target bytes at a time, their source values picked one by one.
+size_t SampleBytesBySse2(const float* low, const float* step, const uint32_t* index, const float* dx, size_t first,
+                         size_t count, uint8_t* out) {
+    size_t i = first;
+    for (; i + 4 <= count; i += 4) {
+        const uint32_t* k = index + i;
+        const __m128 a = _mm_setr_ps(low[k[0]], low[k[1]], low[k[2]], low[k[3]]);
+        const __m128 d = _mm_setr_ps(step[k[0]], step[k[1]], step[k[2]], step[k[3]]);
+        const uint32_t bytes = SampleFour(a, d, _mm_loadu_ps(dx + i));
+        std::memcpy(out + i, &bytes, 4);
+    }
+    return i;
+}
+#endif
 
 // Each target row blends two source rows once for all columns; the target pixels then
 // blend two of those column values (the same arithmetic as blending four pixels each).
-template <int C>
-Outcome Interpolate(const SourcePlane& source, const TargetPlane& target, Scale scale, Stopper stop) {
-    ColumnTable columns;
-    const size_t rowBytes = size_t(source.width) * C;
-    MallocArray<float> blended = AllocateArray<float>(rowBytes + 1);
-    if (!columns.Build(target.width, scale.x, source.width, C) || !blended) return Outcome::NoMemory;
-    blended[rowBytes] = 0.0f;  // the spare float read with the last 3-byte pixel
+Outcome Interpolate(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop) {
+    BilinearRows rows;
+    if (!rows.Prepare(source, target.width, channels, scale)) return Outcome::NoMemory;
     for (uint32_t y = 0; y < target.height; ++y) {
         if (stop()) return Outcome::Stopped;
-        const SamplePosition row = BilinearPosition(y, scale.y, source.height);
-        const uint8_t* r0 = source.bits + size_t(row.index) * source.stride;
-        const uint8_t* r1 = source.bits + size_t(row.next) * source.stride;
-        BlendRows(r0, r1, row.fraction, blended.get(), rowBytes);
-        uint8_t* out = target.bits + size_t(y) * target.stride;
-        if constexpr (C == 3) {
-            BlendColumns3(blended.get(), columns, target.width, out);
-        } else {
-            BlendColumns1(blended.get(), columns, target.width, out);
-        }
+        rows.Sample(y, target.bits + size_t(y) * target.stride);
     }
     return Outcome::Done;
 }
@@ -156,8 +143,93 @@ Outcome Pick(const SourcePlane& source, const TargetPlane& target, Scale scale, 
 
 }  // namespace
 
+bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int channels, Scale scale, BlendPath path) {
+    m_source = source;
+    m_scaleY = scale.y;
+    m_channels = channels;
+    m_path = path;
+    m_rowFloats = size_t(source.width) * size_t(channels);
+    m_count = size_t(targetWidth) * size_t(channels);
+    if (m_rowFloats == 0 || m_count == 0 || m_rowFloats > UINT32_MAX - kPadFloats) return false;
+    const size_t groups = m_count / kSampleGroup;
+    m_index = AllocateArray<uint32_t>(m_count);
+    m_dx = AllocateArray<float>(m_count);
+    m_groups = AllocateArray<uint64_t>(groups + 1);
+    m_low = AllocateArray<float>(m_rowFloats + kPadFloats);
+    m_step = AllocateArray<float>(m_rowFloats + kPadFloats);
+    m_top = AllocateArray<float>(m_rowFloats);
+    m_rise = AllocateArray<float>(m_rowFloats);
+    m_havePair = false;
+    if (!m_index || !m_dx || !m_groups || !m_low || !m_step || !m_top || !m_rise) return false;
+    std::fill(m_low.get() + m_rowFloats, m_low.get() + m_rowFloats + kPadFloats, 0.0f);
+    std::fill(m_step.get() + m_rowFloats, m_step.get() + m_rowFloats + kPadFloats, 0.0f);
+    for (uint32_t x = 0; x < targetWidth; ++x) {
+        const SamplePosition p = BilinearPosition(x, scale.x, source.width);
+        for (int j = 0; j < channels; ++j) {
+            const size_t i = size_t(x) * size_t(channels) + size_t(j);
+            m_index[i] = p.index * uint32_t(channels) + uint32_t(j);
+            m_dx[i] = p.fraction;
+        }
+    }
+    // Each group of eight bytes: its lowest source index and every byte's distance from it.
+    for (size_t g = 0; g < groups; ++g) {
+        const uint32_t* index = m_index.get() + g * kSampleGroup;
+        const uint32_t base = *std::min_element(index, index + kSampleGroup);
+        uint32_t offsets = 0;
+        for (size_t j = 0; j < kSampleGroup; ++j) {
+            const uint32_t offset = index[j] - base;
+            if (offset >= kSampleGroup) {
+                offsets = kScatteredGroup;
+                break;
+            }
+            offsets |= offset << (4 * j);
+        }
+        m_groups[g] = uint64_t(base) | uint64_t(offsets) << 32;
+    }
+    return true;
+}
+
+void BilinearRows::BlendSourceRows(uint32_t y) {
+    const SamplePosition row = BilinearPosition(y, m_scaleY, m_source.height);
+    const uint8_t* r0 = m_source.bits + size_t(row.index) * m_source.stride;
+    const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
+    if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) {
+        RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
+        m_pair = row;
+        m_havePair = true;
+    }
+    BlendRowPair(m_top.get(), m_rise.get(), row.fraction, m_low.get(), m_rowFloats);
+    ColumnSteps(m_low.get(), m_rowFloats, m_channels, m_step.get());
+}
+
+void BilinearRows::SampleColumns(uint8_t* out) const {
+    const float* low = m_low.get();
+    const float* step = m_step.get();
+    size_t i = 0;
+#if defined(RASTER_BLEND_AVX2)
+    if (m_path == BlendPath::Avx2 && Avx2BlendAvailable()) {
+        // A block of scattered groups (source columns skipped) goes byte by byte.
+        for (;;) {
+            i = rasteravx2::SampleColumns(low, step, m_groups.get(), m_dx.get(), i, m_count, out);
+            if (i + kSampleBlock > m_count) break;
+            SampleBytes(low, step, m_index.get(), m_dx.get(), i, i + kSampleBlock, out);
+            i += kSampleBlock;
+        }
+    }
+#endif
+#ifdef __SSE2__
+    if (m_path != BlendPath::Table) i = SampleBytesBySse2(low, step, m_index.get(), m_dx.get(), i, m_count, out);
+#endif
+    SampleBytes(low, step, m_index.get(), m_dx.get(), i, m_count, out);
+}
+
+void BilinearRows::Sample(uint32_t y, uint8_t* out) {
+    BlendSourceRows(y);
+    SampleColumns(out);
+}
+
 Outcome Bilinear(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop) {
-    return channels == 3 ? Interpolate<3>(source, target, scale, stop) : Interpolate<1>(source, target, scale, stop);
+    return Interpolate(source, target, channels, scale, stop);
 }
 
 Outcome Nearest(const SourcePlane& source, const TargetPlane& target, int bytesPerPixel, Scale scale, Stopper stop) {

@@ -1,5 +1,5 @@
 // The preview control's model without a window: conversions of the picture and the cutter,
-// the backdrop and the first placement, the drag rules, the cut limit and the cut result.
+// the backdrop and the first placement, the drag rules, the cut limit and what the cut shows.
 #include <gtest/gtest.h>
 
 #include "CutterModel.h"
@@ -12,29 +12,11 @@ using testsupport::PictureColor;
 
 namespace {
 
-constexpr int32_t kControl = 500;
-
 ::testing::AssertionResult RectIs(const RasterRect& r, int32_t left, int32_t top, int32_t right, int32_t bottom) {
     if (SameRect(r, RasterRect{left, top, right, bottom})) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "rect is (" << r.left << ", " << r.top << ", " << r.right << ", "
                                          << r.bottom << "), expected (" << left << ", " << top << ", " << right
                                          << ", " << bottom << ")";
-}
-
-// A model with the picture and the cutter, built for a kControl x kControl control.
-CutterModel BuiltModel(const RasterImage& picture, const RasterImage& cutter) {
-    CutterModel model;
-    model.SetPicture(picture);
-    if (cutter.IsValid()) model.SetCutter(cutter);
-    model.BuildBackdrop(kControl, kControl);
-    return model;
-}
-
-// Drags from one point to the other in a single step, then releases.
-void Drag(CutterModel& model, Point from, Point to) {
-    model.BeginDrag(from);
-    model.DragTo(to);
-    model.EndDrag();
 }
 
 }  // namespace
@@ -281,50 +263,4 @@ TEST(CutterModel, ResultIsTheCutterAtThePicturesScale) {
     EXPECT_EQ(result.GetWidth(), 800u);
     EXPECT_EQ(result.GetHeight(), 534u);  // 2 x 333 - 2 x 66
     EXPECT_TRUE(result.HasAlpha());
-}
-
-namespace {
-
-// The cut built the long way: a white, transparent canvas over both scaled rectangles, the
-// scaled cutter copied in, the picture blended under its alpha, then cropped to the cutter.
-RasterImage CutTheLongWay(const CutterModel& model) {
-    const double scale = double(model.Picture().GetWidth()) / double(Width(model.Placement()));
-    RasterRect cutterRect = Scaled(model.CutterRect(), scale);
-    RasterRect pictureRect = Scaled(model.Placement(), scale);
-    const RasterRect both = Union(cutterRect, pictureRect);
-    cutterRect = Offset(cutterRect, -both.left, -both.top);
-    pictureRect = Offset(pictureRect, -both.left, -both.top);
-    const RasterRect canvasRect = Union(cutterRect, pictureRect);
-    RasterImage cutter(model.Cutter());
-    RasterImage scaledCutter;
-    cutter.Rescale(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), RASTER_RESCALE_AREA, &scaledCutter);
-    RasterImage canvas;
-    canvas.Create(uint32_t(Width(canvasRect)), uint32_t(Height(canvasRect)), 24, RASTER_FORMAT_UNKNOWN);
-    canvas.CreateAlpha();
-    canvas.FillColor(kWhite);
-    canvas.SetAlphaLevel(0);
-    canvas.PasteAll(scaledCutter, 0, 0, cutterRect.left, cutterRect.top, RASTER_PASTE_COPY, 1.0);
-    canvas.PasteAll(model.Picture(), 0, 0, pictureRect.left, pictureRect.top, RASTER_PASTE_ALPHA_BLEND, 1.0);
-    canvas.Crop(cutterRect);
-    return canvas;
-}
-
-}  // namespace
-
-TEST(CutterModel, ResultMatchesTheCanvasBuiltOverBothRectangles) {
-    RasterImage coloured = testsupport::MakePatternImage(120, 90);
-    testsupport::AddPatternAlpha(coloured);
-    RasterImage grey = testsupport::MakePatternImage(120, 90, 8);  // white, alpha from grey levels
-    for (RasterImage* cutter : {&coloured, &grey}) {
-        CutterModel model = BuiltModel(testsupport::MakePatternImage(700, 530), *cutter);
-        // Smaller and partly outside the cutter, up and to the left.
-        Drag(model, {model.Placement().right, 250}, {300, 250});
-        Drag(model, {150, 200}, {40, 90});
-        ASSERT_LT(model.Placement().left, model.CutterRect().left);
-        ASSERT_LT(model.Placement().top, model.CutterRect().top);
-        ASSERT_TRUE(model.CanCut());
-        RasterImage result;
-        ASSERT_TRUE(model.GetResult(result));
-        EXPECT_TRUE(testsupport::SamePixels(result, CutTheLongWay(model))) << cutter->GetBpp();
-    }
 }

@@ -1,8 +1,9 @@
-// Pictures and cutters shared by the cutter tests.
+// Pictures, cutters and model set-ups shared by the cutter tests.
 #pragma once
 
 #include <cstdint>
 
+#include "CutterModel.h"
 #include "RasterImage.h"
 
 namespace cuttertest {
@@ -20,5 +21,17 @@ RasterImage MakeSquareShapeCutter(uint32_t size);
 void FillPictureRect(RasterImage& image, uint32_t left, uint32_t top, uint32_t right, uint32_t bottom, uint32_t color);
 // Alpha at picture coordinates (y = 0 at the top).
 uint8_t PictureAlpha(const RasterImage& image, uint32_t x, uint32_t y);
+// A vignette: alpha 0 over the middle, 255 at the edges and a soft ring between. With its
+// own colours a 24-bit picture with that alpha plane over a colour pattern; otherwise grey
+// levels without alpha (black in the middle, white at the edges).
+RasterImage MakeVignetteCutter(uint32_t width, uint32_t height, bool ownColours);
+
+// Side of the square control the models are built for.
+constexpr int32_t kControl = 500;
+// A model with the picture and the cutter (none when invalid), built for a kControl x
+// kControl control.
+cutter::CutterModel BuiltModel(const RasterImage& picture, const RasterImage& cutter);
+// Drags from one point to the other in a single step, then releases.
+void Drag(cutter::CutterModel& model, cutter::Point from, cutter::Point to);
 
 }  // namespace cuttertest

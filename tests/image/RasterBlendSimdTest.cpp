@@ -201,6 +201,31 @@ TEST_P(VectorBlendPath, FlattenRowsMatchTheTableForRandomBackgrounds) {
     }
 }
 
+// The source seen through a colour: the colour filled in, then the source blended in where the
+// colour is not opaque, whatever was in the row before.
+TEST_P(VectorBlendPath, BlendUnderColorEqualsTheColourThenTheTableBlend) {
+    std::mt19937 rng(1207);
+    for (size_t width = 1; width <= 100; ++width) {
+        for (size_t offset : {0u, 2u, 7u}) {
+            const bool maskLike = width % 3 != 0;
+            const uint32_t color = rng() & 0xFFFFFF;
+            const Bytes alpha = maskLike ? MaskAlpha(offset + width, rng) : RandomBytes(offset + width, rng);
+            const Bytes s = RandomBytes(offset + width * 3, rng);
+            Bytes byTable = RandomBytes(offset + width * 3, rng);
+            Bytes byPath = RandomBytes(offset + width * 3, rng);
+            std::copy(byTable.begin(), byTable.begin() + long(offset), byPath.begin());
+            FillPixelRow(byTable.data() + offset, color, width);
+            Bytes tableAlpha = alpha;
+            AlphaBlendRow(byTable.data() + offset, s.data() + offset, tableAlpha.data() + offset, nullptr, width,
+                          BlendPath::Table);
+            BlendUnderColorRow(byPath.data() + offset, s.data() + offset, alpha.data() + offset, color, width,
+                               GetParam());
+            ASSERT_EQ(byPath, byTable) << "width " << width << ", offset " << offset << ", colour " << std::hex << color;
+            ASSERT_EQ(tableAlpha, alpha);
+        }
+    }
+}
+
 // Every old value against every new value under every weight, through the whole row kernel:
 // one row holds all 65,536 (d, s) pairs, the channels of a pixel in different pairings.
 TEST_P(VectorBlendPath, RowBlendsMatchTheTableForEveryValueAndWeight) {

@@ -1,0 +1,153 @@
+#include "CutterComposition.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "RasterBlendRow.h"
+#include "RasterResampleKernels.h"
+
+namespace cutter {
+
+namespace {
+
+using raster_resample::BilinearRows;
+using raster_resample::Scale;
+using raster_resample::SourcePlane;
+
+// Rescale's choice: the area average when both sides shrink, bilinear sampling otherwise.
+bool AveragesArea(const RasterImage& cutter, uint32_t width, uint32_t height) {
+    return width < cutter.GetWidth() && height < cutter.GetHeight();
+}
+
+bool SameSize(const RasterImage& cutter, uint32_t width, uint32_t height) {
+    return width == cutter.GetWidth() && height == cutter.GetHeight();
+}
+
+Scale ScaleTo(const RasterImage& cutter, uint32_t width, uint32_t height) {
+    return Scale{float(cutter.GetWidth()) / float(width), float(cutter.GetHeight()) / float(height)};
+}
+
+// Where the picture overlaps the cut: columns [left, right) and picture rows [top, bottom)
+// of the cut.
+struct Overlap {
+    int64_t left;
+    int64_t right;
+    int64_t top;
+    int64_t bottom;
+};
+
+Overlap OverlapOf(const RasterImage& picture, const CutLayout& layout) {
+    return Overlap{std::max<int64_t>(0, layout.pictureX),
+                   std::min<int64_t>(layout.width, layout.pictureX + int64_t(picture.GetWidth())),
+                   std::max<int64_t>(0, layout.pictureY),
+                   std::min<int64_t>(layout.height, layout.pictureY + int64_t(picture.GetHeight()))};
+}
+
+// The rows of the cut: the cutter's alpha and colours sampled at the cut's size, and the
+// picture blended in under them where it lies (columns [left, right) of the row).
+class CutRows {
+public:
+    CutRows(const std::optional<uint32_t>& uniformColour, uint32_t width) : m_colour(uniformColour), m_width(width) {}
+
+    // Bilinear sampling of the cutter: the alpha plane always, the colours unless they are one
+    // colour all over (which bilinear sampling keeps exactly).
+    bool Prepare(const RasterImage& cutter, uint32_t height) {
+        const Scale scale = ScaleTo(cutter, m_width, height);
+        const uint32_t w = cutter.GetWidth();
+        const uint32_t h = cutter.GetHeight();
+        if (!m_alpha.Prepare(SourcePlane{cutter.GetAlphaPlane(), w, w, h}, m_width, 1, scale)) return false;
+        return m_colour || m_colours.Prepare(SourcePlane{cutter.GetBits(), cutter.GetStride(), w, h}, m_width, 3, scale);
+    }
+
+    // Stored row y of out; picture is null where no picture row lies under it.
+    void Make(uint32_t y, RasterImage& out, const uint8_t* picture, uint32_t left, uint32_t right) {
+        uint8_t* alpha = out.AlphaPointer(0, y);
+        uint8_t* row = out.RowPointer(y);
+        m_alpha.Sample(y, alpha);
+        if (!picture) left = right = m_width;
+        const size_t n = right - left;
+        uint8_t* under = row + size_t(left) * 3;
+        if (m_colour) {
+            // Written once: the colour beside the picture, the blend over it.
+            FillPixelRow(row, *m_colour, left);
+            if (n) BlendUnderColorRow(under, picture, alpha + left, *m_colour, n);
+            FillPixelRow(row + size_t(right) * 3, *m_colour, m_width - right);
+            return;
+        }
+        m_colours.Sample(y, row);
+        // Only the cut has alpha: the picture shows where the cut is transparent.
+        if (n) AlphaBlendRow(under, picture, alpha + left, nullptr, n);
+    }
+
+private:
+    std::optional<uint32_t> m_colour;
+    uint32_t m_width;
+    BilinearRows m_alpha;
+    BilinearRows m_colours;
+};
+
+// The enlarged cutter with the picture blended in, one row at a time: each row is blended
+// while it is still in cache from being sampled.
+bool SampleAndBlend(const RasterImage& cutter, const std::optional<uint32_t>& uniformColour,
+                    const RasterImage& picture, const CutLayout& layout, RasterImage& cut) {
+    RasterImage out;
+    if (!out.Create(layout.width, layout.height, 24, RASTER_FORMAT_UNKNOWN) || !out.CreateAlpha()) return false;
+    CutRows rows(uniformColour, layout.width);
+    if (!rows.Prepare(cutter, layout.height)) return false;
+    BuildProductTable();
+    const Overlap overlap = OverlapOf(picture, layout);
+    const bool columnsOverlap = overlap.left < overlap.right;
+    const auto left = uint32_t(columnsOverlap ? overlap.left : 0);
+    const auto right = uint32_t(columnsOverlap ? overlap.right : 0);
+    const int64_t pictureHeight = picture.GetHeight();
+    // Stored rows go bottom-up: walking them upwards goes up through memory in both pictures.
+    for (uint32_t y = 0; y < layout.height; ++y) {
+        const int64_t row = int64_t(layout.height) - 1 - y;  // picture row of the cut
+        const uint8_t* under = nullptr;
+        if (columnsOverlap && row >= overlap.top && row < overlap.bottom) {
+            const auto pictureRow = uint32_t(pictureHeight - 1 - (row - layout.pictureY));
+            under = picture.PixelPointer(uint32_t(overlap.left - layout.pictureX), pictureRow);
+        }
+        rows.Make(y, out, under, left, right);
+    }
+    return cut.TakeOver(out);
+}
+
+}  // namespace
+
+bool ScaleCutter(RasterImage& cutter, const std::optional<uint32_t>& uniformColour, uint32_t width, uint32_t height,
+                 RasterImage& scaled) {
+    if (!uniformColour || !cutter.HasAlpha() || SameSize(cutter, width, height) ||
+        AveragesArea(cutter, width, height)) {
+        return cutter.Rescale(width, height, RASTER_RESCALE_AREA, &scaled);
+    }
+    // Bilinear sampling keeps a colour shared by every pixel exactly: only the alpha plane
+    // needs scaling.
+    if (!scaled.Create(width, height, 24, RASTER_FORMAT_UNKNOWN)) return false;
+    scaled.FillColor(*uniformColour);
+    uint8_t* alpha = RasterImage::RescalePlane(cutter.ExtractChannel(RASTER_CHANNEL_ALPHA), cutter.GetWidth(),
+                                               cutter.GetHeight(), width, height);
+    if (!alpha) return false;
+    scaled.AdoptAlphaPlane(alpha);
+    return true;
+}
+
+bool ComposeCut(RasterImage& cutter, const std::optional<uint32_t>& uniformColour, const RasterImage& picture,
+                const CutLayout& layout, RasterImage& cut) {
+    if (layout.width == 0 || layout.height == 0) return false;
+    const bool rowByRow = cutter.HasAlpha() && !picture.HasAlpha() && cutter.GetBpp() == 24 &&
+                          picture.GetBpp() == 24 && !SameSize(cutter, layout.width, layout.height) &&
+                          !AveragesArea(cutter, layout.width, layout.height);
+    if (rowByRow) return SampleAndBlend(cutter, uniformColour, picture, layout, cut);
+    RasterImage scaled;
+    if (!ScaleCutter(cutter, uniformColour, layout.width, layout.height, scaled)) return false;
+    // An offset beyond the 32-bit range puts the picture wholly beside the cut either way.
+    const auto x = int32_t(std::clamp<int64_t>(layout.pictureX, INT32_MIN, INT32_MAX));
+    const auto y = int32_t(std::clamp<int64_t>(layout.pictureY, INT32_MIN, INT32_MAX));
+    if (!scaled.PasteAll(picture, 0, 0, x, y, RASTER_PASTE_ALPHA_BLEND, 1.0)) {
+        return false;
+    }
+    return cut.TakeOver(scaled);
+}
+
+}  // namespace cutter

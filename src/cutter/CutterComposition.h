@@ -1,0 +1,33 @@
+// The pixel work of the cut at full resolution: the cutter scaled to the cut's size (its
+// colours and alpha, as Rescale makes them) with the picture blended in under it wherever
+// the cutter is not opaque (an alpha-blend paste onto the scaled cutter).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "RasterImage.h"
+
+namespace cutter {
+
+// The cut's size and where the picture's top-left corner lies in it (picture coordinates,
+// y from the top; either may be negative or beyond the cut).
+struct CutLayout {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int64_t pictureX = 0;
+    int64_t pictureY = 0;
+};
+
+// The cutter (24 bits with alpha) at width x height, colours and alpha; uniformColour is the
+// colour of every cutter pixel when they all share one, which spares scaling the colours
+// where that gives the same bytes.
+bool ScaleCutter(RasterImage& cutter, const std::optional<uint32_t>& uniformColour, uint32_t width, uint32_t height,
+                 RasterImage& scaled);
+
+// The cut: the scaled cutter with the picture (24 bits, no alpha) blended in at its place.
+// When the cutter is enlarged each row is scaled and blended at once, while it is in cache.
+bool ComposeCut(RasterImage& cutter, const std::optional<uint32_t>& uniformColour, const RasterImage& picture,
+                const CutLayout& layout, RasterImage& cut);
+
+}  // namespace cutter

@@ -1,0 +1,174 @@
+// The cut at full resolution against the cut composed step by step, from the image core's
+// public operations: a white, transparent canvas over both scaled rectangles, the scaled
+// cutter copied in, the picture blended under its alpha, then cropped to the cutter. The
+// result must be the same to the last byte, colours and alpha, wherever the picture lies.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "CutterComposition.h"
+#include "CutterModel.h"
+#include "CutterTestPictures.h"
+#include "TestSupport.h"
+
+using namespace cutter;
+using namespace cuttertest;
+
+namespace {
+
+RasterImage CutTheLongWay(const CutterModel& model) {
+    const double scale = double(model.Picture().GetWidth()) / double(Width(model.Placement()));
+    RasterRect cutterRect = Scaled(model.CutterRect(), scale);
+    RasterRect pictureRect = Scaled(model.Placement(), scale);
+    const RasterRect both = Union(cutterRect, pictureRect);
+    cutterRect = Offset(cutterRect, -both.left, -both.top);
+    pictureRect = Offset(pictureRect, -both.left, -both.top);
+    const RasterRect canvasRect = Union(cutterRect, pictureRect);
+    RasterImage cutter(model.Cutter());
+    RasterImage scaledCutter;
+    cutter.Rescale(uint32_t(Width(cutterRect)), uint32_t(Height(cutterRect)), RASTER_RESCALE_AREA, &scaledCutter);
+    RasterImage canvas;
+    canvas.Create(uint32_t(Width(canvasRect)), uint32_t(Height(canvasRect)), 24, RASTER_FORMAT_UNKNOWN);
+    canvas.CreateAlpha();
+    canvas.FillColor(kWhite);
+    canvas.SetAlphaLevel(0);
+    canvas.PasteAll(scaledCutter, 0, 0, cutterRect.left, cutterRect.top, RASTER_PASTE_COPY, 1.0);
+    canvas.PasteAll(model.Picture(), 0, 0, pictureRect.left, pictureRect.top, RASTER_PASTE_ALPHA_BLEND, 1.0);
+    canvas.Crop(cutterRect);
+    return canvas;
+}
+
+// How the cutter comes to the cut's size.
+enum class Scaling { Enlarged, Averaged, OwnSize };
+
+// A picture, a cutter and the drags that place the picture before the cut.
+struct Placement {
+    std::string name;
+    Scaling scaling;
+    uint32_t pictureWidth;
+    uint32_t pictureHeight;
+    uint32_t cutterWidth;
+    uint32_t cutterHeight;
+    std::function<void(CutterModel&)> place;
+    bool reverseAlpha = false;
+};
+
+void RightHandle(CutterModel& model, int32_t dx) {
+    const RasterRect& r = model.Placement();
+    Drag(model, {r.right, r.top + Height(r) / 2}, {r.right + dx, r.top + Height(r) / 2});
+}
+
+void Move(CutterModel& model, int32_t dx, int32_t dy) {
+    const RasterRect& r = model.Placement();
+    const Point middle{r.left + Width(r) / 2, r.top + Height(r) / 2};
+    Drag(model, middle, {middle.x + dx, middle.y + dy});
+}
+
+std::vector<Placement> Placements() {
+    const auto asPlaced = [](CutterModel&) {};
+    return {
+        // The cutter enlarged about six times onto a picture that fills it.
+        {"first placement", Scaling::Enlarged, 700, 530, 120, 90, asPlaced},
+        {"first placement, reversed alpha", Scaling::Enlarged, 700, 530, 120, 90, asPlaced, true},
+        // Smaller and partly outside the cutter, up and to the left.
+        {"picture up-left, partly outside", Scaling::Enlarged, 700, 530, 120, 90,
+         [](CutterModel& m) {
+             RightHandle(m, -150);
+             Move(m, -110, -160);
+         }},
+        // Larger than the cutter and beyond it on the right and below, at 700 / 547 per pixel.
+        {"picture beyond the cutter", Scaling::Enlarged, 700, 530, 120, 90,
+         [](CutterModel& m) {
+             RightHandle(m, 147);
+             Move(m, 23, 31);
+         }},
+        // Odd offsets and a scale far from a whole number.
+        {"odd offsets, uneven scale", Scaling::Enlarged, 701, 529, 117, 91,
+         [](CutterModel& m) {
+             RightHandle(m, -33);
+             Move(m, 13, -7);
+         }},
+        // The cutter is larger than the cut: it is averaged down, not sampled.
+        {"cutter larger than its cut", Scaling::Averaged, 300, 200, 1200, 900, asPlaced},
+        {"cutter larger than its cut, reversed alpha", Scaling::Averaged, 300, 200, 1200, 900, [](CutterModel& m) { Move(m, 9, 4); },
+         true},
+        // One picture pixel per control pixel: the cutter keeps its size.
+        {"cutter at its own size", Scaling::OwnSize, 400, 260, 400, 300, [](CutterModel& m) { RightHandle(m, 80); }},
+    };
+}
+
+}  // namespace
+
+TEST(CutterResult, EqualsTheCutComposedStepByStepForEveryPlacement) {
+    for (const Placement& p : Placements()) {
+        for (bool ownColours : {true, false}) {
+            SCOPED_TRACE(p.name + (ownColours ? ", coloured cutter" : ", grey cutter"));
+            CutterModel model = BuiltModel(testsupport::MakePatternImage(p.pictureWidth, p.pictureHeight),
+                                           MakeVignetteCutter(p.cutterWidth, p.cutterHeight, ownColours));
+            p.place(model);
+            if (p.reverseAlpha) {
+                ASSERT_TRUE(model.ReverseAlpha());
+                model.BuildBackdrop(kControl, kControl);
+            }
+            ASSERT_TRUE(model.CanCut());
+            RasterImage result;
+            ASSERT_TRUE(model.GetResult(result));
+            EXPECT_TRUE(testsupport::SamePixels(result, CutTheLongWay(model)));
+        }
+    }
+}
+
+TEST(CutterResult, PlacementsReachTheCasesTheyAreNamedFor) {
+    for (const Placement& p : Placements()) {
+        SCOPED_TRACE(p.name);
+        CutterModel model = BuiltModel(testsupport::MakePatternImage(p.pictureWidth, p.pictureHeight),
+                                       MakeVignetteCutter(p.cutterWidth, p.cutterHeight, true));
+        p.place(model);
+        RasterImage result;
+        ASSERT_TRUE(model.GetResult(result));
+        switch (p.scaling) {
+            case Scaling::Enlarged:
+                EXPECT_GT(result.GetWidth(), p.cutterWidth);
+                EXPECT_GT(result.GetHeight(), p.cutterHeight);
+                break;
+            case Scaling::Averaged:
+                EXPECT_LT(result.GetWidth(), p.cutterWidth);
+                EXPECT_LT(result.GetHeight(), p.cutterHeight);
+                break;
+            case Scaling::OwnSize:
+                EXPECT_EQ(result.GetWidth(), p.cutterWidth);
+                EXPECT_EQ(result.GetHeight(), p.cutterHeight);
+                break;
+        }
+    }
+    // The two drags that put the picture partly outside the cutter do so.
+    const std::vector<Placement> all = Placements();
+    const auto named = [&all](const std::string& name) {
+        return std::find_if(all.begin(), all.end(), [&name](const Placement& p) { return p.name == name; })->place;
+    };
+    CutterModel upLeft = BuiltModel(testsupport::MakePatternImage(700, 530), MakeVignetteCutter(120, 90, true));
+    named("picture up-left, partly outside")(upLeft);
+    EXPECT_LT(upLeft.Placement().left, upLeft.CutterRect().left);
+    EXPECT_LT(upLeft.Placement().top, upLeft.CutterRect().top);
+    EXPECT_LT(upLeft.Placement().right, upLeft.CutterRect().right);
+    CutterModel beyond = BuiltModel(testsupport::MakePatternImage(700, 530), MakeVignetteCutter(120, 90, true));
+    named("picture beyond the cutter")(beyond);
+    EXPECT_GT(beyond.Placement().right, beyond.CutterRect().right);
+    EXPECT_GT(beyond.Placement().bottom, beyond.CutterRect().bottom);
+}
+
+TEST(CutterResult, ComposedCutRefusesAnEmptySizeAndLeavesTheOutputAlone) {
+    RasterImage cutter = MakeVignetteCutter(40, 30, true);
+    const RasterImage picture = testsupport::MakePatternImage(50, 50);
+    RasterImage cut = testsupport::MakeSolidImage(2, 2, kRed);
+    EXPECT_FALSE(ComposeCut(cutter, std::nullopt, picture, CutLayout{0, 30, 0, 0}, cut));
+    EXPECT_EQ(cut.GetWidth(), 2u);
+    // A picture wholly beside the cut leaves the scaled cutter as it is.
+    ASSERT_TRUE(ComposeCut(cutter, std::nullopt, picture, CutLayout{80, 60, 80, 0}, cut));
+    RasterImage scaled;
+    ASSERT_TRUE(cutter.Rescale(80, 60, RASTER_RESCALE_AREA, &scaled));
+    EXPECT_TRUE(testsupport::SamePixels(cut, scaled));
+}
