@@ -114,9 +114,9 @@ void Blit_FullClient(benchmark::State& state) {
 }
 
 const bool kLoad = AddComparison("View_LoadPicture", "Load_PhotoJpegFile", 1.3);
-// A paint may cost a few blits: composing the client, the shape's coverage and the lightened
-// zone each touch every box pixel about once.
-const bool kPaint = AddComparison("View_PaintRoundCornerBorder", "Blit_FullClient", 8.0);
+// A paint composes the client, draws the shape's coverage and lightens the border zone before
+// its one blit; 20 blits is about the 10 ms a paint may take on this kind of machine.
+const bool kPaint = AddComparison("View_PaintRoundCornerBorder", "Blit_FullClient", 20.0);
 
 }  // namespace
 
