@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+
+#include <unistd.h>
 
 #include "BareJpeg.h"
 
@@ -104,4 +107,24 @@ BenchPictures Build() {
 const BenchPictures& Pictures() {
     static const BenchPictures pictures = Build();
     return pictures;
+}
+
+const std::string& PhotoJpegFile() {
+    static const struct File {
+        std::string path;
+        File() {
+            // Named after the process: benchmarks running side by side never share the file.
+            path = (std::filesystem::temp_directory_path() /
+                    ("snipwell-bench-" + std::to_string(getpid()) + "-photo.jpg")).string();
+            const std::vector<uint8_t>& bytes = Pictures().photoJpeg;
+            FILE* f = std::fopen(path.c_str(), "wb");
+            if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+                std::fprintf(stderr, "bench: cannot write %s\n", path.c_str());
+                std::exit(1);
+            }
+            std::fclose(f);
+        }
+        ~File() { std::remove(path.c_str()); }
+    } file;
+    return file.path;
 }

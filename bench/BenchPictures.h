@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "RasterImage.h"
@@ -22,3 +23,7 @@ struct BenchPictures {
 
 // Built on first call; main calls it before running so no benchmark pays for it.
 const BenchPictures& Pictures();
+
+// The photo's JPEG written once to a temporary file of this process, removed at exit: for
+// benchmarks of paths that start from a file.
+const std::string& PhotoJpegFile();

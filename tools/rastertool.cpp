@@ -3,12 +3,14 @@
 // core on real files and for scripting conversions in tests.
 //
 //   rastertool [--in-type N] [--type N] [--quality Q] IN OUT [OP ARGS]...
+//   rastertool [--type N] [--quality Q] IN OUT cut CLIENT_W CLIENT_H SHAPE PRESET_ID BORDER_ID ROTATED
+//              [L T R B] [OP ARGS]...
 //   rastertool [--in-type N] info IN
 //
 // The whole command line is checked before any file is read, so a typo never leaves a
-// half-written output behind.
+// half-written output behind. "cut" opens IN in the program's picture view (ViewCut.h), so
+// it can only be the first operation.
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,23 +21,18 @@
 #include <vector>
 
 #include "RasterImage.h"
+#include "StrictNumber.h"
+#include "ViewCut.h"
 
 namespace {
+
+using rastertool::ParseInteger;
+
+constexpr std::string_view kCutWord = "cut";
 
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // ---- strict number parsing ------------------------------------------------------------
-
-// Whole text as a decimal integer in [low, high]; no sign other than a leading '-', no
-// spaces, no trailing characters.
-std::optional<int64_t> ParseInteger(std::string_view text, int64_t low, int64_t high, int base = 10) {
-    if (text.empty()) return std::nullopt;
-    int64_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value, base);
-    if (error != std::errc() || stop != end || value < low || value > high) return std::nullopt;
-    return value;
-}
 
 // A COLORREF 0x00BBGGRR, decimal or 0x-prefixed hexadecimal.
 std::optional<int64_t> ParseColour(std::string_view text) {
@@ -167,6 +164,7 @@ void PrintUsage(FILE* out) {
                  "  --type N     format id of OUT (default: from the extension)\n"
                  "  --quality Q  JPEG quality 1..100\n"
                  "operations, applied in order:\n");
+    std::fprintf(out, "  %s\n  %-28s %s\n", rastertool::kViewCutSynopsis, "", rastertool::kViewCutHelp);
     for (const Operation& op : Operations()) {
         std::string synopsis = op.name;
         for (const ArgDef& arg : op.args) synopsis += std::string(" ") + arg.name;
@@ -211,6 +209,7 @@ std::optional<ArgError> ParseOptions(int argc, char** argv, Options& options) {
 
 std::optional<ArgError> ParseSteps(const std::vector<std::string>& words, size_t first, std::vector<Step>& steps) {
     for (size_t i = first; i < words.size();) {
+        if (words[i] == kCutWord) return ArgError{"cut opens IN itself, so it must be the first operation"};
         const Operation* op = FindOperation(words[i]);
         if (!op) return ArgError{"unknown operation '" + words[i] + "'"};
         ++i;
@@ -245,11 +244,17 @@ std::string ErrorOf(const RasterImage& image, const std::string& fallback) {
     return fallback;
 }
 
-int LoadInput(RasterImage& image, const std::string& path, const Options& options) {
-    // Load reports an unopenable file without an error text: say why here.
+// The system's reason when path cannot be opened for reading, or empty. The loaders report an
+// unopenable file without saying why.
+std::string UnreadableReason(const std::string& path) {
     FILE* probe = std::fopen(path.c_str(), "rb");
-    if (!probe) return Fail(path + ": " + std::strerror(errno));
+    if (!probe) return path + ": " + std::strerror(errno);
     std::fclose(probe);
+    return {};
+}
+
+int LoadInput(RasterImage& image, const std::string& path, const Options& options) {
+    if (const std::string reason = UnreadableReason(path); !reason.empty()) return Fail(reason);
     const uint32_t type = options.inType.value_or(RasterImage::TypeFromExtension(path.c_str()));
     image.ClearLastError();
     if (!image.Load(path.c_str(), type)) return Fail(path + ": " + ErrorOf(image, "cannot be loaded"));
@@ -266,11 +271,36 @@ int PrintInfo(const Options& options) {
     return 0;
 }
 
+// The picture the program shows after Cut in its view; IN is read the program's way.
+int CutInput(RasterImage& image, const std::string& path, const rastertool::ViewCutArgs& cut) {
+    if (const std::string reason = UnreadableReason(path); !reason.empty()) return Fail(reason);
+    if (const std::string error = rastertool::RunViewCut(path, cut, image); !error.empty()) return Fail(error);
+    return 0;
+}
+
+// A leading "cut" and its arguments; next moves past them.
+std::optional<ArgError> ParseLeadingCut(const Options& options, size_t& next,
+                                        std::optional<rastertool::ViewCutArgs>& cut) {
+    const std::vector<std::string>& words = options.positional;
+    if (next >= words.size() || words[next] != kCutWord) return std::nullopt;
+    if (options.inType) return ArgError{"cut opens IN by its extension as the program does; drop --in-type"};
+    rastertool::ViewCutArgs args;
+    ++next;
+    if (std::string error = rastertool::ParseViewCutArgs(words, next, args); !error.empty()) {
+        return ArgError{std::move(error)};
+    }
+    cut = args;
+    return std::nullopt;
+}
+
 int Convert(const Options& options) {
     const std::vector<std::string>& words = options.positional;
     if (words.size() < 2) return Fail("needs IN and OUT (see --help)");
+    size_t next = 2;
+    std::optional<rastertool::ViewCutArgs> cut;
+    if (auto e = ParseLeadingCut(options, next, cut)) return Fail(e->text);
     std::vector<Step> steps;
-    if (auto e = ParseSteps(words, 2, steps)) return Fail(e->text);
+    if (auto e = ParseSteps(words, next, steps)) return Fail(e->text);
     const std::string& outPath = words[1];
     const uint32_t outType = options.outType.value_or(RasterImage::TypeFromExtension(outPath.c_str()));
     if (!options.outType && outType == RASTER_FORMAT_UNKNOWN) {
@@ -278,7 +308,7 @@ int Convert(const Options& options) {
     }
 
     RasterImage image;
-    if (int rc = LoadInput(image, words[0], options)) return rc;
+    if (int rc = cut ? CutInput(image, words[0], *cut) : LoadInput(image, words[0], options)) return rc;
     for (const Step& step : steps) {
         image.ClearLastError();
         if (!step.op->apply(image, step.values)) {

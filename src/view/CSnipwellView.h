@@ -42,8 +42,10 @@ public:
     void LayoutPicture();
     void PlaceCropBox();
     void MatchOrientation(int pictureWidth, int pictureHeight);
-    // The Cut command.
-    void CutToCropBox();
+    // Boxes narrower or lower than this (client pixels) are not cut.
+    static constexpr int kMinimumCutSpan = 64;
+    // The Cut command; true when the working picture was replaced by the cut.
+    bool CutToCropBox();
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
 

@@ -6,26 +6,22 @@
 #include "ExtCutterCommand.h"
 #include "WaitCursor.h"
 
-namespace {
-// Boxes narrower or lower than this (client pixels) are not cut.
-constexpr int kMinimumCutSpan = 64;
-}  // namespace
-
-void CSnipwellView::CutToCropBox() {
-    if (!m_box.m_bShowCropBox || !PicturesValid()) return;
+bool CSnipwellView::CutToCropBox() {
+    if (!m_box.m_bShowCropBox || !PicturesValid()) return false;
     const cropbox::Rect box = m_box.m_rcCrop;
-    if (box.Width() < kMinimumCutSpan || box.Height() < kMinimumCutSpan) return;
+    if (box.Width() < kMinimumCutSpan || box.Height() < kMinimumCutSpan) return false;
 
     WaitCursor wait;
     const CutRequest request{width(), height(), int(m_imgView.GetWidth()), int(m_imgView.GetHeight()),
                              box, m_box.m_nShape, m_box.BorderFraction()};
     RasterImage result;
     // A cut that cannot be made leaves the picture and the box as they were.
-    if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return;
+    if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return false;
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
     m_imgWork.TakeOver(result);
     LayoutPicture();
     Repaint();
+    return true;
 }
 
 void CSnipwellView::RunExternalCutter() {

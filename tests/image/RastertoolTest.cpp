@@ -2,59 +2,19 @@
 // its messages against the same work done in-process.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "RasterImage.h"
+#include "RastertoolRun.h"
 #include "TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
+using testsupport::RunResult;
 using testsupport::TempDir;
-
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadText(const std::filesystem::path& path) {
-    const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// Runs rastertool with args (no shell), standard output and error captured in files of dir.
-RunResult RunTool(const TempDir& dir, const std::vector<std::string>& args) {
-    const std::string program = testsupport::RastertoolPath().string();
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    const std::string outPath = (dir / "stdout.txt").string();
-    const std::string errPath = (dir / "stderr.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    RunResult result;
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return result;
-    int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    result.out = ReadText(outPath);
-    result.err = ReadText(errPath);
-    return result;
-}
+using testsupport::RunRastertool;
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -81,26 +41,26 @@ TEST(Rastertool, InfoPrintsSizeDepthTypeAlphaTransparencyAndDpi) {
     bmp.SetXDpi(300);
     bmp.SetYDpi(150);
     ASSERT_TRUE(bmp.Save((dir / "a.bmp").c_str(), RASTER_FORMAT_BMP)) << bmp.LastErrorText();
-    RunResult r = RunTool(dir, {"info", (dir / "a.bmp").string()});
+    RunResult r = RunRastertool(dir, {"info", (dir / "a.bmp").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "31 17 24 1 alpha=0 transparent=-1 dpi=300,150\n");
     EXPECT_EQ(r.err, "");
 
     RasterImage palette = testsupport::MakePatternImage(9, 5, 8);
     ASSERT_TRUE(palette.Save((dir / "p.bmp").c_str(), RASTER_FORMAT_BMP)) << palette.LastErrorText();
-    r = RunTool(dir, {"info", (dir / "p.bmp").string()});
+    r = RunRastertool(dir, {"info", (dir / "p.bmp").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "9 5 8 1 alpha=0 transparent=-1 dpi=96,96\n");
 
     RasterImage png = PatternWithAlpha();
     ASSERT_TRUE(png.Save((dir / "b.png").c_str(), RASTER_FORMAT_PNG)) << png.LastErrorText();
-    r = RunTool(dir, {"info", (dir / "b.png").string()});
+    r = RunRastertool(dir, {"info", (dir / "b.png").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "37 23 24 4 alpha=1 transparent=-1 dpi=96,96\n");
 
     // A name without a known extension loads by content detection when forced to type 0.
     std::filesystem::copy_file(dir / "b.png", dir / "b.data");
-    r = RunTool(dir, {"--in-type", "0", "info", (dir / "b.data").string()});
+    r = RunRastertool(dir, {"--in-type", "0", "info", (dir / "b.data").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("37 23 24 ", 0), 0u) << r.out;
 }
@@ -114,7 +74,7 @@ TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
     const std::vector<std::string> chain = {"rotate-right", "crop", "2", "3", "20", "30", "mirror",
                                             "shift", "10", "-5", "3", "light", "10", "20", "flip",
                                             "rescale", "9", "11", "3", "rotate-left", "gray"};
-    RunResult r = RunTool(dir, Concat({in.string(), (dir / "out.png").string()}, chain));
+    RunResult r = RunRastertool(dir, Concat({in.string(), (dir / "out.png").string()}, chain));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage expected = LoadOrFail(in);
     ASSERT_TRUE(expected.RotateRight());
@@ -129,7 +89,7 @@ TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
     EXPECT_TRUE(testsupport::SamePixels(LoadOrFail(dir / "out.png"), expected));
 
     // Flattening onto a colour then dropping the plane, saved as BMP.
-    r = RunTool(dir, {in.string(), (dir / "flat.bmp").string(), "flatten", "0x4080FF", "delete-alpha"});
+    r = RunRastertool(dir, {in.string(), (dir / "flat.bmp").string(), "flatten", "0x4080FF", "delete-alpha"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expected = LoadOrFail(in);
     ASSERT_TRUE(expected.FlattenAlpha(0x4080FF));
@@ -141,7 +101,7 @@ TEST(Rastertool, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.png";
     ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
-    RunResult r = RunTool(dir, {in.string(), (dir / "n.bmp").string(), "normalize"});
+    RunResult r = RunRastertool(dir, {in.string(), (dir / "n.bmp").string(), "normalize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage expected = LoadOrFail(in);
     ASSERT_TRUE(expected.FlattenAlpha(0xFFFFFF));
@@ -153,7 +113,7 @@ TEST(Rastertool, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
     // A palette picture is raised to 24 bits with the same colours.
     RasterImage palette = testsupport::MakePatternImage(13, 7, 8);
     ASSERT_TRUE(palette.Save((dir / "p.bmp").c_str(), RASTER_FORMAT_BMP));
-    r = RunTool(dir, {(dir / "p.bmp").string(), (dir / "p24.bmp").string(), "normalize"});
+    r = RunRastertool(dir, {(dir / "p.bmp").string(), (dir / "p24.bmp").string(), "normalize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const RasterImage raised = LoadOrFail(dir / "p24.bmp");
     ASSERT_EQ(raised.GetBpp(), 24u);
@@ -172,15 +132,15 @@ TEST(Rastertool, OptionsForceTheOutputFormatAndJpegQuality) {
     const std::filesystem::path in = dir / "in.bmp";
     ASSERT_TRUE(testsupport::MakePatternImage(64, 48, 24).Save(in.c_str(), RASTER_FORMAT_BMP));
 
-    RunResult r = RunTool(dir, {"--type", "1", in.string(), (dir / "out.picture").string()});
+    RunResult r = RunRastertool(dir, {"--type", "1", in.string(), (dir / "out.picture").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage forced;
     EXPECT_TRUE(forced.Load((dir / "out.picture").c_str(), RASTER_FORMAT_BMP)) << forced.LastErrorText();
     EXPECT_TRUE(testsupport::SamePixels(forced, LoadOrFail(in)));
 
-    r = RunTool(dir, {in.string(), (dir / "low.jpg").string(), "--quality", "20"});
+    r = RunRastertool(dir, {in.string(), (dir / "low.jpg").string(), "--quality", "20"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = RunTool(dir, {in.string(), (dir / "high.jpg").string(), "--quality", "98"});
+    r = RunRastertool(dir, {in.string(), (dir / "high.jpg").string(), "--quality", "98"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_LT(std::filesystem::file_size(dir / "low.jpg"), std::filesystem::file_size(dir / "high.jpg"));
 }
@@ -217,7 +177,7 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
     for (const std::vector<std::string>& args : cases) {
         std::string shown;
         for (const std::string& a : args) shown += "[" + a + "] ";
-        const RunResult r = RunTool(dir, args);
+        const RunResult r = RunRastertool(dir, args);
         EXPECT_EQ(r.exitCode, 1) << shown;
         EXPECT_NE(r.err.find("rastertool"), std::string::npos) << shown << " stderr: " << r.err;
         EXPECT_GT(r.err.size(), 20u) << shown << " stderr: " << r.err;
@@ -225,7 +185,7 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
         EXPECT_FALSE(std::filesystem::exists(out)) << shown;
     }
     // The message names the faulty argument.
-    const RunResult r = RunTool(dir, {in.string(), out, "rescale", "10", "abc", "3"});
+    const RunResult r = RunRastertool(dir, {in.string(), out, "rescale", "10", "abc", "3"});
     EXPECT_NE(r.err.find("'abc'"), std::string::npos) << r.err;
 }
 
@@ -233,31 +193,31 @@ TEST(Rastertool, FailuresOfFilesAndOperationsExitWithTheirText) {
     TempDir dir;
     const std::string out = (dir / "out.bmp").string();
 
-    RunResult r = RunTool(dir, {(dir / "missing.png").string(), out});
+    RunResult r = RunRastertool(dir, {(dir / "missing.png").string(), out});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("missing.png"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
 
-    r = RunTool(dir, {"info", (dir / "missing.png").string()});
+    r = RunRastertool(dir, {"info", (dir / "missing.png").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
 
     // Not a picture: the decoder's own text comes through.
     testsupport::WriteFileBytes(dir / "junk.png", std::vector<uint8_t>(300, 0x5A));
-    r = RunTool(dir, {(dir / "junk.png").string(), out});
+    r = RunRastertool(dir, {(dir / "junk.png").string(), out});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_GT(r.err.size(), std::string("rastertool: ").size() + (dir / "junk.png").string().size() + 3) << r.err;
 
     // An operation the picture cannot take (no alpha plane to flatten).
     const std::filesystem::path in = dir / "in.bmp";
     ASSERT_TRUE(testsupport::MakePatternImage(8, 8, 24).Save(in.c_str(), RASTER_FORMAT_BMP));
-    r = RunTool(dir, {in.string(), out, "flatten", "0"});
+    r = RunRastertool(dir, {in.string(), out, "flatten", "0"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("flatten failed"), std::string::npos) << r.err;
 
     // The output folder does not exist.
-    r = RunTool(dir, {in.string(), (dir / "no-such-folder" / "x.bmp").string()});
+    r = RunRastertool(dir, {in.string(), (dir / "no-such-folder" / "x.bmp").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_GT(r.err.size(), 20u) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));

@@ -1,0 +1,20 @@
+// Runs the built rastertool program (no shell) with its standard output and error captured.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace testsupport {
+
+struct RunResult {
+    int exitCode = -1;  // -1 when the program could not be started or did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// Runs rastertool with args; the captured output goes through files in dir.
+RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args);
+
+}  // namespace testsupport
