@@ -19,7 +19,7 @@ namespace {
 // cameras pad thumbnails of other shapes with black bars.
 constexpr double kExifRatioTolerance = 0.01;
 // Larger JPEG files are not read into memory for the quick path; the full decode streams them.
-constexpr uint64_t kMaxQuickJpegBytes = 512ull << 20;
+constexpr uint64_t kMaxQuickJpegBytes = 256ull << 20;
 
 // Rescales (area shrink) source into target's size and makes the result 24-bit, a transparent
 // palette index becoming an alpha plane.
