@@ -60,7 +60,7 @@ int g_argumentCount = 1;
 // ---- the photographs -------------------------------------------------------------------------
 
 struct PhotoFolder {
-    QTemporaryDir copy;
+    QTemporaryDir copy{QDir::tempPath() + QStringLiteral("/snipwell-bench-photos-XXXXXX")};
     QStringList files;   // full paths inside copy
     qint64 bytes = 0;
     uint64_t pixels = 0;
@@ -211,7 +211,7 @@ struct ScanBench {
 
     // Points the thumbnail cache at a new empty folder; the previous one is removed.
     void EmptyCache() {
-        cache = std::make_unique<QTemporaryDir>();
+        cache = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/snipwell-bench-cache-XXXXXX"));
         thumbs::SetCacheHomeOverride(cache->path());
     }
 

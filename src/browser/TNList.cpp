@@ -232,6 +232,10 @@ QImage TNList::RenderClient() const {
     }
     QImage bitmap = MakeAlphaBitmap(canvas);
     if (bitmap.isNull()) return bitmap;
+    // The canvas has no alpha plane, so every pixel is opaque: the same bits read as RGB32,
+    // which the painter draws on and the screen copies directly, where straight ARGB32 would be
+    // converted (in worker threads, for a picture this size) on every paint.
+    if (!canvas.HasAlpha()) bitmap.reinterpretAsFormat(QImage::Format_RGB32);
     QPainter painter(&bitmap);
     painter.setFont(font());
     const bool focused = hasFocus();
