@@ -215,8 +215,13 @@ QRect TNList::LabelRect(int row) const {
 
 QImage TNList::RenderClient() const {
     const QSize client = viewport()->size();
-    RasterImage canvas;
-    if (client.isEmpty() || !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
+    if (client.isEmpty()) return QImage();
+    // The canvas is kept from paint to paint: allocating it anew each time costs more than
+    // filling it, and the pages of a fresh block compete with the loader's large allocations.
+    RasterImage& canvas = m_imgCanvas;
+    if ((canvas.GetWidth() != uint32_t(client.width()) || canvas.GetHeight() != uint32_t(client.height()) ||
+         !canvas.IsValid()) &&
+        !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
         return QImage();
     }
     canvas.FillColor(kWhite);
