@@ -4,6 +4,7 @@
 #include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QSignalBlocker>
 #include <QToolTip>
 
@@ -37,8 +38,31 @@ public:
     explicit ThumbListItem(ThumbItem* record) : QListWidgetItem(record->m_strName), m_record(record) {}
     const ThumbItem& Record() const { return *m_record; }
 
+    // The label as drawn in a cell width pixels wide: the whole name centred when it is
+    // narrower than the cell, else cut with an ellipsis and started at the left. Laid out
+    // once per font and width; shaping every name again on every paint would cost more than
+    // composing the rest of the list.
+    const QStaticText& Label(const QFont& font, int width, bool& centred) const {
+        if (m_labelWidth != width || m_labelFont != font) {
+            const QFontMetrics metrics(font);
+            const QString name = text();
+            m_bLabelCentred = metrics.horizontalAdvance(name) < width;
+            m_label.setText(m_bLabelCentred ? name : metrics.elidedText(name, Qt::ElideRight, width));
+            m_label.setTextFormat(Qt::PlainText);
+            m_label.prepare(QTransform(), font);
+            m_labelFont = font;
+            m_labelWidth = width;
+        }
+        centred = m_bLabelCentred;
+        return m_label;
+    }
+
 private:
     std::unique_ptr<ThumbItem> m_record;
+    mutable QStaticText m_label;
+    mutable QFont m_labelFont;
+    mutable int m_labelWidth = -1;
+    mutable bool m_bLabelCentred = false;
 };
 
 int32_t ClampedSide(uint32_t side) {
@@ -191,8 +215,13 @@ QRect TNList::LabelRect(int row) const {
 
 QImage TNList::RenderClient() const {
     const QSize client = viewport()->size();
-    RasterImage canvas;
-    if (client.isEmpty() || !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
+    if (client.isEmpty()) return QImage();
+    // The canvas is kept from paint to paint: allocating it anew each time costs more than
+    // filling it, and the pages of a fresh block compete with the loader's large allocations.
+    RasterImage& canvas = m_imgCanvas;
+    if ((canvas.GetWidth() != uint32_t(client.width()) || canvas.GetHeight() != uint32_t(client.height()) ||
+         !canvas.IsValid()) &&
+        !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
         return QImage();
     }
     canvas.FillColor(kWhite);
@@ -208,6 +237,10 @@ QImage TNList::RenderClient() const {
     }
     QImage bitmap = MakeAlphaBitmap(canvas);
     if (bitmap.isNull()) return bitmap;
+    // The canvas has no alpha plane, so every pixel is opaque: the same bits read as RGB32,
+    // which the painter draws on and the screen copies directly, where straight ARGB32 would be
+    // converted (in worker threads, for a picture this size) on every paint.
+    if (!canvas.HasAlpha()) bitmap.reinterpretAsFormat(QImage::Format_RGB32);
     QPainter painter(&bitmap);
     painter.setFont(font());
     const bool focused = hasFocus();
@@ -220,15 +253,15 @@ QImage TNList::RenderClient() const {
         painter.setPen(QPen(frame, selected ? 2 : 0, Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(QRect(centre.x() - kFrameHalf, centre.y() - kFrameHalf, 2 * kFrameHalf - 1, 2 * kFrameHalf - 1));
+        const auto* entry = dynamic_cast<const ThumbListItem*>(item(row));
+        if (!entry) continue;
         const QRect label = LabelRect(row);
-        const QString name = item(row)->text();
+        bool centred = false;
+        const QStaticText& text = entry->Label(painter.font(), label.width(), centred);
+        const qreal x = centred ? label.left() + (label.width() - text.size().width()) / 2 : label.left();
+        const qreal y = label.top() + (label.height() - painter.fontMetrics().height()) / 2;
         painter.setPen(Qt::black);
-        if (painter.fontMetrics().horizontalAdvance(name) < label.width()) {
-            painter.drawText(label, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine, name);
-        } else {
-            const QString cut = painter.fontMetrics().elidedText(name, Qt::ElideRight, label.width());
-            painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, cut);
-        }
+        painter.drawStaticText(QPointF(x, y), text);
     }
     return bitmap;
 }

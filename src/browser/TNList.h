@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+#include "RasterImage.h"
 #include "ThumbItem.h"
 
 class LoaderHandoff;
@@ -79,6 +80,7 @@ private:
     // While a scan inserts items, the composed client is reused for a short while instead of
     // being composed again after every insertion (see paintEvent).
     QImage m_imgFrame;
+    mutable RasterImage m_imgCanvas;   // the off-screen canvas RenderClient composes on
     int m_nFrameScroll = 0;
     QElapsedTimer m_frameClock;
     QTimer m_frameTimer;

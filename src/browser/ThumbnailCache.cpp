@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "RasterQtBridge.h"
+#include "ThumbnailPngWriter.h"
 
 namespace thumbs {
 
@@ -28,6 +29,7 @@ constexpr const char* kKeyWidth = "Thumb::Image::Width";
 constexpr const char* kKeyHeight = "Thumb::Image::Height";
 constexpr const char* kKeySoftware = "Software";
 constexpr const char* kSoftwareName = "Norvane Snipwell";
+// The data is regenerable: nothing is synced to disk, the rename alone publishes an entry whole.
 constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
 std::mutex g_overrideMutex;
@@ -144,17 +146,24 @@ bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uin
     const QString entryPath = CacheEntryPath(absolutePath, false);
     const QString folder = QFileInfo(entryPath).absolutePath();
     if (!MakeOwnerOnlyPath(folder)) return false;
-    QImage image = EntryImage(picture);
+    const QImage image = EntryImage(picture);
     if (image.isNull()) return false;
-    image.setText(kKeyUri, QString::fromUtf8(FileUri(absolutePath)));
-    image.setText(kKeyMTime, QString::number(ModificationSeconds(info)));
-    image.setText(kKeySize, QString::number(info.size()));
-    image.setText(kKeyWidth, QString::number(width));
-    image.setText(kKeyHeight, QString::number(height));
-    image.setText(kKeySoftware, QString::fromLatin1(kSoftwareName));
+    const PngTexts texts = {
+        {kKeyUri, FileUri(absolutePath)},
+        {kKeyMTime, QByteArray::number(ModificationSeconds(info))},
+        {kKeySize, QByteArray::number(info.size())},
+        {kKeyWidth, QByteArray::number(width)},
+        {kKeyHeight, QByteArray::number(height)},
+        {kKeySoftware, kSoftwareName},
+    };
+    std::vector<uint8_t> png;
+    if (!EncodeQuickPng(image, texts, png)) return false;
     // A temporary file is created with mode 0600; renaming it publishes the entry whole.
     QTemporaryFile part(folder + QStringLiteral("/snipwell-XXXXXX.png.part"));
-    if (!part.open() || !image.save(&part, "png") || !part.flush()) return false;
+    if (!part.open() || part.write(reinterpret_cast<const char*>(png.data()), qint64(png.size())) != qint64(png.size()) ||
+        !part.flush()) {
+        return false;
+    }
     if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(entryPath).constData()) != 0) {
         return false;
     }

@@ -18,6 +18,8 @@ namespace {
 // The EXIF thumbnail is used only when its ratio is within this share of the picture's:
 // cameras pad thumbnails of other shapes with black bars.
 constexpr double kExifRatioTolerance = 0.01;
+// Larger JPEG files are not read into memory for the quick path; the full decode streams them.
+constexpr uint64_t kMaxQuickJpegBytes = 256ull << 20;
 
 // Rescales (area shrink) source into target's size and makes the result 24-bit, a transparent
 // palette index becoming an alpha plane.
@@ -63,10 +65,10 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
     return std::fabs(r1 - r2) <= kExifRatioTolerance * r2;
 }
 
-bool FromExifThumbnail(const QByteArray& file, Size stored, int orientation, Size& size, RasterImage& image,
+bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
                        RasterImage* cacheCopy) {
     std::vector<uint8_t> bytes;
-    if (!ReadExifThumbnail(file.constData(), bytes) || bytes.size() > UINT32_MAX) return false;
+    if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
     RasterImage embedded;
     if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
     const Size wanted = FitIntoSquare(stored.width, stored.height);
@@ -77,12 +79,12 @@ bool FromExifThumbnail(const QByteArray& file, Size stored, int orientation, Siz
     return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy);
 }
 
-bool FromReducedJpeg(const QByteArray& file, Size stored, int orientation, Size& size, RasterImage& image,
+bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
                      RasterImage* cacheCopy) {
     // Large enough for the cache entry when one is wanted, else for the list thumbnail.
     const Size least = FitIntoSquare(stored.width, stored.height, cacheCopy ? kCacheNormalSide : kThumbSide);
     RasterImage reduced;
-    if (!DecodeJpegReduced(file.constData(), least.width, least.height, reduced)) return false;
+    if (!DecodeJpegReduced(file.data(), file.size(), least.width, least.height, reduced)) return false;
     return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy);
 }
 
@@ -95,11 +97,14 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     if (type == RASTER_FORMAT_UNKNOWN) return false;
     if (FromCache(path, size, image)) return true;
     if (type != RASTER_FORMAT_JPG) return false;
+    // The file is read once; the frame size, the EXIF block and the picture come from memory.
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(file.constData(), bytes, kMaxQuickJpegBytes)) return false;
     Size stored;
-    if (!ReadJpegFrameSize(file.constData(), stored.width, stored.height)) return false;
-    const int orientation = PictureOrientation(file.constData());
-    return FromExifThumbnail(file, stored, orientation, size, image, cacheCopy) ||
-           FromReducedJpeg(file, stored, orientation, size, image, cacheCopy);
+    if (!ReadJpegFrameSize(bytes.data(), bytes.size(), stored.width, stored.height)) return false;
+    const int orientation = PictureOrientation(bytes.data(), bytes.size());
+    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy) ||
+           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy);
 }
 
 bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {

@@ -2,6 +2,8 @@
 // state in plain C records (the jobs below) and hold no C++ objects with destructors.
 #include "RasterJpegThumbnail.h"
 
+#include <bitset>
+#include <climits>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 #include <libexif/exif-data.h>
+
+#include "RasterJpegThumbnailScans.h"
 
 namespace {
 
@@ -44,7 +48,8 @@ struct ReduceJob {
     jpeg_decompress_struct cinfo;
     QuietErrorManager err;
     jpeg_progress_mgr progress;
-    FILE* stream;
+    const uint8_t* data;
+    size_t size;
     bool created;
     RasterImage* result;   // heap: survives the jump
 };
@@ -66,14 +71,23 @@ void ChooseScale(jpeg_decompress_struct& cinfo, uint32_t minWidth, uint32_t minH
         if (cinfo.output_width >= minWidth && cinfo.output_height >= minHeight) return;
     }
     cinfo.scale_num = kScaleDenominator;
+    jpeg_calc_output_dimensions(&cinfo);
 }
 
-// Runs the decode; false on any libjpeg error. Only plain data crosses the setjmp.
-bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
-    if (setjmp(job->err.jump)) return false;
+// What the header pass learns for the decode: the scale and, for a progressive stream, the
+// components whose blocks become single pixels (their AC coefficients are never used).
+struct ReducePlan {
+    unsigned scaleNum;
+    bool progressive;
+    std::bitset<256> dcOnly;
+};
+
+// Reads the header and sets the options of the reduced decode. Runs inside RunReduce's or
+// RunPlan's setjmp.
+bool StartReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
     jpeg_create_decompress(&job->cinfo);
     job->created = true;
-    jpeg_stdio_src(&job->cinfo, job->stream);
+    jpeg_mem_src(&job->cinfo, job->data, static_cast<unsigned long>(job->size));
     job->cinfo.progress = &job->progress;
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK) return false;
     if (job->cinfo.jpeg_color_space == JCS_CMYK || job->cinfo.jpeg_color_space == JCS_YCCK) return false;
@@ -83,6 +97,29 @@ bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
     job->cinfo.dct_method = JDCT_IFAST;
     job->cinfo.do_fancy_upsampling = FALSE;
     ChooseScale(job->cinfo, minWidth, minHeight);
+    return true;
+}
+
+bool RunPlan(ReduceJob* job, uint32_t minWidth, uint32_t minHeight, ReducePlan* plan) {
+    if (setjmp(job->err.jump)) return false;
+    if (!StartReduce(job, minWidth, minHeight)) return false;
+    plan->scaleNum = job->cinfo.scale_num;
+    plan->progressive = job->cinfo.progressive_mode;
+    for (int ci = 0; ci < job->cinfo.num_components; ++ci) {
+        const jpeg_component_info& component = job->cinfo.comp_info[ci];
+        if (component.DCT_scaled_size == 1) plan->dcOnly.set(size_t(component.component_id & 0xFF));
+    }
+    return true;
+}
+
+// Runs the decode; false on any libjpeg error. Only plain data crosses the setjmp.
+// withoutAcScans: the stream lacks AC scans that the scale makes useless; the smoothing that
+// estimates missing AC coefficients from neighbouring blocks must then stay off, as it is
+// for a complete stream.
+bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight, bool withoutAcScans) {
+    if (setjmp(job->err.jump)) return false;
+    if (!StartReduce(job, minWidth, minHeight)) return false;
+    if (withoutAcScans) job->cinfo.do_block_smoothing = FALSE;
     jpeg_start_decompress(&job->cinfo);
     const uint32_t width = job->cinfo.output_width;
     const uint32_t height = job->cinfo.output_height;
@@ -102,36 +139,53 @@ bool RunReadFrame(ReduceJob* job, uint32_t* width, uint32_t* height) {
     if (setjmp(job->err.jump)) return false;
     jpeg_create_decompress(&job->cinfo);
     job->created = true;
-    jpeg_stdio_src(&job->cinfo, job->stream);
+    jpeg_mem_src(&job->cinfo, job->data, static_cast<unsigned long>(job->size));
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK) return false;
     *width = job->cinfo.image_width;
     *height = job->cinfo.image_height;
     return *width > 0 && *height > 0;
 }
 
-ReduceJob* OpenJob(const char* path) {
-    if (!path) return nullptr;
+ReduceJob* OpenJob(const uint8_t* data, size_t size) {
+    // libjpeg counts the input in unsigned long.
+    if (!data || size == 0 || size > ULONG_MAX) return nullptr;
     auto* job = static_cast<ReduceJob*>(std::calloc(1, sizeof(ReduceJob)));
     if (!job) return nullptr;
-    job->stream = std::fopen(path, "rb");
-    if (!job->stream) {
-        std::free(job);
-        return nullptr;
-    }
+    job->data = data;
+    job->size = size;
     InstallQuietErrors(*job);
     return job;
 }
 
 void CloseJob(ReduceJob* job) {
     if (job->created) jpeg_destroy_decompress(&job->cinfo);
-    std::fclose(job->stream);
+    delete job->result;
     std::free(job);
+}
+
+bool PlanReduce(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight, ReducePlan& plan) {
+    ReduceJob* job = OpenJob(data, size);
+    if (!job) return false;
+    const bool ok = RunPlan(job, minWidth, minHeight, &plan);
+    CloseJob(job);
+    return ok;
+}
+
+bool DecodePlanned(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight, bool withoutAcScans,
+                   RasterImage& image) {
+    ReduceJob* job = OpenJob(data, size);
+    if (!job) return false;
+    job->result = new RasterImage(RASTER_FORMAT_JPG);
+    const bool ok = RunReduce(job, minWidth, minHeight, withoutAcScans);
+    if (ok) image.TakeOver(*job->result);
+    CloseJob(job);
+    return ok;
 }
 
 }  // namespace
 
-bool ReadJpegFrameSize(const char* path, uint32_t& width, uint32_t& height) {
-    ReduceJob* job = OpenJob(path);
+bool ReadJpegFrameSize(const uint8_t* data, size_t size, uint32_t& width, uint32_t& height) {
+    ReduceJob* job = OpenJob(data, size);
     if (!job) return false;
     uint32_t w = 0;
     uint32_t h = 0;
@@ -144,23 +198,55 @@ bool ReadJpegFrameSize(const char* path, uint32_t& width, uint32_t& height) {
     return ok;
 }
 
-bool DecodeJpegReduced(const char* path, uint32_t minWidth, uint32_t minHeight, RasterImage& image) {
-    ReduceJob* job = OpenJob(path);
-    if (!job) return false;
-    job->result = new RasterImage(RASTER_FORMAT_JPG);
-    const bool ok = RunReduce(job, minWidth, minHeight);
-    if (ok) image.TakeOver(*job->result);
-    delete job->result;
-    CloseJob(job);
+bool DecodeJpegReduced(const uint8_t* data, size_t size, uint32_t minWidth, uint32_t minHeight, RasterImage& image) {
+    ReducePlan plan{};
+    if (!PlanReduce(data, size, minWidth, minHeight, plan)) return false;
+    if (plan.progressive && plan.dcOnly.any()) {
+        std::vector<uint8_t> lean;
+        size_t dropped = 0;
+        if (DropAcScans(data, size, plan.dcOnly, lean, dropped) && dropped > 0) {
+            return DecodePlanned(lean.data(), lean.size(), minWidth, minHeight, true, image);
+        }
+    }
+    return DecodePlanned(data, size, minWidth, minHeight, false, image);
+}
+
+bool ReadExifThumbnail(const uint8_t* data, size_t size, std::vector<uint8_t>& bytes) {
+    if (!data || size == 0 || size > UINT_MAX) return false;
+    ExifData* exif = exif_data_new_from_data(data, static_cast<unsigned int>(size));
+    if (!exif) return false;
+    const bool found = exif->data && exif->size > 0;
+    if (found) bytes.assign(exif->data, exif->data + exif->size);
+    exif_data_unref(exif);
+    return found;
+}
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes, uint64_t maxBytes) {
+    if (!path) return false;
+    FILE* stream = std::fopen(path, "rb");
+    if (!stream) return false;
+    bool ok = std::fseek(stream, 0, SEEK_END) == 0;
+    const long length = ok ? std::ftell(stream) : -1;
+    ok = length >= 0 && uint64_t(length) <= maxBytes && std::fseek(stream, 0, SEEK_SET) == 0;
+    if (ok) {
+        bytes.resize(size_t(length));
+        ok = std::fread(bytes.data(), 1, bytes.size(), stream) == bytes.size();
+    }
+    std::fclose(stream);
     return ok;
 }
 
+bool ReadJpegFrameSize(const char* path, uint32_t& width, uint32_t& height) {
+    std::vector<uint8_t> bytes;
+    return ReadWholeFile(path, bytes) && ReadJpegFrameSize(bytes.data(), bytes.size(), width, height);
+}
+
+bool DecodeJpegReduced(const char* path, uint32_t minWidth, uint32_t minHeight, RasterImage& image) {
+    std::vector<uint8_t> bytes;
+    return ReadWholeFile(path, bytes) && DecodeJpegReduced(bytes.data(), bytes.size(), minWidth, minHeight, image);
+}
+
 bool ReadExifThumbnail(const char* path, std::vector<uint8_t>& bytes) {
-    if (!path) return false;
-    ExifData* data = exif_data_new_from_file(path);
-    if (!data) return false;
-    const bool found = data->data && data->size > 0;
-    if (found) bytes.assign(data->data, data->data + data->size);
-    exif_data_unref(data);
-    return found;
+    std::vector<uint8_t> file;
+    return ReadWholeFile(path, file) && ReadExifThumbnail(file.data(), file.size(), bytes);
 }

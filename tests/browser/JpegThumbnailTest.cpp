@@ -1,8 +1,17 @@
 // The quick JPEG reads behind the thumbnails: frame size, reduced decode, damaged files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bitset>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
 #include "BrowserTestSupport.h"
 #include "RasterJpegThumbnail.h"
+#include "RasterJpegThumbnailScans.h"
 #include "TestSupport.h"
 
 TEST(ReducedJpegDecode, PicksTheSmallestScaleThatStillCoversTheRequest) {
@@ -46,4 +55,178 @@ TEST(ReducedJpegDecode, DamagedOrForeignFilesFailAndLeaveTheImage) {
     EXPECT_FALSE(ReadJpegFrameSize((dir / "text.jpg").c_str(), width, height));
     std::vector<uint8_t> thumbnail;
     EXPECT_FALSE(ReadExifThumbnail((dir / "big.jpg").c_str(), thumbnail));
+}
+
+// ---- progressive streams decoded at 1/8 without their AC scans ------------------------------
+
+namespace {
+
+struct EncodeOptions {
+    bool progressive = true;
+    int chromaSampling = 1;   // 1: 4:4:4, 2: 4:2:0
+    int restartRows = 0;      // restart interval in MCU rows, 0 for none
+};
+
+// A textured picture (every block has AC energy) as a JPEG stream written by libjpeg itself.
+std::vector<uint8_t> EncodeTexturedJpeg(uint32_t width, uint32_t height, const EncodeOptions& options) {
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    cinfo.comp_info[0].h_samp_factor = options.chromaSampling;
+    cinfo.comp_info[0].v_samp_factor = options.chromaSampling;
+    cinfo.restart_in_rows = options.restartRows;
+    if (options.progressive) jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(width) * 3);
+    while (cinfo.next_scanline < height) {
+        const uint32_t y = cinfo.next_scanline;
+        for (uint32_t x = 0; x < width; ++x) {
+            row[3 * x] = uint8_t((x * 7 + y * 13) ^ (x * y / 5));
+            row[3 * x + 1] = uint8_t(x * 3 + (y & 16 ? 90 : 0));
+            row[3 * x + 2] = uint8_t((y * 5) ^ (x & 8 ? 0x55 : 0));
+        }
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> bytes(buffer, buffer + size);
+    std::free(buffer);
+    return bytes;
+}
+
+// libjpeg's own decode of the whole stream at 1/8 with the options of the reduced decode,
+// rows top first, 3 bytes a pixel in blue, green, red order.
+std::vector<uint8_t> LibjpegEighth(const std::vector<uint8_t>& stream, uint32_t& width, uint32_t& height) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, stream.data(), static_cast<unsigned long>(stream.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.do_fancy_upsampling = FALSE;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 8;
+    jpeg_start_decompress(&cinfo);
+    width = cinfo.output_width;
+    height = cinfo.output_height;
+    std::vector<uint8_t> pixels(size_t(width) * height * 3);
+    while (cinfo.output_scanline < height) {
+        JSAMPROW pointer = pixels.data() + size_t(cinfo.output_scanline) * width * 3;
+        jpeg_read_scanlines(&cinfo, &pointer, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return pixels;
+}
+
+// Start-of-scan headers of a stream: the spectral selection start of each scan.
+std::vector<int> ScanSpectralStarts(const std::vector<uint8_t>& stream) {
+    std::vector<int> starts;
+    for (size_t i = 0; i + 5 < stream.size(); ++i) {
+        if (stream[i] != 0xFF || stream[i + 1] != 0xDA) continue;
+        const size_t components = stream[i + 4];
+        if (i + 5 + 2 * components < stream.size()) starts.push_back(stream[i + 5 + 2 * components]);
+    }
+    return starts;
+}
+
+}  // namespace
+
+TEST(ReducedJpegDecode, ProgressiveStreamsGiveExactlyThePixelsOfTheWholeStream) {
+    const struct {
+        const char* name;
+        EncodeOptions options;
+    } cases[] = {
+        {"4:4:4", {true, 1, 0}},
+        {"4:2:0, chroma scaled in the transform", {true, 2, 0}},
+        {"4:4:4 with restart markers", {true, 1, 1}},
+        {"baseline", {false, 2, 0}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<uint8_t> stream = EncodeTexturedJpeg(517, 389, c.options);
+        uint32_t width = 0;
+        uint32_t height = 0;
+        const std::vector<uint8_t> expected = LibjpegEighth(stream, width, height);
+        ASSERT_EQ(width, 65u) << c.name;
+        ASSERT_EQ(height, 49u) << c.name;
+
+        RasterImage reduced;
+        ASSERT_TRUE(DecodeJpegReduced(stream.data(), stream.size(), 60, 45, reduced)) << c.name;
+        ASSERT_EQ(reduced.GetWidth(), width) << c.name;
+        ASSERT_EQ(reduced.GetHeight(), height) << c.name;
+        int differing = 0;
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* row = reduced.RowPointer(height - 1 - y);
+            differing += std::memcmp(row, expected.data() + size_t(y) * width * 3, size_t(width) * 3) != 0;
+        }
+        EXPECT_EQ(differing, 0) << c.name << ": rows differ from libjpeg's decode of the whole stream";
+    }
+}
+
+TEST(ReducedJpegDecode, OnlyTheAcScansOfSingleSampleComponentsAreDropped) {
+    const std::vector<uint8_t> progressive = EncodeTexturedJpeg(300, 200, {true, 1, 0});
+    const std::vector<int> starts = ScanSpectralStarts(progressive);
+    const auto acScans = size_t(std::count_if(starts.begin(), starts.end(), [](int s) { return s > 0; }));
+    ASSERT_GT(acScans, 0u);
+
+    std::bitset<256> all;
+    all.set();
+    std::vector<uint8_t> lean;
+    size_t dropped = 0;
+    ASSERT_TRUE(DropAcScans(progressive.data(), progressive.size(), all, lean, dropped));
+    EXPECT_EQ(dropped, acScans);
+    const std::vector<int> kept = ScanSpectralStarts(lean);
+    EXPECT_EQ(kept.size(), starts.size() - acScans);
+    EXPECT_TRUE(std::all_of(kept.begin(), kept.end(), [](int s) { return s == 0; }));
+    EXPECT_EQ(lean[lean.size() - 2], 0xFF);
+    EXPECT_EQ(lean.back(), 0xD9) << "the end marker is kept";
+
+    // Component 1 (luma) alone: the chroma AC scans stay.
+    std::bitset<256> luma;
+    luma.set(1);
+    ASSERT_TRUE(DropAcScans(progressive.data(), progressive.size(), luma, lean, dropped));
+    EXPECT_GT(dropped, 0u);
+    EXPECT_LT(dropped, acScans);
+
+    // A baseline stream has no AC-only scan.
+    const std::vector<uint8_t> baseline = EncodeTexturedJpeg(300, 200, {false, 1, 0});
+    ASSERT_TRUE(DropAcScans(baseline.data(), baseline.size(), all, lean, dropped));
+    EXPECT_EQ(dropped, 0u);
+    EXPECT_EQ(lean, baseline);
+}
+
+TEST(ReducedJpegDecode, DamagedProgressiveStreamsFailWithoutHarm) {
+    const std::vector<uint8_t> progressive = EncodeTexturedJpeg(300, 200, {true, 1, 0});
+    std::bitset<256> all;
+    all.set();
+    std::vector<uint8_t> lean;
+    size_t dropped = 0;
+    // Cut anywhere: the walk fails instead of reading past the end, and the reduced decode
+    // reports the damage (a stream cut before its end is never a thumbnail).
+    for (size_t cut = 0; cut + 1 < progressive.size(); cut += 97) {
+        const std::vector<uint8_t> part(progressive.begin(), progressive.begin() + std::ptrdiff_t(cut));
+        EXPECT_FALSE(DropAcScans(part.data(), part.size(), all, lean, dropped)) << cut;
+        RasterImage reduced;
+        EXPECT_FALSE(DecodeJpegReduced(part.data(), part.size(), 30, 20, reduced)) << cut;
+    }
+    // A scan header whose length does not match its component count.
+    std::vector<uint8_t> broken = progressive;
+    const uint8_t startOfScan[] = {0xFF, 0xDA};
+    const auto sos = std::search(broken.begin(), broken.end(), std::begin(startOfScan), std::end(startOfScan));
+    ASSERT_NE(sos, broken.end());
+    sos[4] = 9;
+    EXPECT_FALSE(DropAcScans(broken.data(), broken.size(), all, lean, dropped));
 }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <utility>
 
 #include "BrowserTestSupport.h"
 #include "CommandIds.h"
@@ -129,21 +129,32 @@ TEST_F(ThumbnailList, PaintBlendsTransparentThumbnailsOnWhiteAndFramesTheSelecti
     EXPECT_EQ(m_list.RenderClient().pixel(corner), qRgb(0xFF, 0, 0)) << "selected frame with focus is red";
 }
 
+namespace {
+
+// The leftmost and rightmost dark pixel columns inside the label rectangle of row.
+std::pair<int, int> LabelInk(const TNList& list, const QImage& client, int row) {
+    const QRect label = list.LabelRect(row);
+    int left = label.right();
+    int right = label.left();
+    for (int y = label.top(); y <= std::min(label.bottom(), client.height() - 1); ++y) {
+        for (int x = label.left(); x <= label.right(); ++x) {
+            if (qGray(client.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    return {left, right};
+}
+
+}  // namespace
+
 TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
     Fill({"a.png", "a-very-long-picture-name-that-cannot-fit.png"});
     const QImage client = m_list.RenderClient();
     for (int row = 0; row < 2; ++row) {
         const QRect label = m_list.LabelRect(row);
-        int left = label.right();
-        int right = label.left();
-        for (int y = label.top(); y <= label.bottom(); ++y) {
-            for (int x = label.left(); x <= label.right(); ++x) {
-                if (qGray(client.pixel(x, y)) < 128) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                }
-            }
-        }
+        const auto [left, right] = LabelInk(m_list, client, row);
         ASSERT_LT(left, right) << "no text in row " << row;
         if (m_list.Thumb(row)->m_strName == QStringLiteral("a.png")) {
             EXPECT_NEAR((left + right) / 2.0, label.left() + label.width() / 2.0, 3.0);
@@ -152,6 +163,22 @@ TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
             EXPECT_GE(right, label.right() - 12) << "cut text fills the cell";
         }
     }
+}
+
+TEST_F(ThumbnailList, LabelsFollowAChangeOfFont) {
+    Fill({"abcd.png"});
+    const QRect label = m_list.LabelRect(0);
+    const auto [left, right] = LabelInk(m_list, m_list.RenderClient(), 0);
+    ASSERT_LT(left, right);
+    EXPECT_NEAR((left + right) / 2.0, label.left() + label.width() / 2.0, 3.0) << "fits: centred";
+
+    // Four times the size no longer fits the cell: the name is cut and starts at the left.
+    QFont larger = m_list.font();
+    larger.setPointSizeF(larger.pointSizeF() * 4);
+    m_list.setFont(larger);
+    const auto [bigLeft, bigRight] = LabelInk(m_list, m_list.RenderClient(), 0);
+    ASSERT_LT(bigLeft, bigRight);
+    EXPECT_LE(bigLeft, m_list.LabelRect(0).left() + 3) << "laid out again for the new font";
 }
 
 TEST_F(ThumbnailList, ChangingFolderDoesNotOpenAnything) {

@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailMaker.h"
+#include "ThumbnailPngWriter.h"
 
 using browsertest::ToQString;
 using browsertest::WriteSolidPicture;
@@ -137,4 +138,35 @@ TEST_F(ThumbnailCache, FilesInsideTheCacheAreNeverRecorded) {
     RasterImage thumb;
     ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb));
     EXPECT_FALSE(QFileInfo::exists(thumbs::CacheEntryPath(picture, false)));
+}
+
+TEST(QuickPng, PixelsAndTextsSurviveTheRoundTrip) {
+    // A pattern that no filter or compression could make come back right by chance.
+    QImage opaque(37, 23, QImage::Format_RGB888);
+    QImage translucent(37, 23, QImage::Format_ARGB32);
+    for (int y = 0; y < opaque.height(); ++y) {
+        for (int x = 0; x < opaque.width(); ++x) {
+            opaque.setPixel(x, y, qRgb((x * 37 + y) & 0xFF, (y * 11) & 0xFF, (x ^ y) * 5 & 0xFF));
+            translucent.setPixel(x, y, qRgba((x * 7) & 0xFF, (y * 9) & 0xFF, 200, (x * y * 3) & 0xFF));
+        }
+    }
+    const thumbs::PngTexts texts = {{"Thumb::URI", "file:///tmp/a%20b.jpg"}, {"Thumb::MTime", "1796760924"}};
+    for (const QImage* original : {&opaque, &translucent}) {
+        std::vector<uint8_t> png;
+        ASSERT_TRUE(thumbs::EncodeQuickPng(*original, texts, png));
+        QImage decoded;
+        ASSERT_TRUE(decoded.loadFromData(png.data(), int(png.size()), "png"));
+        ASSERT_EQ(decoded.size(), original->size());
+        EXPECT_EQ(decoded.hasAlphaChannel(), original == &translucent);
+        int differing = 0;
+        for (int y = 0; y < original->height(); ++y) {
+            for (int x = 0; x < original->width(); ++x) differing += decoded.pixel(x, y) != original->pixel(x, y);
+        }
+        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(decoded.text("Thumb::URI"), QStringLiteral("file:///tmp/a%20b.jpg"));
+        EXPECT_EQ(decoded.text("Thumb::MTime"), QStringLiteral("1796760924"));
+    }
+    std::vector<uint8_t> png{1, 2, 3};
+    EXPECT_FALSE(thumbs::EncodeQuickPng(QImage(), texts, png));
+    EXPECT_TRUE(png.empty());
 }

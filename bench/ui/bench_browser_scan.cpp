@@ -1,0 +1,334 @@
+// The picture browser over a folder of real photographs, with one loader thread:
+//   Scan_FullDecodeShrink  the plain way: every file decoded whole by the image core and
+//                          area-shrunk to its thumbnail size, one after the other;
+//   Scan_Cold              the thumbnail list listing the folder with an empty thumbnail cache
+//                          (a fresh, empty cache folder for every iteration);
+//   Scan_Warm              the same list with the cache the cold scan filled;
+//   Scan_UiResponsiveness  a cold scan again, measuring how long the user-interface thread
+//                          stays away from its event loop (counters, in milliseconds).
+// Timings are the process's CPU time, so the loader thread's work counts as much as the
+// user-interface thread's.
+//
+// The photographs: the JPEG files of at least 4 megapixels in the folder named by
+// SNIPWELL_BENCH_PHOTOS, else those of Debian's plasma-workspace-wallpapers package
+// (tools/bench-photos.sh installs it). They are copied into a folder of their own, identical
+// files once. With fewer than 20 of them the benchmarks report an error and are skipped.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "RasterJpegThumbnail.h"
+#include "RatioReport.h"
+#include "TNList.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailGeometry.h"
+
+namespace {
+
+constexpr int kLeastPhotos = 20;
+constexpr uint64_t kLeastPixels = 4000000;
+const char* const kDefaultPhotoRoot = "/usr/share/wallpapers";
+// The list as the browser pane shows it, about three columns of cells wide.
+constexpr int kListWidth = 300;
+constexpr int kListHeight = 600;
+// How often the timed scans look for the loader's end: seldom enough that the looking costs
+// next to nothing (the time waited is no CPU time).
+constexpr int kEndPollMs = 5;
+
+char g_programName[] = "snipwell_bench";
+char* g_arguments[] = {g_programName, nullptr};
+// QApplication keeps a reference to the count: it must outlive the application.
+int g_argumentCount = 1;
+
+// ---- the photographs -------------------------------------------------------------------------
+
+struct PhotoFolder {
+    QTemporaryDir copy{QDir::tempPath() + QStringLiteral("/snipwell-bench-photos-XXXXXX")};
+    QStringList files;   // full paths inside copy
+    qint64 bytes = 0;
+    uint64_t pixels = 0;
+    QString problem;     // why the benchmarks cannot run, or empty
+};
+
+bool IsJpegName(const QString& name) {
+    return name.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) ||
+           name.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive);
+}
+
+QByteArray ContentKey(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result();
+}
+
+void CollectPhotos(PhotoFolder& photos) {
+    const QByteArray chosen = qgetenv("SNIPWELL_BENCH_PHOTOS");
+    const QString root = chosen.isEmpty() ? QString::fromLatin1(kDefaultPhotoRoot) : QFile::decodeName(chosen);
+    if (!QDir(root).exists()) {
+        photos.problem = QStringLiteral("no photo folder %1 (run tools/bench-photos.sh or set SNIPWELL_BENCH_PHOTOS)").arg(root);
+        return;
+    }
+    if (!photos.copy.isValid()) {
+        photos.problem = QStringLiteral("cannot create a temporary folder");
+        return;
+    }
+    QStringList sources;
+    QDirIterator walk(root, QDir::Files, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        if (IsJpegName(path)) sources.append(path);
+    }
+    sources.sort();
+    QSet<QByteArray> seen;
+    for (const QString& source : sources) {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        if (!ReadJpegFrameSize(QFile::encodeName(source).constData(), width, height)) continue;
+        if (uint64_t(width) * height < kLeastPixels) continue;
+        const QByteArray key = ContentKey(source);
+        if (key.isEmpty() || seen.contains(key)) continue;
+        seen.insert(key);
+        const QString target = photos.copy.filePath(QStringLiteral("photo-%1.jpg").arg(photos.files.size() + 1, 3, 10, QLatin1Char('0')));
+        if (!QFile::copy(source, target)) continue;
+        photos.files.append(target);
+        photos.bytes += QFileInfo(target).size();
+        photos.pixels += uint64_t(width) * height;
+    }
+    if (photos.files.size() < kLeastPhotos) {
+        photos.problem = QStringLiteral("only %1 distinct JPEGs of 4 megapixels or more under %2, %3 needed")
+                             .arg(photos.files.size())
+                             .arg(root)
+                             .arg(kLeastPhotos);
+    }
+}
+
+const PhotoFolder& Photos() {
+    static PhotoFolder photos;
+    static const bool collected = [] {
+        CollectPhotos(photos);
+        if (photos.problem.isEmpty()) {
+            std::fprintf(stderr, "browser scan: %lld photos, %.1f MB, %.1f megapixels on average\n",
+                         static_cast<long long>(photos.files.size()), double(photos.bytes) / 1e6,
+                         double(photos.pixels) / 1e6 / double(photos.files.size()));
+        }
+        return true;
+    }();
+    (void)collected;
+    return photos;
+}
+
+bool PhotosReady(benchmark::State& state) {
+    const PhotoFolder& photos = Photos();
+    if (photos.problem.isEmpty()) return true;
+    state.SkipWithError(photos.problem.toUtf8().constData());
+    return false;
+}
+
+// ---- the user-interface thread ------------------------------------------------------------------
+
+double ThreadCpuMilliseconds() {
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// The application of the benchmark. It times each event the event loop hands out (the
+// outermost delivery: events sent from inside a handler are part of their sender's time),
+// which is how long the thread stays away from its loop.
+class TimedApplication : public QApplication {
+public:
+    TimedApplication() : QApplication(g_argumentCount, g_arguments) {}
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!m_bTiming || m_nDepth > 0) {
+            ++m_nDepth;
+            const bool handled = QApplication::notify(receiver, event);
+            --m_nDepth;
+            return handled;
+        }
+        ++m_nDepth;
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuStart = ThreadCpuMilliseconds();
+        const bool handled = QApplication::notify(receiver, event);
+        m_longestEventMs = std::max(m_longestEventMs, double(wall.nsecsElapsed()) / 1e6);
+        m_longestEventCpuMs = std::max(m_longestEventCpuMs, ThreadCpuMilliseconds() - cpuStart);
+        --m_nDepth;
+        return handled;
+    }
+
+    void StartTiming() {
+        m_longestEventMs = 0;
+        m_longestEventCpuMs = 0;
+        m_bTiming = true;
+    }
+    void StopTiming() { m_bTiming = false; }
+    double LongestEventMs() const { return m_longestEventMs; }
+    double LongestEventCpuMs() const { return m_longestEventCpuMs; }
+
+private:
+    int m_nDepth = 0;
+    bool m_bTiming = false;
+    double m_longestEventMs = 0;
+    double m_longestEventCpuMs = 0;
+};
+
+// A shown thumbnail list in a private thumbnail cache; the program's own settings are not
+// involved. The first paint (fonts, backing store) happens before any timing.
+struct ScanBench {
+    ScanBench() {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<TimedApplication>();
+        list = std::make_unique<TNList>();
+        list->resize(kListWidth, kListHeight);
+        list->show();
+        QApplication::processEvents();
+    }
+    ~ScanBench() {
+        list.reset();
+        thumbs::SetCacheHomeOverride(QString());
+        application.reset();
+    }
+
+    // Points the thumbnail cache at a new empty folder; the previous one is removed.
+    void EmptyCache() {
+        cache = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/snipwell-bench-cache-XXXXXX"));
+        thumbs::SetCacheHomeOverride(cache->path());
+    }
+
+    // Lists the photo folder and runs the event loop until the loader has ended, then paints
+    // the finished list once (the list itself would do so at the end of its frame interval).
+    // The end is polled every pollMs; probe, when given, runs on each poll. Returns the number
+    // of items listed.
+    int Scan(int pollMs = kEndPollMs, const std::function<void()>& probe = {}) {
+        QTimer poll;
+        poll.setTimerType(Qt::PreciseTimer);
+        poll.setInterval(pollMs);
+        QEventLoop loop;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (probe) probe();
+            if (!list->IsScanning()) loop.quit();
+        });
+        list->SetFolder(Photos().copy.path());
+        poll.start();
+        loop.exec();
+        poll.stop();
+        list->viewport()->repaint();
+        return list->count();
+    }
+
+    std::unique_ptr<TimedApplication> application;
+    std::unique_ptr<TNList> list;
+    std::unique_ptr<QTemporaryDir> cache;
+};
+
+bool AllListed(benchmark::State& state, int listed) {
+    if (listed == int(Photos().files.size())) return true;
+    state.SkipWithError("the list did not show every photo");
+    return false;
+}
+
+// ---- the benchmarks -------------------------------------------------------------------------------
+
+void Scan_FullDecodeShrink(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    for (auto _ : state) {
+        for (const QString& path : Photos().files) {
+            RasterImage whole;
+            RasterImage thumb;
+            if (!whole.Load(QFile::encodeName(path).constData(), RASTER_FORMAT_JPG)) {
+                state.SkipWithError("full decode failed");
+                return;
+            }
+            const thumbs::Size size = thumbs::FitIntoSquare(whole.GetWidth(), whole.GetHeight());
+            if (!whole.Rescale(size.width, size.height, RASTER_RESCALE_AREA, &thumb)) {
+                state.SkipWithError("shrink failed");
+                return;
+            }
+            benchmark::DoNotOptimize(thumb.GetBits());
+        }
+    }
+    state.counters["photos"] = double(Photos().files.size());
+}
+
+void Scan_Cold(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    ScanBench bench;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.EmptyCache();
+        state.ResumeTiming();
+        if (!AllListed(state, bench.Scan())) return;
+    }
+}
+
+void Scan_Warm(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    ScanBench bench;
+    bench.EmptyCache();
+    if (!AllListed(state, bench.Scan())) return;   // fills the cache
+    for (auto _ : state) {
+        if (!AllListed(state, bench.Scan())) return;
+    }
+}
+
+// The longest time the user-interface thread spent on one event during a cold scan, as wall
+// time and as the thread's own CPU time (wall time also counts the moments another process
+// had the core), and the longest interval between two ticks of a 1 ms timer.
+void Scan_UiResponsiveness(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    ScanBench bench;
+    double longestEvent = 0;
+    double longestEventCpu = 0;
+    double longestTickGap = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.EmptyCache();
+        state.ResumeTiming();
+        QElapsedTimer sinceTick;
+        sinceTick.start();
+        bench.application->StartTiming();
+        const int listed = bench.Scan(1, [&] {
+            longestTickGap = std::max(longestTickGap, double(sinceTick.nsecsElapsed()) / 1e6);
+            sinceTick.start();
+        });
+        bench.application->StopTiming();
+        if (!AllListed(state, listed)) return;
+        longestEvent = std::max(longestEvent, bench.application->LongestEventMs());
+        longestEventCpu = std::max(longestEventCpu, bench.application->LongestEventCpuMs());
+    }
+    state.counters["event_ms"] = longestEvent;
+    state.counters["event_cpu_ms"] = longestEventCpu;
+    state.counters["tick_gap_ms"] = longestTickGap;
+    std::fprintf(stderr, "browser scan: longest event %.1f ms (%.1f ms CPU), longest 1 ms tick gap %.1f ms; limit 16 ms\n",
+                 longestEvent, longestEventCpu, longestTickGap);
+}
+
+}  // namespace
+
+BENCHMARK(Scan_FullDecodeShrink)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_Cold)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_Warm)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_UiResponsiveness)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
+
+const bool kColdScan = AddComparison("Scan_Cold", "Scan_FullDecodeShrink", 0.5);
+const bool kWarmScan = AddComparison("Scan_Warm", "Scan_Cold", 0.05);
