@@ -26,6 +26,8 @@ constexpr int kMinControlHeight = 16;
 constexpr int kTreeHeightUnits = 116;
 constexpr int kBarHeightUnits = 3;
 constexpr double kDialogUnitsPerLine = 8.0;
+// How long the tree waits after a folder above the selected one is listed before scrolling.
+constexpr int kRevealDelayMs = 30;
 
 QString DefaultFolder() {
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -77,6 +79,10 @@ void PicPickerView::ShowFolders() {
     m_wndTree->setModel(m_pFolders);
     for (int column = 1; column < m_pFolders->columnCount(); ++column) m_wndTree->hideColumn(column);
     connect(m_wndTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &PicPickerView::OnFolderChosen);
+    connect(m_pFolders, &QFileSystemModel::directoryLoaded, this, &PicPickerView::OnFoldersListed);
+    m_revealTimer.setSingleShot(true);
+    m_revealTimer.setInterval(kRevealDelayMs);
+    connect(&m_revealTimer, &QTimer::timeout, this, &PicPickerView::RevealSelectedFolder);
     m_wndTree->expand(m_pFolders->index(QStringLiteral("/")));
     SelectFolder(m_strFolder);
 }
@@ -94,7 +100,24 @@ bool PicPickerView::SelectFolder(const QString& path) {
     if (!node.isValid()) return false;
     m_wndTree->setCurrentIndex(node);
     m_wndTree->scrollTo(node);
+    // The folders above it are listed in the background; each listing that arrives moves the
+    // node, so it is brought into view again until every one of them has been listed once.
+    m_revealPending.clear();
+    for (QString above = QFileInfo(m_pFolders->filePath(node)).path();; above = QFileInfo(above).path()) {
+        m_revealPending.insert(above);
+        if (QFileInfo(above).isRoot()) break;
+    }
     return true;
+}
+
+void PicPickerView::OnFoldersListed(const QString& folder) {
+    // The model sorts a listing's rows a moment after announcing it: the scroll waits for that.
+    if (m_revealPending.remove(folder)) m_revealTimer.start();
+}
+
+void PicPickerView::RevealSelectedFolder() {
+    const QModelIndex node = m_wndTree->currentIndex();
+    if (node.isValid()) m_wndTree->scrollTo(node);
 }
 
 QString PicPickerView::SelectedFolder() const {

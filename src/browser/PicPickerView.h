@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QSet>
+#include <QTimer>
 #include <QWidget>
 
 #include "CSnipwellDoc.h"
@@ -57,6 +59,8 @@ protected:
 
 private:
     void OnFolderChosen();
+    void OnFoldersListed(const QString& folder);
+    void RevealSelectedFolder();
     void OpenSelected();
     void LayoutControls();
     void PlaceControls(const QRect& bar);
@@ -72,5 +76,7 @@ private:
     bool m_bTracking = false;
     bool m_bStarted = false;
     bool m_bFoldersShown = false;
+    QSet<QString> m_revealPending;  // folders above the selected one not listed yet
+    QTimer m_revealTimer;
     QString m_strFolder;         // the remembered folder
 };
