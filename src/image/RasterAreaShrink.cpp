@@ -93,13 +93,24 @@ public:
         }
     }
 
-    uint8_t Average(int64_t sum) const {
-        const uint64_t a = std::min(uint64_t(sum), m_top);  // sums are never negative
-        if (m_divisor < kMagicLimit) return uint8_t((a * m_multiplier) >> m_shift);
-        // q is a / divisor or one less (a < 2^63).
-        auto q = uint64_t((static_cast<unsigned __int128>(a) * m_multiplier) >> 64);
-        if ((q + 1) * m_divisor <= a) ++q;
-        return uint8_t(q);
+    // The averages of a completed target row, in a pass of its own: inside the column loop
+    // they would compete with the sums for registers.
+    void AverageRow(const int64_t* sums, size_t count, uint8_t* out) const {
+        const uint64_t top = m_top;
+        const uint64_t multiplier = m_multiplier;
+        if (m_divisor < kMagicLimit) {
+            const unsigned shift = m_shift;
+            // Sums are never negative.
+            for (size_t k = 0; k < count; ++k) out[k] = uint8_t((std::min(uint64_t(sums[k]), top) * multiplier) >> shift);
+            return;
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const uint64_t a = std::min(uint64_t(sums[k]), top);
+            // q is a / divisor or one less (a < 2^63).
+            auto q = uint64_t((static_cast<unsigned __int128>(a) * multiplier) >> 64);
+            if ((q + 1) * m_divisor <= a) ++q;
+            out[k] = uint8_t(q);
+        }
     }
 
 private:
@@ -155,15 +166,15 @@ void AddWholeRows(const T* p, const AxisPlan& columns, uint32_t width, int64_t* 
 
 // The whole rows summed in `whole` (column sums, or none when W is false) and a source row p
 // split between the current target row (share 1000 - wy, into accu) and the next one (share
-// wy, into carry), in one pass over the columns; completes and writes the current target row.
+// wy, into carry), in one pass over the columns; completes the current target row in accu.
 template <int C, bool W>
 void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& columns, uint32_t width, int32_t wy,
-                 int64_t* accu, int64_t* carry, uint8_t* out, uint32_t newWidth, const Divisor& divisor) {
+                 int64_t* accu, int64_t* carry, uint32_t newWidth) {
     const int64_t down = kAccuracy - wy;
     int64_t sum[C];
     int64_t wholeSum[C] = {};
     uint32_t x = 0;
-    for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C, out += C) {
+    for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C) {
         const Split split = columns.splits[u];
         const uint32_t run = split.at - x;
         p = SumRun<C, uint8_t>(p, run, sum);
@@ -178,15 +189,16 @@ void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& column
         constexpr auto accuracy = uint32_t(kAccuracy);
         for (int j = 0; j < C; ++j) {
             const uint32_t b = p[j];
-            int64_t toAccu = down * sum[j] + downLeft * b / accuracy;
+            // The row's whole pixels give 1000 - wy of their sum here and wy to carry.
+            const int64_t up = wy * sum[j];
+            int64_t toAccu = kAccuracy * (sum[j] + wholeSum[j]) - up + downLeft * b / accuracy;
             int64_t toNext = downRight * b / accuracy;
             if constexpr (W) {
-                toAccu += kAccuracy * wholeSum[j] + int64_t(left) * whole[j];
+                toAccu += int64_t(left) * whole[j];
                 toNext += int64_t(right) * whole[j];
             }
             accu[j] += toAccu;
-            out[j] = divisor.Average(accu[j]);
-            carry[j] += wy * sum[j] + upLeft * b / accuracy;
+            carry[j] += up + upLeft * b / accuracy;
             accu[C + j] += toNext;
             carry[C + j] = upRight * b / accuracy;
         }
@@ -201,7 +213,6 @@ void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& column
     for (int j = 0; j < C; ++j) {
         accu[j] += down * sum[j] + kAccuracy * wholeSum[j];
         carry[j] += wy * sum[j];
-        out[j] = divisor.Average(accu[j]);
     }
 }
 
@@ -240,12 +251,12 @@ public:
     // Folds the sums together with the split row that completes a target row.
     template <int C>
     void FoldWithSplitRow(const uint8_t* row, const AxisPlan& columns, uint32_t width, int32_t wy, int64_t* accu,
-                          int64_t* carry, uint8_t* out, uint32_t newWidth, const Divisor& divisor) {
+                          int64_t* carry, uint32_t newWidth) {
         if (m_rows == 0) {
-            AddSplitRow<C, false>(nullptr, row, columns, width, wy, accu, carry, out, newWidth, divisor);
+            AddSplitRow<C, false>(nullptr, row, columns, width, wy, accu, carry, newWidth);
             return;
         }
-        AddSplitRow<C, true>(m_sums.get(), row, columns, width, wy, accu, carry, out, newWidth, divisor);
+        AddSplitRow<C, true>(m_sums.get(), row, columns, width, wy, accu, carry, newWidth);
         Clear();
     }
 
@@ -288,8 +299,8 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
             if (pending.Add(row)) pending.FoldInto<C>(columns, source.width, accu);
             continue;
         }
-        pending.FoldWithSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry,
-                                    target.bits + size_t(v) * target.stride, target.width, divisor);
+        pending.FoldWithSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry, target.width);
+        divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
         std::swap(accu, carry);
         for (int j = 0; j < C; ++j) carry[j] = 0;
         ++v;
@@ -297,8 +308,7 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
     if (v < target.height) {
         // The remainder rows make up the last target row.
         pending.FoldInto<C>(columns, source.width, accu);
-        uint8_t* out = target.bits + size_t(v) * target.stride;
-        for (size_t k = 0; k < size_t(target.width) * C; ++k) out[k] = divisor.Average(accu[k]);
+        divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
     }
     return Outcome::Done;
 }
