@@ -177,6 +177,20 @@ void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& column
     for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C) {
         const Split split = columns.splits[u];
         const uint32_t run = split.at - x;
+        x = split.at + 1;
+        if (split.weight == 0) {
+            // A boundary on a pixel edge: the pixel on it belongs wholly to this column, its
+            // corner shares are exact products, and it simply joins the run.
+            p = SumRun<C, uint8_t>(p, run + 1, sum);
+            if constexpr (W) whole = SumRun<C, uint16_t>(whole, run + 1, wholeSum);
+            for (int j = 0; j < C; ++j) {
+                const int64_t up = wy * sum[j];
+                accu[j] += kAccuracy * (sum[j] + wholeSum[j]) - up;
+                carry[j] += up;
+                carry[C + j] = 0;
+            }
+            continue;
+        }
         p = SumRun<C, uint8_t>(p, run, sum);
         if constexpr (W) whole = SumRun<C, uint16_t>(whole, run, wholeSum);
         // The four shares of the corner pixel; times a byte they stay below 2^32.
@@ -204,7 +218,6 @@ void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& column
         }
         p += C;
         if constexpr (W) whole += C;
-        x = split.at + 1;
     }
     if (columns.count == newWidth) return;
     // The remainder of the row belongs to the last target pixel.
