@@ -76,25 +76,49 @@ bool PlanAxis(uint32_t size, uint32_t newSize, float scale, AxisPlan& plan) {
     return true;
 }
 
-// sum / nScale (truncated, at most 255) by a multiplication with a 64-bit reciprocal and
-// one correction step: the hardware division would dominate the split rows.
+// sum / nScale (truncated, at most 255) without the hardware division, which would dominate
+// the split rows. For the usual divisors the clamped sum times a rounded-up 2^s / divisor,
+// shifted by s, is the exact quotient (below 2^23 the product stays within 64 bits); larger
+// divisors take a 64-bit reciprocal and one correction step.
 class Divisor {
 public:
-    explicit Divisor(int64_t divisor)
-        : m_divisor(uint64_t(divisor < 1 ? 1 : divisor)), m_reciprocal(UINT64_MAX / m_divisor) {}
+    explicit Divisor(int64_t divisor) : m_divisor(uint64_t(divisor < 1 ? 1 : divisor)), m_top(255 * m_divisor) {
+        if (m_divisor < kMagicLimit) {
+            // 2^shift >= 256 * divisor^2 keeps the rounding error of the multiplier below one
+            // step for every sum under 256 * divisor.
+            while ((uint64_t(1) << m_shift) < 256 * m_divisor * m_divisor) ++m_shift;
+            m_multiplier = ((uint64_t(1) << m_shift) + m_divisor - 1) / m_divisor;
+        } else {
+            m_multiplier = UINT64_MAX / m_divisor;
+        }
+    }
 
-    uint8_t Average(int64_t sum) const {
-        const auto a = uint64_t(sum);  // sums are never negative
-        if (a >= 255 * m_divisor) return 255;
-        // q is a / divisor or one less (a < 2^63).
-        auto q = uint64_t((static_cast<unsigned __int128>(a) * m_reciprocal) >> 64);
-        if ((q + 1) * m_divisor <= a) ++q;
-        return uint8_t(q);
+    // The averages of a completed target row, in a pass of its own: inside the column loop
+    // they would compete with the sums for registers.
+    void AverageRow(const int64_t* sums, size_t count, uint8_t* out) const {
+        const uint64_t top = m_top;
+        const uint64_t multiplier = m_multiplier;
+        if (m_divisor < kMagicLimit) {
+            const unsigned shift = m_shift;
+            // Sums are never negative.
+            for (size_t k = 0; k < count; ++k) out[k] = uint8_t((std::min(uint64_t(sums[k]), top) * multiplier) >> shift);
+            return;
+        }
+        for (size_t k = 0; k < count; ++k) {
+            const uint64_t a = std::min(uint64_t(sums[k]), top);
+            // q is a / divisor or one less (a < 2^63).
+            auto q = uint64_t((static_cast<unsigned __int128>(a) * multiplier) >> 64);
+            if ((q + 1) * m_divisor <= a) ++q;
+            out[k] = uint8_t(q);
+        }
     }
 
 private:
+    static constexpr uint64_t kMagicLimit = uint64_t(1) << 23;
     uint64_t m_divisor;
-    uint64_t m_reciprocal;
+    uint64_t m_top;
+    uint64_t m_multiplier = 0;
+    unsigned m_shift = 0;
 };
 
 // Channel sums of run pixels from p; returns the pixel after them. The sums live in
@@ -140,17 +164,35 @@ void AddWholeRows(const T* p, const AxisPlan& columns, uint32_t width, int64_t* 
     for (int j = 0; j < C; ++j) accu[j] += kAccuracy * sum[j];
 }
 
-// A source row split between the current target row (share 1000 - wy, into accu) and the
-// next one (share wy, into carry); completes and writes the current target row.
-template <int C>
-void AddSplitRow(const uint8_t* p, const AxisPlan& columns, uint32_t width, int32_t wy, int64_t* accu,
-                 int64_t* carry, uint8_t* out, uint32_t newWidth, const Divisor& divisor) {
+// The whole rows summed in `whole` (column sums, or none when W is false) and a source row p
+// split between the current target row (share 1000 - wy, into accu) and the next one (share
+// wy, into carry), in one pass over the columns; completes the current target row in accu.
+template <int C, bool W>
+void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& columns, uint32_t width, int32_t wy,
+                 int64_t* accu, int64_t* carry, uint32_t newWidth) {
     const int64_t down = kAccuracy - wy;
     int64_t sum[C];
+    int64_t wholeSum[C] = {};
     uint32_t x = 0;
-    for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C, out += C) {
+    for (uint32_t u = 0; u < columns.count; ++u, accu += C, carry += C) {
         const Split split = columns.splits[u];
-        p = SumRun<C, uint8_t>(p, split.at - x, sum);
+        const uint32_t run = split.at - x;
+        x = split.at + 1;
+        if (split.weight == 0) {
+            // A boundary on a pixel edge: the pixel on it belongs wholly to this column, its
+            // corner shares are exact products, and it simply joins the run.
+            p = SumRun<C, uint8_t>(p, run + 1, sum);
+            if constexpr (W) whole = SumRun<C, uint16_t>(whole, run + 1, wholeSum);
+            for (int j = 0; j < C; ++j) {
+                const int64_t up = wy * sum[j];
+                accu[j] += kAccuracy * (sum[j] + wholeSum[j]) - up;
+                carry[j] += up;
+                carry[C + j] = 0;
+            }
+            continue;
+        }
+        p = SumRun<C, uint8_t>(p, run, sum);
+        if constexpr (W) whole = SumRun<C, uint16_t>(whole, run, wholeSum);
         // The four shares of the corner pixel; times a byte they stay below 2^32.
         const auto left = uint32_t(kAccuracy - split.weight);
         const auto right = uint32_t(split.weight);
@@ -161,22 +203,29 @@ void AddSplitRow(const uint8_t* p, const AxisPlan& columns, uint32_t width, int3
         constexpr auto accuracy = uint32_t(kAccuracy);
         for (int j = 0; j < C; ++j) {
             const uint32_t b = p[j];
-            accu[j] += down * sum[j] + downLeft * b / accuracy;
-            out[j] = divisor.Average(accu[j]);
-            carry[j] += wy * sum[j] + upLeft * b / accuracy;
-            accu[C + j] += downRight * b / accuracy;
+            // The row's whole pixels give 1000 - wy of their sum here and wy to carry.
+            const int64_t up = wy * sum[j];
+            int64_t toAccu = kAccuracy * (sum[j] + wholeSum[j]) - up + downLeft * b / accuracy;
+            int64_t toNext = downRight * b / accuracy;
+            if constexpr (W) {
+                toAccu += int64_t(left) * whole[j];
+                toNext += int64_t(right) * whole[j];
+            }
+            accu[j] += toAccu;
+            carry[j] += up + upLeft * b / accuracy;
+            accu[C + j] += toNext;
             carry[C + j] = upRight * b / accuracy;
         }
         p += C;
-        x = split.at + 1;
+        if constexpr (W) whole += C;
     }
     if (columns.count == newWidth) return;
     // The remainder of the row belongs to the last target pixel.
     SumRun<C, uint8_t>(p, width - x, sum);
+    if constexpr (W) SumRun<C, uint16_t>(whole, width - x, wholeSum);
     for (int j = 0; j < C; ++j) {
-        accu[j] += down * sum[j];
+        accu[j] += down * sum[j] + kAccuracy * wholeSum[j];
         carry[j] += wy * sum[j];
-        out[j] = divisor.Average(accu[j]);
     }
 }
 
@@ -210,11 +259,25 @@ public:
     void FoldInto(const AxisPlan& columns, uint32_t width, int64_t* accu) {
         if (m_rows == 0) return;
         AddWholeRows<C, uint16_t>(m_sums.get(), columns, width, accu);
-        std::fill_n(m_sums.get(), m_count, uint16_t(0));
-        m_rows = 0;
+        Clear();
+    }
+    // Folds the sums together with the split row that completes a target row.
+    template <int C>
+    void FoldWithSplitRow(const uint8_t* row, const AxisPlan& columns, uint32_t width, int32_t wy, int64_t* accu,
+                          int64_t* carry, uint32_t newWidth) {
+        if (m_rows == 0) {
+            AddSplitRow<C, false>(nullptr, row, columns, width, wy, accu, carry, newWidth);
+            return;
+        }
+        AddSplitRow<C, true>(m_sums.get(), row, columns, width, wy, accu, carry, newWidth);
+        Clear();
     }
 
 private:
+    void Clear() {
+        std::fill_n(m_sums.get(), m_count, uint16_t(0));
+        m_rows = 0;
+    }
     typedef uint8_t Bytes16 __attribute__((vector_size(16)));
     typedef uint16_t Words16 __attribute__((vector_size(32)));
     static constexpr uint32_t kMaxRows = 257;
@@ -249,9 +312,8 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
             if (pending.Add(row)) pending.FoldInto<C>(columns, source.width, accu);
             continue;
         }
-        pending.FoldInto<C>(columns, source.width, accu);
-        AddSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry,
-                       target.bits + size_t(v) * target.stride, target.width, divisor);
+        pending.FoldWithSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry, target.width);
+        divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
         std::swap(accu, carry);
         for (int j = 0; j < C; ++j) carry[j] = 0;
         ++v;
@@ -259,8 +321,7 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
     if (v < target.height) {
         // The remainder rows make up the last target row.
         pending.FoldInto<C>(columns, source.width, accu);
-        uint8_t* out = target.bits + size_t(v) * target.stride;
-        for (size_t k = 0; k < size_t(target.width) * C; ++k) out[k] = divisor.Average(accu[k]);
+        divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
     }
     return Outcome::Done;
 }

@@ -143,14 +143,18 @@ std::vector<int> BlueRow(const RasterImage& image, uint32_t y) {
 
 TEST(RasterRescale, AreaShrinkMatchesItsRulesOnRandomPicturesAndScales) {
     std::mt19937 random(20261208);
-    // Whole-number and boundary-on-a-pixel ratios first, then random ones.
-    const uint32_t fixed[][4] = {{400, 300, 200, 150}, {12, 9, 4, 3}, {8, 8, 2, 4}, {9, 6, 6, 4}, {7, 5, 1, 1}, {64, 3, 63, 2}};
-    for (int round = 0; round < 66; ++round) {
+    // Whole-number and boundary-on-a-pixel ratios first, ratios just under 2, one-pixel targets
+    // whose weight sum is too large for the short average (over 2^23), then random ones.
+    const uint32_t fixed[][4] = {{400, 300, 200, 150}, {12, 9, 4, 3},   {8, 8, 2, 4},    {9, 6, 6, 4},
+                                 {7, 5, 1, 1},         {64, 3, 63, 2},  {199, 101, 100, 51},
+                                 {3001, 4, 1, 1},      {4100, 5, 2, 2}, {2900, 3, 1, 1}};
+    constexpr int kFixed = int(sizeof(fixed) / sizeof(fixed[0]));
+    for (int round = 0; round < 60 + kFixed; ++round) {
         uint32_t width = 2 + random() % 90;
         uint32_t height = 2 + random() % 70;
         uint32_t newWidth = 1 + random() % (width - 1);
         uint32_t newHeight = 1 + random() % (height - 1);
-        if (round < 6) {
+        if (round < kFixed) {
             width = fixed[round][0];
             height = fixed[round][1];
             newWidth = fixed[round][2];
