@@ -47,8 +47,8 @@ bool IsDroppableScan(const uint8_t* segment, uint32_t length, const std::bitset<
     const uint32_t components = length >= 3 ? segment[4] : 0;
     ok = components >= 1 && length == 6 + 2 * components;
     if (!ok) return false;
-    const uint8_t spectralStart = segment[5 + 2 * components];
-    return components == 1 && spectralStart > 0 && dcOnly.test(segment[5]);
+    const uint8_t firstCoefficient = segment[5 + 2 * components];
+    return components == 1 && firstCoefficient > 0 && dcOnly.test(segment[5]);
 }
 
 void Append(std::vector<uint8_t>& out, const uint8_t* from, const uint8_t* to) { out.insert(out.end(), from, to); }

@@ -14,7 +14,7 @@
 #include <vector>
 
 // Copies the stream data[0, size) into out without the scans that carry only AC coefficients
-// (spectral selection start above 0) of one component whose id is set in dcOnly; everything
+// (first coefficient of the scan above 0) of one component whose id is set in dcOnly; everything
 // else, markers and tables between the scans included, is kept byte for byte. dropped receives
 // the number of scans left out. False when the stream cannot be followed from its start to its
 // end marker (damaged or cut short): out is then not meant to be used.

@@ -132,8 +132,8 @@ std::vector<uint8_t> LibjpegEighth(const std::vector<uint8_t>& stream, uint32_t&
     return pixels;
 }
 
-// Start-of-scan headers of a stream: the spectral selection start of each scan.
-std::vector<int> ScanSpectralStarts(const std::vector<uint8_t>& stream) {
+// Start-of-scan headers of a stream: the first coefficient of each scan.
+std::vector<int> ScanFirstCoefficients(const std::vector<uint8_t>& stream) {
     std::vector<int> starts;
     for (size_t i = 0; i + 5 < stream.size(); ++i) {
         if (stream[i] != 0xFF || stream[i + 1] != 0xDA) continue;
@@ -178,7 +178,7 @@ TEST(ReducedJpegDecode, ProgressiveStreamsGiveExactlyThePixelsOfTheWholeStream) 
 
 TEST(ReducedJpegDecode, OnlyTheAcScansOfSingleSampleComponentsAreDropped) {
     const std::vector<uint8_t> progressive = EncodeTexturedJpeg(300, 200, {true, 1, 0});
-    const std::vector<int> starts = ScanSpectralStarts(progressive);
+    const std::vector<int> starts = ScanFirstCoefficients(progressive);
     const auto acScans = size_t(std::count_if(starts.begin(), starts.end(), [](int s) { return s > 0; }));
     ASSERT_GT(acScans, 0u);
 
@@ -188,7 +188,7 @@ TEST(ReducedJpegDecode, OnlyTheAcScansOfSingleSampleComponentsAreDropped) {
     size_t dropped = 0;
     ASSERT_TRUE(DropAcScans(progressive.data(), progressive.size(), all, lean, dropped));
     EXPECT_EQ(dropped, acScans);
-    const std::vector<int> kept = ScanSpectralStarts(lean);
+    const std::vector<int> kept = ScanFirstCoefficients(lean);
     EXPECT_EQ(kept.size(), starts.size() - acScans);
     EXPECT_TRUE(std::all_of(kept.begin(), kept.end(), [](int s) { return s == 0; }));
     EXPECT_EQ(lean[lean.size() - 2], 0xFF);
