@@ -5,8 +5,6 @@
 // near that floor (bench/ui/bench_browser_scan.cpp measures whole folders of real photos).
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,24 +20,8 @@ constexpr uint32_t kThumbHeight = 34;
 constexpr uint32_t kCacheWidth = 128;
 constexpr uint32_t kCacheHeight = 72;
 
-// The photo's JPEG written once to a temporary file, removed at exit.
-const std::string& PhotoFile() {
-    static const struct File {
-        std::string path;
-        File() : path((std::filesystem::temp_directory_path() / "snipwell-bench-photo.jpg").string()) {
-            const std::vector<uint8_t>& bytes = Pictures().photoJpeg;
-            if (FILE* f = std::fopen(path.c_str(), "wb")) {
-                std::fwrite(bytes.data(), 1, bytes.size(), f);
-                std::fclose(f);
-            }
-        }
-        ~File() { std::remove(path.c_str()); }
-    } file;
-    return file.path;
-}
-
 void Thumb_FullJpegShrink(benchmark::State& state) {
-    const std::string& path = PhotoFile();
+    const std::string& path = PhotoJpegFile();
     for (auto _ : state) {
         RasterImage whole;
         RasterImage thumb;
@@ -55,7 +37,7 @@ void Thumb_FullJpegShrink(benchmark::State& state) {
 // What a first visit costs per photograph: the file read once, its frame size, the reduced
 // decode, the list's thumbnail and the cache's picture.
 void Thumb_ReducedJpeg(benchmark::State& state) {
-    const std::string& path = PhotoFile();
+    const std::string& path = PhotoJpegFile();
     for (auto _ : state) {
         std::vector<uint8_t> bytes;
         uint32_t width = 0;
