@@ -39,8 +39,8 @@ void RatioCollectingReporter::ReportRuns(const std::vector<Run>& runs) {
     ConsoleReporter::ReportRuns(runs);
 }
 
-bool RatioCollectingReporter::PrintRatioTable(std::FILE* out) const {
-    bool allMet = true;
+RatioCollectingReporter::Verdict RatioCollectingReporter::PrintRatioTable(std::FILE* out) const {
+    Verdict verdict;
     std::fprintf(out, "\nCPU time per iteration, fastest of the repetitions\n");
     std::fprintf(out, "%-28s %-22s %12s %12s %7s %7s\n", "subject", "baseline", "subject ms", "baseline ms", "ratio",
                  "target");
@@ -55,9 +55,10 @@ bool RatioCollectingReporter::PrintRatioTable(std::FILE* out) const {
         }
         const double ratio = subject->second / baseline->second;
         const bool met = ratio <= c.target;
-        allMet = allMet && met;
+        ++verdict.compared;
+        if (!met) ++verdict.missed;
         std::fprintf(out, "%-28s %-22s %12.3f %12.3f %6.2fx %6.2fx  %s\n", c.subject.c_str(), c.baseline.c_str(),
                      subject->second * 1e3, baseline->second * 1e3, ratio, c.target, met ? "ok" : "OVER TARGET");
     }
-    return allMet;
+    return verdict;
 }

@@ -31,7 +31,12 @@ public:
     RatioCollectingReporter();
     void ReportRuns(const std::vector<Run>& runs) override;
     // Returns false when a subject misses its target or a timing is missing.
-    bool PrintRatioTable(std::FILE* out) const;
+    // How many comparisons had both sides run, and how many of those missed their target.
+    struct Verdict {
+        int compared = 0;
+        int missed = 0;
+    };
+    Verdict PrintRatioTable(std::FILE* out) const;
 
 private:
     std::map<std::string, double> m_bestSeconds;

@@ -27,8 +27,14 @@ int main(int argc, char** argv) {
 
     RatioCollectingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const bool met = reporter.PrintRatioTable(stdout);
-    std::printf("%s\n", met ? "all targets met" : "some targets missed");
+    const RatioCollectingReporter::Verdict verdict = reporter.PrintRatioTable(stdout);
+    if (verdict.compared == 0) {
+        std::printf("no comparison ran\n");
+    } else if (verdict.missed == 0) {
+        std::printf("all %d targets compared are met\n", verdict.compared);
+    } else {
+        std::printf("%d of %d targets compared missed\n", verdict.missed, verdict.compared);
+    }
     benchmark::Shutdown();
     return 0;
 }
