@@ -61,6 +61,47 @@ TEST(ExtractIconStrip, CountsRowsFromTheTopOfTheAtlas) {
     EXPECT_EQ(Bytes(lower, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
 }
 
+// Every pixel of every area as the step-by-step cut makes it: a black, transparent strip,
+// the area pasted in, each colour byte times alpha through the product table.
+TEST(ExtractIconStrip, MatchesTheStepByStepCutOnAnUnevenAtlas) {
+    RasterImage atlas = MakeAtlas(37, 23);
+    uint32_t seed = 12345;
+    const auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return uint8_t(seed >> 16);
+    };
+    for (uint32_t y = 0; y < atlas.GetHeight(); ++y)
+        for (uint32_t x = 0; x < atlas.GetWidth(); ++x) SetPicturePixel(atlas, x, y, next(), next(), next(), next());
+    const uint8_t* product = ProductTable();
+    struct Area {
+        int y, x, width, height;
+    };
+    for (const Area& area : {Area{0, 0, 37, 23}, Area{5, 3, 16, 16}, Area{22, 36, 1, 1}, Area{7, 20, 17, 9}}) {
+        SCOPED_TRACE(testing::Message() << "area at " << area.x << "," << area.y);
+        const QImage strip = ExtractIconStrip(atlas, area.y, area.x, area.width, area.height);
+        ASSERT_EQ(strip.size(), QSize(area.width, area.height));
+        for (int y = 0; y < area.height; ++y) {
+            for (int x = 0; x < area.width; ++x) {
+                const uint32_t stored = atlas.GetHeight() - 1 - uint32_t(area.y + y);
+                const uint8_t* pixel = atlas.PixelPointer(uint32_t(area.x + x), stored);
+                const uint8_t a = *atlas.AlphaPointer(uint32_t(area.x + x), stored);
+                const std::array<int, 4> expected = {product[pixel[0] * 256 + a], product[pixel[1] * 256 + a],
+                                                     product[pixel[2] * 256 + a], a};
+                ASSERT_EQ(Bytes(strip, x, y), expected) << "at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// Without an alpha plane nothing of the area is marked visible: the strip stays transparent.
+TEST(ExtractIconStrip, AnAtlasWithoutAlphaGivesATransparentStrip) {
+    RasterImage atlas = MakeAtlas(8, 8);
+    atlas.DeleteAlpha();
+    const QImage strip = ExtractIconStrip(atlas, 2, 2, 4, 4);
+    ASSERT_FALSE(strip.isNull());
+    EXPECT_EQ(Bytes(strip, 1, 1), (std::array<int, 4>{0, 0, 0, 0}));
+}
+
 TEST(ExtractIconStrip, GivesNothingForAreasOutsideTheAtlasOrAnInvalidAtlas) {
     const RasterImage atlas = MakeAtlas(32, 16);
     EXPECT_FALSE(ExtractIconStrip(atlas, 0, 0, 32, 16).isNull());   // exactly fits
