@@ -78,9 +78,16 @@ QImage ExtractStripDirectly(const RasterImage& atlas, int y, int x, int width, i
         const uint8_t* alpha = atlas.AlphaPointer(uint32_t(x), stored);
         auto* out = reinterpret_cast<QRgb*>(bitmap.scanLine(row));
         for (int column = 0; column < width; ++column, pixel += 3) {
-            const uint8_t* scaled = product + alpha[column];  // product[value * 256 + alpha]
-            out[column] = qRgba(scaled[pixel[2] * 256u], scaled[pixel[1] * 256u], scaled[pixel[0] * 256u],
-                                alpha[column]);
+            // Icons are mostly clear ground and solid ink, which the product leaves as they are.
+            const uint8_t a = alpha[column];
+            if (a == 0) {
+                out[column] = 0;
+            } else if (a == RASTER_ALPHA_OPAQUE) {
+                out[column] = qRgb(pixel[2], pixel[1], pixel[0]);
+            } else {
+                const uint8_t* scaled = product + a;  // product[value * 256 + alpha]
+                out[column] = qRgba(scaled[pixel[2] * 256u], scaled[pixel[1] * 256u], scaled[pixel[0] * 256u], a);
+            }
         }
     }
     return bitmap;

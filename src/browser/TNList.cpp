@@ -216,6 +216,12 @@ QRect TNList::LabelRect(int row) const {
 QImage TNList::RenderClient() const {
     const QSize client = viewport()->size();
     if (client.isEmpty()) return QImage();
+    if (count() == 0) {
+        // An empty list (as at every start, before the folder is read) is plain white.
+        QImage blank(client, QImage::Format_RGB32);
+        blank.fill(QColor(Qt::white));
+        return blank;
+    }
     // The canvas is kept from paint to paint: allocating it anew each time costs more than
     // filling it, and the pages of a fresh block compete with the loader's large allocations.
     RasterImage& canvas = m_imgCanvas;

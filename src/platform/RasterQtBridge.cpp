@@ -1,8 +1,10 @@
 #include "RasterQtBridge.h"
 
 #include <QClipboard>
-#include <algorithm>
 #include <QGuiApplication>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -20,6 +22,26 @@ bool ConvertToTrueColor(RasterImage& image) {
     return image.TakeOver(converted);
 }
 
+// One row of opaque 24-bit pixels (blue, green, red) as ARGB32 words with alpha 255. Four
+// pixels are twelve bytes: read as three words, they make the four output words by shifts,
+// which is several times quicker than a byte at a time for the client-sized frames that go
+// through here on every paint.
+void OpaqueRowToArgb32(const uint8_t* pixel, QRgb* out, int width) {
+    int x = 0;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    for (; x + 4 <= width; x += 4, pixel += 12) {
+        uint32_t w[3];
+        std::memcpy(w, pixel, sizeof(w));
+        // w0 = b0 g0 r0 b1, w1 = g1 r1 b2 g2, w2 = r2 b3 g3 r3 (lowest byte first)
+        out[x] = 0xFF000000u | (w[0] & 0x00FFFFFFu);
+        out[x + 1] = 0xFF000000u | (w[0] >> 24) | ((w[1] & 0x0000FFFFu) << 8);
+        out[x + 2] = 0xFF000000u | (w[1] >> 16) | ((w[2] & 0x000000FFu) << 16);
+        out[x + 3] = 0xFF000000u | (w[2] >> 8);
+    }
+#endif
+    for (; x < width; ++x, pixel += 3) out[x] = qRgba(pixel[2], pixel[1], pixel[0], RASTER_ALPHA_OPAQUE);
+}
+
 // A 24-bit image as an ARGB32 bitmap; rows turned from bottom-up to top-down.
 QImage ToArgb32(const RasterImage& image) {
     const int width = int(image.GetWidth());
@@ -31,10 +53,11 @@ QImage ToArgb32(const RasterImage& image) {
         const uint8_t* pixel = image.RowPointer(stored);
         const uint8_t* alpha = image.AlphaPointer(0, stored);
         auto* out = reinterpret_cast<QRgb*>(bitmap.scanLine(y));
-        for (int x = 0; x < width; ++x, pixel += 3) {
-            const int a = alpha ? alpha[x] : RASTER_ALPHA_OPAQUE;
-            out[x] = qRgba(pixel[2], pixel[1], pixel[0], a);
+        if (alpha == nullptr) {
+            OpaqueRowToArgb32(pixel, out, width);
+            continue;
         }
+        for (int x = 0; x < width; ++x, pixel += 3) out[x] = qRgba(pixel[2], pixel[1], pixel[0], alpha[x]);
     }
     return bitmap;
 }

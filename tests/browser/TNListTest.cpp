@@ -98,6 +98,16 @@ TEST_F(ThumbnailList, TipShowsNameThenSize) {
     EXPECT_TRUE(m_list.TipText(5).isEmpty());
 }
 
+TEST_F(ThumbnailList, AnEmptyListPaintsItsWholeClientWhite) {
+    m_list.resize(300, 200);
+    const QImage client = m_list.RenderClient();
+    ASSERT_EQ(client.size(), m_list.viewport()->size());
+    const QImage white = client.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < white.height(); y += 7) {
+        for (int x = 0; x < white.width(); x += 5) ASSERT_EQ(white.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
+    }
+}
+
 TEST_F(ThumbnailList, PaintBlendsTransparentThumbnailsOnWhiteAndFramesTheSelection) {
     browsertest::WriteHalfTransparentPng(m_dir / "a.png", 120, 120, 0x0000FF);
     WriteSolidPicture(m_dir / "b.png", 120, 120, kGreen, RASTER_FORMAT_PNG);

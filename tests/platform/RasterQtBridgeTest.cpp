@@ -50,6 +50,22 @@ TEST(MakeAlphaBitmap, StoredRowZeroBecomesTheLastRowWithOpaqueAlpha) {
     EXPECT_EQ(q[3], 255);
 }
 
+// Rows are converted four pixels at a time with the rest one by one: every width up to a few
+// blocks, each pixel where it belongs.
+TEST(MakeAlphaBitmap, EveryRowWidthKeepsEachPixelInItsPlace) {
+    for (uint32_t width = 1; width <= 13; ++width) {
+        RasterImage image = MakePatternImage(width, 2);
+        const QImage bitmap = MakeAlphaBitmap(image);
+        ASSERT_EQ(bitmap.width(), int(width));
+        for (int y = 0; y < 2; ++y) {
+            for (int x = 0; x < int(width); ++x) {
+                ASSERT_EQ(bitmap.pixel(x, y), StoredRgb(image, uint32_t(x), uint32_t(1 - y)))
+                    << "width " << width << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(MakeAlphaBitmap, AlphaPlaneIsCopiedWithoutPremultiplying) {
     RasterImage image = testsupport::MakeSolidImage(4, 2, RasterRgb(200, 100, 50));
     ASSERT_TRUE(image.CreateAlpha());

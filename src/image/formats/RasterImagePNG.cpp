@@ -8,6 +8,7 @@
 
 #include <png.h>
 
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -96,7 +97,21 @@ void SplitAlphaRow(const uint8_t* source, uint32_t width, uint32_t channels, uin
         }
         return;
     }
-    for (uint32_t x = 0; x < width; ++x, source += 4, colour += 3) {
+    uint32_t x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Four pixels at a time as words: sixteen bytes in, twelve colour bytes and four
+        // alpha bytes out, by shifts instead of sixteen single-byte moves.
+        for (; x + 4 <= width; x += 4, source += 16, colour += 12) {
+            uint32_t w[4];
+            std::memcpy(w, source, sizeof(w));
+            const uint32_t colours[3] = {(w[0] & 0x00FFFFFFu) | (w[1] << 24), ((w[1] >> 8) & 0x0000FFFFu) | (w[2] << 16),
+                                         ((w[2] >> 16) & 0x000000FFu) | (w[3] << 8)};
+            const uint32_t alphas = (w[0] >> 24) | ((w[1] >> 24) << 8) | ((w[2] >> 24) << 16) | (w[3] & 0xFF000000u);
+            std::memcpy(colour, colours, sizeof(colours));
+            std::memcpy(alpha + x, &alphas, sizeof(alphas));
+        }
+    }
+    for (; x < width; ++x, source += 4, colour += 3) {
         colour[0] = source[0];
         colour[1] = source[1];
         colour[2] = source[2];
