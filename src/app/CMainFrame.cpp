@@ -5,6 +5,8 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QSplitterHandle>
+#include <QTimer>
+#include <QToolTip>
 
 
 #include "BrowserPaneFactory.h"
@@ -12,6 +14,7 @@
 #include "CSnipwellView.h"
 #include "CommandIds.h"
 #include "MainRibbonBar.h"
+#include "RibbonLook.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
 #include "StatusBarPanes.h"
@@ -55,6 +58,9 @@ const Accelerator kAccelerators[] = {
     {Qt::SHIFT | Qt::Key_F6, cmd::ID_PREV_PANE},
 };
 
+// How long the rest of the start waits for a first paint that does not come.
+constexpr int kStartupFallbackMs = 500;
+
 bool Contains(const QWidget* outer, const QWidget* inner) {
     return outer != nullptr && inner != nullptr && (outer == inner || outer->isAncestorOf(inner));
 }
@@ -96,6 +102,8 @@ void CMainFrame::RegisterCommands() {
 }
 
 bool CMainFrame::Create() {
+    // The chrome's painter, before any of it exists.
+    RibbonLook::Install();
     // 1. The frame itself and its client area.
     if (!CreateClient()) return false;
     if (CommandRouter* router = CommandRouter::Instance()) router->SetFrame(&m_handlers);
@@ -131,7 +139,25 @@ bool CMainFrame::Create() {
 }
 
 void CMainFrame::FinishStartup() {
+    m_bStartupPending = false;
     StartBrowserPane(m_pBrowserPane);
+}
+
+void CMainFrame::FinishStartupOncePainted() {
+    m_bStartupPending = true;
+    QTimer::singleShot(kStartupFallbackMs, this, [this] {
+        if (m_bStartupPending) FinishStartup();
+    });
+}
+
+bool CMainFrame::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && m_bStartupPending) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_bStartupPending) FinishStartup();
+        });
+    }
+    return handled;
 }
 
 bool CMainFrame::CreateClient() {
@@ -178,20 +204,21 @@ void CMainFrame::OnApplicationLook(uint32_t id) {
 
 void CMainFrame::ApplyLook() {
     // The look dresses the frame's chrome: the ribbon (with its menus and tips) and the
-    // status bar. The panes between them show pictures and folders in the platform's own
-    // look, and a sheet on them would make every item of the tree and the list go through
-    // the style sheet machinery.
-    const QString sheet = VisualStyleSheet(m_nAppLook);
-    for (QWidget* chrome : {static_cast<QWidget*>(m_pRibbon), static_cast<QWidget*>(m_pStatusBar)}) {
-        // Setting a sheet restyles the whole subtree, even with the same text.
-        if (chrome && chrome->styleSheet() != sheet) chrome->setStyleSheet(sheet);
-    }
+    // status bar. The panes between them show pictures and folders in the platform's own look.
+    SetCurrentVisualStyle(m_nAppLook);
+    const LookColours& look = CurrentLookColours();
+    if (m_pRibbon) m_pRibbon->ApplyLook(look);
+    if (m_pStatusBar) m_pStatusBar->ApplyLook(look);
+    QPalette tips = QToolTip::palette();
+    tips.setColor(QPalette::ToolTipBase, look.tipBackground);
+    tips.setColor(QPalette::ToolTipText, look.menuText);
+    QToolTip::setPalette(tips);
     // The splitter's bar between the panes takes the frame colour.
     if (m_pSplitter) {
         for (int i = 0; i < m_pSplitter->count(); ++i) {
             QSplitterHandle* bar = m_pSplitter->handle(i);
             QPalette colours = bar->palette();
-            colours.setColor(QPalette::Window, VisualStyleFrameColour(m_nAppLook));
+            colours.setColor(QPalette::Window, look.frame);
             bar->setPalette(colours);
             bar->setAutoFillBackground(true);
         }

@@ -33,6 +33,10 @@ public:
 
     // What waits until the frame is on screen: the browser reads its folders.
     void FinishStartup();
+    // Runs FinishStartup on the event loop's turn after the frame's first paint (or after a
+    // short while when no paint comes, as for a window started minimised).
+    void FinishStartupOncePainted();
+    bool StartupPending() const { return m_bStartupPending; }
 
     // The visual style command (215..218).
     void OnApplicationLook(uint32_t id);
@@ -51,6 +55,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     bool CreateClient();
@@ -66,6 +71,7 @@ private:
     QWidget* m_pBrowserPane = nullptr;
     CSnipwellView* m_pView = nullptr;
     uint32_t m_nAppLook;
+    bool m_bStartupPending = false;
     CommandHandlers m_handlers;
     CommandHandlers m_browserHandlers;  // the browser pane as the active view: it handles nothing itself
 };

@@ -70,9 +70,9 @@ bool CSnipwellApp::InitInstance() {
     m_router.RunUpdatePass();
     m_pMainFrame->showNormal();
     m_pMainFrame->repaint();
-    // The rest of the start (the browser reading its folders) follows on the event loop's
-    // next turn, once the window is on screen.
-    QTimer::singleShot(0, m_pMainFrame.get(), &CMainFrame::FinishStartup);
+    // The rest of the start (the browser reading its folders) follows once the window has
+    // been painted on screen.
+    m_pMainFrame->FinishStartupOncePainted();
     return true;
 }
 

@@ -2,8 +2,8 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPixmap>
-#include <QProxyStyle>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -14,20 +14,12 @@
 #include "ResImageLib.h"
 #include "RibbonAtlas.h"
 #include "RibbonKeyTips.h"
+#include "RibbonLook.h"
 #include "VisualStyles.h"
 
 namespace {
 
 MainRibbonBar* g_ribbon = nullptr;
-
-// The application menu shows its items with their large icons.
-class ApplicationMenuStyle : public QProxyStyle {
-public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
-        if (metric == PM_SmallIconSize) return MyRibbonCat::kLargeIconSize;
-        return QProxyStyle::pixelMetric(metric, option, widget);
-    }
-};
 
 constexpr int kCategoryHeight = 96;
 
@@ -36,7 +28,7 @@ constexpr int kCategoryHeight = 96;
 MainRibbonBar::MainRibbonBar(QWidget* parent) : QWidget(parent) {
     g_ribbon = this;
     setObjectName(QStringLiteral("ribbonBar"));
-    setAttribute(Qt::WA_StyledBackground, true);
+    RibbonLook::MarkChrome(this);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(2, 0, 2, 0);
     grid->setSpacing(0);
@@ -132,9 +124,6 @@ void MainRibbonBar::SetupApplicationMenu() {
     // 5. The bottom row: Exit (small icon 3).
     m_appMenu->addSeparator();
     addItem(cmd::ID_APP_EXIT, QStringLiteral("E&xit"), m_appCategory->SmallIcon(3), 3);
-    auto* menuStyle = new ApplicationMenuStyle;
-    menuStyle->setParent(m_appMenu);
-    m_appMenu->setStyle(menuStyle);
     m_appButton->SetDropDownMenu(m_appMenu);
 }
 
@@ -268,6 +257,34 @@ RibbonElement* MainRibbonBar::FindElementById(uint32_t id) const {
         if (element->Id() == id) return element;
     }
     return nullptr;
+}
+
+void MainRibbonBar::ApplyLook(const LookColours& look) {
+    QPalette colours = palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        colours.setColor(QPalette::Active, role, look.text);
+        colours.setColor(QPalette::Inactive, role, look.text);
+        colours.setColor(QPalette::Disabled, role, look.disabledText);
+    }
+    setPalette(colours);
+    // The tab row stands on the frame colour.
+    QPalette tabRow = colours;
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
+        tabRow.setColor(QPalette::Active, role, look.tabText);
+        tabRow.setColor(QPalette::Inactive, role, look.tabText);
+        tabRow.setColor(QPalette::Disabled, role, look.disabledTabText);
+    }
+    m_tabRow->setPalette(tabRow);
+    update();
+}
+
+void MainRibbonBar::paintEvent(QPaintEvent* event) {
+    (void)event;
+    const LookColours& look = CurrentLookColours();
+    QPainter painter(this);
+    PaintVerticalGradient(&painter, rect(), look.frame, look.ribbonBottom);
+    // The page of the active category.
+    PaintGradientBox(&painter, m_pages->geometry(), look.ribbonTop, look.ribbonBottom, look.panelBorder, 3);
 }
 
 void MainRibbonBar::UpdateElements() {

@@ -12,6 +12,7 @@
 #include "RibbonWidgets.h"
 
 class CommandMenu;
+struct LookColours;
 class QStackedWidget;
 class QTabBar;
 class RibbonKeyTips;
@@ -51,6 +52,12 @@ public:
 
     // Brings every element up to date with its command's state.
     void UpdateElements();
+
+    // Takes the text colours of a look; the backgrounds follow the current look when painted.
+    void ApplyLook(const LookColours& look);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void AddCategory(MyRibbonCat* category);

@@ -2,12 +2,14 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
 
 #include "MainRibbonBar.h"
 #include "RibbonAtlas.h"
+#include "RibbonLook.h"
+#include "VisualStyles.h"
 
 namespace {
 constexpr int kSmallRowsPerColumn = 3;
@@ -18,17 +20,26 @@ constexpr int kPanelSpacing = 2;
 
 RibbonPanel::RibbonPanel(const QString& name, QWidget* parent) : QWidget(parent), m_name(name) {
     setObjectName(QStringLiteral("ribbonPanel"));
-    setAttribute(Qt::WA_StyledBackground, true);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(3, 2, 3, 1);
     outer->setSpacing(0);
     m_columns = new QHBoxLayout;
     m_columns->setSpacing(kPanelSpacing);
     outer->addLayout(m_columns, 1);
-    auto* caption = new QLabel(name, this);
-    caption->setObjectName(QStringLiteral("ribbonPanelCaption"));
-    caption->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    outer->addWidget(caption);
+    // Room for the caption, which the panel paints itself: a panel is never narrower than
+    // its name.
+    outer->addSpacerItem(new QSpacerItem(fontMetrics().horizontalAdvance(m_name) + 6, fontMetrics().height(),
+                                         QSizePolicy::Minimum, QSizePolicy::Fixed));
+}
+
+void RibbonPanel::paintEvent(QPaintEvent* event) {
+    (void)event;
+    const LookColours& look = CurrentLookColours();
+    QPainter painter(this);
+    PaintRoundedFrame(&painter, rect(), look.panelBorder);
+    const int line = fontMetrics().height();
+    painter.setPen(look.caption);
+    painter.drawText(QRect(0, height() - line - 1, width(), line), Qt::AlignCenter, m_name);
 }
 
 void RibbonPanel::EndColumn() {

@@ -35,6 +35,10 @@ public:
     RibbonEdit* AddEdit(uint32_t id, const QString& label);
     void AddSeparator();
 
+protected:
+    // The panel's frame and its name underneath the elements.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     void AddColumnElement(RibbonElement* element, QWidget* widget);
     void AddRowElement(QWidget* rowWidget);

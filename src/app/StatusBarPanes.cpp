@@ -2,17 +2,21 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QPainter>
 
 #include "CommandRouter.h"
+#include "RibbonLook.h"
+#include "VisualStyles.h"
 
 namespace {
-constexpr int kPaneHorizontalPadding = 8;  // the label's left and right padding of the sheet
+constexpr int kPaneHorizontalPadding = 4;  // left and right of the text
 }  // namespace
 
 StatusPane::StatusPane(uint32_t id, const QString& label, const QString& widthTemplate, QWidget* parent)
     : QLabel(parent), m_id(id), m_label(label) {
     setTextFormat(Qt::PlainText);
-    setFixedWidth(fontMetrics().horizontalAdvance(widthTemplate) + kPaneHorizontalPadding + 2 * margin());
+    setContentsMargins(kPaneHorizontalPadding, 0, kPaneHorizontalPadding, 0);
+    setFixedWidth(fontMetrics().horizontalAdvance(widthTemplate) + 2 * kPaneHorizontalPadding + 2 * margin());
     setMinimumHeight(fontMetrics().height());
 }
 
@@ -39,6 +43,7 @@ void StatusPane::changeEvent(QEvent* event) {
 }
 
 SnipwellStatusBar::SnipwellStatusBar(QWidget* parent) : QStatusBar(parent) {
+    RibbonLook::MarkChrome(this);
     setSizeGripEnabled(true);
     if (CommandRouter* router = CommandRouter::Instance()) {
         connect(router, &CommandRouter::updatePass, this, &SnipwellStatusBar::UpdatePanes);
@@ -73,6 +78,23 @@ QMenu* SnipwellStatusBar::CreatePaneMenu(QWidget* parent) {
         connect(action, &QAction::toggled, pane, &QWidget::setVisible);
     }
     return menu;
+}
+
+void SnipwellStatusBar::ApplyLook(const LookColours& look) {
+    QPalette colours = palette();
+    colours.setColor(QPalette::WindowText, look.statusText);
+    setPalette(colours);
+    update();
+}
+
+void SnipwellStatusBar::paintEvent(QPaintEvent* event) {
+    {
+        const LookColours& look = CurrentLookColours();
+        QPainter painter(this);
+        PaintVerticalGradient(&painter, rect(), look.statusTop, look.statusBottom);
+    }
+    // The panes' separators and any passing message.
+    QStatusBar::paintEvent(event);
 }
 
 void SnipwellStatusBar::contextMenuEvent(QContextMenuEvent* event) {

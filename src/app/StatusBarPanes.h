@@ -12,6 +12,7 @@
 #include <vector>
 
 class QMenu;
+struct LookColours;
 
 // A fixed-width label that elides its text at the right edge.
 class StatusPane : public QLabel {
@@ -52,8 +53,12 @@ public:
     // Takes the texts of the panes from the update handlers.
     void UpdatePanes();
 
+    // Takes the text colour of a look; the background follows the current look when painted.
+    void ApplyLook(const LookColours& look);
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     std::vector<StatusPane*> m_panes;

@@ -2,7 +2,7 @@
 
 namespace {
 
-// The colours one look is made of; the sheet is the same for all four.
+// The colours of one look as written in its sheet.
 struct Palette {
     const char* frame;         // window background behind the ribbon and the status bar
     const char* ribbonTop;     // ribbon gradient
@@ -39,71 +39,55 @@ const Palette& PaletteOf(uint32_t id) {
 
 }  // namespace
 
+LookColours VisualStyleColours(uint32_t id) {
+    const Palette& p = PaletteOf(id);
+    // The tab row sits on the frame colour: light texts on the dark frame.
+    const bool darkFrame = id == cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK || !IsVisualStyle(id);
+    const auto colour = [](const char* name) { return QColor(QLatin1String(name)); };
+    LookColours look;
+    look.frame = colour(p.frame);
+    look.ribbonTop = colour(p.ribbonTop);
+    look.ribbonBottom = colour(p.ribbonBottom);
+    look.panelBorder = colour(p.panelBorder);
+    look.caption = colour(p.caption);
+    look.text = colour(p.text);
+    look.disabledText = colour("#8d8d8d");
+    look.tabText = darkFrame ? colour("#f0f0f0") : look.caption;
+    look.disabledTabText = darkFrame ? colour("#9a9a9a") : look.disabledText;
+    look.hoverTop = colour(p.hoverTop);
+    look.hoverBottom = colour(p.hoverBottom);
+    look.checked = colour(p.checked);
+    look.statusTop = colour(p.statusTop);
+    look.statusBottom = colour(p.statusBottom);
+    look.statusText = colour(p.statusText);
+    look.menuBackground = colour("#fafafa");
+    look.menuText = colour("#202020");
+    look.menuDisabledText = colour("#9a9a9a");
+    look.tipBackground = colour(p.tipBackground);
+    return look;
+}
+
 QColor VisualStyleFrameColour(uint32_t id) {
     return QColor(QLatin1String(PaletteOf(id).frame));
 }
 
-QString VisualStyleSheet(uint32_t id) {
-    const Palette& p = PaletteOf(id);
-    QString sheet = QStringLiteral(R"(
-#ribbonBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @frame, stop:1 @ribbonBottom); }
-#ribbonTabRow { background: transparent; }
-#ribbonTabs::tab { color: @tabText; background: transparent; padding: 3px 14px; margin-top: 4px;
-  border: 1px solid transparent; border-bottom: none; border-top-left-radius: 3px; border-top-right-radius: 3px; }
-#ribbonTabs::tab:selected { color: @caption; background: @ribbonTop; border-color: @panelBorder; }
-#ribbonTabs::tab:hover:!selected { background: @hoverTop; color: @caption; }
-#ribbonPages { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @ribbonTop, stop:1 @ribbonBottom);
-  border: 1px solid @panelBorder; border-radius: 3px; }
-#ribbonCategory { background: transparent; }
-#ribbonPanel { background: transparent; border: 1px solid @panelBorder; border-radius: 3px; }
-#ribbonPanelCaption { color: @caption; background: transparent; }
-#ribbonPanel QLabel { color: @text; background: transparent; }
-#ribbonPanel QCheckBox { color: @text; }
-QToolButton#ribbonButton { color: @text; background: transparent; border: 1px solid transparent;
-  border-radius: 3px; padding: 1px 3px; }
-QToolButton#ribbonButton:hover { border-color: @checked;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @hoverTop, stop:1 @hoverBottom); }
-QToolButton#ribbonButton:checked, QToolButton#ribbonButton:pressed { border-color: @checked;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @hoverBottom, stop:1 @checked); }
-QToolButton#ribbonButton:disabled { color: #8d8d8d; }
-QToolButton#ribbonButton::menu-indicator { subcontrol-position: bottom center; subcontrol-origin: padding; }
-#ribbonTabRow QToolButton#ribbonButton { color: @tabText; padding-right: 12px; }
-#ribbonTabRow QToolButton#ribbonButton::menu-indicator { subcontrol-position: right center; }
-#ribbonTabRow QToolButton#ribbonButton:disabled { color: @disabledTabText; }
-QToolButton#ribbonAppButton { border: none; background: transparent; }
-QToolButton#ribbonAppButton::menu-indicator { image: none; width: 0px; }
-QMenu { background: #fafafa; color: #202020; border: 1px solid @panelBorder; }
-QMenu::item { padding: 4px 24px 4px 24px; }
-QMenu::item:selected { color: #202020;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @hoverTop, stop:1 @hoverBottom); }
-QMenu::item:disabled { color: #9a9a9a; }
-QMenu::separator { height: 1px; background: @panelBorder; margin: 3px 6px; }
-QStatusBar { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 @statusTop, stop:1 @statusBottom);
-  color: @statusText; }
-QStatusBar QLabel { color: @statusText; padding: 0px 4px; }
-QStatusBar::item { border: none; border-left: 1px solid @panelBorder; }
-QToolTip { background: @tipBackground; color: #202020; border: 1px solid @panelBorder; padding: 2px; }
-)");
-    const bool darkFrame = id == cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK || !IsVisualStyle(id);
-    const std::pair<const char*, const char*> fields[] = {
-        {"@frame", p.frame},
-        {"@ribbonTop", p.ribbonTop},
-        {"@ribbonBottom", p.ribbonBottom},
-        {"@panelBorder", p.panelBorder},
-        {"@caption", p.caption},
-        {"@text", p.text},
-        {"@hoverTop", p.hoverTop},
-        {"@hoverBottom", p.hoverBottom},
-        {"@checked", p.checked},
-        {"@statusTop", p.statusTop},
-        {"@statusBottom", p.statusBottom},
-        {"@statusText", p.statusText},
-        {"@tipBackground", p.tipBackground},
-        // The tab row sits on the frame colour: light texts on the dark frame.
-        {"@tabText", darkFrame ? "#f0f0f0" : p.caption},
-        {"@disabledTabText", darkFrame ? "#9a9a9a" : "#8d8d8d"},
-    };
-    // No name is the beginning of another, so plain replacing is safe.
-    for (const auto& [name, value] : fields) sheet.replace(QLatin1String(name), QLatin1String(value));
-    return sheet;
+namespace {
+uint32_t g_currentStyle = cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK;
+LookColours& CurrentColoursStore() {
+    static LookColours colours = VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK);
+    return colours;
+}
+}  // namespace
+
+void SetCurrentVisualStyle(uint32_t id) {
+    g_currentStyle = IsVisualStyle(id) ? id : uint32_t(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK);
+    CurrentColoursStore() = VisualStyleColours(g_currentStyle);
+}
+
+uint32_t CurrentVisualStyle() {
+    return g_currentStyle;
+}
+
+const LookColours& CurrentLookColours() {
+    return CurrentColoursStore();
 }

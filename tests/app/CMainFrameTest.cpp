@@ -20,10 +20,13 @@ using shelltest::ShellTest;
 
 namespace {
 
-// The look's sheet dresses the ribbon and the status bar.
+// The look's colours dress the ribbon and the status bar.
 void ExpectLook(const CMainFrame& frame, uint32_t id) {
-    EXPECT_EQ(frame.Ribbon()->styleSheet(), VisualStyleSheet(id));
-    EXPECT_EQ(frame.StatusBar()->styleSheet(), VisualStyleSheet(id));
+    const LookColours look = VisualStyleColours(id);
+    EXPECT_EQ(CurrentVisualStyle(), id);
+    EXPECT_EQ(CurrentLookColours(), look);
+    EXPECT_EQ(frame.Ribbon()->palette().color(QPalette::ButtonText), look.text);
+    EXPECT_EQ(frame.StatusBar()->palette().color(QPalette::WindowText), look.statusText);
     EXPECT_EQ(frame.Splitter()->handle(1)->palette().color(QPalette::Window), VisualStyleFrameColour(id));
 }
 
@@ -87,15 +90,22 @@ TEST_F(ShellTest, ChoosingAStyleStoresItAtOnceMarksItAndTheNextStartUsesIt) {
     EXPECT_EQ(again->MainFrame()->ApplicationLook(), 217u);
 }
 
-TEST(VisualStyles, TheFourSheetsAreDistinctAndAnUnknownIdGetsTheBlackOne) {
-    QStringList sheets;
-    for (const VisualStyle& style : kVisualStyles) sheets << VisualStyleSheet(style.id);
-    sheets.removeDuplicates();
-    EXPECT_EQ(sheets.size(), 4);
-    EXPECT_EQ(VisualStyleSheet(3), VisualStyleSheet(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
-    for (const QString& sheet : sheets) EXPECT_FALSE(sheet.contains(QLatin1Char('@'))) << "unfilled colour";
-    EXPECT_NE(VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLUE), VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+TEST(VisualStyles, TheFourLooksAreDistinctAndAnUnknownIdGetsTheBlackOne) {
+    std::vector<LookColours> looks;
+    for (const VisualStyle& style : kVisualStyles) looks.push_back(VisualStyleColours(style.id));
+    for (size_t i = 0; i < looks.size(); ++i) {
+        for (size_t j = i + 1; j < looks.size(); ++j) {
+            EXPECT_NE(looks[i].ribbonTop, looks[j].ribbonTop) << i << " and " << j;
+            EXPECT_NE(looks[i].frame, looks[j].frame) << i << " and " << j;
+        }
+        EXPECT_TRUE(looks[i].caption.isValid() && looks[i].hoverTop.isValid() && looks[i].statusText.isValid());
+    }
+    EXPECT_EQ(VisualStyleColours(3), VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
     EXPECT_EQ(VisualStyleFrameColour(3), VisualStyleFrameColour(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK));
+    // Light tab texts on the black look's dark frame, the caption colour on the light ones.
+    EXPECT_GT(VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_BLACK).tabText.lightness(), 200);
+    EXPECT_EQ(VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_BLUE).tabText,
+              VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_BLUE).caption);
 }
 
 TEST_F(ShellTest, StatusPanesAreTheThreeOfTheTableSizedToTheirTemplates) {

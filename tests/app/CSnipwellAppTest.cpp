@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QSplitter>
 #include <QTreeView>
@@ -102,11 +103,44 @@ TEST_F(ShellTest, TheBrowserReadsItsFoldersOnlyOnceTheWindowIsOnScreen) {
     ASSERT_TRUE(app->InitInstance());
     auto* browser = qobject_cast<PicPickerView*>(app->MainFrame()->BrowserPane());
     ASSERT_NE(browser, nullptr);
-    EXPECT_EQ(browser->Tree()->model(), nullptr) << "folders read before the first paint";
+    EXPECT_EQ(browser->Tree()->model(), nullptr) << "folders read before the frame was shown";
 
-    QApplication::processEvents();
+    // Notes whether the folders had been read when the frame's first paint arrived.
+    struct FirstPaint : QObject {
+        QTreeView* tree = nullptr;
+        bool painted = false;
+        bool readBefore = false;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint && !painted) {
+                painted = true;
+                readBefore = tree->model() != nullptr;
+            }
+            return false;
+        }
+    } watch;
+    watch.tree = browser->Tree();
+    app->MainFrame()->installEventFilter(&watch);
+    QElapsedTimer clock;
+    clock.start();
+    while (browser->Tree()->model() == nullptr && clock.elapsed() < 5000) QApplication::processEvents();
+    app->MainFrame()->removeEventFilter(&watch);
     ASSERT_NE(browser->Tree()->model(), nullptr);
+    EXPECT_TRUE(watch.painted);
+    EXPECT_FALSE(watch.readBefore) << "folders read before the first paint";
     EXPECT_EQ(browser->SelectedFolder(), pictures);
+}
+
+TEST_F(ShellTest, AFrameThatIsNeverPaintedStillFinishesItsStart) {
+    auto app = std::make_unique<CSnipwellApp>(CSnipwellApp::StartupHooks{shelltest::MakeSyntheticAtlas, {}});
+    app->Router().SetIdleUpdatesEnabled(false);
+    ASSERT_TRUE(app->InitInstance());
+    auto* browser = qobject_cast<PicPickerView*>(app->MainFrame()->BrowserPane());
+    ASSERT_NE(browser, nullptr);
+    app->MainFrame()->hide();  // no paint will come
+    QElapsedTimer clock;
+    clock.start();
+    while (browser->Tree()->model() == nullptr && clock.elapsed() < 5000) QApplication::processEvents();
+    EXPECT_NE(browser->Tree()->model(), nullptr);
 }
 
 TEST_F(ShellTest, TheViewIsTheActiveViewAtStartAndExitClosesTheFrame) {

@@ -1,11 +1,13 @@
 #include "ShellTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QKeyEvent>
 #include <QWidget>
 #include <QPainter>
 
+#include "CMainFrame.h"
 #include "MessageService.h"
 #include "RasterQtBridge.h"
 #include "SettingsStore.h"
@@ -89,7 +91,13 @@ std::unique_ptr<CSnipwellApp> ShellTest::Start(CSnipwellApp::StartupHooks hooks)
     if (!hooks.loadAtlas) hooks.loadAtlas = MakeSyntheticAtlas;
     auto app = std::make_unique<CSnipwellApp>(std::move(hooks));
     app->Router().SetIdleUpdatesEnabled(false);  // tests run the update passes themselves
-    if (app->InitInstance()) QApplication::processEvents();
+    if (!app->InitInstance()) return app;
+    // Until the frame has been painted and has finished its start.
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QApplication::processEvents();
+    } while (app->MainFrame() != nullptr && app->MainFrame()->StartupPending() && clock.elapsed() < 5000);
     return app;
 }
 
