@@ -39,7 +39,6 @@ QString DefaultFolder() {
 PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStart start)
     : QWidget(parent),
       m_pDocument(document),
-      m_pFolders(new QFileSystemModel(this)),
       m_wndTree(new QTreeView(this)),
       m_wndList(new TNList(this)),
       m_wndTrackingBar(new QWidget(this)) {
@@ -73,6 +72,9 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStar
 void PicPickerView::ShowFolders() {
     if (m_bFoldersShown) return;
     m_bFoldersShown = true;
+    // Made here rather than with the pane: the model starts a thread of its own, which a
+    // window that is still being put on screen has no use for.
+    m_pFolders = new QFileSystemModel(this);
     // Folders only; hidden ones are left out.
     m_pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_pFolders->setRootPath(QStringLiteral("/"));

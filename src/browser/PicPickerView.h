@@ -67,7 +67,7 @@ private:
     void ShowTrackingBar(bool show);
 
     CSnipwellDoc* m_pDocument;
-    QFileSystemModel* m_pFolders;
+    QFileSystemModel* m_pFolders = nullptr;  // made by ShowFolders
     QTreeView* m_wndTree;
     TNList* m_wndList;
     QWidget* m_wndTrackingBar;   // the bar's outline while it is dragged
