@@ -40,8 +40,8 @@ RASTER_AVX2_INLINE __m256i SplitShare(__m256i share, __m256i whole, __m256i clos
     return _mm256_add_epi32(_mm256_mullo_epi32(share, whole), _mm256_add_epi32(fromClosing, fromPrevious));
 }
 
-// A pixel's three sums per vector; the fourth lane takes nothing, so that storing it leaves
-// the next pixel's first value as it is.
+// A pixel's three sums per vector. The fourth lane holds the next pixel's first sum, or less;
+// the next pixel's store puts it right.
 template <uint32_t K>
 RASTER_AVX2 void SumPixelColumns(const ColumnRuns& runs, const uint32_t* vertical, const uint32_t* near,
                                  const uint32_t* far, uint32_t* sums) {
@@ -51,8 +51,7 @@ RASTER_AVX2 void SumPixelColumns(const ColumnRuns& runs, const uint32_t* vertica
     for (uint32_t u = 0; u < columns; ++u) {
         const uint32_t* p = vertical + size_t(start[u]) * 3;
         const size_t at = size_t(u) * 3;
-        // The run length in the three channel lanes, 0 in the fourth.
-        const __m128i n = _mm_shuffle_epi32(_mm_cvtsi32_si128(int(length[u])), _MM_SHUFFLE(1, 0, 0, 0));
+        const __m128i n = _mm_set1_epi32(int(length[u]));
         __m128i s = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(near + at)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(far + at)));
 #pragma GCC unroll 8
@@ -98,7 +97,7 @@ RASTER_AVX2 size_t GatherPixels(const uint16_t* whole, const uint8_t* closing, s
 }
 
 RASTER_AVX2 size_t AverageRow(const uint32_t* sums, size_t count, const raster_area::Divisor& divisor, uint8_t* out) {
-    if (!divisor.Short() || divisor.Multiplier() > UINT32_MAX || divisor.Top() > UINT32_MAX) return 0;
+    if (!divisor.ByMultiplier() || divisor.Multiplier() > UINT32_MAX || divisor.Top() > UINT32_MAX) return 0;
     const __m256i top = _mm256_set1_epi32(int(uint32_t(divisor.Top())));
     const __m256i multiplier = _mm256_set1_epi32(int(uint32_t(divisor.Multiplier())));
     const __m128i shift = _mm_cvtsi32_si128(int(divisor.Shift()));
@@ -156,6 +155,7 @@ RASTER_AVX2 size_t ShareSplitValues(const raster_area::SplitValues& values, uint
 }
 
 raster_area::ColumnSummer PixelColumnSummer(uint32_t longest) {
+    static_assert(raster_area::kMaxWindow == 4, "a window for every short run");
     switch (longest) {
         case 0:
         case 1: return SumPixelColumns<1>;

@@ -62,8 +62,8 @@ public:
         }
     }
 
-    // True when the quotients come from the multiplier and shift below.
-    bool Short() const { return m_divisor < kMagicLimit; }
+    // True when the quotients are the clamped sums times Multiplier(), shifted by Shift().
+    bool ByMultiplier() const { return m_divisor < kMagicLimit; }
     uint64_t Top() const { return m_top; }
     uint64_t Multiplier() const { return m_multiplier; }
     unsigned Shift() const { return m_shift; }

@@ -22,9 +22,6 @@ inline uint32_t Corner(uint32_t share, uint32_t value) {
     return share * value / kAccuracy;
 }
 
-// Runs up to this length are summed over a fixed window, without a branch per pixel.
-constexpr uint32_t kMaxWindow = 4;
-
 // The sums of each target column: the shares of its boundary pixels (near, and far of the
 // column before) and the combined values of its run of whole source pixels, given by start
 // pixel and length. Runs of at most K pixels are summed over a fixed window of K, keeping the

@@ -26,6 +26,9 @@ constexpr uint32_t kMaxRun = 64;
 static_assert(uint64_t(255) * kAccuracy * (kMaxRun + 2) * (kMaxRun + 2) < (uint64_t(1) << 31), "sums fit 32 bits");
 static_assert(kMaxRun * 255 < 32768, "whole-row sums fit 15 bits");
 
+// Runs up to this length are summed over a fixed window, without a branch per pixel.
+constexpr uint32_t kMaxWindow = 4;
+
 // The rows of one target row and their shares (of kAccuracy).
 struct RowShares {
     const uint8_t* closing;   // on the lower boundary
