@@ -15,6 +15,7 @@
 #include "AreaShrinkReference.h"
 #include "RasterBlendRow.h"
 #include "RasterResampleKernels.h"
+#include "TestSupport.h"
 
 using raster_resample::AreaShrink;
 using raster_resample::Outcome;
@@ -22,6 +23,7 @@ using raster_resample::Scale;
 using raster_resample::SourcePlane;
 using raster_resample::Stopper;
 using raster_resample::TargetPlane;
+using testsupport::PatchyPlane;
 
 namespace {
 
@@ -43,20 +45,6 @@ Scale ScaleOf(const ShrinkSize& size) {
 int64_t WeightSum(const ShrinkSize& size) {
     const Scale scale = ScaleOf(size);
     return int64_t(float(RASTER_RESCALE_ACCURACY) * scale.x * scale.y);
-}
-
-// Noise, flat runs of 0 or 255 and runs of one value beside each other, the rows `stride`
-// bytes apart; exactly stride * height bytes, so that a read past the plane is caught.
-std::vector<uint8_t> MakePlane(size_t stride, uint32_t height, std::mt19937& rng) {
-    std::vector<uint8_t> plane(stride * height);
-    size_t i = 0;
-    while (i < plane.size()) {
-        const size_t run = 1 + rng() % 90;
-        const uint32_t kind = rng() % 4;
-        const auto level = uint8_t(kind == 0 ? 0 : kind == 1 ? 255 : rng());
-        for (size_t k = 0; k < run && i < plane.size(); ++k, ++i) plane[i] = kind == 3 ? uint8_t(rng()) : level;
-    }
-    return plane;
 }
 
 // The plane shrunk on one path, packed; empty when the kernel did not finish.
@@ -81,7 +69,7 @@ protected:
     void ExpectTheRules(const ShrinkSize& size, std::mt19937& rng) {
         for (const int channels : {1, 3}) {
             const size_t stride = size_t(size.width) * size_t(channels) + rng() % 4;
-            const std::vector<uint8_t> plane = MakePlane(stride, size.height, rng);
+            const std::vector<uint8_t> plane = PatchyPlane(stride, size.height, rng);
             const AreaReference expected =
                 ReferenceAreaShrink(plane.data(), stride, int(size.width), int(size.height), int(size.newWidth),
                                     int(size.newHeight), channels, WeightSum(size));
@@ -159,7 +147,7 @@ bool StopAfterSomeRows(RasterImage&) {
 TEST_P(AreaShrinkPath, AStopRequestMidwayEndsTheShrink) {
     const ShrinkSize size{300, 200, 90, 60};
     std::mt19937 rng(5);
-    const std::vector<uint8_t> plane = MakePlane(size_t(size.width) * 3, size.height, rng);
+    const std::vector<uint8_t> plane = PatchyPlane(size_t(size.width) * 3, size.height, rng);
     std::vector<uint8_t> out(size_t(size.newWidth) * size.newHeight * 3);
     RasterImage owner;
     g_rowsBeforeStop = 50;
@@ -180,7 +168,7 @@ TEST(AreaShrinkPaths, AgreeWhereTheBoundariesAreWorkedOutExactly) {
     for (const ShrinkSize& size : sizes) {
         for (const int channels : {1, 3}) {
             const size_t stride = size_t(size.width) * size_t(channels);
-            const std::vector<uint8_t> plane = MakePlane(stride, size.height, rng);
+            const std::vector<uint8_t> plane = PatchyPlane(stride, size.height, rng);
             const std::vector<uint8_t> portable = Shrink(plane, stride, size, channels, BlendPath::Table);
             ASSERT_FALSE(portable.empty());
             ASSERT_EQ(Shrink(plane, stride, size, channels, BlendPath::Avx2), portable)
