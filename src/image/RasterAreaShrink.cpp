@@ -28,7 +28,6 @@ using raster_geometry::AllocateArray;
 using raster_geometry::MallocArray;
 
 constexpr int64_t kAccuracy = raster_area::kAccuracy;
-static_assert(kAccuracy == RASTER_RESCALE_ACCURACY, "shares in the rescale accuracy");
 
 // Channel sums of run pixels from p; returns the pixel after them. The sums live in
 // registers: accumulating into the array itself would chain every add through memory.

@@ -40,8 +40,8 @@ RASTER_AVX2_INLINE __m256i SplitShare(__m256i share, __m256i whole, __m256i clos
     return _mm256_add_epi32(_mm256_mullo_epi32(share, whole), _mm256_add_epi32(fromClosing, fromPrevious));
 }
 
-// A pixel's three sums per vector. The fourth lane holds the next pixel's first sum, or less;
-// the next pixel's store puts it right.
+// A pixel's three sums per vector. The fourth lane adds up values of no use, and its store
+// lands on the next pixel's first sum, which that pixel's own store then writes.
 template <uint32_t K>
 RASTER_AVX2 void SumPixelColumns(const ColumnRuns& runs, const uint32_t* vertical, const uint32_t* near,
                                  const uint32_t* far, uint32_t* sums) {

@@ -12,7 +12,7 @@
 namespace raster_area {
 
 // Shares are counted in 1/1000 pixel.
-constexpr uint32_t kAccuracy = 1000;
+constexpr uint32_t kAccuracy = RASTER_RESCALE_ACCURACY;
 
 // A source pixel (or row) on a target boundary: kAccuracy - weight of it goes to the target
 // pixel ending there, weight to the next one.
