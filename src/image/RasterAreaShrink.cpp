@@ -3,10 +3,16 @@
 // boundary is split between two target pixels, a source row on a target row boundary between
 // two accumulator rows (accu for the current target row, carry for the next), so the picture
 // is read once, row by row, without floating point per channel.
+//
+// This file keeps 64-bit sums and streams every split row into them, which serves any ratio on
+// any processor. With AVX2, reductions whose runs are short enough for 32-bit sums take
+// RasterAreaShrinkRows instead, which gives the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "RasterAreaShrinkPlan.h"
+#include "RasterAreaShrinkRows.h"
 #include "RasterGeometrySupport.h"
 #include "RasterResampleKernels.h"
 
@@ -14,112 +20,14 @@ namespace raster_resample {
 
 namespace {
 
+using raster_area::AxisPlan;
+using raster_area::Divisor;
+using raster_area::PendingRows;
+using raster_area::Split;
 using raster_geometry::AllocateArray;
 using raster_geometry::MallocArray;
 
-constexpr int64_t kAccuracy = RASTER_RESCALE_ACCURACY;
-
-// A source pixel (or row) on a target boundary: 1000 - weight of it goes to the target
-// pixel ending there, weight to the next one.
-struct Split {
-    uint32_t at;
-    int32_t weight;
-};
-
-// The boundaries along one axis; the same for every row (columns) or worked out once (rows).
-struct AxisPlan {
-    MallocArray<Split> splits;
-    uint32_t count = 0;  // the new size, or one less when the last target pixel has a remainder
-};
-
-// trunc((position - end) * 1000), kept within 0..1000.
-int32_t SplitWeight(float position, float end) {
-    const auto w = int32_t((position - end) * float(kAccuracy));
-    return w < 0 ? 0 : w > int32_t(kAccuracy) ? int32_t(kAccuracy) : w;
-}
-
-// The boundary starts at scale - 1 and moves on by scale after every split. Returns the
-// number of splits, or newSize + 1 when there are more than newSize.
-uint32_t FindSplits(uint32_t size, uint32_t newSize, float scale, Split* splits) {
-    float end = scale - 1.0f;
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < size; ++i) {
-        if (float(i) < end) continue;
-        if (count == newSize) return newSize + 1;
-        splits[count++] = Split{i, SplitWeight(float(i), end)};
-        end += scale;
-    }
-    return count;
-}
-
-// The same boundaries in exact arithmetic: boundary k lies at (k + 1) * size / newSize - 1.
-uint32_t FindSplitsExactly(uint32_t size, uint32_t newSize, Split* splits) {
-    const uint64_t n = newSize;
-    for (uint32_t k = 0; k < newSize; ++k) {
-        const uint64_t boundary = (uint64_t(k) + 1) * size - n;  // times newSize; size > newSize
-        const uint64_t at = (boundary + n - 1) / n;
-        const uint64_t past = at * n - boundary;  // (at - boundary) times newSize, below newSize
-        splits[k] = Split{uint32_t(at), int32_t(past * uint64_t(kAccuracy) / n)};
-    }
-    return newSize;
-}
-
-// With the float boundary the last split falls on the last source pixel, or the remainder
-// after it goes to the last target pixel. Over very long axes (tens of thousands of pixels)
-// float rounding drifts by whole pixels: the boundary would write past the target or leave
-// its end unwritten, so such sizes take their boundaries in exact arithmetic.
-bool PlanAxis(uint32_t size, uint32_t newSize, float scale, AxisPlan& plan) {
-    plan.splits = AllocateArray<Split>(newSize);
-    if (!plan.splits) return false;
-    plan.count = FindSplits(size, newSize, scale, plan.splits.get());
-    if (plan.count > newSize || plan.count + 1 < newSize) plan.count = FindSplitsExactly(size, newSize, plan.splits.get());
-    return true;
-}
-
-// sum / nScale (truncated, at most 255) without the hardware division, which would dominate
-// the split rows. For the usual divisors the clamped sum times a rounded-up 2^s / divisor,
-// shifted by s, is the exact quotient (below 2^23 the product stays within 64 bits); larger
-// divisors take a 64-bit reciprocal and one correction step.
-class Divisor {
-public:
-    explicit Divisor(int64_t divisor) : m_divisor(uint64_t(divisor < 1 ? 1 : divisor)), m_top(255 * m_divisor) {
-        if (m_divisor < kMagicLimit) {
-            // 2^shift >= 256 * divisor^2 keeps the rounding error of the multiplier below one
-            // step for every sum under 256 * divisor.
-            while ((uint64_t(1) << m_shift) < 256 * m_divisor * m_divisor) ++m_shift;
-            m_multiplier = ((uint64_t(1) << m_shift) + m_divisor - 1) / m_divisor;
-        } else {
-            m_multiplier = UINT64_MAX / m_divisor;
-        }
-    }
-
-    // The averages of a completed target row, in a pass of its own: inside the column loop
-    // they would compete with the sums for registers.
-    void AverageRow(const int64_t* sums, size_t count, uint8_t* out) const {
-        const uint64_t top = m_top;
-        const uint64_t multiplier = m_multiplier;
-        if (m_divisor < kMagicLimit) {
-            const unsigned shift = m_shift;
-            // Sums are never negative.
-            for (size_t k = 0; k < count; ++k) out[k] = uint8_t((std::min(uint64_t(sums[k]), top) * multiplier) >> shift);
-            return;
-        }
-        for (size_t k = 0; k < count; ++k) {
-            const uint64_t a = std::min(uint64_t(sums[k]), top);
-            // q is a / divisor or one less (a < 2^63).
-            auto q = uint64_t((static_cast<unsigned __int128>(a) * multiplier) >> 64);
-            if ((q + 1) * m_divisor <= a) ++q;
-            out[k] = uint8_t(q);
-        }
-    }
-
-private:
-    static constexpr uint64_t kMagicLimit = uint64_t(1) << 23;
-    uint64_t m_divisor;
-    uint64_t m_top;
-    uint64_t m_multiplier = 0;
-    unsigned m_shift = 0;
-};
+constexpr int64_t kAccuracy = raster_area::kAccuracy;
 
 // Channel sums of run pixels from p; returns the pixel after them. The sums live in
 // registers: accumulating into the array itself would chain every add through memory.
@@ -229,75 +137,34 @@ void AddSplitRow(const uint16_t* whole, const uint8_t* p, const AxisPlan& column
     }
 }
 
-// Column sums of the whole source rows not yet added to accu. 16 bits hold 257 rows of
-// 255; they are folded in before that, and before every split row.
-class PendingRows {
-public:
-    bool Allocate(size_t count) {
-        m_count = count;
-        m_sums = AllocateArray<uint16_t>(count);
-        if (m_sums) std::fill_n(m_sums.get(), count, uint16_t(0));
-        return bool(m_sums);
-    }
-    // Returns true when the sums must be folded before the next row.
-    bool Add(const uint8_t* row) {
-        uint16_t* sums = m_sums.get();
-        size_t k = 0;
-        // 16 bytes at a time: this add is most of the work when shrinking a lot.
-        for (; k + 16 <= m_count; k += 16) {
-            Bytes16 bytes;
-            Words16 words;
-            std::memcpy(&bytes, row + k, sizeof(bytes));
-            std::memcpy(&words, sums + k, sizeof(words));
-            words += __builtin_convertvector(bytes, Words16);
-            std::memcpy(sums + k, &words, sizeof(words));
-        }
-        for (; k < m_count; ++k) sums[k] = uint16_t(sums[k] + row[k]);
-        return ++m_rows == kMaxRows;
-    }
-    template <int C>
-    void FoldInto(const AxisPlan& columns, uint32_t width, int64_t* accu) {
-        if (m_rows == 0) return;
-        AddWholeRows<C, uint16_t>(m_sums.get(), columns, width, accu);
-        Clear();
-    }
-    // Folds the sums together with the split row that completes a target row.
-    template <int C>
-    void FoldWithSplitRow(const uint8_t* row, const AxisPlan& columns, uint32_t width, int32_t wy, int64_t* accu,
-                          int64_t* carry, uint32_t newWidth) {
-        if (m_rows == 0) {
-            AddSplitRow<C, false>(nullptr, row, columns, width, wy, accu, carry, newWidth);
-            return;
-        }
-        AddSplitRow<C, true>(m_sums.get(), row, columns, width, wy, accu, carry, newWidth);
-        Clear();
-    }
+// Adds the whole rows summed in pending to accu.
+template <int C>
+void FoldInto(PendingRows& pending, const AxisPlan& columns, uint32_t width, int64_t* accu) {
+    if (pending.Rows() == 0) return;
+    AddWholeRows<C, uint16_t>(pending.Sums(), columns, width, accu);
+    pending.Clear();
+}
 
-private:
-    void Clear() {
-        std::fill_n(m_sums.get(), m_count, uint16_t(0));
-        m_rows = 0;
+// Folds the pending sums together with the split row that completes a target row.
+template <int C>
+void FoldWithSplitRow(PendingRows& pending, const uint8_t* row, const AxisPlan& columns, uint32_t width, int32_t wy,
+                      int64_t* accu, int64_t* carry, uint32_t newWidth) {
+    if (pending.Rows() == 0) {
+        AddSplitRow<C, false>(nullptr, row, columns, width, wy, accu, carry, newWidth);
+        return;
     }
-    typedef uint8_t Bytes16 __attribute__((vector_size(16)));
-    typedef uint16_t Words16 __attribute__((vector_size(32)));
-    static constexpr uint32_t kMaxRows = 257;
-    MallocArray<uint16_t> m_sums;
-    size_t m_count = 0;
-    uint32_t m_rows = 0;
-};
+    AddSplitRow<C, true>(pending.Sums(), row, columns, width, wy, accu, carry, newWidth);
+    pending.Clear();
+}
 
 template <int C>
-Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale, int64_t nScale, Stopper stop) {
-    AxisPlan columns;
-    AxisPlan rows;
-    if (!PlanAxis(source.width, target.width, scale.x, columns) || !PlanAxis(source.height, target.height, scale.y, rows)) {
-        return Outcome::NoMemory;
-    }
+Outcome Shrink(const SourcePlane& source, const TargetPlane& target, const AxisPlan& columns, const AxisPlan& rows,
+               int64_t nScale, Stopper stop, bool avx2) {
     const size_t entries = size_t(target.width) * C + C;
     MallocArray<int64_t> first = AllocateArray<int64_t>(entries);
     MallocArray<int64_t> second = AllocateArray<int64_t>(entries);
     PendingRows pending;
-    if (!first || !second || !pending.Allocate(size_t(source.width) * C)) return Outcome::NoMemory;
+    if (!first || !second || !pending.Allocate(size_t(source.width) * C, avx2)) return Outcome::NoMemory;
     std::fill_n(first.get(), entries, 0);
     std::fill_n(second.get(), entries, 0);
     int64_t* accu = first.get();
@@ -309,10 +176,10 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
         if (stop()) return Outcome::Stopped;
         const uint8_t* row = source.bits + size_t(y) * source.stride;
         if (v == rows.count || y != rows.splits[v].at) {
-            if (pending.Add(row)) pending.FoldInto<C>(columns, source.width, accu);
+            if (pending.Add(row)) FoldInto<C>(pending, columns, source.width, accu);
             continue;
         }
-        pending.FoldWithSplitRow<C>(row, columns, source.width, rows.splits[v].weight, accu, carry, target.width);
+        FoldWithSplitRow<C>(pending, row, columns, source.width, rows.splits[v].weight, accu, carry, target.width);
         divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
         std::swap(accu, carry);
         for (int j = 0; j < C; ++j) carry[j] = 0;
@@ -320,7 +187,7 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
     }
     if (v < target.height) {
         // The remainder rows make up the last target row.
-        pending.FoldInto<C>(columns, source.width, accu);
+        FoldInto<C>(pending, columns, source.width, accu);
         divisor.AverageRow(accu, size_t(target.width) * C, target.bits + size_t(v) * target.stride);
     }
     return Outcome::Done;
@@ -329,8 +196,20 @@ Outcome Shrink(const SourcePlane& source, const TargetPlane& target, Scale scale
 }  // namespace
 
 Outcome AreaShrink(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, int64_t nScale,
-                   Stopper stop) {
-    return channels == 3 ? Shrink<3>(source, target, scale, nScale, stop) : Shrink<1>(source, target, scale, nScale, stop);
+                   Stopper stop, BlendPath path) {
+    AxisPlan columns;
+    AxisPlan rows;
+    if (!raster_area::PlanAxis(source.width, target.width, scale.x, columns) ||
+        !raster_area::PlanAxis(source.height, target.height, scale.y, rows)) {
+        return Outcome::NoMemory;
+    }
+    const bool avx2 = path == BlendPath::Avx2 && Avx2BlendAvailable();
+    if (avx2 && raster_area::LongestRun(columns, source.width) <= raster_area::kMaxRun &&
+        raster_area::LongestRun(rows, source.height) <= raster_area::kMaxRun) {
+        return raster_area::ShrinkByRows(source, target, channels, columns, rows, nScale, stop);
+    }
+    return channels == 3 ? Shrink<3>(source, target, columns, rows, nScale, stop, avx2)
+                         : Shrink<1>(source, target, columns, rows, nScale, stop, avx2);
 }
 
 }  // namespace raster_resample

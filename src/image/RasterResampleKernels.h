@@ -42,9 +42,10 @@ struct Stopper {
 };
 
 // Fixed-point area average (weights of 1/1000 pixel, two rolling accumulator rows).
-// nScale is the weight sum of one target pixel: trunc(1000 * xScale * yScale).
+// nScale is the weight sum of one target pixel: trunc(1000 * xScale * yScale). path picks
+// the vector kernels of moderate reductions; every path gives the same bytes.
 Outcome AreaShrink(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale,
-                   int64_t nScale, Stopper stop);
+                   int64_t nScale, Stopper stop, BlendPath path = FastestBlendPath());
 
 // Bilinear sampling anchored at the first row and column, last row and column clamped.
 Outcome Bilinear(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop);

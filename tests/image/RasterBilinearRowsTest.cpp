@@ -12,26 +12,14 @@
 #include "BilinearReference.h"
 #include "RasterBlendRow.h"
 #include "RasterResampleKernels.h"
+#include "TestSupport.h"
 
 using raster_resample::BilinearRows;
 using raster_resample::Scale;
 using raster_resample::SourcePlane;
+using testsupport::PatchyPlane;
 
 namespace {
-
-// Runs of one value (0, 255 or any) beside noise, row after row, so that flat blocks, blocks
-// that only start or end flat, and busy ones all occur.
-std::vector<uint8_t> PatchyPlane(size_t stride, uint32_t height, std::mt19937& rng) {
-    std::vector<uint8_t> plane(stride * height);
-    size_t i = 0;
-    while (i < plane.size()) {
-        const size_t run = 1 + rng() % 60;
-        const uint32_t kind = rng() % 4;
-        const auto level = uint8_t(kind == 0 ? 0 : kind == 1 ? 255 : rng());
-        for (size_t k = 0; k < run && i < plane.size(); ++k, ++i) plane[i] = kind == 3 ? uint8_t(rng()) : level;
-    }
-    return plane;
-}
 
 class SamplingPath : public testing::TestWithParam<BlendPath> {
 protected:

@@ -62,6 +62,18 @@ void AddPatternAlpha(RasterImage& image) {
     }
 }
 
+std::vector<uint8_t> PatchyPlane(size_t stride, uint32_t height, std::mt19937& rng) {
+    std::vector<uint8_t> plane(stride * height);
+    size_t i = 0;
+    while (i < plane.size()) {
+        const size_t run = 1 + rng() % 60;
+        const uint32_t kind = rng() % 4;
+        const auto level = uint8_t(kind == 0 ? 0 : kind == 1 ? 255 : rng());
+        for (size_t k = 0; k < run && i < plane.size(); ++k, ++i) plane[i] = kind == 3 ? uint8_t(rng()) : level;
+    }
+    return plane;
+}
+
 uint32_t PictureColor(const RasterImage& image, uint32_t x, uint32_t y) {
     const RasterRgbQuad c = image.GetPixelColor(x, image.GetHeight() - 1 - y, false);
     return RasterRgb(c.rgbRed, c.rgbGreen, c.rgbBlue);

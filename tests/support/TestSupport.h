@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ RasterImage MakePatternImage(uint32_t width, uint32_t height, uint32_t bpp = 24)
 RasterImage MakeSolidImage(uint32_t width, uint32_t height, uint32_t color);
 // Adds an alpha plane whose values follow a pattern (0 and 255 included).
 void AddPatternAlpha(RasterImage& image);
+
+// Runs of one value (0, 255 or any) beside noise, row after row (rows `stride` bytes
+// apart), so that flat stretches, stretches that only start or end flat, and busy ones all
+// occur. Exactly stride * height bytes, so that a read past the plane is caught.
+std::vector<uint8_t> PatchyPlane(size_t stride, uint32_t height, std::mt19937& rng);
 
 // Pixel at picture coordinates (y = 0 at the top) as 0x00BBGGRR.
 uint32_t PictureColor(const RasterImage& image, uint32_t x, uint32_t y);
