@@ -108,15 +108,16 @@ public:
     void Sample(uint32_t y, uint8_t* out);
     // The same in two steps, for callers that need only parts of a row: SelectRow makes y the
     // current row, SampleRange writes its target bytes first .. last - 1 to out[first .. last - 1]
-    // (out is the start of the row).
+    // (out is the start of the row), blending the source rows only where those bytes read them.
     void SelectRow(uint32_t y);
-    void SampleRange(size_t first, size_t last, uint8_t* out) const;
+    void SampleRange(size_t first, size_t last, uint8_t* out);
     // Target bytes per row.
     size_t RowBytes() const { return m_count; }
 
 private:
     void PairSourceRows(const SamplePosition& row);
-    void BlendSourceRows(float dy);
+    // low and step of the current row for source values first .. end - 1.
+    void BlendSourceRows(size_t first, size_t end);
 
     SourcePlane m_source{};
     float m_scaleY = 0;
@@ -134,6 +135,7 @@ private:
     raster_geometry::MallocArray<float> m_top;       // the source rows of m_pair as floats:
     raster_geometry::MallocArray<float> m_rise;      // the first, and the second minus the first
     SamplePosition m_pair{};
+    float m_dy = 0;           // the current row's place between the two source rows
     bool m_havePair = false;
     bool m_useAvx2 = false;
 };

@@ -64,18 +64,19 @@ void BlendRowPair(const float* top, const float* rise, float dy, float* out, siz
     for (; k < count; ++k) out[k] = top[k] + rise[k] * dy;
 }
 
-// step[k] = low[k + channels] - low[k], the b - a of ColumnBlend; 0 for the last column,
-// whose right neighbour is itself.
-void ColumnSteps(const float* low, size_t count, int channels, float* step) {
-    const size_t inner = count - size_t(channels);
-    size_t k = 0;
+// step[k] = low[k + channels] - low[k] for k in [first, end), the b - a of ColumnBlend; 0 for
+// the last column, whose right neighbour is itself. low must hold the values up to the
+// neighbours of those k.
+void ColumnSteps(const float* low, size_t first, size_t end, size_t count, int channels, float* step) {
+    const size_t inner = std::min(end, count - size_t(channels));
+    size_t k = first;
 #ifdef __SSE2__
     for (; k + 4 <= inner; k += 4) {
         _mm_storeu_ps(step + k, _mm_sub_ps(_mm_loadu_ps(low + k + channels), _mm_loadu_ps(low + k)));
     }
 #endif
     for (; k < inner; ++k) step[k] = low[k + channels] - low[k];
-    for (; k < count; ++k) step[k] = 0.0f;
+    for (; k < end; ++k) step[k] = 0.0f;
 }
 
 inline uint8_t SampleByte(const float* low, const float* step, uint32_t index, float dx) {
@@ -169,8 +170,10 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
         !m_rise) {
         return false;
     }
-    std::fill(m_low.get() + m_rowFloats, m_low.get() + m_rowFloats + kPadFloats, 0.0f);
-    std::fill(m_step.get() + m_rowFloats, m_step.get() + m_rowFloats + kPadFloats, 0.0f);
+    // Rows blend only the values their bytes read; the vector loads also read neighbours that
+    // no byte takes, which must at least be numbers.
+    std::fill(m_low.get(), m_low.get() + m_rowFloats + kPadFloats, 0.0f);
+    std::fill(m_step.get(), m_step.get() + m_rowFloats + kPadFloats, 0.0f);
     std::fill(m_top.get() + m_rowFloats, m_top.get() + m_rowFloats + kFlatReach, 0.0f);
     std::fill(m_rise.get() + m_rowFloats, m_rise.get() + m_rowFloats + kFlatReach, 0.0f);
     for (uint32_t x = 0; x < targetWidth; ++x) {
@@ -208,7 +211,7 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
 void BilinearRows::SelectRow(uint32_t y) {
     const SamplePosition row = BilinearPosition(y, m_scaleY, m_source.height);
     if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) PairSourceRows(row);
-    BlendSourceRows(row.fraction);
+    m_dy = row.fraction;
 }
 
 void BilinearRows::PairSourceRows(const SamplePosition& row) {
@@ -229,22 +232,31 @@ void BilinearRows::PairSourceRows(const SamplePosition& row) {
 #endif
 }
 
-void BilinearRows::BlendSourceRows(float dy) {
+void BilinearRows::BlendSourceRows(size_t first, size_t end) {
 #if defined(RASTER_BLEND_AVX2)
     if (m_useAvx2) {
-        rasteravx2::BlendRowPairSteps(m_top.get(), m_rise.get(), dy, m_rowFloats, size_t(m_channels), m_low.get(),
-                                      m_step.get());
+        rasteravx2::BlendRowPairSteps(m_top.get(), m_rise.get(), m_dy, first, end, m_rowFloats, size_t(m_channels),
+                                      m_low.get(), m_step.get());
         return;
     }
 #endif
-    BlendRowPair(m_top.get(), m_rise.get(), dy, m_low.get(), m_rowFloats);
-    ColumnSteps(m_low.get(), m_rowFloats, m_channels, m_step.get());
+    // The steps read the right neighbours' blends too.
+    const size_t reach = std::min(end + size_t(m_channels), m_rowFloats);
+    BlendRowPair(m_top.get() + first, m_rise.get() + first, m_dy, m_low.get() + first, reach - first);
+    ColumnSteps(m_low.get(), first, end, m_rowFloats, m_channels, m_step.get());
 }
 
-void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) const {
+void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) {
+    if (last > m_count) last = m_count;
+    if (first >= last) return;
+    // Source pixels never go backwards as target pixels go forwards: the bytes read the
+    // values of the pixels from first's to last's, and only those are blended.
+    const auto channels = size_t(m_channels);
+    const size_t lowest = m_index[first] - m_index[first] % channels;
+    const size_t highest = m_index[last - 1] - m_index[last - 1] % channels + channels;
+    BlendSourceRows(lowest, highest);
     const float* low = m_low.get();
     const float* step = m_step.get();
-    if (last > m_count) last = m_count;
     size_t i = first;
 #if defined(RASTER_BLEND_AVX2)
     if (m_useAvx2 && i < last) {

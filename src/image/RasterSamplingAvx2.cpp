@@ -85,11 +85,11 @@ RASTER_AVX2 void FindFlatBlocks(const float* top, const float* rise, const uint6
     }
 }
 
-RASTER_AVX2 void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t count, size_t channels,
-                                   float* low, float* step) {
+RASTER_AVX2 void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t first, size_t end,
+                                   size_t count, size_t channels, float* low, float* step) {
     const __m256 vdy = _mm256_set1_ps(dy);
-    const size_t inner = count > channels ? count - channels : 0;
-    size_t k = 0;
+    const size_t inner = std::min(end, count > channels ? count - channels : 0);
+    size_t k = first;
     // Each value and its right neighbour are blended here; the neighbour's blend is the same
     // float operations on the same operands as its own, so the difference is that of low.
     for (; k + 8 <= inner; k += 8) {
@@ -99,9 +99,10 @@ RASTER_AVX2 void BlendRowPairSteps(const float* top, const float* rise, float dy
         _mm256_storeu_ps(low + k, here);
         _mm256_storeu_ps(step + k, _mm256_sub_ps(next, here));
     }
-    for (size_t j = k; j < count; ++j) low[j] = top[j] + rise[j] * dy;
-    for (; k < inner; ++k) step[k] = low[k + channels] - low[k];
-    for (; k < count; ++k) step[k] = 0.0f;
+    for (; k < end; ++k) {
+        low[k] = top[k] + rise[k] * dy;
+        step[k] = k < inner ? (top[k + channels] + rise[k + channels] * dy) - low[k] : 0.0f;
+    }
 }
 
 }  // namespace rasteravx2

@@ -42,10 +42,11 @@ size_t SampleColumns(const float* low, const float* step, const uint64_t* groups
 void FindFlatBlocks(const float* top, const float* rise, const uint64_t* spans, size_t blocks, size_t count,
                     size_t channels, int16_t* flat);
 
-// The row stage for count source values of `channels` bytes per pixel: low[k] = top[k] +
-// rise[k] * dy, then step[k] = low[k + channels] - low[k], and 0 for the last pixel.
-void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t count, size_t channels, float* low,
-                       float* step);
+// The row stage for source values first .. end - 1 of a row of count values of `channels`
+// bytes per pixel: low[k] = top[k] + rise[k] * dy, and step[k] = low[k + channels] - low[k],
+// 0 for the last pixel.
+void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t first, size_t end, size_t count,
+                       size_t channels, float* low, float* step);
 
 }  // namespace rasteravx2
 
