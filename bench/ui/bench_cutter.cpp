@@ -7,7 +7,8 @@
 // carrying that vignette as its alpha plane: the blend every cut has to do anyway.
 // CutterGetResult_LongWay is the cut composed step by step on a canvas over both
 // rectangles, for comparison, and CutterFreshOutput_Photo what merely making a fresh output
-// of that size costs (new memory is zeroed by the system on first touch).
+// of that size costs (the blocks the previous iteration freed come back from the block pool;
+// without it, new memory is zeroed by the system on first touch).
 // CutterPaint_* time one real paint of the control (rendered offscreen) while a drag changes
 // the placement before every paint; "median_ms" is the median wall time of the single
 // paints, the CPU column their mean CPU time together with the mouse move before each.
@@ -193,8 +194,8 @@ void CutterPasteMode4_Photo(benchmark::State& state) {
 }
 
 // What any cut of this size pays before computing a pixel: a fresh 24-bit picture with an
-// alpha plane of the photograph's size, every byte written once (the system hands out new
-// memory zeroed, page by page, on first touch).
+// alpha plane of the photograph's size, every byte written once (in the blocks of the
+// previous iteration, kept by the block pool).
 void CutterFreshOutput_Photo(benchmark::State& state) {
     const RasterImage& photo = Pictures().photo;
     for (auto _ : state) {

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "RasterBlendRow.h"
 #include "RasterResampleKernels.h"
 
@@ -74,12 +78,41 @@ public:
             FillPixelRow(row + size_t(right) * 3, *m_colour, m_width - right);
             return;
         }
-        m_colours.Sample(y, row);
+        m_colours.SelectRow(y);
+        SampleColoursAround(row, alpha, left, right);
         // Only the cut has alpha: the picture shows where the cut is transparent.
         if (n) AlphaBlendRow(under, picture, alpha + left, nullptr, n);
     }
 
 private:
+    // Pixels per stretch whose colours are skipped together (a whole number of the sampler's
+    // 32-byte blocks).
+    static constexpr uint32_t kSkipPixels = 32;  // read as two 16-byte vectors
+
+    // The cutter's colours of the current row, except in whole stretches over the picture
+    // (columns [left, right)) where the cutter is transparent: the blend takes the picture
+    // as it is there, whatever colour lies under it.
+    void SampleColoursAround(uint8_t* row, const uint8_t* alpha, uint32_t left, uint32_t right) {
+        size_t pending = 0;  // first pixel not yet sampled
+        for (size_t x = (size_t(left) + kSkipPixels - 1) / kSkipPixels * kSkipPixels; x + kSkipPixels <= right;
+             x += kSkipPixels) {
+            if (!AllTransparent(alpha + x)) continue;
+            if (x > pending) m_colours.SampleRange(pending * 3, x * 3, row);
+            pending = x + kSkipPixels;
+        }
+        m_colours.SampleRange(pending * 3, size_t(m_width) * 3, row);
+    }
+
+    static bool AllTransparent(const uint8_t* alpha) {
+#ifdef __SSE2__
+        const auto* vectors = reinterpret_cast<const __m128i*>(alpha);
+        const __m128i any = _mm_or_si128(_mm_loadu_si128(vectors), _mm_loadu_si128(vectors + 1));
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+#else
+        return std::all_of(alpha, alpha + kSkipPixels, [](uint8_t a) { return a == 0; });
+#endif
+    }
+
     std::optional<uint32_t> m_colour;
     uint32_t m_width;
     BilinearRows m_alpha;

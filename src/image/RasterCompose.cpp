@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "RasterBlendRow.h"
+#include "RasterBlockPool.h"
 #include "RasterImage.h"
 
 namespace {
@@ -128,7 +129,7 @@ uint8_t* RasterImage::ExtractChannel(int kind) const {
     if (!Is24Bit(*this)) return nullptr;
     const size_t width = GetWidth();
     const size_t height = GetHeight();
-    auto* plane = static_cast<uint8_t*>(std::malloc(width * height));
+    auto* plane = RasterBlockPool::Shared().Allocate(width * height);
     if (!plane) return nullptr;
     if (kind == RASTER_CHANNEL_ALPHA) {
         // No plane means every pixel is opaque.

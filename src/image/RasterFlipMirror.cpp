@@ -64,7 +64,7 @@ bool RasterImage::Mirror(bool /*mirrorSelection*/, bool mirrorAlpha) {
         }
     }
     if (m_pAlpha) {
-        MallocArray<uint8_t> plane = AllocateArray<uint8_t>(size_t(width) * height);
+        PlaneArray plane = AllocatePlane(size_t(width) * height);
         if (!plane) {
             SetLastError(kNoMemoryText);
             return false;

@@ -1,6 +1,6 @@
 // Helpers shared by the geometric operations (flip, mirror, rotate, rescale, crop, depth):
-// building the temporary result image and handing it over, and malloc'ed work arrays that
-// never throw.
+// building the temporary result image and handing it over, malloc'ed work arrays that never
+// throw, and picture-sized planes from the shared block pool.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "RasterBlockPool.h"
 #include "RasterImage.h"
 
 namespace raster_geometry {
@@ -29,16 +30,27 @@ MallocArray<T> AllocateArray(size_t count) {
     return MallocArray<T>(static_cast<T*>(std::malloc(count * sizeof(T))));
 }
 
+// A plane of picture size (an alpha plane or one channel): it comes from the shared block pool
+// and goes back to it, so that a large one freed is reused by the next of about its size.
+struct PoolDeleter {
+    void operator()(void* p) const { RasterBlockPool::Shared().Release(p); }
+};
+using PlaneArray = std::unique_ptr<uint8_t[], PoolDeleter>;
+
+// bytes bytes of undefined content, or null.
+inline PlaneArray AllocatePlane(size_t bytes) {
+    return PlaneArray(RasterBlockPool::Shared().Allocate(bytes));
+}
+
 // Makes blank a width x height image of depth bpp carrying source's information fields,
-// type, resolution and palette. Pixel bytes are left for the caller to fill, except the
-// row padding (and every bit of a 1- or 4-bit image), which is cleared so that no stale
-// heap bytes end up in a file. On failure source's error text says why.
+// type, resolution and palette. Pixel bytes are left for the caller to fill (Create clears
+// what lies past them in each row). On failure source's error text says why.
 bool CreateBlankLike(RasterImage& blank, RasterImage& source, uint32_t width, uint32_t height, uint32_t bpp);
 
 // Moves result into destination or, when that is null, into image.
 bool HandOver(RasterImage& image, RasterImage& result, RasterImage* destination);
 
-// A malloc'ed copy of image's alpha plane (null without plane or memory).
+// A copy of image's alpha plane from the shared block pool (null without plane or memory).
 uint8_t* CopyAlphaPlane(const RasterImage& image);
 
 // True (and the error text set) when another party asked image to stop.

@@ -6,9 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
+#include "RasterBlockPool.h"
 
 namespace {
 constexpr uint32_t kInfoHeaderSize = sizeof(RasterBitmapInfoHeader);
@@ -27,6 +25,16 @@ uint32_t RoundedDepth(uint32_t bpp) {
     if (bpp <= 4) return 4;
     if (bpp <= 8) return 8;
     return 24;
+}
+
+// Pixel blocks and alpha planes come from the shared pool, which hands a large block freed
+// by one picture to the next picture of about the same size, and go back to it.
+uint8_t* AllocatePictureBlock(size_t bytes) {
+    return RasterBlockPool::Shared().Allocate(bytes);
+}
+
+void ReleasePictureBlock(void* block) {
+    RasterBlockPool::Shared().Release(block);
 }
 
 int32_t PixelsPerMetre(int32_t dpi) {
@@ -84,8 +92,8 @@ void RasterImage::ClearHeaderAndPointers() {
 
 bool RasterImage::Destroy() {
     if (m_info.borrowed) return false;
-    std::free(m_pAlpha);
-    std::free(m_pBlock);
+    ReleasePictureBlock(m_pAlpha);
+    ReleasePictureBlock(m_pBlock);
     m_pAlpha = nullptr;
     m_pBlock = nullptr;
     m_pBits = nullptr;
@@ -126,28 +134,6 @@ size_t RasterImage::GetBlockSize() const {
     return kInfoHeaderSize + size_t(m_header.biClrUsed) * sizeof(RasterRgbQuad) + m_header.biSizeImage;
 }
 
-namespace {
-
-// A pixel block or alpha plane of this size or more starts on a 2 MiB boundary and is offered
-// to the kernel for transparent huge pages: a new photograph is then faulted in a few dozen
-// times instead of ten thousand, which is most of what turning or copying one into a fresh
-// block costs.
-constexpr size_t kHugePageBytes = size_t(2) << 20;
-
-uint8_t* AllocatePictureBlock(size_t bytes) {
-    if (bytes < kHugePageBytes) return static_cast<uint8_t*>(std::malloc(bytes));
-    if (bytes > SIZE_MAX - kHugePageBytes) return nullptr;
-    // aligned_alloc wants a multiple of the alignment; the block is still freed with free().
-    const size_t rounded = (bytes + kHugePageBytes - 1) & ~(kHugePageBytes - 1);
-    void* block = std::aligned_alloc(kHugePageBytes, rounded);
-#ifdef MADV_HUGEPAGE
-    if (block) madvise(block, rounded, MADV_HUGEPAGE);  // only a hint: failure changes nothing
-#endif
-    return static_cast<uint8_t*>(block);
-}
-
-}  // namespace
-
 uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t type) {
     if (!Destroy()) return nullptr;
     if (width == 0 || height == 0) {
@@ -184,7 +170,17 @@ uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint
     std::memcpy(block, &m_header, kInfoHeaderSize);
     m_pBlock = block;
     m_pBits = block + kInfoHeaderSize + paletteBytes;
+    ClearRowEnds();
     return m_pBlock;
+}
+
+void RasterImage::ClearRowEnds() {
+    // The bytes past the last whole byte of pixels: a reused block holds another picture's
+    // bytes there, which no pixel write covers and which would otherwise end up in files.
+    const size_t whole = size_t(GetWidth()) * GetBpp() / 8;
+    const size_t rest = m_nStride - whole;
+    if (rest == 0) return;
+    for (uint32_t y = 0; y < GetHeight(); ++y) std::memset(RowPointer(y) + whole, 0, rest);
 }
 
 bool RasterImage::Copy(const RasterImage& source) {
@@ -365,13 +361,13 @@ bool RasterImage::CreateAlpha() {
 
 void RasterImage::DeleteAlpha() {
     if (m_info.borrowed) return;
-    std::free(m_pAlpha);
+    ReleasePictureBlock(m_pAlpha);
     m_pAlpha = nullptr;
 }
 
 void RasterImage::AdoptAlphaPlane(uint8_t* plane) {
     if (m_info.borrowed) return;
-    std::free(m_pAlpha);
+    ReleasePictureBlock(m_pAlpha);
     m_pAlpha = plane;
 }
 

@@ -4,7 +4,8 @@
 // (blue, green, red, reserved per entry) and the pixel rows, bottom-up, each padded to a
 // multiple of 4 bytes; 24-bit pixels are stored blue, green, red. An optional alpha plane
 // (width x height bytes, no padding, same bottom-up row order, 255 = opaque) lives in a
-// separate allocation.
+// separate allocation. Both come from the shared block pool (RasterBlockPool), hold
+// undefined bytes when new, and are C allocator blocks.
 //
 // Coordinates: "stored" coordinates have y = 0 at the bottom row (pixel and alpha access,
 // ExtractChannel, geometry internals); "picture" coordinates have y = 0 at the top row
@@ -128,7 +129,9 @@ public:
     // ---- life cycle --------------------------------------------------------------------
     bool Destroy();
     bool ReleaseFrames();
-    // New uninitialised storage block; returns it, or null with the last error set.
+    // New storage block, pixels uninitialised except the bytes past each row's pixels (the
+    // padding and the unused bits of a last partial byte), which are 0; returns the block,
+    // or null with the last error set.
     uint8_t* Create(uint32_t width, uint32_t height, uint32_t bpp, uint32_t type);
     bool Copy(const RasterImage& source);
     // Moves source's storage, alpha, header and information into this image.
@@ -211,8 +214,8 @@ public:
     bool AlphaFromTransparentIndex();
     uint8_t* GetAlphaPlane() { return m_pAlpha; }
     const uint8_t* GetAlphaPlane() const { return m_pAlpha; }
-    // Takes ownership of a malloc'ed plane of width x height bytes (or frees the old one
-    // when plane is null).
+    // Takes ownership of a plane of width x height bytes from the C allocator or the block
+    // pool (or gives the old one back when plane is null).
     void AdoptAlphaPlane(uint8_t* plane);
 
     // ---- pixel access (stored coordinates, no bounds check) -----------------------------
@@ -248,8 +251,8 @@ public:
     bool RotateRight(RasterImage* destination = nullptr);
     bool Rescale(uint32_t newWidth, uint32_t newHeight, int mode = RASTER_RESCALE_AREA,
                  RasterImage* destination = nullptr);
-    // Single-byte plane resize; frees plane (C allocator) and returns a new malloc'ed array,
-    // or null when a size is below 1.
+    // Single-byte plane resize; gives plane (C allocator or block pool) back to the pool and
+    // returns a new plane from the pool, or null when a size is below 1.
     static uint8_t* RescalePlane(uint8_t* plane, uint32_t width, uint32_t height,
                                  uint32_t newWidth, uint32_t newHeight);
     // rect in picture coordinates, right and bottom exclusive.
@@ -270,7 +273,8 @@ public:
     bool PasteAll(const RasterImage& source, int32_t srcLeft, int32_t srcTop, int32_t dstX,
                   int32_t dstY, uint32_t mode, double opacity);
     bool FlattenAlpha(uint32_t color);
-    // New malloc'ed array of width x height bytes in stored row order; caller frees it.
+    // New plane of width x height bytes in stored row order from the block pool; the caller
+    // frees it (std::free, or better RasterBlockPool::Shared().Release).
     uint8_t* ExtractChannel(int kind) const;
     bool CopyRegion(int32_t x, int32_t y, RasterImage& destination) const;
 
@@ -280,10 +284,11 @@ public:
 protected:
     void ResetInfo(uint32_t type);
     void ClearHeaderAndPointers();
+    void ClearRowEnds();
 
-    uint8_t* m_pBlock = nullptr;       // header + palette + pixels (malloc)
+    uint8_t* m_pBlock = nullptr;       // header + palette + pixels (block pool)
     uint8_t* m_pBits = nullptr;        // pixel rows inside m_pBlock
-    uint8_t* m_pAlpha = nullptr;       // alpha plane (malloc) or null
+    uint8_t* m_pAlpha = nullptr;       // alpha plane (block pool) or null
     uint32_t m_nStride = 0;
     RasterBitmapInfoHeader m_header{};
     RasterInfo m_info{};

@@ -96,7 +96,9 @@ inline uint8_t BilinearChannel(int c1, int c2, int c3, int c4, float dx, float d
 // Bilinear sampling one target row at a time, in any order, with the bytes of Bilinear: for
 // callers that use each row while it is still in cache. A target row blends its two source
 // rows once for all columns (low), takes the differences of neighbouring columns (step), and
-// then every target byte is low + step * dx of its column.
+// then every target byte is low + step * dx of its column. Where the two source rows hold one
+// value over all the columns a stretch of target bytes reads, every row between them has that
+// value there: such stretches are found once per pair of source rows and written at once.
 class BilinearRows {
 public:
     // Sampling of source to targetWidth columns of `channels` bytes. False when memory runs
@@ -105,10 +107,18 @@ public:
                  BlendPath path = FastestBlendPath());
     // Target row y (stored order): targetWidth x channels bytes to out.
     void Sample(uint32_t y, uint8_t* out);
+    // The same in two steps, for callers that need only parts of a row: SelectRow makes y the
+    // current row, SampleRange writes its target bytes first .. last - 1 to out[first .. last - 1]
+    // (out is the start of the row), blending the source rows only where those bytes read them.
+    void SelectRow(uint32_t y);
+    void SampleRange(size_t first, size_t last, uint8_t* out);
+    // Target bytes per row.
+    size_t RowBytes() const { return m_count; }
 
 private:
-    void BlendSourceRows(uint32_t y);
-    void SampleColumns(uint8_t* out) const;
+    void PairSourceRows(const SamplePosition& row);
+    // low and step of the current row for source values first .. end - 1.
+    void BlendSourceRows(size_t first, size_t end);
 
     SourcePlane m_source{};
     float m_scaleY = 0;
@@ -119,12 +129,16 @@ private:
     raster_geometry::MallocArray<uint32_t> m_index;  // per target byte: its source value
     raster_geometry::MallocArray<float> m_dx;        // per target byte: its column's fraction
     raster_geometry::MallocArray<uint64_t> m_groups; // per eight target bytes, for the AVX2 path
+    raster_geometry::MallocArray<int16_t> m_flat;    // per block of the AVX2 path: its one value, or -1
+    raster_geometry::MallocArray<uint64_t> m_blockSpan; // per block: lowest | highest source value << 32
     raster_geometry::MallocArray<float> m_low;       // the blended source row, padded
     raster_geometry::MallocArray<float> m_step;      // next column minus this one, padded
     raster_geometry::MallocArray<float> m_top;       // the source rows of m_pair as floats:
     raster_geometry::MallocArray<float> m_rise;      // the first, and the second minus the first
     SamplePosition m_pair{};
+    float m_dy = 0;           // the current row's place between the two source rows
     bool m_havePair = false;
+    bool m_useAvx2 = false;
 };
 
 }  // namespace raster_resample

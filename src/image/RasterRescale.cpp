@@ -67,7 +67,7 @@ Outcome ResampleBilinear(const RasterImage& source, RasterImage& target, Scale s
 
 // The new alpha plane of a palette image: nearest sampling.
 uint8_t* PickAlpha(const RasterImage& source, uint32_t newWidth, uint32_t newHeight, Scale scale, Stopper stop) {
-    MallocArray<uint8_t> plane = AllocateArray<uint8_t>(size_t(newWidth) * newHeight);
+    PlaneArray plane = AllocatePlane(size_t(newWidth) * newHeight);
     if (!plane) return nullptr;
     const SourcePlane from{source.GetAlphaPlane(), source.GetWidth(), source.GetWidth(), source.GetHeight()};
     const TargetPlane to{plane.get(), newWidth, newWidth, newHeight};
@@ -83,10 +83,10 @@ bool Succeeded(RasterImage& image, Outcome outcome) {
 
 uint8_t* RasterImage::RescalePlane(uint8_t* plane, uint32_t width, uint32_t height, uint32_t newWidth,
                                    uint32_t newHeight) {
-    MallocArray<uint8_t> input(plane);
+    PlaneArray input(plane);
     if (!plane || width < 1 || height < 1 || newWidth < 1 || newHeight < 1) return nullptr;
     if (width == newWidth && height == newHeight) return input.release();
-    MallocArray<uint8_t> output = AllocateArray<uint8_t>(size_t(newWidth) * newHeight);
+    PlaneArray output = AllocatePlane(size_t(newWidth) * newHeight);
     if (!output) return nullptr;
     const Scale scale{float(width) / float(newWidth), float(height) / float(newHeight)};
     const SourcePlane source{plane, width, width, height};
@@ -117,7 +117,7 @@ bool RasterImage::Rescale(uint32_t newWidth, uint32_t newHeight, int mode, Raste
     const bool trueColour = GetBpp() == 24;
     const Stopper stop{this, &StopRequested};
     // 24-bit alpha is resized like a colour channel; palette alpha by nearest sampling below.
-    MallocArray<uint8_t> alpha;
+    PlaneArray alpha;
     if (trueColour && m_pAlpha) {
         uint8_t* copy = CopyAlphaPlane(*this);
         if (copy) alpha.reset(RescalePlane(copy, width, height, newWidth, newHeight));

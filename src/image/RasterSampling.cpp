@@ -1,8 +1,9 @@
 // Bilinear and nearest sampling of byte planes (24-bit rows, alpha planes, 8-bit indices).
 // Per-column sample positions are worked out once, so the row loops only read and blend.
 // Bilinear rows are made one at a time (BilinearRows): the two source rows they lie between
-// are converted to floats once for all the target rows between them, and the column stage
-// runs byte by byte, four bytes per SSE2 step or 32 per AVX2 step, with identical bytes.
+// are converted to floats once for all the target rows between them (and, on the AVX2 path,
+// searched for stretches that are one value on all those rows), and the column stage runs
+// byte by byte, four bytes per SSE2 step or 32 per AVX2 step, with identical bytes.
 #include "RasterGeometrySupport.h"
 #include "RasterResampleKernels.h"
 
@@ -63,18 +64,19 @@ void BlendRowPair(const float* top, const float* rise, float dy, float* out, siz
     for (; k < count; ++k) out[k] = top[k] + rise[k] * dy;
 }
 
-// step[k] = low[k + channels] - low[k], the b - a of ColumnBlend; 0 for the last column,
-// whose right neighbour is itself.
-void ColumnSteps(const float* low, size_t count, int channels, float* step) {
-    const size_t inner = count - size_t(channels);
-    size_t k = 0;
+// step[k] = low[k + channels] - low[k] for k in [first, end), the b - a of ColumnBlend; 0 for
+// the last column, whose right neighbour is itself. low must hold the values up to the
+// neighbours of those k.
+void ColumnSteps(const float* low, size_t first, size_t end, size_t count, int channels, float* step) {
+    const size_t inner = std::min(end, count - size_t(channels));
+    size_t k = first;
 #ifdef __SSE2__
     for (; k + 4 <= inner; k += 4) {
         _mm_storeu_ps(step + k, _mm_sub_ps(_mm_loadu_ps(low + k + channels), _mm_loadu_ps(low + k)));
     }
 #endif
     for (; k < inner; ++k) step[k] = low[k + channels] - low[k];
-    for (; k < count; ++k) step[k] = 0.0f;
+    for (; k < end; ++k) step[k] = 0.0f;
 }
 
 inline uint8_t SampleByte(const float* low, const float* step, uint32_t index, float dx) {
@@ -152,17 +154,28 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
     m_count = size_t(targetWidth) * size_t(channels);
     if (m_rowFloats == 0 || m_count == 0 || m_rowFloats > UINT32_MAX - kPadFloats) return false;
     const size_t groups = m_count / kSampleGroup;
+    const size_t blocks = m_count / kSampleBlock;
+    m_useAvx2 = path == BlendPath::Avx2 && Avx2BlendAvailable();
     m_index = AllocateArray<uint32_t>(m_count);
     m_dx = AllocateArray<float>(m_count);
     m_groups = AllocateArray<uint64_t>(groups + 1);
+    m_flat = AllocateArray<int16_t>(blocks + 1);
+    m_blockSpan = AllocateArray<uint64_t>(blocks + 1);
     m_low = AllocateArray<float>(m_rowFloats + kPadFloats);
     m_step = AllocateArray<float>(m_rowFloats + kPadFloats);
-    m_top = AllocateArray<float>(m_rowFloats);
-    m_rise = AllocateArray<float>(m_rowFloats);
+    m_top = AllocateArray<float>(m_rowFloats + kFlatReach);
+    m_rise = AllocateArray<float>(m_rowFloats + kFlatReach);
     m_havePair = false;
-    if (!m_index || !m_dx || !m_groups || !m_low || !m_step || !m_top || !m_rise) return false;
-    std::fill(m_low.get() + m_rowFloats, m_low.get() + m_rowFloats + kPadFloats, 0.0f);
-    std::fill(m_step.get() + m_rowFloats, m_step.get() + m_rowFloats + kPadFloats, 0.0f);
+    if (!m_index || !m_dx || !m_groups || !m_flat || !m_blockSpan || !m_low || !m_step || !m_top ||
+        !m_rise) {
+        return false;
+    }
+    // Rows blend only the values their bytes read; the vector loads also read neighbours that
+    // no byte takes, which must at least be numbers.
+    std::fill(m_low.get(), m_low.get() + m_rowFloats + kPadFloats, 0.0f);
+    std::fill(m_step.get(), m_step.get() + m_rowFloats + kPadFloats, 0.0f);
+    std::fill(m_top.get() + m_rowFloats, m_top.get() + m_rowFloats + kFlatReach, 0.0f);
+    std::fill(m_rise.get() + m_rowFloats, m_rise.get() + m_rowFloats + kFlatReach, 0.0f);
     for (uint32_t x = 0; x < targetWidth; ++x) {
         const SamplePosition p = BilinearPosition(x, scale.x, source.width);
         for (int j = 0; j < channels; ++j) {
@@ -186,46 +199,89 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
         }
         m_groups[g] = uint64_t(base) | uint64_t(offsets) << 32;
     }
+    // Each block of the AVX2 path: the lowest and the highest source value it reads.
+    for (size_t b = 0; b < blocks; ++b) {
+        const uint32_t* index = m_index.get() + b * kSampleBlock;
+        const auto [lo, hi] = std::minmax_element(index, index + kSampleBlock);
+        m_blockSpan[b] = uint64_t(*lo) | uint64_t(*hi) << 32;
+    }
     return true;
 }
 
-void BilinearRows::BlendSourceRows(uint32_t y) {
+void BilinearRows::SelectRow(uint32_t y) {
     const SamplePosition row = BilinearPosition(y, m_scaleY, m_source.height);
-    const uint8_t* r0 = m_source.bits + size_t(row.index) * m_source.stride;
-    const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
-    if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) {
-        RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
-        m_pair = row;
-        m_havePair = true;
-    }
-    BlendRowPair(m_top.get(), m_rise.get(), row.fraction, m_low.get(), m_rowFloats);
-    ColumnSteps(m_low.get(), m_rowFloats, m_channels, m_step.get());
+    if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) PairSourceRows(row);
+    m_dy = row.fraction;
 }
 
-void BilinearRows::SampleColumns(uint8_t* out) const {
+void BilinearRows::PairSourceRows(const SamplePosition& row) {
+    const uint8_t* r0 = m_source.bits + size_t(row.index) * m_source.stride;
+    const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
+    RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
+    m_pair = row;
+    m_havePair = true;
+#if defined(RASTER_BLEND_AVX2)
+    // A source value is still when the second row equals the first there (rise 0): then every
+    // target row between them has that value there, whatever its dy. A block is flat when all
+    // the values it reads, and the right neighbours its steps take, are still and equal: every
+    // byte of it is then trunc(top + 0 * dy + 0 * dx) = that value, on every row of the pair.
+    if (m_useAvx2) {
+        rasteravx2::FindFlatBlocks(m_top.get(), m_rise.get(), m_blockSpan.get(), m_count / kSampleBlock, m_rowFloats,
+                                   size_t(m_channels), m_flat.get());
+    }
+#endif
+}
+
+void BilinearRows::BlendSourceRows(size_t first, size_t end) {
+#if defined(RASTER_BLEND_AVX2)
+    if (m_useAvx2) {
+        rasteravx2::BlendRowPairSteps(m_top.get(), m_rise.get(), m_dy, first, end, m_rowFloats, size_t(m_channels),
+                                      m_low.get(), m_step.get());
+        return;
+    }
+#endif
+    // The steps read the right neighbours' blends too.
+    const size_t reach = std::min(end + size_t(m_channels), m_rowFloats);
+    BlendRowPair(m_top.get() + first, m_rise.get() + first, m_dy, m_low.get() + first, reach - first);
+    ColumnSteps(m_low.get(), first, end, m_rowFloats, m_channels, m_step.get());
+}
+
+void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) {
+    if (last > m_count) last = m_count;
+    if (first >= last) return;
+    // Source pixels never go backwards as target pixels go forwards: the bytes read the
+    // values of the pixels from first's to last's, and only those are blended.
+    const auto channels = size_t(m_channels);
+    const size_t lowest = m_index[first] - m_index[first] % channels;
+    const size_t highest = m_index[last - 1] - m_index[last - 1] % channels + channels;
+    BlendSourceRows(lowest, highest);
     const float* low = m_low.get();
     const float* step = m_step.get();
-    size_t i = 0;
+    size_t i = first;
 #if defined(RASTER_BLEND_AVX2)
-    if (m_path == BlendPath::Avx2 && Avx2BlendAvailable()) {
+    if (m_useAvx2 && i < last) {
+        // The AVX2 blocks lie at multiples of their size from the start of the row.
+        const size_t blockStart = std::min(last, (i + kSampleBlock - 1) / kSampleBlock * kSampleBlock);
+        SampleBytes(low, step, m_index.get(), m_dx.get(), i, blockStart, out);
+        i = blockStart;
         // A block of scattered groups (source columns skipped) goes byte by byte.
         for (;;) {
-            i = rasteravx2::SampleColumns(low, step, m_groups.get(), m_dx.get(), i, m_count, out);
-            if (i + kSampleBlock > m_count) break;
+            i = rasteravx2::SampleColumns(low, step, m_groups.get(), m_flat.get(), m_dx.get(), i, last, out);
+            if (i + kSampleBlock > last) break;
             SampleBytes(low, step, m_index.get(), m_dx.get(), i, i + kSampleBlock, out);
             i += kSampleBlock;
         }
     }
 #endif
 #ifdef __SSE2__
-    if (m_path != BlendPath::Table) i = SampleBytesBySse2(low, step, m_index.get(), m_dx.get(), i, m_count, out);
+    if (m_path != BlendPath::Table) i = SampleBytesBySse2(low, step, m_index.get(), m_dx.get(), i, last, out);
 #endif
-    SampleBytes(low, step, m_index.get(), m_dx.get(), i, m_count, out);
+    SampleBytes(low, step, m_index.get(), m_dx.get(), i, last, out);
 }
 
 void BilinearRows::Sample(uint32_t y, uint8_t* out) {
-    BlendSourceRows(y);
-    SampleColumns(out);
+    SelectRow(y);
+    SampleRange(0, m_count, out);
 }
 
 Outcome Bilinear(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop) {

@@ -17,6 +17,7 @@
 namespace rasteravx2 {
 namespace {
 
+using raster_resample::kFlatReach;
 using raster_resample::kSampleBlock;
 using raster_resample::kSampleGroup;
 using raster_resample::kScatteredGroup;
@@ -32,41 +33,19 @@ RASTER_AVX2_INLINE __m256i SampleGroup(const float* low, const float* step, uint
     return _mm256_cvttps_epi32(_mm256_add_ps(a, _mm256_mul_ps(d, _mm256_loadu_ps(dx))));
 }
 
-// When the source values a block reads (indices lo .. hi, at most sixteen) are all the same
-// and none steps to its neighbour, every byte of the block is that value: sets *value and
-// returns true. Masks and vignettes are mostly such flat stretches.
-RASTER_AVX2_INLINE bool FlatBlock(const float* low, const float* step, uint32_t lo, uint32_t hi, __m256i* value) {
-    if (hi - lo >= 2 * kSampleGroup) return false;
-    const uint32_t last = hi + 1 - kSampleGroup;  // the second load ends at hi
-    const __m256 first = _mm256_set1_ps(low[lo]);
-    const __m256 zero = _mm256_setzero_ps();
-    const __m256 same = _mm256_and_ps(_mm256_cmp_ps(_mm256_loadu_ps(low + lo), first, _CMP_EQ_OQ),
-                                      _mm256_cmp_ps(_mm256_loadu_ps(low + last), first, _CMP_EQ_OQ));
-    const __m256 flat = _mm256_and_ps(_mm256_cmp_ps(_mm256_loadu_ps(step + lo), zero, _CMP_EQ_OQ),
-                                      _mm256_cmp_ps(_mm256_loadu_ps(step + last), zero, _CMP_EQ_OQ));
-    if (_mm256_movemask_ps(_mm256_and_ps(same, flat)) != 0xFF) return false;
-    // trunc(v + 0 * dx) = trunc(v), saturated like the packs below.
-    const int v = _mm256_cvtsi256_si32(_mm256_cvttps_epi32(first));
-    *value = _mm256_set1_epi8(char(v < 0 ? 0 : v > 255 ? 255 : v));
-    return true;
-}
-
 }  // namespace
 
-RASTER_AVX2 size_t SampleColumns(const float* low, const float* step, const uint64_t* groups, const float* dx,
-                                 size_t first, size_t count, uint8_t* out) {
+RASTER_AVX2 size_t SampleColumns(const float* low, const float* step, const uint64_t* groups, const int16_t* flat,
+                                 const float* dx, size_t first, size_t count, uint8_t* out) {
     // packs/packus leave the dwords of the four groups interleaved by 128-bit halves.
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     size_t i = first;
     for (; i + kSampleBlock <= count; i += kSampleBlock) {
         const uint64_t* g = groups + i / kSampleGroup;
         if (((g[0] | g[1] | g[2] | g[3]) >> 32) & kScatteredGroup) break;
-        const uint32_t lo = std::min(std::min(uint32_t(g[0]), uint32_t(g[1])), std::min(uint32_t(g[2]), uint32_t(g[3])));
-        const uint32_t hi =
-            std::max(std::max(uint32_t(g[0]), uint32_t(g[1])), std::max(uint32_t(g[2]), uint32_t(g[3]))) + 7;
-        __m256i flat;
-        if (FlatBlock(low, step, lo, hi, &flat)) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), flat);
+        const int16_t value = flat[i / kSampleBlock];
+        if (value >= 0) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_set1_epi8(char(value)));
             continue;
         }
         const __m256i v0 = SampleGroup(low, step, g[0], dx + i);
@@ -78,6 +57,52 @@ RASTER_AVX2 size_t SampleColumns(const float* low, const float* step, const uint
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permutevar8x32_epi32(bytes, order));
     }
     return i;
+}
+
+RASTER_AVX2 void FindFlatBlocks(const float* top, const float* rise, const uint64_t* spans, size_t blocks,
+                                size_t count, size_t channels, int16_t* flat) {
+    const __m256 zero = _mm256_setzero_ps();
+    for (size_t b = 0; b < blocks; ++b) {
+        const auto lo = size_t(uint32_t(spans[b]));
+        const auto hi = size_t(spans[b] >> 32);
+        // The values read and the right neighbours their steps take: still (rise 0) and equal.
+        const size_t length = std::min(hi + channels, count - 1) - lo + 1;
+        if (length > kFlatReach) {
+            flat[b] = -1;  // never so for the blocks of a bilinear row; busy is always right
+            continue;
+        }
+        // Eight values at a time; busy blocks mostly show it in the first eight.
+        const __m256 value = _mm256_set1_ps(top[lo]);
+        bool same = true;
+        for (size_t j = 0; same && j < length; j += 8) {
+            const __m256 equal = _mm256_cmp_ps(_mm256_loadu_ps(top + lo + j), value, _CMP_EQ_OQ);
+            const __m256 still = _mm256_cmp_ps(_mm256_loadu_ps(rise + lo + j), zero, _CMP_EQ_OQ);
+            const auto lanes = uint32_t(_mm256_movemask_ps(_mm256_and_ps(equal, still)));
+            const uint32_t wanted = length - j >= 8 ? 0xFFu : (1u << (length - j)) - 1;
+            same = (lanes & wanted) == wanted;
+        }
+        flat[b] = same ? int16_t(top[lo]) : int16_t(-1);
+    }
+}
+
+RASTER_AVX2 void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t first, size_t end,
+                                   size_t count, size_t channels, float* low, float* step) {
+    const __m256 vdy = _mm256_set1_ps(dy);
+    const size_t inner = std::min(end, count > channels ? count - channels : 0);
+    size_t k = first;
+    // Each value and its right neighbour are blended here; the neighbour's blend is the same
+    // float operations on the same operands as its own, so the difference is that of low.
+    for (; k + 8 <= inner; k += 8) {
+        const __m256 here = _mm256_add_ps(_mm256_loadu_ps(top + k), _mm256_mul_ps(_mm256_loadu_ps(rise + k), vdy));
+        const __m256 next = _mm256_add_ps(_mm256_loadu_ps(top + k + channels),
+                                          _mm256_mul_ps(_mm256_loadu_ps(rise + k + channels), vdy));
+        _mm256_storeu_ps(low + k, here);
+        _mm256_storeu_ps(step + k, _mm256_sub_ps(next, here));
+    }
+    for (; k < end; ++k) {
+        low[k] = top[k] + rise[k] * dy;
+        step[k] = k < inner ? (top[k + channels] + rise[k + channels] * dy) - low[k] : 0.0f;
+    }
 }
 
 }  // namespace rasteravx2

@@ -9,6 +9,7 @@
 #include <QTransform>
 
 #include "AntiAliasedDrawing.h"
+#include "RasterBlockPool.h"
 #include "RoundCornerPath.h"
 
 namespace {
@@ -86,14 +87,14 @@ bool DrawKeptShape(GreySurface& surface, int shape, int inset) {
     }
 }
 
-// The anti-aliased mask of the kept shape as a malloc'ed plane in stored (bottom-up) row order,
-// ready to be an alpha plane; null when it cannot be made.
+// The anti-aliased mask of the kept shape as a plane from the block pool in stored (bottom-up)
+// row order, ready to be an alpha plane; null when it cannot be made.
 uint8_t* MakeShapeMask(int width, int height, int shape, int inset) {
     try {
         GreySurface surface(width, height);
         if (!surface.IsValid() || !DrawKeptShape(surface, shape, inset)) return nullptr;
         const size_t rowBytes = size_t(width);
-        auto* plane = static_cast<uint8_t*>(std::malloc(rowBytes * size_t(height)));
+        uint8_t* plane = RasterBlockPool::Shared().Allocate(rowBytes * size_t(height));
         if (!plane) return nullptr;
         for (int y = 0; y < height; ++y) {
             std::memcpy(plane + size_t(height - 1 - y) * rowBytes, surface.Row(y), rowBytes);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <functional>
 #include <string>
 #include <vector>
@@ -171,4 +173,64 @@ TEST(CutterResult, ComposedCutRefusesAnEmptySizeAndLeavesTheOutputAlone) {
     RasterImage scaled;
     ASSERT_TRUE(cutter.Rescale(80, 60, RASTER_RESCALE_AREA, &scaled));
     EXPECT_TRUE(testsupport::SamePixels(cut, scaled));
+}
+
+namespace {
+
+// A cutter with its own colours whose alpha is 0 over wide stretches (a large window, its
+// left edge `shift` columns right of the usual place, and a band at the left edge), 255 around
+// them and a ramp at the bottom: the composition may leave out the cutter's colours wherever
+// the picture replaces them.
+RasterImage MakeWindowCutter(uint32_t width, uint32_t height, uint32_t shift) {
+    RasterImage cutter = testsupport::MakePatternImage(width, height);
+    if (!cutter.CreateAlpha()) return RasterImage();
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const bool window =
+                x > width / 5 + shift && x < width - width / 6 && y > height / 4 && y < height - height / 5;
+            const bool band = x < 4;
+            uint8_t level = window || band ? 0 : 255;
+            if (y < 3) level = uint8_t(x * 255 / width);  // stored bottom rows: a ramp
+            *cutter.AlphaPointer(x, y) = level;
+        }
+    }
+    return cutter;
+}
+
+// Leaves picture blocks full of a marker in the pool, so that any byte of a new picture of
+// that size that is not written shows.
+void LeaveMarkedBlocks(uint32_t width, uint32_t height) {
+    RasterImage leftover;
+    if (!leftover.Create(width, height, 24, RASTER_FORMAT_UNKNOWN) || !leftover.CreateAlpha()) return;
+    std::memset(leftover.GetBits(), 0x6D, leftover.GetHeader().biSizeImage);
+    leftover.SetAlphaLevel(0x6D);
+}
+
+}  // namespace
+
+TEST(CutterResult, TransparentStretchesOverThePictureGiveTheBlendedBytesWhereverThePictureLies) {
+    constexpr uint32_t kWidth = 1096;
+    constexpr uint32_t kHeight = 700;
+    const RasterImage picture = testsupport::MakePatternImage(903, 651);
+    // Inside, across the left and the top edges at odd columns, partly beyond the right edge,
+    // and wholly beside the cut.
+    const std::vector<std::pair<int64_t, int64_t>> offsets{{0, 0},    {37, 21},  {-45, -13}, {101, 3},
+                                                           {700, 40}, {1095, 0}, {1500, 9}};
+    // At about 19.2 cut pixels per cutter pixel, the window's left edge falls on many columns
+    // within the composition's stretches of 32 pixels as it moves, the first column among them.
+    for (uint32_t shift = 0; shift < 8; ++shift) {
+        RasterImage cutter = MakeWindowCutter(57, 37, shift);
+        RasterImage scaled;
+        ASSERT_TRUE(cutter.Rescale(kWidth, kHeight, RASTER_RESCALE_AREA, &scaled));
+        for (size_t i = shift % 2; i < offsets.size(); i += 2) {
+            const auto [x, y] = offsets[i];
+            SCOPED_TRACE(testing::Message() << "window shifted by " << shift << ", picture at " << x << ", " << y);
+            RasterImage expected(scaled);
+            ASSERT_TRUE(expected.PasteAll(picture, 0, 0, int32_t(x), int32_t(y), RASTER_PASTE_ALPHA_BLEND, 1.0));
+            LeaveMarkedBlocks(kWidth, kHeight);
+            RasterImage cut;
+            ASSERT_TRUE(ComposeCut(cutter, std::nullopt, picture, CutLayout{kWidth, kHeight, x, y}, cut));
+            EXPECT_TRUE(testsupport::SamePixels(cut, expected));
+        }
+    }
 }

@@ -74,3 +74,100 @@ INSTANTIATE_TEST_SUITE_P(RasterBilinearRows, SamplingPath,
                                     : info.param == BlendPath::Simd ? "Sse2"
                                                                     : "ByteByByte";
                          });
+
+namespace {
+
+// Rows that mostly repeat the one below them, with runs of one value (grey levels, or one
+// colour whose channels are equal) and a few changed stretches: pairs of source rows then
+// share long still stretches, on which every row between them is that value.
+std::vector<uint8_t> MostlyStillPlane(size_t stride, uint32_t height, std::mt19937& rng) {
+    std::vector<uint8_t> plane(stride * height);
+    for (size_t i = 0; i < stride;) {
+        const size_t run = 1 + rng() % 90;
+        const auto level = uint8_t(rng() % 3 == 0 ? 0 : rng() % 2 ? 255 : rng());
+        for (size_t k = 0; k < run && i < stride; ++k, ++i) plane[i] = level;
+    }
+    for (uint32_t y = 1; y < height; ++y) {
+        std::copy_n(plane.begin() + long((y - 1) * stride), stride, plane.begin() + long(y * stride));
+        const size_t changes = rng() % 3;
+        for (size_t c = 0; c < changes; ++c) {
+            const size_t from = rng() % stride;
+            const size_t length = std::min(stride - from, size_t(1 + rng() % 12));
+            const auto level = uint8_t(rng());
+            for (size_t k = 0; k < length; ++k) plane[y * stride + from + k] = rng() % 4 ? level : uint8_t(rng());
+        }
+    }
+    return plane;
+}
+
+struct SamplingCase {
+    uint32_t width;
+    uint32_t height;
+    uint32_t newWidth;
+    uint32_t newHeight;
+    int channels;
+};
+
+// Samples every row of c on `path` by pieces: the row in ranges cut at random places, each
+// written into a row full of a marker that the other bytes must keep.
+void ExpectRangesEqualTheRules(const SamplingCase& c, const std::vector<uint8_t>& source, size_t stride,
+                               BlendPath path, std::mt19937& rng) {
+    const std::vector<uint8_t> expected =
+        ReferenceBilinear(source.data(), stride, c.width, c.height, c.newWidth, c.newHeight, c.channels);
+    BilinearRows rows;
+    const Scale scale{float(c.width) / float(c.newWidth), float(c.height) / float(c.newHeight)};
+    ASSERT_TRUE(rows.Prepare(SourcePlane{source.data(), stride, c.width, c.height}, c.newWidth, c.channels, scale, path));
+    const size_t rowBytes = size_t(c.newWidth) * size_t(c.channels);
+    ASSERT_EQ(rows.RowBytes(), rowBytes);
+    for (uint32_t y = 0; y < c.newHeight; ++y) {
+        rows.SelectRow(y);
+        const size_t first = rng() % (rowBytes + 1);
+        const size_t last = first + rng() % (rowBytes - first + 1);
+        std::vector<uint8_t> row(rowBytes, 0xA5);
+        rows.SampleRange(first, last, row.data());
+        const auto want = expected.begin() + long(y * rowBytes);
+        for (size_t i = 0; i < rowBytes; ++i) {
+            const uint8_t wanted = i >= first && i < last ? want[i] : uint8_t(0xA5);
+            ASSERT_EQ(row[i], wanted) << c.width << "x" << c.height << " -> " << c.newWidth << "x" << c.newHeight
+                                      << ", " << c.channels << " channels, row " << y << ", byte " << i << " of range "
+                                      << first << ".." << last;
+        }
+        // The rest of the row, sampled afterwards, completes it.
+        rows.SampleRange(0, first, row.data());
+        rows.SampleRange(last, rowBytes, row.data());
+        ASSERT_TRUE(std::equal(row.begin(), row.end(), want)) << "row " << y << " completed";
+    }
+}
+
+}  // namespace
+
+TEST_P(SamplingPath, StillStretchesOfTheSourceRowsGiveTheBytesOfTheRules) {
+    std::mt19937 rng(5040);
+    for (int round = 0; round < 80; ++round) {
+        const int channels = round % 3 ? 1 : 3;
+        const uint32_t width = 4 + rng() % 120;
+        const uint32_t height = 2 + rng() % 12;
+        // Enlargements by a little up to very much, and some reductions across.
+        const uint32_t newWidth = round % 7 == 6 ? 1 + rng() % width : width + 1 + rng() % (round % 2 ? 40 : 900);
+        const uint32_t newHeight = height + rng() % 40;
+        const size_t stride = size_t(width) * size_t(channels) + rng() % 4;
+        const std::vector<uint8_t> source = MostlyStillPlane(stride, height, rng);
+        ExpectRangesEqualTheRules(SamplingCase{width, height, newWidth, newHeight, channels}, source, stride, GetParam(),
+                                  rng);
+    }
+}
+
+TEST_P(SamplingPath, AnyRangeOfARowGivesItsBytesAndLeavesTheRestAlone) {
+    std::mt19937 rng(720);
+    for (int round = 0; round < 60; ++round) {
+        const int channels = round % 2 ? 3 : 1;
+        const uint32_t width = 1 + rng() % 70;
+        const uint32_t height = 1 + rng() % 20;
+        const uint32_t newWidth = round % 5 == 4 ? 1 + rng() % width : width + 1 + rng() % 300;
+        const uint32_t newHeight = 1 + rng() % 50;
+        const size_t stride = size_t(width) * size_t(channels);
+        const std::vector<uint8_t> source = PatchyPlane(stride, height, rng);
+        ExpectRangesEqualTheRules(SamplingCase{width, height, newWidth, newHeight, channels}, source, stride, GetParam(),
+                                  rng);
+    }
+}
