@@ -102,6 +102,17 @@ void RunEventLoop(int milliseconds) {
     }
 }
 
+bool RunEventLoopUntil(const std::function<bool()>& condition, int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() >= milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
 void WaitForScan(const TNList& list) {
     QElapsedTimer clock;
     clock.start();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "TNList.h"
@@ -27,6 +28,9 @@ void WriteJpegWithExifThumbnail(const std::filesystem::path& path, uint32_t widt
 void WaitForScan(const TNList& list);
 // Runs the event loop for about the given time.
 void RunEventLoop(int milliseconds);
+// Runs the event loop until the condition holds or the time runs out (loaded sanitizer runs are slow);
+// returns whether it held.
+bool RunEventLoopUntil(const std::function<bool()>& condition, int milliseconds = 10000);
 
 // Names and paths of the list's items, in order.
 std::vector<QString> ListedNames(const TNList& list);
