@@ -12,14 +12,18 @@ std::vector<Comparison>& Registry() {
     return comparisons;
 }
 
-double SecondsPerIteration(const benchmark::BenchmarkReporter::Run& run) {
+double CpuSeconds(const benchmark::BenchmarkReporter::Run& run) {
     return run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+}
+
+double WallSeconds(const benchmark::BenchmarkReporter::Run& run) {
+    return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
 }
 
 }  // namespace
 
-bool AddComparison(const std::string& subject, const std::string& baseline, double target) {
-    Registry().push_back({subject, baseline, target});
+bool AddComparison(const std::string& subject, const std::string& baseline, double target, Clock clock) {
+    Registry().push_back({subject, baseline, target, clock});
     return true;
 }
 
@@ -32,33 +36,37 @@ void RatioCollectingReporter::ReportRuns(const std::vector<Run>& runs) {
     for (const Run& run : runs) {
         if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
         const std::string name = run.run_name.function_name;
-        const double seconds = SecondsPerIteration(run);
-        auto [it, inserted] = m_bestSeconds.emplace(name, seconds);
-        if (!inserted) it->second = std::min(it->second, seconds);
+        const Best times{CpuSeconds(run), WallSeconds(run)};
+        auto [it, inserted] = m_best.emplace(name, times);
+        if (!inserted) it->second = Best{std::min(it->second.cpu, times.cpu), std::min(it->second.wall, times.wall)};
     }
     ConsoleReporter::ReportRuns(runs);
 }
 
 RatioCollectingReporter::Verdict RatioCollectingReporter::PrintRatioTable(std::FILE* out) const {
     Verdict verdict;
-    std::fprintf(out, "\nCPU time per iteration, fastest of the repetitions\n");
+    std::fprintf(out, "\nTime per iteration, fastest of the repetitions (CPU time; wall time where marked)\n");
     std::fprintf(out, "%-28s %-22s %12s %12s %7s %7s\n", "subject", "baseline", "subject ms", "baseline ms", "ratio",
                  "target");
     for (const Comparison& c : Comparisons()) {
-        const auto subject = m_bestSeconds.find(c.subject);
-        const auto baseline = m_bestSeconds.find(c.baseline);
-        if (subject == m_bestSeconds.end() || baseline == m_bestSeconds.end()) {
+        const auto subject = m_best.find(c.subject);
+        const auto baseline = m_best.find(c.baseline);
+        if (subject == m_best.end() || baseline == m_best.end()) {
             // Filtered out by --benchmark_filter, or failed: not a miss of the target.
             std::fprintf(out, "%-28s %-22s %12s %12s %7s %6.2fx  (not run)\n", c.subject.c_str(),
                          c.baseline.c_str(), "-", "-", "-", c.target);
             continue;
         }
-        const double ratio = subject->second / baseline->second;
+        const bool wall = c.clock == Clock::Wall;
+        const double subjectSeconds = wall ? subject->second.wall : subject->second.cpu;
+        const double baselineSeconds = wall ? baseline->second.wall : baseline->second.cpu;
+        const double ratio = subjectSeconds / baselineSeconds;
         const bool met = ratio <= c.target;
         ++verdict.compared;
         if (!met) ++verdict.missed;
-        std::fprintf(out, "%-28s %-22s %12.3f %12.3f %6.2fx %6.2fx  %s\n", c.subject.c_str(), c.baseline.c_str(),
-                     subject->second * 1e3, baseline->second * 1e3, ratio, c.target, met ? "ok" : "OVER TARGET");
+        std::fprintf(out, "%-28s %-22s %12.3f %12.3f %6.2fx %6.2fx  %s%s\n", c.subject.c_str(), c.baseline.c_str(),
+                     subjectSeconds * 1e3, baselineSeconds * 1e3, ratio, c.target, met ? "ok" : "OVER TARGET",
+                     wall ? " (wall)" : "");
     }
     return verdict;
 }
