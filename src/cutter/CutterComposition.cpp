@@ -8,6 +8,7 @@
 #endif
 
 #include "RasterBlendRow.h"
+#include "RasterBlockPool.h"
 #include "RasterResampleKernels.h"
 
 namespace cutter {
@@ -124,7 +125,11 @@ private:
 bool SampleAndBlend(const RasterImage& cutter, const std::optional<uint32_t>& uniformColour,
                     const RasterImage& picture, const CutLayout& layout, RasterImage& cut) {
     RasterImage out;
-    if (!out.Create(layout.width, layout.height, 24, RASTER_FORMAT_UNKNOWN) || !out.CreateAlpha()) return false;
+    if (!out.Create(layout.width, layout.height, 24, RASTER_FORMAT_UNKNOWN)) return false;
+    // Every byte of the alpha plane is sampled below: it is not cleared first.
+    uint8_t* alpha = RasterBlockPool::Shared().Allocate(size_t(layout.width) * layout.height);
+    if (!alpha) return false;
+    out.AdoptAlphaPlane(alpha);
     CutRows rows(uniformColour, layout.width);
     if (!rows.Prepare(cutter, layout.height)) return false;
     BuildProductTable();
