@@ -1,7 +1,8 @@
 // Start-up to the first painted main window, offscreen, against a bare Qt window holding one
 // label, timed two ways.
 //
-// Startup_FreshProcess_*: a new process per start (bench/child), from its launch to the end of
+// Startup_FreshProcess_*: a new process per start (bench/child: the label's program loads Qt
+// alone, the program's everything the program loads), from its launch to the end of
 // its first paint, as a person starting the program waits for it: loading the libraries,
 // the toolkit's start, the program's own steps and the paint. Wall time is the measure; the
 // child's CPU time (all its threads) is reported as the counter "process_cpu_ms".
@@ -100,9 +101,8 @@ struct FreshStart {
     double cpuSeconds;   // the child's CPU time by then
 };
 
-// Launches the child with the given arguments and reads what it prints at its first paint.
+// Launches a child (its path first) and reads what it prints at its first paint.
 std::optional<FreshStart> StartChild(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), SNIPWELL_STARTUP_CHILD);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -148,13 +148,13 @@ void TimeFreshStarts(benchmark::State& state, const std::vector<std::string>& ar
 }
 
 void Startup_FreshProcess_BareLabel(benchmark::State& state) {
-    TimeFreshStarts(state, {"label"});
+    TimeFreshStarts(state, {SNIPWELL_STARTUP_LABEL});
 }
 
 void Startup_FreshProcess_Snipwell(benchmark::State& state) {
     // The program's settings go to a folder of the benchmark's own, never the user's store.
     QTemporaryDir settings;
-    TimeFreshStarts(state, {"snipwell", settings.path().toStdString()});
+    TimeFreshStarts(state, {SNIPWELL_STARTUP_PROGRAM, settings.path().toStdString()});
 }
 
 }  // namespace
