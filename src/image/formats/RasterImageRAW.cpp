@@ -2,14 +2,14 @@
 // Only reached as the last try of content detection.
 #include "RasterImageRAW.h"
 
-#include <libraw/libraw.h>
-
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "RasterFormatSupport.h"
+#include "RasterLibRaw.h"
 
 namespace {
 
@@ -22,8 +22,16 @@ constexpr size_t kMinRawFileSize = 512;
 
 void IgnoreDataError(void*, const char*, const int) {}
 
+// One file's developing state and its developed picture, given back to the library.
+struct RawDeleter {
+    const LibRawFunctions* lib;
+    void operator()(libraw_data_t* raw) const { lib->close(raw); }
+};
+using RawState = std::unique_ptr<libraw_data_t, RawDeleter>;
+
 struct ProcessedImageDeleter {
-    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+    const LibRawFunctions* lib;
+    void operator()(libraw_processed_image_t* image) const { lib->clearMem(image); }
 };
 using ProcessedImage = std::unique_ptr<libraw_processed_image_t, ProcessedImageDeleter>;
 
@@ -35,32 +43,42 @@ bool RasterImageRAW::Decode(RasterFile* file) {
         SetLastError("RAW: not a camera raw file");
         return false;
     }
+    const LibRawFunctions* lib = LoadedLibRaw();
+    if (!lib) {
+        SetLastError((std::string("RAW: camera raw files need ") + LibRawFileName() + ", which is not installed").c_str());
+        return false;
+    }
     try {
-        auto raw = std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE);
-        raw->set_dataerror_handler(IgnoreDataError, nullptr);
-        raw->imgdata.params.use_camera_wb = 1;
-        raw->imgdata.params.output_bps = kOutputBitsPerSample;
-        raw->imgdata.params.output_color = kOutputColorSrgb;
-        raw->imgdata.params.max_raw_memory_mb = kMaxRawMemoryMb;
+        RawState raw(lib->init(LIBRAW_OPTIONS_NONE), RawDeleter{lib});
+        if (!raw) {
+            SetLastError("RAW: not enough memory to develop the picture");
+            return false;
+        }
+        lib->setDataErrorHandler(raw.get(), IgnoreDataError, nullptr);
+        raw->params.use_camera_wb = 1;
+        raw->params.output_bps = kOutputBitsPerSample;
+        raw->params.output_color = kOutputColorSrgb;
+        raw->params.max_raw_memory_mb = kMaxRawMemoryMb;
 
-        int status = raw->open_buffer(data.data(), data.size());
+        int status = lib->openBuffer(raw.get(), data.data(), data.size());
         if (status != LIBRAW_SUCCESS) {
             SetLastError("RAW: not a camera raw file");
             return false;
         }
-        const auto& sizes = raw->imgdata.sizes;
+        const auto& sizes = raw->sizes;
         if (!FitsMemoryLimit(sizes.width, sizes.height, 24) || !FitsMemoryLimit(sizes.raw_width, sizes.raw_height, 24)) {
             SetLastError("RASTER_MAX_MEMORY exceeded");
             return false;
         }
-        if ((status = raw->unpack()) != LIBRAW_SUCCESS || (status = raw->dcraw_process()) != LIBRAW_SUCCESS) {
-            SetLastError(LibRaw::strerror(status));
+        if ((status = lib->unpack(raw.get())) != LIBRAW_SUCCESS ||
+            (status = lib->process(raw.get())) != LIBRAW_SUCCESS) {
+            SetLastError(lib->errorText(status));
             return false;
         }
         int error = 0;
-        ProcessedImage developed(raw->dcraw_make_mem_image(&error));
+        ProcessedImage developed(lib->makeMemImage(raw.get(), &error), ProcessedImageDeleter{lib});
         if (!developed || error != LIBRAW_SUCCESS) {
-            SetLastError(developed ? LibRaw::strerror(error) : "RAW: cannot develop the picture");
+            SetLastError(developed ? lib->errorText(error) : "RAW: cannot develop the picture");
             return false;
         }
         const uint32_t width = developed->width;
