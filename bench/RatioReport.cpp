@@ -27,6 +27,10 @@ bool AddComparison(const std::string& subject, const std::string& baseline, doub
     return true;
 }
 
+bool AddReference(const std::string& subject, const std::string& baseline, Clock clock) {
+    return AddComparison(subject, baseline, 0.0, clock);
+}
+
 const std::vector<Comparison>& Comparisons() { return Registry(); }
 
 RatioCollectingReporter::RatioCollectingReporter()
@@ -61,12 +65,17 @@ RatioCollectingReporter::Verdict RatioCollectingReporter::PrintRatioTable(std::F
         const double subjectSeconds = wall ? subject->second.wall : subject->second.cpu;
         const double baselineSeconds = wall ? baseline->second.wall : baseline->second.cpu;
         const double ratio = subjectSeconds / baselineSeconds;
+        const char* clock = wall ? " (wall)" : "";
+        if (c.target <= 0.0) {
+            std::fprintf(out, "%-28s %-22s %12.3f %12.3f %6.2fx %7s  reference%s\n", c.subject.c_str(),
+                         c.baseline.c_str(), subjectSeconds * 1e3, baselineSeconds * 1e3, ratio, "-", clock);
+            continue;
+        }
         const bool met = ratio <= c.target;
         ++verdict.compared;
         if (!met) ++verdict.missed;
         std::fprintf(out, "%-28s %-22s %12.3f %12.3f %6.2fx %6.2fx  %s%s\n", c.subject.c_str(), c.baseline.c_str(),
-                     subjectSeconds * 1e3, baselineSeconds * 1e3, ratio, c.target, met ? "ok" : "OVER TARGET",
-                     wall ? " (wall)" : "");
+                     subjectSeconds * 1e3, baselineSeconds * 1e3, ratio, c.target, met ? "ok" : "OVER TARGET", clock);
     }
     return verdict;
 }

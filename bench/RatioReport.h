@@ -17,13 +17,16 @@ enum class Clock { Cpu, Wall };
 struct Comparison {
     std::string subject;
     std::string baseline;
-    double target;   // highest acceptable subject / baseline ratio
+    double target;   // highest acceptable subject / baseline ratio; 0 for a reference
     Clock clock;
 };
 
 // Called from each benchmark file's static initialisers; returns true so the call can
 // initialise a constant.
 bool AddComparison(const std::string& subject, const std::string& baseline, double target, Clock clock = Clock::Cpu);
+// A ratio printed for reference only: another view of a measure whose target another
+// comparison holds.
+bool AddReference(const std::string& subject, const std::string& baseline, Clock clock = Clock::Cpu);
 const std::vector<Comparison>& Comparisons();
 
 // Console output as usual, plus the fastest CPU and wall time per iteration of every
