@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
@@ -223,8 +224,14 @@ void CSnipwellView::Repaint() { update(); }
 
 QImage CSnipwellView::RenderClient() const { return m_painter.Render(m_imgView, m_box, width(), height()); }
 
-void CSnipwellView::paintEvent(QPaintEvent*) {
+void CSnipwellView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    // Without a picture the client is plain black (as RenderClient gives it): filled directly,
+    // without building a client-sized bitmap first, as at every start of the program.
+    if (!m_imgView.IsValid()) {
+        painter.fillRect(event->rect(), Qt::black);
+        return;
+    }
     painter.drawImage(0, 0, RenderClient());
 }
 

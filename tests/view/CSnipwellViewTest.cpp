@@ -108,6 +108,18 @@ protected:
     std::unique_ptr<CSnipwellView> m_view;
 };
 
+TEST_F(ViewTest, WidgetPaintsWhatRenderClientGivesWithAndWithoutAPicture) {
+    const auto painted = [&] { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    QImage empty = painted();
+    ASSERT_EQ(empty.size(), QSize(1000, 800));
+    EXPECT_EQ(empty, m_view->RenderClient());
+    PasteSolid(400, 300, qRgb(10, 20, 30));
+    m_view->Box().m_bShowCropBox = true;  // the box drawn over the picture too
+    const QImage shown = painted();
+    EXPECT_EQ(shown, m_view->RenderClient());
+    EXPECT_NE(shown, empty);
+}
+
 TEST_F(ViewTest, PasteShowsThePictureAtOnceWithAnEmptyPath) {
     m_contrast.position = 150;
     m_view->Box().m_bAutoHide = true;
