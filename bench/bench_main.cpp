@@ -19,7 +19,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, args.data());
     if (benchmark::ReportUnrecognizedArguments(count, args.data())) return 1;
 
-    BuildProductTable();
     std::fprintf(stderr, "making the test pictures...\n");
     const BenchPictures& pictures = Pictures();
     std::fprintf(stderr, "photo %ux%u, JPEG q90 %zu bytes\n", pictures.photo.GetWidth(), pictures.photo.GetHeight(),

@@ -12,7 +12,6 @@ namespace {
 const RasterImage* g_pInterfaceAtlas = nullptr;
 
 void PremultiplyByAlpha(RasterImage& image) {
-    BuildProductTable();
     const uint8_t* product = ProductTable();
     for (uint32_t y = 0; y < image.GetHeight(); ++y) {
         uint8_t* pixel = image.RowPointer(y);
@@ -69,7 +68,6 @@ QImage ExtractStripByCopy(const RasterImage& atlas, int y, int x, int width, int
 QImage ExtractStripDirectly(const RasterImage& atlas, int y, int x, int width, int height) {
     QImage bitmap(width, height, QImage::Format_ARGB32);
     if (bitmap.isNull()) return bitmap;
-    BuildProductTable();
     const uint8_t* product = ProductTable();
     const uint32_t top = atlas.GetHeight() - 1 - uint32_t(y);  // stored rows run bottom-up
     for (int row = 0; row < height; ++row) {

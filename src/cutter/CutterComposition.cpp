@@ -132,7 +132,6 @@ bool SampleAndBlend(const RasterImage& cutter, const std::optional<uint32_t>& un
     out.AdoptAlphaPlane(alpha);
     CutRows rows(uniformColour, layout.width);
     if (!rows.Prepare(cutter, layout.height)) return false;
-    BuildProductTable();
     const Overlap overlap = OverlapOf(picture, layout);
     const bool columnsOverlap = overlap.left < overlap.right;
     const auto left = uint32_t(columnsOverlap ? overlap.left : 0);

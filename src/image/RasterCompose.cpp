@@ -76,7 +76,6 @@ bool RasterImage::Paste(const RasterImage& source, int32_t srcLeft, int32_t srcT
         }
         return Paste(snapshot, srcLeft, srcTop, srcRight, srcBottom, dstX, dstY, mode, opacity);
     }
-    BuildProductTable();
     const bool srcAlpha = source.HasAlpha();
     const bool dstAlpha = HasAlpha();
     if (mode == RASTER_PASTE_ALPHA_BLEND && !srcAlpha && !dstAlpha) mode = RASTER_PASTE_COPY;

@@ -114,8 +114,6 @@ struct RasterInfo {
 
 // 256 x 256 table of round(i * j / 255), indexed i * 256 + j.
 const uint8_t* ProductTable();
-// Fills the product table once; later calls do nothing. Safe from any thread.
-void BuildProductTable();
 
 class RasterImage {
 public:

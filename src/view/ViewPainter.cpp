@@ -74,7 +74,6 @@ struct LightenTables {
     uint8_t level[256];
     uint8_t result[kWhite / kMaskSteps + 1][256];
     LightenTables() {
-        BuildProductTable();
         const uint8_t* product = ProductTable();
         for (int coverage = 0; coverage < 256; ++coverage) level[coverage] = uint8_t((kWhite - coverage) / kMaskSteps);
         for (int a = 0; a <= kWhite / kMaskSteps; ++a) {

@@ -46,7 +46,6 @@ RasterImage CropOf(const RasterImage& work, const cropbox::Rect& r) {
 
 // The values a blend of c toward white by the table can take for partial coverage.
 std::set<uint8_t> PartialBlendsOf(uint8_t c) {
-    BuildProductTable();
     const uint8_t* t = ProductTable();
     std::set<uint8_t> values;
     for (int m = 1; m < 255; ++m) values.insert(uint8_t(t[c * 256 + m] + t[255 * 256 + (255 - m)]));
