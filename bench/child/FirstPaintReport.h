@@ -1,7 +1,7 @@
-// Shared by the start-up children: waits for the first paint of a top-level window, then
-// prints two numbers and ends the process at once, as the teardown is not part of starting:
-// the monotonic clock in nanoseconds, and the process's CPU time so far in nanoseconds (all
-// its threads).
+// Shared by the start-up benchmark and its children: the watch for the first paint of a
+// top-level window, and the children's report. A child waits for that paint, then prints two
+// numbers and ends at once, as the teardown is not part of starting: the monotonic clock in
+// nanoseconds, and the process's CPU time so far in nanoseconds (all its threads).
 #pragma once
 
 #include <QApplication>

@@ -31,6 +31,7 @@
 
 #include "CSnipwellApp.h"
 #include "RatioReport.h"
+#include "child/FirstPaintReport.h"
 #include "SettingsStore.h"
 
 namespace {
@@ -38,16 +39,7 @@ namespace {
 char g_programName[] = "snipwell_bench";
 char* g_arguments[] = {g_programName, nullptr};
 
-// Notes the first paint of any top-level window.
-class FirstPaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
-            painted = true;
-        return false;
-    }
-};
+using startupchild::FirstPaintWatch;
 
 template <class ShowWindow>
 void TimeToFirstPaint(benchmark::State& state, ShowWindow show) {
@@ -90,12 +82,6 @@ void Startup_Snipwell(benchmark::State& state) {
     });
 }
 
-long long MonotonicNanoseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
-}
-
 struct FreshStart {
     double wallSeconds;  // launch to the end of the first paint
     double cpuSeconds;   // the child's CPU time by then
@@ -113,7 +99,7 @@ std::optional<FreshStart> StartChild(std::vector<std::string> arguments) {
     posix_spawn_file_actions_adddup2(&actions, pipe_ends[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipe_ends[0]);
     posix_spawn_file_actions_addclose(&actions, pipe_ends[1]);
-    const long long launched = MonotonicNanoseconds();
+    const long long launched = startupchild::Nanoseconds(CLOCK_MONOTONIC);
     pid_t child = 0;
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
