@@ -208,6 +208,35 @@ TEST(ReducedJpegDecode, OnlyTheAcScansOfSingleSampleComponentsAreDropped) {
     EXPECT_EQ(lean, baseline);
 }
 
+TEST(ReducedJpegDecode, ProgressiveFramesBeyondThePictureMemoryLimitAreRefusedBeforeAnyIsAllocated) {
+    // A small progressive file whose frame claims 30000 x 30000 pixels (4:4:4: 5.4 GB of
+    // coefficients) and whose only scan ends at an end-of-image marker: libjpeg fills the rest
+    // of the frame with zeros instead of stopping, so without a limit every coefficient of the
+    // frame would be allocated and written.
+    std::vector<uint8_t> stream = EncodeTexturedJpeg(64, 64, {true, 1, 0});
+    const uint8_t startOfFrame[] = {0xFF, 0xC2};
+    const auto sof = std::search(stream.begin(), stream.end(), std::begin(startOfFrame), std::end(startOfFrame));
+    ASSERT_NE(sof, stream.end());
+    constexpr uint16_t kClaimed = 30000;
+    sof[5] = sof[7] = uint8_t(kClaimed >> 8);   // height, then width, big-endian
+    sof[6] = sof[8] = uint8_t(kClaimed & 0xFF);
+    const uint8_t startOfScan[] = {0xFF, 0xDA};
+    const auto firstScan = std::search(stream.begin(), stream.end(), std::begin(startOfScan), std::end(startOfScan));
+    ASSERT_NE(firstScan, stream.end());
+    const auto secondScan = std::search(firstScan + 2, stream.end(), std::begin(startOfScan), std::end(startOfScan));
+    ASSERT_NE(secondScan, stream.end());
+    stream.erase(secondScan, stream.end());
+    stream.insert(stream.end(), {0xFF, 0xD9});
+
+    uint32_t width = 0;
+    uint32_t height = 0;
+    ASSERT_TRUE(ReadJpegFrameSize(stream.data(), stream.size(), width, height));
+    EXPECT_EQ(width, kClaimed);
+    RasterImage reduced;
+    EXPECT_FALSE(DecodeJpegReduced(stream.data(), stream.size(), 16, 16, reduced));
+    EXPECT_FALSE(reduced.IsValid());
+}
+
 TEST(ReducedJpegDecode, DamagedProgressiveStreamsFailWithoutHarm) {
     const std::vector<uint8_t> progressive = EncodeTexturedJpeg(300, 200, {true, 1, 0});
     std::bitset<256> all;
