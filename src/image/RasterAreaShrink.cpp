@@ -203,7 +203,7 @@ Outcome AreaShrink(const SourcePlane& source, const TargetPlane& target, int cha
         !raster_area::PlanAxis(source.height, target.height, scale.y, rows)) {
         return Outcome::NoMemory;
     }
-    const bool avx2 = path == BlendPath::Avx2 && Avx2BlendAvailable();
+    const bool avx2 = UsesAvx2(path);
     if (avx2 && raster_area::LongestRun(columns, source.width) <= raster_area::kMaxRun &&
         raster_area::LongestRun(rows, source.height) <= raster_area::kMaxRun) {
         return raster_area::ShrinkByRows(source, target, channels, columns, rows, nScale, stop);

@@ -14,6 +14,7 @@
 #include "RasterBlendAvx2.h"
 #include "RasterBlendSimd.h"
 #include "RasterImage.h"
+#include "RasterSamplingAvx512.h"
 
 namespace {
 
@@ -225,7 +226,7 @@ void BlendRow(uint8_t* d, const Source& source, const Weights& weights, size_t n
     const uint8_t* table = ProductTable();
     size_t done = 0;
 #if defined(RASTER_BLEND_AVX2)
-    if (path == BlendPath::Avx2 && Avx2BlendAvailable()) done = BlendBlocksByAvx2(d, source, weights, n);
+    if (UsesAvx2(path)) done = BlendBlocksByAvx2(d, source, weights, n);
 #endif
 #if defined(__SSE2__)
     if (path != BlendPath::Table) {
@@ -246,10 +247,23 @@ bool Avx2BlendAvailable() {
 #endif
 }
 
+bool UsesAvx2(BlendPath path) {
+    return (path == BlendPath::Avx2 || path == BlendPath::Avx512) && Avx2BlendAvailable();
+}
+
+bool Avx512SamplingAvailable() {
+#if defined(RASTER_BLEND_AVX2)
+    return Avx2BlendAvailable() && rasteravx512::Avx512Supported();
+#else
+    return false;
+#endif
+}
+
 BlendPath FastestBlendPath() {
-    static const BlendPath fastest = Avx2BlendAvailable() ? BlendPath::Avx2
-                                     : kSimdBlendAvailable ? BlendPath::Simd
-                                                           : BlendPath::Table;
+    static const BlendPath fastest = Avx512SamplingAvailable() ? BlendPath::Avx512
+                                     : Avx2BlendAvailable()    ? BlendPath::Avx2
+                                     : kSimdBlendAvailable     ? BlendPath::Simd
+                                                               : BlendPath::Table;
     return fastest;
 }
 
@@ -272,7 +286,7 @@ void FlattenAlphaRow(uint8_t* d, const uint8_t* alpha, uint32_t color, size_t n,
 void BlendUnderColorRow(uint8_t* d, const uint8_t* s, const uint8_t* alpha, uint32_t color, size_t n, BlendPath path) {
     size_t done = 0;
 #if defined(RASTER_BLEND_AVX2)
-    if (path == BlendPath::Avx2 && Avx2BlendAvailable()) {
+    if (UsesAvx2(path)) {
         done = rasteravx2::BlendUnderColor(d, s, alpha, RasterBlue(color), RasterGreen(color), RasterRed(color), n);
     }
 #endif

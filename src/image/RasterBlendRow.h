@@ -4,13 +4,15 @@
 // Three interchangeable paths give identical bytes: the table look-ups (portable), SSE2 (the
 // x86-64 baseline) and AVX2 (x86-64 processors that have it, chosen at run time). The
 // compositing operations use the fastest one the processor runs; the tests run them all.
+// Avx512 is the AVX2 path with 512-bit kernels where there are any (bilinear sampling).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// A path the processor lacks falls back to the next narrower one: Avx2 to Simd to Table.
-enum class BlendPath { Table, Simd, Avx2 };
+// A path the processor lacks falls back to the next narrower one: Avx512 to Avx2 to Simd to
+// Table.
+enum class BlendPath { Table, Simd, Avx2, Avx512 };
 
 #if defined(__SSE2__)
 constexpr bool kSimdBlendAvailable = true;
@@ -20,6 +22,12 @@ constexpr bool kSimdBlendAvailable = false;
 
 // True when BlendPath::Avx2 runs AVX2 code on this processor.
 bool Avx2BlendAvailable();
+
+// True when the path runs AVX2 code on this processor (Avx2, or Avx512 at least).
+bool UsesAvx2(BlendPath path);
+
+// True when BlendPath::Avx512 runs its 512-bit kernels on this processor.
+bool Avx512SamplingAvailable();
 
 // The fastest path on this processor, found once.
 BlendPath FastestBlendPath();

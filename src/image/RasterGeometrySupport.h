@@ -23,11 +23,16 @@ struct FreeDeleter {
 template <typename T>
 using MallocArray = std::unique_ptr<T[], FreeDeleter>;
 
+// Start of every AllocateArray block: a cache line, so that the rows of the vector kernels
+// do not split more of their loads and stores across lines than they must.
+constexpr size_t kArrayAlignment = 64;
+
 // count elements of T from the C allocator, or null (also when the byte count overflows).
 template <typename T>
 MallocArray<T> AllocateArray(size_t count) {
-    if (count == 0 || count > SIZE_MAX / sizeof(T)) return MallocArray<T>();
-    return MallocArray<T>(static_cast<T*>(std::malloc(count * sizeof(T))));
+    if (count == 0 || count > (SIZE_MAX - kArrayAlignment) / sizeof(T)) return MallocArray<T>();
+    const size_t bytes = (count * sizeof(T) + kArrayAlignment - 1) / kArrayAlignment * kArrayAlignment;
+    return MallocArray<T>(static_cast<T*>(std::aligned_alloc(kArrayAlignment, bytes)));
 }
 
 // A plane of picture size (an alpha plane or one channel): it comes from the shared block pool

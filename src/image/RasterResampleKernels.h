@@ -119,6 +119,8 @@ private:
     void PairSourceRows(const SamplePosition& row);
     // low and step of the current row for source values first .. end - 1.
     void BlendSourceRows(size_t first, size_t end);
+    // SampleRange within one stretch.
+    void SampleStretch(size_t first, size_t last, uint8_t* out);
 
     SourcePlane m_source{};
     float m_scaleY = 0;
@@ -129,6 +131,8 @@ private:
     raster_geometry::MallocArray<uint32_t> m_index;  // per target byte: its source value
     raster_geometry::MallocArray<float> m_dx;        // per target byte: its column's fraction
     raster_geometry::MallocArray<uint64_t> m_groups; // per eight target bytes, for the AVX2 path
+    raster_geometry::MallocArray<uint32_t> m_wideBases;   // per sixteen target bytes, for the
+    raster_geometry::MallocArray<uint64_t> m_wideOffsets; // 512-bit path (PackWideOffsets)
     raster_geometry::MallocArray<int16_t> m_flat;    // per block of the AVX2 path: its one value, or -1
     raster_geometry::MallocArray<uint64_t> m_blockSpan; // per block: lowest | highest source value << 32
     raster_geometry::MallocArray<float> m_low;       // the blended source row, padded
@@ -139,6 +143,7 @@ private:
     float m_dy = 0;           // the current row's place between the two source rows
     bool m_havePair = false;
     bool m_useAvx2 = false;
+    bool m_useAvx512 = false;
 };
 
 }  // namespace raster_resample

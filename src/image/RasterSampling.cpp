@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "RasterSamplingAvx2.h"
+#include "RasterSamplingAvx512.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -23,7 +24,9 @@ namespace {
 using raster_geometry::AllocateArray;
 using raster_geometry::MallocArray;
 
-constexpr size_t kPadFloats = 8;  // vector loads read up to eight values past an index
+// Target bytes per stretch of SampleRange: a multiple of every vector block.
+constexpr size_t kRowStretch = 2048;
+constexpr size_t kPadFloats = 16;  // vector loads read up to sixteen values past an index
 
 // The vector paths below do per lane exactly the float operations of RowBlend and
 // ColumnBlend, in the same order (IEEE single precision, no fused multiply-add), so they
@@ -155,12 +158,19 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
     if (m_rowFloats == 0 || m_count == 0 || m_rowFloats > UINT32_MAX - kPadFloats) return false;
     const size_t groups = m_count / kSampleGroup;
     const size_t blocks = m_count / kSampleBlock;
-    m_useAvx2 = path == BlendPath::Avx2 && Avx2BlendAvailable();
+    m_useAvx2 = UsesAvx2(path);
+    m_useAvx512 = path == BlendPath::Avx512 && Avx512SamplingAvailable() &&
+                  m_rowFloats + kPadFloats < kScatteredWideGroup;
     m_index = AllocateArray<uint32_t>(m_count);
     m_dx = AllocateArray<float>(m_count);
     m_groups = AllocateArray<uint64_t>(groups + 1);
     m_flat = AllocateArray<int16_t>(blocks + 1);
     m_blockSpan = AllocateArray<uint64_t>(blocks + 1);
+    if (m_useAvx512) {
+        m_wideBases = AllocateArray<uint32_t>(m_count / kWideGroup + 1);
+        m_wideOffsets = AllocateArray<uint64_t>(m_count / kWideGroup + 1);
+        if (!m_wideBases || !m_wideOffsets) return false;
+    }
     m_low = AllocateArray<float>(m_rowFloats + kPadFloats);
     m_step = AllocateArray<float>(m_rowFloats + kPadFloats);
     m_top = AllocateArray<float>(m_rowFloats + kFlatReach);
@@ -199,6 +209,12 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
         }
         m_groups[g] = uint64_t(base) | uint64_t(offsets) << 32;
     }
+    // Each wide group of the 512-bit path: its lowest source index and every byte's distance.
+    for (size_t w = 0; m_useAvx512 && w < m_count / kWideGroup; ++w) {
+        const uint32_t* index = m_index.get() + w * kWideGroup;
+        const uint32_t base = *std::min_element(index, index + kWideGroup);
+        m_wideBases[w] = PackWideOffsets(index, base, m_wideOffsets[w]) ? base : kScatteredWideGroup;
+    }
     // Each block of the AVX2 path: the lowest and the highest source value it reads.
     for (size_t b = 0; b < blocks; ++b) {
         const uint32_t* index = m_index.get() + b * kSampleBlock;
@@ -234,6 +250,11 @@ void BilinearRows::PairSourceRows(const SamplePosition& row) {
 
 void BilinearRows::BlendSourceRows(size_t first, size_t end) {
 #if defined(RASTER_BLEND_AVX2)
+    if (m_useAvx512) {
+        rasteravx512::BlendRowPairSteps(m_top.get(), m_rise.get(), m_dy, first, end, m_rowFloats, size_t(m_channels),
+                                        m_low.get(), m_step.get());
+        return;
+    }
     if (m_useAvx2) {
         rasteravx2::BlendRowPairSteps(m_top.get(), m_rise.get(), m_dy, first, end, m_rowFloats, size_t(m_channels),
                                       m_low.get(), m_step.get());
@@ -248,7 +269,16 @@ void BilinearRows::BlendSourceRows(size_t first, size_t end) {
 
 void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) {
     if (last > m_count) last = m_count;
-    if (first >= last) return;
+    // A long range goes in stretches whose blended source values are still in the first-level
+    // cache when the column stage reads them.
+    while (first < last) {
+        const size_t end = std::min(last, (first / kRowStretch + 1) * kRowStretch);
+        SampleStretch(first, end, out);
+        first = end;
+    }
+}
+
+void BilinearRows::SampleStretch(size_t first, size_t last, uint8_t* out) {
     // Source pixels never go backwards as target pixels go forwards: the bytes read the
     // values of the pixels from first's to last's, and only those are blended.
     const auto channels = size_t(m_channels);
@@ -264,12 +294,20 @@ void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) {
         const size_t blockStart = std::min(last, (i + kSampleBlock - 1) / kSampleBlock * kSampleBlock);
         SampleBytes(low, step, m_index.get(), m_dx.get(), i, blockStart, out);
         i = blockStart;
-        // A block of scattered groups (source columns skipped) goes byte by byte.
-        for (;;) {
-            i = rasteravx2::SampleColumns(low, step, m_groups.get(), m_flat.get(), m_dx.get(), i, last, out);
-            if (i + kSampleBlock > last) break;
-            SampleBytes(low, step, m_index.get(), m_dx.get(), i, i + kSampleBlock, out);
-            i += kSampleBlock;
+        // The 512-bit path leaves a step with a scattered wide group, and a last block, to the
+        // AVX2 path; that one leaves a block of scattered groups (source columns skipped) to
+        // the byte by byte path.
+        while (i + kSampleBlock <= last) {
+            if (m_useAvx512) {
+                i = rasteravx512::SampleColumns(low, step, m_wideBases.get(), m_wideOffsets.get(), m_flat.get(),
+                                                m_dx.get(), i, last, out);
+            }
+            const size_t stretchEnd = m_useAvx512 ? std::min(last, i + kWideBlock) : last;
+            i = rasteravx2::SampleColumns(low, step, m_groups.get(), m_flat.get(), m_dx.get(), i, stretchEnd, out);
+            if (i + kSampleBlock <= stretchEnd) {
+                SampleBytes(low, step, m_index.get(), m_dx.get(), i, i + kSampleBlock, out);
+                i += kSampleBlock;
+            }
         }
     }
 #endif

@@ -26,6 +26,9 @@ protected:
     void SetUp() override {
         if (GetParam() == BlendPath::Simd && !kSimdBlendAvailable) GTEST_SKIP() << "no SSE2 on this target";
         if (GetParam() == BlendPath::Avx2 && !Avx2BlendAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
+        if (GetParam() == BlendPath::Avx512 && !Avx512SamplingAvailable()) {
+            GTEST_SKIP() << "no AVX-512 on this processor";
+        }
     }
 };
 
@@ -68,9 +71,10 @@ TEST_P(SamplingPath, RowsInAnyOrderEqualTheSamplingRules) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RasterBilinearRows, SamplingPath,
-                         testing::Values(BlendPath::Table, BlendPath::Simd, BlendPath::Avx2),
+                         testing::Values(BlendPath::Table, BlendPath::Simd, BlendPath::Avx2, BlendPath::Avx512),
                          [](const testing::TestParamInfo<BlendPath>& info) {
-                             return info.param == BlendPath::Avx2   ? "Avx2"
+                             return info.param == BlendPath::Avx512 ? "Avx512"
+                                    : info.param == BlendPath::Avx2 ? "Avx2"
                                     : info.param == BlendPath::Simd ? "Sse2"
                                                                     : "ByteByByte";
                          });
