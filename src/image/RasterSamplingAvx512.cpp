@@ -27,7 +27,9 @@ bool PackWideOffsets(const uint32_t* index, uint32_t base, uint64_t& offsets) {
 
 // GCC 12 takes the undefined upper parts some 512-bit intrinsics start from for uninitialised
 // values; they are never read.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <algorithm>
@@ -99,12 +101,17 @@ RASTER_AVX512 void BlendRowPairSteps(const float* top, const float* rise, float 
     // The values, with the right neighbours the steps take, are blended once; each step is
     // then the difference of two stored blends.
     const size_t reach = std::min(end + channels, count);
+    // Vectors start at multiples of sixteen values: the arrays start on cache lines, so their
+    // loads and stores do not split across lines.
+    const size_t aligned = std::min(reach, (first + 15) / 16 * 16);
     size_t k = first;
+    for (; k < aligned; ++k) low[k] = top[k] + rise[k] * dy;
     for (; k + 16 <= reach; k += 16) {
         _mm512_storeu_ps(low + k, _mm512_add_ps(_mm512_loadu_ps(top + k), _mm512_mul_ps(_mm512_loadu_ps(rise + k), vdy)));
     }
     for (; k < reach; ++k) low[k] = top[k] + rise[k] * dy;
     k = first;
+    for (; k < std::min(inner, aligned); ++k) step[k] = low[k + channels] - low[k];
     for (; k + 16 <= inner; k += 16) {
         _mm512_storeu_ps(step + k, _mm512_sub_ps(_mm512_loadu_ps(low + k + channels), _mm512_loadu_ps(low + k)));
     }
