@@ -119,8 +119,6 @@ private:
     void PairSourceRows(const SamplePosition& row);
     // low and step of the current row for source values first .. end - 1.
     void BlendSourceRows(size_t first, size_t end);
-    // SampleRange within one stretch.
-    void SampleStretch(size_t first, size_t last, uint8_t* out);
 
     SourcePlane m_source{};
     float m_scaleY = 0;

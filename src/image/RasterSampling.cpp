@@ -24,8 +24,6 @@ namespace {
 using raster_geometry::AllocateArray;
 using raster_geometry::MallocArray;
 
-// Target bytes per stretch of SampleRange: a multiple of every vector block.
-constexpr size_t kRowStretch = 2048;
 constexpr size_t kPadFloats = 16;  // vector loads read up to sixteen values past an index
 
 // The vector paths below do per lane exactly the float operations of RowBlend and
@@ -269,16 +267,7 @@ void BilinearRows::BlendSourceRows(size_t first, size_t end) {
 
 void BilinearRows::SampleRange(size_t first, size_t last, uint8_t* out) {
     if (last > m_count) last = m_count;
-    // A long range goes in stretches whose blended source values are still in the first-level
-    // cache when the column stage reads them.
-    while (first < last) {
-        const size_t end = std::min(last, (first / kRowStretch + 1) * kRowStretch);
-        SampleStretch(first, end, out);
-        first = end;
-    }
-}
-
-void BilinearRows::SampleStretch(size_t first, size_t last, uint8_t* out) {
+    if (first >= last) return;
     // Source pixels never go backwards as target pixels go forwards: the bytes read the
     // values of the pixels from first's to last's, and only those are blended.
     const auto channels = size_t(m_channels);
