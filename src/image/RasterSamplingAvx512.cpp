@@ -107,7 +107,8 @@ RASTER_AVX512 void BlendRowPairSteps(const float* top, const float* rise, float 
     size_t k = first;
     for (; k < aligned; ++k) low[k] = top[k] + rise[k] * dy;
     for (; k + 16 <= reach; k += 16) {
-        _mm512_storeu_ps(low + k, _mm512_add_ps(_mm512_loadu_ps(top + k), _mm512_mul_ps(_mm512_loadu_ps(rise + k), vdy)));
+        const __m512 blend = _mm512_add_ps(_mm512_loadu_ps(top + k), _mm512_mul_ps(_mm512_loadu_ps(rise + k), vdy));
+        _mm512_storeu_ps(low + k, blend);
     }
     for (; k < reach; ++k) low[k] = top[k] + rise[k] * dy;
     k = first;

@@ -43,7 +43,8 @@ bool Avx512Supported();
 size_t SampleColumns(const float* low, const float* step, const uint32_t* bases, const uint64_t* offsets,
                      const int16_t* flat, const float* dx, size_t first, size_t count, uint8_t* out);
 
-// rasteravx2::BlendRowPairSteps with sixteen values per vector.
+// rasteravx2::BlendRowPairSteps with sixteen values per vector; low also gets the blends of
+// the right neighbours of values first .. end - 1.
 void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t first, size_t end, size_t count,
                        size_t channels, float* low, float* step);
 

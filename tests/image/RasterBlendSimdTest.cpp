@@ -110,7 +110,10 @@ bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
 
 // Names the path in failure messages.
 void PrintTo(BlendPath path, std::ostream* out) {
-    *out << (path == BlendPath::Avx512 ? "AVX-512" : path == BlendPath::Avx2 ? "AVX2" : path == BlendPath::Simd ? "SSE2" : "table");
+    *out << (path == BlendPath::Avx512 ? "AVX-512"
+             : path == BlendPath::Avx2 ? "AVX2"
+             : path == BlendPath::Simd ? "SSE2"
+                                       : "table");
 }
 
 #if defined(__SSE2__)
