@@ -120,14 +120,15 @@ void DlgAlphaPicCutter::OnOpen() {
     RasterImage image;
     bool loaded = false;
     {
+        // Taking a grey-level cutter's alpha is part of the wait.
         WaitCursor wait;
         loaded = LoadPictureFile(path, image);
+        if (loaded) m_ctlView->SetCutter(image);
     }
     if (!loaded) {
         MessageService::ShowMessage(QString::fromLatin1(kLoadFailedText), this);
         return;
     }
-    m_ctlView->SetCutter(image);
     PostCutterState();
     m_strCutterPath = path;
 }

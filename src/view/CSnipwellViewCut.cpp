@@ -29,6 +29,7 @@ void CSnipwellView::RunExternalCutter() {
     RasterImage result;
     // Cancel, or a cut that cannot be made, leaves everything as it was.
     if (!RunExtCutter(this, m_imgWork, result) || !result.IsValid()) return;
+    WaitCursor wait;  // the new layout and its first paint are part of the wait
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
     m_imgWork.TakeOver(result);
     LayoutPicture();
