@@ -108,7 +108,8 @@ void CutterModel::BuildCutterBackdrop(int32_t width, int32_t height) {
     const RasterRect rect = Centred(width, height, cutterWidth, cutterHeight);
     RasterImage scaled;
     if (!ScaleCutter(m_imgCutter, m_nCutterColour, uint32_t(cutterWidth), uint32_t(cutterHeight), scaled)) return;
-    backdrop.PasteAll(scaled, 0, 0, rect.left, rect.top, RASTER_PASTE_COPY, 1.0);
+    // Without the cutter in it the backdrop would show no shape: no backdrop, no cut.
+    if (!backdrop.PasteAll(scaled, 0, 0, rect.left, rect.top, RASTER_PASTE_COPY, 1.0)) return;
     m_rcCutter = rect;
     m_imgBackdrop.TakeOver(backdrop);
 }
