@@ -6,8 +6,6 @@
 #include <new>
 #include <optional>
 
-#include <QTransform>
-
 #include "AntiAliasedDrawing.h"
 #include "RasterBlockPool.h"
 #include "RoundCornerPath.h"
@@ -46,22 +44,6 @@ bool CopyCropOntoWhite(const RasterImage& work, const cropbox::Rect& crop, Raste
     // The paste covers the whole canvas when the crop lies inside the picture.
     if (!CoversWholeArea(work, crop)) canvas.FillColor(kWhite);
     return canvas.PasteAll(work, 0, 0, -crop.left, -crop.top, RASTER_PASTE_COPY, 1.0);
-}
-
-// The round-corner figure runs along its last column and row (x = right - 1, y = bottom - 1), which
-// on a surface whose pixels are unit squares would leave that column and row outside it and white.
-// Stretching the figure by one pixel on the right and at the bottom makes it cover the pixels
-// left..right - 1 and top..bottom - 1 like the other shapes; its corners keep their radius.
-QPainterPath RoundCornerFigureCovering(int left, int top, int right, int bottom) {
-    const QPainterPath figure = MakeRoundCornerPath(left, top, right, bottom);
-    const int spanX = right - 1 - left;
-    const int spanY = bottom - 1 - top;
-    if (spanX <= 0 || spanY <= 0) return figure;
-    QTransform stretch;
-    stretch.translate(left, top);
-    stretch.scale(double(right - left) / spanX, double(bottom - top) / spanY);
-    stretch.translate(-left, -top);
-    return stretch.map(figure);
 }
 
 // Fills the kept shape white on a black surface of the crop's size; the area inside the border

@@ -1,5 +1,7 @@
 #include "RoundCornerPath.h"
 
+#include <QTransform>
+
 #include "CropBoxModel.h"
 
 namespace {
@@ -30,4 +32,16 @@ QPainterPath MakeRoundCornerPath(int left, int top, int right, int bottom) {
     path.cubicTo(left + k, y1, left, y1 - k, left, y1 - r);
     path.closeSubpath();
     return path;
+}
+
+QPainterPath RoundCornerFigureCovering(int left, int top, int right, int bottom) {
+    const QPainterPath figure = MakeRoundCornerPath(left, top, right, bottom);
+    const int spanX = right - 1 - left;
+    const int spanY = bottom - 1 - top;
+    if (spanX <= 0 || spanY <= 0) return figure;
+    QTransform stretch;
+    stretch.translate(left, top);
+    stretch.scale(double(right - left) / spanX, double(bottom - top) / spanY);
+    stretch.translate(-left, -top);
+    return stretch.map(figure);
 }

@@ -43,7 +43,8 @@ void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y
 
 // The inner shape over the visible part of the box, anti-aliased: 255 inside, 0 outside. The
 // zone Cut turns white is its complement within the box (m = 255 - coverage), which is how the
-// white box with the shape filled black on top reads. The surface's origin is the visible
+// white box with the shape filled black on top reads. The figures are Cut's own, so the
+// zone marked is the zone Cut makes white to the pixel. The surface's origin is the visible
 // part's top-left corner.
 GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible) {
     const Rect& box = model.m_rcCrop;
@@ -56,10 +57,11 @@ GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& v
     if (!coverage.IsValid() || inner.IsEmpty()) return coverage;
     switch (model.m_nShape) {
     case cropbox::kShapeRoundCorner:
-        coverage.FillPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom).translated(dx, dy), kWhite);
+        coverage.FillPath(RoundCornerFigureCovering(inner.left, inner.top, inner.right, inner.bottom).translated(dx, dy),
+                          kWhite);
         break;
     case cropbox::kShapeOval:
-        coverage.FillEllipse(inner.left + dx, inner.top + dy, inner.Width() - 1, inner.Height() - 1, kWhite);
+        coverage.FillEllipse(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
         break;
     default:
         coverage.FillRect(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
@@ -137,10 +139,10 @@ void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
     painter.setBrush(Qt::NoBrush);
     switch (model.m_nShape) {
     case cropbox::kShapeRoundCorner:
-        painter.drawPath(MakeRoundCornerPath(inner.left, inner.top, inner.right, inner.bottom));
+        painter.drawPath(RoundCornerFigureCovering(inner.left, inner.top, inner.right, inner.bottom));
         break;
     case cropbox::kShapeOval:
-        painter.drawEllipse(QRectF(inner.left, inner.top, inner.Width() - 1, inner.Height() - 1));
+        painter.drawEllipse(QRectF(inner.left, inner.top, inner.Width(), inner.Height()));
         break;
     default:
         painter.drawRect(QRectF(inner.left, inner.top, inner.Width(), inner.Height()));

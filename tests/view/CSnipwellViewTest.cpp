@@ -276,6 +276,41 @@ TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
     EXPECT_EQ(shown.pixel(250, 400), qRgb(0, 0, 0));
 }
 
+// The border zone the preview lightens ends where the cut's white ends, on all four sides: the
+// shape's outline lies on that edge, so the pixels just inside it show the plain picture and
+// the pixels just outside are lightened, on the right and at the bottom as on the left and top.
+TEST_F(ViewTest, RoundAndOvalPreviewsEndWhereTheCutsWhiteEnds) {
+    const int lightened = LightenTowardWhite(128, 255);
+    for (uint32_t shape : {cmd::ID_SHAPE_ROUND_CORNER, cmd::ID_SHAPE_OVAL}) {
+        m_view = MakeView(1000, 800);
+        PasteSolid(400, 300, Grey(128));
+        m_router->Execute(shape);
+        m_router->Execute(cmd::ID_BORDER_5);
+        m_router->Execute(cmd::ID_PRESET_FREE);
+        ASSERT_EQ(Box(), (Rect{300, 250, 700, 550}));
+        // 5% of (400 + 300) halved = 18: the inner area is 318..681 by 268..531.
+        const QImage shown = m_view->RenderClient();
+        for (QPoint inside : {QPoint(319, 400), QPoint(680, 400), QPoint(500, 269), QPoint(500, 530)}) {
+            EXPECT_EQ(shown.pixel(inside), Grey(128)) << shape << " at " << inside.x() << "," << inside.y();
+        }
+        for (QPoint outside : {QPoint(316, 400), QPoint(683, 400), QPoint(500, 266), QPoint(500, 533)}) {
+            EXPECT_EQ(shown.pixel(outside), Grey(lightened)) << shape << " at " << outside.x() << "," << outside.y();
+        }
+        ASSERT_TRUE(m_router->Execute(cmd::ID_CUT));
+        const RasterImage& cut = m_view->WorkPicture();
+        ASSERT_EQ(cut.GetWidth(), 400u);
+        // Picture pixel (x, y) was client pixel (300 + x, 250 + y).
+        for (QPoint inside : {QPoint(19, 150), QPoint(380, 150), QPoint(200, 19), QPoint(200, 280)}) {
+            EXPECT_EQ(PictureColor(cut, uint32_t(inside.x()), uint32_t(inside.y())), 0x808080u)
+                << shape << " at " << inside.x() << "," << inside.y();
+        }
+        for (QPoint outside : {QPoint(16, 150), QPoint(383, 150), QPoint(200, 16), QPoint(200, 283)}) {
+            EXPECT_EQ(PictureColor(cut, uint32_t(outside.x()), uint32_t(outside.y())), 0xFFFFFFu)
+                << shape << " at " << outside.x() << "," << outside.y();
+        }
+    }
+}
+
 TEST_F(ViewTest, EmptyViewPaintsBlackAndIgnoresInput) {
     const QImage shown = m_view->RenderClient();
     EXPECT_EQ(shown.size(), QSize(1000, 800));
