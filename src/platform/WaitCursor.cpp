@@ -4,9 +4,18 @@
 #include <QGuiApplication>
 
 WaitCursor::WaitCursor() {
-    if (QGuiApplication::instance()) QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    if (QGuiApplication::instance()) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        m_active = true;
+    }
 }
 
 WaitCursor::~WaitCursor() {
+    Release();
+}
+
+void WaitCursor::Release() {
+    if (!m_active) return;
+    m_active = false;
     if (QGuiApplication::instance()) QGuiApplication::restoreOverrideCursor();
 }

@@ -7,4 +7,10 @@ public:
     ~WaitCursor();
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+    // Ends the wait early, before a message the user must answer with the ordinary pointer.
+    void Release();
+
+private:
+    bool m_active = false;
 };

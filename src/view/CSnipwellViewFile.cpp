@@ -65,6 +65,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     // treated like an unreadable file.
     if (!loaded || !NormaliseLoadedPicture(m_imgWork)) {
         m_imgWork.Destroy();
+        wait.Release();
         MessageService::ShowMessage("Could not load image.", this);
         return;
     }
@@ -101,6 +102,7 @@ bool CSnipwellView::SavePicture(const QString& path) {
         ok = copy.Save(native.constData(), type);
     }
     if (!ok) {
+        wait.Release();
         MessageService::ShowMessage("Failed.", this);
         return false;
     }

@@ -1,6 +1,7 @@
 #include "DocTestFixture.h"
 
 #include <QFile>
+#include <QGuiApplication>
 
 #include "CommandIds.h"
 #include "SettingsStore.h"
@@ -10,6 +11,8 @@ namespace doctest {
 void DocFixture::SetUp() {
     SettingsStore::UseFolder(QString::fromStdString((temp / "settings").string()));
     MessageService::SetAnswerer([this](const QString& text, bool question) {
+        // A box the user must answer shows the ordinary pointer, never the wait cursor.
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "under the wait cursor: " << text.toStdString();
         messages.push_back({text, question});
         if (!question) return MessageAnswer::Ok;
         if (answers.empty()) return MessageAnswer::No;
