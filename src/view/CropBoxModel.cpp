@@ -1,6 +1,7 @@
 #include "CropBoxModel.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 #include "CommandIds.h"
@@ -21,7 +22,13 @@ Rect HandleAround(int x, int y) { return Rect{x - kHandleHalf, y - kHandleHalf, 
 
 }  // namespace
 
-int Round(double value) { return value >= 0 ? int(value + 0.5) : int(value - 0.5); }
+int Round(double value) {
+    // Beyond the int range (a status text for an absurdly scaled box) the result saturates
+    // instead of being undefined.
+    if (!(value > double(INT_MIN) - 0.5)) return value < 0 ? INT_MIN : 0;  // also NaN
+    if (!(value < double(INT_MAX) + 0.5)) return INT_MAX;
+    return value >= 0 ? int(value + 0.5) : int(value - 0.5);
+}
 
 const PrintSizePreset kPrintSizePresets[] = {
     {"3.5x2.5", 3.5, 2.5, 32786, "3.5x2.5 (2R)"},

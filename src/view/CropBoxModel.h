@@ -10,7 +10,7 @@
 
 namespace cropbox {
 
-// Halves away from zero.
+// Halves away from zero; saturates beyond the int range.
 int Round(double value);
 // Integer division by 2 toward zero.
 constexpr int Halve(int value) { return value / 2; }

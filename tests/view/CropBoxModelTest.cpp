@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "CommandIds.h"
 #include "CropBoxModel.h"
 
@@ -23,6 +25,11 @@ TEST(CropBoxRounding, HalvesGoAwayFromZeroAndHalvingTruncates) {
     EXPECT_EQ(Round(-2.4), -2);
     EXPECT_EQ(Halve(7), 3);
     EXPECT_EQ(Halve(-7), -3);
+    // Out of the int range the result saturates (a plain conversion would be undefined).
+    EXPECT_EQ(Round(2147483646.6), 2147483647);
+    EXPECT_EQ(Round(4e12), 2147483647);
+    EXPECT_EQ(Round(-4e12), -2147483647 - 1);
+    EXPECT_EQ(Round(std::nan("")), 0);
 }
 
 TEST(CropBoxTables, PresetsBordersAndLabels) {
