@@ -18,10 +18,10 @@
 #include "SettingsStore.h"
 #include "ShellOpen.h"
 #include "WaitCursor.h"
+#include "WorkingPicture.h"
 
 namespace {
 
-constexpr uint32_t kWhiteColour = 0xFFFFFF;
 constexpr const char* kCopyMenuText = "&Copy\tCtrl+C";
 constexpr const char* kPasteMenuText = "&Paste\tCtrl+V";
 constexpr const char* kCutText = "Cut";
@@ -32,15 +32,6 @@ bool ClipboardHasBitmap() {
     const QClipboard* clipboard = QGuiApplication::clipboard();
     const QMimeData* data = clipboard != nullptr ? clipboard->mimeData() : nullptr;
     return data != nullptr && data->hasImage();
-}
-
-// A pasted picture as the view keeps every picture: 24 bits, transparent parts white, no alpha.
-bool NormalizeToTrueColour(RasterImage& picture) {
-    if (picture.IsTransparent()) picture.AlphaFromTransparentIndex();
-    if (picture.GetBpp() != 24 && (!picture.IncreaseBpp(24) || picture.GetBpp() != 24)) return false;
-    if (picture.HasAlpha()) picture.FlattenAlpha(kWhiteColour);
-    picture.DeleteAlpha();
-    return true;
 }
 
 }  // namespace
@@ -177,7 +168,7 @@ void CSnipwellView::Paste() {
     WaitCursor wait;
     if (!ClipboardHasBitmap()) return;
     RasterImage pasted;
-    if (!CreateFromBitmap(pasted, nullptr) || !pasted.IsValid() || !NormalizeToTrueColour(pasted)) return;
+    if (!CreateFromBitmap(pasted, nullptr) || !pasted.IsValid() || !MakeWorkingPicture(pasted)) return;
     m_box.m_rcCrop = {};
     ResetLightSliders();
     m_strPath.clear();

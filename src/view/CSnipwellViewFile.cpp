@@ -9,23 +9,9 @@
 #include "MessageService.h"
 #include "RasterExifOrientation.h"
 #include "WaitCursor.h"
+#include "WorkingPicture.h"
 
 namespace {
-
-constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kWorkingBpp = 24;
-
-// Turns a freshly loaded picture into the working form: 24 bits per pixel, no alpha plane,
-// transparent parts white. False when the picture could not be converted (memory).
-bool NormaliseLoadedPicture(RasterImage& picture) {
-    if (picture.IsTransparent() && !picture.AlphaFromTransparentIndex()) return false;
-    if (!picture.IncreaseBpp(kWorkingBpp) || picture.GetBpp() != kWorkingBpp) return false;
-    if (picture.HasAlpha()) {
-        if (!picture.FlattenAlpha(kWhite)) return false;
-        picture.DeleteAlpha();
-    }
-    return true;
-}
 
 // Only regular files are read: opening a named pipe would block the interface until some
 // other program writes to it.
@@ -63,7 +49,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     }
     // A picture that cannot be brought to 24 bits would break every later command: it is
     // treated like an unreadable file.
-    if (!loaded || !NormaliseLoadedPicture(m_imgWork)) {
+    if (!loaded || !MakeWorkingPicture(m_imgWork)) {
         m_imgWork.Destroy();
         wait.Release();
         MessageService::ShowMessage("Could not load image.", this);
