@@ -64,6 +64,9 @@ void CutterModel::SetPicture(const RasterImage& source) {
 void CutterModel::SetCutter(const RasterImage& source) {
     m_imgCutter.Destroy();
     m_imgBackdrop.Destroy();
+    // The old cutter's rectangle does not describe the new one: until the next backdrop is
+    // built there is nothing to cut with (a cut now would stretch the new cutter to it).
+    m_rcCutter = kEmptyRect;
     m_nCutterColour.reset();
     if (source.IsValid()) m_imgCutter.Copy(source);
     if (!m_imgCutter.IsValid() || !MakeTrueColour(m_imgCutter)) return;

@@ -185,6 +185,20 @@ TEST(CutterModel, CutIsRefusedFromTenThousandPixelsOn) {
     EXPECT_TRUE(model.CanCut());
 }
 
+TEST(CutterModel, NewCutterCannotCutBeforeItsBackdropIsBuilt) {
+    CutterModel model = BuiltModel(testsupport::MakeSolidImage(1000, 500, kGreen), MakeSquareShapeCutter(100));
+    ASSERT_TRUE(model.CanCut());
+    model.SetCutter(testsupport::MakeSolidImage(300, 100, kBlack));
+    EXPECT_FALSE(model.CanCut());
+    RasterImage result;
+    EXPECT_FALSE(model.GetResult(result));
+    model.BuildBackdrop(kControl, kControl);
+    EXPECT_TRUE(model.CanCut());
+    ASSERT_TRUE(model.GetResult(result));
+    // The new cutter's own shape, 3:1, not the old square one's.
+    EXPECT_NEAR(double(result.GetWidth()) / result.GetHeight(), 3.0, 0.05);
+}
+
 TEST(CutterModel, CutIsRefusedWhenThePictureLiesBesideTheCutter) {
     CutterModel model = BuiltModel(testsupport::MakeSolidImage(1000, 500, kGreen), MakeSquareShapeCutter(100));
     Drag(model, {100, 200}, {100 + 400, 200});  // placement 450..850, cutter 50..450: they only touch
