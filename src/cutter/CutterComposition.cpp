@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -166,6 +169,39 @@ bool ScaleCutter(RasterImage& cutter, const std::optional<uint32_t>& uniformColo
                                                cutter.GetHeight(), width, height);
     if (!alpha) return false;
     scaled.AdoptAlphaPlane(alpha);
+    return true;
+}
+
+bool RescaleWindow(RasterImage& picture, uint32_t width, uint32_t height, const RasterRect& window,
+                   RasterImage& part) {
+    if (window.left < 0 || window.top < 0 || window.right <= window.left || window.bottom <= window.top ||
+        uint32_t(window.right) > width || uint32_t(window.bottom) > height || picture.GetBpp() != 24) {
+        return false;
+    }
+    if (picture.HasAlpha() || SameSize(picture, width, height) || AveragesArea(picture, width, height)) {
+        // No larger than the picture: made whole, then cut.
+        RasterImage whole;
+        return picture.Rescale(width, height, RASTER_RESCALE_AREA, &whole) && whole.Crop(window, &part);
+    }
+    const auto partWidth = uint32_t(window.right - window.left);
+    const auto partHeight = uint32_t(window.bottom - window.top);
+    BilinearRows rows;
+    const uint32_t w = picture.GetWidth();
+    if (!rows.Prepare(SourcePlane{picture.GetBits(), picture.GetStride(), w, picture.GetHeight()}, width, 3,
+                      ScaleTo(picture, width, height))) {
+        return false;
+    }
+    std::unique_ptr<uint8_t[]> row(new (std::nothrow) uint8_t[size_t(width) * 3]);
+    if (!row || !part.Create(partWidth, partHeight, 24, RASTER_FORMAT_UNKNOWN)) return false;
+    const size_t first = size_t(window.left) * 3;
+    const size_t last = size_t(window.right) * 3;
+    // Stored rows go bottom-up in both: the part's lowest row is the window's bottom row.
+    const uint32_t lowest = height - uint32_t(window.bottom);
+    for (uint32_t y = 0; y < partHeight; ++y) {
+        rows.SelectRow(lowest + y);
+        rows.SampleRange(first, last, row.get());
+        std::memcpy(part.RowPointer(y), row.get() + first, last - first);
+    }
     return true;
 }
 

@@ -30,4 +30,10 @@ bool ScaleCutter(RasterImage& cutter, const std::optional<uint32_t>& uniformColo
 bool ComposeCut(RasterImage& cutter, const std::optional<uint32_t>& uniformColour, const RasterImage& picture,
                 const CutLayout& layout, RasterImage& cut);
 
+// The part `window` (pixels of the result, y from the top, within width x height) of the
+// picture (24 bits) rescaled to width x height as Rescale makes it: a large enlargement of which
+// only a small part is seen is sampled there only.
+bool RescaleWindow(RasterImage& picture, uint32_t width, uint32_t height, const RasterRect& window,
+                   RasterImage& part);
+
 }  // namespace cutter

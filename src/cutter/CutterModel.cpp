@@ -135,24 +135,34 @@ void CutterModel::BuildPreview(int32_t width, int32_t height) {
     m_rcPlacement = Centred(width, height, placedWidth, placedHeight);
 }
 
-const RasterImage* CutterModel::PlacedPreview() {
-    const auto width = uint32_t(Width(m_rcPlacement));
-    const auto height = uint32_t(Height(m_rcPlacement));
-    if (m_imgPlacedPreview.IsValid() && m_imgPlacedPreview.GetWidth() == width &&
-        m_imgPlacedPreview.GetHeight() == height) {
+const RasterImage* CutterModel::PlacedPreview(const RasterRect& visible, RasterRect& at) {
+    // The placement may be far larger than the control: only the part seen is made.
+    at = Intersection(m_rcPlacement, visible);
+    if (IsEmpty(at)) return nullptr;
+    const RasterRect size{0, 0, Width(m_rcPlacement), Height(m_rcPlacement)};
+    const RasterRect part{at.left - m_rcPlacement.left, at.top - m_rcPlacement.top, at.right - m_rcPlacement.left,
+                          at.bottom - m_rcPlacement.top};
+    if (m_imgPlacedPreview.IsValid() && SameRect(size, m_rcPlacedSize) && SameRect(part, m_rcPlacedPart)) {
         return &m_imgPlacedPreview;
     }
     m_imgPlacedPreview.Destroy();
-    if (!m_imgPreview.Rescale(width, height, RASTER_RESCALE_AREA, &m_imgPlacedPreview)) return nullptr;
+    m_rcPlacedSize = size;
+    m_rcPlacedPart = part;
+    if (!RescaleWindow(m_imgPreview, uint32_t(size.right), uint32_t(size.bottom), part, m_imgPlacedPreview)) {
+        m_imgPlacedPreview.Destroy();
+        return nullptr;
+    }
     return &m_imgPlacedPreview;
 }
 
 bool CutterModel::ComposeFrame(RasterImage& frame) {
     if (!m_imgBackdrop.IsValid() || !frame.Copy(m_imgBackdrop) || !frame.IsValid()) return false;
     if (m_imgPreview.IsValid() && !IsEmpty(m_rcPlacement)) {
+        const RasterRect control{0, 0, int32_t(frame.GetWidth()), int32_t(frame.GetHeight())};
+        RasterRect at;
         // The backdrop carries the alpha: the picture shows where it is 0.
-        if (const RasterImage* placed = PlacedPreview()) {
-            frame.PasteAll(*placed, 0, 0, m_rcPlacement.left, m_rcPlacement.top, RASTER_PASTE_ALPHA_BLEND, 1.0);
+        if (const RasterImage* placed = PlacedPreview(control, at)) {
+            frame.PasteAll(*placed, 0, 0, at.left, at.top, RASTER_PASTE_ALPHA_BLEND, 1.0);
         }
     }
     frame.DeleteAlpha();

@@ -68,8 +68,10 @@ private:
     double PictureScale() const;
     void BuildCutterBackdrop(int32_t width, int32_t height);
     void BuildPreview(int32_t width, int32_t height);
-    // The preview at the placement's size, made again only when that size changed.
-    const RasterImage* PlacedPreview();
+    // The part of the preview at the placement's size that lies within `visible` (control
+    // pixels), and where it goes; made again only when the placement's size or that part
+    // changed. Null when nothing of it is seen or memory runs out.
+    const RasterImage* PlacedPreview(const RasterRect& visible, RasterRect& at);
 
     RasterImage m_imgPicture;
     RasterImage m_imgPreview;
@@ -80,7 +82,9 @@ private:
     RasterRect m_rcCutter = kEmptyRect;
     DragMode m_nDragMode = DRAG_NONE;
     Point m_ptLast;
-    RasterImage m_imgPlacedPreview;  // cache of PlacedPreview
+    RasterImage m_imgPlacedPreview;  // cache of PlacedPreview: the preview at
+    RasterRect m_rcPlacedSize = kEmptyRect;  // the placement's size (0, 0, width, height),
+    RasterRect m_rcPlacedPart = kEmptyRect;  // the part of it made
 };
 
 }  // namespace cutter

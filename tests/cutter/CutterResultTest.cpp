@@ -234,3 +234,62 @@ TEST(CutterResult, TransparentStretchesOverThePictureGiveTheBlendedBytesWherever
         }
     }
 }
+
+// A window of a rescaled picture is that part of the whole rescale, byte for byte, for
+// enlargements of both sides, of one side, reductions, the picture's own size, and windows at
+// every edge; a window beyond the size is refused.
+TEST(CutterPlacedPreview, RescaleWindowGivesThePartOfTheWholeRescale) {
+    RasterImage picture = testsupport::MakePatternImage(61, 37);
+    struct Case {
+        uint32_t width;
+        uint32_t height;
+    };
+    for (const Case size : {Case{700, 500}, Case{97, 37}, Case{61, 90}, Case{40, 20}, Case{61, 37}, Case{62, 30}}) {
+        RasterImage whole;
+        ASSERT_TRUE(picture.Rescale(size.width, size.height, RASTER_RESCALE_AREA, &whole));
+        const auto w = int32_t(size.width);
+        const auto h = int32_t(size.height);
+        for (const RasterRect window : {RasterRect{0, 0, w, h}, RasterRect{0, 0, 1, 1}, RasterRect{w - 1, h - 1, w, h},
+                                        RasterRect{w / 3, h / 4, w - w / 5, h - h / 3}, RasterRect{1, 0, w, h / 2},
+                                        RasterRect{0, h / 2, w / 2 + 1, h}}) {
+            SCOPED_TRACE(testing::Message() << size.width << " x " << size.height << ", window " << window.left << ", "
+                                            << window.top << ", " << window.right << ", " << window.bottom);
+            RasterImage expected;
+            ASSERT_TRUE(whole.Crop(window, &expected));
+            RasterImage part;
+            ASSERT_TRUE(RescaleWindow(picture, size.width, size.height, window, part));
+            EXPECT_TRUE(testsupport::SamePixels(part, expected));
+        }
+        RasterImage part;
+        EXPECT_FALSE(RescaleWindow(picture, size.width, size.height, RasterRect{0, 0, w + 1, h}, part));
+        EXPECT_FALSE(RescaleWindow(picture, size.width, size.height, RasterRect{-1, 0, w, h}, part));
+    }
+}
+
+// A placement dragged far larger than the control still paints what the whole enlargement
+// pasted at its place would show.
+TEST(CutterPlacedPreview, HugePlacementPaintsItsVisiblePart) {
+    CutterModel model = BuiltModel(testsupport::MakePatternImage(300, 200), MakeSquareShapeCutter(100));
+    // The right handle, again and again: the height follows.
+    for (int i = 0; i < 8; ++i) {
+        const RasterRect p = model.Placement();
+        const int32_t middle = (p.top + p.bottom) / 2;
+        ASSERT_TRUE(model.BeginDrag({p.right, middle}));
+        ASSERT_EQ(model.CurrentDragMode(), DRAG_RIGHT);
+        model.DragTo({p.right + 400, middle});
+        model.EndDrag();
+    }
+    const RasterRect p = model.Placement();
+    ASSERT_GT(p.right - p.left, 4 * kControl);
+    RasterImage frame;
+    ASSERT_TRUE(model.ComposeFrame(frame));
+
+    // The long way: the whole preview at the placement's size, pasted onto the backdrop.
+    RasterImage expected(model.Backdrop());
+    RasterImage whole;
+    ASSERT_TRUE(RasterImage(model.Preview()).Rescale(uint32_t(p.right - p.left), uint32_t(p.bottom - p.top),
+                                                      RASTER_RESCALE_AREA, &whole));
+    ASSERT_TRUE(expected.PasteAll(whole, 0, 0, p.left, p.top, RASTER_PASTE_ALPHA_BLEND, 1.0));
+    expected.DeleteAlpha();
+    EXPECT_TRUE(testsupport::SamePixels(frame, expected));
+}
