@@ -279,8 +279,17 @@ TEST(CutterPlacedPreview, HugePlacementPaintsItsVisiblePart) {
         model.DragTo({p.right + 400, middle});
         model.EndDrag();
     }
+    // Then the body, up and to the left: the placement reaches beyond every side of the control.
+    ASSERT_TRUE(model.BeginDrag({kControl / 2, kControl / 2}));
+    ASSERT_EQ(model.CurrentDragMode(), DRAG_MOVE);
+    model.DragTo({kControl / 2 - 777, kControl / 2 - 555});
+    model.EndDrag();
     const RasterRect p = model.Placement();
     ASSERT_GT(p.right - p.left, 4 * kControl);
+    ASSERT_LT(p.left, 0);
+    ASSERT_LT(p.top, 0);
+    ASSERT_GT(p.right, kControl);
+    ASSERT_GT(p.bottom, kControl);
     RasterImage frame;
     ASSERT_TRUE(model.ComposeFrame(frame));
 
