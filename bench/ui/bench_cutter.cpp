@@ -15,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -31,6 +32,7 @@
 #include "DlgAlphaPicCutter.h"
 #include "RatioReport.h"
 #include "SettingsStore.h"
+#include "StarterCutters.h"
 
 namespace {
 
@@ -118,6 +120,7 @@ void TimeGetResult(benchmark::State& state, const RasterImage& cutterPicture) {
         state.SkipWithError("the placed picture cannot be cut");
         return;
     }
+    double megapixels = 0;
     for (auto _ : state) {
         RasterImage result;
         if (!model.GetResult(result)) {
@@ -125,7 +128,9 @@ void TimeGetResult(benchmark::State& state, const RasterImage& cutterPicture) {
             return;
         }
         benchmark::DoNotOptimize(result.GetBits());
+        megapixels = double(result.GetWidth()) * result.GetHeight() / 1e6;
     }
+    state.counters["result_mp"] = megapixels;
 }
 
 void CutterGetResult_GreyVignette(benchmark::State& state) {
@@ -134,6 +139,19 @@ void CutterGetResult_GreyVignette(benchmark::State& state) {
 
 void CutterGetResult_ColouredVignette(benchmark::State& state) {
     TimeGetResult(state, MakeColouredVignette());
+}
+
+// The cutters the program ships (one colour each, two for the frame), at their first
+// placement on the photograph: real shapes rather than the vignettes above. Their results
+// differ in size from the photograph ("result_mp").
+void CutterGetResult_Starter(benchmark::State& state, const char* file) {
+    RasterImage cutter;
+    const QByteArray path = QFile::encodeName(StarterCutterFolder() + QLatin1Char('/') + QLatin1String(file));
+    if (!cutter.Load(path.constData(), RASTER_FORMAT_PNG)) {
+        state.SkipWithError("the starter cutter could not be read");
+        return;
+    }
+    TimeGetResult(state, cutter);
 }
 
 // The cut composed the long way: canvas over both rectangles, cutter copied in, picture
@@ -288,6 +306,10 @@ void CutterPaint_DragResize(benchmark::State& state) {
 const bool kGetResultGrey = AddComparison("CutterGetResult_GreyVignette", "CutterPasteMode4_Photo", 2.0);
 const bool kGetResultColoured = AddComparison("CutterGetResult_ColouredVignette", "CutterPasteMode4_Photo", 2.0);
 const bool kRescaleColoured = AddReference("CutterRescaleColoured_Photo", "CutterPasteMode4_Photo");
+const bool kStarterHeart = AddReference("CutterGetResult_Starter/heart", "CutterPasteMode4_Photo");
+const bool kStarterStar = AddReference("CutterGetResult_Starter/star", "CutterPasteMode4_Photo");
+const bool kStarterVignette = AddReference("CutterGetResult_Starter/oval_vignette", "CutterPasteMode4_Photo");
+const bool kStarterFrame = AddReference("CutterGetResult_Starter/rounded_frame", "CutterPasteMode4_Photo");
 
 }  // namespace
 
@@ -296,6 +318,10 @@ BENCHMARK(CutterFreshOutput_Photo)->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterRescaleColoured_Photo)->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterGetResult_GreyVignette)->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterGetResult_ColouredVignette)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CutterGetResult_Starter, heart, "heart.png")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CutterGetResult_Starter, star, "star.png")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CutterGetResult_Starter, oval_vignette, "oval-vignette.png")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(CutterGetResult_Starter, rounded_frame, "rounded-frame.png")->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterGetResult_LongWay)->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterPaint_DragMove)->Unit(benchmark::kMillisecond);
 BENCHMARK(CutterPaint_DragResize)->Unit(benchmark::kMillisecond);
