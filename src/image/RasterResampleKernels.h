@@ -131,6 +131,8 @@ private:
     raster_geometry::MallocArray<uint64_t> m_groups; // per eight target bytes, for the AVX2 path
     raster_geometry::MallocArray<uint32_t> m_wideBases;   // per sixteen target bytes, for the
     raster_geometry::MallocArray<uint64_t> m_wideOffsets; // 512-bit path (PackWideOffsets)
+    raster_geometry::MallocArray<uint64_t> m_still;  // 512-bit path: bitmaps of the source pair
+    raster_geometry::MallocArray<uint64_t> m_level;  // (rasteravx512::PairRows)
     raster_geometry::MallocArray<int16_t> m_flat;    // per block of the AVX2 path: its one value, or -1
     raster_geometry::MallocArray<uint64_t> m_blockSpan; // per block: lowest | highest source value << 32
     raster_geometry::MallocArray<float> m_low;       // the blended source row, padded

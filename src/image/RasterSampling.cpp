@@ -167,7 +167,9 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
     if (m_useAvx512) {
         m_wideBases = AllocateArray<uint32_t>(m_count / kWideGroup + 1);
         m_wideOffsets = AllocateArray<uint64_t>(m_count / kWideGroup + 1);
-        if (!m_wideBases || !m_wideOffsets) return false;
+        m_still = AllocateArray<uint64_t>(m_rowFloats / 64 + 2);
+        m_level = AllocateArray<uint64_t>(m_rowFloats / 64 + 2);
+        if (!m_wideBases || !m_wideOffsets || !m_still || !m_level) return false;
     }
     m_low = AllocateArray<float>(m_rowFloats + kPadFloats);
     m_step = AllocateArray<float>(m_rowFloats + kPadFloats);
@@ -231,9 +233,18 @@ void BilinearRows::SelectRow(uint32_t y) {
 void BilinearRows::PairSourceRows(const SamplePosition& row) {
     const uint8_t* r0 = m_source.bits + size_t(row.index) * m_source.stride;
     const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
-    RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
     m_pair = row;
     m_havePair = true;
+#if defined(RASTER_BLEND_AVX2)
+    if (m_useAvx512) {
+        // The same pairing and flat blocks from bitmaps of the bytes, 64 values per compare.
+        rasteravx512::PairRows(r0, r1, m_rowFloats, m_top.get(), m_rise.get(), m_still.get(), m_level.get());
+        rasteravx512::FindFlatBlocks(r0, m_still.get(), m_level.get(), m_blockSpan.get(), m_count / kSampleBlock,
+                                     m_rowFloats, size_t(m_channels), m_flat.get());
+        return;
+    }
+#endif
+    RowPair(r0, r1, m_top.get(), m_rise.get(), m_rowFloats);
 #if defined(RASTER_BLEND_AVX2)
     // A source value is still when the second row equals the first there (rise 0): then every
     // target row between them has that value there, whatever its dy. A block is flat when all

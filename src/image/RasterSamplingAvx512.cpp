@@ -9,6 +9,8 @@
 // 128-bit lanes, and one dword permutation puts the bytes in order.
 #include "RasterSamplingAvx512.h"
 
+#include "RasterSamplingAvx2.h"
+
 namespace raster_resample {
 
 bool PackWideOffsets(const uint32_t* index, uint32_t base, uint64_t& offsets) {
@@ -33,6 +35,7 @@ bool PackWideOffsets(const uint32_t* index, uint32_t base, uint64_t& offsets) {
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 
 #define RASTER_AVX512 __attribute__((target("avx512f,avx512bw")))
@@ -118,6 +121,65 @@ RASTER_AVX512 void BlendRowPairSteps(const float* top, const float* rise, float 
     }
     for (; k < inner; ++k) step[k] = low[k + channels] - low[k];
     for (; k < end; ++k) step[k] = 0.0f;
+}
+
+RASTER_AVX512 void PairRows(const uint8_t* r0, const uint8_t* r1, size_t count, float* top, float* rise,
+                            uint64_t* still, uint64_t* level) {
+    size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m512i a = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + k)));
+        const __m512i b = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + k)));
+        _mm512_storeu_ps(top + k, _mm512_cvtepi32_ps(a));
+        _mm512_storeu_ps(rise + k, _mm512_cvtepi32_ps(_mm512_sub_epi32(b, a)));
+    }
+    for (; k < count; ++k) {
+        top[k] = float(r0[k]);
+        rise[k] = float(int(r1[k]) - int(r0[k]));
+    }
+    // 64 values per word; the masked loads read no byte past either row.
+    for (size_t w = 0; w * 64 < count; ++w) {
+        const size_t first = w * 64;
+        const size_t n = std::min<size_t>(64, count - first);
+        const __mmask64 valid = n == 64 ? ~__mmask64(0) : (__mmask64(1) << n) - 1;
+        const __mmask64 following = first + n < count ? valid : valid >> 1;  // r0[k + 1] exists
+        const __m512i a = _mm512_maskz_loadu_epi8(valid, r0 + first);
+        const __m512i b = _mm512_maskz_loadu_epi8(valid, r1 + first);
+        const __m512i next = _mm512_maskz_loadu_epi8(following, r0 + first + 1);
+        const __mmask64 same = _mm512_mask_cmpeq_epi8_mask(valid, a, b);
+        still[w] = same;
+        level[w] = _mm512_mask_cmpeq_epi8_mask(same & following, a, next);
+    }
+    const size_t words = (count + 63) / 64;
+    still[words] = level[words] = 0;  // read past the last value by the block search
+}
+
+namespace {
+
+// Bits first .. first + n - 1 (n at most 57) of a bitmap, in the low bits.
+inline uint64_t BitRun(const uint64_t* bitmap, size_t first, size_t n) {
+    uint64_t window = 0;
+    std::memcpy(&window, reinterpret_cast<const uint8_t*>(bitmap) + first / 8, sizeof window);
+    return (window >> (first % 8)) & ((uint64_t(1) << n) - 1);
+}
+
+}  // namespace
+
+void FindFlatBlocks(const uint8_t* r0, const uint64_t* still, const uint64_t* level, const uint64_t* spans,
+                    size_t blocks, size_t count, size_t channels, int16_t* flat) {
+    for (size_t b = 0; b < blocks; ++b) {
+        const auto lo = size_t(uint32_t(spans[b]));
+        const auto hi = size_t(spans[b] >> 32);
+        const size_t end = std::min(hi + channels, count - 1) + 1;
+        const size_t length = end - lo;
+        if (length > raster_resample::kFlatReach) {
+            flat[b] = -1;
+            continue;
+        }
+        // Level from lo to end - 1, the last of them still too.
+        const uint64_t wanted = (uint64_t(1) << (length - 1)) - 1;
+        const bool same = BitRun(level, lo, length - 1) == wanted && BitRun(still, end - 1, 1) == 1;
+        flat[b] = same ? int16_t(r0[lo]) : int16_t(-1);
+    }
 }
 
 }  // namespace rasteravx512

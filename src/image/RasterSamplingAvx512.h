@@ -43,6 +43,18 @@ bool Avx512Supported();
 size_t SampleColumns(const float* low, const float* step, const uint32_t* bases, const uint64_t* offsets,
                      const int16_t* flat, const float* dx, size_t first, size_t count, uint8_t* out);
 
+// A pair of source rows of count values: top[k] = r0[k] and rise[k] = r1[k] - r0[k] as floats,
+// and two bitmaps for the flat block search (bit k in word k / 64): still, r1[k] = r0[k]; level,
+// still and r0[k] = r0[k + 1] (never for the last value). The bitmaps need count / 64 + 2 words.
+void PairRows(const uint8_t* r0, const uint8_t* r1, size_t count, float* top, float* rise, uint64_t* still,
+              uint64_t* level);
+
+// rasteravx2::FindFlatBlocks from the bitmaps of PairRows, with the same results: a block is
+// flat when the values it reads, from its lowest one to the right neighbour of its highest,
+// are still and level with each other.
+void FindFlatBlocks(const uint8_t* r0, const uint64_t* still, const uint64_t* level, const uint64_t* spans,
+                    size_t blocks, size_t count, size_t channels, int16_t* flat);
+
 // rasteravx2::BlendRowPairSteps with sixteen values per vector; low also gets the blends of
 // the right neighbours of values first .. end - 1.
 void BlendRowPairSteps(const float* top, const float* rise, float dy, size_t first, size_t end, size_t count,

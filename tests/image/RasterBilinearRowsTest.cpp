@@ -12,6 +12,8 @@
 #include "BilinearReference.h"
 #include "RasterBlendRow.h"
 #include "RasterResampleKernels.h"
+#include "RasterSamplingAvx2.h"
+#include "RasterSamplingAvx512.h"
 #include "TestSupport.h"
 
 using raster_resample::BilinearRows;
@@ -175,3 +177,47 @@ TEST_P(SamplingPath, AnyRangeOfARowGivesItsBytesAndLeavesTheRestAlone) {
                                   rng);
     }
 }
+
+// The 512-bit pairing gives the floats of the AVX2 pairing, and its flat block search from
+// bitmaps the flat blocks of the AVX2 scan, for rows of every length (tails of the 64-value
+// words included), one and three channels, and blocks whose spans start anywhere, reach the
+// row's end, or run longer than the search looks.
+#if defined(RASTER_BLEND_AVX2)
+TEST(RasterBilinearRowsWide, PairingAndFlatBlocksEqualTheAvx2Ones) {
+    if (!Avx512SamplingAvailable()) GTEST_SKIP() << "no AVX-512 on this processor";
+    std::mt19937 rng(4711);
+    size_t flatBlocks = 0;
+    for (int round = 0; round < 300; ++round) {
+        const size_t channels = round % 2 ? 3 : 1;
+        const size_t count = 1 + rng() % 400;
+        const std::vector<uint8_t> plane = MostlyStillPlane(count, 2, rng);
+        const uint8_t* r0 = plane.data();
+        const uint8_t* r1 = plane.data() + count;
+        const size_t padded = count + raster_resample::kFlatReach;
+        std::vector<float> top(padded, 0.0f), rise(padded, 0.0f), wideTop(padded, 0.0f), wideRise(padded, 0.0f);
+        for (size_t k = 0; k < count; ++k) {
+            top[k] = float(r0[k]);
+            rise[k] = float(int(r1[k]) - int(r0[k]));
+        }
+        std::vector<uint64_t> still(count / 64 + 2, ~uint64_t(0)), level(count / 64 + 2, ~uint64_t(0));
+        rasteravx512::PairRows(r0, r1, count, wideTop.data(), wideRise.data(), still.data(), level.data());
+        ASSERT_TRUE(std::equal(top.begin(), top.end(), wideTop.begin())) << count;
+        ASSERT_TRUE(std::equal(rise.begin(), rise.end(), wideRise.begin())) << count;
+
+        std::vector<uint64_t> spans(64);
+        for (uint64_t& span : spans) {
+            const size_t lo = rng() % count;
+            const size_t hi = std::min(count - 1, lo + rng() % 40);
+            span = uint64_t(lo) | uint64_t(hi) << 32;
+        }
+        std::vector<int16_t> expected(spans.size()), flat(spans.size());
+        rasteravx2::FindFlatBlocks(top.data(), rise.data(), spans.data(), spans.size(), count, channels,
+                                   expected.data());
+        rasteravx512::FindFlatBlocks(r0, still.data(), level.data(), spans.data(), spans.size(), count, channels,
+                                     flat.data());
+        ASSERT_EQ(flat, expected) << count << " values, " << channels << " channels";
+        flatBlocks += size_t(std::count_if(flat.begin(), flat.end(), [](int16_t v) { return v >= 0; }));
+    }
+    EXPECT_GT(flatBlocks, 1000u);  // the rows do have flat blocks to find
+}
+#endif
