@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RasterFile.h"
@@ -122,4 +123,62 @@ TEST(MngHeader, RefusesPicturesTheDataCannotFill) {
     RasterImageMNG mng;
     EXPECT_FALSE(mng.Decode(&file));
     EXPECT_STREQ(mng.LastErrorText(), "MNG: the picture is larger than its data can fill");
+}
+
+namespace {
+
+// One chunk: length, type, data, CRC over type and data.
+void AppendChunk(std::vector<uint8_t>& bytes, const char* type, const std::vector<uint8_t>& data) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(data.size() >> shift));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), body.data(), uInt(body.size()));
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(uint8_t(crc >> shift));
+}
+
+std::vector<uint8_t> BigEndian(uint32_t value) {
+    return {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)};
+}
+
+// A 2 x 2 MNG of one red frame with no delay after it, optionally repeated for ever (TERM: repeat,
+// 2^31 - 1 times) and inside a LOOP of 2^31 - 1 iterations.
+std::vector<uint8_t> RedFrameMng(bool term, bool loop) {
+    std::vector<uint8_t> bytes{0x8A, 'M', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> mhdr;
+    for (uint32_t v : {2u, 2u, 1000u, 0u, 0u, 0u, 0u}) {
+        const std::vector<uint8_t> b = BigEndian(v);
+        mhdr.insert(mhdr.end(), b.begin(), b.end());
+    }
+    AppendChunk(bytes, "MHDR", mhdr);
+    if (term) AppendChunk(bytes, "TERM", {3, 0, 0, 0, 0, 0, 0x7F, 0xFF, 0xFF, 0xFF});
+    if (loop) AppendChunk(bytes, "LOOP", {0, 0x7F, 0xFF, 0xFF, 0xFF});
+    // Framing mode 1, no name, the delay between frames changed to 0 for good.
+    AppendChunk(bytes, "FRAM", {1, 0, 2, 0, 0, 0, 0, 0, 0, 0});
+    AppendChunk(bytes, "IHDR", {0, 0, 0, 2, 0, 0, 0, 2, 8, 2, 0, 0, 0});
+    const uint8_t rows[] = {0, 255, 0, 0, 255, 0, 0, 0, 255, 0, 0, 255, 0, 0};
+    std::vector<uint8_t> packed(compressBound(sizeof rows));
+    uLongf size = uLongf(packed.size());
+    compress(packed.data(), &size, rows, sizeof rows);
+    packed.resize(size);
+    AppendChunk(bytes, "IDAT", packed);
+    AppendChunk(bytes, "IEND", {});
+    if (loop) AppendChunk(bytes, "ENDL", {0});
+    AppendChunk(bytes, "MEND", {});
+    return bytes;
+}
+
+}  // namespace
+
+// libmng plays undelayed frames, and repetitions of frames it cannot draw, without returning:
+// only the first frame is wanted, so the stream is played once and the decode ends at once.
+TEST(MngRepetition, EndlessRepetitionsAndLoopsArePlayedOnce) {
+    for (const auto& [term, loop] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+        std::vector<uint8_t> bytes = RedFrameMng(term, loop);
+        RasterMemFile file(bytes.data(), uint32_t(bytes.size()));
+        RasterImageMNG mng;
+        ASSERT_TRUE(mng.Decode(&file)) << "TERM " << term << ", LOOP " << loop << ": " << mng.LastErrorText();
+        EXPECT_EQ(mng.GetWidth(), 2u);
+        EXPECT_EQ(testsupport::PictureColor(mng, 1, 1), RasterRgb(255, 0, 0));
+    }
 }

@@ -4,6 +4,7 @@
 #include <cstdio>  // libmng pulls in jpeglib.h, which needs FILE
 
 #include <libmng.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -176,6 +177,53 @@ bool InstallCallbacks(mng_handle handle) {
            mng_setcb_errorproc(handle, OnError) == MNG_NOERROR;
 }
 
+uint32_t BigEndian32(const uint8_t* p) {
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+void PutBigEndian32(uint8_t* p, uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = uint8_t(value >> (24 - 8 * i));
+}
+
+// A chunk is its length (4 bytes), its type (4), its data and a CRC (4) over type and data.
+constexpr size_t kChunkFrame = 12;
+
+// Caps the 32-bit count at `offset` in the chunk at `at` to one, with a new CRC.
+void CapCountAtOne(std::vector<uint8_t>& data, size_t at, size_t offset) {
+    const uint32_t length = BigEndian32(&data[at]);
+    if (offset + 4 > length) return;
+    uint8_t* count = &data[at + 8 + offset];
+    if (BigEndian32(count) <= 1) return;
+    PutBigEndian32(count, 1);
+    const uLong crc = crc32(crc32(0L, Z_NULL, 0), &data[at + 4], uInt(4 + length));
+    PutBigEndian32(&data[at + 8 + length], uint32_t(crc));
+}
+
+// Only the first frame is wanted, so the stream is played once: its repetition (TERM) is taken
+// out and its loops (LOOP) run one iteration. libmng plays frames without delays, and frames it
+// cannot draw, without returning or calling back: a TERM or LOOP of 2^31 iterations in a file of
+// a few hundred bytes would hold the reader for hours.
+void PlayOnce(std::vector<uint8_t>& data) {
+    size_t at = kSignatureSize;
+    while (at + kChunkFrame <= data.size()) {
+        const uint32_t length = BigEndian32(&data[at]);
+        if (length > data.size() - at - kChunkFrame) return;  // damaged: libmng reports it
+        const uint8_t* type = &data[at + 4];
+        if (std::memcmp(type, "TERM", 4) == 0) {
+            data.erase(data.begin() + long(at), data.begin() + long(at + kChunkFrame + length));
+            continue;
+        }
+        if (std::memcmp(type, "LOOP", 4) == 0) {
+            // Nest level (1 byte), iteration count (4), then optionally a termination
+            // condition (1), the least (4) and the most (4) iterations.
+            CapCountAtOne(data, at, 1);
+            CapCountAtOne(data, at, 6);
+            CapCountAtOne(data, at, 10);
+        }
+        at += kChunkFrame + length;
+    }
+}
+
 }  // namespace
 
 bool RasterImageMNG::Decode(RasterFile* file) {
@@ -193,6 +241,7 @@ bool RasterImageMNG::Decode(RasterFile* file) {
         return false;
     }
     data.insert(data.end(), rest.begin(), rest.end());
+    if (std::memcmp(signature, kMngSignature, kSignatureSize) == 0) PlayOnce(data);
 
     MngSession session;
     session.data = &data;
