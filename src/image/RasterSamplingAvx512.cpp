@@ -1,5 +1,6 @@
-// 512-bit column and row stages of bilinear sampling. Per lane the arithmetic is the scalar
-// one: a multiply, then an add (no fused multiply-add), then truncation.
+// 512-bit column and row stages of bilinear sampling, and the pairing of source rows with its
+// flat block search. Per lane the arithmetic is the scalar one: a multiply, then an add (no
+// fused multiply-add), then truncation.
 //
 // The column stage fetches a wide group's source values with one unaligned load and one lane
 // permutation, like the AVX2 stage but sixteen lanes at once. Its lane indices come from one
@@ -36,7 +37,6 @@ bool PackWideOffsets(const uint32_t* index, uint32_t base, uint64_t& offsets) {
 
 #include <algorithm>
 #include <cstring>
-
 
 #define RASTER_AVX512 __attribute__((target("avx512f,avx512bw")))
 #define RASTER_AVX512_INLINE inline __attribute__((target("avx512f,avx512bw"), always_inline))
