@@ -126,6 +126,11 @@ void AlphaPicCutterView::mousePressEvent(QMouseEvent* event) {
 void AlphaPicCutterView::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
     const QPoint point = event->position().toPoint();
+    if (m_model.CurrentDragMode() != cutter::DRAG_NONE && !(event->buttons() & Qt::LeftButton)) {
+        // The release went elsewhere (the grab was taken away): the drag ended there, and a
+        // plain move must not carry the picture along.
+        FinishDrag();
+    }
     if (m_model.CurrentDragMode() == cutter::DRAG_NONE) {
         UpdateCursor(point);
         return;
@@ -136,6 +141,10 @@ void AlphaPicCutterView::mouseMoveEvent(QMouseEvent* event) {
 void AlphaPicCutterView::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;
+    FinishDrag();
+}
+
+void AlphaPicCutterView::FinishDrag() {
     update();
     m_model.EndDrag();
     PostCutterState();

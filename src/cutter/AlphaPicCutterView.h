@@ -40,6 +40,8 @@ protected:
 private:
     void PostBuild();
     void PostCutterState();
+    // The left button is up: the drag ends where it is, and OK follows the placement.
+    void FinishDrag();
     void UpdateCursor(const QPoint& point);
 
     cutter::CutterModel m_model;

@@ -1,5 +1,6 @@
 // Dialog template units to pixels, from the dialog font: a horizontal unit is a quarter of the
-// average character width, a vertical unit an eighth of the font height. Corners are mapped
+// average width of the 52 letters A-Z and a-z (rounded to whole pixels), a vertical unit an
+// eighth of the font height. Corners are mapped
 // separately and rounded, so neighbouring controls keep their spacing.
 #pragma once
 
@@ -10,7 +11,9 @@
 class DialogUnits {
 public:
     explicit DialogUnits(const QFontMetrics& metrics)
-        : m_baseX(metrics.averageCharWidth()), m_baseY(metrics.height()) {}
+        : m_baseX(AverageLetterWidth(metrics.horizontalAdvance(QStringLiteral(
+              "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")))),
+          m_baseY(metrics.height()) {}
     DialogUnits(int baseX, int baseY) : m_baseX(baseX), m_baseY(baseY) {}
 
     int X(int units) const { return Scale(units, m_baseX, 4); }
@@ -19,6 +22,11 @@ public:
         return QRect(QPoint(X(x), Y(y)), QPoint(X(x + width) - 1, Y(y + height) - 1));
     }
     QSize MapSize(int width, int height) const { return QSize(X(width), Y(height)); }
+
+    // The average of 52 letters whose widths add up to `advance`, rounded half up. A font's
+    // declared average character width is not this figure and often differs by a pixel, which
+    // over a template several hundred units wide is a fifth of its size.
+    static int AverageLetterWidth(int advance) { return (advance / 26 + 1) / 2; }
 
 private:
     // units x base / divisor, rounded half away from zero.

@@ -144,6 +144,36 @@ TEST(CutterModel, RightHandleStopsWhileTheWidthWouldNotExceedSixteen) {
     EXPECT_FALSE(model.DragTo({300, 250}));
 }
 
+// The same limit on the other three handles: a side may shrink to 17 pixels, not to 16, and a
+// refused step leaves the placement and the anchor as they were.
+TEST(CutterModel, EveryHandleStopsWhileItsSideWouldNotExceedSixteen) {
+    struct Case {
+        const char* handle;
+        Point grab;
+        Point refused;
+        Point accepted;
+        RasterRect result;
+    };
+    // The placement is (50, 150) - (450, 350), 2:1.
+    const Case cases[] = {
+        {"left", {50, 250}, {434, 250}, {433, 250}, {433, 150, 450, 159}},
+        {"top", {250, 150}, {250, 334}, {250, 333}, {50, 333, 84, 350}},
+        {"bottom", {250, 350}, {250, 166}, {250, 167}, {50, 150, 84, 167}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.handle);
+        CutterModel model = BuiltModel(testsupport::MakeSolidImage(1000, 500, kGreen), MakeSquareShapeCutter(100));
+        ASSERT_TRUE(RectIs(model.Placement(), 50, 150, 450, 350));
+        ASSERT_TRUE(model.BeginDrag(c.grab));
+        EXPECT_FALSE(model.DragTo(c.refused));
+        EXPECT_TRUE(RectIs(model.Placement(), 50, 150, 450, 350));
+        EXPECT_EQ(model.LastMousePosition().x, c.grab.x);
+        EXPECT_EQ(model.LastMousePosition().y, c.grab.y);
+        EXPECT_TRUE(model.DragTo(c.accepted));
+        EXPECT_TRUE(RectIs(model.Placement(), c.result.left, c.result.top, c.result.right, c.result.bottom));
+    }
+}
+
 TEST(CutterModel, OtherHandlesResizeAndTheBodyMoves) {
     CutterModel model = BuiltModel(testsupport::MakeSolidImage(1000, 500, kGreen), MakeSquareShapeCutter(100));
     Drag(model, {50, 250}, {150, 250});  // left: the top stays, the bottom follows

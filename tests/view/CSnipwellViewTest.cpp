@@ -12,6 +12,8 @@
 
 #include "CSnipwellView.h"
 #include "CommandIds.h"
+#include "../cutter/CutterDialogScript.h"
+#include "../cutter/CutterTestPictures.h"
 #include "MessageService.h"
 #include "RasterQtBridge.h"
 #include "SettingsKeys.h"
@@ -530,6 +532,36 @@ TEST_F(ViewTest, CutReplacesThePictureByTheBoxAndAutoHides) {
     EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_CUT).enabled);
     m_router->Execute(cmd::ID_CUT);  // hidden: nothing happens
     EXPECT_EQ(m_view->WorkPicture().GetWidth(), 100u);
+}
+
+// Ext. Cutter from the ribbon: disabled without a picture; Cancel changes nothing; OK puts the
+// cut (no alpha) in place of the working picture, lays it out and hides the box by auto hide.
+TEST_F(ViewTest, ExtCutterReplacesThePictureByTheCutOnOkOnly) {
+    EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_EXT_CUTTER).enabled);
+    const QString cutterPath = m_settings.path() + QStringLiteral("/shape.png");
+    ASSERT_TRUE(cuttertest::MakeSquareShapeCutter(100).Save(cutterPath.toUtf8().constData(), RASTER_FORMAT_PNG));
+    SettingsStore::WriteString(settings::kSection, settings::kAlphaPicCutterFilePath, cutterPath);
+    m_view->Box().m_bAutoHide = true;
+    PasteSolid(400, 300, qRgb(0, 0, 255));
+    ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_EXT_CUTTER).enabled);
+
+    cuttertest::AnswerCutterDialog(false);
+    m_router->Execute(cmd::ID_EXT_CUTTER);
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 400u);
+    EXPECT_TRUE(m_view->Box().m_bShowCropBox);
+
+    cuttertest::AnswerCutterDialog(true);
+    m_router->Execute(cmd::ID_EXT_CUTTER);
+    const RasterImage& cut = m_view->WorkPicture();
+    ASSERT_TRUE(cut.IsValid());
+    EXPECT_FALSE(cut.HasAlpha());
+    // The square cutter at the picture's scale: larger than the picture, which lies at 80%.
+    EXPECT_GT(cut.GetWidth(), 400u);
+    EXPECT_NEAR(double(cut.GetWidth()), double(cut.GetHeight()), 1.0);
+    EXPECT_EQ(PictureColor(cut, 2, 2), 0xFFFFFFu);  // outside the shape
+    EXPECT_EQ(PictureColor(cut, cut.GetWidth() / 2, cut.GetHeight() / 2), 0xFF0000u);  // blue inside
+    EXPECT_EQ(m_view->ViewPicture().GetWidth(), cut.GetWidth());  // laid out again, at 1:1
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);
 }
 
 TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
