@@ -25,8 +25,9 @@ inline constexpr int32_t kHandleHalf = 4;
 // A resized placement must stay wider (left and right handles) or taller (top and bottom)
 // than this.
 inline constexpr int32_t kMinDragSide = 16;
-// Largest side a resized placement may take: each paint scales the picture to it, so an
-// extreme aspect ratio must not let a drag ask for gigabytes.
+// Largest side a resized placement may take. A paint samples only the part of the placement
+// the control shows, but its sampling tables span the placement's whole width, so an extreme
+// aspect ratio must not let a drag ask for tables of gigabytes.
 inline constexpr int64_t kMaxPlacementSide = 16384;
 
 struct Point {
