@@ -67,11 +67,18 @@ public:
         return m_colour || m_colours.Prepare(SourcePlane{cutter.GetBits(), cutter.GetStride(), w, h}, m_width, 3, scale);
     }
 
-    // Stored row y of out; picture is null where no picture row lies under it.
+    // Stored row y of out, made after row y - 1 (if any); picture is null where no picture row
+    // lies under it.
     void Make(uint32_t y, RasterImage& out, const uint8_t* picture, uint32_t left, uint32_t right) {
         uint8_t* alpha = out.AlphaPointer(0, y);
         uint8_t* row = out.RowPointer(y);
-        m_alpha.Sample(y, alpha);
+        m_alpha.SelectRow(y);
+        const bool alphaRepeats = m_alpha.RowRepeats();
+        if (alphaRepeats) {
+            std::memcpy(alpha, alpha - m_width, m_width);  // the alpha plane has no row padding
+        } else {
+            m_alpha.SampleRange(0, m_width, alpha);
+        }
         if (!picture) left = right = m_width;
         const size_t n = right - left;
         uint8_t* under = row + size_t(left) * 3;
@@ -83,12 +90,35 @@ public:
             return;
         }
         m_colours.SelectRow(y);
-        SampleColoursAround(row, alpha, left, right);
+        MakeColours(row, alpha, alphaRepeats, left, right);
         // Only the cut has alpha: the picture shows where the cut is transparent.
         if (n) AlphaBlendRow(under, picture, alpha + left, nullptr, n);
     }
 
 private:
+    // The cutter's colours of the row, before the picture is blended in. Between two equal
+    // source rows, of the colours and of the alpha, every row has the colours of the first
+    // and leaves out the same stretches: that first row's colours are kept and copied.
+    void MakeColours(uint8_t* row, const uint8_t* alpha, bool alphaRepeats, uint32_t left, uint32_t right) {
+        const size_t bytes = size_t(m_width) * 3;
+        const bool sameStretches = m_kept.valid && m_kept.left == left && m_kept.right == right;
+        if (alphaRepeats && m_colours.RowRepeats() && sameStretches) {
+            std::memcpy(row, m_kept.colours.get(), bytes);
+            return;
+        }
+        SampleColoursAround(row, alpha, left, right);
+        m_kept.valid = m_colours.PairIsStill() && KeepRoom(bytes);
+        if (!m_kept.valid) return;
+        std::memcpy(m_kept.colours.get(), row, bytes);
+        m_kept.left = left;
+        m_kept.right = right;
+    }
+
+    bool KeepRoom(size_t bytes) {
+        if (!m_kept.colours) m_kept.colours.reset(new (std::nothrow) uint8_t[bytes]);
+        return m_kept.colours != nullptr;
+    }
+
     // Pixels per stretch whose colours are skipped together (a whole number of the sampler's
     // 32-byte blocks).
     static constexpr uint32_t kSkipPixels = 32;  // read as two 16-byte vectors
@@ -117,10 +147,20 @@ private:
 #endif
     }
 
+    // The colours of the first row between two equal source rows, and the picture's columns
+    // they were made for (the stretches left out depend on them).
+    struct KeptColours {
+        std::unique_ptr<uint8_t[]> colours;
+        bool valid = false;
+        uint32_t left = 0;
+        uint32_t right = 0;
+    };
+
     std::optional<uint32_t> m_colour;
     uint32_t m_width;
     BilinearRows m_alpha;
     BilinearRows m_colours;
+    KeptColours m_kept;
 };
 
 // The enlarged cutter with the picture blended in, one row at a time: each row is blended

@@ -112,6 +112,12 @@ public:
     // (out is the start of the row), blending the source rows only where those bytes read them.
     void SelectRow(uint32_t y);
     void SampleRange(size_t first, size_t last, uint8_t* out);
+    // True when the current row has every byte of the row selected before it: both lie between
+    // the same two source rows, and those are equal (row blends of equal values do not depend
+    // on the place between them). Callers may then copy that row instead of sampling.
+    bool RowRepeats() const { return m_repeats; }
+    // True when the current row's two source rows are equal: every row between them is the same.
+    bool PairIsStill() const { return m_pairStill; }
     // Target bytes per row.
     size_t RowBytes() const { return m_count; }
 
@@ -142,6 +148,8 @@ private:
     SamplePosition m_pair{};
     float m_dy = 0;           // the current row's place between the two source rows
     bool m_havePair = false;
+    bool m_pairStill = false;  // the two source rows of m_pair are equal
+    bool m_repeats = false;    // see RowRepeats
     bool m_useAvx2 = false;
     bool m_useAvx512 = false;
 };

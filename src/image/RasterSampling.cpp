@@ -116,13 +116,20 @@ size_t SampleBytesBySse2(const float* low, const float* step, const uint32_t* in
 #endif
 
 // Each target row blends two source rows once for all columns; the target pixels then
-// blend two of those column values (the same arithmetic as blending four pixels each).
+// blend two of those column values (the same arithmetic as blending four pixels each). A row
+// between the same two equal source rows as the one before it is that row again.
 Outcome Interpolate(const SourcePlane& source, const TargetPlane& target, int channels, Scale scale, Stopper stop) {
     BilinearRows rows;
     if (!rows.Prepare(source, target.width, channels, scale)) return Outcome::NoMemory;
     for (uint32_t y = 0; y < target.height; ++y) {
         if (stop()) return Outcome::Stopped;
-        rows.Sample(y, target.bits + size_t(y) * target.stride);
+        uint8_t* out = target.bits + size_t(y) * target.stride;
+        rows.SelectRow(y);
+        if (rows.RowRepeats()) {
+            std::memcpy(out, out - target.stride, rows.RowBytes());
+        } else {
+            rows.SampleRange(0, rows.RowBytes(), out);
+        }
     }
     return Outcome::Done;
 }
@@ -176,6 +183,7 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
     m_top = AllocateArray<float>(m_rowFloats + kFlatReach);
     m_rise = AllocateArray<float>(m_rowFloats + kFlatReach);
     m_havePair = false;
+    m_repeats = false;
     if (!m_index || !m_dx || !m_groups || !m_flat || !m_blockSpan || !m_low || !m_step || !m_top ||
         !m_rise) {
         return false;
@@ -226,7 +234,9 @@ bool BilinearRows::Prepare(const SourcePlane& source, uint32_t targetWidth, int 
 
 void BilinearRows::SelectRow(uint32_t y) {
     const SamplePosition row = BilinearPosition(y, m_scaleY, m_source.height);
-    if (!m_havePair || row.index != m_pair.index || row.next != m_pair.next) PairSourceRows(row);
+    const bool samePair = m_havePair && row.index == m_pair.index && row.next == m_pair.next;
+    if (!samePair) PairSourceRows(row);
+    m_repeats = samePair && m_pairStill;
     m_dy = row.fraction;
 }
 
@@ -235,6 +245,7 @@ void BilinearRows::PairSourceRows(const SamplePosition& row) {
     const uint8_t* r1 = m_source.bits + size_t(row.next) * m_source.stride;
     m_pair = row;
     m_havePair = true;
+    m_pairStill = r0 == r1 || std::memcmp(r0, r1, m_rowFloats) == 0;
 #if defined(RASTER_BLEND_AVX2)
     if (m_useAvx512) {
         // The same pairing and flat blocks from bitmaps of the bytes, 64 values per compare.

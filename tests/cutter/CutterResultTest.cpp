@@ -238,6 +238,33 @@ TEST(CutterResult, TransparentStretchesOverThePictureGiveTheBlendedBytesWherever
 // A window of a rescaled picture is that part of the whole rescale, byte for byte, for
 // enlargements of both sides, of one side, reductions, the picture's own size, and windows at
 // every edge; a window beyond the size is refused.
+// Between equal cutter rows the cut copies the colours of the first row it made there. Where the
+// picture begins or ends among such rows, the rows beside the picture need the colours of the
+// transparent stretches that the rows over it left out: they must not be copied from those.
+TEST(CutterResult, EqualCutterRowsGiveTheBlendedBytesWhereThePictureBeginsAndEndsAmongThem) {
+    // Every row alike: transparent on the left half, opaque on the right, its own colours.
+    RasterImage cutter = testsupport::MakePatternImage(8, 4);
+    ASSERT_TRUE(cutter.CreateAlpha());
+    for (uint32_t y = 0; y < 4; ++y) {
+        for (uint32_t x = 0; x < 8; ++x) *cutter.AlphaPointer(x, y) = x < 4 ? 0 : 255;
+        std::memcpy(cutter.RowPointer(y), cutter.RowPointer(0), 8 * 3);
+    }
+    constexpr uint32_t kWidth = 256;
+    constexpr uint32_t kHeight = 128;  // 32 rows of the cut per cutter row
+    const RasterImage picture = testsupport::MakePatternImage(kWidth, 50);
+    RasterImage scaled;
+    ASSERT_TRUE(cutter.Rescale(kWidth, kHeight, RASTER_RESCALE_AREA, &scaled));
+    for (const int64_t top : {int64_t(30), int64_t(-20), int64_t(100)}) {
+        SCOPED_TRACE(testing::Message() << "picture from row " << top);
+        RasterImage expected(scaled);
+        ASSERT_TRUE(expected.PasteAll(picture, 0, 0, 0, int32_t(top), RASTER_PASTE_ALPHA_BLEND, 1.0));
+        LeaveMarkedBlocks(kWidth, kHeight);
+        RasterImage cut;
+        ASSERT_TRUE(ComposeCut(cutter, std::nullopt, picture, CutLayout{kWidth, kHeight, 0, top}, cut));
+        EXPECT_TRUE(testsupport::SamePixels(cut, expected));
+    }
+}
+
 TEST(CutterPlacedPreview, RescaleWindowGivesThePartOfTheWholeRescale) {
     RasterImage picture = testsupport::MakePatternImage(61, 37);
     struct Case {

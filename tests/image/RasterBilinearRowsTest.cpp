@@ -163,6 +163,58 @@ TEST_P(SamplingPath, StillStretchesOfTheSourceRowsGiveTheBytesOfTheRules) {
     }
 }
 
+// A row between the same two equal source rows as the row before it says so, and callers that
+// copy such rows (the whole rescale among them) give the bytes of the rules; rows whose source
+// rows differ, or that lie between other rows than the one before, never say so.
+TEST_P(SamplingPath, RowsBetweenEqualSourceRowsRepeatTheRowBefore) {
+    std::mt19937 rng(1729);
+    size_t repeats = 0;
+    for (int round = 0; round < 40; ++round) {
+        const int channels = round % 2 ? 3 : 1;
+        const uint32_t width = 3 + rng() % 60;
+        const uint32_t height = 2 + rng() % 10;
+        const uint32_t newWidth = round % 5 == 4 ? 1 + rng() % width : width + rng() % 200;
+        const uint32_t newHeight = round % 7 == 6 ? 1 + rng() % height : height + rng() % 50;
+        const size_t stride = size_t(width) * size_t(channels) + rng() % 3;
+        const std::vector<uint8_t> source = MostlyStillPlane(stride, height, rng);
+        const std::vector<uint8_t> expected =
+            ReferenceBilinear(source.data(), stride, width, height, newWidth, newHeight, channels);
+        const size_t rowBytes = size_t(newWidth) * size_t(channels);
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " -> " << newWidth << "x" << newHeight << ", "
+                                        << channels << " channels");
+
+        BilinearRows rows;
+        const Scale scale{float(width) / float(newWidth), float(height) / float(newHeight)};
+        ASSERT_TRUE(rows.Prepare(SourcePlane{source.data(), stride, width, height}, newWidth, channels, scale,
+                                 GetParam()));
+        for (uint32_t y = 0; y < newHeight; ++y) {
+            rows.SelectRow(y);
+            if (!rows.RowRepeats()) continue;
+            ++repeats;
+            ASSERT_GT(y, 0u);
+            ASSERT_TRUE(std::equal(expected.begin() + long(y * rowBytes), expected.begin() + long((y + 1) * rowBytes),
+                                   expected.begin() + long((y - 1) * rowBytes)))
+                << "row " << y;
+        }
+        // Out of order, a row follows another pair's row: never a repeat.
+        rows.SelectRow(0);
+        rows.SelectRow(newHeight - 1);
+        const uint32_t lastIndex = std::min(height - 1, uint32_t(float(newHeight - 1) * scale.y));
+        if (lastIndex > 0) {
+            EXPECT_FALSE(rows.RowRepeats());
+        }
+
+        std::vector<uint8_t> whole(rowBytes * newHeight + 1, 0xA5);
+        ASSERT_EQ(raster_resample::Bilinear(SourcePlane{source.data(), stride, width, height},
+                                            raster_resample::TargetPlane{whole.data(), rowBytes, newWidth, newHeight},
+                                            channels, scale, raster_resample::Stopper{}),
+                  raster_resample::Outcome::Done);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), whole.begin()));
+        EXPECT_EQ(whole.back(), 0xA5);
+    }
+    EXPECT_GT(repeats, 100u);
+}
+
 TEST_P(SamplingPath, AnyRangeOfARowGivesItsBytesAndLeavesTheRestAlone) {
     std::mt19937 rng(720);
     for (int round = 0; round < 60; ++round) {
