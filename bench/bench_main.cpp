@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "BenchPictures.h"
+#include "ChildModes.h"
 #include "RatioReport.h"
 
 int main(int argc, char** argv) {
+    int childStatus = 0;
+    if (RunChildModeIfAsked(argc, argv, childStatus)) return childStatus;
     // Defaults first, so the same flags given on the command line win.
     static char repetitions[] = "--benchmark_repetitions=3";
     static char minTime[] = "--benchmark_min_time=0.5";

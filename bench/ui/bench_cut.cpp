@@ -1,18 +1,19 @@
 // Cut of the 5120 x 2880 photograph shown in a 1920 x 1080 client (view copy 1536 x 864) with
 // the default 6x4 box, an oval and a 10% border, against the Rescale that builds that view
 // copy. Cut_PeakMemory reports the growth of the resident peak during one Cut in units of the
-// picture's bytes ("peak_x_picture"), measured in a child process so that the allocator
+// picture's bytes ("peak_x_picture"), measured in a fresh child process so that the allocator
 // settings it needs stay out of the other benchmarks.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
 
 #include "BenchPictures.h"
+#include "ChildModes.h"
 #include "CutOperation.h"
 #include "RatioReport.h"
 
@@ -80,22 +81,21 @@ double MeasurePeakInThisProcess() {
     return double(peak - before) * 1024.0 / double(photo.GetBlockSize());
 }
 
+constexpr char kPeakChildFlag[] = "--child-cut-peak";
+
+// The child: prints the ratio.
+int PrintPeakInThisProcess() {
+    const double ratio = MeasurePeakInThisProcess();
+    if (ratio < 0) return 1;
+    std::printf("%.17g\n", ratio);
+    return 0;
+}
+
+const bool kPeakChild = RegisterChildMode(kPeakChildFlag, PrintPeakInThisProcess);
+
 double MeasurePeakInChild() {
-    int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const pid_t child = fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        const double ratio = MeasurePeakInThisProcess();
-        const ssize_t written = write(fds[1], &ratio, sizeof ratio);
-        _exit(written == ssize_t(sizeof ratio) ? 0 : 1);
-    }
-    close(fds[1]);
-    double ratio = -1;
-    if (read(fds[0], &ratio, sizeof ratio) != ssize_t(sizeof ratio)) ratio = -1;
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    return ratio;
+    const std::string output = RunInChildMode(kPeakChildFlag);
+    return output.empty() ? -1 : std::strtod(output.c_str(), nullptr);
 }
 
 void Cut_PeakMemory(benchmark::State& state) {

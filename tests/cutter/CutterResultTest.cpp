@@ -14,6 +14,7 @@
 #include "CutterComposition.h"
 #include "CutterModel.h"
 #include "CutterTestPictures.h"
+#include "StarterCutters.h"
 #include "TestSupport.h"
 
 using namespace cutter;
@@ -160,6 +161,26 @@ TEST(CutterResult, PlacementsReachTheCasesTheyAreNamedFor) {
     named("picture beyond the cutter")(beyond);
     EXPECT_GT(beyond.Placement().right, beyond.CutterRect().right);
     EXPECT_GT(beyond.Placement().bottom, beyond.CutterRect().bottom);
+}
+
+// The cutters that come with the program (one or two colours, hard and soft edges, long runs of
+// equal rows), enlarged onto a photograph-sized picture: the same bytes as the long way.
+TEST(CutterResult, StarterCuttersCutAsTheStepsSay) {
+    const QString folder = StarterCutterFolder();
+    ASSERT_FALSE(folder.isEmpty());
+    const RasterImage picture = testsupport::MakePatternImage(1900, 1300);
+    for (const char* name : {"heart.png", "star.png", "oval-vignette.png", "rounded-frame.png"}) {
+        SCOPED_TRACE(name);
+        RasterImage cutter;
+        ASSERT_TRUE(cutter.Load((folder + QStringLiteral("/") + QString::fromUtf8(name)).toUtf8().constData(),
+                                RASTER_FORMAT_UNKNOWN));
+        CutterModel model = BuiltModel(picture, cutter);
+        ASSERT_TRUE(model.CanCut());
+        RasterImage result;
+        ASSERT_TRUE(model.GetResult(result));
+        EXPECT_GT(result.GetWidth(), cutter.GetWidth());  // enlarged: sampled row by row
+        EXPECT_TRUE(testsupport::SamePixels(result, CutTheLongWay(model)));
+    }
 }
 
 TEST(CutterResult, ComposedCutRefusesAnEmptySizeAndLeavesTheOutputAlone) {
