@@ -1,7 +1,7 @@
 // Dialog template units to pixels, from the dialog font: a horizontal unit is a quarter of the
 // average width of the 52 letters A-Z and a-z (rounded to whole pixels), a vertical unit an
-// eighth of the font height. Corners are mapped
-// separately and rounded, so neighbouring controls keep their spacing.
+// eighth of the font height. Corners are mapped separately and rounded, so neighbouring
+// controls keep their spacing.
 #pragma once
 
 #include <QFontMetrics>
