@@ -239,6 +239,10 @@ bool RescaleWindow(RasterImage& picture, uint32_t width, uint32_t height, const 
     const uint32_t lowest = height - uint32_t(window.bottom);
     for (uint32_t y = 0; y < partHeight; ++y) {
         rows.SelectRow(lowest + y);
+        if (rows.RowRepeats()) {
+            std::memcpy(part.RowPointer(y), part.RowPointer(y - 1), last - first);
+            continue;
+        }
         rows.SampleRange(first, last, row.get());
         std::memcpy(part.RowPointer(y), row.get() + first, last - first);
     }
