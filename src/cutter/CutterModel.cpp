@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CutterComposition.h"
+#include "WorkingPicture.h"
 
 namespace cutter {
 
@@ -54,10 +55,9 @@ void CutterModel::SetPicture(const RasterImage& source) {
     m_imgPreview.Destroy();
     m_imgPlacedPreview.Destroy();
     if (source.IsValid()) m_imgPicture.Copy(source);
-    if (m_imgPicture.IsValid() && MakeTrueColour(m_imgPicture)) {
-        m_imgPicture.FlattenAlpha(kWhite);
-        m_imgPicture.DeleteAlpha();
-    }
+    // The picture as the view works on it; one whose transparent parts cannot be made white
+    // (memory) is not offered rather than shown with their raw colours.
+    if (m_imgPicture.IsValid() && !MakeWorkingPicture(m_imgPicture)) m_imgPicture.Destroy();
     m_rcPlacement = kEmptyRect;
 }
 

@@ -1,4 +1,5 @@
-// The form every picture takes in the view, whether opened from a file or pasted.
+// The form every picture takes in the view, whether opened from a file or pasted, and in the
+// cutter dialog.
 #pragma once
 
 #include "RasterImage.h"
