@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 constexpr uint32_t kPhotoWidth = 5120;
 constexpr uint32_t kPhotoHeight = 2880;

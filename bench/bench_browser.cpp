@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BenchPictures.h"
-#include "RasterJpegThumbnail.h"
+#include "image/formats/RasterJpegThumbnail.h"
 #include "RatioReport.h"
 
 namespace {

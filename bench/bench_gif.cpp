@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "BareJpeg.h"
 #include "BenchPictures.h"
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 #include "RatioReport.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImageJAS.h"
-#include "RasterImageTIF.h"
+#include "image/RasterFile.h"
+#include "image/formats/RasterImageJAS.h"
+#include "image/formats/RasterImageTIF.h"
 
 namespace {
 

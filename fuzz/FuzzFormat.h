@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 // Keeps the checksum below from being optimised away.
 inline volatile uint32_t g_fuzzSink = 0;

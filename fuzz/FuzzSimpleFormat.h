@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 
 template <class Format>
 int FuzzDecode(const uint8_t* data, size_t size) {

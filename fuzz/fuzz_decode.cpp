@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterExifOrientation.h"
-#include "RasterImage.h"
+#include "image/formats/RasterExifOrientation.h"
+#include "image/RasterImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact copy, so that a read past the end shows.

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterJpegThumbnail.h"
-#include "RasterJpegThumbnailScans.h"
+#include "image/formats/RasterJpegThumbnail.h"
+#include "image/formats/RasterJpegThumbnailScans.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact copy, so that a read past the end shows.

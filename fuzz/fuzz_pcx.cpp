@@ -1,6 +1,6 @@
 // Arbitrary bytes into the PCX decoder.
 #include "FuzzSimpleFormat.h"
-#include "RasterImagePCX.h"
+#include "image/formats/RasterImagePCX.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return FuzzDecode<RasterImagePCX>(data, size);

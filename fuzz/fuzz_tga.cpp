@@ -1,6 +1,6 @@
 // Arbitrary bytes into the TGA decoder.
 #include "FuzzSimpleFormat.h"
-#include "RasterImageTGA.h"
+#include "image/formats/RasterImageTGA.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return FuzzDecode<RasterImageTGA>(data, size);

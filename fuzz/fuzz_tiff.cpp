@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImageTIF.h"
+#include "image/RasterFile.h"
+#include "image/formats/RasterImageTIF.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0x7FFFFFFF) return 0;

@@ -9,13 +9,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "CSnipwellDoc.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "CropBoxModel.h"
-#include "MessageService.h"
-#include "RasterImage.h"
-#include "SettingsStore.h"
+#include "doc/CSnipwellDoc.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "view/CropBoxModel.h"
+#include "platform/MessageService.h"
+#include "image/RasterImage.h"
+#include "platform/SettingsStore.h"
 #include "StrictNumber.h"
 
 namespace rastertool {

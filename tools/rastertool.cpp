@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "StrictNumber.h"
 #include "ViewCut.h"
 

@@ -3,9 +3,9 @@
 // for what it prints).
 #include <cstdio>
 
-#include "CSnipwellApp.h"
+#include "app/CSnipwellApp.h"
 #include "FirstPaintReport.h"
-#include "SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

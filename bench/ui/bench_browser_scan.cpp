@@ -34,11 +34,11 @@
 #include <functional>
 #include <memory>
 
-#include "RasterJpegThumbnail.h"
+#include "image/formats/RasterJpegThumbnail.h"
 #include "RatioReport.h"
-#include "TNList.h"
-#include "ThumbnailCache.h"
-#include "ThumbnailGeometry.h"
+#include "browser/TNList.h"
+#include "platform/ThumbnailCache.h"
+#include "browser/ThumbnailGeometry.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "BenchPictures.h"
 #include "ChildModes.h"
-#include "CutOperation.h"
+#include "view/CutOperation.h"
 #include "RatioReport.h"
 
 namespace {

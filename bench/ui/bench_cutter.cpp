@@ -26,13 +26,13 @@
 #include <optional>
 #include <vector>
 
-#include "AlphaPicCutterView.h"
+#include "cutter/AlphaPicCutterView.h"
 #include "BenchPictures.h"
-#include "CutterModel.h"
-#include "DlgAlphaPicCutter.h"
+#include "cutter/CutterModel.h"
+#include "cutter/DlgAlphaPicCutter.h"
 #include "RatioReport.h"
-#include "SettingsStore.h"
-#include "StarterCutters.h"
+#include "platform/SettingsStore.h"
+#include "cutter/StarterCutters.h"
 
 namespace {
 

@@ -29,10 +29,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "CSnipwellApp.h"
+#include "app/CSnipwellApp.h"
 #include "RatioReport.h"
 #include "child/FirstPaintReport.h"
-#include "SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <memory>
 
 #include "BenchPictures.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "MessageService.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "platform/MessageService.h"
 #include "RatioReport.h"
-#include "SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace {
 

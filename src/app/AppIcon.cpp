@@ -1,8 +1,8 @@
-#include "AppIcon.h"
+#include "app/AppIcon.h"
 
 #include <QPainter>
 
-#include "ResImageLib.h"
+#include "app/ResImageLib.h"
 
 AppIcon::AppIcon(QWidget* parent) : QWidget(parent) {}
 

@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class AppIcon : public QWidget {
     Q_OBJECT

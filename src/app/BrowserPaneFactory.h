@@ -2,11 +2,15 @@
 #pragma once
 
 class CSnipwellDoc;
+class CSnipwellView;
 class QWidget;
 
 // The browser pane for the document, as a child of parent; null when it cannot be created.
 // Its folders are not read yet: StartBrowserPane does that once the window is on screen.
 QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent);
+
+// Opens the pictures the user chooses in the pane's thumbnail list in view.
+void ConnectBrowserPane(QWidget* pane, CSnipwellView* view);
 
 // Fills a pane made by CreateBrowserPane: the folder tree and the remembered folder's pictures.
 void StartBrowserPane(QWidget* pane);

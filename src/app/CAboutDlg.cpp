@@ -1,14 +1,14 @@
-#include "CAboutDlg.h"
+#include "app/CAboutDlg.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "AppIcon.h"
-#include "ResImageLib.h"
-#include "ShellOpen.h"
-#include "VersionInfoX.h"
+#include "app/AppIcon.h"
+#include "app/ResImageLib.h"
+#include "platform/ShellOpen.h"
+#include "app/VersionInfoX.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class AppIcon;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "CMainFrame.h"
+#include "app/CMainFrame.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,17 +9,17 @@
 #include <QToolTip>
 
 
-#include "BrowserPaneFactory.h"
-#include "CSnipwellDoc.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "MainRibbonBar.h"
-#include "RibbonLook.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "StatusBarPanes.h"
-#include "VisualStyles.h"
-#include "WaitCursor.h"
+#include "app/BrowserPaneFactory.h"
+#include "doc/CSnipwellDoc.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "app/MainRibbonBar.h"
+#include "app/RibbonLook.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "app/StatusBarPanes.h"
+#include "app/VisualStyles.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 
@@ -166,6 +166,7 @@ bool CMainFrame::CreateClient() {
     m_pBrowserPane = CreateBrowserPane(m_pDocument, m_pSplitter);
     if (m_pBrowserPane == nullptr) return false;
     m_pView = new CSnipwellView(m_pDocument, m_pSplitter);
+    ConnectBrowserPane(m_pBrowserPane, m_pView);
     m_pSplitter->addWidget(m_pBrowserPane);
     m_pSplitter->addWidget(m_pView);
     // The browser keeps its width when the window grows; the view takes the rest.

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "CommandRouter.h"
+#include "commands/CommandRouter.h"
 
 class CSnipwellDoc;
 class CSnipwellView;

@@ -1,14 +1,14 @@
-#include "CSnipwellApp.h"
+#include "app/CSnipwellApp.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "CAboutDlg.h"
-#include "CMainFrame.h"
-#include "CSnipwellDoc.h"
-#include "CommandIds.h"
-#include "MessageService.h"
-#include "SettingsStore.h"
+#include "app/CAboutDlg.h"
+#include "app/CMainFrame.h"
+#include "doc/CSnipwellDoc.h"
+#include "commands/CommandIds.h"
+#include "platform/MessageService.h"
+#include "platform/SettingsStore.h"
 
 CSnipwellApp::CSnipwellApp(StartupHooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {
     // The atlas is reachable process-wide (icon cutting) from the moment the object exists.

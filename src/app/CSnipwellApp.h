@@ -10,9 +10,9 @@
 #include <functional>
 #include <memory>
 
-#include "CommandRouter.h"
-#include "GDIPlus.h"
-#include "ResImageLib.h"
+#include "commands/CommandRouter.h"
+#include "app/GDIPlus.h"
+#include "app/ResImageLib.h"
 
 class CMainFrame;
 class CSnipwellDoc;

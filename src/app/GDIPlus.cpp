@@ -1,6 +1,6 @@
-#include "GDIPlus.h"
+#include "app/GDIPlus.h"
 
-#include "AntiAliasedDrawing.h"
+#include "platform/AntiAliasedDrawing.h"
 
 namespace {
 constexpr int kProbeSize = 8;

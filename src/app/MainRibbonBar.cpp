@@ -1,4 +1,4 @@
-#include "MainRibbonBar.h"
+#include "app/MainRibbonBar.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -8,14 +8,14 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "CSnipwellDoc.h"
-#include "CommandIds.h"
-#include "CropBoxModel.h"
-#include "ResImageLib.h"
-#include "RibbonAtlas.h"
-#include "RibbonKeyTips.h"
-#include "RibbonLook.h"
-#include "VisualStyles.h"
+#include "doc/CSnipwellDoc.h"
+#include "commands/CommandIds.h"
+#include "view/CropBoxModel.h"
+#include "app/ResImageLib.h"
+#include "app/RibbonAtlas.h"
+#include "app/RibbonKeyTips.h"
+#include "app/RibbonLook.h"
+#include "app/VisualStyles.h"
 
 namespace {
 

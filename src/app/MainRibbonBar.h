@@ -8,8 +8,8 @@
 
 #include <vector>
 
-#include "MyRibbonCat.h"
-#include "RibbonWidgets.h"
+#include "app/MyRibbonCat.h"
+#include "app/RibbonWidgets.h"
 
 class CommandMenu;
 struct LookColours;

@@ -1,4 +1,4 @@
-#include "MyRibbonCat.h"
+#include "app/MyRibbonCat.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -6,10 +6,10 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "MainRibbonBar.h"
-#include "RibbonAtlas.h"
-#include "RibbonLook.h"
-#include "VisualStyles.h"
+#include "app/MainRibbonBar.h"
+#include "app/RibbonAtlas.h"
+#include "app/RibbonLook.h"
+#include "app/VisualStyles.h"
 
 namespace {
 constexpr int kSmallRowsPerColumn = 3;

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "RibbonWidgets.h"
+#include "app/RibbonWidgets.h"
 
 class MainRibbonBar;
 class QGridLayout;

@@ -1,11 +1,11 @@
-#include "ResImageLib.h"
+#include "app/ResImageLib.h"
 
 #include <QFile>
 
 #include <cstdint>
 
-#include "RasterFile.h"
-#include "RasterQtBridge.h"
+#include "image/RasterFile.h"
+#include "platform/RasterQtBridge.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 constexpr int ATLAS_WIDTH = 480;
 constexpr int ATLAS_HEIGHT = 240;

@@ -1,8 +1,8 @@
-#include "RibbonAtlas.h"
+#include "app/RibbonAtlas.h"
 
 #include <QPixmap>
 
-#include "ResImageLib.h"
+#include "app/ResImageLib.h"
 
 QImage CutAtlasStrip(int y, int x, int width, int height) {
     const RasterImage* atlas = InterfaceAtlas();

@@ -1,11 +1,11 @@
-#include "RibbonKeyTips.h"
+#include "app/RibbonKeyTips.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTabBar>
 
-#include "MainRibbonBar.h"
+#include "app/MainRibbonBar.h"
 
 RibbonKeyTips::RibbonKeyTips(MainRibbonBar* ribbon) : QObject(ribbon), m_ribbon(ribbon) {
     qApp->installEventFilter(this);

@@ -1,4 +1,4 @@
-#include "RibbonLook.h"
+#include "app/RibbonLook.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -6,8 +6,8 @@
 #include <QStyleOption>
 #include <QTabBar>
 
-#include "MyRibbonCat.h"
-#include "VisualStyles.h"
+#include "app/MyRibbonCat.h"
+#include "app/VisualStyles.h"
 
 namespace {
 

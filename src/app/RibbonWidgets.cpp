@@ -1,4 +1,4 @@
-#include "RibbonWidgets.h"
+#include "app/RibbonWidgets.h"
 
 #include <QActionGroup>
 #include <QHBoxLayout>
@@ -7,7 +7,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "CommandIds.h"
+#include "commands/CommandIds.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include <cstdint>
 
-#include "CommandRouter.h"
+#include "commands/CommandRouter.h"
 
 class QActionGroup;
 class QLineEdit;

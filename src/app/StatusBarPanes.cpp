@@ -1,12 +1,12 @@
-#include "StatusBarPanes.h"
+#include "app/StatusBarPanes.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
 
-#include "CommandRouter.h"
-#include "RibbonLook.h"
-#include "VisualStyles.h"
+#include "commands/CommandRouter.h"
+#include "app/RibbonLook.h"
+#include "app/VisualStyles.h"
 
 namespace {
 constexpr int kPaneHorizontalPadding = 4;  // left and right of the text

@@ -1,10 +1,10 @@
-#include "VersionInfoX.h"
+#include "app/VersionInfoX.h"
 
 #include <algorithm>
 #include <cstring>
 #include <optional>
 
-#include "VersionRecord.h"
+#include "app/VersionRecord.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "VersionRecordBuilder.h"
+#include "app/VersionRecordBuilder.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "VisualStyles.h"
+#include "app/VisualStyles.h"
 
 namespace {
 

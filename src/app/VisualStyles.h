@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "CommandIds.h"
+#include "commands/CommandIds.h"
 
 struct VisualStyle {
     uint32_t id;

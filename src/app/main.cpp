@@ -1,7 +1,7 @@
 // Norvane Snipwell: a picture-cropping tool for photographs.
 #include <QApplication>
 
-#include "CSnipwellApp.h"
+#include "app/CSnipwellApp.h"
 
 int main(int argc, char** argv) {
     QApplication qtApplication(argc, argv);

@@ -1,4 +1,4 @@
-#include "FolderListing.h"
+#include "browser/FolderListing.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
-#include "LoaderHandoff.h"
+#include "browser/LoaderHandoff.h"
 
-#include "WakePipe.h"
+#include "platform/WakePipe.h"
 
 std::shared_ptr<LoaderHandoff> LoaderHandoff::Create(int wakeFd) {
     return std::shared_ptr<LoaderHandoff>(new LoaderHandoff(wakeFd));

@@ -1,4 +1,4 @@
-#include "PicPickerView.h"
+#include "browser/PicPickerView.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,12 +11,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "CommandRouter.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "TNList.h"
+#include "commands/CommandIds.h"
+#include "commands/CommandRouter.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "browser/TNList.h"
 
 namespace {
 
@@ -61,7 +60,7 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStar
     m_wndTree->setGeometry(0, 0, width(), treeHeight);
     m_wndList->setGeometry(0, treeHeight + barHeight, width(), std::max(kMinControlHeight, height() - treeHeight - barHeight));
 
-    connect(m_wndList, &TNList::parentCommand, this, &PicPickerView::OnCommand);
+    connect(m_wndList, &TNList::pictureChosen, this, &PicPickerView::pictureChosen);
     m_wndList->installEventFilter(this);
 
     if (m_pDocument) m_pDocument->m_pPicker = this;
@@ -142,12 +141,7 @@ QString PicPickerView::GetSelectedPath() const { return m_wndList->GetSelectedPa
 void PicPickerView::RemoveFile(const QString& path) { m_wndList->RemoveFile(path); }
 
 void PicPickerView::OnCommand(uint32_t id) {
-    if (id == cmd::ID_PICKER_OPEN_SELECTED) OpenSelected();
     if (id == cmd::ID_PICKER_LAYOUT) LayoutControls();
-}
-
-void PicPickerView::OpenSelected() {
-    if (m_pDocument && m_pDocument->m_pView) m_pDocument->m_pView->LoadPicture(GetSelectedPath());
 }
 
 bool PicPickerView::eventFilter(QObject* watched, QEvent* event) {

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "CSnipwellDoc.h"
+#include "doc/CSnipwellDoc.h"
 
 class QFileSystemModel;
 class QTreeView;
@@ -36,7 +36,7 @@ public:
     // its listing. Only the first call does anything.
     void ShowFolders();
 
-    // The pane's commands (ID_PICKER_OPEN_SELECTED, ID_PICKER_LAYOUT); other ids are ignored.
+    // The pane's command (ID_PICKER_LAYOUT); other ids are ignored.
     void OnCommand(uint32_t id);
     // Selects the tree node of a folder path; false when the path is no existing folder.
     bool SelectFolder(const QString& path);
@@ -48,6 +48,10 @@ public:
     const QString& RememberedFolder() const { return m_strFolder; }
     // The bar between the tree and the list, in client coordinates.
     QRect BarRect() const;
+
+signals:
+    // The user chose the picture at path in the thumbnail list; the frame opens it in the view.
+    void pictureChosen(const QString& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -61,7 +65,6 @@ private:
     void OnFolderChosen();
     void OnFoldersListed(const QString& folder);
     void RevealSelectedFolder();
-    void OpenSelected();
     void LayoutControls();
     void PlaceControls(const QRect& bar);
     void ShowTrackingBar(bool show);

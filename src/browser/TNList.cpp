@@ -1,4 +1,4 @@
-#include "TNList.h"
+#include "browser/TNList.h"
 
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -11,13 +11,13 @@
 #include <algorithm>
 #include <limits>
 
-#include "CommandIds.h"
-#include "FolderListing.h"
-#include "LoaderHandoff.h"
-#include "RasterQtBridge.h"
-#include "ThumbnailGeometry.h"
-#include "ThumbnailMaker.h"
-#include "WakePipe.h"
+#include "commands/CommandIds.h"
+#include "browser/FolderListing.h"
+#include "browser/LoaderHandoff.h"
+#include "platform/RasterQtBridge.h"
+#include "browser/ThumbnailGeometry.h"
+#include "browser/ThumbnailMaker.h"
+#include "platform/WakePipe.h"
 
 namespace {
 
@@ -156,8 +156,8 @@ void TNList::ArrangeTop() {
 
 // ---- selection and opening -------------------------------------------------------------------
 
-void TNList::PostToParent(uint32_t id) {
-    QMetaObject::invokeMethod(this, [this, id] { emit parentCommand(id); }, Qt::QueuedConnection);
+void TNList::PostChosenPicture() {
+    QMetaObject::invokeMethod(this, [this] { emit pictureChosen(GetSelectedPath()); }, Qt::QueuedConnection);
 }
 
 void TNList::OnSelectionChanged() {
@@ -168,12 +168,12 @@ void TNList::OnSelectionChanged() {
 
 void TNList::OnOpenTimer() {
     m_openTimer.stop();
-    PostToParent(cmd::ID_PICKER_OPEN_SELECTED);
+    PostChosenPicture();
 }
 
 void TNList::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (!selectedItems().isEmpty() && !m_openTimer.isActive()) PostToParent(cmd::ID_PICKER_OPEN_SELECTED);
+    if (!selectedItems().isEmpty() && !m_openTimer.isActive()) PostChosenPicture();
 }
 
 bool TNList::viewportEvent(QEvent* event) {

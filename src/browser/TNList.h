@@ -13,8 +13,8 @@
 #include <memory>
 #include <thread>
 
-#include "RasterImage.h"
-#include "ThumbItem.h"
+#include "image/RasterImage.h"
+#include "browser/ThumbItem.h"
 
 class LoaderHandoff;
 class WakePipe;
@@ -49,9 +49,9 @@ public:
     QRect LabelRect(int row) const;
 
 signals:
-    // A command posted to the parent pane (ID_PICKER_OPEN_SELECTED); emitted on a later turn of
-    // the event loop.
-    void parentCommand(uint32_t id);
+    // The user chose the picture at path (the selection settled, or a double click); emitted
+    // on a later turn of the event loop.
+    void pictureChosen(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -60,7 +60,7 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
-    void PostToParent(uint32_t id);
+    void PostChosenPicture();
     void OnSelectionChanged();
     void OnOpenTimer();
     void OnWaitTimer();

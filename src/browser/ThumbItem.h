@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 struct ThumbItem {
     QString m_strName;         // file name without folder; also the label

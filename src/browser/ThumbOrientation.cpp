@@ -1,6 +1,6 @@
-#include "ThumbOrientation.h"
+#include "browser/ThumbOrientation.h"
 
-#include "RasterExifOrientation.h"
+#include "image/formats/RasterExifOrientation.h"
 
 namespace thumbs {
 

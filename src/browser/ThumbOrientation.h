@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace thumbs {
 

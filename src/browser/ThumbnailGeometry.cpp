@@ -1,4 +1,4 @@
-#include "ThumbnailGeometry.h"
+#include "browser/ThumbnailGeometry.h"
 
 #include <algorithm>
 #include <cmath>

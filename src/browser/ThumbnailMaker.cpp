@@ -1,4 +1,4 @@
-#include "ThumbnailMaker.h"
+#include "browser/ThumbnailMaker.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "RasterJpegThumbnail.h"
-#include "ThumbOrientation.h"
-#include "ThumbnailCache.h"
+#include "image/formats/RasterJpegThumbnail.h"
+#include "browser/ThumbOrientation.h"
+#include "platform/ThumbnailCache.h"
 
 namespace thumbs {
 

@@ -10,8 +10,8 @@
 
 #include <QString>
 
-#include "RasterImage.h"
-#include "ThumbnailGeometry.h"
+#include "image/RasterImage.h"
+#include "browser/ThumbnailGeometry.h"
 
 namespace thumbs {
 

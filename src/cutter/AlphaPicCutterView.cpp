@@ -1,9 +1,9 @@
-#include "AlphaPicCutterView.h"
+#include "cutter/AlphaPicCutterView.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "RasterQtBridge.h"
+#include "platform/RasterQtBridge.h"
 
 using cutter::DragMode;
 

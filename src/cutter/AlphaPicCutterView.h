@@ -5,8 +5,8 @@
 
 #include <QWidget>
 
-#include "CutterModel.h"
-#include "RasterImage.h"
+#include "cutter/CutterModel.h"
+#include "image/RasterImage.h"
 
 class AlphaPicCutterView : public QWidget {
     Q_OBJECT

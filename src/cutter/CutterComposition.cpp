@@ -1,4 +1,4 @@
-#include "CutterComposition.h"
+#include "cutter/CutterComposition.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,9 +10,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "RasterBlendRow.h"
-#include "RasterBlockPool.h"
-#include "RasterResampleKernels.h"
+#include "image/compose/RasterBlendRow.h"
+#include "image/RasterBlockPool.h"
+#include "image/resample/RasterResampleKernels.h"
 
 namespace cutter {
 

@@ -1,4 +1,4 @@
-#include "CutterGeometry.h"
+#include "cutter/CutterGeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace cutter {
 

@@ -1,9 +1,9 @@
-#include "CutterModel.h"
+#include "cutter/CutterModel.h"
 
 #include <algorithm>
 
-#include "CutterComposition.h"
-#include "WorkingPicture.h"
+#include "cutter/CutterComposition.h"
+#include "image/WorkingPicture.h"
 
 namespace cutter {
 

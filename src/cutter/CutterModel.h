@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "CutterGeometry.h"
-#include "RasterImage.h"
+#include "cutter/CutterGeometry.h"
+#include "image/RasterImage.h"
 
 namespace cutter {
 

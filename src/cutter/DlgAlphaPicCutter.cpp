@@ -1,16 +1,16 @@
-#include "DlgAlphaPicCutter.h"
+#include "cutter/DlgAlphaPicCutter.h"
 
 #include <QFile>
 #include <QPushButton>
 
-#include "AlphaPicCutterView.h"
-#include "DialogUnits.h"
-#include "FileDialogService.h"
-#include "MessageService.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "StarterCutters.h"
-#include "WaitCursor.h"
+#include "cutter/AlphaPicCutterView.h"
+#include "platform/DialogUnits.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "cutter/StarterCutters.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 

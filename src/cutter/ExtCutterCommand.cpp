@@ -1,8 +1,8 @@
-#include "ExtCutterCommand.h"
+#include "cutter/ExtCutterCommand.h"
 
-#include "AlphaPicCutterView.h"
-#include "DlgAlphaPicCutter.h"
-#include "WaitCursor.h"
+#include "cutter/AlphaPicCutterView.h"
+#include "cutter/DlgAlphaPicCutter.h"
+#include "platform/WaitCursor.h"
 
 bool RunExtCutter(QWidget* parent, const RasterImage& work, RasterImage& result) {
     if (!work.IsValid()) return false;

@@ -2,7 +2,7 @@
 // working picture.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class QWidget;
 

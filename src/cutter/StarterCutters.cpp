@@ -1,4 +1,4 @@
-#include "StarterCutters.h"
+#include "cutter/StarterCutters.h"
 
 #include <QCoreApplication>
 #include <QDir>

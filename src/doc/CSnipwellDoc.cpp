@@ -1,20 +1,15 @@
 // The document's file commands: Save, Save As, Delete, the confirmation toggles and the JPEG
 // quality box. The picture itself lives in the view; the document only routes.
-#include "CSnipwellDoc.h"
-
-#include <QFile>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "doc/CSnipwellDoc.h"
 
 #include <limits>
 
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "FileDialogService.h"
-#include "MessageService.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "commands/CommandIds.h"
+#include "platform/FileChecks.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 
 namespace {
 
@@ -75,19 +70,11 @@ void CSnipwellDoc::RegisterCommands() {
 
 bool CSnipwellDoc::PicturesValid() const { return m_pView && m_pView->PicturesValid(); }
 
-QWidget* CSnipwellDoc::DialogParent() const { return m_pView; }
+QWidget* CSnipwellDoc::DialogParent() const { return m_pView ? m_pView->DialogParent() : nullptr; }
 
 bool CSnipwellDoc::FileUsable() const { return m_pView && FileUsable(m_pView->Path()); }
 
-bool CSnipwellDoc::FileUsable(const QString& path) {
-    if (path.isEmpty()) return false;
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    // A file without any write bit is read-only even for a user (root) whom access() lets write.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-    return access(native.constData(), W_OK) == 0;
-}
+bool CSnipwellDoc::FileUsable(const QString& path) { return filechecks::IsWritableRegularFile(path); }
 
 int CSnipwellDoc::ParseJpegQuality(const QString& text) {
     const QString trimmed = text.trimmed();
@@ -140,7 +127,7 @@ void CSnipwellDoc::OnDelete() {
         return;
     }
     // Permanent: there is no recycle bin to move the file to.
-    if (unlink(QFile::encodeName(path).constData()) != 0) {
+    if (!filechecks::RemoveFile(path)) {
         MessageService::ShowMessage("Failed.", DialogParent());
         return;
     }

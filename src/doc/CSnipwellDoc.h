@@ -8,9 +8,23 @@
 
 class QWidget;
 
-#include "CommandRouter.h"
+#include "commands/CommandRouter.h"
 
-class CSnipwellView;
+// What the document needs of the picture view (implemented by CSnipwellView).
+class PictureViewLink {
+public:
+    virtual ~PictureViewLink() = default;
+    // The working picture and its view copy both hold pixels.
+    virtual bool PicturesValid() const = 0;
+    // Path of the picture shown, or empty.
+    virtual const QString& Path() const = 0;
+    // Writes the working picture to path; shows its own failure messages.
+    virtual bool SavePicture(const QString& path) = 0;
+    // Opens a picture file; an empty path clears the view.
+    virtual void LoadPicture(const QString& path) = 0;
+    // The window the document's questions and messages belong to.
+    virtual QWidget* DialogParent() = 0;
+};
 
 // What the document needs of the picture browser pane (implemented by PicPickerView).
 class PictureBrowserLink {
@@ -28,7 +42,7 @@ public:
     explicit CSnipwellDoc(QObject* parent = nullptr);
     ~CSnipwellDoc() override;
 
-    CSnipwellView* m_pView = nullptr;
+    PictureViewLink* m_pView = nullptr;
     PictureBrowserLink* m_pPicker = nullptr;
     bool m_bConfirmOverwrite = true;
     bool m_bConfirmDelete = true;

@@ -1,5 +1,5 @@
 // The store of large freed picture blocks.
-#include "RasterBlockPool.h"
+#include "image/RasterBlockPool.h"
 
 #include <cstdlib>
 #include <new>

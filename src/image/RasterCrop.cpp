@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "RasterGeometrySupport.h"
-#include "RasterImage.h"
+#include "image/RasterGeometrySupport.h"
+#include "image/RasterImage.h"
 
 using namespace raster_geometry;
 

@@ -1,4 +1,4 @@
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 
 #include <cctype>
 #include <climits>

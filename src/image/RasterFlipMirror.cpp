@@ -1,8 +1,8 @@
 // Flip (upside down) and Mirror (left-right).
 #include <cstring>
 
-#include "RasterGeometrySupport.h"
-#include "RasterImage.h"
+#include "image/RasterGeometrySupport.h"
+#include "image/RasterImage.h"
 
 using namespace raster_geometry;
 

@@ -1,5 +1,5 @@
 // Helpers shared by the geometric operations.
-#include "RasterGeometrySupport.h"
+#include "image/RasterGeometrySupport.h"
 
 #include <cstring>
 

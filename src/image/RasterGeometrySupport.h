@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "RasterBlockPool.h"
-#include "RasterImage.h"
+#include "image/RasterBlockPool.h"
+#include "image/RasterImage.h"
 
 namespace raster_geometry {
 

@@ -1,12 +1,12 @@
 // RasterImage life cycle, information fields, palette, alpha plane and pixel access.
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "RasterBlockPool.h"
+#include "image/RasterBlockPool.h"
 
 namespace {
 constexpr uint32_t kInfoHeaderSize = sizeof(RasterBitmapInfoHeader);

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterFormatIds.h"
+#include "image/RasterFormatIds.h"
 
 class RasterFile;
 

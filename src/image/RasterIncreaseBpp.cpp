@@ -1,6 +1,6 @@
 // IncreaseBpp: raises a palette image to 4, 8 or 24 bits with the same look.
-#include "RasterGeometrySupport.h"
-#include "RasterImage.h"
+#include "image/RasterGeometrySupport.h"
+#include "image/RasterImage.h"
 
 using namespace raster_geometry;
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "AntiAliasedDrawing.h"
+#include "platform/AntiAliasedDrawing.h"
 
 #include <QImage>
 #include <QPainter>

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 // A width x height grey surface, black (0) at first, top row first.
 class GreySurface {

@@ -1,9 +1,9 @@
-#include "MessageService.h"
+#include "platform/MessageService.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
-#include "SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 namespace {
 MessageService::Answerer g_answerer;

@@ -1,4 +1,4 @@
-#include "RasterQtBridge.h"
+#include "platform/RasterQtBridge.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

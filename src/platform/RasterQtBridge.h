@@ -8,7 +8,7 @@
 
 #include <QImage>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 // The picture as a 32-bit bitmap; alpha comes from the alpha plane, 255 where there is none.
 // A palette image is first turned into a 24-bit one (its transparent index becoming an alpha

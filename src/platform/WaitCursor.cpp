@@ -1,4 +1,4 @@
-#include "WaitCursor.h"
+#include "platform/WaitCursor.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "CSnipwellView.h"
+#include "view/CSnipwellView.h"
 
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -11,14 +11,14 @@
 #include <QPainter>
 #include <QWheelEvent>
 
-#include "CSnipwellDoc.h"
-#include "CommandIds.h"
-#include "RasterQtBridge.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "ShellOpen.h"
-#include "WaitCursor.h"
-#include "WorkingPicture.h"
+#include "doc/CSnipwellDoc.h"
+#include "commands/CommandIds.h"
+#include "platform/RasterQtBridge.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "platform/ShellOpen.h"
+#include "platform/WaitCursor.h"
+#include "image/WorkingPicture.h"
 
 namespace {
 

@@ -6,18 +6,18 @@
 #include <QString>
 #include <QWidget>
 
-#include "CommandRouter.h"
-#include "CropBoxModel.h"
-#include "RasterImage.h"
-#include "ViewPainter.h"
+#include "commands/CommandRouter.h"
+#include "doc/CSnipwellDoc.h"
+#include "view/CropBoxModel.h"
+#include "image/RasterImage.h"
+#include "view/ViewPainter.h"
 
-class CSnipwellDoc;
 class QMenu;
 
 // The maker's customisation page opened by "Order".
 inline constexpr const char* kCustomizationUrl = "https://www.norvane.com/snipwell/customization";
 
-class CSnipwellView : public QWidget {
+class CSnipwellView : public QWidget, public PictureViewLink {
     Q_OBJECT
 public:
     explicit CSnipwellView(CSnipwellDoc* document, QWidget* parent = nullptr);
@@ -25,9 +25,9 @@ public:
 
     // ---- file side (document and picture files) --------------------------------------------
     // Opens a picture file into the view; an empty path clears the view.
-    void LoadPicture(const QString& path);
+    void LoadPicture(const QString& path) override;
     // Writes the working picture (with the light values) to path; shows the failure messages.
-    bool SavePicture(const QString& path);
+    bool SavePicture(const QString& path) override;
 
     // ---- picture commands ---------------------------------------------------------------------
     // (contrast, brightness): slider positions - 100, 0 for a slider the ribbon lacks.
@@ -50,13 +50,14 @@ public:
     void RunExternalCutter();
 
     // Both pictures hold pixels.
-    bool PicturesValid() const { return m_imgWork.IsValid() && m_imgView.IsValid(); }
+    bool PicturesValid() const override { return m_imgWork.IsValid() && m_imgView.IsValid(); }
 
     // The handlers this view offers to the command router (it is the active view).
     const CommandHandlers& Handlers() const { return m_handlers; }
 
     // State, read by the document, the status bar and the tests.
-    const QString& Path() const { return m_strPath; }
+    const QString& Path() const override { return m_strPath; }
+    QWidget* DialogParent() override { return this; }
     const RasterImage& WorkPicture() const { return m_imgWork; }
     const RasterImage& ViewPicture() const { return m_imgView; }
     cropbox::CropBoxModel& Box() { return m_box; }

@@ -1,8 +1,8 @@
 // The commands that change the whole picture, and the contrast and brightness preview.
-#include "CSnipwellView.h"
+#include "view/CSnipwellView.h"
 
-#include "CommandIds.h"
-#include "WaitCursor.h"
+#include "commands/CommandIds.h"
+#include "platform/WaitCursor.h"
 
 namespace {
 

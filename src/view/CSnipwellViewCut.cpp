@@ -1,10 +1,10 @@
 // The Cut command on the view's side: the refusals, the wait cursor and the auto hide; the
 // pixels are computed by CutPicture.
-#include "CSnipwellView.h"
+#include "view/CSnipwellView.h"
 
-#include "CutOperation.h"
-#include "ExtCutterCommand.h"
-#include "WaitCursor.h"
+#include "view/CutOperation.h"
+#include "cutter/ExtCutterCommand.h"
+#include "platform/WaitCursor.h"
 
 bool CSnipwellView::CutToCropBox() {
     if (!m_box.m_bShowCropBox || !PicturesValid()) return false;

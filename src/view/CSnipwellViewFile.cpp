@@ -2,25 +2,13 @@
 // working picture out.
 #include <QFile>
 
-#include <sys/stat.h>
-
-#include "CSnipwellDoc.h"
-#include "CSnipwellView.h"
-#include "MessageService.h"
-#include "RasterExifOrientation.h"
-#include "WaitCursor.h"
-#include "WorkingPicture.h"
-
-namespace {
-
-// Only regular files are read: opening a named pipe would block the interface until some
-// other program writes to it.
-bool IsRegularFile(const char* path) {
-    struct stat st {};
-    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-}  // namespace
+#include "doc/CSnipwellDoc.h"
+#include "view/CSnipwellView.h"
+#include "platform/FileChecks.h"
+#include "platform/MessageService.h"
+#include "image/formats/RasterExifOrientation.h"
+#include "platform/WaitCursor.h"
+#include "image/WorkingPicture.h"
 
 void CSnipwellView::RegisterFileCommands() {
     // The file commands are the document's; the view adds none of its own.
@@ -39,7 +27,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     if (path.isEmpty()) return;
 
     const QByteArray native = QFile::encodeName(path);
-    const bool loaded = IsRegularFile(native.constData()) &&
+    const bool loaded = filechecks::IsRegularFile(path) &&
                         m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
                         m_imgWork.IsValid();
     // Photos are stored as the camera was held; turn them the way they were shot. A turn that

@@ -1,10 +1,10 @@
-#include "CropBoxModel.h"
+#include "view/CropBoxModel.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdio>
 
-#include "CommandIds.h"
+#include "commands/CommandIds.h"
 
 namespace cropbox {
 

@@ -1,4 +1,4 @@
-#include "CutOperation.h"
+#include "view/CutOperation.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -6,9 +6,9 @@
 #include <new>
 #include <optional>
 
-#include "AntiAliasedDrawing.h"
-#include "RasterBlockPool.h"
-#include "RoundCornerPath.h"
+#include "platform/AntiAliasedDrawing.h"
+#include "image/RasterBlockPool.h"
+#include "view/RoundCornerPath.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // anti-aliased edges and blended onto white. No window is involved, so it runs in tests.
 #pragma once
 
-#include "CropBoxModel.h"
-#include "RasterImage.h"
+#include "view/CropBoxModel.h"
+#include "image/RasterImage.h"
 
 struct CutRequest {
     int clientWidth, clientHeight;  // the view's client area

@@ -1,8 +1,8 @@
-#include "RoundCornerPath.h"
+#include "view/RoundCornerPath.h"
 
 #include <QTransform>
 
-#include "CropBoxModel.h"
+#include "view/CropBoxModel.h"
 
 namespace {
 constexpr double kRadiusFraction = 0.05;

@@ -1,4 +1,4 @@
-#include "ViewPainter.h"
+#include "view/ViewPainter.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "AntiAliasedDrawing.h"
-#include "RoundCornerPath.h"
+#include "platform/AntiAliasedDrawing.h"
+#include "view/RoundCornerPath.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <QImage>
 
-#include "CropBoxModel.h"
-#include "RasterImage.h"
+#include "view/CropBoxModel.h"
+#include "image/RasterImage.h"
 
 // Renders paints, keeping the client-sized buffers from one paint to the next so that a paint
 // does not allocate (and fault in) fresh pages every time.

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 // A 24-bit picture with an alpha plane, every pixel of colour (0x00BBGGRR) and alpha.
 inline RasterImage MakeTestAtlas(uint32_t width, uint32_t height, uint32_t color, uint8_t alpha) {

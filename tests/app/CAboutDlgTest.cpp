@@ -4,12 +4,12 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "AppIcon.h"
+#include "app/AppIcon.h"
 #include "AtlasTestImages.h"
-#include "CAboutDlg.h"
-#include "ResImageLib.h"
-#include "ShellOpen.h"
-#include "VersionInfoX.h"
+#include "app/CAboutDlg.h"
+#include "app/ResImageLib.h"
+#include "platform/ShellOpen.h"
+#include "app/VersionInfoX.h"
 
 namespace {
 

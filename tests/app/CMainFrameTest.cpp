@@ -6,15 +6,15 @@
 #include <QSettings>
 #include <QSplitter>
 
-#include "CMainFrame.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "MainRibbonBar.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "app/CMainFrame.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "app/MainRibbonBar.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 #include "ShellTestSupport.h"
-#include "StatusBarPanes.h"
-#include "VisualStyles.h"
+#include "app/StatusBarPanes.h"
+#include "app/VisualStyles.h"
 
 using shelltest::ShellTest;
 

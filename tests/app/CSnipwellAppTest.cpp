@@ -6,16 +6,16 @@
 #include <QSplitter>
 #include <QTreeView>
 
-#include "CMainFrame.h"
-#include "CSnipwellDoc.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "GDIPlus.h"
-#include "MainRibbonBar.h"
-#include "PicPickerView.h"
-#include "ResImageLib.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "app/CMainFrame.h"
+#include "doc/CSnipwellDoc.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "app/GDIPlus.h"
+#include "app/MainRibbonBar.h"
+#include "browser/PicPickerView.h"
+#include "app/ResImageLib.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 #include "ShellTestSupport.h"
 
 using shelltest::ShellTest;

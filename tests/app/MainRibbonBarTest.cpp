@@ -7,13 +7,13 @@
 
 #include <vector>
 
-#include "CMainFrame.h"
-#include "CSnipwellView.h"
-#include "CommandIds.h"
-#include "MainRibbonBar.h"
-#include "RibbonKeyTips.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "app/CMainFrame.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
+#include "app/MainRibbonBar.h"
+#include "app/RibbonKeyTips.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 #include "ShellTestSupport.h"
 
 using shelltest::CellColour;

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "AtlasTestImages.h"
-#include "ResImageLib.h"
+#include "app/ResImageLib.h"
 
 namespace {
 

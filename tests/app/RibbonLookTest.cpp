@@ -5,13 +5,13 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 
-#include "CMainFrame.h"
-#include "CommandIds.h"
-#include "MainRibbonBar.h"
-#include "RibbonLook.h"
+#include "app/CMainFrame.h"
+#include "commands/CommandIds.h"
+#include "app/MainRibbonBar.h"
+#include "app/RibbonLook.h"
 #include "ShellTestSupport.h"
-#include "StatusBarPanes.h"
-#include "VisualStyles.h"
+#include "app/StatusBarPanes.h"
+#include "app/VisualStyles.h"
 
 using shelltest::ShellTest;
 

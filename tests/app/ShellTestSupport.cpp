@@ -7,10 +7,10 @@
 #include <QWidget>
 #include <QPainter>
 
-#include "CMainFrame.h"
-#include "MessageService.h"
-#include "RasterQtBridge.h"
-#include "SettingsStore.h"
+#include "app/CMainFrame.h"
+#include "platform/MessageService.h"
+#include "platform/RasterQtBridge.h"
+#include "platform/SettingsStore.h"
 
 namespace shelltest {
 

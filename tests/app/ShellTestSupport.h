@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "CSnipwellApp.h"
+#include "app/CSnipwellApp.h"
 
 namespace shelltest {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "VersionInfoX.h"
-#include "VersionRecordBuilder.h"
+#include "app/VersionInfoX.h"
+#include "app/VersionRecordBuilder.h"
 
 namespace {
 

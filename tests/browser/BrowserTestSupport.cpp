@@ -11,9 +11,9 @@
 #include <cstring>
 #include <memory>
 
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 #include "TestSupport.h"
-#include "ThumbnailCache.h"
+#include "platform/ThumbnailCache.h"
 
 namespace browsertest {
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "TNList.h"
+#include "browser/TNList.h"
 
 namespace browsertest {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "FolderListing.h"
-#include "ThumbnailGeometry.h"
+#include "browser/FolderListing.h"
+#include "browser/ThumbnailGeometry.h"
 
 using thumbs::Size;
 

@@ -10,8 +10,8 @@
 #include <jpeglib.h>
 
 #include "BrowserTestSupport.h"
-#include "RasterJpegThumbnail.h"
-#include "RasterJpegThumbnailScans.h"
+#include "image/formats/RasterJpegThumbnail.h"
+#include "image/formats/RasterJpegThumbnailScans.h"
 #include "TestSupport.h"
 
 TEST(ReducedJpegDecode, PicksTheSmallestScaleThatStillCoversTheRequest) {

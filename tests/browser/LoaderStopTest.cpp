@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "BrowserTestSupport.h"
-#include "TNList.h"
+#include "browser/TNList.h"
 #include "TestSupport.h"
 
 using browsertest::ToQString;

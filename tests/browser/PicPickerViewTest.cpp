@@ -8,12 +8,12 @@
 #include <QTreeView>
 
 #include "BrowserTestSupport.h"
-#include "CommandIds.h"
-#include "CommandRouter.h"
-#include "PicPickerView.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "TNList.h"
+#include "commands/CommandIds.h"
+#include "commands/CommandRouter.h"
+#include "browser/PicPickerView.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "browser/TNList.h"
 #include "TestSupport.h"
 
 using browsertest::ToQString;

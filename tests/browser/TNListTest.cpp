@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "BrowserTestSupport.h"
-#include "CommandIds.h"
-#include "TNList.h"
+#include "commands/CommandIds.h"
+#include "browser/TNList.h"
 #include "TestSupport.h"
 
 using browsertest::RunEventLoop;
@@ -32,9 +32,7 @@ protected:
     TNList m_list;
 };
 
-int OpenCommands(const std::vector<uint32_t>& posted) {
-    return int(std::count(posted.begin(), posted.end(), cmd::ID_PICKER_OPEN_SELECTED));
-}
+int OpenCommands(const std::vector<QString>& posted) { return int(posted.size()); }
 
 }  // namespace
 
@@ -47,8 +45,8 @@ TEST_F(ThumbnailList, SelectedPathIsEmptyUntilAnItemIsSelected) {
 
 TEST_F(ThumbnailList, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
     Fill({"a.png", "b.png", "c.png"});
-    std::vector<uint32_t> posted;
-    QObject::connect(&m_list, &TNList::parentCommand, [&](uint32_t id) { posted.push_back(id); });
+    std::vector<QString> posted;
+    QObject::connect(&m_list, &TNList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
     m_list.setCurrentRow(0);
     m_list.setCurrentRow(1);
     m_list.setCurrentRow(2);
@@ -57,6 +55,7 @@ TEST_F(ThumbnailList, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
     EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return OpenCommands(posted) > 0; }));
     RunEventLoop(100);   // a second open would come within this
     EXPECT_EQ(OpenCommands(posted), 1);
+    EXPECT_EQ(posted.back(), PathOf("c.png"));
     EXPECT_EQ(m_list.GetSelectedPath(), PathOf("c.png"));
 }
 
@@ -68,8 +67,8 @@ TEST_F(ThumbnailList, RemoveFileSelectsTheItemThatFollowed) {
     EXPECT_EQ(m_list.GetSelectedPath(), PathOf("b.png"));
     EXPECT_EQ(m_list.Thumb(0)->m_strName, QStringLiteral("b.png"));
 
-    std::vector<uint32_t> posted;
-    QObject::connect(&m_list, &TNList::parentCommand, [&](uint32_t id) { posted.push_back(id); });
+    std::vector<QString> posted;
+    QObject::connect(&m_list, &TNList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
     m_list.RemoveFile(PathOf("b.png"));
     EXPECT_EQ(m_list.GetSelectedPath(), PathOf("c.png"));
     EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return OpenCommands(posted) > 0; }));
@@ -196,8 +195,8 @@ TEST_F(ThumbnailList, ChangingFolderDoesNotOpenAnything) {
     Fill({"a.png", "b.png"});
     m_list.setCurrentRow(0);
     RunEventLoop(200);
-    std::vector<uint32_t> posted;
-    QObject::connect(&m_list, &TNList::parentCommand, [&](uint32_t id) { posted.push_back(id); });
+    std::vector<QString> posted;
+    QObject::connect(&m_list, &TNList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
     testsupport::TempDir other;
     m_list.SetFolder(ToQString(other.path()));
     browsertest::WaitForScan(m_list);

@@ -11,9 +11,9 @@
 
 #include "BrowserTestSupport.h"
 #include "TestSupport.h"
-#include "ThumbnailCache.h"
-#include "ThumbnailMaker.h"
-#include "ThumbnailPngWriter.h"
+#include "platform/ThumbnailCache.h"
+#include "browser/ThumbnailMaker.h"
+#include "platform/ThumbnailPngWriter.h"
 
 using browsertest::ToQString;
 using browsertest::WriteSolidPicture;

@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "BrowserTestSupport.h"
-#include "TNList.h"
+#include "browser/TNList.h"
 #include "TestSupport.h"
-#include "ThumbnailMaker.h"
+#include "browser/ThumbnailMaker.h"
 
 using browsertest::ListedNames;
 using browsertest::ListedPaths;

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "AlphaPicCutterView.h"
-#include "DlgAlphaPicCutter.h"
+#include "cutter/AlphaPicCutterView.h"
+#include "cutter/DlgAlphaPicCutter.h"
 
 namespace cuttertest {
 

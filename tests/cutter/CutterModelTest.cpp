@@ -2,7 +2,7 @@
 // the backdrop and the first placement, the drag rules, the cut limit and what the cut shows.
 #include <gtest/gtest.h>
 
-#include "CutterModel.h"
+#include "cutter/CutterModel.h"
 #include "CutterTestPictures.h"
 #include "TestSupport.h"
 

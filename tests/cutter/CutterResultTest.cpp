@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "CutterComposition.h"
-#include "CutterModel.h"
+#include "cutter/CutterComposition.h"
+#include "cutter/CutterModel.h"
 #include "CutterTestPictures.h"
-#include "StarterCutters.h"
+#include "cutter/StarterCutters.h"
 #include "TestSupport.h"
 
 using namespace cutter;

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "CutterModel.h"
-#include "RasterImage.h"
+#include "cutter/CutterModel.h"
+#include "image/RasterImage.h"
 
 namespace cuttertest {
 

@@ -10,17 +10,17 @@
 
 #include <vector>
 
-#include "AlphaPicCutterView.h"
+#include "cutter/AlphaPicCutterView.h"
 #include "CutterDialogScript.h"
 #include "CutterTestPictures.h"
-#include "DialogUnits.h"
-#include "DlgAlphaPicCutter.h"
-#include "ExtCutterCommand.h"
-#include "FileDialogService.h"
-#include "MessageService.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "StarterCutters.h"
+#include "platform/DialogUnits.h"
+#include "cutter/DlgAlphaPicCutter.h"
+#include "cutter/ExtCutterCommand.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "cutter/StarterCutters.h"
 #include "TestSupport.h"
 
 using namespace cuttertest;

@@ -8,10 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "CommandIds.h"
+#include "commands/CommandIds.h"
 #include "DocTestFixture.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 
 using doctest::DocFixture;
 using testsupport::MakePatternImage;

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "DocTestFixture.h"
-#include "RasterExifOrientation.h"
+#include "image/formats/RasterExifOrientation.h"
 
 using doctest::DocFixture;
 using testsupport::MakePatternImage;

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QGuiApplication>
 
-#include "CommandIds.h"
-#include "SettingsStore.h"
+#include "commands/CommandIds.h"
+#include "platform/SettingsStore.h"
 
 namespace doctest {
 

@@ -12,12 +12,12 @@
 #include <memory>
 #include <vector>
 
-#include "CSnipwellDoc.h"
-#include "CSnipwellView.h"
-#include "CommandRouter.h"
-#include "FileDialogService.h"
-#include "MessageService.h"
-#include "RasterImage.h"
+#include "doc/CSnipwellDoc.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandRouter.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 namespace doctest {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 namespace codectest {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 #include "TestSupport.h"
 
 namespace fixtures {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;

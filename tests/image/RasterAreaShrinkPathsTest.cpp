@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "AreaShrinkReference.h"
-#include "RasterBlendRow.h"
-#include "RasterResampleKernels.h"
+#include "image/compose/RasterBlendRow.h"
+#include "image/resample/RasterResampleKernels.h"
 #include "TestSupport.h"
 
 using raster_resample::AreaShrink;

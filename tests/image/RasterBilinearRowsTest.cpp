@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "BilinearReference.h"
-#include "RasterBlendRow.h"
-#include "RasterResampleKernels.h"
-#include "RasterSamplingAvx2.h"
-#include "RasterSamplingAvx512.h"
+#include "image/compose/RasterBlendRow.h"
+#include "image/resample/RasterResampleKernels.h"
+#include "image/resample/RasterSamplingAvx2.h"
+#include "image/resample/RasterSamplingAvx512.h"
 #include "TestSupport.h"
 
 using raster_resample::BilinearRows;

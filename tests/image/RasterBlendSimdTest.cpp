@@ -10,9 +10,9 @@
 #include <random>
 #include <vector>
 
-#include "RasterBlendRow.h"
-#include "RasterBlendSimd.h"
-#include "RasterImage.h"
+#include "image/compose/RasterBlendRow.h"
+#include "image/compose/RasterBlendSimd.h"
+#include "image/RasterImage.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "RasterBlockPool.h"
-#include "RasterImage.h"
+#include "image/RasterBlockPool.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::AddPatternAlpha;

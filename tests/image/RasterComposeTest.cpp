@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::AddPatternAlpha;

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterExifOrientation.h"
-#include "RasterImage.h"
+#include "image/formats/RasterExifOrientation.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::MakePatternImage;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "RasterFile.h"
+#include "image/RasterFile.h"
 #include "TestSupport.h"
 
 namespace {

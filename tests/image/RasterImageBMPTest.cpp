@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 namespace {

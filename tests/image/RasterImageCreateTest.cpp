@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 TEST(RasterImageCreate, RejectsEmptySizes) {
     RasterImage image;

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::MakePatternImage;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImageICO.h"
+#include "image/formats/RasterImageICO.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
 

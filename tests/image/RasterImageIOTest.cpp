@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 namespace fs = std::filesystem;

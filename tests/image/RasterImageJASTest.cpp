@@ -7,8 +7,8 @@
 #include <string>
 
 #include "FormatFixtures.h"
-#include "RasterFile.h"
-#include "RasterImageJAS.h"
+#include "image/RasterFile.h"
+#include "image/formats/RasterImageJAS.h"
 #include "TestSupport.h"
 
 using fixtures::Convert;

@@ -5,9 +5,9 @@ extern "C" {
 
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
-#include "RasterImageJBG.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
+#include "image/formats/RasterImageJBG.h"
 #include "TestSupport.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <jpeglib.h>
 
 #include "CodecTestHelpers.h"
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using codectest::DecodeBytes;

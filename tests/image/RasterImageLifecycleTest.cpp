@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::AddPatternAlpha;

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
-#include "RasterImageMNG.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
+#include "image/formats/RasterImageMNG.h"
 #include "TestSupport.h"
 
 namespace {

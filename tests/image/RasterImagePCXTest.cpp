@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImagePCX.h"
+#include "image/formats/RasterImagePCX.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CodecTestHelpers.h"
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using codectest::DecodeBytes;

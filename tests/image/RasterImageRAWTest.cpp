@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
-#include "RasterImageRAW.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
+#include "image/formats/RasterImageRAW.h"
 #include "TestSupport.h"
 
 namespace {

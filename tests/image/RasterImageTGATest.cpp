@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImageTGA.h"
+#include "image/formats/RasterImageTGA.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
 

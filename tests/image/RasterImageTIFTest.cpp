@@ -7,8 +7,8 @@
 #include <functional>
 
 #include "FormatFixtures.h"
-#include "RasterFile.h"
-#include "RasterImageTIF.h"
+#include "image/RasterFile.h"
+#include "image/formats/RasterImageTIF.h"
 #include "TestSupport.h"
 
 using fixtures::Convert;

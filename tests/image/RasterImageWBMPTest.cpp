@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "RasterImageWBMP.h"
+#include "image/formats/RasterImageWBMP.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
-#include "RasterImageWMF.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
+#include "image/formats/RasterImageWMF.h"
 #include "TestSupport.h"
 
 namespace {

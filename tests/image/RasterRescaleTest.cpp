@@ -11,7 +11,7 @@
 
 #include "AreaShrinkReference.h"
 #include "BilinearReference.h"
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::MakePatternImage;

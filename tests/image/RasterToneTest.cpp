@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "TestSupport.h"
 
 using testsupport::AddPatternAlpha;

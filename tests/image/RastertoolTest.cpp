@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 #include "RastertoolRun.h"
 #include "TestSupport.h"
 

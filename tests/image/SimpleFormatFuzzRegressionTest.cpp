@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
-#include "RasterImageICO.h"
-#include "RasterImagePCX.h"
-#include "RasterImageTGA.h"
-#include "RasterImageWBMP.h"
+#include "image/formats/RasterImageICO.h"
+#include "image/formats/RasterImagePCX.h"
+#include "image/formats/RasterImageTGA.h"
+#include "image/formats/RasterImageWBMP.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
 

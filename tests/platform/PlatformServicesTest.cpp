@@ -6,10 +6,10 @@
 #include <QFileInfo>
 #include <QSettings>
 
-#include "AntiAliasedDrawing.h"
-#include "FileDialogService.h"
-#include "MessageService.h"
-#include "SettingsStore.h"
+#include "platform/AntiAliasedDrawing.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "platform/SettingsStore.h"
 #include "TestSupport.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "RasterImage.h"
-#include "RasterQtBridge.h"
+#include "image/RasterImage.h"
+#include "platform/RasterQtBridge.h"
 #include "TestSupport.h"
 
 using testsupport::MakePatternImage;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace testsupport {
 

@@ -10,17 +10,17 @@
 
 #include <memory>
 
-#include "CSnipwellView.h"
-#include "CommandIds.h"
+#include "view/CSnipwellView.h"
+#include "commands/CommandIds.h"
 #include "../cutter/CutterDialogScript.h"
 #include "../cutter/CutterTestPictures.h"
-#include "MessageService.h"
-#include "RasterQtBridge.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "ShellOpen.h"
+#include "platform/MessageService.h"
+#include "platform/RasterQtBridge.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "platform/ShellOpen.h"
 #include "TestSupport.h"
-#include "ViewPainter.h"
+#include "view/ViewPainter.h"
 
 namespace {
 

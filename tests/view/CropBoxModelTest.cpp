@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "CommandIds.h"
-#include "CropBoxModel.h"
+#include "commands/CommandIds.h"
+#include "view/CropBoxModel.h"
 
 using namespace cropbox;
 

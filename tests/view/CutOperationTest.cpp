@@ -5,8 +5,8 @@
 #include <cmath>
 #include <set>
 
-#include "CutOperation.h"
-#include "RoundCornerPath.h"
+#include "view/CutOperation.h"
+#include "view/RoundCornerPath.h"
 #include "TestSupport.h"
 
 namespace {

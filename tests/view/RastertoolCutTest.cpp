@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "CommandIds.h"
-#include "CropBoxModel.h"
-#include "CutOperation.h"
-#include "RasterImage.h"
+#include "commands/CommandIds.h"
+#include "view/CropBoxModel.h"
+#include "view/CutOperation.h"
+#include "image/RasterImage.h"
 #include "RastertoolRun.h"
 #include "TestSupport.h"
 

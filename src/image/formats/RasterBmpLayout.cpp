@@ -1,10 +1,10 @@
-#include "RasterBmpLayout.h"
+#include "image/formats/RasterBmpLayout.h"
 
 #include <climits>
 #include <cstring>
 
-#include "RasterFormatSupport.h"
-#include "RasterImage.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/RasterImage.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "RasterBmpPixels.h"
+#include "image/formats/RasterBmpPixels.h"
 
 #include <cstring>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace {
 constexpr uint8_t kRleEscape = 0;

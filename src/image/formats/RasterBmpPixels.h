@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "RasterBmpLayout.h"
+#include "image/formats/RasterBmpLayout.h"
 
 class RasterImage;
 

@@ -1,4 +1,4 @@
-#include "RasterDecodeSupport.h"
+#include "image/formats/RasterDecodeSupport.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 // Pictures up to this many decoded bytes are always allowed; larger ones must be backed by
 // enough source data for the compression in use (a few bytes cannot claim gigabytes).

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "RasterFormatSupport.h"
-#include "RasterMetafileCommon.h"
-#include "RasterMetafilePlayers.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterMetafileCommon.h"
+#include "image/formats/RasterMetafilePlayers.h"
 
 namespace metafile {
 

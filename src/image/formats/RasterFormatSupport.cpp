@@ -1,4 +1,4 @@
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 #include <cstdio>
 #include <new>

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 // Sets "<format> files cannot be read in this build" and returns false.
 bool RasterFormatNotAvailable(RasterImage& image, const char* formatName);

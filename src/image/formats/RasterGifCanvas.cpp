@@ -1,4 +1,4 @@
-#include "RasterGifCanvas.h"
+#include "image/formats/RasterGifCanvas.h"
 
 #include <cstring>
 #include <new>

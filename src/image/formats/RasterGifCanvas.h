@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 // A rectangle in picture coordinates (y = 0 at the top), already clipped to the screen.
 struct RasterGifRect {

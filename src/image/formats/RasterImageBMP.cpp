@@ -1,12 +1,12 @@
-#include "RasterImageBMP.h"
+#include "image/formats/RasterImageBMP.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "RasterBmpLayout.h"
-#include "RasterBmpPixels.h"
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterBmpLayout.h"
+#include "image/formats/RasterBmpPixels.h"
+#include "image/formats/RasterFormatSupport.h"
 
 // ---- reading -----------------------------------------------------------------------------
 

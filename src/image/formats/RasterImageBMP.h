@@ -1,7 +1,7 @@
 // BMP: Windows and OS/2 bitmaps; writes 24-bit, palette and 32-bit (alpha) files.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageBMP : public RasterImage {
 public:

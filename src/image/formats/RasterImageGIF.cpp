@@ -15,7 +15,7 @@
 // When a limit is reached, or an image's data is damaged or cut short, reading stops and the
 // images completed before it make the picture (a damaged image is never shown in part); if
 // no image was completed the decode fails. A missing trailer is not an error.
-#include "RasterImageGIF.h"
+#include "image/formats/RasterImageGIF.h"
 
 #include <gif_lib.h>
 
@@ -26,8 +26,8 @@
 #include <new>
 #include <vector>
 
-#include "RasterFormatSupport.h"
-#include "RasterGifCanvas.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterGifCanvas.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // GIF: reads with frame composition; writes palette images and lossless 24-bit mosaics.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageGIF : public RasterImage {
 public:

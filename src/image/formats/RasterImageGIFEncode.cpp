@@ -8,7 +8,7 @@
 // cell) is that pixel's colour, so 17 x 15 + 1 = 256 entries always suffice. With a
 // transparent index, entry 0 is the transparent colour, pixels of that colour use it, and a
 // graphic control extension marks it. The alpha plane is not written.
-#include "RasterImageGIF.h"
+#include "image/formats/RasterImageGIF.h"
 
 #include <gif_lib.h>
 
@@ -17,7 +17,7 @@
 #include <memory>
 #include <new>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "RasterImageICO.h"
+#include "image/formats/RasterImageICO.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
 
-#include "RasterFormatSupport.h"
-#include "RasterImagePNG.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterImagePNG.h"
 
 // Windows icons and cursors: a 6-byte header, a directory of 16-byte entries, and for each
 // entry either a PNG file or a device-independent bitmap whose height counts twice (the

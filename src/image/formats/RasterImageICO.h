@@ -1,7 +1,7 @@
 // Windows icons and cursors.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageICO : public RasterImage {
 public:

@@ -1,9 +1,9 @@
-#include "RasterImageJAS.h"
+#include "image/formats/RasterImageJAS.h"
 
 #include <cstdio>
 
-#include "RasterFormatSupport.h"
-#include "RasterJasReaders.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterJasReaders.h"
 
 namespace {
 

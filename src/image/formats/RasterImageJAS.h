@@ -2,7 +2,7 @@
 // with our own readers. Told which of them to read at construction (0 = find out by content).
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageJAS : public RasterImage {
 public:

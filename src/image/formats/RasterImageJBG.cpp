@@ -1,6 +1,6 @@
 // JBIG (ITU-T T.82) through jbigkit: bilevel pictures and grey pictures stored as several
 // bit planes (Gray-coded, as jbigkit's own tools write them).
-#include "RasterImageJBG.h"
+#include "image/formats/RasterImageJBG.h"
 
 extern "C" {
 #include <jbig.h>  // jbigkit has no C++ guards
@@ -9,7 +9,7 @@ extern "C" {
 #include <cstring>
 #include <vector>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // JBIG through jbigkit.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageJBG : public RasterImage {
 public:

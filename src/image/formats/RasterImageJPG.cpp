@@ -5,7 +5,7 @@
 // records below), and the functions that call setjmp hold no C++ objects with destructors,
 // so nothing is skipped on the error path except libjpeg's own frames. Heap blocks the job
 // owns are freed after the jump.
-#include "RasterImageJPG.h"
+#include "image/formats/RasterImageJPG.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -16,7 +16,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // JPEG through libjpeg-turbo.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageJPG : public RasterImage {
 public:

@@ -1,5 +1,5 @@
 // MNG and JNG through libmng: the first frame as it is shown, with its alpha.
-#include "RasterImageMNG.h"
+#include "image/formats/RasterImageMNG.h"
 
 #include <cstdio>  // libmng pulls in jpeglib.h, which needs FILE
 
@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // MNG and JNG through libmng: the first frame.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageMNG : public RasterImage {
 public:

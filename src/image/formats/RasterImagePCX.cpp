@@ -1,10 +1,10 @@
-#include "RasterImagePCX.h"
+#include "image/formats/RasterImagePCX.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 // ZSoft PCX: a 128-byte header, then every scan line as one run of planes (each
 // BytesPerLine bytes), usually run-length encoded; 256-colour files end with a palette

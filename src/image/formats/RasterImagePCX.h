@@ -1,7 +1,7 @@
 // ZSoft PCX.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImagePCX : public RasterImage {
 public:

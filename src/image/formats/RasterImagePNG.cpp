@@ -4,7 +4,7 @@
 // The functions that call setjmp keep all their state in a heap-held plain job record and
 // have no C++ objects with destructors, so nothing is skipped on the error path except
 // libpng's own frames; the job's heap blocks are freed after the jump.
-#include "RasterImagePNG.h"
+#include "image/formats/RasterImagePNG.h"
 
 #include <png.h>
 
@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // PNG through libpng.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImagePNG : public RasterImage {
 public:

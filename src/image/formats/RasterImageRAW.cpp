@@ -1,6 +1,6 @@
 // Camera raw files through LibRaw: developed with the camera's white balance into 8-bit sRGB.
 // Only reached as the last try of content detection.
-#include "RasterImageRAW.h"
+#include "image/formats/RasterImageRAW.h"
 
 #include <cstring>
 #include <exception>
@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "RasterFormatSupport.h"
-#include "RasterLibRaw.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterLibRaw.h"
 
 namespace {
 

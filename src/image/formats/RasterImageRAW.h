@@ -1,7 +1,7 @@
 // Camera raw through LibRaw: tried during content detection only.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageRAW : public RasterImage {
 public:

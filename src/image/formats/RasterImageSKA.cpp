@@ -1,8 +1,8 @@
 // SKA pictures. No published description of this format exists, so the detection try that
 // belongs to it claims no data: guessing at a layout would turn other files into garbage.
-#include "RasterImageSKA.h"
+#include "image/formats/RasterImageSKA.h"
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 bool RasterImageSKA::Decode(RasterFile*) {
     SetLastError("SKA: this format has no published description and is not read");

@@ -1,7 +1,7 @@
 // SKA: tried during content detection only.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageSKA : public RasterImage {
 public:

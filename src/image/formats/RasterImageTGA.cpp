@@ -1,11 +1,11 @@
-#include "RasterImageTGA.h"
+#include "image/formats/RasterImageTGA.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 // Truevision TGA: an 18-byte header, an optional identification field, an optional colour
 // map, then the pixels, uncompressed or run-length encoded; a TGA 2.0 file ends with a

@@ -1,7 +1,7 @@
 // Truevision TGA.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageTGA : public RasterImage {
 public:

@@ -1,4 +1,4 @@
-#include "RasterImageTIF.h"
+#include "image/formats/RasterImageTIF.h"
 
 #include <cmath>
 #include <cstdarg>
@@ -6,8 +6,8 @@
 #include <memory>
 #include <mutex>
 
-#include "RasterFormatSupport.h"
-#include "RasterTiffPage.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterTiffPage.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // TIFF through libtiff.
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageTIF : public RasterImage {
 public:

@@ -1,8 +1,8 @@
-#include "RasterImageWBMP.h"
+#include "image/formats/RasterImageWBMP.h"
 
 #include <cstring>
 
-#include "RasterFormatSupport.h"
+#include "image/formats/RasterFormatSupport.h"
 
 // Wireless bitmap, type 0 (the only type in use): a type field, a fixed-header byte, width
 // and height as multi-byte integers, then 1-bit rows padded to whole bytes, top row first,

@@ -1,7 +1,7 @@
 // Wireless bitmap (type 0).
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageWBMP : public RasterImage {
 public:

@@ -1,11 +1,11 @@
 // Windows metafiles (placeable and plain WMF) and enhanced metafiles (EMF), drawn anti-aliased
 // onto white at the size their header states (96 dpi).
-#include "RasterImageWMF.h"
+#include "image/formats/RasterImageWMF.h"
 
 #include <vector>
 
-#include "RasterFormatSupport.h"
-#include "RasterMetafilePlayers.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterMetafilePlayers.h"
 
 namespace {
 // Enough of the start of a file to tell a metafile header.

@@ -1,7 +1,7 @@
 // Windows metafiles (placeable and plain WMF) and enhanced metafiles (EMF).
 #pragma once
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 class RasterImageWMF : public RasterImage {
 public:

@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "RasterDecodeSupport.h"
-#include "RasterFormatSupport.h"
-#include "RasterJasReaders.h"
+#include "image/formats/RasterDecodeSupport.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterJasReaders.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // before they are scaled to 8 bits.
 #include <vector>
 
-#include "RasterDecodeSupport.h"
-#include "RasterFormatSupport.h"
-#include "RasterJasReaders.h"
+#include "image/formats/RasterDecodeSupport.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterJasReaders.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "RasterDecodeSupport.h"
-#include "RasterFormatSupport.h"
-#include "RasterJasReaders.h"
+#include "image/formats/RasterDecodeSupport.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterJasReaders.h"
 
 namespace {
 

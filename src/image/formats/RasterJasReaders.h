@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "RasterFile.h"
-#include "RasterImage.h"
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
 
 // Which member of the family the first bytes of a file belong to (RASTER_FORMAT_UNKNOWN
 // when none).

@@ -1,4 +1,4 @@
-#include "RasterLibRaw.h"
+#include "image/formats/RasterLibRaw.h"
 
 #include <dlfcn.h>
 

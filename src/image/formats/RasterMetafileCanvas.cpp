@@ -1,4 +1,4 @@
-#include "RasterMetafileCanvas.h"
+#include "image/formats/RasterMetafileCanvas.h"
 
 #include <algorithm>
 #include <cmath>

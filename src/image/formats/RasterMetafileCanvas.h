@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterImage.h"
+#include "image/RasterImage.h"
 
 namespace metafile {
 

@@ -1,12 +1,12 @@
-#include "RasterMetafileCommon.h"
+#include "image/formats/RasterMetafileCommon.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "RasterFile.h"
-#include "RasterFormatSupport.h"
-#include "RasterImageBMP.h"
+#include "image/RasterFile.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterImageBMP.h"
 
 namespace metafile {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "RasterMetafileCanvas.h"
+#include "image/formats/RasterMetafileCanvas.h"
 
 namespace metafile {
 

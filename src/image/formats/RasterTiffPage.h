@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "RasterDecodeSupport.h"
-#include "RasterImage.h"
+#include "image/formats/RasterDecodeSupport.h"
+#include "image/RasterImage.h"
 
 enum class TiffColour { Grey, Palette, Rgb, Cmyk };
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "RasterTiffPage.h"
+#include "image/formats/RasterTiffPage.h"
 
 namespace {
 

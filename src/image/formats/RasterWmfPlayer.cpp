@@ -1,11 +1,11 @@
 // Plays Windows metafiles (placeable and plain) onto a metafile canvas.
-#include "RasterMetafilePlayers.h"
+#include "image/formats/RasterMetafilePlayers.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "RasterFormatSupport.h"
-#include "RasterMetafileCommon.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterMetafileCommon.h"
 
 namespace metafile {
 

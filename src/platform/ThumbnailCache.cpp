@@ -1,0 +1,174 @@
+#include "platform/ThumbnailCache.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "platform/RasterQtBridge.h"
+#include "platform/ThumbnailPngWriter.h"
+
+namespace thumbs {
+
+namespace {
+
+constexpr const char* kKeyUri = "Thumb::URI";
+constexpr const char* kKeyMTime = "Thumb::MTime";
+constexpr const char* kKeySize = "Thumb::Size";
+constexpr const char* kKeyWidth = "Thumb::Image::Width";
+constexpr const char* kKeyHeight = "Thumb::Image::Height";
+constexpr const char* kKeySoftware = "Software";
+constexpr const char* kSoftwareName = "Norvane Snipwell";
+// The data is regenerable: nothing is synced to disk, the rename alone publishes an entry whole.
+constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+std::mutex g_overrideMutex;
+QString g_cacheHomeOverride;
+
+QString CacheHome() {
+    {
+        std::lock_guard<std::mutex> lock(g_overrideMutex);
+        if (!g_cacheHomeOverride.isEmpty()) return g_cacheHomeOverride;
+    }
+    // Honours XDG_CACHE_HOME, falls back to ~/.cache.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+}
+
+// The characters GLib leaves as they are in the path of a file URI.
+bool KeptInUri(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::strchr("!$&'()*+,-./:;=@_~", c) != nullptr && c != '\0';
+}
+
+// Straight from stat: Qt's local-time conversion would add nothing here but a time zone lookup.
+qint64 ModificationSeconds(const QFileInfo& info) {
+    struct stat status {};
+    if (stat(QFile::encodeName(info.absoluteFilePath()).constData(), &status) != 0) return -1;
+    return qint64(status.st_mtime);
+}
+
+bool IsInsideCache(const QString& absolutePath) {
+    const QString cache = QFileInfo(ThumbnailCacheFolder()).canonicalFilePath();
+    const QString file = QFileInfo(absolutePath).canonicalFilePath();
+    return !cache.isEmpty() && file.startsWith(cache + QLatin1Char('/'));
+}
+
+bool ReadEntry(const QString& entryPath, const QByteArray& uri, qint64 mtime, CachedThumbnail& found) {
+    // The keys hold "::", which QImageReader's key list cannot carry; the decoded image keeps
+    // them whole. An entry is small, so decoding it before the checks costs little.
+    QImageReader reader(entryPath, "png");
+    if (!reader.canRead()) return false;
+    QImage image = reader.read();
+    if (image.isNull()) return false;
+    const QString recordedTime = image.text(kKeyMTime);
+    if (recordedTime.isEmpty() || recordedTime.toLongLong() != mtime) return false;
+    const QString recordedUri = image.text(kKeyUri);
+    if (!recordedUri.isEmpty() && recordedUri.toUtf8() != uri) return false;
+    bool widthOk = false;
+    bool heightOk = false;
+    const uint width = image.text(kKeyWidth).toUInt(&widthOk);
+    const uint height = image.text(kKeyHeight).toUInt(&heightOk);
+    if (!widthOk || !heightOk || width == 0 || height == 0) return false;
+    RasterImage picture;
+    if (!CreateFromBitmap(picture, &image) || !picture.IsValid()) return false;
+    if (picture.GetBpp() < 24 && !picture.IncreaseBpp(24)) return false;
+    found.width = width;
+    found.height = height;
+    found.picture.TakeOver(picture);
+    return true;
+}
+
+// Creates the missing levels of the cache folder, each readable by the user only.
+bool MakeOwnerOnlyPath(const QString& folder) {
+    if (QFileInfo(folder).isDir()) return true;
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (parent != folder && !MakeOwnerOnlyPath(parent)) return false;
+    return QDir().mkdir(folder, kOwnerOnlyFolder) || QFileInfo(folder).isDir();
+}
+
+QImage EntryImage(RasterImage& picture) {
+    QImage image = MakeAlphaBitmap(picture);
+    if (!image.isNull() && !picture.HasAlpha()) image = image.convertToFormat(QImage::Format_RGB888);
+    return image;
+}
+
+}  // namespace
+
+void SetCacheHomeOverride(const QString& folder) {
+    std::lock_guard<std::mutex> lock(g_overrideMutex);
+    g_cacheHomeOverride = folder;
+}
+
+QString ThumbnailCacheFolder() { return CacheHome() + QStringLiteral("/thumbnails"); }
+
+QByteArray FileUri(const QString& absolutePath) {
+    QByteArray uri("file://");
+    for (const char byte : QFile::encodeName(absolutePath)) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (KeptInUri(c)) {
+            uri.append(char(c));
+        } else {
+            uri.append('%');
+            uri.append(QByteArray::number(c, 16).rightJustified(2, '0').toUpper());
+        }
+    }
+    return uri;
+}
+
+QString CacheEntryPath(const QString& absolutePath, bool large) {
+    const QByteArray key = QCryptographicHash::hash(FileUri(absolutePath), QCryptographicHash::Md5).toHex();
+    return ThumbnailCacheFolder() + (large ? QStringLiteral("/large/") : QStringLiteral("/normal/")) +
+           QString::fromLatin1(key) + QStringLiteral(".png");
+}
+
+bool ReadCachedThumbnail(const QString& absolutePath, CachedThumbnail& found) {
+    const QFileInfo info(absolutePath);
+    if (!info.isFile() || IsInsideCache(absolutePath)) return false;
+    const QByteArray uri = FileUri(absolutePath);
+    const qint64 mtime = ModificationSeconds(info);
+    return ReadEntry(CacheEntryPath(absolutePath, false), uri, mtime, found) ||
+           ReadEntry(CacheEntryPath(absolutePath, true), uri, mtime, found);
+}
+
+bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uint32_t width, uint32_t height) {
+    const QFileInfo info(absolutePath);
+    if (!picture.IsValid() || !info.isFile() || IsInsideCache(absolutePath)) return false;
+    const QString entryPath = CacheEntryPath(absolutePath, false);
+    const QString folder = QFileInfo(entryPath).absolutePath();
+    if (!MakeOwnerOnlyPath(folder)) return false;
+    const QImage image = EntryImage(picture);
+    if (image.isNull()) return false;
+    const PngTexts texts = {
+        {kKeyUri, FileUri(absolutePath)},
+        {kKeyMTime, QByteArray::number(ModificationSeconds(info))},
+        {kKeySize, QByteArray::number(info.size())},
+        {kKeyWidth, QByteArray::number(width)},
+        {kKeyHeight, QByteArray::number(height)},
+        {kKeySoftware, kSoftwareName},
+    };
+    std::vector<uint8_t> png;
+    if (!EncodeQuickPng(image, texts, png)) return false;
+    // A temporary file is created with mode 0600; renaming it publishes the entry whole.
+    QTemporaryFile part(folder + QStringLiteral("/snipwell-XXXXXX.png.part"));
+    if (!part.open() || part.write(reinterpret_cast<const char*>(png.data()), qint64(png.size())) != qint64(png.size()) ||
+        !part.flush()) {
+        return false;
+    }
+    if (std::rename(QFile::encodeName(part.fileName()).constData(), QFile::encodeName(entryPath).constData()) != 0) {
+        return false;
+    }
+    part.setAutoRemove(false);
+    return true;
+}
+
+}  // namespace thumbs
