@@ -8,7 +8,6 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
-#include "doc/CSnipwellDoc.h"
 #include "commands/CommandIds.h"
 #include "view/CropBoxModel.h"
 #include "app/ResImageLib.h"
@@ -64,9 +63,6 @@ MainRibbonBar::MainRibbonBar(QWidget* parent) : QWidget(parent) {
 }
 
 MainRibbonBar::~MainRibbonBar() {
-    if (CommandRouter* router = CommandRouter::Instance()) {
-        for (uint32_t id : m_registered) router->UnregisterElement(id);
-    }
     for (RibbonMenuItem* item : m_appMenuItems) delete item;
     if (g_ribbon == this) g_ribbon = nullptr;
 }
@@ -178,21 +174,13 @@ void MainRibbonBar::SetupHomeCategory() {
     small(rotate, cmd::ID_FLIP, "Flip", 7);
 
     RibbonPanel* light = home->AddPanel(QStringLiteral("Light"));
-    RibbonSlider* contrast = light->AddLabelledSlider(QStringLiteral("Contrast   :"), cmd::ID_CONTRAST, QString());
-    RibbonSlider* brightness =
-        light->AddLabelledSlider(QStringLiteral("Brightness:"), cmd::ID_BRIGHTNESS, QStringLiteral("Brightness"));
+    light->AddLabelledSlider(QStringLiteral("Contrast   :"), cmd::ID_CONTRAST, QString());
+    light->AddLabelledSlider(QStringLiteral("Brightness:"), cmd::ID_BRIGHTNESS, QStringLiteral("Brightness"));
 
     RibbonPanel* color = home->AddPanel(QStringLiteral("Color"));
     small(color, cmd::ID_COOL_TONE, "Cool Tone", 8);
     small(color, cmd::ID_WARM_TONE, "Warm Tone", 9);
     small(color, cmd::ID_SEPIA, "Sepia", 10);
-
-    if (CommandRouter* router = CommandRouter::Instance()) {
-        router->RegisterSlider(cmd::ID_CONTRAST, contrast);
-        router->RegisterSlider(cmd::ID_BRIGHTNESS, brightness);
-        m_registered.push_back(cmd::ID_CONTRAST);
-        m_registered.push_back(cmd::ID_BRIGHTNESS);
-    }
 }
 
 void MainRibbonBar::SetupOptionsCategory() {
@@ -205,8 +193,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     file->AddCheckBox(cmd::ID_CONFIRM_DELETE, QStringLiteral("Confirm delete"));
 
     RibbonPanel* image = options->AddPanel(QStringLiteral("Image"));
-    RibbonEdit* quality = image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Qulity:"));
-    quality->SetEditText(QString::number(CSnipwellDoc::StoredJpegQuality()));
+    image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Qulity:"));
 
     RibbonPanel* cropBox = options->AddPanel(QStringLiteral("Crop Box"));
     cropBox->AddCheckBox(cmd::ID_HIDE_CROPBOX, QStringLiteral("Hide Cropbox"));
@@ -214,11 +201,6 @@ void MainRibbonBar::SetupOptionsCategory() {
 
     RibbonPanel* customization = options->AddPanel(QStringLiteral("Customization"));
     customization->AddLargeButton(cmd::ID_CUSTOMIZATION, QStringLiteral("Order"), options->LargeIcon(0), 0);
-
-    if (CommandRouter* router = CommandRouter::Instance()) {
-        router->RegisterEdit(cmd::ID_JPEG_QUALITY, quality);
-        m_registered.push_back(cmd::ID_JPEG_QUALITY);
-    }
 }
 
 void MainRibbonBar::AddCategory(MyRibbonCat* category) {

@@ -77,5 +77,4 @@ private:
     QWidget* m_tabRow;
     QStackedWidget* m_pages;
     RibbonKeyTips* m_keyTips;
-    std::vector<uint32_t> m_registered;  // ids registered with the router
 };

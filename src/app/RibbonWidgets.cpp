@@ -68,6 +68,11 @@ bool SendRibbonCommand(uint32_t id) {
     return router != nullptr && router->Execute(id);
 }
 
+bool SendRibbonValue(uint32_t id, const CommandValue& value) {
+    CommandRouter* router = CommandRouter::Instance();
+    return router != nullptr && router->Execute(id, value);
+}
+
 QString RibbonTooltip(uint32_t id) {
     const std::string_view text = cmd::TooltipOf(id);
     if (text.empty()) return {};
@@ -250,7 +255,7 @@ RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
 }
 
 void RibbonSlider::OnValueChanged() {
-    if (!m_settingByProgram) SendRibbonCommand(Id());
+    if (!m_settingByProgram) SendRibbonValue(Id(), m_slider->value());
 }
 
 int RibbonSlider::Position() const {
@@ -266,6 +271,9 @@ void RibbonSlider::SetPosition(int position, bool redraw) {
 
 void RibbonSlider::ApplyUpdate(const CommandUpdate& update) {
     setEnabled(update.enabled);
+    if (update.value && *update.value != m_slider->value() && !m_slider->isSliderDown()) {
+        SetPosition(*update.value, true);
+    }
 }
 
 void RibbonSlider::ActivateByKeyTip() {
@@ -302,18 +310,20 @@ RibbonEdit::RibbonEdit(uint32_t id, const QString& label, QWidget* parent)
     row->addLayout(spin);
     m_up->setMaximumHeight(m_edit->sizeHint().height() / 2);
     m_down->setMaximumHeight(m_edit->sizeHint().height() / 2);
-    connect(m_edit, &QLineEdit::textEdited, this, [this] { SendRibbonCommand(Id()); });
+    connect(m_edit, &QLineEdit::textEdited, this, [this] { SendRibbonValue(Id(), m_edit->text()); });
     connect(m_up, &QToolButton::clicked, this, [this] { Spin(+1); });
     connect(m_down, &QToolButton::clicked, this, [this] { Spin(-1); });
 }
 
 void RibbonEdit::Spin(int step) {
+    // From the stored value, whatever the box shows while the user types.
     bool ok = false;
-    const int current = m_edit->text().trimmed().toInt(&ok);
-    const int next = std::clamp(ok ? current + step : kMin, kMin, kMax);
-    if (ok && next == current) return;
+    const int typed = m_edit->text().trimmed().toInt(&ok);
+    const int current = m_value.value_or(ok ? typed : kMin);
+    const int next = std::clamp(current + step, kMin, kMax);
+    if (next == current && m_edit->text() == QString::number(current)) return;
     m_edit->setText(QString::number(next));
-    SendRibbonCommand(Id());
+    SendRibbonValue(Id(), m_edit->text());
 }
 
 QString RibbonEdit::EditText() const {
@@ -326,6 +336,10 @@ void RibbonEdit::SetEditText(const QString& text) {
 
 void RibbonEdit::ApplyUpdate(const CommandUpdate& update) {
     setEnabled(update.enabled);
+    m_value = update.value;
+    if (!m_value || m_edit->hasFocus()) return;
+    const QString shown = QString::number(*m_value);
+    if (m_edit->text() != shown) m_edit->setText(shown);
 }
 
 void RibbonEdit::ActivateByKeyTip() {

@@ -12,6 +12,7 @@
 #include <QToolButton>
 
 #include <cstdint>
+#include <optional>
 
 #include "commands/CommandRouter.h"
 
@@ -68,6 +69,8 @@ private:
 
 // Sends a command through the router of the running program; false when nobody handled it.
 bool SendRibbonCommand(uint32_t id);
+// Sends a control's value with its command; false when nothing handles it.
+bool SendRibbonValue(uint32_t id, const CommandValue& value);
 
 // The tooltip of a command in rich text: the title in bold over the description, which
 // wraps at 200 pixels. Empty for commands without a tooltip.
@@ -133,9 +136,10 @@ public:
 };
 
 // A slider 0..200 starting at 100, with minus and plus buttons that move it by 5. Every
-// change of position the user makes (drag, track click, minus, plus) sends the command; a
-// position set by the program does not.
-class RibbonSlider : public QWidget, public RibbonElement, public RibbonSliderElement {
+// change of position the user makes (drag, track click, minus, plus) sends the command with
+// the new position; it shows the position the command's update reports (except while the
+// user holds it), and a position set that way sends nothing.
+class RibbonSlider : public QWidget, public RibbonElement {
     Q_OBJECT
 public:
     static constexpr int kMin = 0;
@@ -150,10 +154,8 @@ public:
     void ApplyUpdate(const CommandUpdate& update) override;
     void ActivateByKeyTip() override;
 
-    int Position() const override;
-    void SetPosition(int position, bool redraw) override;
-    // Part of the ribbon for its whole life, whichever category is on show.
-    bool IsElementVisible() const override { return true; }
+    int Position() const;
+    void SetPosition(int position, bool redraw);
 
     QToolButton* MinusButton() const { return m_minus; }
     QToolButton* PlusButton() const { return m_plus; }
@@ -169,8 +171,9 @@ private:
 };
 
 // An edit box with a label and spin buttons for 0..100. Each change the user makes (typing
-// or spinning) sends the command; the handler reads the text back through the router.
-class RibbonEdit : public QWidget, public RibbonElement, public RibbonEditElement {
+// or spinning) sends the command with the box's text. Unless the user is typing in it, the
+// box shows the value the command's update reports; the spin buttons step from that value.
+class RibbonEdit : public QWidget, public RibbonElement {
     Q_OBJECT
 public:
     static constexpr int kMin = 0;
@@ -182,8 +185,8 @@ public:
     void ApplyUpdate(const CommandUpdate& update) override;
     void ActivateByKeyTip() override;
 
-    QString EditText() const override;
-    void SetEditText(const QString& text) override;
+    QString EditText() const;
+    void SetEditText(const QString& text);
 
     QLineEdit* Editor() const { return m_edit; }
     QToolButton* UpButton() const { return m_up; }
@@ -195,6 +198,7 @@ private:
     QLineEdit* m_edit;
     QToolButton* m_up;
     QToolButton* m_down;
+    std::optional<int> m_value;   // the owner's value, as the last update reported it
 };
 
 // An item of the application menu: an action of the menu the application button drops down.

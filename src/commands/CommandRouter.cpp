@@ -17,15 +17,19 @@ CommandRouter* g_router = nullptr;
 void CommandHandlers::On(uint32_t id, Handler handler, UpdateHandler update) {
     RangeHandler range;
     if (handler) range = [handler = std::move(handler)](uint32_t) { handler(); };
-    m_entries.push_back(Entry{id, id, std::move(range), std::move(update)});
+    m_entries.push_back(Entry{id, id, std::move(range), {}, std::move(update)});
+}
+
+void CommandHandlers::OnValue(uint32_t id, ValueHandler handler, UpdateHandler update) {
+    m_entries.push_back(Entry{id, id, {}, std::move(handler), std::move(update)});
 }
 
 void CommandHandlers::OnUpdate(uint32_t id, UpdateHandler update) {
-    m_entries.push_back(Entry{id, id, {}, std::move(update)});
+    m_entries.push_back(Entry{id, id, {}, {}, std::move(update)});
 }
 
 void CommandHandlers::OnRange(uint32_t first, uint32_t last, RangeHandler handler, UpdateHandler update) {
-    m_entries.push_back(Entry{first, last, std::move(handler), std::move(update)});
+    m_entries.push_back(Entry{first, last, std::move(handler), {}, std::move(update)});
 }
 
 const CommandHandlers::Entry* CommandHandlers::Find(uint32_t id) const {
@@ -39,9 +43,14 @@ bool CommandHandlers::Handles(uint32_t id) const {
     return Find(id) != nullptr;
 }
 
-bool CommandHandlers::Execute(uint32_t id) const {
+bool CommandHandlers::Execute(uint32_t id, const CommandValue* value) const {
     const Entry* entry = Find(id);
-    if (!entry || !entry->handler) return false;
+    if (!entry) return false;
+    if (entry->valueHandler) {
+        if (value) entry->valueHandler(*value);
+        return true;
+    }
+    if (!entry->handler) return false;
     entry->handler(id);
     return true;
 }
@@ -76,9 +85,13 @@ void CommandRouter::SetDocument(const CommandHandlers* document) { m_document = 
 void CommandRouter::SetFrame(const CommandHandlers* frame) { m_frame = frame; }
 void CommandRouter::SetApplication(const CommandHandlers* application) { m_application = application; }
 
-bool CommandRouter::Execute(uint32_t id) {
+bool CommandRouter::Execute(uint32_t id) { return Dispatch(id, nullptr); }
+
+bool CommandRouter::Execute(uint32_t id, const CommandValue& value) { return Dispatch(id, &value); }
+
+bool CommandRouter::Dispatch(uint32_t id, const CommandValue* value) {
     for (const CommandHandlers* target : {m_view, m_document, m_frame, m_application}) {
-        if (target && target->Execute(id)) return true;
+        if (target && target->Execute(id, value)) return true;
     }
     return false;
 }
@@ -128,27 +141,4 @@ void CommandRouter::OnAboutToBlock() {
     m_updateQueued = true;
     RunUpdatePass();
     m_updateQueued = false;
-}
-
-void CommandRouter::RegisterSlider(uint32_t id, RibbonSliderElement* slider) {
-    if (slider) m_sliders.emplace(id, slider);
-}
-
-void CommandRouter::RegisterEdit(uint32_t id, RibbonEditElement* edit) {
-    if (edit) m_edits.emplace(id, edit);
-}
-
-void CommandRouter::UnregisterElement(uint32_t id) {
-    m_sliders.erase(id);
-    m_edits.erase(id);
-}
-
-RibbonSliderElement* CommandRouter::FindSlider(uint32_t id) const {
-    const auto it = m_sliders.find(id);
-    return it == m_sliders.end() ? nullptr : it->second;
-}
-
-RibbonEditElement* CommandRouter::FindEdit(uint32_t id) const {
-    const auto it = m_edits.find(id);
-    return it == m_edits.end() ? nullptr : it->second;
 }

@@ -1,8 +1,8 @@
 // Command routing: numeric command ids go to the first target that handles them, in the
 // order active view -> document -> frame -> application. Enable, check, radio and text
 // states are pulled through update handlers on every idle pass of the event loop and
-// whenever a menu opens. The router also keeps the registry of ribbon elements that other
-// parts read back (the Contrast and Brightness sliders, the JPEG quality box).
+// whenever a menu opens. A control that holds a value (a slider, an edit box) hands it to its
+// command, and shows the value the command's owner reports in the update.
 #pragma once
 
 #include <QObject>
@@ -10,9 +10,12 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
+#include <variant>
 #include <vector>
+
+// What a control hands to its command: a slider's position or an edit box's text.
+using CommandValue = std::variant<int, QString>;
 
 // What an update handler says about a command. A command without any handler in the route
 // is disabled; a handled command without an update handler is enabled.
@@ -22,6 +25,7 @@ struct CommandUpdate {
     std::optional<bool> checked;   // check box / check mark
     std::optional<bool> radio;     // radio mark (menu items)
     std::optional<QString> text;   // new label text
+    std::optional<int> value;      // the owner's value, shown by a slider or an edit box
 };
 
 // The handlers of one routing target (a view, the document, the frame, the application).
@@ -30,17 +34,21 @@ public:
     using Handler = std::function<void()>;
     using RangeHandler = std::function<void(uint32_t id)>;
     using UpdateHandler = std::function<void(CommandUpdate&)>;
+    using ValueHandler = std::function<void(const CommandValue&)>;
 
     // Handler (and optional update handler) for one id; a later registration replaces it.
     void On(uint32_t id, Handler handler, UpdateHandler update = {});
     // Only an update handler (status panes, menu buttons whose menus carry the commands).
     void OnUpdate(uint32_t id, UpdateHandler update);
+    // A command that takes a control's value. Sent without a value it is handled and does
+    // nothing.
+    void OnValue(uint32_t id, ValueHandler handler, UpdateHandler update = {});
     // Handler for every id in first..last (inclusive).
     void OnRange(uint32_t first, uint32_t last, RangeHandler handler, UpdateHandler update = {});
 
     bool Handles(uint32_t id) const;
     // Runs the handler; false when this target has none for id.
-    bool Execute(uint32_t id) const;
+    bool Execute(uint32_t id, const CommandValue* value = nullptr) const;
     // Runs the update handler; false when this target does not handle id at all.
     bool Update(CommandUpdate& update) const;
 
@@ -49,27 +57,11 @@ private:
         uint32_t first;
         uint32_t last;
         RangeHandler handler;
+        ValueHandler valueHandler;
         UpdateHandler update;
     };
     const Entry* Find(uint32_t id) const;
     std::vector<Entry> m_entries;  // later entries win
-};
-
-// A ribbon slider as the handling parts see it.
-class RibbonSliderElement {
-public:
-    virtual ~RibbonSliderElement() = default;
-    virtual int Position() const = 0;
-    virtual void SetPosition(int position, bool redraw) = 0;
-    virtual bool IsElementVisible() const = 0;
-};
-
-// A ribbon edit box as the handling parts see it.
-class RibbonEditElement {
-public:
-    virtual ~RibbonEditElement() = default;
-    virtual QString EditText() const = 0;
-    virtual void SetEditText(const QString& text) = 0;
 };
 
 class CommandRouter : public QObject {
@@ -90,6 +82,8 @@ public:
 
     // Sends the command now; false when no target handles it (the command is then ignored).
     bool Execute(uint32_t id);
+    // Sends the command with a control's value.
+    bool Execute(uint32_t id, const CommandValue& value);
     // Queues the command to run on a later turn of the event loop on this thread.
     void Post(uint32_t id);
     // The state of a command as its update handlers see it now.
@@ -100,26 +94,18 @@ public:
     void RunUpdatePass();
     void SetIdleUpdatesEnabled(bool enabled);
 
-    // Ribbon element registry, filled by the ribbon; the first element registered for an id wins.
-    void RegisterSlider(uint32_t id, RibbonSliderElement* slider);
-    void RegisterEdit(uint32_t id, RibbonEditElement* edit);
-    void UnregisterElement(uint32_t id);
-    RibbonSliderElement* FindSlider(uint32_t id) const;
-    RibbonEditElement* FindEdit(uint32_t id) const;
-
 signals:
     // Every element that shows a command's state listens and calls QueryUpdate for its ids.
     void updatePass();
 
 private:
+    bool Dispatch(uint32_t id, const CommandValue* value);
     void OnAboutToBlock();
 
     const CommandHandlers* m_view = nullptr;
     const CommandHandlers* m_document = nullptr;
     const CommandHandlers* m_frame = nullptr;
     const CommandHandlers* m_application = nullptr;
-    std::map<uint32_t, RibbonSliderElement*> m_sliders;
-    std::map<uint32_t, RibbonEditElement*> m_edits;
     bool m_idleUpdates = true;
     bool m_inUpdatePass = false;
     bool m_updateQueued = false;

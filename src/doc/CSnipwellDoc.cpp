@@ -3,6 +3,8 @@
 #include "doc/CSnipwellDoc.h"
 
 #include <limits>
+#include <optional>
+#include <variant>
 
 #include "commands/CommandIds.h"
 #include "platform/FileChecks.h"
@@ -22,12 +24,13 @@ bool InJpegQualityRange(long long value) {
 }
 
 // Leading decimal number with an optional sign, as the classic C conversion reads it: the
-// digits stop at the first other character, and text without digits reads as 0. Saturates
-// instead of overflowing (anything that large is out of range anyway).
-long long LeadingInteger(const QString& text) {
+// digits stop at the first other character. Empty when the text has no leading digits.
+// Saturates instead of overflowing (anything that large is out of range anyway).
+std::optional<long long> LeadingInteger(const QString& text) {
     qsizetype i = 0;
     bool negative = false;
     if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    if (i >= text.size() || text[i] < u'0' || text[i] > u'9') return std::nullopt;
     long long value = 0;
     constexpr long long kCap = std::numeric_limits<int>::max();
     for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
@@ -46,7 +49,9 @@ QString FolderPart(const QString& path) {
 
 }  // namespace
 
-CSnipwellDoc::CSnipwellDoc(QObject* parent) : QObject(parent) { RegisterCommands(); }
+CSnipwellDoc::CSnipwellDoc(QObject* parent) : QObject(parent), m_nJpegQuality(StoredJpegQuality()) {
+    RegisterCommands();
+}
 
 CSnipwellDoc::~CSnipwellDoc() = default;
 
@@ -65,7 +70,9 @@ void CSnipwellDoc::RegisterCommands() {
     m_handlers.On(
         cmd::ID_CONFIRM_DELETE, [this] { m_bConfirmDelete = !m_bConfirmDelete; },
         [this](CommandUpdate& u) { u.checked = m_bConfirmDelete; });
-    m_handlers.On(cmd::ID_JPEG_QUALITY, [this] { OnJpegQuality(); });
+    m_handlers.OnValue(
+        cmd::ID_JPEG_QUALITY, [this](const CommandValue& value) { OnJpegQuality(value); },
+        [this](CommandUpdate& u) { u.value = m_nJpegQuality; });
 }
 
 bool CSnipwellDoc::PicturesValid() const { return m_pView && m_pView->PicturesValid(); }
@@ -77,10 +84,9 @@ bool CSnipwellDoc::FileUsable() const { return m_pView && FileUsable(m_pView->Pa
 bool CSnipwellDoc::FileUsable(const QString& path) { return filechecks::IsWritableRegularFile(path); }
 
 int CSnipwellDoc::ParseJpegQuality(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) return settings::kJpegQualityDefault;
-    const long long value = LeadingInteger(trimmed);
-    return InJpegQualityRange(value) ? int(value) : settings::kJpegQualityDefault;
+    // Text that is no number counts as empty: a quality of 0 would ruin every saved JPEG.
+    const std::optional<long long> value = LeadingInteger(text.trimmed());
+    return value && InJpegQualityRange(*value) ? int(*value) : settings::kJpegQualityDefault;
 }
 
 int CSnipwellDoc::StoredJpegQuality() {
@@ -135,9 +141,12 @@ void CSnipwellDoc::OnDelete() {
     if (!path.isEmpty() && m_pPicker) m_pPicker->RemoveFile(path);
 }
 
-void CSnipwellDoc::OnJpegQuality() {
-    const CommandRouter* router = CommandRouter::Instance();
-    const RibbonEditElement* edit = router ? router->FindEdit(cmd::ID_JPEG_QUALITY) : nullptr;
-    if (!edit) return;
-    SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, ParseJpegQuality(edit->EditText()));
+void CSnipwellDoc::OnJpegQuality(const CommandValue& value) {
+    if (const QString* text = std::get_if<QString>(&value)) {
+        m_nJpegQuality = ParseJpegQuality(*text);
+    } else {
+        const int number = std::get<int>(value);
+        m_nJpegQuality = InJpegQualityRange(number) ? number : settings::kJpegQualityDefault;
+    }
+    SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, m_nJpegQuality);
 }

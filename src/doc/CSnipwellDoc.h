@@ -53,14 +53,17 @@ public:
     void OnFileSave();
     void OnFileSaveAs();
     void OnDelete();
-    void OnJpegQuality();
+    // A quality box text (empty or not a number: 75) or a number (outside 0..100: 75).
+    void OnJpegQuality(const CommandValue& value);
+    int JpegQuality() const { return m_nJpegQuality; }
 
     // The file usability test on the view's path.
     bool FileUsable() const;
     // A path is usable when it is not empty and names an existing regular file (no directory)
     // that is not read-only: the user may write it and it has a write permission bit.
     static bool FileUsable(const QString& path);
-    // The "JPEG Quality" box text rule: trimmed decimal; empty or outside 0..100 gives 75.
+    // The "JPEG Quality" box text rule: trimmed decimal; empty, no number or outside 0..100
+    // gives 75.
     static int ParseJpegQuality(const QString& text);
     // The stored "JPEG Quality", 75 when missing or outside 0..100.
     static int StoredJpegQuality();
@@ -71,4 +74,5 @@ private:
     QWidget* DialogParent() const;
 
     CommandHandlers m_handlers;
+    int m_nJpegQuality;   // what Save writes JPEG files with; kept in the settings store
 };

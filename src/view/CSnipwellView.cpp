@@ -132,8 +132,21 @@ void CSnipwellView::RegisterCommands() {
 
     const auto picturesValid = [this](CommandUpdate& u) { u.enabled = PicturesValid(); };
     for (uint32_t id : {cmd::ID_ROTATE_LEFT, cmd::ID_ROTATE_RIGHT, cmd::ID_MIRROR, cmd::ID_FLIP, cmd::ID_COOL_TONE,
-                        cmd::ID_WARM_TONE, cmd::ID_SEPIA, cmd::ID_CONTRAST, cmd::ID_BRIGHTNESS}) {
+                        cmd::ID_WARM_TONE, cmd::ID_SEPIA}) {
         h.On(id, [this, id] { RunPictureCommand(id); }, picturesValid);
+    }
+    // The light values are the view's; the sliders show them as positions 0..200.
+    for (auto [id, value] : {std::pair{cmd::ID_CONTRAST, &m_nContrast}, std::pair{cmd::ID_BRIGHTNESS, &m_nBrightness}}) {
+        h.OnValue(
+            id,
+            [this, id, value](const CommandValue& position) {
+                if (const int* p = std::get_if<int>(&position)) *value = LightValueOfPosition(*p);
+                RunPictureCommand(id);
+            },
+            [this, value](CommandUpdate& u) {
+                u.enabled = PicturesValid();
+                u.value = *value + kLightSliderNeutral;
+            });
     }
 
     h.On(cmd::ID_EXT_CUTTER, [this] { RunExternalCutter(); }, picturesValid);

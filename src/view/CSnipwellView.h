@@ -30,9 +30,13 @@ public:
     bool SavePicture(const QString& path) override;
 
     // ---- picture commands ---------------------------------------------------------------------
-    // (contrast, brightness): slider positions - 100, 0 for a slider the ribbon lacks.
+    // The light sliders' neutral position: a value is the position minus this.
+    static constexpr int kLightSliderNeutral = 100;
+    // A slider position (clamped to 0..200) as a light value -100..100.
+    static int LightValueOfPosition(int position);
+    // (contrast, brightness), each -100..100, 0 for no change.
     void GetLightValues(int& contrast, int& brightness) const;
-    // Puts both sliders back to 100 (each only if the ribbon has it), with redraw.
+    // Puts both light values back to 0; the sliders follow on the next update pass.
     void ResetLightSliders();
     // Applies (brightness, contrast) to picture when either is not 0, as Save and Copy do.
     static void ApplyLightValues(RasterImage& picture, int contrast, int brightness);
@@ -99,5 +103,7 @@ private:
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
-    bool m_bCaptured = false;  // the view holds the mouse during a drag
+    bool m_bCaptured = false;
+    int m_nContrast = 0;     // light values, -100..100
+    int m_nBrightness = 0;  // the view holds the mouse during a drag
 };

@@ -1,22 +1,15 @@
 // The commands that change the whole picture, and the contrast and brightness preview.
 #include "view/CSnipwellView.h"
 
+#include <algorithm>
+
 #include "commands/CommandIds.h"
 #include "platform/WaitCursor.h"
 
 namespace {
 
-constexpr int kSliderNeutral = 100;
 constexpr int kWarmShift = 25;   // light brown
 constexpr int kSepiaShift = 50;  // brown
-
-// Position - 100 of a visible slider; 0 when the ribbon lacks it or hides it.
-int SliderValue(uint32_t id) {
-    const CommandRouter* router = CommandRouter::Instance();
-    const RibbonSliderElement* slider = router != nullptr ? router->FindSlider(id) : nullptr;
-    if (slider == nullptr || !slider->IsElementVisible()) return 0;
-    return slider->Position() - kSliderNeutral;
-}
 
 void ApplyPictureOperation(RasterImage& picture, uint32_t id) {
     switch (id) {
@@ -48,17 +41,19 @@ void ApplyPictureOperation(RasterImage& picture, uint32_t id) {
 
 }  // namespace
 
+int CSnipwellView::LightValueOfPosition(int position) {
+    constexpr int kLightSliderMax = 2 * kLightSliderNeutral;
+    return std::clamp(position, 0, kLightSliderMax) - kLightSliderNeutral;
+}
+
 void CSnipwellView::GetLightValues(int& contrast, int& brightness) const {
-    contrast = SliderValue(cmd::ID_CONTRAST);
-    brightness = SliderValue(cmd::ID_BRIGHTNESS);
+    contrast = m_nContrast;
+    brightness = m_nBrightness;
 }
 
 void CSnipwellView::ResetLightSliders() {
-    CommandRouter* router = CommandRouter::Instance();
-    if (router == nullptr) return;
-    for (uint32_t id : {cmd::ID_CONTRAST, cmd::ID_BRIGHTNESS}) {
-        if (RibbonSliderElement* slider = router->FindSlider(id)) slider->SetPosition(kSliderNeutral, true);
-    }
+    m_nContrast = 0;
+    m_nBrightness = 0;
 }
 
 void CSnipwellView::ApplyLightValues(RasterImage& picture, int contrast, int brightness) {

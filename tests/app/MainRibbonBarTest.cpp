@@ -10,6 +10,7 @@
 #include "app/CMainFrame.h"
 #include "view/CSnipwellView.h"
 #include "commands/CommandIds.h"
+#include "doc/CSnipwellDoc.h"
 #include "app/MainRibbonBar.h"
 #include "app/RibbonKeyTips.h"
 #include "commands/SettingsKeys.h"
@@ -307,32 +308,33 @@ TEST_F(RibbonTest, AcceleratorsSendTheirCommands) {
                                            cmd::ID_EDIT_PASTE, cmd::ID_EDIT_PASTE}));
 }
 
-TEST_F(RibbonTest, SliderStepsByFiveAndSendsItsCommandOnEveryChange) {
+TEST_F(RibbonTest, SliderStepsByFiveSendsItsPositionAndShowsTheOwnersValue) {
     CommandHandlers view;
     std::vector<int> seen;
-    RibbonSliderElement* registered = m_app->Router().FindSlider(cmd::ID_CONTRAST);
-    ASSERT_NE(registered, nullptr);
-    view.On(cmd::ID_CONTRAST, [&] { seen.push_back(m_app->Router().FindSlider(cmd::ID_CONTRAST)->Position()); });
+    int owned = 100;
+    view.OnValue(
+        cmd::ID_CONTRAST, [&](const CommandValue& value) { seen.push_back(owned = std::get<int>(value)); },
+        [&](CommandUpdate& u) { u.value = owned; });
     m_app->Router().SetActiveView(&view);
     m_app->Router().RunUpdatePass();
 
     auto* slider = As<RibbonSlider>(cmd::ID_CONTRAST);
-    EXPECT_EQ(static_cast<RibbonSliderElement*>(slider), registered);
-    EXPECT_EQ(m_app->Router().FindSlider(cmd::ID_BRIGHTNESS), As<RibbonSlider>(cmd::ID_BRIGHTNESS));
     EXPECT_EQ(slider->Track()->minimum(), 0);
     EXPECT_EQ(slider->Track()->maximum(), 200);
     EXPECT_EQ(slider->Track()->width(), 70);
     EXPECT_EQ(slider->Position(), 100);
-    EXPECT_TRUE(slider->IsElementVisible());
 
     slider->PlusButton()->click();
     slider->PlusButton()->click();
     slider->MinusButton()->click();
     EXPECT_EQ(seen, (std::vector<int>{105, 110, 105}));
 
-    // A position set by the program sends nothing; the ends stop the buttons.
-    slider->SetPosition(198, true);
+    // The owner's value moves the slider on the next update pass and sends nothing.
+    owned = 198;
+    m_app->Router().RunUpdatePass();
+    EXPECT_EQ(slider->Position(), 198);
     EXPECT_EQ(seen.size(), 3u);
+    // The ends stop the buttons.
     slider->PlusButton()->click();
     slider->PlusButton()->click();
     EXPECT_EQ(seen, (std::vector<int>{105, 110, 105, 200}));
@@ -343,31 +345,52 @@ TEST_F(RibbonTest, SliderStepsByFiveAndSendsItsCommandOnEveryChange) {
     EXPECT_EQ(seen, (std::vector<int>{105, 110, 105, 200, 7, 2, 0}));
 }
 
-TEST_F(RibbonTest, QualityBoxShowsTheStoredValueAndReportsEachChange) {
+TEST_F(RibbonTest, QualityBoxShowsTheOwnersValueSendsEachChangeAndSpinsFromTheStoredValue) {
     auto* box = As<RibbonEdit>(cmd::ID_JPEG_QUALITY);
-    EXPECT_EQ(box->EditText(), QStringLiteral("75"));  // nothing stored yet
-    EXPECT_EQ(m_app->Router().FindEdit(cmd::ID_JPEG_QUALITY), static_cast<RibbonEditElement*>(box));
     EXPECT_EQ(box->Editor()->width(), 48);
 
     CommandHandlers view;
     QStringList reported;
-    view.On(cmd::ID_JPEG_QUALITY, [&] { reported << m_app->Router().FindEdit(cmd::ID_JPEG_QUALITY)->EditText(); });
+    int stored = 99;
+    view.OnValue(
+        cmd::ID_JPEG_QUALITY,
+        [&](const CommandValue& value) {
+            reported << std::get<QString>(value);
+            stored = CSnipwellDoc::ParseJpegQuality(reported.back());
+        },
+        [&](CommandUpdate& u) { u.value = stored; });
     m_app->Router().SetActiveView(&view);
     m_app->Router().RunUpdatePass();
-    box->SetEditText(QStringLiteral("99"));
-    EXPECT_TRUE(reported.isEmpty());  // set by the program
+    EXPECT_EQ(box->EditText(), QStringLiteral("99"));
+    EXPECT_TRUE(reported.isEmpty());  // shown from the owner's value
     box->UpButton()->click();
+    m_app->Router().RunUpdatePass();
     box->UpButton()->click();  // already at 100: no change, nothing sent
     box->DownButton()->click();
+    m_app->Router().RunUpdatePass();
+    box->Editor()->setFocus();
     box->Editor()->clear();
     shelltest::TypeText(box->Editor(), QStringLiteral("42"));
     EXPECT_EQ(reported, (QStringList{"100", "99", "4", "42"}));
+
+    // Cleared or not a number: the owner stores 75, and the spin buttons step from it, not
+    // from the text the user is still typing.
+    for (const QString& typed : {QString(), QStringLiteral("abc")}) {
+        box->Editor()->setText(typed);
+        emit box->Editor()->textEdited(typed);
+        m_app->Router().RunUpdatePass();
+        EXPECT_EQ(box->EditText(), typed) << "the user's text stays while the box has the focus";
+        box->UpButton()->click();
+        EXPECT_EQ(reported.back(), QStringLiteral("76")) << typed.toStdString();
+        EXPECT_EQ(stored, 76);
+    }
 }
 
 TEST_F(ShellTest, QualityBoxShowsAStoredValueInsideTheRangeAndSeventyFiveOutsideIt) {
     for (const auto& [stored, shown] : {std::pair{40, "40"}, std::pair{0, "0"}, std::pair{150, "75"}, std::pair{-3, "75"}}) {
         SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, stored);
         auto app = Start();
+        app->Router().RunUpdatePass();
         auto* box = dynamic_cast<RibbonEdit*>(app->MainFrame()->Ribbon()->FindElementById(cmd::ID_JPEG_QUALITY));
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->EditText(), QLatin1String(shown)) << stored;

@@ -9,18 +9,6 @@
 #include "commands/CommandIds.h"
 #include "commands/CommandRouter.h"
 
-namespace {
-
-class FakeSlider : public RibbonSliderElement {
-public:
-    int Position() const override { return position; }
-    void SetPosition(int p, bool) override { position = p; }
-    bool IsElementVisible() const override { return true; }
-    int position = 100;
-};
-
-}  // namespace
-
 TEST(CommandRouter, RoutesToTheFirstTargetInViewDocumentFrameApplicationOrder) {
     CommandRouter router;
     std::vector<std::string> calls;
@@ -115,17 +103,33 @@ TEST(CommandRouter, IdleTurnsRunUpdatePasses) {
     EXPECT_GE(passes, 2);
 }
 
-TEST(CommandRouter, FindsRegisteredRibbonElements) {
+TEST(CommandRouter, ValueCommandsTakeTheControlsValueAndReportTheOwnersValue) {
     CommandRouter router;
     EXPECT_EQ(CommandRouter::Instance(), &router);
-    FakeSlider contrast;
-    EXPECT_EQ(router.FindSlider(cmd::ID_CONTRAST), nullptr);
-    router.RegisterSlider(cmd::ID_CONTRAST, &contrast);
-    ASSERT_EQ(router.FindSlider(cmd::ID_CONTRAST), &contrast);
-    EXPECT_EQ(router.FindSlider(cmd::ID_BRIGHTNESS), nullptr);
-    EXPECT_EQ(router.FindEdit(cmd::ID_CONTRAST), nullptr);
-    router.UnregisterElement(cmd::ID_CONTRAST);
-    EXPECT_EQ(router.FindSlider(cmd::ID_CONTRAST), nullptr);
+    CommandHandlers view, document;
+    std::vector<CommandValue> taken;
+    int owned = 40;
+    view.OnValue(
+        cmd::ID_CONTRAST, [&](const CommandValue& value) { taken.push_back(value); },
+        [&](CommandUpdate& u) { u.value = owned; });
+    document.On(cmd::ID_CONTRAST, [&] { ADD_FAILURE() << "routed past the view"; });
+    router.SetActiveView(&view);
+    router.SetDocument(&document);
+
+    EXPECT_TRUE(router.Execute(cmd::ID_CONTRAST, CommandValue(150)));
+    EXPECT_TRUE(router.Execute(cmd::ID_CONTRAST, CommandValue(QStringLiteral("7"))));
+    // Without a value the command is the view's all the same, and changes nothing.
+    EXPECT_TRUE(router.Execute(cmd::ID_CONTRAST));
+    EXPECT_EQ(taken, (std::vector<CommandValue>{150, QStringLiteral("7")}));
+    EXPECT_EQ(router.QueryUpdate(cmd::ID_CONTRAST).value, 40);
+    owned = 160;
+    EXPECT_EQ(router.QueryUpdate(cmd::ID_CONTRAST).value, 160);
+    // A plain command carries no value and ignores one.
+    int saves = 0;
+    view.On(cmd::ID_FILE_SAVE, [&] { ++saves; });
+    EXPECT_TRUE(router.Execute(cmd::ID_FILE_SAVE, CommandValue(3)));
+    EXPECT_EQ(saves, 1);
+    EXPECT_FALSE(router.QueryUpdate(cmd::ID_FILE_SAVE).value.has_value());
 }
 
 TEST(CommandIds, SepiaSharesTheWarmToneTitle) {

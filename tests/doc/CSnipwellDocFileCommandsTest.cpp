@@ -96,8 +96,8 @@ TEST_F(CSnipwellDocFileCommands, SaveWritesWithoutAskingWhenAnotherFileIsSelecte
 TEST_F(CSnipwellDocFileCommands, SaveAppliesTheLightValuesToTheFileButNeverToTheWorkingPicture) {
     const QString path = WritePicture("light.bmp", original);
     LoadShown(path);
-    brightness.position = 120;
-    contrast.position = 90;
+    SetSlider(cmd::ID_BRIGHTNESS, 120);
+    SetSlider(cmd::ID_CONTRAST, 90);
     router.Execute(cmd::ID_FILE_SAVE);
     EXPECT_TRUE(messages.empty());
 
@@ -202,7 +202,7 @@ TEST_F(CSnipwellDocFileCommands, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
     std::filesystem::create_directory(temp / "locked");
     const QString path = WritePicture("locked/shown.bmp", original);
     LoadShown(path);
-    brightness.position = 150;
+    SetSlider(cmd::ID_BRIGHTNESS, 150);
     const auto before = Bytes(path);
     ASSERT_EQ(chmod(QFile::encodeName(PathOf("locked")).constData(), 0555), 0);
     router.Execute(cmd::ID_FILE_SAVE);
@@ -214,7 +214,7 @@ TEST_F(CSnipwellDocFileCommands, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile)
 TEST_F(CSnipwellDocFileCommands, DeleteAsksRemovesTheFileClearsTheViewAndTellsTheBrowser) {
     const QString path = WritePicture("gone.bmp", original);
     LoadShown(path);
-    brightness.position = 130;
+    SetSlider(cmd::ID_BRIGHTNESS, 130);
     answers = {MessageAnswer::Yes};
     router.Execute(cmd::ID_DELETE);
 
@@ -224,7 +224,7 @@ TEST_F(CSnipwellDocFileCommands, DeleteAsksRemovesTheFileClearsTheViewAndTellsTh
     EXPECT_FALSE(std::filesystem::exists(path.toStdString()));
     EXPECT_FALSE(view->WorkPicture().IsValid());
     EXPECT_TRUE(view->Path().isEmpty());
-    EXPECT_EQ(brightness.position, 100);
+    EXPECT_EQ(SliderPosition(cmd::ID_BRIGHTNESS), 100);
     EXPECT_EQ(browser.removed, std::vector<QString>{path});
 }
 

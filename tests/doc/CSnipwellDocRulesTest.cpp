@@ -39,14 +39,14 @@ TEST_F(CSnipwellDocRules, FileIsUsableOnlyWhenItIsAnExistingWritableRegularFile)
     EXPECT_TRUE(CSnipwellDoc::FileUsable(file));
 }
 
-TEST_F(CSnipwellDocRules, JpegQualityTextIsReadAsATrimmedDecimalWithOutOfRangeGiving75) {
+TEST_F(CSnipwellDocRules, JpegQualityTextIsReadAsATrimmedDecimalWithNoNumberOrOutOfRangeGiving75) {
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality(" 90 "), 90);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("\t100\n"), 100);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("+40"), 40);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("0"), 0);
-    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("abc"), 0);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("abc"), 75);  // no number: as empty
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("12abc"), 12);
-    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("- 5"), 0);
+    EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("- 5"), 75);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("150"), 75);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("101"), 75);
     EXPECT_EQ(CSnipwellDoc::ParseJpegQuality("-5"), 75);
@@ -69,20 +69,18 @@ TEST_F(CSnipwellDocRules, StoredJpegQualityOutsideTheRangeReadsAs75WithoutRewrit
     }
 }
 
-TEST_F(CSnipwellDocRules, JpegQualityBoxStoresTheParsedTextAndLeavesTheBoxAlone) {
-    quality.text = " 90 ";
-    EXPECT_TRUE(router.Execute(cmd::ID_JPEG_QUALITY));
-    EXPECT_EQ(StoredQualityValue(), 90);
-    EXPECT_EQ(quality.text, " 90 ");
-
-    quality.text = "150";
-    router.Execute(cmd::ID_JPEG_QUALITY);
+TEST_F(CSnipwellDocRules, JpegQualityBoxTextIsStoredAsParsedAndReportedBack) {
+    // Out of range, empty or no number at all gives 75: a stored 0 would ruin the next JPEG.
+    for (const auto& [text, stored] : {std::pair{" 90 ", 90}, std::pair{"150", 75}, std::pair{"12abc", 12},
+                                       std::pair{"abc", 75}, std::pair{"", 75}, std::pair{"-", 75}, std::pair{"0", 0}}) {
+        EXPECT_TRUE(router.Execute(cmd::ID_JPEG_QUALITY, CommandValue(QString::fromLatin1(text))));
+        EXPECT_EQ(StoredQualityValue(), stored) << text;
+        EXPECT_EQ(router.QueryUpdate(cmd::ID_JPEG_QUALITY).value, stored) << text;
+        EXPECT_EQ(doc.JpegQuality(), stored) << text;
+    }
+    // A number from a control is checked against the range the same way.
+    router.Execute(cmd::ID_JPEG_QUALITY, CommandValue(101));
     EXPECT_EQ(StoredQualityValue(), 75);
-    EXPECT_EQ(quality.text, "150");
-
-    quality.text = "abc";
-    router.Execute(cmd::ID_JPEG_QUALITY);
-    EXPECT_EQ(StoredQualityValue(), 0);
 }
 
 TEST_F(CSnipwellDocRules, ConfirmationTogglesStartOnAndFlipWithTheirCheckMarks) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "DocTestFixture.h"
+#include "commands/CommandIds.h"
 #include "image/formats/RasterExifOrientation.h"
 
 using doctest::DocFixture;
@@ -81,8 +82,8 @@ TEST_F(CSnipwellViewFile, AlphaIsFlattenedOntoWhite) {
 
 TEST_F(CSnipwellViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) {
     LoadShown(WritePicture("before.bmp", MakePatternImage(20, 10)));
-    brightness.position = 140;
-    contrast.position = 60;
+    SetSlider(cmd::ID_BRIGHTNESS, 140);
+    SetSlider(cmd::ID_CONTRAST, 60);
     view->Box().m_rcCrop = {1, 1, 50, 50};
     const QString text = PathOf("notes.jpg");
     testsupport::WriteFileBytes(text.toStdString(), {'h', 'e', 'l', 'l', 'o', '\n'});
@@ -93,8 +94,8 @@ TEST_F(CSnipwellViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) 
     EXPECT_FALSE(view->ViewPicture().IsValid());
     EXPECT_TRUE(view->Path().isEmpty());
     EXPECT_TRUE(view->Box().m_rcCrop.IsEmpty());
-    EXPECT_EQ(brightness.position, 100);
-    EXPECT_EQ(contrast.position, 100);
+    EXPECT_EQ(SliderPosition(cmd::ID_BRIGHTNESS), 100);
+    EXPECT_EQ(SliderPosition(cmd::ID_CONTRAST), 100);
 
     std::filesystem::create_directory(temp / "folder.png");
     // A named pipe without a writer: opening it for reading would wait for ever.

@@ -26,9 +26,6 @@ void DocFixture::SetUp() {
     });
 
     router.SetIdleUpdatesEnabled(false);
-    router.RegisterSlider(cmd::ID_CONTRAST, &contrast);
-    router.RegisterSlider(cmd::ID_BRIGHTNESS, &brightness);
-    router.RegisterEdit(cmd::ID_JPEG_QUALITY, &quality);
     router.SetDocument(&doc.Handlers());
 
     view = std::make_unique<CSnipwellView>(&doc);

@@ -1,5 +1,5 @@
 // A document and a picture view wired to a command router of their own, with scripted message
-// boxes and file dialogs, fake ribbon elements and a fake picture browser, over a temporary
+// boxes and file dialogs and a fake picture browser, over a temporary
 // folder that also holds the settings store.
 #pragma once
 
@@ -36,23 +36,6 @@ public:
     std::vector<QString> removed;
 };
 
-class FakeSlider : public RibbonSliderElement {
-public:
-    int Position() const override { return position; }
-    void SetPosition(int value, bool) override { position = value; }
-    bool IsElementVisible() const override { return true; }
-
-    int position = 100;
-};
-
-class FakeEdit : public RibbonEditElement {
-public:
-    QString EditText() const override { return text; }
-    void SetEditText(const QString& value) override { text = value; }
-
-    QString text;
-};
-
 class DocFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -68,14 +51,15 @@ protected:
     static RasterImage Decoded(const QString& path);
     static std::vector<uint8_t> Bytes(const QString& path);
 
+    // A slider moved by the user, and the position the view gives its slider.
+    void SetSlider(uint32_t id, int position) { router.Execute(id, CommandValue(position)); }
+    int SliderPosition(uint32_t id) const { return router.QueryUpdate(id).value.value_or(-1); }
+
     // Texts asked or shown, in order.
     std::vector<QString> Texts() const;
 
     testsupport::TempDir temp;
     CommandRouter router;
-    FakeSlider contrast;
-    FakeSlider brightness;
-    FakeEdit quality;
     FakeBrowser browser;
     CSnipwellDoc doc;
     std::unique_ptr<CSnipwellView> view;

@@ -27,15 +27,6 @@ namespace {
 using cropbox::Rect;
 using namespace testsupport;
 
-class FakeSlider : public RibbonSliderElement {
-public:
-    int Position() const override { return position; }
-    void SetPosition(int value, bool) override { position = value; }
-    bool IsElementVisible() const override { return visible; }
-    int position = 100;
-    bool visible = true;
-};
-
 QRgb Grey(int level) { return qRgb(level, level, level); }
 
 class ViewTest : public ::testing::Test {
@@ -49,8 +40,6 @@ protected:
         });
         m_router = std::make_unique<CommandRouter>();
         m_router->SetIdleUpdatesEnabled(false);
-        m_router->RegisterSlider(cmd::ID_CONTRAST, &m_contrast);
-        m_router->RegisterSlider(cmd::ID_BRIGHTNESS, &m_brightness);
         m_view = MakeView(1000, 800);
     }
     void TearDown() override {
@@ -59,6 +48,10 @@ protected:
         MessageService::SetAnswerer({});
         SettingsStore::UseFolder(QString());
     }
+
+    // A slider moved by the user, and the position the view gives its slider.
+    void SetSlider(uint32_t id, int position) { m_router->Execute(id, CommandValue(position)); }
+    int SliderPosition(uint32_t id) const { return m_router->QueryUpdate(id).value.value_or(-1); }
 
     std::unique_ptr<CSnipwellView> MakeView(int width, int height) {
         auto view = std::make_unique<CSnipwellView>(nullptr);
@@ -104,8 +97,6 @@ protected:
     Rect Box() const { return m_view->Box().m_rcCrop; }
 
     QTemporaryDir m_settings;
-    FakeSlider m_contrast;
-    FakeSlider m_brightness;
     std::unique_ptr<CommandRouter> m_router;
     std::unique_ptr<CSnipwellView> m_view;
 };
@@ -123,7 +114,7 @@ TEST_F(ViewTest, WidgetPaintsWhatRenderClientGivesWithAndWithoutAPicture) {
 }
 
 TEST_F(ViewTest, PasteShowsThePictureAtOnceWithAnEmptyPath) {
-    m_contrast.position = 150;
+    SetSlider(cmd::ID_CONTRAST, 150);
     m_view->Box().m_bAutoHide = true;
     m_router->Execute(cmd::ID_HIDE_CROPBOX);
     PasteSolid(400, 300, qRgb(10, 20, 30));
@@ -132,7 +123,7 @@ TEST_F(ViewTest, PasteShowsThePictureAtOnceWithAnEmptyPath) {
     EXPECT_FALSE(m_view->WorkPicture().HasAlpha());
     EXPECT_EQ(m_view->ViewPicture().GetWidth(), 400u);  // not enlarged
     EXPECT_EQ(Box(), (Rect{300, 267, 700, 534}));
-    EXPECT_EQ(m_contrast.position, 100);
+    EXPECT_EQ(SliderPosition(cmd::ID_CONTRAST), 100);
     EXPECT_FALSE(m_view->Box().m_bShowCropBox);  // paste does not show the box
     EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_FILE), QString());
     EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_IMAGE), "Image: W=400, H=300, W/H=1.33");
@@ -449,37 +440,27 @@ TEST_F(ViewTest, LightPreviewChangesOnlyTheViewCopy) {
     const RasterImage work(m_view->WorkPicture());
     const RasterImage plain(m_view->ViewPicture());
 
-    m_contrast.position = 130;
-    m_router->Execute(cmd::ID_CONTRAST);
+    SetSlider(cmd::ID_CONTRAST, 130);
     RasterImage expected(plain);
     expected.AdjustLight(0, 30);
     EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
     EXPECT_TRUE(SamePixels(m_view->WorkPicture(), work));
 
     // The preview starts again from the working picture: it never accumulates.
-    m_brightness.position = 80;
-    m_router->Execute(cmd::ID_BRIGHTNESS);
+    SetSlider(cmd::ID_BRIGHTNESS, 80);
     expected = plain;
     expected.AdjustLight(-20, 30);
     EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
 
-    // A hidden slider counts as 0.
-    m_contrast.visible = false;
-    m_router->Execute(cmd::ID_BRIGHTNESS);
-    expected = plain;
-    expected.AdjustLight(-20, 0);
-    EXPECT_TRUE(SamePixels(m_view->ViewPicture(), expected));
-
-    m_contrast.visible = true;
-    m_contrast.position = 100;
-    m_brightness.position = 100;
+    SetSlider(cmd::ID_CONTRAST, 100);
+    SetSlider(cmd::ID_BRIGHTNESS, 100);
     m_router->Execute(cmd::ID_CONTRAST);
     EXPECT_TRUE(SamePixels(m_view->ViewPicture(), plain));
 }
 
 TEST_F(ViewTest, CopyAppliesTheLightValuesToTheClipboardPicture) {
     PasteSolid(64, 48, qRgb(100, 100, 100));
-    m_brightness.position = 120;
+    SetSlider(cmd::ID_BRIGHTNESS, 120);
     ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_EDIT_COPY).enabled);
     ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_COPY));
     const QImage copied = QGuiApplication::clipboard()->image();
