@@ -177,7 +177,10 @@ bool CMainFrame::CreateClient() {
 
     // The view of the document is the active view at first; afterwards the pane the user
     // activates last.
-    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_pView->Handlers());
+    if (CommandRouter* router = CommandRouter::Instance()) {
+        router->SetActiveView(&m_pView->Handlers());
+        router->SetPictureView(&m_pView->Handlers());
+    }
     m_pView->setFocus(Qt::OtherFocusReason);
     connect(qApp, &QApplication::focusChanged, this, &CMainFrame::OnFocusChanged);
     return true;

@@ -81,6 +81,7 @@ CommandRouter* CommandRouter::Instance() {
 }
 
 void CommandRouter::SetActiveView(const CommandHandlers* view) { m_view = view; }
+void CommandRouter::SetPictureView(const CommandHandlers* view) { m_pictureView = view; }
 void CommandRouter::SetDocument(const CommandHandlers* document) { m_document = document; }
 void CommandRouter::SetFrame(const CommandHandlers* frame) { m_frame = frame; }
 void CommandRouter::SetApplication(const CommandHandlers* application) { m_application = application; }
@@ -89,8 +90,12 @@ bool CommandRouter::Execute(uint32_t id) { return Dispatch(id, nullptr); }
 
 bool CommandRouter::Execute(uint32_t id, const CommandValue& value) { return Dispatch(id, &value); }
 
+std::array<const CommandHandlers*, 5> CommandRouter::Route() const {
+    return {m_view, m_pictureView != m_view ? m_pictureView : nullptr, m_document, m_frame, m_application};
+}
+
 bool CommandRouter::Dispatch(uint32_t id, const CommandValue* value) {
-    for (const CommandHandlers* target : {m_view, m_document, m_frame, m_application}) {
+    for (const CommandHandlers* target : Route()) {
         if (target && target->Execute(id, value)) return true;
     }
     return false;
@@ -109,7 +114,7 @@ void CommandRouter::Post(uint32_t id) {
 CommandUpdate CommandRouter::QueryUpdate(uint32_t id) const {
     CommandUpdate update;
     update.id = id;
-    for (const CommandHandlers* target : {m_view, m_document, m_frame, m_application}) {
+    for (const CommandHandlers* target : Route()) {
         if (target && target->Update(update)) return update;
     }
     update.enabled = false;  // nobody handles it

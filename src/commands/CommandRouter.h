@@ -1,5 +1,7 @@
 // Command routing: numeric command ids go to the first target that handles them, in the
-// order active view -> document -> frame -> application. Enable, check, radio and text
+// order active view -> document -> frame -> application. What the active view does not
+// handle goes on to the picture view before the document, so that the picture's commands
+// and status texts keep working whichever pane has the keyboard focus. Enable, check, radio and text
 // states are pulled through update handlers on every idle pass of the event loop and
 // whenever a menu opens. A control that holds a value (a slider, an edit box) hands it to its
 // command, and shows the value the command's owner reports in the update.
@@ -8,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -75,10 +78,13 @@ public:
 
     // Routing targets; any may be null. The active view changes when another pane is activated.
     void SetActiveView(const CommandHandlers* view);
+    // The view that holds the picture: asked right after the active view, when it is another.
+    void SetPictureView(const CommandHandlers* view);
     void SetDocument(const CommandHandlers* document);
     void SetFrame(const CommandHandlers* frame);
     void SetApplication(const CommandHandlers* application);
     const CommandHandlers* ActiveView() const { return m_view; }
+    const CommandHandlers* PictureView() const { return m_pictureView; }
 
     // Sends the command now; false when no target handles it (the command is then ignored).
     bool Execute(uint32_t id);
@@ -100,9 +106,12 @@ signals:
 
 private:
     bool Dispatch(uint32_t id, const CommandValue* value);
+    // The targets in routing order; null where a target is missing or asked already.
+    std::array<const CommandHandlers*, 5> Route() const;
     void OnAboutToBlock();
 
     const CommandHandlers* m_view = nullptr;
+    const CommandHandlers* m_pictureView = nullptr;
     const CommandHandlers* m_document = nullptr;
     const CommandHandlers* m_frame = nullptr;
     const CommandHandlers* m_application = nullptr;

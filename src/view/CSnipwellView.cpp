@@ -50,6 +50,7 @@ CSnipwellView::~CSnipwellView() {
     if (m_pDocument != nullptr && m_pDocument->m_pView == this) m_pDocument->m_pView = nullptr;
     CommandRouter* router = CommandRouter::Instance();
     if (router != nullptr && router->ActiveView() == &m_handlers) router->SetActiveView(nullptr);
+    if (router != nullptr && router->PictureView() == &m_handlers) router->SetPictureView(nullptr);
 }
 
 // ---- commands ---------------------------------------------------------------------------------

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
+#include <QFile>
+#include <QLineEdit>
+#include <QTreeView>
 #include <QApplication>
 #include <QMenu>
 #include <QSettings>
 #include <QSplitter>
 
 #include "app/CMainFrame.h"
+#include "app/RibbonWidgets.h"
+#include "browser/PicPickerView.h"
+#include "browser/TNList.h"
+#include "image/RasterImage.h"
 #include "view/CSnipwellView.h"
 #include "commands/CommandIds.h"
 #include "app/MainRibbonBar.h"
@@ -154,8 +161,13 @@ TEST_F(ShellTest, StatusTextsComeFromTheActiveViewAndLongOnesAreCut) {
     EXPECT_NE(file->text(), path);
     EXPECT_TRUE(file->text().startsWith(QStringLiteral("/home/someone/")));
     EXPECT_LE(file->fontMetrics().horizontalAdvance(file->text()), file->contentsRect().width());
-    // Panes nobody answers for are empty.
+    // What the active view does not answer, the picture view does; panes nobody answers for
+    // are empty.
+    EXPECT_EQ(bar->Pane(121)->text(), QStringLiteral("Image:"));
+    app->Router().SetPictureView(nullptr);
+    app->Router().RunUpdatePass();
     EXPECT_EQ(bar->Pane(121)->text(), QString());
+    app->Router().SetPictureView(&app->MainFrame()->View()->Handlers());
     app->Router().SetActiveView(nullptr);
 }
 
@@ -222,4 +234,41 @@ TEST_F(ShellTest, OpeningAPictureKeepsTheTitleFillsTheStatusPanesAndEnablesThePi
     EXPECT_TRUE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());
     EXPECT_TRUE(ribbon->FindElementById(cmd::ID_CUT)->Widget()->isEnabled());
     EXPECT_FALSE(ribbon->FindElementById(cmd::ID_WINDOW_MANAGER)->Widget()->isEnabled());
+}
+
+TEST_F(ShellTest, PictureCommandsAndStatusTextsWorkWhereverTheKeyboardFocusIs) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    RasterImage picture;
+    ASSERT_TRUE(picture.Create(320, 200, 24, RASTER_FORMAT_PNG));
+    const QString path = m_dir.filePath(QStringLiteral("shown.png"));
+    ASSERT_TRUE(picture.Save(QFile::encodeName(path).constData(), RASTER_FORMAT_PNG));
+    frame->View()->LoadPicture(path);
+    ASSERT_TRUE(frame->View()->PicturesValid());
+
+    auto* picker = qobject_cast<PicPickerView*>(frame->BrowserPane());
+    ASSERT_NE(picker, nullptr);
+    MainRibbonBar* ribbon = frame->Ribbon();
+    ribbon->SetActiveCategory(ribbon->Categories()[1]);   // Options, with the quality box
+    auto* quality = dynamic_cast<RibbonEdit*>(ribbon->FindElementById(cmd::ID_JPEG_QUALITY));
+    ASSERT_NE(quality, nullptr);
+
+    const std::pair<const char*, QWidget*> targets[] = {
+        {"folder tree", picker->Tree()}, {"quality box", quality->Editor()}, {"thumbnail list", picker->List()}};
+    for (const auto& [name, target] : targets) {
+        QApplication::setActiveWindow(frame);
+        target->setFocus(Qt::MouseFocusReason);
+        QApplication::processEvents();
+        ASSERT_TRUE(target->hasFocus()) << name;
+        app->Router().RunUpdatePass();
+        for (uint32_t id : {cmd::ID_CUT, cmd::ID_ROTATE_LEFT, cmd::ID_SEPIA, cmd::ID_SHAPE_OVAL}) {
+            EXPECT_TRUE(app->Router().QueryUpdate(id).enabled) << name << " " << id;
+        }
+        for (uint32_t id : {cmd::ID_STATUSBAR_PANE_FILE, cmd::ID_STATUSBAR_PANE_IMAGE, cmd::ID_STATUSBAR_PANE_CROPBOX}) {
+            EXPECT_NE(frame->StatusBar()->Pane(id)->FullText().size(), 0) << name << " " << id;
+        }
+        EXPECT_EQ(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_FILE)->FullText(), path) << name;
+    }
+    // The ribbon's control never became the view the commands go to first.
+    EXPECT_NE(app->Router().ActiveView(), nullptr);
 }
