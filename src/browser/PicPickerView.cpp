@@ -5,7 +5,6 @@
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStandardPaths>
 #include <QTreeView>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include "commands/CommandRouter.h"
 #include "commands/SettingsKeys.h"
 #include "platform/SettingsStore.h"
+#include "platform/UserFolders.h"
 #include "browser/TNList.h"
 
 namespace {
@@ -28,11 +28,6 @@ constexpr double kDialogUnitsPerLine = 8.0;
 // How long the tree waits after a folder above the selected one is listed before scrolling.
 constexpr int kRevealDelayMs = 30;
 
-QString DefaultFolder() {
-    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return !pictures.isEmpty() && QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
-}
-
 }  // namespace
 
 PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStart start)
@@ -42,7 +37,7 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStar
       m_wndList(new TNList(this)),
       m_wndTrackingBar(new QWidget(this)) {
     m_strFolder = SettingsStore::ReadString(settings::kSection, settings::kPicPickerFolder);
-    if (m_strFolder.isEmpty()) m_strFolder = DefaultFolder();
+    if (m_strFolder.isEmpty()) m_strFolder = userfolders::PicturesOrHome();
 
     m_wndTree->setHeaderHidden(true);
     m_wndTree->setCursor(Qt::ArrowCursor);
