@@ -15,6 +15,13 @@ inline constexpr const char* kSaveAsFileDir = "SaveAsFileDir";
 inline constexpr const char* kPicPickerFolder = "PicPickerFolder";
 inline constexpr const char* kAlphaPicCutterFilePath = "AlphaPicCutterFilePath";
 
+// The crop box choices kept across runs: shape 1..3, the print-size preset's and the border's
+// command ids, and the rotation flag 0 or 1.
+inline constexpr const char* kCropShape = "CropShape";
+inline constexpr const char* kCropPreset = "CropPreset";
+inline constexpr const char* kCropBorder = "CropBorder";
+inline constexpr const char* kCropRotated = "CropRotated";
+
 // In the "Workspace" sub-section.
 inline constexpr const char* kApplicationLook = "ApplicationLook";
 inline constexpr int kApplicationLookDefault = 216;

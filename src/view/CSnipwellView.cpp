@@ -15,6 +15,7 @@
 #include "commands/CommandIds.h"
 #include "platform/RasterQtBridge.h"
 #include "commands/SettingsKeys.h"
+#include "view/CropBoxChoices.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "platform/WaitCursor.h"
@@ -38,6 +39,7 @@ bool ClipboardHasBitmap() {
 
 CSnipwellView::CSnipwellView(CSnipwellDoc* document, QWidget* parent) : QWidget(parent), m_pDocument(document) {
     m_box.m_bAutoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
+    cropbox::RestoreChoices(m_box);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -64,6 +66,7 @@ void CSnipwellView::RegisterCommands() {
             cmd::ID_SHAPE_RECTANGLE + uint32_t(shape - cropbox::kShapeRectangle),
             [this, shape] {
                 m_box.m_nShape = shape;
+                cropbox::StoreChoices(m_box);
                 Repaint();
             },
             [this, shape](CommandUpdate& u) { u.checked = m_box.m_nShape == shape; });
@@ -72,6 +75,7 @@ void CSnipwellView::RegisterCommands() {
         cmd::ID_PRESET_FIRST, cmd::ID_PRESET_LAST,
         [this](uint32_t id) {
             m_box.m_nPresetId = id;
+            cropbox::StoreChoices(m_box);
             if (PicturesValid() && !m_box.m_rcCrop.IsEmpty()) {
                 PlaceCropBox();
                 Repaint();
@@ -86,6 +90,7 @@ void CSnipwellView::RegisterCommands() {
         cmd::ID_BORDER_NONE, cmd::ID_BORDER_LAST,
         [this](uint32_t id) {
             m_box.m_nBorderId = id;
+            cropbox::StoreChoices(m_box);
             if (PicturesValid() && !m_box.m_rcCrop.IsEmpty()) Repaint();
         },
         [this](CommandUpdate& u) { u.checked = u.id == m_box.m_nBorderId; });
@@ -102,6 +107,7 @@ void CSnipwellView::RegisterCommands() {
         [this, rotateEnabled] {
             if (!rotateEnabled()) return;
             m_box.m_bRotated = !m_box.m_bRotated;
+            cropbox::StoreChoices(m_box);
             PlaceCropBox();
             Repaint();
         },

@@ -74,6 +74,10 @@ void CSnipwellView::RunPictureCommand(uint32_t id) {
     update();
     if (!m_imgWork.IsValid()) return;
     ApplyPictureOperation(m_imgWork, id);
+    // A quarter turn swaps the picture's orientation: the box follows it, as on load.
+    if (id == cmd::ID_ROTATE_LEFT || id == cmd::ID_ROTATE_RIGHT) {
+        MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
+    }
     LayoutPicture();
     // The preview starts from the fresh view copy every time, so it never accumulates.
     ApplyLightPreview();

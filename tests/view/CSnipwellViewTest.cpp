@@ -400,8 +400,12 @@ TEST_F(ViewTest, DeleteKeyPostsTheDeleteCommand) {
     m_router->SetDocument(nullptr);
 }
 
-TEST_F(ViewTest, RotateLeftFitsTheBoxToThePortraitPicture) {
+TEST_F(ViewTest, QuarterTurnsTurnTheBoxWithThePictureAndPlaceItAsOnLoad) {
+    PastePattern(2000, 3000);
+    const Rect portraitBox = Box();
+    ASSERT_LT(portraitBox.right - portraitBox.left, portraitBox.bottom - portraitBox.top);
     PastePattern(3000, 2000);
+    const Rect landscapeBox = Box();
     const RasterImage before(m_view->WorkPicture());
     ASSERT_TRUE(m_router->Execute(cmd::ID_ROTATE_LEFT));
     EXPECT_EQ(m_view->WorkPicture().GetWidth(), 2000u);
@@ -409,8 +413,12 @@ TEST_F(ViewTest, RotateLeftFitsTheBoxToThePortraitPicture) {
     EXPECT_EQ(PictureColor(m_view->WorkPicture(), 0, 2999), PictureColor(before, 0, 0));
     EXPECT_EQ(m_view->ViewPicture().GetWidth(), 427u);
     EXPECT_EQ(m_view->ViewPicture().GetHeight(), 640u);
-    EXPECT_FALSE(m_view->Box().m_bRotated);
-    EXPECT_EQ(Box(), (Rect{286, 258, 713, 543}));  // 427 x 285, 1.5 times as wide as high
+    EXPECT_EQ(Box(), portraitBox);
+    ASSERT_TRUE(m_router->Execute(cmd::ID_ROTATE_RIGHT));
+    EXPECT_EQ(Box(), landscapeBox);
+    // Mirror and flip keep the orientation and the box's.
+    m_router->Execute(cmd::ID_MIRROR);
+    EXPECT_EQ(Box(), landscapeBox);
 }
 
 TEST_F(ViewTest, MirrorFlipAndRotateRightTurnTheWorkingPicture) {
@@ -558,3 +566,31 @@ TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
 }
 
 }  // namespace
+
+TEST_F(ViewTest, CropBoxChoicesAreRememberedAcrossViewsAndBadStoredOnesFallBack) {
+    const cropbox::CropBoxModel defaults;
+    PastePattern(600, 400);
+    m_router->Execute(cmd::ID_SHAPE_OVAL);
+    m_router->Execute(cmd::ID_PRESET_FIRST + 1);
+    m_router->Execute(cmd::ID_BORDER_NONE + 10);
+    m_router->Execute(cmd::ID_ROTATE_CROPBOX);
+    ASSERT_NE(m_view->Box().m_bRotated, defaults.m_bRotated);
+    {
+        const auto next = MakeView(400, 300);
+        EXPECT_EQ(next->Box().m_nShape, cropbox::kShapeOval);
+        EXPECT_EQ(next->Box().m_nPresetId, cmd::ID_PRESET_FIRST + 1);
+        EXPECT_EQ(next->Box().m_nBorderId, cmd::ID_BORDER_NONE + 10);
+        EXPECT_NE(next->Box().m_bRotated, defaults.m_bRotated);
+    }
+    m_router->SetActiveView(&m_view->Handlers());
+    for (const auto& [key, value] : {std::pair{settings::kCropShape, 4}, std::pair{settings::kCropPreset, 32800},
+                                     std::pair{settings::kCropBorder, 32800}, std::pair{settings::kCropRotated, 2}}) {
+        SettingsStore::WriteInt(settings::kSection, key, value);
+    }
+    const auto fallback = MakeView(400, 300);
+    EXPECT_EQ(fallback->Box().m_nShape, defaults.m_nShape);
+    EXPECT_EQ(fallback->Box().m_nPresetId, defaults.m_nPresetId);
+    EXPECT_EQ(fallback->Box().m_nBorderId, defaults.m_nBorderId);
+    EXPECT_EQ(fallback->Box().m_bRotated, defaults.m_bRotated);
+    m_router->SetActiveView(&m_view->Handlers());
+}
