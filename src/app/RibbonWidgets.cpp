@@ -1,6 +1,7 @@
 #include "app/RibbonWidgets.h"
 
 #include <QActionGroup>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -16,6 +17,7 @@ constexpr int kSmallIconSize = 16;
 constexpr int kTooltipWrapWidth = 200;
 constexpr int kSpinButtonWidth = 14;
 constexpr int kSliderButtonSize = 18;
+constexpr int kValueGap = 4;   // between the plus button and the slider's value
 
 // The text shown on a widget: without the key tip part and without '&' marks, so that Qt
 // does not turn them into Alt shortcuts of its own (key tips do that job).
@@ -246,16 +248,47 @@ RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
     m_slider->setFixedWidth(kWidth);
     m_slider->setFocusPolicy(Qt::NoFocus);
     m_plus = MakeStepButton(QStringLiteral("+"), this);
+    m_value = new QLabel(this);
+    m_value->setObjectName(QStringLiteral("sliderValue"));
+    m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // As wide as the widest value, so that nothing moves while the value changes.
+    m_value->setFixedWidth(m_value->fontMetrics().horizontalAdvance(ValueText(kMin)) + kValueGap);
     row->addWidget(m_minus);
     row->addWidget(m_slider);
     row->addWidget(m_plus);
+    row->addWidget(m_value);
+    m_tooltip = toolTip();
+    m_slider->installEventFilter(this);
+    ShowValue();
     connect(m_minus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() - kStep); });
     connect(m_plus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() + kStep); });
     connect(m_slider, &QSlider::valueChanged, this, &RibbonSlider::OnValueChanged);
 }
 
 void RibbonSlider::OnValueChanged() {
+    ShowValue();
     if (!m_settingByProgram) SendRibbonValue(Id(), m_slider->value());
+}
+
+QString RibbonSlider::ValueText(int position) {
+    const int value = position - kStart;
+    return value > 0 ? QStringLiteral("+%1").arg(value) : QString::number(value);
+}
+
+void RibbonSlider::ShowValue() {
+    const QString value = ValueText(m_slider->value());
+    m_value->setText(value);
+    const QString line = QStringLiteral("Value: ") + value;
+    setToolTip(m_tooltip.isEmpty() ? line : m_tooltip + QStringLiteral("<p>%1</p>").arg(line));
+}
+
+bool RibbonSlider::eventFilter(QObject* watched, QEvent* event) {
+    // A double click on the track puts the slider back to no change.
+    if (watched == m_slider && event->type() == QEvent::MouseButtonDblClick && isEnabled()) {
+        m_slider->setValue(kStart);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 int RibbonSlider::Position() const {

@@ -135,10 +135,11 @@ public:
     QWidget* Widget() override { return this; }
 };
 
-// A slider 0..200 starting at 100, with minus and plus buttons that move it by 5. Every
-// change of position the user makes (drag, track click, minus, plus) sends the command with
-// the new position; it shows the position the command's update reports (except while the
-// user holds it), and a position set that way sends nothing.
+// A slider 0..200 starting at 100, with minus and plus buttons that move it by 5 and its value
+// (position - 100, signed) beside it and in its tooltip. Every change of position the user
+// makes (drag, track click, minus, plus, a double click that puts it back to 0) sends the
+// command with the new position; it shows the position the command's update reports (except
+// while the user holds it), and a position set that way sends nothing.
 class RibbonSlider : public QWidget, public RibbonElement {
     Q_OBJECT
 public:
@@ -160,13 +161,22 @@ public:
     QToolButton* MinusButton() const { return m_minus; }
     QToolButton* PlusButton() const { return m_plus; }
     QSlider* Track() const { return m_slider; }
+    QLabel* ValueLabel() const { return m_value; }
+    // A value as shown: "+8", "0", "-12".
+    static QString ValueText(int position);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnValueChanged();
+    void ShowValue();
 
     QToolButton* m_minus;
     QSlider* m_slider;
     QToolButton* m_plus;
+    QLabel* m_value;
+    QString m_tooltip;   // the command's own tooltip, before the value
     bool m_settingByProgram = false;
 };
 

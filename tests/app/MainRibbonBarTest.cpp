@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QTabBar>
+#include <QMouseEvent>
 
 #include <vector>
 
@@ -343,6 +344,20 @@ TEST_F(RibbonTest, SliderStepsByFiveSendsItsPositionAndShowsTheOwnersValue) {
     slider->MinusButton()->click();
     slider->MinusButton()->click();
     EXPECT_EQ(seen, (std::vector<int>{105, 110, 105, 200, 7, 2, 0}));
+
+    // The value shows beside the slider and in its tooltip; a double click puts it back to 0.
+    EXPECT_EQ(slider->ValueLabel()->text(), QStringLiteral("-100"));
+    slider->Track()->setValue(108);
+    EXPECT_EQ(slider->ValueLabel()->text(), QStringLiteral("+8"));
+    EXPECT_TRUE(slider->toolTip().contains(QStringLiteral("Value: +8"))) << slider->toolTip().toStdString();
+    const int labelWidth = slider->ValueLabel()->width();
+    const QPointF centre = slider->Track()->rect().center();
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, centre, slider->Track()->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slider->Track(), &doubleClick);
+    EXPECT_EQ(seen.back(), 100);
+    EXPECT_EQ(slider->ValueLabel()->text(), QStringLiteral("0"));
+    EXPECT_EQ(slider->ValueLabel()->width(), labelWidth);
 }
 
 TEST_F(RibbonTest, QualityBoxShowsTheOwnersValueSendsEachChangeAndSpinsFromTheStoredValue) {
