@@ -1,6 +1,7 @@
 #include "app/BrowserPaneFactory.h"
 
 #include "browser/PicPickerView.h"
+#include "doc/CSnipwellDoc.h"
 #include "view/CSnipwellView.h"
 
 QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent) {
@@ -9,9 +10,11 @@ QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent) {
     return pane;
 }
 
-void ConnectBrowserPane(QWidget* pane, CSnipwellView* view) {
+void ConnectBrowserPane(QWidget* pane, CSnipwellView* view, CSnipwellDoc* document) {
     if (auto* picker = qobject_cast<PicPickerView*>(pane)) {
-        QObject::connect(picker, &PicPickerView::pictureChosen, view, &CSnipwellView::LoadPicture);
+        QObject::connect(picker, &PicPickerView::pictureChosen, view, [view, document](const QString& path) {
+            if (document == nullptr || document->SaveModified()) view->LoadPicture(path);
+        });
     }
 }
 

@@ -9,8 +9,9 @@ class QWidget;
 // Its folders are not read yet: StartBrowserPane does that once the window is on screen.
 QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent);
 
-// Opens the pictures the user chooses in the pane's thumbnail list in view.
-void ConnectBrowserPane(QWidget* pane, CSnipwellView* view);
+// Opens the pictures the user chooses in the pane's thumbnail list in view, once the document
+// has offered a changed picture for saving.
+void ConnectBrowserPane(QWidget* pane, CSnipwellView* view, CSnipwellDoc* document);
 
 // Fills a pane made by CreateBrowserPane: the folder tree and the remembered folder's pictures.
 void StartBrowserPane(QWidget* pane);

@@ -51,6 +51,8 @@ const Accelerator kAccelerators[] = {
     {Qt::CTRL | Qt::Key_C, cmd::ID_EDIT_COPY},
     {Qt::CTRL | Qt::Key_V, cmd::ID_EDIT_PASTE},
     {Qt::ALT | Qt::Key_Backspace, cmd::ID_EDIT_UNDO},
+    {Qt::CTRL | Qt::Key_Y, cmd::ID_EDIT_REDO},
+    {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, cmd::ID_EDIT_REDO},
     {Qt::SHIFT | Qt::Key_Delete, cmd::ID_EDIT_CUT},
     {Qt::CTRL | Qt::Key_Insert, cmd::ID_EDIT_COPY},
     {Qt::SHIFT | Qt::Key_Insert, cmd::ID_EDIT_PASTE},
@@ -166,7 +168,10 @@ bool CMainFrame::CreateClient() {
     m_pBrowserPane = CreateBrowserPane(m_pDocument, m_pSplitter);
     if (m_pBrowserPane == nullptr) return false;
     m_pView = new CSnipwellView(m_pDocument, m_pSplitter);
-    ConnectBrowserPane(m_pBrowserPane, m_pView);
+    ConnectBrowserPane(m_pBrowserPane, m_pView, m_pDocument);
+    if (CommandRouter* router = CommandRouter::Instance()) {
+        connect(router, &CommandRouter::updatePass, this, &CMainFrame::UpdateTitle);
+    }
     m_pSplitter->addWidget(m_pBrowserPane);
     m_pSplitter->addWidget(m_pView);
     // The browser keeps its width when the window grows; the view takes the rest.
@@ -255,6 +260,18 @@ void CMainFrame::OnFocusChanged(QWidget* old, QWidget* now) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-    // There is no modified flag, so the document has nothing to save: the frame closes.
+    // A changed picture is offered for saving; Cancel, or a save that fails, keeps the window.
+    if (m_pDocument != nullptr && !m_pDocument->SaveModified()) {
+        event->ignore();
+        return;
+    }
     event->accept();
+}
+
+void CMainFrame::UpdateTitle() {
+    const QString application = QString::fromLatin1(SettingsStore::kApplication);
+    const QString title = m_pView != nullptr && m_pView->PicturesValid()
+                              ? m_pView->ModifiedMark() + m_pView->PictureName() + QStringLiteral(" - ") + application
+                              : application;
+    if (windowTitle() != title) setWindowTitle(title);
 }

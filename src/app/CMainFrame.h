@@ -64,6 +64,9 @@ private:
     void RegisterCommands();
     void OnFocusChanged(QWidget* old, QWidget* now);
 
+    // "*NAME - Norvane Snipwell" while a picture is shown, the modified mark first.
+    void UpdateTitle();
+
     CSnipwellDoc* m_pDocument;
     MainRibbonBar* m_pRibbon = nullptr;
     SnipwellStatusBar* m_pStatusBar = nullptr;

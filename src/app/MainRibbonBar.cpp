@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -155,6 +156,11 @@ void MainRibbonBar::SetupHomeCategory() {
     large(pictures, cmd::ID_FILE_SAVE, "&Save", 1);
     large(pictures, cmd::ID_FILE_SAVE_AS, "Save &As", 2);
     large(pictures, cmd::ID_DELETE, "Delete", 7);
+    // The atlas has no cells for these two: the icon theme's, or the style's arrows.
+    pictures->AddSmallButton(cmd::ID_EDIT_UNDO, QStringLiteral("&Undo"),
+                             QIcon::fromTheme(QStringLiteral("edit-undo"), style()->standardIcon(QStyle::SP_ArrowBack)), -1);
+    pictures->AddSmallButton(cmd::ID_EDIT_REDO, QStringLiteral("&Redo"),
+                             QIcon::fromTheme(QStringLiteral("edit-redo"), style()->standardIcon(QStyle::SP_ArrowForward)), -1);
 
     RibbonPanel* cutter = home->AddPanel(QStringLiteral("Cutter"));
     cutter->AddMenuButton(cmd::ID_CROPBOX, QStringLiteral("Cropbox"), home->LargeIcon(4), 4, MakeCropboxMenu());
@@ -191,6 +197,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     RibbonPanel* file = options->AddPanel(QStringLiteral("File"));
     file->AddCheckBox(cmd::ID_CONFIRM_OVERWRITE, QStringLiteral("Confirm overwrite"));
     file->AddCheckBox(cmd::ID_CONFIRM_DELETE, QStringLiteral("Confirm delete"));
+    file->AddCheckBox(cmd::ID_ASK_SAVE_CHANGES, QStringLiteral("Ask to save changes"));
 
     RibbonPanel* image = options->AddPanel(QStringLiteral("Image"));
     image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Qulity:"));

@@ -17,6 +17,7 @@ constexpr uint32_t ID_EDIT_COPY = 57634;
 constexpr uint32_t ID_EDIT_CUT = 57635;
 constexpr uint32_t ID_EDIT_PASTE = 57637;
 constexpr uint32_t ID_EDIT_UNDO = 57643;
+constexpr uint32_t ID_EDIT_REDO = 57644;
 constexpr uint32_t ID_APP_ABOUT = 57664;
 constexpr uint32_t ID_APP_EXIT = 57665;
 constexpr uint32_t ID_NEXT_PANE = 57680;
@@ -69,6 +70,7 @@ constexpr uint32_t ID_CUTTER_STATE = 32844;          // cutter dialog: enable OK
 constexpr uint32_t ID_JPEG_QUALITY = 32845;          // edit box
 constexpr uint32_t ID_CUTTER_BUILD = 32850;          // cutter dialog: build the backdrop
 constexpr uint32_t ID_CUSTOMIZATION = 32851;         // "Order"
+constexpr uint32_t ID_ASK_SAVE_CHANGES = 32852;      // option: offer to save a changed picture
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change
@@ -123,6 +125,9 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
      "Visit our web site to have this software customized for your studio or business\nCustomization"},
     {ID_EDIT_COPY, "Copy the selection and put it on the Clipboard\nCopy"},
     {ID_EDIT_PASTE, "Insert Clipboard contents\nPaste"},
+    {ID_EDIT_UNDO, "Undo the last change of the picture\nUndo"},
+    {ID_EDIT_REDO, "Redo the change undone last\nRedo"},
+    {ID_ASK_SAVE_CHANGES, "Ask whether to save a changed picture before it is left\nAsk to save changes"},
 };
 
 // The tooltip of a command ("description\ntitle"), or empty when it has none.

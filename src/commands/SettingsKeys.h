@@ -11,6 +11,8 @@ inline constexpr int kJpegQualityMin = 0;
 inline constexpr int kJpegQualityMax = 100;
 
 inline constexpr const char* kAutoHideCropbox = "AutoHideCropbox";
+// 1: a changed picture about to be left is offered for saving (the default); 0: never asked.
+inline constexpr const char* kAskSaveChanges = "AskSaveChanges";
 inline constexpr const char* kSaveAsFileDir = "SaveAsFileDir";
 inline constexpr const char* kPicPickerFolder = "PicPickerFolder";
 inline constexpr const char* kAlphaPicCutterFilePath = "AlphaPicCutterFilePath";

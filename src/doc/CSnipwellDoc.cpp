@@ -49,7 +49,10 @@ QString FolderPart(const QString& path) {
 
 }  // namespace
 
-CSnipwellDoc::CSnipwellDoc(QObject* parent) : QObject(parent), m_nJpegQuality(StoredJpegQuality()) {
+CSnipwellDoc::CSnipwellDoc(QObject* parent)
+    : QObject(parent),
+      m_bAskSaveChanges(SettingsStore::ReadInt(settings::kSection, settings::kAskSaveChanges, 1) != 0),
+      m_nJpegQuality(StoredJpegQuality()) {
     RegisterCommands();
 }
 
@@ -67,6 +70,13 @@ void CSnipwellDoc::RegisterCommands() {
     m_handlers.On(
         cmd::ID_CONFIRM_OVERWRITE, [this] { m_bConfirmOverwrite = !m_bConfirmOverwrite; },
         [this](CommandUpdate& u) { u.checked = m_bConfirmOverwrite; });
+    m_handlers.On(
+        cmd::ID_ASK_SAVE_CHANGES,
+        [this] {
+            m_bAskSaveChanges = !m_bAskSaveChanges;
+            SettingsStore::WriteInt(settings::kSection, settings::kAskSaveChanges, m_bAskSaveChanges ? 1 : 0);
+        },
+        [this](CommandUpdate& u) { u.checked = m_bAskSaveChanges; });
     m_handlers.On(
         cmd::ID_CONFIRM_DELETE, [this] { m_bConfirmDelete = !m_bConfirmDelete; },
         [this](CommandUpdate& u) { u.checked = m_bConfirmDelete; });
@@ -124,6 +134,25 @@ void CSnipwellDoc::OnFileSaveAs() {
     // The extension of the chosen path, not the filter entry, decided the format.
     const QString folder = FolderPart(m_pView->Path());
     if (!folder.isEmpty()) SettingsStore::WriteString(settings::kSection, settings::kSaveAsFileDir, folder);
+}
+
+bool CSnipwellDoc::SaveModified() {
+    if (!m_bAskSaveChanges || !m_pView || !m_pView->IsModified()) return true;
+    switch (MessageService::AskSaveDiscardCancel("Save changes to " + m_pView->PictureName() + "?", DialogParent())) {
+    case MessageAnswer::No:
+        return true;
+    case MessageAnswer::Yes:
+        // As Save (its own question included); a picture without a writable file goes
+        // through Save As. Whatever does not end in a saved picture keeps it.
+        if (FileUsable()) {
+            OnFileSave();
+        } else {
+            OnFileSaveAs();
+        }
+        return !m_pView->IsModified();
+    default:
+        return false;
+    }
 }
 
 void CSnipwellDoc::OnDelete() {

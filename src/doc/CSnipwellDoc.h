@@ -24,6 +24,10 @@ public:
     virtual void LoadPicture(const QString& path) = 0;
     // The window the document's questions and messages belong to.
     virtual QWidget* DialogParent() = 0;
+    // The working picture has changes that are not in its file.
+    virtual bool IsModified() const = 0;
+    // The name the picture is saved under, for the save question.
+    virtual QString PictureName() const = 0;
 };
 
 // What the document needs of the picture browser pane (implemented by PicPickerView).
@@ -56,6 +60,12 @@ public:
     // A quality box text (empty or not a number: 75) or a number (outside 0..100: 75).
     void OnJpegQuality(const CommandValue& value);
     int JpegQuality() const { return m_nJpegQuality; }
+
+    // Before the picture is left (another one opened, a paste, the program closed): a changed
+    // picture is offered for saving. False when the user cancels or the save fails: the
+    // picture must stay.
+    bool SaveModified();
+    bool m_bAskSaveChanges;   // the question is asked at all; kept in the settings store
 
     // The file usability test on the view's path.
     bool FileUsable() const;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "platform/SettingsStore.h"
 
@@ -26,4 +27,18 @@ bool MessageService::AskYesNo(const QString& text, QWidget* parent) {
     if (g_answerer) return g_answerer(text, true) == MessageAnswer::Yes;
     return QMessageBox::question(parent ? parent : QApplication::activeWindow(), SettingsStore::kApplication, text,
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+MessageAnswer MessageService::AskSaveDiscardCancel(const QString& text, QWidget* parent) {
+    if (g_answerer) return g_answerer(text, true);
+    QMessageBox box(QMessageBox::Warning, SettingsStore::kApplication, text, QMessageBox::NoButton,
+                    parent ? parent : QApplication::activeWindow());
+    QPushButton* save = box.addButton(QMessageBox::Save);
+    QPushButton* discard = box.addButton(QStringLiteral("Do&n't Save"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save) return MessageAnswer::Yes;
+    if (box.clickedButton() == discard) return MessageAnswer::No;
+    return MessageAnswer::Cancel;
 }

@@ -8,7 +8,7 @@
 
 class QWidget;
 
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
 
 class MessageService {
 public:
@@ -19,6 +19,10 @@ public:
     static void ShowMessage(const QString& text, QWidget* parent = nullptr);
     // True only when the user answers Yes.
     static bool AskYesNo(const QString& text, QWidget* parent = nullptr);
+
+    // Save / Don't Save / Cancel: Yes, No or Cancel (also when the box is closed). A scripted
+    // answerer sees a question.
+    static MessageAnswer AskSaveDiscardCancel(const QString& text, QWidget* parent = nullptr);
 
     // Installs (or, with an empty function, removes) the scripted answerer.
     static void SetAnswerer(Answerer answerer);

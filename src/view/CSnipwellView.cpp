@@ -157,12 +157,16 @@ void CSnipwellView::RegisterCommands() {
     }
 
     h.On(cmd::ID_EXT_CUTTER, [this] { RunExternalCutter(); }, picturesValid);
+    h.On(cmd::ID_EDIT_UNDO, [this] { UndoPicture(); }, [this](CommandUpdate& u) { u.enabled = m_history.CanUndo(); });
+    h.On(cmd::ID_EDIT_REDO, [this] { RedoPicture(); }, [this](CommandUpdate& u) { u.enabled = m_history.CanRedo(); });
 
     h.On(cmd::ID_EDIT_COPY, [this] { Copy(); }, [this](CommandUpdate& u) { u.enabled = m_imgWork.IsValid(); });
     h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); }, [](CommandUpdate& u) { u.enabled = ClipboardHasBitmap(); });
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
 
-    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) { u.text = m_strPath; });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) {
+        u.text = m_strPath.isEmpty() ? QString() : ModifiedMark() + m_strPath;
+    });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [this](CommandUpdate& u) {
         u.text = QString::fromStdString(CropBoxModel::ImageStatusText(
             m_imgWork.IsValid(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight())));
@@ -189,10 +193,13 @@ void CSnipwellView::Paste() {
     if (!ClipboardHasBitmap()) return;
     RasterImage pasted;
     if (!CreateFromBitmap(pasted, nullptr) || !pasted.IsValid() || !MakeWorkingPicture(pasted)) return;
+    // A changed picture pasted over is offered for saving first.
+    if (m_pDocument != nullptr && !m_pDocument->SaveModified()) return;
+    const PictureState before = CaptureState();
     m_box.m_rcCrop = {};
     ResetLightSliders();
     m_strPath.clear();
-    m_imgWork.TakeOver(pasted);
+    ReplaceWorkingPicture(pasted, before);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
     Repaint();

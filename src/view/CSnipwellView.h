@@ -9,6 +9,7 @@
 #include "commands/CommandRouter.h"
 #include "doc/CSnipwellDoc.h"
 #include "view/CropBoxModel.h"
+#include "view/PictureHistory.h"
 #include "image/RasterImage.h"
 #include "view/ViewPainter.h"
 
@@ -53,6 +54,19 @@ public:
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
 
+    // ---- undo and the saved mark ---------------------------------------------------------------
+    // Undo and Redo of the last step that changed the working picture; the crop box returns
+    // with the picture. False when there was nothing to undo or redo.
+    bool UndoPicture();
+    bool RedoPicture();
+    const PictureHistory& History() const { return m_history; }
+    // The working picture differs from the file it came from (or was never saved).
+    bool IsModified() const override;
+    // The name the picture is saved under ("Untitled" for a pasted one).
+    QString PictureName() const override;
+    // "*" while the picture is modified, else empty: put before its name.
+    QString ModifiedMark() const { return IsModified() ? QStringLiteral("*") : QString(); }
+
     // Both pictures hold pixels.
     bool PicturesValid() const override { return m_imgWork.IsValid() && m_imgView.IsValid(); }
 
@@ -88,6 +102,13 @@ private:
     void RegisterCommands();
     void RegisterFileCommands();     // implemented with the file side
     void RunPictureCommand(uint32_t id);
+    PictureState CaptureState() const;
+    void RestoreState(const PictureState& state);
+    // Replaces the working picture with replacement, as one step of the history.
+    void ReplaceWorkingPicture(RasterImage& replacement, const PictureState& before);
+    // Takes a step back or forth: applies change (or swaps the kept picture) and swaps states.
+    bool SwapStep(PictureHistory::Step& step, PictureHistory::Change change);
+    void ForgetHistory();
     void ApplyLightPreview();
     void UpdateCursor(QPoint position);
     void Repaint();
@@ -104,6 +125,8 @@ private:
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
     bool m_bCaptured = false;
+    PictureHistory m_history;
+    uint64_t m_nSavedPosition = 0;   // the history's position of the picture on disk
     int m_nContrast = 0;     // light values, -100..100
     int m_nBrightness = 0;  // the view holds the mouse during a drag
 };

@@ -2,6 +2,7 @@
 #include "view/CSnipwellView.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "commands/CommandIds.h"
 #include "platform/WaitCursor.h"
@@ -11,33 +12,37 @@ namespace {
 constexpr int kWarmShift = 25;   // light brown
 constexpr int kSepiaShift = 50;  // brown
 
-void ApplyPictureOperation(RasterImage& picture, uint32_t id) {
+// The geometric change of a command, which the history undoes by its inverse.
+std::optional<PictureHistory::Change> GeometricChange(uint32_t id) {
     switch (id) {
     case cmd::ID_ROTATE_LEFT:
-        picture.RotateLeft();
-        break;
+        return PictureHistory::Change::RotateLeft;
     case cmd::ID_ROTATE_RIGHT:
-        picture.RotateRight();
-        break;
+        return PictureHistory::Change::RotateRight;
     case cmd::ID_MIRROR:
-        picture.Mirror(false, true);
-        break;
+        return PictureHistory::Change::Mirror;
     case cmd::ID_FLIP:
-        picture.Flip(false, true);
-        break;
-    case cmd::ID_COOL_TONE:
-        picture.GrayAverage();
-        break;
-    case cmd::ID_WARM_TONE:
-        if (picture.GrayAverage()) picture.ShiftChannels(kWarmShift, 0, -kWarmShift);
-        break;
-    case cmd::ID_SEPIA:
-        if (picture.GrayAverage()) picture.ShiftChannels(kSepiaShift, 0, -kSepiaShift);
-        break;
-    default:  // the sliders only refresh the preview
-        break;
+        return PictureHistory::Change::Flip;
+    default:
+        return std::nullopt;
     }
 }
+
+// The tones; false for other ids and when the picture could not be changed.
+bool ApplyTone(RasterImage& picture, uint32_t id) {
+    switch (id) {
+    case cmd::ID_COOL_TONE:
+        return picture.GrayAverage();
+    case cmd::ID_WARM_TONE:
+        return picture.GrayAverage() && picture.ShiftChannels(kWarmShift, 0, -kWarmShift);
+    case cmd::ID_SEPIA:
+        return picture.GrayAverage() && picture.ShiftChannels(kSepiaShift, 0, -kSepiaShift);
+    default:  // the sliders only refresh the preview
+        return false;
+    }
+}
+
+bool IsTone(uint32_t id) { return id == cmd::ID_COOL_TONE || id == cmd::ID_WARM_TONE || id == cmd::ID_SEPIA; }
 
 }  // namespace
 
@@ -69,11 +74,24 @@ void CSnipwellView::ApplyLightPreview() {
 
 void CSnipwellView::RunPictureCommand(uint32_t id) {
     WaitCursor wait;
+    const PictureState before = CaptureState();
     m_imgView.Destroy();
     m_box.m_rcCrop = {};
     update();
     if (!m_imgWork.IsValid()) return;
-    ApplyPictureOperation(m_imgWork, id);
+    if (const std::optional<PictureHistory::Change> change = GeometricChange(id)) {
+        RasterImage none;
+        if (PictureHistory::Apply(*change, m_imgWork)) m_history.Record(*change, none, before);
+    } else if (IsTone(id)) {
+        RasterImage kept(m_imgWork);
+        if (ApplyTone(m_imgWork, id)) {
+            if (kept.IsValid()) {
+                m_history.Record(PictureHistory::Change::Replaced, kept, before);
+            } else {
+                ForgetHistory();   // no memory for the old picture: the steps before cannot return
+            }
+        }
+    }
     // A quarter turn swaps the picture's orientation: the box follows it, as on load.
     if (id == cmd::ID_ROTATE_LEFT || id == cmd::ID_ROTATE_RIGHT) {
         MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
@@ -81,4 +99,80 @@ void CSnipwellView::RunPictureCommand(uint32_t id) {
     LayoutPicture();
     // The preview starts from the fresh view copy every time, so it never accumulates.
     ApplyLightPreview();
+}
+
+// ---- history ------------------------------------------------------------------------------------
+
+PictureState CSnipwellView::CaptureState() const {
+    return PictureState{m_strPath, m_box.m_rcCrop, {int(m_imgView.GetWidth()), int(m_imgView.GetHeight())},
+                        m_box.m_bRotated, m_box.m_bShowCropBox};
+}
+
+void CSnipwellView::RestoreState(const PictureState& state) {
+    m_strPath = state.path;
+    m_box.m_bRotated = state.rotated;
+    m_box.m_bShowCropBox = state.shown;
+    LayoutPicture();
+    // The box returns where it was, unless the window changed size since.
+    const cropbox::Size viewSize{int(m_imgView.GetWidth()), int(m_imgView.GetHeight())};
+    if (!state.crop.IsEmpty() && viewSize == state.viewSize) m_box.m_rcCrop = state.crop;
+    ApplyLightPreview();
+    Repaint();
+}
+
+void CSnipwellView::ReplaceWorkingPicture(RasterImage& replacement, const PictureState& before) {
+    RasterImage replaced;
+    if (m_imgWork.IsValid()) replaced.TakeOver(m_imgWork);
+    m_imgWork.TakeOver(replacement);
+    m_history.Record(PictureHistory::Change::Replaced, replaced, before);
+}
+
+void CSnipwellView::ForgetHistory() {
+    m_history.Clear();
+}
+
+bool CSnipwellView::SwapStep(PictureHistory::Step& step, PictureHistory::Change change) {
+    const PictureState current = CaptureState();
+    if (change == PictureHistory::Change::Replaced) {
+        RasterImage other;
+        if (m_imgWork.IsValid()) other.TakeOver(m_imgWork);
+        if (step.picture.IsValid()) m_imgWork.TakeOver(step.picture);
+        if (other.IsValid()) step.picture.TakeOver(other);
+    } else if (!PictureHistory::Apply(change, m_imgWork)) {
+        return false;
+    }
+    RestoreState(step.state);
+    step.state = current;
+    return true;
+}
+
+bool CSnipwellView::UndoPicture() {
+    if (!m_history.CanUndo()) return false;
+    WaitCursor wait;
+    PictureHistory::Step step = m_history.TakeUndo();
+    if (!SwapStep(step, PictureHistory::Inverse(step.change))) {
+        ForgetHistory();   // the turn back failed for lack of memory: the picture stays as it is
+        return false;
+    }
+    m_history.Undone(std::move(step));
+    return true;
+}
+
+bool CSnipwellView::RedoPicture() {
+    if (!m_history.CanRedo()) return false;
+    WaitCursor wait;
+    PictureHistory::Step step = m_history.TakeRedo();
+    if (!SwapStep(step, step.change)) {
+        ForgetHistory();
+        return false;
+    }
+    m_history.Redone(std::move(step));
+    return true;
+}
+
+bool CSnipwellView::IsModified() const { return m_imgWork.IsValid() && m_history.Position() != m_nSavedPosition; }
+
+QString CSnipwellView::PictureName() const {
+    const qsizetype slash = m_strPath.lastIndexOf(QLatin1Char('/'));
+    return m_strPath.isEmpty() ? QStringLiteral("Untitled") : m_strPath.mid(slash + 1);
 }

@@ -12,13 +12,14 @@ bool CSnipwellView::CutToCropBox() {
     if (box.Width() < kMinimumCutSpan || box.Height() < kMinimumCutSpan) return false;
 
     WaitCursor wait;
+    const PictureState before = CaptureState();
     const CutRequest request{width(), height(), int(m_imgView.GetWidth()), int(m_imgView.GetHeight()),
                              box, m_box.m_nShape, m_box.BorderFraction()};
     RasterImage result;
     // A cut that cannot be made leaves the picture and the box as they were.
     if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return false;
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
-    m_imgWork.TakeOver(result);
+    ReplaceWorkingPicture(result, before);
     LayoutPicture();
     Repaint();
     return true;
@@ -26,12 +27,13 @@ bool CSnipwellView::CutToCropBox() {
 
 void CSnipwellView::RunExternalCutter() {
     if (!PicturesValid()) return;
+    const PictureState before = CaptureState();
     RasterImage result;
     // Cancel, or a cut that cannot be made, leaves everything as it was.
     if (!RunExtCutter(this, m_imgWork, result) || !result.IsValid()) return;
     WaitCursor wait;  // the new layout and its first paint are part of the wait
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
-    m_imgWork.TakeOver(result);
+    ReplaceWorkingPicture(result, before);
     LayoutPicture();
     Repaint();
 }

@@ -20,6 +20,8 @@ void CSnipwellView::LoadPicture(const QString& path) {
 
     m_box.m_rcCrop = cropbox::Rect{};
     ResetLightSliders();
+    ForgetHistory();
+    m_nSavedPosition = m_history.Position();
     m_imgWork.Destroy();
     m_imgView.Destroy();
     m_strPath.clear();
@@ -81,5 +83,6 @@ bool CSnipwellView::SavePicture(const QString& path) {
         return false;
     }
     m_strPath = path;
+    m_nSavedPosition = m_history.Position();
     return true;
 }

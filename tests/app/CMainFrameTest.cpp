@@ -218,7 +218,7 @@ TEST_F(ShellTest, F6AndShiftF6MoveTheFocusBetweenThePanesAndTheActiveViewFollows
     EXPECT_EQ(app->Router().ActiveView(), &frame->View()->Handlers());
 }
 
-TEST_F(ShellTest, OpeningAPictureKeepsTheTitleFillsTheStatusPanesAndEnablesThePictureCommands) {
+TEST_F(ShellTest, OpeningAPictureNamesItInTheTitleFillsTheStatusPanesAndEnablesThePictureCommands) {
     auto app = Start();
     CMainFrame* frame = app->MainFrame();
     MainRibbonBar* ribbon = frame->Ribbon();
@@ -228,7 +228,7 @@ TEST_F(ShellTest, OpeningAPictureKeepsTheTitleFillsTheStatusPanesAndEnablesThePi
     const QString path = QStringLiteral(SNIPWELL_CORPUS "/exif-orientation/Landscape_0.jpg");
     frame->View()->LoadPicture(path);
     app->Router().RunUpdatePass();
-    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Landscape_0.jpg - Norvane Snipwell"));
     EXPECT_EQ(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_FILE)->FullText(), path);
     EXPECT_TRUE(frame->StatusBar()->Pane(cmd::ID_STATUSBAR_PANE_IMAGE)->FullText().startsWith(QStringLiteral("Image: W=")));
     EXPECT_TRUE(ribbon->FindElementById(cmd::ID_ROTATE_LEFT)->Widget()->isEnabled());

@@ -41,6 +41,8 @@ const Expected kHome[] = {
     {"Pictures", 57603, "&Save", L, 1, "S"},
     {"Pictures", 57604, "Save &As", L, 2, "A"},
     {"Pictures", 32785, "Delete", L, 7, ""},
+    {"Pictures", 57643, "&Undo", S, -1, "U"},
+    {"Pictures", 57644, "&Redo", S, -1, "R"},
     {"Cutter", 32772, "Cropbox", M, 4, ""},
     {"Cutter", 32776, "Border", M, 5, ""},
     {"Cutter", 32828, "Rotate", L, 9, ""},
@@ -66,6 +68,7 @@ const Expected kHome[] = {
 const Expected kOptions[] = {
     {"File", 32829, "Confirm overwrite", RibbonKind::CheckBox, -1, ""},
     {"File", 32830, "Confirm delete", RibbonKind::CheckBox, -1, ""},
+    {"File", 32852, "Ask to save changes", RibbonKind::CheckBox, -1, ""},
     {"Image", 32845, "JPEG Qulity:", RibbonKind::EditBox, -1, ""},
     {"Crop Box", 32833, "Hide Cropbox", RibbonKind::CheckBox, -1, ""},
     {"Crop Box", 32834, "Auto Show", RibbonKind::CheckBox, -1, ""},
@@ -288,7 +291,8 @@ TEST_F(RibbonTest, CtrlOAndCtrlZChangeNothing) {
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
     EXPECT_TRUE(frame->View()->Path().isEmpty());
     EXPECT_TRUE(m_app->Router().Execute(cmd::ID_FILE_OPEN));   // the document takes it ...
-    EXPECT_FALSE(m_app->Router().Execute(cmd::ID_EDIT_UNDO));  // ... nobody takes undo
+    EXPECT_TRUE(m_app->Router().Execute(cmd::ID_EDIT_UNDO));   // ... the view, with nothing to undo
+    EXPECT_FALSE(m_app->Router().QueryUpdate(cmd::ID_EDIT_UNDO).enabled);
 }
 
 TEST_F(RibbonTest, AcceleratorsSendTheirCommands) {
@@ -433,7 +437,7 @@ TEST_F(RibbonTest, KeyTipsShowOnAltActivateOnTheirLetterAndEscapeLeaves) {
     EXPECT_EQ(tips->CurrentLevel(), RibbonKeyTips::Level::TabRow);
     shelltest::KeyClick(target, Qt::Key_H);
     EXPECT_EQ(m_ribbon->ActiveCategory(), m_ribbon->Categories()[0]);
-    EXPECT_EQ(tips->ShownKeys(), (QStringList{"S", "A"}));
+    EXPECT_EQ(tips->ShownKeys(), (QStringList{"S", "A", "U", "R"}));
     shelltest::KeyClick(target, Qt::Key_A);
     EXPECT_EQ(sent, std::vector<uint32_t>{cmd::ID_FILE_SAVE_AS});
     EXPECT_EQ(tips->CurrentLevel(), RibbonKeyTips::Level::Off);

@@ -264,3 +264,66 @@ TEST_F(CSnipwellDocFileCommands, DeleteThatFailsShowsFailedAndKeepsEverything) {
     EXPECT_TRUE(view->PicturesValid());
     EXPECT_TRUE(browser.removed.empty());
 }
+
+TEST_F(CSnipwellDocFileCommands, AChangedPictureIsOfferedForSavingAndCancelOrAFailedSaveKeepsIt) {
+    const QString path = WritePicture("shown.bmp", original);
+    const QString question = QStringLiteral("Save changes to shown.bmp?");
+    LoadShown(path);
+    EXPECT_FALSE(view->IsModified());
+    EXPECT_TRUE(doc.SaveModified());   // nothing changed: nothing asked
+    EXPECT_TRUE(messages.empty());
+
+    router.Execute(cmd::ID_MIRROR);
+    ASSERT_TRUE(view->IsModified());
+    EXPECT_EQ(router.QueryUpdate(cmd::ID_STATUSBAR_PANE_FILE).text, "*" + path);
+    const auto unchanged = Bytes(path);
+    struct Case {
+        MessageAnswer answer;
+        bool leaves;
+        bool written;
+    };
+    for (const Case& c : {Case{MessageAnswer::Cancel, false, false}, Case{MessageAnswer::No, true, false}}) {
+        messages.clear();
+        answers = {c.answer};
+        EXPECT_EQ(doc.SaveModified(), c.leaves);
+        ASSERT_EQ(Texts(), std::vector<QString>{question});
+        EXPECT_EQ(Bytes(path), unchanged);
+        EXPECT_TRUE(view->IsModified());
+    }
+
+    // Save fails (the file became read-only, and Save As is cancelled): the picture stays
+    // changed and shown.
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
+    answers = {MessageAnswer::Yes};
+    chosenPath.clear();
+    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(view->IsModified());
+    EXPECT_EQ(view->Path(), path);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0644), 0);
+
+    // Save: written as Save writes it, and the mark goes.
+    messages.clear();
+    answers = {MessageAnswer::Yes, MessageAnswer::Yes};   // the question, then Save's own
+    browser.selected = path;
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_EQ(Texts(), (std::vector<QString>{question, "This will overwrite " + path + ".\n\nContinue?"}));
+    EXPECT_FALSE(view->IsModified());
+    RasterImage mirrored(original);
+    mirrored.Mirror(false, true);
+    EXPECT_TRUE(SamePixels(Decoded(path), mirrored));
+    // Undoing past the saved picture marks it again.
+    router.Execute(cmd::ID_EDIT_UNDO);
+    EXPECT_TRUE(view->IsModified());
+}
+
+TEST_F(CSnipwellDocFileCommands, TheQuestionCanBeTurnedOffAndStaysOff) {
+    LoadShown(WritePicture("shown.bmp", original));
+    router.Execute(cmd::ID_FLIP);
+    EXPECT_EQ(router.QueryUpdate(cmd::ID_ASK_SAVE_CHANGES).checked, std::optional<bool>(true));
+    router.Execute(cmd::ID_ASK_SAVE_CHANGES);
+    EXPECT_EQ(router.QueryUpdate(cmd::ID_ASK_SAVE_CHANGES).checked, std::optional<bool>(false));
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(CSnipwellDoc().m_bAskSaveChanges) << "a new document reads the stored option";
+}

@@ -594,3 +594,38 @@ TEST_F(ViewTest, CropBoxChoicesAreRememberedAcrossViewsAndBadStoredOnesFallBack)
     EXPECT_EQ(fallback->Box().m_bRotated, defaults.m_bRotated);
     m_router->SetActiveView(&m_view->Handlers());
 }
+
+TEST_F(ViewTest, EveryPictureCommandIsUndoneAndRedoneWithItsBox) {
+    for (uint32_t id : {cmd::ID_ROTATE_LEFT, cmd::ID_ROTATE_RIGHT, cmd::ID_MIRROR, cmd::ID_FLIP, cmd::ID_COOL_TONE,
+                        cmd::ID_WARM_TONE, cmd::ID_SEPIA, cmd::ID_CUT, cmd::ID_EDIT_PASTE}) {
+        PastePattern(600, 400);
+        const RasterImage before(m_view->WorkPicture());
+        const Rect boxBefore = Box();
+        if (id == cmd::ID_EDIT_PASTE) {
+            PasteSolid(300, 500, qRgb(1, 2, 3));
+        } else {
+            ASSERT_TRUE(m_router->Execute(id)) << id;
+        }
+        const RasterImage after(m_view->WorkPicture());
+        const Rect boxAfter = Box();
+        ASSERT_FALSE(SamePixels(after, before)) << id;
+        ASSERT_TRUE(m_router->QueryUpdate(cmd::ID_EDIT_UNDO).enabled) << id;
+        EXPECT_FALSE(m_router->QueryUpdate(cmd::ID_EDIT_REDO).enabled) << id;
+
+        m_router->Execute(cmd::ID_EDIT_UNDO);
+        EXPECT_TRUE(SamePixels(m_view->WorkPicture(), before)) << id;
+        EXPECT_EQ(Box(), boxBefore) << id;
+        EXPECT_TRUE(m_router->QueryUpdate(cmd::ID_EDIT_REDO).enabled) << id;
+        m_router->Execute(cmd::ID_EDIT_REDO);
+        EXPECT_TRUE(SamePixels(m_view->WorkPicture(), after)) << id;
+        EXPECT_EQ(Box(), boxAfter) << id;
+        EXPECT_TRUE(m_view->IsModified()) << id;
+    }
+    // Slider moves are previews, not steps.
+    PastePattern(200, 100);
+    m_router->Execute(cmd::ID_EDIT_UNDO);
+    ASSERT_TRUE(m_view->PicturesValid());
+    const uint64_t position = m_view->History().Position();
+    SetSlider(cmd::ID_CONTRAST, 150);
+    EXPECT_EQ(m_view->History().Position(), position);
+}
