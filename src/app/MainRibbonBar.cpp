@@ -205,7 +205,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     file->AddCheckBox(cmd::ID_CONFIRM_DELETE, QStringLiteral("Confirm delete"));
 
     RibbonPanel* image = options->AddPanel(QStringLiteral("Image"));
-    RibbonEdit* quality = image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Qulity:"));
+    RibbonEdit* quality = image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Quality:"));
     quality->SetEditText(QString::number(CSnipwellDoc::StoredJpegQuality()));
 
     RibbonPanel* cropBox = options->AddPanel(QStringLiteral("Crop Box"));
