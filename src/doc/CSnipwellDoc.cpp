@@ -68,6 +68,10 @@ void CSnipwellDoc::RegisterCommands() {
     m_handlers.On(cmd::ID_JPEG_QUALITY, [this] { OnJpegQuality(); });
 }
 
+void CSnipwellDoc::OnNewDocument() {
+    if (m_pView) m_pView->ActivateView();
+}
+
 bool CSnipwellDoc::PicturesValid() const { return m_pView && m_pView->PicturesValid(); }
 
 QWidget* CSnipwellDoc::DialogParent() const { return m_pView ? m_pView->DialogParent() : nullptr; }

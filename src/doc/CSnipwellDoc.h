@@ -24,6 +24,8 @@ public:
     virtual void LoadPicture(const QString& path) = 0;
     // The window the document's questions and messages belong to.
     virtual QWidget* DialogParent() = 0;
+    // Makes the view the active view of its frame, with the keyboard focus.
+    virtual void ActivateView() = 0;
 };
 
 // What the document needs of the picture browser pane (implemented by PicPickerView).
@@ -48,6 +50,10 @@ public:
     bool m_bConfirmDelete = true;
 
     const CommandHandlers& Handlers() const { return m_handlers; }
+
+    // New on the single document: nothing to reset (no picture, no modified flag); the picture
+    // view becomes the active view again.
+    void OnNewDocument();
 
     // Commands, also reachable through the router.
     void OnFileSave();

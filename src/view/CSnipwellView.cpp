@@ -357,6 +357,11 @@ void CSnipwellView::contextMenuEvent(QContextMenuEvent* event) {
     menu->popup(event->globalPos());
 }
 
+void CSnipwellView::ActivateView() {
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);
+    setFocus(Qt::OtherFocusReason);
+}
+
 void CSnipwellView::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
     if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);

@@ -58,6 +58,7 @@ public:
     // State, read by the document, the status bar and the tests.
     const QString& Path() const override { return m_strPath; }
     QWidget* DialogParent() override { return this; }
+    void ActivateView() override;
     const RasterImage& WorkPicture() const { return m_imgWork; }
     const RasterImage& ViewPicture() const { return m_imgView; }
     cropbox::CropBoxModel& Box() { return m_box; }
