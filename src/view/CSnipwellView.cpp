@@ -18,6 +18,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "platform/WaitCursor.h"
+#include "view/StatusPaneText.h"
 #include "image/WorkingPicture.h"
 
 namespace {
@@ -142,14 +143,27 @@ void CSnipwellView::RegisterCommands() {
     h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); }, [](CommandUpdate& u) { u.enabled = ClipboardHasBitmap(); });
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
 
-    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) { u.text = m_strPath; });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) {
+        if (m_strDamage.isEmpty()) {
+            SetPaneText(u, m_strPath);
+            return;
+        }
+        SetPaneText(u, QStringLiteral("Damaged picture: %1: %2").arg(m_strDamage, m_strPath),
+                    QStringLiteral("%1\nWhat could not be read is filled in by the decoder; saving "
+                                   "writes the picture as shown.")
+                        .arg(m_strPath));
+    });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [this](CommandUpdate& u) {
         u.text = QString::fromStdString(CropBoxModel::ImageStatusText(
             m_imgWork.IsValid(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight())));
     });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX, [this](CommandUpdate& u) {
-        u.text = QString::fromStdString(
-            m_box.CropStatusText(PicturesValid(), int(m_imgWork.GetWidth()), int(m_imgView.GetWidth())));
+        const cropbox::Rect crop = BoxInPicture();
+        const cropbox::Size size{crop.Width(), crop.Height()};
+        // A hidden box has no print to warn about.
+        const bool shown = m_box.m_bShowCropBox && !crop.IsEmpty();
+        SetPaneText(u, QString::fromStdString(m_box.CropStatusText(PicturesValid(), size)),
+                    shown ? QString::fromStdString(m_box.LowPrintResolutionNote(size)) : QString());
     });
 }
 
@@ -172,6 +186,7 @@ void CSnipwellView::Paste() {
     m_box.m_rcCrop = {};
     ResetLightSliders();
     m_strPath.clear();
+    m_strDamage.clear();
     m_imgWork.TakeOver(pasted);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
