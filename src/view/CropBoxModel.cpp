@@ -115,12 +115,15 @@ void CropBoxModel::PlaceCropBox(Size client, Size viewSize, Size workSize) {
     const double r = CropBoxRatio();
     if (r <= 0 || workSize.width <= 0 || workSize.height <= 0) return;
     const double pictureRatio = double(workSize.width) / workSize.height;
+    // The view copy's sides are rounded too: for a preset of (nearly) the picture's own ratio
+    // the rounded box side can come out one pixel longer than the view copy's, which would put
+    // the default box beyond the picture. The default box never leaves the view copy.
     if (r > pictureRatio) {
-        const int newHeight = Round(w / r);
+        const int newHeight = std::min(h, Round(w / r));
         box.top = box.top + Halve(box.bottom - box.top) - Halve(newHeight);
         box.bottom = box.top + newHeight;
     } else {
-        const int newWidth = Round(r * h);
+        const int newWidth = std::min(w, Round(r * h));
         const int centreX = box.left + Halve(w);
         box.left = centreX - Halve(newWidth);
         box.right = box.left + newWidth;

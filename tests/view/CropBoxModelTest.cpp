@@ -107,6 +107,15 @@ TEST(CropBoxPlacement, TheWorkingPictureRatioDecidesWhichSideIsKept) {
     EXPECT_EQ(model.m_rcCrop.Height(), 71);
     EXPECT_EQ(model.m_rcCrop.Width(), 99);  // rounded(1.4 x 71) = 99
     EXPECT_EQ(model.m_rcCrop.left, 50 + 50 - 49);
+
+    // 6x4 over a 733 x 489 view of a 1800 x 1200 picture: rounded(1.5 x 489) = 734 would put the
+    // box one pixel beyond the view copy, and Cut would add white columns.
+    model.m_nPresetId = cmd::ID_PRESET_6X4;
+    model.PlaceCropBox({1000, 800}, {733, 489}, {1800, 1200});
+    EXPECT_EQ(model.m_rcCrop, (Rect{133, 155, 866, 644}));
+    model.m_bRotated = true;
+    model.PlaceCropBox({1000, 800}, {489, 733}, {1199, 1800});  // just taller than 4 x 6: full width
+    EXPECT_EQ(model.m_rcCrop, (Rect{255, 33, 744, 766}));
 }
 
 TEST(CropBoxOrientation, FollowsLandscapeOrPortraitPictures) {
