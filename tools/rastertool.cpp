@@ -14,10 +14,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "image/RasterImage.h"
@@ -244,9 +246,14 @@ std::string ErrorOf(const RasterImage& image, const std::string& fallback) {
     return fallback;
 }
 
-// The system's reason when path cannot be opened for reading, or empty. The loaders report an
-// unopenable file without saying why.
+// Why path cannot be read as a picture file, or empty. Only a regular file is opened: a FIFO
+// or a device could keep the tool waiting for ever (opening a FIFO waits for a writer). The
+// loaders report an unopenable file without saying why, so the system's reason is given.
 std::string UnreadableReason(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) return path + ": " + error.message();
+    if (!std::filesystem::is_regular_file(status)) return path + ": not a regular file";
     FILE* probe = std::fopen(path.c_str(), "rb");
     if (!probe) return path + ": " + std::strerror(errno);
     std::fclose(probe);

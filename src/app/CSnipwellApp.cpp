@@ -27,8 +27,10 @@ CSnipwellApp::~CSnipwellApp() {
 
 void CSnipwellApp::RegisterCommands() {
     // New re-initialises the single document; with no modified flag and no picture held by
-    // the document there is nothing to ask and nothing to reset.
-    m_handlers.On(cmd::ID_FILE_NEW, [] {});
+    // the document there is nothing to ask, and the document makes its view active again.
+    m_handlers.On(cmd::ID_FILE_NEW, [this] {
+        if (m_pDocument) m_pDocument->OnNewDocument();
+    });
     m_handlers.On(cmd::ID_APP_ABOUT, [this] { OnAppAbout(); });
     m_handlers.On(cmd::ID_APP_EXIT, [this] {
         if (m_pMainFrame) m_pMainFrame->close();

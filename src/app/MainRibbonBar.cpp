@@ -200,7 +200,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     file->AddCheckBox(cmd::ID_ASK_SAVE_CHANGES, QStringLiteral("Ask to save changes"));
 
     RibbonPanel* image = options->AddPanel(QStringLiteral("Image"));
-    image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Qulity:"));
+    image->AddEdit(cmd::ID_JPEG_QUALITY, QStringLiteral("JPEG Quality:"));
 
     RibbonPanel* cropBox = options->AddPanel(QStringLiteral("Crop Box"));
     cropBox->AddCheckBox(cmd::ID_HIDE_CROPBOX, QStringLiteral("Hide Cropbox"));

@@ -7,9 +7,14 @@
 #include "commands/CommandRouter.h"
 #include "app/RibbonLook.h"
 #include "app/VisualStyles.h"
+#include "view/StatusPaneText.h"
 
 namespace {
 constexpr int kPaneHorizontalPadding = 4;  // left and right of the text
+// A flagged pane is dark text on amber, which reads the same on the light looks' bars and on
+// the black look's dark one.
+const QColor kWarningBackground(0xFF, 0xC8, 0x3D);
+const QColor kWarningText(0x20, 0x20, 0x20);
 }  // namespace
 
 StatusPane::StatusPane(uint32_t id, const QString& label, const QString& widthTemplate, QWidget* parent)
@@ -26,10 +31,26 @@ void StatusPane::SetPaneText(const QString& text) {
     ShowElided();
 }
 
+QColor StatusPane::WarningBackground() { return kWarningBackground; }
+
+void StatusPane::SetNote(const QString& note) {
+    if (note == m_note) return;
+    m_note = note;
+    // The look's colours are inherited from the bar; a flag overrides them on the pane alone.
+    setStyleSheet(IsFlagged() ? QStringLiteral("background-color: %1; color: %2;")
+                                    .arg(kWarningBackground.name(), kWarningText.name())
+                              : QString());
+    ShowElided();
+}
+
 void StatusPane::ShowElided() {
     const int room = contentsRect().width();
     QLabel::setText(fontMetrics().elidedText(m_fullText, Qt::ElideRight, room));
-    setToolTip(text() == m_fullText ? QString() : m_fullText);
+    if (IsFlagged()) {
+        setToolTip(m_note);
+    } else {
+        setToolTip(text() == m_fullText ? QString() : m_fullText);
+    }
 }
 
 void StatusPane::resizeEvent(QResizeEvent* event) {
@@ -108,7 +129,14 @@ void SnipwellStatusBar::UpdatePanes() {
     if (router == nullptr) return;
     for (StatusPane* pane : m_panes) {
         const CommandUpdate update = router->QueryUpdate(pane->Id());
-        // A pane nobody answers for shows nothing.
-        pane->SetPaneText(update.enabled ? update.text.value_or(pane->FullText()) : QString());
+        // A pane nobody answers for shows nothing; a handler that sets no text keeps the pane's.
+        if (!update.enabled) {
+            pane->SetPaneText(QString());
+            pane->SetNote(QString());
+        } else if (update.text) {
+            const PaneText answer = ReadPaneText(update);
+            pane->SetPaneText(answer.text);
+            pane->SetNote(answer.note);
+        }
     }
 }

@@ -2,7 +2,8 @@
 // "Image" (121) and "Crop Box" (32836) in the extended area on the right. Each pane is as wide
 // as its width template and cuts longer texts at its right edge; its text comes from the
 // update handlers (the picture view) on every update pass. The bar's context menu hides and
-// shows each pane by its label.
+// shows each pane by its label. A pane whose handler adds a note is flagged: it shows in warning
+// colours and the note is its tooltip.
 #pragma once
 
 #include <QLabel>
@@ -24,6 +25,13 @@ public:
     // The whole text, as the update handler gave it.
     const QString& FullText() const { return m_fullText; }
     void SetPaneText(const QString& text);
+    // A note flags the pane: it shows in warning colours and the note is its tooltip.
+    // An empty note clears the flag.
+    void SetNote(const QString& note);
+    const QString& Note() const { return m_note; }
+    bool IsFlagged() const { return !m_note.isEmpty(); }
+    // The background of a flagged pane.
+    static QColor WarningBackground();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -35,6 +43,7 @@ private:
     uint32_t m_id;
     QString m_label;
     QString m_fullText;
+    QString m_note;
 };
 
 class SnipwellStatusBar : public QStatusBar {

@@ -140,10 +140,17 @@ void PicPickerView::OnCommand(uint32_t id) {
 }
 
 bool PicPickerView::eventFilter(QObject* watched, QEvent* event) {
-    // Delete in the list deletes the picture file (the document asks first); the list never
-    // sees the key. Elsewhere, the tree for instance, Delete keeps its usual meaning.
-    if (watched == m_wndList && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+    // Delete in the list, with or without Shift, deletes the picture file (the document asks
+    // first); the list never sees the key. Elsewhere, the tree for instance, Delete keeps its
+    // usual meaning.
+    const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (watched == m_wndList && keyEvent && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        // Shift+Delete is also the frame's accelerator for Cut: claiming the key in the
+        // shortcut check keeps it for the list.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
         if (CommandRouter* router = CommandRouter::Instance()) router->Post(cmd::ID_DELETE);
         return true;
     }

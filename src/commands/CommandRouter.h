@@ -29,6 +29,7 @@ struct CommandUpdate {
     std::optional<bool> radio;     // radio mark (menu items)
     std::optional<QString> text;   // new label text
     std::optional<int> value;      // the owner's value, shown by a slider or an edit box
+    std::optional<QString> note;   // a status pane's warning: its tooltip, the pane flagged
 };
 
 // The handlers of one routing target (a view, the document, the frame, the application).

@@ -85,6 +85,10 @@ void CSnipwellDoc::RegisterCommands() {
         [this](CommandUpdate& u) { u.value = m_nJpegQuality; });
 }
 
+void CSnipwellDoc::OnNewDocument() {
+    if (m_pView) m_pView->ActivateView();
+}
+
 bool CSnipwellDoc::PicturesValid() const { return m_pView && m_pView->PicturesValid(); }
 
 QWidget* CSnipwellDoc::DialogParent() const { return m_pView ? m_pView->DialogParent() : nullptr; }

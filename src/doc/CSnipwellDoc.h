@@ -28,6 +28,8 @@ public:
     virtual bool IsModified() const = 0;
     // The name the picture is saved under, for the save question.
     virtual QString PictureName() const = 0;
+    // Makes the view the active view of its frame, with the keyboard focus.
+    virtual void ActivateView() = 0;
 };
 
 // What the document needs of the picture browser pane (implemented by PicPickerView).
@@ -52,6 +54,10 @@ public:
     bool m_bConfirmDelete = true;
 
     const CommandHandlers& Handlers() const { return m_handlers; }
+
+    // New on the single document: nothing to reset (no picture, no modified flag); the picture
+    // view becomes the active view again.
+    void OnNewDocument();
 
     // Commands, also reachable through the router.
     void OnFileSave();

@@ -246,11 +246,20 @@ bool RasterImage::TakeOver(RasterImage& source, bool withFrames) {
     return true;
 }
 
-void RasterImage::SetLastError(const char* text) {
+namespace {
+
+// A text field of the information block: cut to fit, always terminated; null reads as empty.
+void StoreInfoText(char (&field)[RASTER_ERROR_TEXT_SIZE], const char* text) {
     if (!text) text = "";
-    std::strncpy(m_info.lastError, text, RASTER_ERROR_TEXT_SIZE - 1);
-    m_info.lastError[RASTER_ERROR_TEXT_SIZE - 1] = '\0';
+    std::strncpy(field, text, RASTER_ERROR_TEXT_SIZE - 1);
+    field[RASTER_ERROR_TEXT_SIZE - 1] = '\0';
 }
+
+}  // namespace
+
+void RasterImage::SetLastError(const char* text) { StoreInfoText(m_info.lastError, text); }
+
+void RasterImage::SetLoadWarning(const char* text) { StoreInfoText(m_info.loadWarning, text); }
 
 void RasterImage::SetXDpi(int32_t dpi) {
     if (dpi <= 0) dpi = RASTER_DEFAULT_DPI;

@@ -98,6 +98,7 @@ constexpr uint8_t RasterBlue(uint32_t c) { return uint8_t((c >> 16) & 0xFF); }
 struct RasterInfo {
     uint32_t type;                             // format id
     char lastError[RASTER_ERROR_TEXT_SIZE];    // NUL-terminated
+    char loadWarning[RASTER_ERROR_TEXT_SIZE];  // NUL-terminated; what a decoder recovered from
     float jpegQuality;                         // 0..255, default 90
     int32_t transparentIndex;                  // -1 = none
     RasterRgbQuad transparentColor;
@@ -163,6 +164,13 @@ public:
     const char* LastErrorText() const { return m_info.lastError; }
     void SetLastError(const char* text);
     void ClearLastError() { m_info.lastError[0] = '\0'; }
+
+    // What was wrong with a damaged file that still loaded (the decoder filled in what it
+    // could not read); empty after a sound file.
+    const char* LoadWarningText() const { return m_info.loadWarning; }
+    bool HasLoadWarning() const { return m_info.loadWarning[0] != '\0'; }
+    void SetLoadWarning(const char* text);
+    void ClearLoadWarning() { m_info.loadWarning[0] = '\0'; }
 
     bool IsTransparent() const { return m_info.transparentIndex >= 0; }
     int32_t GetTransparentIndex() const { return m_info.transparentIndex; }

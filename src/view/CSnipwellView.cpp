@@ -19,6 +19,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "platform/WaitCursor.h"
+#include "view/StatusPaneText.h"
 #include "image/WorkingPicture.h"
 
 namespace {
@@ -165,15 +166,27 @@ void CSnipwellView::RegisterCommands() {
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
 
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) {
-        u.text = m_strPath.isEmpty() ? QString() : ModifiedMark() + m_strPath;
+        const QString path = m_strPath.isEmpty() ? QString() : ModifiedMark() + m_strPath;
+        if (m_strDamage.isEmpty()) {
+            SetPaneText(u, path);
+            return;
+        }
+        SetPaneText(u, QStringLiteral("Damaged picture: %1: %2").arg(m_strDamage, path),
+                    QStringLiteral("%1\nWhat could not be read is filled in by the decoder; saving "
+                                   "writes the picture as shown.")
+                        .arg(m_strPath));
     });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [this](CommandUpdate& u) {
         u.text = QString::fromStdString(CropBoxModel::ImageStatusText(
             m_imgWork.IsValid(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight())));
     });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX, [this](CommandUpdate& u) {
-        u.text = QString::fromStdString(
-            m_box.CropStatusText(PicturesValid(), int(m_imgWork.GetWidth()), int(m_imgView.GetWidth())));
+        const cropbox::Rect crop = BoxInPicture();
+        const cropbox::Size size{crop.Width(), crop.Height()};
+        // A hidden box has no print to warn about.
+        const bool shown = m_box.m_bShowCropBox && !crop.IsEmpty();
+        SetPaneText(u, QString::fromStdString(m_box.CropStatusText(PicturesValid(), size)),
+                    shown ? QString::fromStdString(m_box.LowPrintResolutionNote(size)) : QString());
     });
 }
 
@@ -199,6 +212,7 @@ void CSnipwellView::Paste() {
     m_box.m_rcCrop = {};
     ResetLightSliders();
     m_strPath.clear();
+    m_strDamage.clear();
     ReplaceWorkingPicture(pasted, before);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
@@ -382,6 +396,11 @@ void CSnipwellView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = CreateContextMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
+}
+
+void CSnipwellView::ActivateView() {
+    if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);
+    setFocus(Qt::OtherFocusReason);
 }
 
 void CSnipwellView::focusInEvent(QFocusEvent* event) {

@@ -14,6 +14,7 @@
 #include "view/ViewPainter.h"
 
 class QMenu;
+struct CutRequest;
 
 // The maker's customisation page opened by "Order".
 inline constexpr const char* kCustomizationUrl = "https://www.norvane.com/snipwell/customization";
@@ -51,6 +52,8 @@ public:
     static constexpr int kMinimumCutSpan = 64;
     // The Cut command; true when the working picture was replaced by the cut.
     bool CutToCropBox();
+    // The crop box in working-picture pixels, as Cut maps it; empty without pictures or box.
+    cropbox::Rect BoxInPicture() const;
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
 
@@ -75,7 +78,11 @@ public:
 
     // State, read by the document, the status bar and the tests.
     const QString& Path() const override { return m_strPath; }
+    // What was wrong with the picture file shown, when it was damaged but still loaded; empty
+    // for a sound file and after another picture is opened or pasted.
+    const QString& DamageNote() const { return m_strDamage; }
     QWidget* DialogParent() override { return this; }
+    void ActivateView() override;
     const RasterImage& WorkPicture() const { return m_imgWork; }
     const RasterImage& ViewPicture() const { return m_imgView; }
     cropbox::CropBoxModel& Box() { return m_box; }
@@ -101,6 +108,7 @@ protected:
 private:
     void RegisterCommands();
     void RegisterFileCommands();     // implemented with the file side
+    CutRequest CurrentCutRequest() const;  // implemented with Cut
     void RunPictureCommand(uint32_t id);
     PictureState CaptureState() const;
     void RestoreState(const PictureState& state);
@@ -119,6 +127,7 @@ private:
 
     CSnipwellDoc* m_pDocument;
     QString m_strPath;
+    QString m_strDamage;
     RasterImage m_imgView;
     RasterImage m_imgWork;
     cropbox::CropBoxModel m_box;

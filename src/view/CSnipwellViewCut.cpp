@@ -6,6 +6,16 @@
 #include "cutter/ExtCutterCommand.h"
 #include "platform/WaitCursor.h"
 
+CutRequest CSnipwellView::CurrentCutRequest() const {
+    return CutRequest{width(), height(), int(m_imgView.GetWidth()), int(m_imgView.GetHeight()),
+                      m_box.m_rcCrop, m_box.m_nShape, m_box.BorderFraction()};
+}
+
+cropbox::Rect CSnipwellView::BoxInPicture() const {
+    if (!PicturesValid() || m_box.m_rcCrop.IsEmpty()) return {};
+    return MapBoxToPicture(m_imgWork, CurrentCutRequest());
+}
+
 bool CSnipwellView::CutToCropBox() {
     if (!m_box.m_bShowCropBox || !PicturesValid()) return false;
     const cropbox::Rect box = m_box.m_rcCrop;
@@ -13,8 +23,7 @@ bool CSnipwellView::CutToCropBox() {
 
     WaitCursor wait;
     const PictureState before = CaptureState();
-    const CutRequest request{width(), height(), int(m_imgView.GetWidth()), int(m_imgView.GetHeight()),
-                             box, m_box.m_nShape, m_box.BorderFraction()};
+    const CutRequest request = CurrentCutRequest();
     RasterImage result;
     // A cut that cannot be made leaves the picture and the box as they were.
     if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return false;

@@ -25,6 +25,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     m_imgWork.Destroy();
     m_imgView.Destroy();
     m_strPath.clear();
+    m_strDamage.clear();
     update();
     if (path.isEmpty()) return;
 
@@ -32,6 +33,8 @@ void CSnipwellView::LoadPicture(const QString& path) {
     const bool loaded = filechecks::IsRegularFile(path) &&
                         m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
                         m_imgWork.IsValid();
+    // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
+    const QByteArray damage = loaded ? QByteArray(m_imgWork.LoadWarningText()) : QByteArray();
     // Photos are stored as the camera was held; turn them the way they were shot. A turn that
     // fails for lack of memory leaves the picture as stored.
     if (loaded && m_imgWork.GetType() == RASTER_FORMAT_JPG) {
@@ -48,6 +51,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = true;
 
     m_strPath = path;
+    m_strDamage = QString::fromUtf8(damage);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
 }

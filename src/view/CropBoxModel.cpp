@@ -115,12 +115,15 @@ void CropBoxModel::PlaceCropBox(Size client, Size viewSize, Size workSize) {
     const double r = CropBoxRatio();
     if (r <= 0 || workSize.width <= 0 || workSize.height <= 0) return;
     const double pictureRatio = double(workSize.width) / workSize.height;
+    // The view copy's sides are rounded too: for a preset of (nearly) the picture's own ratio
+    // the rounded box side can come out one pixel longer than the view copy's, which would put
+    // the default box beyond the picture. The default box never leaves the view copy.
     if (r > pictureRatio) {
-        const int newHeight = Round(w / r);
+        const int newHeight = std::min(h, Round(w / r));
         box.top = box.top + Halve(box.bottom - box.top) - Halve(newHeight);
         box.bottom = box.top + newHeight;
     } else {
-        const int newWidth = Round(r * h);
+        const int newWidth = std::min(w, Round(r * h));
         const int centreX = box.left + Halve(w);
         box.left = centreX - Halve(newWidth);
         box.right = box.left + newWidth;
@@ -241,20 +244,41 @@ std::string CropBoxModel::ImageStatusText(bool workValid, int workWidth, int wor
     return text;
 }
 
-std::string CropBoxModel::CropStatusText(bool picturesValid, int workWidth, int viewWidth) const {
-    if (!m_bShowCropBox || m_rcCrop.IsEmpty() || !picturesValid || viewWidth <= 0) return "Crop Box:";
-    const double s = double(workWidth) / viewWidth;
-    const int cw = Round(s * m_rcCrop.Width());
-    const int ch = Round(s * m_rcCrop.Height());
-    const double ratio = ch != 0 ? double(cw) / ch : 0.0;
+std::string CropBoxModel::CropStatusText(bool picturesValid, Size crop) const {
+    if (!m_bShowCropBox || m_rcCrop.IsEmpty() || !picturesValid || crop.width <= 0 || crop.height <= 0) {
+        return "Crop Box:";
+    }
+    const double ratio = double(crop.width) / crop.height;
     char text[256];
     const PrintSizePreset* preset = FindPreset(m_nPresetId);
     if (preset != nullptr && preset->width > 0 && preset->height > 0) {
-        std::snprintf(text, sizeof text, "Cropbox: W=%d, H=%d, W/H=%.2lf, Printing Size=%s, DPI=%d", cw, ch, ratio,
-                      preset->name, Round(cw / preset->width));
+        std::snprintf(text, sizeof text, "Cropbox: W=%d, H=%d, W/H=%.2lf, Printing Size=%s, DPI=%d", crop.width,
+                      crop.height, ratio, preset->name, PrintDpi(crop));
     } else {
-        std::snprintf(text, sizeof text, "Cropbox: W=%d, H=%d, W/H=%.2lf", cw, ch, ratio);
+        std::snprintf(text, sizeof text, "Cropbox: W=%d, H=%d, W/H=%.2lf", crop.width, crop.height, ratio);
     }
+    return text;
+}
+
+int CropBoxModel::PrintDpi(Size crop) const {
+    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    if (preset == nullptr || !(preset->width > 0) || !(preset->height > 0)) return 0;
+    // The first number of a preset is the print's long side; the box's long side lies along
+    // it whichever way the box is turned.
+    return Round(std::max(crop.width, crop.height) / std::max(preset->width, preset->height));
+}
+
+std::string CropBoxModel::LowPrintResolutionNote(Size crop) const {
+    if (crop.width <= 0 || crop.height <= 0) return {};
+    const int dpi = PrintDpi(crop);
+    if (dpi <= 0 || dpi >= kLowPrintDpi) return {};
+    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    const int longSide = Round(std::max(preset->width, preset->height) * kSharpPrintDpi);
+    const int shortSide = Round(std::min(preset->width, preset->height) * kSharpPrintDpi);
+    const bool portrait = crop.height > crop.width;
+    char text[256];
+    std::snprintf(text, sizeof text, "Too few pixels for a sharp %s print: %d x %d of %d x %d", preset->name,
+                  crop.width, crop.height, portrait ? shortSide : longSide, portrait ? longSide : shortSide);
     return text;
 }
 

@@ -15,6 +15,11 @@ int Round(double value);
 // Integer division by 2 toward zero.
 constexpr int Halve(int value) { return value / 2; }
 
+// Prints with fewer dots per inch than this look soft: the status bar flags them.
+inline constexpr int kLowPrintDpi = 150;
+// The resolution of a sharp photo print, for the number of pixels the flag asks for.
+inline constexpr int kSharpPrintDpi = 300;
+
 struct PrintSizePreset {
     const char* name;       // null ends the table
     double width;           // inches of the print; the first number of the name is the long side
@@ -110,9 +115,17 @@ public:
     // Cut's enable rule: visible box and both sides minus twice the inset above 32.
     bool CutEnabled(bool picturesValid) const;
 
-    // Status texts of panes 121 and 32836 (exact formats of the status bar).
+    // Status texts of panes 121 and 32836 (exact formats of the status bar); crop is the box's
+    // size in picture pixels, as Cut maps it.
     static std::string ImageStatusText(bool workValid, int workWidth, int workHeight);
-    std::string CropStatusText(bool picturesValid, int workWidth, int viewWidth) const;
+    std::string CropStatusText(bool picturesValid, Size crop) const;
+
+    // Dots per inch of a crop of that size printed at the preset: the crop's long side over the
+    // print's long side, rounded; 0 for the free size or an empty crop.
+    int PrintDpi(Size crop) const;
+    // Empty while the print has pixels enough; under kLowPrintDpi, a note that says how many
+    // pixels the crop has and how many a sharp print of the preset takes.
+    std::string LowPrintResolutionNote(Size crop) const;
 };
 
 }  // namespace cropbox

@@ -1,5 +1,6 @@
 #include "view/CutOperation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -24,12 +25,30 @@ std::optional<int> ScaledCoordinate(double scale, int value) {
     return cropbox::Round(product);
 }
 
-// Picture pixel = rounded(s x client coordinate) - rounded(s x offset of the view copy).
-std::optional<int> MapCoordinate(double scale, int value, int offset) {
+// The shown picture along one axis: the view copy starts at offset (client pixels) and is
+// shownSize client pixels long for pictureSize picture pixels.
+struct ShownSpan {
+    int offset;
+    int shownSize;
+    int pictureSize;
+};
+
+// Picture pixel = rounded(s x client coordinate) - rounded(s x offset of the view copy). The
+// rounding and the view copy's own rounded size can put a box edge that lies on the shown
+// picture's edge up to a few pixels beyond the picture, which Cut would fill with white: an
+// edge on the shown picture's edge is the picture's edge, an edge inside the shown picture
+// stays inside the picture, and only an edge beyond the shown picture maps beyond it.
+std::optional<int> MapCoordinate(double scale, int value, const ShownSpan& span) {
     const auto scaled = ScaledCoordinate(scale, value);
-    const auto origin = ScaledCoordinate(scale, offset);
+    const auto origin = ScaledCoordinate(scale, span.offset);
     if (!scaled || !origin) return std::nullopt;
-    return *scaled - *origin;
+    const int mapped = *scaled - *origin;
+    const int shownEnd = span.offset + span.shownSize;
+    if (value == span.offset) return 0;
+    if (value == shownEnd) return span.pictureSize;
+    if (value < span.offset) return std::min(mapped, 0);
+    if (value > shownEnd) return std::max(mapped, span.pictureSize);
+    return std::clamp(mapped, 0, span.pictureSize);
 }
 
 bool CoversWholeArea(const RasterImage& work, const cropbox::Rect& crop) {
@@ -107,12 +126,14 @@ bool WhitenOutsideShape(RasterImage& canvas, int shape, double borderFraction) {
 cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request) {
     if (!work.IsValid() || request.viewWidth <= 0 || request.viewHeight <= 0) return {};
     const double scale = double(work.GetWidth()) / double(request.viewWidth);
-    const int ox = cropbox::Halve(request.clientWidth - request.viewWidth);
-    const int oy = cropbox::Halve(request.clientHeight - request.viewHeight);
-    const auto left = MapCoordinate(scale, request.box.left, ox);
-    const auto top = MapCoordinate(scale, request.box.top, oy);
-    const auto right = MapCoordinate(scale, request.box.right, ox);
-    const auto bottom = MapCoordinate(scale, request.box.bottom, oy);
+    const ShownSpan across{cropbox::Halve(request.clientWidth - request.viewWidth), request.viewWidth,
+                           int(work.GetWidth())};
+    const ShownSpan down{cropbox::Halve(request.clientHeight - request.viewHeight), request.viewHeight,
+                         int(work.GetHeight())};
+    const auto left = MapCoordinate(scale, request.box.left, across);
+    const auto top = MapCoordinate(scale, request.box.top, down);
+    const auto right = MapCoordinate(scale, request.box.right, across);
+    const auto bottom = MapCoordinate(scale, request.box.bottom, down);
     if (!left || !top || !right || !bottom) return {};
     return cropbox::Rect{*left, *top, *right, *bottom};
 }

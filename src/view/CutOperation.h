@@ -20,6 +20,8 @@ struct CutRequest {
 // pixels or the canvas or mask cannot be made.
 bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result);
 
-// The box in picture pixels (y = 0 at the top, right and bottom exclusive); it may reach beyond
-// the picture. Empty when the picture or view copy is invalid or the box maps beyond int range.
+// The box in picture pixels (y = 0 at the top, right and bottom exclusive). An edge on the
+// edge of the shown picture maps to the picture's edge and an edge inside it stays inside the
+// picture; only the parts of the box beyond the shown picture reach beyond the picture. Empty
+// when the picture or view copy is invalid or the box maps beyond int range.
 cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request);

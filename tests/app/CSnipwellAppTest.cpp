@@ -151,6 +151,19 @@ TEST_F(ShellTest, TheViewIsTheActiveViewAtStartAndExitClosesTheFrame) {
     EXPECT_FALSE(app->MainFrame()->isVisible());
 }
 
+TEST_F(ShellTest, CtrlNMakesThePictureViewTheActiveViewAgain) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    QApplication::setActiveWindow(frame);
+    frame->BrowserPane()->findChild<QTreeView*>()->setFocus();
+    QApplication::processEvents();
+    ASSERT_FALSE(frame->View()->hasFocus());
+
+    shelltest::KeyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_TRUE(frame->View()->hasFocus());
+    EXPECT_EQ(app->Router().ActiveView(), &frame->View()->Handlers());
+}
+
 TEST_F(ShellTest, StartsWithTheEmbeddedAtlasAndCutsTheRibbonIconsFromIt) {
     CSnipwellApp app;  // no hooks: the real atlas and the real drawing check
     app.Router().SetIdleUpdatesEnabled(false);

@@ -69,7 +69,7 @@ const Expected kOptions[] = {
     {"File", 32829, "Confirm overwrite", RibbonKind::CheckBox, -1, ""},
     {"File", 32830, "Confirm delete", RibbonKind::CheckBox, -1, ""},
     {"File", 32852, "Ask to save changes", RibbonKind::CheckBox, -1, ""},
-    {"Image", 32845, "JPEG Qulity:", RibbonKind::EditBox, -1, ""},
+    {"Image", 32845, "JPEG Quality:", RibbonKind::EditBox, -1, ""},
     {"Crop Box", 32833, "Hide Cropbox", RibbonKind::CheckBox, -1, ""},
     {"Crop Box", 32834, "Auto Show", RibbonKind::CheckBox, -1, ""},
     {"Customization", 32851, "Order", L, 0, ""},

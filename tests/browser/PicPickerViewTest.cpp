@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTreeView>
 
 #include "BrowserTestSupport.h"
@@ -135,4 +136,41 @@ TEST_F(BrowserPane, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
     QApplication::sendEvent(pane.Tree(), &inTree);
     browsertest::RunEventLoop(20);
     EXPECT_EQ(deletes, 1);
+}
+
+// Shift+Delete is also the frame's accelerator for Cut; in the list it is Delete.
+TEST_F(BrowserPane, ShiftDeleteInTheListIsDeleteAndNotTheWindowsShortcut) {
+    CommandRouter router;
+    CommandHandlers frame;
+    int deletes = 0;
+    frame.On(cmd::ID_DELETE, [&] { ++deletes; });
+    router.SetFrame(&frame);
+    QWidget window;
+    auto* pane = new PicPickerView(nullptr, &window);
+    int cuts = 0;
+    QShortcut cut(QKeySequence(Qt::SHIFT | Qt::Key_Delete), &window);
+    cut.setContext(Qt::WindowShortcut);
+    QObject::connect(&cut, &QShortcut::activated, [&] { ++cuts; });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    pane->List()->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(pane->List()->hasFocus());
+
+    // A key press that is not the keyboard's own is offered to the shortcuts first, as the
+    // keyboard's would be.
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(pane->List(), &press);
+    browsertest::RunEventLoop(20);
+    EXPECT_EQ(deletes, 1);
+    EXPECT_EQ(cuts, 0);
+
+    // Elsewhere the shortcut keeps the key.
+    pane->Tree()->setFocus();
+    QApplication::processEvents();
+    QKeyEvent inTree(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(pane->Tree(), &inTree);
+    browsertest::RunEventLoop(20);
+    EXPECT_EQ(deletes, 1);
+    EXPECT_EQ(cuts, 1);
 }

@@ -9,6 +9,7 @@
 #include "DocTestFixture.h"
 #include "commands/CommandIds.h"
 #include "image/formats/RasterExifOrientation.h"
+#include "view/StatusPaneText.h"
 
 using doctest::DocFixture;
 using testsupport::MakePatternImage;
@@ -173,4 +174,33 @@ TEST_F(CSnipwellViewFile, ATurnedPhotoIsSavedUprightWithoutAnOrientationToTurnIt
     LoadShown(jpeg);
     EXPECT_EQ(view->WorkPicture().GetWidth(), upright.GetWidth());
     EXPECT_EQ(view->WorkPicture().GetHeight(), upright.GetHeight());
+}
+
+// A photo whose data ends early opens as the decoder fills it in, and the file pane says it is
+// damaged until another picture is opened. A file with nothing decodable still fails.
+TEST_F(CSnipwellViewFile, DamagedJpegOpensAndTheFilePaneSaysSoUntilTheNextPicture) {
+    const QString sound = WritePicture("sound.jpg", MakePatternImage(64, 128));
+    const std::vector<uint8_t> bytes = Bytes(sound);
+    const QString damaged = PathOf("damaged.jpg");
+    testsupport::WriteFileBytes(damaged.toStdString(),
+                                std::vector<uint8_t>(bytes.begin(), bytes.begin() + bytes.size() * 3 / 4));
+    const auto filePane = [&] { return ReadPaneText(router.QueryUpdate(cmd::ID_STATUSBAR_PANE_FILE)); };
+
+    LoadShown(damaged);
+    EXPECT_EQ(view->WorkPicture().GetHeight(), 128u);
+    EXPECT_EQ(filePane().text, "Damaged picture: the data ends early: " + damaged);
+    EXPECT_TRUE(filePane().note.startsWith(damaged + "\n")) << filePane().note.toStdString();
+
+    LoadShown(sound);
+    EXPECT_EQ(filePane().text, sound);
+    EXPECT_EQ(filePane().note, "");
+
+    // Everything up to the scan header and no scan data.
+    size_t scan = 2;
+    while (scan + 4 <= bytes.size() && bytes[scan + 1] != 0xDA) scan += 2 + size_t((bytes[scan + 2] << 8) | bytes[scan + 3]);
+    const QString headerOnly = PathOf("header-only.jpg");
+    testsupport::WriteFileBytes(headerOnly.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.begin() + scan + 14));
+    view->LoadPicture(headerOnly);
+    EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."});
+    EXPECT_EQ(filePane().text, "");
 }

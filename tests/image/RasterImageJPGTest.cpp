@@ -128,6 +128,39 @@ void ExpectCmykRule(bool adobeMarker) {
     }
 }
 
+// Offset of the first byte of entropy-coded data (behind the start-of-scan header), or npos.
+size_t ScanDataStart(const std::vector<uint8_t>& jpeg) {
+    size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF) {
+        const size_t length = size_t((jpeg[pos + 2] << 8) | jpeg[pos + 3]);
+        if (jpeg[pos + 1] == 0xDA) return pos + 2 + length;
+        pos += 2 + length;
+    }
+    return std::string::npos;
+}
+
+// Blue, green, red rows, top first, as libjpeg's own memory source decodes the bytes (it ends
+// short data with an end marker and goes on, as its documentation describes).
+std::vector<uint8_t> DecodeBgrReference(const std::vector<uint8_t>& jpeg) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    err.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+    std::vector<uint8_t> rows(size_t(cinfo.output_width) * cinfo.output_height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &rows[size_t(cinfo.output_scanline) * cinfo.output_width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return rows;
+}
+
 void ExpectDecodeFails(const std::vector<uint8_t>& bytes, const char* what) {
     RasterImage image;
     EXPECT_FALSE(DecodeBytes(bytes, RASTER_FORMAT_JPG, image)) << what;
@@ -297,11 +330,12 @@ TEST(JpegCodec, DamagedFilesFailCleanly) {
     ExpectDecodeFails({}, "empty");
     ExpectDecodeFails({0xFF, 0xD8}, "signature only");
     ExpectDecodeFails({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, "not a JPEG");
-    ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + good.size() / 2), "truncated in the scan");
     ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + 100), "truncated in the header");
-    std::vector<uint8_t> endedEarly(good.begin(), good.begin() + good.size() / 2);
-    endedEarly.insert(endedEarly.end(), {0xFF, 0xD9});
-    ExpectDecodeFails(endedEarly, "scan data cut short by an end marker");
+    // Damage before the first row of blocks is complete leaves nothing to show.
+    const size_t scan = ScanDataStart(good);
+    ASSERT_NE(scan, std::string::npos);
+    ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + scan), "no scan data at all");
+    ExpectDecodeFails(std::vector<uint8_t>(good.begin(), good.begin() + scan + 6), "truncated in the first row");
 
     std::vector<uint8_t> badHeader = good;
     const size_t sof = FindSegment(badHeader, kSof0);
@@ -309,13 +343,53 @@ TEST(JpegCodec, DamagedFilesFailCleanly) {
     ExpectDecodeFails(badHeader, "unsupported precision");
 }
 
-TEST(JpegCodec, FileLackingOnlyItsEndMarkerStillLoads) {
+TEST(JpegCodec, FileLackingOnlyItsEndMarkerStillLoadsAsSound) {
     std::vector<uint8_t> jpeg = SmoothJpeg();
     ASSERT_EQ(jpeg[jpeg.size() - 2], 0xFF);
     ASSERT_EQ(jpeg[jpeg.size() - 1], 0xD9);
     jpeg.resize(jpeg.size() - 2);
     RasterImage decoded;
     EXPECT_TRUE(DecodeBytes(jpeg, RASTER_FORMAT_JPG, decoded)) << decoded.LastErrorText();
+    EXPECT_FALSE(decoded.HasLoadWarning()) << decoded.LoadWarningText();
+}
+
+// Scan data that ends early or is cut by a marker: the picture loads as libjpeg decodes it,
+// the rows before the damage as in the sound file, and the load warning says what was wrong.
+TEST(JpegCodec, DamagedScanDataLoadsAsLibjpegDecodesItWithAWarning) {
+    const std::vector<uint8_t> good = SmoothJpeg(64, 128);
+    RasterImage sound;
+    ASSERT_TRUE(DecodeBytes(good, RASTER_FORMAT_JPG, sound));
+    EXPECT_FALSE(sound.HasLoadWarning());
+    const size_t half = ScanDataStart(good) + (good.size() - ScanDataStart(good)) / 2;
+    std::vector<uint8_t> cutByMarker(good.begin(), good.begin() + half);
+    cutByMarker.insert(cutByMarker.end(), {0xFF, 0xD9});
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        const char* warning;
+    } cases[] = {
+        {"data ends in the scan", std::vector<uint8_t>(good.begin(), good.begin() + half), "the data ends early"},
+        {"scan cut short by an end marker", cutByMarker, "corrupt data"},
+    };
+    for (const auto& c : cases) {
+        RasterImage damaged;
+        ASSERT_TRUE(DecodeBytes(c.bytes, RASTER_FORMAT_JPG, damaged)) << c.what << ": " << damaged.LastErrorText();
+        EXPECT_STREQ(damaged.LoadWarningText(), c.warning) << c.what;
+        ASSERT_EQ(damaged.GetWidth(), 64u);
+        ASSERT_EQ(damaged.GetHeight(), 128u);
+        const std::vector<uint8_t> reference = DecodeBgrReference(c.bytes);
+        bool sameAsLibjpeg = true;
+        for (uint32_t y = 0; y < 128 && sameAsLibjpeg; ++y) {
+            sameAsLibjpeg = std::memcmp(damaged.RowPointer(127 - y), &reference[size_t(y) * 64 * 3], 64 * 3) == 0;
+        }
+        EXPECT_TRUE(sameAsLibjpeg) << c.what;
+        for (uint32_t x = 0; x < 64; x += 9) {
+            EXPECT_EQ(testsupport::PictureColor(damaged, x, 0), testsupport::PictureColor(sound, x, 0)) << c.what;
+        }
+        // A sound file decoded into the same image leaves no warning behind.
+        ASSERT_TRUE(DecodeBytes(good, RASTER_FORMAT_JPG, damaged));
+        EXPECT_FALSE(damaged.HasLoadWarning()) << c.what;
+    }
 }
 
 TEST(JpegCodec, OversizedFrameIsRefusedBeforeAllocating) {

@@ -2,8 +2,14 @@
 // its messages against the same work done in-process.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "image/RasterImage.h"
@@ -215,6 +221,29 @@ TEST(Rastertool, FailuresOfFilesAndOperationsExitWithTheirText) {
     r = RunRastertool(dir, {in.string(), out, "flatten", "0"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("flatten failed"), std::string::npos) << r.err;
+
+    // A FIFO is refused without being opened. Each time a tool opens it, it waits for a
+    // writer: the helper below is that writer, so a wrong tool ends with some other error
+    // instead of hanging, and the test's own reader lets the helper go afterwards.
+    const std::filesystem::path fifo = dir / "fifo.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        while (!done) {
+            const int fd = open(fifo.c_str(), O_WRONLY);
+            if (fd >= 0) close(fd);
+        }
+    });
+    r = RunRastertool(dir, {fifo.string(), out});
+    done = true;
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    writer.join();
+    if (reader >= 0) close(reader);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("fifo.png: not a regular file"), std::string::npos) << r.err;
+    r = RunRastertool(dir, {"info", dir.path().string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 
     // The output folder does not exist.
     r = RunRastertool(dir, {in.string(), (dir / "no-such-folder" / "x.bmp").string()});

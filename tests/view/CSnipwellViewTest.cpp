@@ -20,6 +20,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "TestSupport.h"
+#include "view/StatusPaneText.h"
 #include "view/ViewPainter.h"
 
 namespace {
@@ -165,6 +166,47 @@ TEST_F(ViewTest, LargePicturesAreFittedAndTheStatusMapsTheBoxToPicturePixels) {
     m_view->resize(1000, 800);
     EXPECT_EQ(m_view->ViewPicture().GetWidth(), 800u);
     EXPECT_EQ(Box(), (Rect{100, 200, 900, 600}));
+}
+
+// 905 x 452 is shown at 800 x 400, and 400 x 905 / 800 = 452.5: scaling the box's height gave
+// one row more than the picture has, and Cut made it white.
+TEST_F(ViewTest, FreeBoxOverTheWholePictureCutsExactlyThePicture) {
+    PastePattern(905, 452);
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_NONE);
+    ASSERT_EQ(Box(), (Rect{100, 200, 900, 600}));
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX), "Cropbox: W=905, H=452, W/H=2.00");
+    const RasterImage before(m_view->WorkPicture());
+    ASSERT_TRUE(m_view->CutToCropBox());
+    EXPECT_TRUE(SamePixels(m_view->WorkPicture(), before));
+
+    // A box reaching below the shown picture still gets white there.
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    m_view->Box().m_rcCrop.bottom += 10;
+    ASSERT_TRUE(m_view->CutToCropBox());
+    const RasterImage& cut = m_view->WorkPicture();
+    ASSERT_GT(cut.GetHeight(), 452u);
+    EXPECT_EQ(PictureColor(cut, 0, 451), PictureColor(before, 0, 451));
+    EXPECT_EQ(PictureColor(cut, 0, cut.GetHeight() - 1), RasterRgb(255, 255, 255));
+}
+
+// The print resolution of a portrait box comes from its long side; too few pixels flag the pane
+// with a note that the status bar shows as a tooltip.
+TEST_F(ViewTest, CropPaneFlagsTooFewPixelsForThePrint) {
+    PastePattern(1080, 1620);
+    EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX),
+              "Cropbox: W=1080, H=1620, W/H=0.67, Printing Size=6x4, DPI=270");
+    EXPECT_EQ(ReadPaneText(m_router->QueryUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX)).note, "");
+
+    PastePattern(600, 400);
+    const CommandUpdate low = m_router->QueryUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX);
+    const PaneText pane = ReadPaneText(low);
+    EXPECT_EQ(pane.text, "Cropbox: W=600, H=400, W/H=1.50, Printing Size=6x4, DPI=100");
+    EXPECT_EQ(pane.note, "Too few pixels for a sharp 6x4 print: 600 x 400 of 1800 x 1200");
+
+    m_router->Execute(cmd::ID_HIDE_CROPBOX);
+    EXPECT_EQ(ReadPaneText(m_router->QueryUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX)).note, "");
 }
 
 TEST_F(ViewTest, CropBoxCommandsAndTheirStates) {

@@ -107,6 +107,15 @@ TEST(CropBoxPlacement, TheWorkingPictureRatioDecidesWhichSideIsKept) {
     EXPECT_EQ(model.m_rcCrop.Height(), 71);
     EXPECT_EQ(model.m_rcCrop.Width(), 99);  // rounded(1.4 x 71) = 99
     EXPECT_EQ(model.m_rcCrop.left, 50 + 50 - 49);
+
+    // 6x4 over a 733 x 489 view of a 1800 x 1200 picture: rounded(1.5 x 489) = 734 would put the
+    // box one pixel beyond the view copy, and Cut would add white columns.
+    model.m_nPresetId = cmd::ID_PRESET_6X4;
+    model.PlaceCropBox({1000, 800}, {733, 489}, {1800, 1200});
+    EXPECT_EQ(model.m_rcCrop, (Rect{133, 155, 866, 644}));
+    model.m_bRotated = true;
+    model.PlaceCropBox({1000, 800}, {489, 733}, {1199, 1800});  // just taller than 4 x 6: full width
+    EXPECT_EQ(model.m_rcCrop, (Rect{255, 33, 744, 766}));
 }
 
 TEST(CropBoxOrientation, FollowsLandscapeOrPortraitPictures) {
@@ -256,21 +265,47 @@ TEST(CropBoxStatus, TextsCharacterForCharacter) {
     EXPECT_EQ(CropBoxModel::ImageStatusText(true, 1000, 3000), "Image: W=1000, H=3000, W/H=0.33");
 
     CropBoxModel model = ModelWithBox({150, 37, 600, 337}, cmd::ID_PRESET_6X4);
-    EXPECT_EQ(model.CropStatusText(true, 1200, 600),
+    EXPECT_EQ(model.CropStatusText(true, {900, 600}),
               "Cropbox: W=900, H=600, W/H=1.50, Printing Size=6x4, DPI=150");
-    // The long side of the print divides the width whatever the orientation.
-    model.m_bRotated = true;
-    EXPECT_EQ(model.CropStatusText(true, 600, 600), "Cropbox: W=450, H=300, W/H=1.50, Printing Size=6x4, DPI=75");
     model.m_nPresetId = 32786;
-    model.m_rcCrop = {0, 0, 1000, 667};
-    EXPECT_EQ(model.CropStatusText(true, 1, 1),
+    EXPECT_EQ(model.CropStatusText(true, {1000, 667}),
               "Cropbox: W=1000, H=667, W/H=1.50, Printing Size=3.5x2.5, DPI=286");
     model.m_nPresetId = cmd::ID_PRESET_FREE;
-    model.m_rcCrop = {0, 0, 101, 33};
-    EXPECT_EQ(model.CropStatusText(true, 3, 2), "Cropbox: W=152, H=50, W/H=3.04");  // 151.5 -> 152, 49.5 -> 50
+    EXPECT_EQ(model.CropStatusText(true, {152, 50}), "Cropbox: W=152, H=50, W/H=3.04");
 
-    EXPECT_EQ(model.CropStatusText(false, 3, 2), "Crop Box:");
+    EXPECT_EQ(model.CropStatusText(false, {152, 50}), "Crop Box:");
+    EXPECT_EQ(model.CropStatusText(true, {0, 0}), "Crop Box:");
     model.m_bShowCropBox = false;
-    EXPECT_EQ(model.CropStatusText(true, 3, 2), "Crop Box:");
-    EXPECT_EQ(CropBoxModel().CropStatusText(true, 3, 2), "Crop Box:");
+    EXPECT_EQ(model.CropStatusText(true, {152, 50}), "Crop Box:");
+    EXPECT_EQ(CropBoxModel().CropStatusText(true, {152, 50}), "Crop Box:");
+}
+
+// The box's long side over the print's long side, whichever way the box is turned; under 150
+// dots per inch a note says how many pixels the crop has and a sharp (300 dpi) print takes.
+TEST(CropBoxStatus, PrintResolutionUsesTheLongSidesAndNotesTooFewPixels) {
+    const struct {
+        uint32_t preset;
+        bool rotated;
+        cropbox::Size crop;
+        int dpi;
+        const char* note;
+    } cases[] = {
+        {cmd::ID_PRESET_6X4, true, {1080, 1620}, 270, ""},
+        {cmd::ID_PRESET_6X4, false, {1620, 1080}, 270, ""},
+        {cmd::ID_PRESET_6X4, false, {900, 600}, 150, ""},
+        {cmd::ID_PRESET_6X4, false, {894, 596}, 149, "Too few pixels for a sharp 6x4 print: 894 x 596 of 1800 x 1200"},
+        {cmd::ID_PRESET_6X4, true, {400, 600}, 100, "Too few pixels for a sharp 6x4 print: 400 x 600 of 1200 x 1800"},
+        {32786, false, {350, 250}, 100, "Too few pixels for a sharp 3.5x2.5 print: 350 x 250 of 1050 x 750"},
+        {cmd::ID_PRESET_FREE, false, {100, 50}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        CropBoxModel model = ModelWithBox({0, 0, 300, 200}, c.preset);
+        model.m_bRotated = c.rotated;
+        EXPECT_EQ(model.PrintDpi(c.crop), c.dpi) << c.crop.width << " x " << c.crop.height;
+        EXPECT_EQ(model.LowPrintResolutionNote(c.crop), c.note) << c.crop.width << " x " << c.crop.height;
+    }
+    CropBoxModel portrait = ModelWithBox({0, 0, 200, 300}, cmd::ID_PRESET_6X4);
+    portrait.m_bRotated = true;
+    EXPECT_EQ(portrait.CropStatusText(true, {1080, 1620}),
+              "Cropbox: W=1080, H=1620, W/H=0.67, Printing Size=6x4, DPI=270");
 }

@@ -106,6 +106,28 @@ TEST(CutMapping, EachProductIsRoundedOnItsOwnHalvesAwayFromZero) {
     EXPECT_EQ(MapBoxToPicture(work, leftOf).left, -157);
 }
 
+// A 4608 x 1976 photo shown at 480 x 206 in a 600 x 422 client (at 60, 108): s = 9.6, and
+// 9.6 x 206 = 1977.6. Edges on the shown picture's edges are the picture's edges; edges beyond
+// it map beyond the picture by the scale as before.
+TEST(CutMapping, EdgesOnTheShownPictureMapToThePictureEdgesExactly) {
+    RasterImage work;
+    ASSERT_TRUE(work.Create(4608, 1976, 24, 0));
+    const struct {
+        cropbox::Rect box;
+        cropbox::Rect expected;
+    } cases[] = {
+        {{60, 108, 540, 314}, {0, 0, 4608, 1976}},      // the whole shown picture
+        {{100, 108, 540, 314}, {384, 0, 4608, 1976}},   // only the left edge inside
+        {{60, 108, 540, 316}, {0, 0, 4608, 1997}},      // two rows below: 3034 - 1037
+        {{59, 107, 541, 314}, {-10, -10, 4618, 1976}},  // one pixel beyond left, top and right
+    };
+    for (const auto& c : cases) {
+        const CutRequest request{600, 422, 480, 206, c.box, cropbox::kShapeRectangle, 0.0};
+        EXPECT_EQ(MapBoxToPicture(work, request), c.expected)
+            << c.box.left << ", " << c.box.top << ", " << c.box.right << ", " << c.box.bottom;
+    }
+}
+
 TEST(CutMapping, UnusableInputsMapToAnEmptyBox) {
     RasterImage work = testsupport::MakePatternImage(100, 100);
     EXPECT_TRUE(MapBoxToPicture(RasterImage(), FullSizeRequest(work, {0, 0, 50, 50}, 1, 0.0)).IsEmpty());

@@ -35,6 +35,7 @@ void ResetPictureFields(RasterImage& image) {
     image.SetPaletteAlphaEnabled(false);
     image.SetXDpi(RASTER_DEFAULT_DPI);
     image.SetYDpi(RASTER_DEFAULT_DPI);
+    image.ClearLoadWarning();
 }
 
 bool ReadU8(RasterFile* file, uint8_t& value) {

@@ -20,7 +20,7 @@ bool CanEncode(RasterImage& image, RasterFile* file);
 
 // Options (JPEG quality, codec words) travel into a decode; what described the picture the
 // image held before must not, or a reused image would give a new picture the old one's
-// transparent colour (turning unrelated pixels white) or resolution.
+// transparent colour (turning unrelated pixels white) or resolution, or the old file's damage.
 void ResetPictureFields(RasterImage& image);
 
 // True only when all n bytes were read.

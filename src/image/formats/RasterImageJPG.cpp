@@ -27,17 +27,25 @@ constexpr int kRowBatch = 16;
 // the whole coefficient buffer, so a small hostile file could otherwise run for minutes.
 constexpr int kMaxScans = 1000;
 
+// The load warnings of a damaged file that still decoded.
+constexpr const char* kDataEndsEarlyWarning = "the data ends early";
+constexpr const char* kCorruptDataWarning = "corrupt data";
+
 // Codec option word bits (the word is 0 until someone sets it; 0 means the default).
 constexpr uint32_t kOptionSample422 = 0x1000;   // 2 x 1 chroma sampling
 constexpr uint32_t kOptionSample444 = 0x2000;   // 1 x 1 sampling for every component
 
 // ---- errors --------------------------------------------------------------------------------
 
+// What a damaged file showed first while it was decoded.
+enum JpegDamage : int { kNoDamage = 0, kDataEndsEarly, kCorruptData };
+
 struct JpegErrorManager {
     jpeg_error_mgr pub;   // first: libjpeg sees only this part
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     const bool* hitEndOfData;   // decoding only: set by the source at the end of the stream
+    JpegDamage damage;          // decoding only
 };
 
 [[noreturn]] void ExitWithText(j_common_ptr cinfo, const char* text) {
@@ -52,15 +60,36 @@ void ExitWithMessage(j_common_ptr cinfo) {
     longjmp(err->jump, 1);
 }
 
-// Warnings about stray bytes between segments are tolerated (many cameras write some),
-// but not missing image data: a picture whose data runs out early would load with a grey
-// remainder, saving it would destroy the missing part, and a tiny damaged file could
-// otherwise claim and fill a huge frame.
+// Warnings that say the entropy-coded data itself is damaged; libjpeg goes on with what it
+// can decode and fills the rest.
+bool IsDamagedDataWarning(int code) {
+    return code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || code == JWRN_MUST_RESYNC;
+}
+
+// Damage noticed before the first scan has completed a row of blocks leaves nothing worth
+// showing: such a file is refused, as is damage inside the header. Later damage is noted and
+// the decode goes on, libjpeg filling what it cannot read.
+void NoteDamage(j_common_ptr cinfo, JpegDamage damage) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (err->damage != kNoDamage) return;
+    if (!cinfo->is_decompressor || d->input_scan_number < 1 ||
+        (d->input_scan_number == 1 && d->input_iMCU_row == 0)) {
+        ExitWithText(cinfo, damage == kDataEndsEarly ? "Premature end of JPEG file" : "Corrupt JPEG data");
+    }
+    err->damage = damage;
+}
+
+// Warnings about stray bytes between segments (many cameras write some) and the like are
+// tolerated silently; data that runs out early or is corrupt is noted as damage.
 void EmitMessage(j_common_ptr cinfo, int level) {
     auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
     if (level >= 0) return;
-    if (err->hitEndOfData && *err->hitEndOfData) ExitWithText(cinfo, "Premature end of JPEG file");
-    if (cinfo->err->msg_code == JWRN_HIT_MARKER) ExitWithMessage(cinfo);
+    if (err->hitEndOfData && *err->hitEndOfData) {
+        NoteDamage(cinfo, kDataEndsEarly);
+    } else if (IsDamagedDataWarning(cinfo->err->msg_code)) {
+        NoteDamage(cinfo, kCorruptData);
+    }
 }
 
 void IgnoreOutput(j_common_ptr) {}
@@ -72,6 +101,7 @@ void InstallErrorManager(j_common_ptr cinfo, JpegErrorManager& err, const bool* 
     err.pub.output_message = IgnoreOutput;
     err.message[0] = '\0';
     err.hitEndOfData = hitEndOfData;
+    err.damage = kNoDamage;
 }
 
 // ---- source: buffered reads through RasterFile::Read --------------------------------------
@@ -94,7 +124,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     if (n == 0) {
         if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
         // An end marker lets libjpeg finish; a file that only lacks its end marker after
-        // complete data still loads, real truncation is caught by EmitMessage.
+        // complete data loads as it is, real truncation is noted by EmitMessage.
         src->hitEnd = true;
         src->buffer[0] = JOCTET(0xFF);
         src->buffer[1] = JOCTET(JPEG_EOI);
@@ -488,6 +518,8 @@ bool RasterImageJPG::Decode(RasterFile* file) {
     if (!ok) {
         if (!job->imageFailed) SetLastError(job->err.message[0] ? job->err.message : "JPEG decode failed");
         Destroy();
+    } else if (job->err.damage != kNoDamage) {
+        SetLoadWarning(job->err.damage == kDataEndsEarly ? kDataEndsEarlyWarning : kCorruptDataWarning);
     }
     std::free(job);
     return ok;
