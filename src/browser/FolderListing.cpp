@@ -3,6 +3,9 @@
 #include <QDir>
 
 #include <algorithm>
+#include <string>
+
+#include "image/RasterFormatTable.h"
 
 namespace thumbs {
 
@@ -56,6 +59,16 @@ int NaturalCompare(const QString& a, const QString& b) {
 
 }  // namespace
 
+const QStringList& PictureExtensions() {
+    // Built once, before the loader thread can ask; read-only afterwards.
+    static const QStringList extensions = [] {
+        QStringList list;
+        for (const std::string& extension : RasterBrowsedExtensions()) list << QString::fromStdString(extension);
+        return list;
+    }();
+    return extensions;
+}
+
 QString ExtensionOf(const QString& fileName) {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? fileName : fileName.mid(dot + 1);
@@ -63,9 +76,7 @@ QString ExtensionOf(const QString& fileName) {
 
 bool HasPictureExtension(const QString& fileName) {
     const QString extension = ExtensionOf(fileName);
-    return std::any_of(kPictureExtensions.begin(), kPictureExtensions.end(), [&](const char* known) {
-        return extension.compare(QLatin1String(known), Qt::CaseInsensitive) == 0;
-    });
+    return PictureExtensions().contains(extension, Qt::CaseInsensitive);
 }
 
 QString JoinFolderAndName(const QString& folder, const QString& name) {

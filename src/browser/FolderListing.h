@@ -5,13 +5,11 @@
 #include <QString>
 #include <QStringList>
 
-#include <array>
-
 namespace thumbs {
 
-// The picture extensions, compared ignoring case.
-inline constexpr std::array<const char*, 7> kPictureExtensions = {"jpg", "jpeg", "png", "gif",
-                                                                  "bmp", "tif", "tiff"};
+// The picture extensions, compared ignoring case: those of the formats the image core's format
+// table marks as browsed (image/RasterFormatTable.h).
+const QStringList& PictureExtensions();
 
 // The text after the last "." of a file name, or the whole name when it has none.
 QString ExtensionOf(const QString& fileName);

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterJpegThumbnail.h"
-#include "browser/ThumbOrientation.h"
 #include "platform/ThumbnailCache.h"
 
 namespace thumbs {
@@ -33,20 +33,21 @@ bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
 
 // Makes the list thumbnail and, when asked and the picture is larger than a cache entry, the
 // cache picture from a (possibly reduced) picture of a file of size stored, then turns both
-// upright. size receives the upright size.
+// upright by the orientation the JPEG load reported: shrinking first keeps the turn cheap.
+// size receives the upright size.
 bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
                       RasterImage* cacheCopy) {
     RasterImage thumb;
     if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height), thumb)) return false;
-    if (!TurnUpright(thumb, orientation)) return false;
+    if (!ApplyExifOrientation(thumb, orientation)) return false;
     if (cacheCopy && (stored.width > uint32_t(kCacheNormalSide) || stored.height > uint32_t(kCacheNormalSide))) {
         RasterImage entry;
         if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, kCacheNormalSide), entry) &&
-            TurnUpright(entry, orientation)) {
+            ApplyExifOrientation(entry, orientation)) {
             cacheCopy->TakeOver(entry);
         }
     }
-    size = SwapsSides(orientation) ? Size{stored.height, stored.width} : stored;
+    size = ExifOrientationSwapsSides(orientation) ? Size{stored.height, stored.width} : stored;
     return image.TakeOver(thumb);
 }
 
@@ -102,7 +103,8 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     if (!ReadWholeFile(file.constData(), bytes, kMaxQuickJpegBytes)) return false;
     Size stored;
     if (!ReadJpegFrameSize(bytes.data(), bytes.size(), stored.width, stored.height)) return false;
-    const int orientation = PictureOrientation(bytes.data(), bytes.size());
+    // The orientation the JPEG load would report for these bytes.
+    const int orientation = ExifOrientationOrUpright(ReadExifOrientation(bytes.data(), bytes.size()));
     return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy) ||
            FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy);
 }
@@ -113,11 +115,13 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Raste
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return false;
     RasterImage whole;
-    if (!whole.Load(file.constData(), type) || !whole.IsValid()) return false;
+    // The load reports the turn a JPEG picture needs; FinishThumbnails turns the thumbnails.
+    RasterLoadOptions options;
+    options.upright = RasterUpright::Report;
+    if (!whole.Load(file.constData(), type, options) || !whole.IsValid()) return false;
     const Size stored{whole.GetWidth(), whole.GetHeight()};
     if (stored.width == 0 || stored.height == 0) return false;
-    const int orientation = type == RASTER_FORMAT_JPG ? PictureOrientation(file.constData()) : 1;
-    return FinishThumbnails(whole, stored, orientation, size, image, cacheCopy);
+    return FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy);
 }
 
 bool MakeThumbnail(const QString& path, Size& size, RasterImage& image) {

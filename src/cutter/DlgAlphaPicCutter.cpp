@@ -10,15 +10,15 @@
 #include "commands/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 #include "cutter/StarterCutters.h"
+#include "image/RasterFormatTable.h"
 #include "platform/WaitCursor.h"
 
 namespace {
 
 constexpr const char* kTitle = "Alpha Picture Cutter";
 constexpr const char* kLoadFailedText = "Could not load the image.";
-constexpr const char* kCutterFilter =
-    "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg;"
-    "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras||";
+// The open filter's one entry; its extensions come from the format table.
+constexpr const char* kCutterFilterLabel = "Image Files";
 
 // The dialog template, in dialog units.
 struct TemplateItem {
@@ -112,7 +112,7 @@ void DlgAlphaPicCutter::PostCutterState() {
 void DlgAlphaPicCutter::OnOpen() {
     FileDialogRequest request;
     InitialChoice(request);
-    request.filter = QString::fromLatin1(kCutterFilter);
+    request.filter = QString::fromStdString(RasterOpenFilter(kCutterFilterLabel));
     request.mustExist = true;
     const QString path = FileDialogService::Choose(request, this);
     if (path.isEmpty()) return;

@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "commands/CommandIds.h"
+#include "image/RasterFormatTable.h"
 #include "platform/FileChecks.h"
 #include "platform/FileDialogService.h"
 #include "platform/MessageService.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kSaveAsFilter = "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||";
 constexpr const char* kSaveAsDefaultExtension = "jpg";
 constexpr QChar kPathSeparator = u'/';
 
@@ -130,7 +130,7 @@ void CSnipwellDoc::OnFileSaveAs() {
     request.folder = SettingsStore::ReadString(settings::kSection, settings::kSaveAsFileDir);
     if (request.folder.isEmpty()) request.folder = FolderPart(current);
     request.fileName = slash > 0 ? current.mid(slash + 1) : QString();
-    request.filter = kSaveAsFilter;
+    request.filter = QString::fromStdString(RasterSaveFilter());
     request.defaultExtension = kSaveAsDefaultExtension;
 
     const QString chosen = FileDialogService::Choose(request, DialogParent());

@@ -28,6 +28,24 @@ constexpr uint32_t RASTER_MAX_MEMORY = 0xF0000000u;
 constexpr size_t RASTER_ERROR_TEXT_SIZE = 256;
 constexpr int32_t RASTER_DEFAULT_DPI = 96;
 constexpr float RASTER_DEFAULT_JPEG_QUALITY = 90.0f;
+
+// How a load treats the EXIF orientation of a JPEG picture. Cameras store the sensor's rows
+// as shot and record how the camera was held.
+enum class RasterUpright : uint8_t {
+    AsStored,  // the rows as stored; the orientation is not read (the spec's Load)
+    Turn,      // turned upright; a turn that fails for lack of memory leaves the picture as stored
+    Report,    // the rows as stored, the turn that makes them upright reported, for a caller
+               // that turns a smaller copy (a thumbnail) instead
+};
+
+// What a load does beyond reading the picture.
+struct RasterLoadOptions {
+    RasterUpright upright = RasterUpright::AsStored;
+    // Out, unless upright is AsStored: the EXIF orientation of a loaded JPEG picture, 1..8
+    // (RASTER_EXIF_ORIENTATION_* in formats/RasterExifOrientation.h); 1 (upright) when the file
+    // states none or the picture is not a JPEG one.
+    int orientation = 1;
+};
 constexpr uint8_t RASTER_ALPHA_OPAQUE = 255;
 
 // Paste modes.
@@ -244,9 +262,13 @@ public:
     // ---- files (format detection, loading and saving) -----------------------------------
     static uint32_t TypeFromExtension(const char* path);
     bool Load(const char* path, uint32_t type);
+    // The same with options (Load (path, type) uses the defaults); options.orientation is set
+    // on success.
+    bool Load(const char* path, uint32_t type, RasterLoadOptions& options);
     // Writes beside the target and renames over it only after a successful encode.
     bool Save(const char* path, uint32_t type);
     bool Decode(RasterFile* file, uint32_t type);
+    bool Decode(RasterFile* file, uint32_t type, RasterLoadOptions& options);
     bool Decode(uint8_t* buffer, uint32_t size, uint32_t type);
     bool Encode(RasterFile* file, uint32_t type);
 

@@ -1,10 +1,8 @@
-// Format detection, loading and saving: the extension table, content detection order and
-// the dispatch to the format classes.
+// Format detection, loading and saving: the extension lookup, content detection and the
+// dispatch to the format classes, all through the format table (RasterFormatTable.h).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <strings.h>
 
 #include <atomic>
 #include <cerrno>
@@ -16,138 +14,12 @@
 #include <string>
 
 #include "image/RasterFile.h"
-#include "image/formats/RasterFormatSupport.h"
+#include "image/RasterFormatTable.h"
 #include "image/RasterImage.h"
-#include "image/formats/RasterImageBMP.h"
-#include "image/formats/RasterImageGIF.h"
-#include "image/formats/RasterImageICO.h"
-#include "image/formats/RasterImageJAS.h"
-#include "image/formats/RasterImageJBG.h"
-#include "image/formats/RasterImageJPG.h"
-#include "image/formats/RasterImageMNG.h"
-#include "image/formats/RasterImagePCX.h"
-#include "image/formats/RasterImagePNG.h"
-#include "image/formats/RasterImageRAW.h"
-#include "image/formats/RasterImageSKA.h"
-#include "image/formats/RasterImageTGA.h"
-#include "image/formats/RasterImageTIF.h"
-#include "image/formats/RasterImageWBMP.h"
-#include "image/formats/RasterImageWMF.h"
+#include "image/formats/RasterExifOrientation.h"
+#include "image/formats/RasterFormatSupport.h"
 
 namespace {
-
-struct ExtensionEntry {
-    const char* extension;
-    uint32_t type;
-};
-
-// Compared in this order.
-constexpr ExtensionEntry kExtensions[] = {
-    {"bmp", RASTER_FORMAT_BMP},  {"jpg", RASTER_FORMAT_JPG},  {"jpeg", RASTER_FORMAT_JPG},
-    {"gif", RASTER_FORMAT_GIF},  {"png", RASTER_FORMAT_PNG},  {"mng", RASTER_FORMAT_MNG},
-    {"jng", RASTER_FORMAT_MNG},  {"ico", RASTER_FORMAT_ICO},  {"tiff", RASTER_FORMAT_TIF},
-    {"tif", RASTER_FORMAT_TIF},  {"tga", RASTER_FORMAT_TGA},  {"pcx", RASTER_FORMAT_PCX},
-    {"wbmp", RASTER_FORMAT_WBMP}, {"wmf", RASTER_FORMAT_WMF}, {"emf", RASTER_FORMAT_WMF},
-    {"jbg", RASTER_FORMAT_JBG},  {"jp2", RASTER_FORMAT_JP2},  {"j2k", RASTER_FORMAT_JP2},
-    {"jpc", RASTER_FORMAT_JPC},  {"j2c", RASTER_FORMAT_JPC},  {"pgx", RASTER_FORMAT_PGX},
-    {"ras", RASTER_FORMAT_RAS},  {"pnm", RASTER_FORMAT_PNM},  {"pgm", RASTER_FORMAT_PNM},
-    {"ppm", RASTER_FORMAT_PNM},
-};
-
-// Content detection tries the formats in this order.
-constexpr uint32_t kDetectionOrder[] = {
-    RASTER_FORMAT_BMP, RASTER_FORMAT_JPG, RASTER_FORMAT_ICO, RASTER_FORMAT_GIF,
-    RASTER_FORMAT_PNG, RASTER_FORMAT_TIF, RASTER_FORMAT_MNG, RASTER_FORMAT_TGA,
-    RASTER_FORMAT_PCX, RASTER_FORMAT_WBMP, RASTER_FORMAT_WMF, RASTER_FORMAT_JBG,
-    RASTER_FORMAT_UNKNOWN /* JPEG 2000 family, found by content */, RASTER_FORMAT_SKA,
-    RASTER_FORMAT_RAW,
-};
-constexpr uint32_t kJasByContent = RASTER_FORMAT_UNKNOWN;
-
-
-constexpr const char* kBorrowedCannotDecode = "Decode: the image only views another image";
-
-template <class Format>
-bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
-    // The format object's own id is overwritten by the copied information fields; keep it so
-    // the picture says which format it came from.
-    const uint32_t formatType = format.GetType();
-    format.CopyInfoFrom(image);
-    format.ClearLastError();
-    ResetPictureFields(format);
-    if (format.Decode(file)) {
-        format.ClearLastError();
-        if (formatType != RASTER_FORMAT_UNKNOWN) format.SetType(formatType);
-        if (image.TakeOver(format, true)) return true;
-        // The image cannot receive the picture: that is a failure, not a success.
-        if (keepError) image.SetLastError(kBorrowedCannotDecode);
-        return false;
-    }
-    if (keepError) image.SetLastError(format.LastErrorText());
-    return false;
-}
-
-// Decodes with the format class of type (kJasByContent during detection means the
-// JPEG 2000 family with its own content check).
-bool DecodeAs(RasterImage& image, uint32_t type, RasterFile* file, bool keepError) {
-    switch (type) {
-        case RASTER_FORMAT_BMP: { RasterImageBMP f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_GIF: { RasterImageGIF f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_JPG: { RasterImageJPG f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_PNG: { RasterImagePNG f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_ICO: { RasterImageICO f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_TIF: { RasterImageTIF f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_TGA: { RasterImageTGA f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_PCX: { RasterImagePCX f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_WBMP: { RasterImageWBMP f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_WMF: { RasterImageWMF f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_JBG: { RasterImageJBG f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_MNG: { RasterImageMNG f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_SKA: { RasterImageSKA f; return DecodeWith(image, f, file, keepError); }
-        case RASTER_FORMAT_RAW: { RasterImageRAW f; return DecodeWith(image, f, file, keepError); }
-        case kJasByContent:
-        case RASTER_FORMAT_JP2:
-        case RASTER_FORMAT_JPC:
-        case RASTER_FORMAT_PGX:
-        case RASTER_FORMAT_PNM:
-        case RASTER_FORMAT_RAS: { RasterImageJAS f(type); return DecodeWith(image, f, file, keepError); }
-        default: return false;
-    }
-}
-
-template <class Format>
-bool EncodeWith(RasterImage& image, Format& format, RasterFile* file) {
-    format.MakeBorrowedView(image);
-    format.ClearLastError();
-    if (format.Encode(file)) return true;
-    image.SetLastError(format.LastErrorText());
-    return false;
-}
-
-bool EncodeAs(RasterImage& image, uint32_t type, RasterFile* file) {
-    switch (type) {
-        case RASTER_FORMAT_BMP: { RasterImageBMP f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_GIF: { RasterImageGIF f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_JPG: { RasterImageJPG f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_PNG: { RasterImagePNG f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_ICO: { RasterImageICO f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_TIF: { RasterImageTIF f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_TGA: { RasterImageTGA f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_PCX: { RasterImagePCX f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_WBMP: { RasterImageWBMP f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_WMF: { RasterImageWMF f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_JBG: { RasterImageJBG f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_MNG: { RasterImageMNG f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_SKA: { RasterImageSKA f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_RAW: { RasterImageRAW f; return EncodeWith(image, f, file); }
-        case RASTER_FORMAT_JP2:
-        case RASTER_FORMAT_JPC:
-        case RASTER_FORMAT_PGX:
-        case RASTER_FORMAT_PNM:
-        case RASTER_FORMAT_RAS: { RasterImageJAS f(type); return EncodeWith(image, f, file); }
-        default: return false;
-    }
-}
 
 // Folder part of path ("." when it has none).
 std::string FolderOf(const std::string& path) {
@@ -221,49 +93,64 @@ void SyncFolder(const std::string& folder) {
 uint32_t RasterImage::TypeFromExtension(const char* path) {
     if (!path) return RASTER_FORMAT_UNKNOWN;
     const char* dot = std::strrchr(path, '.');
-    const char* extension = dot ? dot + 1 : path;
-    for (const ExtensionEntry& entry : kExtensions) {
-        if (strcasecmp(extension, entry.extension) == 0) return entry.type;
-    }
-    return RASTER_FORMAT_UNKNOWN;
+    const RasterFormat* format = RasterFormatByExtension(dot ? dot + 1 : path);
+    return format ? format->id : RASTER_FORMAT_UNKNOWN;
 }
 
 bool RasterImage::Load(const char* path, uint32_t type) {
+    RasterLoadOptions options;
+    return Load(path, type, options);
+}
+
+bool RasterImage::Load(const char* path, uint32_t type, RasterLoadOptions& options) {
     if (!path) return false;
     if (IsSupportedRasterFormat(type)) {
         RasterIOFile file;
         if (!file.Open(path, "rb")) return false;
-        return Decode(&file, type);
+        return Decode(&file, type, options);
     }
     char remembered[RASTER_ERROR_TEXT_SIZE];
     std::memcpy(remembered, m_info.lastError, sizeof(remembered));
     RasterIOFile file;
     if (!file.Open(path, "rb")) return false;
-    const bool ok = Decode(&file, RASTER_FORMAT_UNKNOWN);
+    const bool ok = Decode(&file, RASTER_FORMAT_UNKNOWN, options);
     if (!ok && type != RASTER_FORMAT_UNKNOWN) std::memcpy(m_info.lastError, remembered, sizeof(remembered));
     return ok;
 }
 
 bool RasterImage::Decode(RasterFile* file, uint32_t type) {
+    RasterLoadOptions options;
+    return Decode(file, type, options);
+}
+
+bool RasterImage::Decode(RasterFile* file, uint32_t type, RasterLoadOptions& options) {
+    options.orientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
     if (!file) {
         SetLastError("null file handler");
         return false;
     }
     // A view of another image's storage never replaces it.
     if (IsBorrowed()) {
-        SetLastError(kBorrowedCannotDecode);
+        SetLastError(RASTER_BORROWED_CANNOT_DECODE);
         return false;
     }
     if (type == RASTER_FORMAT_UNKNOWN) {
+        // Each format's sniffer sees the first bytes; only the formats that may own them are
+        // decoded, each from the start again.
         const int64_t start = file->Tell();
-        for (uint32_t candidate : kDetectionOrder) {
+        const uint64_t size = RemainingBytes(file);
+        uint8_t head[RASTER_SNIFF_BYTES];
+        const size_t count = start < 0 ? 0 : file->Read(head, 1, sizeof(head));
+        for (const RasterFormat& format : RasterFormats()) {
+            if (!format.sniff || !format.sniff(head, count, size)) continue;
             if (!file->Seek(start, RASTER_SEEK_SET)) break;
-            if (DecodeAs(*this, candidate, file, false)) return true;
+            if (format.decode(*this, file, format.id, options, false)) return true;
         }
         SetLastError("Decode: Unknown or wrong format");
         return false;
     }
-    if (IsSupportedRasterFormat(type)) return DecodeAs(*this, type, file, true);
+    const RasterFormat* format = IsSupportedRasterFormat(type) ? RasterFormatById(type) : nullptr;
+    if (format) return format->decode(*this, file, type, options, true);
     SetLastError("Decode: Unknown or wrong format");
     return false;
 }
@@ -279,11 +166,13 @@ bool RasterImage::Decode(uint8_t* buffer, uint32_t size, uint32_t type) {
 
 bool RasterImage::Encode(RasterFile* file, uint32_t type) {
     if (!CanEncode(*this, file)) return false;
-    if (!IsSupportedRasterFormat(type)) {
+    const RasterFormat* format = IsSupportedRasterFormat(type) ? RasterFormatById(type) : nullptr;
+    if (!format) {
         SetLastError("Encode: Unknown format");
         return false;
     }
-    return EncodeAs(*this, type, file);
+    if (!format->encode) return RasterFormatNotWritable(*this, format->name);
+    return format->encode(*this, file);
 }
 
 bool RasterImage::Save(const char* path, uint32_t type) {

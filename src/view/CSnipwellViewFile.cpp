@@ -6,7 +6,6 @@
 #include "view/CSnipwellView.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageService.h"
-#include "image/formats/RasterExifOrientation.h"
 #include "platform/WaitCursor.h"
 #include "image/WorkingPicture.h"
 
@@ -30,16 +29,15 @@ void CSnipwellView::LoadPicture(const QString& path) {
     if (path.isEmpty()) return;
 
     const QByteArray native = QFile::encodeName(path);
+    // Photos are stored as the camera was held; the JPEG load turns them the way they were
+    // shot. A turn that fails for lack of memory leaves the picture as stored.
+    RasterLoadOptions options;
+    options.upright = RasterUpright::Turn;
     const bool loaded = filechecks::IsRegularFile(path) &&
-                        m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData())) &&
+                        m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
                         m_imgWork.IsValid();
     // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
     const QByteArray damage = loaded ? QByteArray(m_imgWork.LoadWarningText()) : QByteArray();
-    // Photos are stored as the camera was held; turn them the way they were shot. A turn that
-    // fails for lack of memory leaves the picture as stored.
-    if (loaded && m_imgWork.GetType() == RASTER_FORMAT_JPG) {
-        ApplyExifOrientation(m_imgWork, ReadExifOrientationFromFile(native.constData()));
-    }
     // A picture that cannot be brought to 24 bits would break every later command: it is
     // treated like an unreadable file.
     if (!loaded || !MakeWorkingPicture(m_imgWork)) {

@@ -5,6 +5,7 @@
 
 #include "browser/FolderListing.h"
 #include "browser/ThumbnailGeometry.h"
+#include "image/RasterFormatTable.h"
 
 using thumbs::Size;
 
@@ -15,6 +16,21 @@ TEST(PictureExtension, MatchesTheSevenTypesIgnoringCase) {
     for (const char* name : {"notes.txt", "a.jpg.txt", "a.jpgx", "a.", "a.tga", "png.", "photo"}) {
         EXPECT_FALSE(thumbs::HasPictureExtension(QString::fromLatin1(name))) << name;
     }
+}
+
+TEST(PictureExtension, AgreesWithTheFormatTable) {
+    // Exactly the extensions of the formats the table marks as browsed.
+    size_t browsed = 0;
+    for (const RasterFormat& format : RasterFormats()) {
+        for (const char* extension : format.extensions) {
+            if (!extension) continue;
+            const QString name = QStringLiteral("picture.") + QString::fromLatin1(extension);
+            EXPECT_EQ(thumbs::HasPictureExtension(name), format.browsed) << extension;
+            if (format.browsed) ++browsed;
+        }
+    }
+    EXPECT_EQ(size_t(thumbs::PictureExtensions().size()), browsed);
+    EXPECT_EQ(browsed, RasterBrowsedExtensions().size());
 }
 
 TEST(PictureExtension, NameWithoutDotIsComparedWhole) {

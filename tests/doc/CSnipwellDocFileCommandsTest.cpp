@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "image/RasterFormatTable.h"
 #include "commands/CommandIds.h"
 #include "DocTestFixture.h"
 #include "commands/SettingsKeys.h"
@@ -144,6 +145,7 @@ TEST_F(CSnipwellDocFileCommands, SaveAsOffersTheFileInItsFolderAndTheExtensionDe
     EXPECT_EQ(request.fileName, "shown.bmp");
     EXPECT_EQ(request.defaultExtension, "jpg");
     EXPECT_EQ(request.filter, "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||");
+    EXPECT_EQ(request.filter, QString::fromStdString(RasterSaveFilter()));  // derived from the format table
 
     EXPECT_TRUE(HasPngSignature(Bytes(chosenPath)));
     EXPECT_TRUE(SamePixels(Decoded(chosenPath), original));

@@ -23,6 +23,16 @@ int ReadExifOrientation(RasterFile* file);
 // The same for a file; RASTER_EXIF_ORIENTATION_NONE when it cannot be opened.
 int ReadExifOrientationFromFile(const char* path);
 
+// orientation when it is one of 1..8, otherwise RASTER_EXIF_ORIENTATION_UPRIGHT (no tag, or
+// an unreadable one, means the picture is taken as stored).
+inline int ExifOrientationOrUpright(int orientation) {
+    return orientation >= RASTER_EXIF_ORIENTATION_UPRIGHT && orientation <= RASTER_EXIF_ORIENTATION_MAX
+               ? orientation
+               : RASTER_EXIF_ORIENTATION_UPRIGHT;
+}
+// Orientations 5 to 8 exchange width and height.
+inline bool ExifOrientationSwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+
 // Turns image upright for the given orientation: 2 mirror, 3 half turn, 4 flip, 5 transpose,
 // 6 quarter turn right, 7 transverse, 8 quarter turn left; other values change nothing.
 // On failure (memory) the image is left as it was and false is returned.

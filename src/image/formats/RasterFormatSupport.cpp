@@ -1,5 +1,8 @@
 #include "image/formats/RasterFormatSupport.h"
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <new>
 
@@ -90,5 +93,40 @@ bool ReadAllBytes(RasterFile* file, std::vector<uint8_t>& out, uint64_t maxBytes
         out.clear();
         return false;
     }
+    return true;
+}
+
+RasterStreamBytes::~RasterStreamBytes() {
+    if (m_pMapping) munmap(m_pMapping, m_nMapping);
+}
+
+bool RasterStreamBytes::Map(RasterFile* file, uint64_t remaining) {
+    auto* io = dynamic_cast<RasterIOFile*>(file);
+    FILE* stream = io ? io->GetStream() : nullptr;
+    const int64_t here = file->Tell();
+    if (!stream || here < 0 || remaining == 0) return false;
+    const int fd = fileno(stream);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != uint64_t(here) + remaining) {
+        return false;
+    }
+    void* mapping = mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    if (mapping == MAP_FAILED) return false;
+    m_pMapping = mapping;
+    m_nMapping = size_t(st.st_size);
+    m_pData = static_cast<uint8_t*>(mapping) + here;
+    m_nSize = size_t(remaining);
+    file->Seek(0, RASTER_SEEK_END);
+    return true;
+}
+
+bool RasterStreamBytes::Open(RasterFile* file, uint64_t maxBytes) {
+    if (!file || m_pData || !m_copy.empty()) return false;
+    const uint64_t remaining = RemainingBytes(file);
+    if (remaining > maxBytes) return false;
+    if (Map(file, remaining)) return true;
+    if (!ReadAllBytes(file, m_copy, maxBytes)) return false;
+    m_pData = m_copy.data();
+    m_nSize = m_copy.size();
     return true;
 }

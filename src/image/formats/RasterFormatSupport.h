@@ -55,3 +55,30 @@ uint64_t RemainingBytes(RasterFile* file);
 // Reads everything from the current position to the end into out. Fails when the stream
 // holds more than maxBytes or cannot be read.
 bool ReadAllBytes(RasterFile* file, std::vector<uint8_t>& out, uint64_t maxBytes = RASTER_MAX_MEMORY);
+
+// Everything from a stream's current position to its end, at hand for a reader that needs the
+// whole data but may look at only a little of it: a C stream over a regular file is mapped
+// copy-on-write (only the pages touched are read into memory, and writes never reach the
+// file), any other stream is read whole (as ReadAllBytes). The stream is left at its end.
+// The bytes stay valid while this object lives; the file must not shrink meanwhile.
+class RasterStreamBytes {
+public:
+    RasterStreamBytes() = default;
+    ~RasterStreamBytes();
+    RasterStreamBytes(const RasterStreamBytes&) = delete;
+    RasterStreamBytes& operator=(const RasterStreamBytes&) = delete;
+
+    // False when the stream holds more than maxBytes or cannot be read.
+    bool Open(RasterFile* file, uint64_t maxBytes = RASTER_MAX_MEMORY);
+    uint8_t* Data() const { return m_pData; }
+    size_t Size() const { return m_nSize; }
+
+private:
+    bool Map(RasterFile* file, uint64_t remaining);
+
+    void* m_pMapping = nullptr;
+    size_t m_nMapping = 0;
+    uint8_t* m_pData = nullptr;
+    size_t m_nSize = 0;
+    std::vector<uint8_t> m_copy;
+};

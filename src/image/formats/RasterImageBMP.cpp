@@ -260,3 +260,8 @@ bool RasterImageBMP::Encode(RasterFile* file) {
     if (!ok) SetLastError("BMP: the file could not be written");
     return ok;
 }
+
+bool RasterImageBMP::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    // What ReadBmpLayout reads first: the file header and the info header's size, "BM" first.
+    return count >= BMP_FILE_HEADER_SIZE + 4 && head[0] == 'B' && head[1] == 'M';
+}

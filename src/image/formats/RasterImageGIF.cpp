@@ -50,13 +50,17 @@ struct GifReaderCloser {
 };
 using GifReader = std::unique_ptr<GifFileType, GifReaderCloser>;
 
+bool IsGifSignature(const uint8_t* bytes, size_t count) {
+    return count >= kSignatureSize && (std::memcmp(bytes, GIF87_STAMP, kSignatureSize) == 0 ||
+                                       std::memcmp(bytes, GIF89_STAMP, kSignatureSize) == 0);
+}
+
 bool HasGifSignature(RasterFile* file) {
     const int64_t start = file->Tell();
-    char signature[kSignatureSize];
+    uint8_t signature[kSignatureSize];
     const bool read = ReadExact(file, signature, kSignatureSize);
     file->Seek(start, RASTER_SEEK_SET);
-    return read && (std::memcmp(signature, GIF87_STAMP, kSignatureSize) == 0 ||
-                    std::memcmp(signature, GIF89_STAMP, kSignatureSize) == 0);
+    return read && IsGifSignature(signature, kSignatureSize);
 }
 
 // A colour map as 256 palette entries; entries the file does not define are black. Without
@@ -422,3 +426,5 @@ bool RasterImageGIF::Decode(RasterFile* file) {
     GifDecoder decoder(gif.get(), *this);
     return decoder.Run();
 }
+
+bool RasterImageGIF::Sniff(const uint8_t* head, size_t count, uint64_t) { return IsGifSignature(head, count); }

@@ -10,4 +10,8 @@ public:
     // is not of this format or is damaged.
     bool Decode(RasterFile* file);
     bool Encode(RasterFile* file);
+    // False only when the data cannot be of this format, judged from its first bytes (head,
+    // count of them) and the number of bytes from there to the end (size, 0 when unknown);
+    // content detection skips the format then (image/RasterFormatTable.h).
+    static bool Sniff(const uint8_t* head, size_t count, uint64_t size);
 };

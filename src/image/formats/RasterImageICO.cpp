@@ -259,3 +259,8 @@ bool RasterImageICO::Decode(RasterFile* file) {
 bool RasterImageICO::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "ICO");
 }
+
+bool RasterImageICO::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= kHeaderSize && Le16(head) == 0 && (Le16(head + 2) == kTypeIcon || Le16(head + 2) == kTypeCursor) &&
+           Le16(head + 4) != 0;
+}

@@ -99,3 +99,5 @@ bool RasterImageJAS::Decode(RasterFile* file) {
 bool RasterImageJAS::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, FamilyMemberName(m_nJasType));
 }
+
+uint32_t RasterImageJAS::SniffMember(const uint8_t* head, size_t count) { return JasFormatFromSignature(head, count); }

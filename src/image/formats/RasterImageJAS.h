@@ -10,6 +10,9 @@ public:
         : RasterImage(jasType), m_nJasType(jasType) {}
     bool Decode(RasterFile* file);
     bool Encode(RasterFile* file);
+    // The member of the family whose signature the first bytes (head, count of them) carry,
+    // RASTER_FORMAT_UNKNOWN for none; content detection tries a member only on its own.
+    static uint32_t SniffMember(const uint8_t* head, size_t count);
 
 private:
     uint32_t m_nJasType;

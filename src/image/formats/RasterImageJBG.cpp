@@ -167,3 +167,8 @@ bool RasterImageJBG::Decode(RasterFile* file) {
 bool RasterImageJBG::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "JBIG");
 }
+
+bool RasterImageJBG::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    JbigHeader header{};
+    return count >= kHeaderSize && ParseHeader(head, header);
+}

@@ -16,6 +16,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
 
 namespace {
@@ -357,12 +358,19 @@ bool RunDecode(DecodeJob* job, RasterFile* file) {
     return job->ok;
 }
 
+// SOI and the first byte of the next marker.
+constexpr size_t kJpegSignatureSize = 3;
+
+bool IsJpegSignature(const uint8_t* bytes, size_t count) {
+    return count >= kJpegSignatureSize && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
 bool HasJpegSignature(RasterFile* file) {
-    uint8_t signature[3];
+    uint8_t signature[kJpegSignatureSize];
     const int64_t start = file->Tell();
     const bool read = ReadExact(file, signature, sizeof(signature));
     file->Seek(start, RASTER_SEEK_SET);
-    return read && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF;
+    return read && IsJpegSignature(signature, sizeof(signature));
 }
 
 // ---- encoding ------------------------------------------------------------------------------
@@ -506,6 +514,17 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         SetLastError("Not a JPEG file");
         return false;
     }
+    m_nFoundOrientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
+    int orientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
+    if (m_upright != RasterUpright::AsStored) {
+        // Only the header segments are read; the decode starts again from the SOI marker.
+        const int64_t start = file->Tell();
+        orientation = ExifOrientationOrUpright(ReadExifOrientation(file));
+        if (start < 0 || !file->Seek(start, RASTER_SEEK_SET)) {
+            SetLastError("Not a JPEG file");
+            return false;
+        }
+    }
     ResetPictureFields(*this);
     // The job holds two stream buffers; keep it off the stack.
     auto* job = static_cast<DecodeJob*>(std::calloc(1, sizeof(DecodeJob)));
@@ -522,7 +541,11 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         SetLoadWarning(job->err.damage == kDataEndsEarly ? kDataEndsEarlyWarning : kCorruptDataWarning);
     }
     std::free(job);
-    return ok;
+    if (!ok) return false;
+    m_nFoundOrientation = orientation;
+    // A turn that fails for lack of memory leaves the picture as stored: still a success.
+    if (m_upright == RasterUpright::Turn) ApplyExifOrientation(*this, orientation);
+    return true;
 }
 
 bool RasterImageJPG::Encode(RasterFile* file) {
@@ -542,3 +565,5 @@ bool RasterImageJPG::Encode(RasterFile* file) {
     std::free(job);
     return ok;
 }
+
+bool RasterImageJPG::Sniff(const uint8_t* head, size_t count, uint64_t) { return IsJpegSignature(head, count); }

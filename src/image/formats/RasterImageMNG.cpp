@@ -285,3 +285,8 @@ bool RasterImageMNG::Decode(RasterFile* file) {
 bool RasterImageMNG::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "MNG/JNG");
 }
+
+bool RasterImageMNG::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= kSignatureSize && (std::memcmp(head, kMngSignature, kSignatureSize) == 0 ||
+                                       std::memcmp(head, kJngSignature, kSignatureSize) == 0);
+}

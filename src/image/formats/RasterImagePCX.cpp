@@ -260,3 +260,7 @@ bool RasterImagePCX::Decode(RasterFile* file) {
 bool RasterImagePCX::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "PCX");
 }
+
+bool RasterImagePCX::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= kHeaderSize && HeaderProblem(head, ParseHeader(head)) == nullptr;
+}

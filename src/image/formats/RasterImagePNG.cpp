@@ -552,3 +552,7 @@ bool RasterImagePNG::Encode(RasterFile* file) {
     std::free(job);
     return ok;
 }
+
+bool RasterImagePNG::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= kSignatureSize && png_sig_cmp(head, 0, kSignatureSize) == 0;
+}

@@ -6,7 +6,6 @@
 #include <exception>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterLibRaw.h"
@@ -37,9 +36,18 @@ using ProcessedImage = std::unique_ptr<libraw_processed_image_t, ProcessedImageD
 
 }  // namespace
 
+bool RasterImageRAW::Sniff(const uint8_t*, size_t, uint64_t size) {
+    // LibRaw alone can tell a raw file (some are known only by their length): everything
+    // Decode would hand to it passes.
+    return size >= kMinRawFileSize && size <= RASTER_MAX_MEMORY;
+}
+
 bool RasterImageRAW::Decode(RasterFile* file) {
-    std::vector<uint8_t> data;
-    if (!file || !ReadAllBytes(file, data) || data.size() < kMinRawFileSize) {
+    // LibRaw needs the whole file at hand, but finding out that a file is no raw file reads
+    // only a few places of it: the file is mapped, not read, so an unknown file of any size
+    // costs only the pages LibRaw looks at.
+    RasterStreamBytes data;
+    if (!file || !data.Open(file) || data.Size() < kMinRawFileSize) {
         SetLastError("RAW: not a camera raw file");
         return false;
     }
@@ -60,7 +68,7 @@ bool RasterImageRAW::Decode(RasterFile* file) {
         raw->params.output_color = kOutputColorSrgb;
         raw->params.max_raw_memory_mb = kMaxRawMemoryMb;
 
-        int status = lib->openBuffer(raw.get(), data.data(), data.size());
+        int status = lib->openBuffer(raw.get(), data.Data(), data.Size());
         if (status != LIBRAW_SUCCESS) {
             SetLastError("RAW: not a camera raw file");
             return false;

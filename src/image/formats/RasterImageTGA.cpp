@@ -314,3 +314,7 @@ bool RasterImageTGA::Decode(RasterFile* file) {
 bool RasterImageTGA::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "TGA");
 }
+
+bool RasterImageTGA::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= kHeaderSize && HeaderProblem(ParseHeader(head)) == nullptr;
+}

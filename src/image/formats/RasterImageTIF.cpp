@@ -106,13 +106,21 @@ TIFF* OpenTiff(RasterImage& image, TiffSource& source, uint64_t fileSize) {
     return tif;
 }
 
-bool HasTiffSignature(RasterFile* file, int64_t start) {
-    uint8_t b[4] = {};
-    const bool read = ReadExact(file, b, 4);
-    if (!file->Seek(start, RASTER_SEEK_SET) || !read) return false;
+// Byte order mark and version (42 classic, 43 BigTIFF).
+constexpr size_t kTiffSignatureSize = 4;
+
+bool IsTiffSignature(const uint8_t* b, size_t count) {
+    if (count < kTiffSignatureSize) return false;
     const bool little = b[0] == 'I' && b[1] == 'I' && (b[2] == 42 || b[2] == 43) && b[3] == 0;
     const bool big = b[0] == 'M' && b[1] == 'M' && b[2] == 0 && (b[3] == 42 || b[3] == 43);
     return little || big;
+}
+
+bool HasTiffSignature(RasterFile* file, int64_t start) {
+    uint8_t b[kTiffSignatureSize] = {};
+    const bool read = ReadExact(file, b, kTiffSignatureSize);
+    if (!file->Seek(start, RASTER_SEEK_SET) || !read) return false;
+    return IsTiffSignature(b, kTiffSignatureSize);
 }
 
 // ---- the page ----------------------------------------------------------------------------
@@ -302,3 +310,5 @@ bool RasterImageTIF::Decode(RasterFile* file) {
 bool RasterImageTIF::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "TIFF");
 }
+
+bool RasterImageTIF::Sniff(const uint8_t* head, size_t count, uint64_t) { return IsTiffSignature(head, count); }

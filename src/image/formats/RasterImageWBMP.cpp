@@ -32,6 +32,19 @@ bool ReadMultiByteInteger(RasterFile* file, uint32_t& value) {
     return false;
 }
 
+// The same over bytes in memory, from at on; at moves past the integer.
+bool ParseMultiByteInteger(const uint8_t* bytes, size_t count, size_t& at, uint32_t& value) {
+    value = 0;
+    for (int i = 0; i < kMaxIntegerBytes; ++i) {
+        if (at >= count) return false;
+        const uint8_t byte = bytes[at++];
+        if (i == 0 && byte == 0x80) return false;
+        value = (value << 7) | (byte & 0x7Fu);
+        if ((byte & 0x80) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool RasterImageWBMP::Decode(RasterFile* file) {
@@ -80,4 +93,19 @@ bool RasterImageWBMP::Decode(RasterFile* file) {
 
 bool RasterImageWBMP::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "WBMP");
+}
+
+bool RasterImageWBMP::Sniff(const uint8_t* head, size_t count, uint64_t size) {
+    // Every check of Decode before the rows: the header, then the exact length of the rows.
+    size_t at = 0;
+    uint32_t type = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    if (!ParseMultiByteInteger(head, count, at, type) || type != 0 || at >= count || head[at++] != 0) return false;
+    if (!ParseMultiByteInteger(head, count, at, width) || !ParseMultiByteInteger(head, count, at, height) ||
+        width == 0 || height == 0) {
+        return false;
+    }
+    const uint64_t needed = uint64_t((width + 7) / 8) * height;
+    return size >= at && size - at == needed;
 }

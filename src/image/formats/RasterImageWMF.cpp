@@ -46,3 +46,9 @@ bool RasterImageWMF::Decode(RasterFile* file) {
 bool RasterImageWMF::Encode(RasterFile*) {
     return RasterFormatNotWritable(*this, "WMF/EMF");
 }
+
+bool RasterImageWMF::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    // Decode judges the same bytes: at most kProbeSize of them.
+    const size_t probe = count < kProbeSize ? count : kProbeSize;
+    return metafile::IsEmf(head, probe) || metafile::IsWmf(head, probe);
+}

@@ -1,0 +1,182 @@
+// The format table: one row per format, in content detection order.
+#include "image/RasterFormatTable.h"
+
+#include <strings.h>
+
+#include <algorithm>
+
+#include "image/RasterFile.h"
+#include "image/RasterImage.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterImageBMP.h"
+#include "image/formats/RasterImageGIF.h"
+#include "image/formats/RasterImageICO.h"
+#include "image/formats/RasterImageJAS.h"
+#include "image/formats/RasterImageJBG.h"
+#include "image/formats/RasterImageJPG.h"
+#include "image/formats/RasterImageMNG.h"
+#include "image/formats/RasterImagePCX.h"
+#include "image/formats/RasterImagePNG.h"
+#include "image/formats/RasterImageRAW.h"
+#include "image/formats/RasterImageSKA.h"
+#include "image/formats/RasterImageTGA.h"
+#include "image/formats/RasterImageTIF.h"
+#include "image/formats/RasterImageWBMP.h"
+#include "image/formats/RasterImageWMF.h"
+
+namespace {
+
+// Decodes with a prepared format object and hands the picture over (Part 2.2: a decode fills a
+// temporary format object, which is then given to the caller's image with TakeOver).
+template <class Format>
+bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
+    // The format object's own id is overwritten by the copied information fields; keep it so
+    // the picture says which format it came from.
+    const uint32_t formatType = format.GetType();
+    format.CopyInfoFrom(image);
+    format.ClearLastError();
+    ResetPictureFields(format);
+    if (format.Decode(file)) {
+        format.ClearLastError();
+        if (formatType != RASTER_FORMAT_UNKNOWN) format.SetType(formatType);
+        if (image.TakeOver(format, true)) return true;
+        // The image cannot receive the picture: that is a failure, not a success.
+        if (keepError) image.SetLastError(RASTER_BORROWED_CANNOT_DECODE);
+        return false;
+    }
+    if (keepError) image.SetLastError(format.LastErrorText());
+    return false;
+}
+
+template <class Format>
+bool Decode(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions&, bool keepError) {
+    Format format;
+    return DecodeWith(image, format, file, keepError);
+}
+
+// The JPEG load carries the EXIF orientation option.
+bool DecodeJpeg(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions& options, bool keepError) {
+    RasterImageJPG format;
+    format.SetUpright(options.upright);
+    if (!DecodeWith(image, format, file, keepError)) return false;
+    if (options.upright != RasterUpright::AsStored) options.orientation = format.FoundOrientation();
+    return true;
+}
+
+// One class reads the JPEG 2000 family, PNM, PGX and RAS; it is told which.
+bool DecodeJas(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOptions&, bool keepError) {
+    RasterImageJAS format(id);
+    return DecodeWith(image, format, file, keepError);
+}
+
+template <uint32_t Id>
+bool SniffJas(const uint8_t* head, size_t count, uint64_t) {
+    return RasterImageJAS::SniffMember(head, count) == Id;
+}
+
+template <class Format>
+bool Encode(RasterImage& image, RasterFile* file) {
+    Format format;
+    format.MakeBorrowedView(image);
+    format.ClearLastError();
+    if (format.Encode(file)) return true;
+    image.SetLastError(format.LastErrorText());
+    return false;
+}
+
+// clang-format off
+constexpr RasterFormat kFormats[] = {
+    // id                 name                     extensions              sniff                     decode                  encode                  open save label           browsed
+    {RASTER_FORMAT_BMP,  "BMP",                    {"bmp"},                &RasterImageBMP::Sniff,   &Decode<RasterImageBMP>,  &Encode<RasterImageBMP>,  1,  4, "Bitmap files", true},
+    {RASTER_FORMAT_JPG,  "JPEG",                   {"jpg", "jpeg"},        &RasterImageJPG::Sniff,   &DecodeJpeg,              &Encode<RasterImageJPG>,  3,  1, "JPEG files",   true},
+    {RASTER_FORMAT_ICO,  "ICO",                    {"ico"},                &RasterImageICO::Sniff,   &Decode<RasterImageICO>,  nullptr,                  0,  0, nullptr,        false},
+    {RASTER_FORMAT_GIF,  "GIF",                    {"gif"},                &RasterImageGIF::Sniff,   &Decode<RasterImageGIF>,  &Encode<RasterImageGIF>,  2,  3, "GIF files",    true},
+    {RASTER_FORMAT_PNG,  "PNG",                    {"png"},                &RasterImagePNG::Sniff,   &Decode<RasterImagePNG>,  &Encode<RasterImagePNG>,  4,  2, "PNG files",    true},
+    {RASTER_FORMAT_TIF,  "TIFF",                   {"tif", "tiff"},        &RasterImageTIF::Sniff,   &Decode<RasterImageTIF>,  nullptr,                  5,  0, nullptr,        true},
+    {RASTER_FORMAT_MNG,  "MNG/JNG",                {"mng", "jng"},         &RasterImageMNG::Sniff,   &Decode<RasterImageMNG>,  nullptr,                  0,  0, nullptr,        false},
+    {RASTER_FORMAT_TGA,  "TGA",                    {"tga"},                &RasterImageTGA::Sniff,   &Decode<RasterImageTGA>,  nullptr,                  6,  0, nullptr,        false},
+    {RASTER_FORMAT_PCX,  "PCX",                    {"pcx"},                &RasterImagePCX::Sniff,   &Decode<RasterImagePCX>,  nullptr,                  7,  0, nullptr,        false},
+    {RASTER_FORMAT_WBMP, "WBMP",                   {"wbmp"},               &RasterImageWBMP::Sniff,  &Decode<RasterImageWBMP>, nullptr,                  8,  0, nullptr,        false},
+    {RASTER_FORMAT_WMF,  "WMF/EMF",                {"wmf", "emf"},         &RasterImageWMF::Sniff,   &Decode<RasterImageWMF>,  nullptr,                  9,  0, nullptr,        false},
+    {RASTER_FORMAT_JBG,  "JBIG",                   {"jbg"},                &RasterImageJBG::Sniff,   &Decode<RasterImageJBG>,  nullptr,                  11, 0, nullptr,        false},
+    {RASTER_FORMAT_JP2,  "JP2",                    {"j2k", "jp2"},         &SniffJas<RASTER_FORMAT_JP2>, &DecodeJas,           nullptr,                  10, 0, nullptr,        false},
+    {RASTER_FORMAT_JPC,  "JPEG 2000 code stream",  {"j2c", "jpc"},         &SniffJas<RASTER_FORMAT_JPC>, &DecodeJas,           nullptr,                  12, 0, nullptr,        false},
+    {RASTER_FORMAT_PGX,  "PGX",                    {"pgx"},                &SniffJas<RASTER_FORMAT_PGX>, &DecodeJas,           nullptr,                  13, 0, nullptr,        false},
+    {RASTER_FORMAT_PNM,  "PNM",                    {"pnm", "pgm", "ppm"},  &SniffJas<RASTER_FORMAT_PNM>, &DecodeJas,           nullptr,                  14, 0, nullptr,        false},
+    {RASTER_FORMAT_RAS,  "RAS",                    {"ras"},                &SniffJas<RASTER_FORMAT_RAS>, &DecodeJas,           nullptr,                  15, 0, nullptr,        false},
+    // No published description of SKA exists: its decoder claims no data, so detection skips it.
+    {RASTER_FORMAT_SKA,  "SKA",                    {},                     nullptr,                  &Decode<RasterImageSKA>,  nullptr,                  0,  0, nullptr,        false},
+    {RASTER_FORMAT_RAW,  "camera raw",             {},                     &RasterImageRAW::Sniff,   &Decode<RasterImageRAW>,  nullptr,                  0,  0, nullptr,        false},
+};
+// clang-format on
+
+// The rows with a position in a list, in list order.
+template <class Position>
+std::vector<const RasterFormat*> Listed(Position position) {
+    std::vector<const RasterFormat*> rows;
+    for (const RasterFormat& row : kFormats) {
+        if (position(row) != 0) rows.push_back(&row);
+    }
+    std::sort(rows.begin(), rows.end(),
+              [&](const RasterFormat* a, const RasterFormat* b) { return position(*a) < position(*b); });
+    return rows;
+}
+
+// "*.a;*.b" over the extensions of the rows.
+std::string Patterns(const std::vector<const RasterFormat*>& rows) {
+    std::string patterns;
+    for (const RasterFormat* row : rows) {
+        for (const char* extension : row->extensions) {
+            if (!extension) break;
+            if (!patterns.empty()) patterns += ';';
+            patterns += "*.";
+            patterns += extension;
+        }
+    }
+    return patterns;
+}
+
+}  // namespace
+
+std::span<const RasterFormat> RasterFormats() { return kFormats; }
+
+const RasterFormat* RasterFormatById(uint32_t id) {
+    for (const RasterFormat& row : kFormats) {
+        if (row.id == id) return &row;
+    }
+    return nullptr;
+}
+
+const RasterFormat* RasterFormatByExtension(const char* extension) {
+    if (!extension) return nullptr;
+    for (const RasterFormat& row : kFormats) {
+        for (const char* known : row.extensions) {
+            if (known && strcasecmp(extension, known) == 0) return &row;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> RasterBrowsedExtensions() {
+    std::vector<std::string> extensions;
+    for (const RasterFormat& row : kFormats) {
+        if (!row.browsed) continue;
+        for (const char* extension : row.extensions) {
+            if (extension) extensions.emplace_back(extension);
+        }
+    }
+    return extensions;
+}
+
+std::string RasterOpenFilter(const char* label) {
+    return std::string(label ? label : "") + '|' + Patterns(Listed([](const RasterFormat& f) { return f.openListAt; })) +
+           "||";
+}
+
+std::string RasterSaveFilter() {
+    std::string filter;
+    for (const RasterFormat* row : Listed([](const RasterFormat& f) { return f.saveListAt; })) {
+        filter += std::string(row->saveLabel ? row->saveLabel : row->name) + '|' + Patterns({row}) + '|';
+    }
+    return filter + '|';
+}
