@@ -27,8 +27,14 @@ bool DecodeRows(jpeg_decompress_struct& cinfo, BareBgrPicture& out) {
     out.width = cinfo.output_width;
     out.height = cinfo.output_height;
     out.stride = (out.width * 3 + 3) & ~3u;
-    out.rows = static_cast<uint8_t*>(std::malloc(size_t(out.stride) * out.height));
-    if (!out.rows) return false;
+    const size_t bytes = size_t(out.stride) * out.height;
+    if (out.capacity < bytes) {
+        std::free(out.rows);
+        out.capacity = 0;
+        out.rows = static_cast<uint8_t*>(std::malloc(bytes));
+        if (!out.rows) return false;
+        out.capacity = bytes;
+    }
     JSAMPROW pointers[kRowBatch];
     while (cinfo.output_scanline < cinfo.output_height) {
         const uint32_t first = cinfo.output_scanline;

@@ -5,18 +5,23 @@
 #include <cstddef>
 #include <cstdint>
 
+// Decoded rows. A picture decoded into again keeps its block when it is large enough, as the
+// image core keeps its blocks in the block pool: a baseline timed in a loop then writes into
+// memory already mapped, like its subject.
 struct BareBgrPicture {
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t stride = 0;
     uint8_t* rows = nullptr;   // malloc'ed, stride * height bytes, bottom row first
+    size_t capacity = 0;       // bytes of the block rows points to
     BareBgrPicture() = default;
     BareBgrPicture(const BareBgrPicture&) = delete;
     BareBgrPicture& operator=(const BareBgrPicture&) = delete;
     ~BareBgrPicture();
 };
 
-// Decodes to B,G,R (JCS_EXT_BGR) into freshly allocated rows; false on a bad stream.
+// Decodes to B,G,R (JCS_EXT_BGR) into out's rows, allocated anew only when out's block is too
+// small; false on a bad stream.
 bool BareJpegDecode(const uint8_t* data, size_t size, BareBgrPicture& out);
 
 // A JPEG file in the buffer libjpeg's memory destination grew.

@@ -61,4 +61,4 @@ void Thumb_ReducedJpeg(benchmark::State& state) {
 BENCHMARK(Thumb_FullJpegShrink)->Unit(benchmark::kMillisecond);
 BENCHMARK(Thumb_ReducedJpeg)->Unit(benchmark::kMillisecond);
 
-const bool kReducedThumb = AddComparison("Thumb_ReducedJpeg", "Thumb_FullJpegShrink", 0.5);
+const bool kReducedThumb = AddComparison("Thumb_ReducedJpeg", "Thumb_FullJpegShrink", 0.5, Memory::Reused);

@@ -34,8 +34,8 @@ void FlattenAlpha_Screen(benchmark::State& state) {
     }
 }
 
-const bool kPaste = AddComparison("Paste_AlphaBlend", "Memcpy_Screen", 4.0);
-const bool kFlatten = AddComparison("FlattenAlpha_Screen", "Memcpy_Screen", 4.0);
+const bool kPaste = AddComparison("Paste_AlphaBlend", "Memcpy_Screen", 4.0, Memory::Reused);
+const bool kFlatten = AddComparison("FlattenAlpha_Screen", "Memcpy_Screen", 4.0, Memory::Reused);
 
 }  // namespace
 

@@ -330,5 +330,5 @@ BENCHMARK(Scan_Cold)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_Warm)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_UiResponsiveness)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 
-const bool kColdScan = AddComparison("Scan_Cold", "Scan_FullDecodeShrink", 0.5);
-const bool kWarmScan = AddComparison("Scan_Warm", "Scan_Cold", 0.05);
+const bool kColdScan = AddComparison("Scan_Cold", "Scan_FullDecodeShrink", 0.5, Memory::Reused);
+const bool kWarmScan = AddComparison("Scan_Warm", "Scan_Cold", 0.05, Memory::Reused);

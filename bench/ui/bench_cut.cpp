@@ -105,7 +105,7 @@ void Cut_PeakMemory(benchmark::State& state) {
     if (ratio < 0) state.SkipWithError("could not measure the resident peak");
 }
 
-const bool kCut = AddComparison("Cut_OvalBorder", "Rescale_ToView", 4.0);
+const bool kCut = AddComparison("Cut_OvalBorder", "Rescale_ToView", 4.0, Memory::Reused);
 
 }  // namespace
 

@@ -303,13 +303,13 @@ void CutterPaint_DragResize(benchmark::State& state) {
     TimeDragPaint(state, rightHandle, QPoint(-37, 0));
 }
 
-const bool kGetResultGrey = AddComparison("CutterGetResult_GreyVignette", "CutterPasteMode4_Photo", 2.0);
-const bool kGetResultColoured = AddComparison("CutterGetResult_ColouredVignette", "CutterPasteMode4_Photo", 2.0);
-const bool kRescaleColoured = AddReference("CutterRescaleColoured_Photo", "CutterPasteMode4_Photo");
-const bool kStarterHeart = AddReference("CutterGetResult_Starter/heart", "CutterPasteMode4_Photo");
-const bool kStarterStar = AddReference("CutterGetResult_Starter/star", "CutterPasteMode4_Photo");
-const bool kStarterVignette = AddReference("CutterGetResult_Starter/oval_vignette", "CutterPasteMode4_Photo");
-const bool kStarterFrame = AddReference("CutterGetResult_Starter/rounded_frame", "CutterPasteMode4_Photo");
+const bool kGetResultGrey = AddComparison("CutterGetResult_GreyVignette", "CutterPasteMode4_Photo", 2.0, Memory::Reused);
+const bool kGetResultColoured = AddComparison("CutterGetResult_ColouredVignette", "CutterPasteMode4_Photo", 2.0, Memory::Reused);
+const bool kRescaleColoured = AddReference("CutterRescaleColoured_Photo", "CutterPasteMode4_Photo", Memory::Reused);
+const bool kStarterHeart = AddReference("CutterGetResult_Starter/heart", "CutterPasteMode4_Photo", Memory::Reused);
+const bool kStarterStar = AddReference("CutterGetResult_Starter/star", "CutterPasteMode4_Photo", Memory::Reused);
+const bool kStarterVignette = AddReference("CutterGetResult_Starter/oval_vignette", "CutterPasteMode4_Photo", Memory::Reused);
+const bool kStarterFrame = AddReference("CutterGetResult_Starter/rounded_frame", "CutterPasteMode4_Photo", Memory::Reused);
 
 }  // namespace
 

@@ -146,10 +146,11 @@ void Startup_FreshProcess_Snipwell(benchmark::State& state) {
 }  // namespace
 
 const bool kStartupFresh =
-    AddComparison("Startup_FreshProcess_Snipwell", "Startup_FreshProcess_BareLabel", 2.0, Clock::Wall);
+    AddComparison("Startup_FreshProcess_Snipwell", "Startup_FreshProcess_BareLabel", 2.0, Memory::NewProcess,
+                  Clock::Wall);
 // Within one process: what the program's own steps add, without the launch.
-const bool kStartupWall = AddReference("Startup_Snipwell", "Startup_BareLabel", Clock::Wall);
-const bool kStartupCpu = AddReference("Startup_Snipwell", "Startup_BareLabel");
+const bool kStartupWall = AddReference("Startup_Snipwell", "Startup_BareLabel", Memory::Allocator, Clock::Wall);
+const bool kStartupCpu = AddReference("Startup_Snipwell", "Startup_BareLabel", Memory::Allocator);
 
 BENCHMARK(Startup_FreshProcess_BareLabel)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(Startup_FreshProcess_Snipwell)->UseManualTime()->Unit(benchmark::kMillisecond);

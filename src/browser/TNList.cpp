@@ -9,14 +9,13 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <limits>
 
 #include "commands/CommandIds.h"
 #include "browser/FolderListing.h"
 #include "browser/LoaderHandoff.h"
 #include "platform/RasterQtBridge.h"
 #include "browser/ThumbnailGeometry.h"
-#include "browser/ThumbnailMaker.h"
+#include "browser/ThumbnailWorkers.h"
 #include "platform/WakePipe.h"
 
 namespace {
@@ -64,10 +63,6 @@ private:
     mutable int m_labelWidth = -1;
     mutable bool m_bLabelCentred = false;
 };
-
-int32_t ClampedSide(uint32_t side) {
-    return int32_t(std::min<uint32_t>(side, uint32_t(std::numeric_limits<int32_t>::max())));
-}
 
 bool SamePath(const ThumbItem* thumb, const QString& path) {
     return thumb && thumb->m_strPath.compare(path, Qt::CaseInsensitive) == 0;
@@ -344,19 +339,15 @@ void TNList::StopLoader() {
 void TNList::ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, TNList* list,
                         std::atomic<bool>* stop, std::atomic<bool>* running) {
     if (!stop->load()) {
-        for (const QString& name : thumbs::ListPictureFiles(folder)) {
-            if (stop->load()) break;
-            auto record = std::make_unique<ThumbItem>();
-            record->m_strName = name;
-            record->m_strPath = thumbs::JoinFolderAndName(folder, name);
-            thumbs::Size size;
-            if (!thumbs::MakeThumbnail(record->m_strPath, size, record->m_imgThumb)) continue;
-            record->m_nWidth = ClampedSide(size.width);
-            record->m_nHeight = ClampedSide(size.height);
-            if (std::min(size.width, size.height) < uint32_t(thumbs::kMinPictureSide)) continue;
-            if (stop->load()) break;
-            ThumbItem* handed = record.get();
-            if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
+        {
+            // Ends (joining its threads) before the loader reports its end.
+            QStringList names = thumbs::ListPictureFiles(folder);
+            thumbs::ThumbnailWorkers workers(std::move(folder), std::move(names), thumbs::ScanWorkerCount(), *stop);
+            while (std::unique_ptr<ThumbItem> record = workers.Next()) {
+                if (stop->load()) break;
+                ThumbItem* handed = record.get();
+                if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
+            }
         }
         handoff->Run([list] { list->ArrangeTop(); });
     }

@@ -90,14 +90,18 @@ TEST(RasterRotate, EveryPixelAndAlphaLandsWhereTheTurnPutsItAcrossTiles) {
 }
 
 TEST(RasterRotate, PaletteIndicesFollowTheTurn) {
+    // 71 x 66 crosses a tile and leaves partial 8 x 8 blocks on both sides.
     for (uint32_t bpp : {8u, 4u, 1u}) {
         const RasterImage source = MakePatternImage(71, 66, bpp);
         RasterImage right;
+        RasterImage left;
         ASSERT_TRUE(RasterImage(source).RotateRight(&right));
+        ASSERT_TRUE(RasterImage(source).RotateLeft(&left));
         ASSERT_EQ(right.GetBpp(), bpp);
         for (uint32_t y = 0; y < 71; ++y) {
             for (uint32_t x = 0; x < 66; ++x) {
                 ASSERT_EQ(PictureIndex(right, x, y), PictureIndex(source, y, 65 - x)) << bpp << ": " << x << "," << y;
+                ASSERT_EQ(PictureIndex(left, x, y), PictureIndex(source, 70 - y, x)) << bpp << ": " << x << "," << y;
             }
         }
     }
@@ -159,15 +163,18 @@ TEST(RasterFlip, LeavesAlphaWhenAskedTo) {
 }
 
 TEST(RasterMirror, ReversesEveryRowAtEveryDepth) {
-    for (uint32_t bpp : {24u, 8u, 4u, 1u}) {
-        RasterImage image = PatternWithAlpha(13, 3, bpp);
-        const RasterImage original(image);
-        ASSERT_TRUE(image.Mirror());
-        ASSERT_EQ(image.GetBpp(), bpp);
-        for (uint32_t y = 0; y < 3; ++y) {
-            for (uint32_t x = 0; x < 13; ++x) {
-                ASSERT_EQ(PictureColor(image, x, y), PictureColor(original, 12 - x, y)) << bpp;
-                ASSERT_EQ(PictureAlpha(image, x, y), PictureAlpha(original, 12 - x, y)) << bpp;
+    // Widths below, across and beyond the blocks of 8 pixels and 16 bytes reversed at once.
+    for (uint32_t width : {13u, 37u}) {
+        for (uint32_t bpp : {24u, 8u, 4u, 1u}) {
+            RasterImage image = PatternWithAlpha(width, 3, bpp);
+            const RasterImage original(image);
+            ASSERT_TRUE(image.Mirror());
+            ASSERT_EQ(image.GetBpp(), bpp);
+            for (uint32_t y = 0; y < 3; ++y) {
+                for (uint32_t x = 0; x < width; ++x) {
+                    ASSERT_EQ(PictureColor(image, x, y), PictureColor(original, width - 1 - x, y)) << bpp << ": " << x;
+                    ASSERT_EQ(PictureAlpha(image, x, y), PictureAlpha(original, width - 1 - x, y)) << bpp << ": " << x;
+                }
             }
         }
     }

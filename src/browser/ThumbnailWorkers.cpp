@@ -1,0 +1,96 @@
+#include "browser/ThumbnailWorkers.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "browser/FolderListing.h"
+#include "browser/ThumbnailGeometry.h"
+#include "browser/ThumbnailMaker.h"
+
+namespace thumbs {
+
+namespace {
+
+constexpr unsigned kMostWorkers = 4;
+
+int32_t ClampedSide(uint32_t side) {
+    return int32_t(std::min<uint32_t>(side, uint32_t(std::numeric_limits<int32_t>::max())));
+}
+
+}  // namespace
+
+std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name) {
+    auto record = std::make_unique<ThumbItem>();
+    record->m_strName = name;
+    record->m_strPath = JoinFolderAndName(folder, name);
+    Size size;
+    if (!MakeThumbnail(record->m_strPath, size, record->m_imgThumb)) return nullptr;
+    record->m_nWidth = ClampedSide(size.width);
+    record->m_nHeight = ClampedSide(size.height);
+    if (std::min(size.width, size.height) < uint32_t(kMinPictureSide)) return nullptr;
+    return record;
+}
+
+unsigned ScanWorkerCount() {
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+}
+
+ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop)
+    : m_strFolder(std::move(folder)),
+      m_names(std::move(names)),
+      m_stop(stop),
+      m_slots(size_t(m_names.size()), Slot::Waiting),
+      m_records(size_t(m_names.size())) {
+    const unsigned count = std::max(1u, workers);
+    m_nRunning = count;
+    m_threads.reserve(count);
+    for (unsigned i = 0; i < count; ++i) m_threads.emplace_back(&ThumbnailWorkers::Work, this);
+}
+
+ThumbnailWorkers::~ThumbnailWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bQuit = true;
+    }
+    for (std::thread& worker : m_threads) worker.join();
+}
+
+void ThumbnailWorkers::Work() {
+    for (;;) {
+        size_t file = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_bQuit || m_stop.load() || m_nNextTaken >= m_slots.size()) break;
+            file = m_nNextTaken++;
+        }
+        std::unique_ptr<ThumbItem> record = MakeThumbRecord(m_strFolder, m_names[qsizetype(file)]);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_records[file] = std::move(record);
+            m_slots[file] = Slot::Done;
+        }
+        m_finished.notify_all();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_nRunning;
+    }
+    m_finished.notify_all();
+}
+
+std::unique_ptr<ThumbItem> ThumbnailWorkers::Next() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (m_nNextHanded < m_slots.size()) {
+        // A file not done yet is being made, unless every worker has ended (on a stop).
+        m_finished.wait(lock, [this] {
+            return m_slots[m_nNextHanded] == Slot::Done || m_nRunning == 0 || m_stop.load();
+        });
+        if (m_stop.load() || m_slots[m_nNextHanded] != Slot::Done) return nullptr;
+        std::unique_ptr<ThumbItem> record = std::move(m_records[m_nNextHanded++]);
+        if (record) return record;
+    }
+    return nullptr;
+}
+
+}  // namespace thumbs

@@ -1,0 +1,61 @@
+// Makes the thumbnails of a folder's pictures on a few threads at once and hands the finished
+// records out one at a time, in the order of the listing, so that the first cells of the list
+// (the visible ones) fill first and in place. Each worker takes the next file not yet taken;
+// a record waits until all before it were handed out.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "browser/ThumbItem.h"
+
+namespace thumbs {
+
+// The record of one picture file of folder with its thumbnail, or null when no thumbnail can
+// be made or the picture is too small to be listed.
+std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name);
+
+// How many workers a scan uses: the processor's cores, at most 4 (at least 1).
+unsigned ScanWorkerCount();
+
+class ThumbnailWorkers {
+public:
+    // Starts `workers` threads on the files `names` of folder. Once stop is set, no worker
+    // starts another file.
+    ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop);
+    // Stops taking files and waits for the workers, each finishing at most the file it is on.
+    ~ThumbnailWorkers();
+    ThumbnailWorkers(const ThumbnailWorkers&) = delete;
+    ThumbnailWorkers& operator=(const ThumbnailWorkers&) = delete;
+
+    // Waits for the next listed record in the listing's order, skipping files that give none;
+    // null once every file was handed out or stop is set.
+    std::unique_ptr<ThumbItem> Next();
+
+private:
+    enum class Slot { Waiting, Done };
+
+    void Work();
+
+    const QString m_strFolder;
+    const QStringList m_names;
+    const std::atomic<bool>& m_stop;
+    std::mutex m_mutex;
+    std::condition_variable m_finished;         // a worker finished a file or ended
+    std::vector<Slot> m_slots;                  // per file, guarded by m_mutex
+    std::vector<std::unique_ptr<ThumbItem>> m_records;   // per file, guarded by m_mutex
+    size_t m_nNextTaken = 0;                    // the next file a worker takes, guarded
+    size_t m_nNextHanded = 0;                   // the next file Next hands out (its thread only)
+    unsigned m_nRunning = 0;                    // workers not ended yet, guarded
+    bool m_bQuit = false;                       // guarded
+    std::vector<std::thread> m_threads;
+};
+
+}  // namespace thumbs
