@@ -181,6 +181,11 @@ void MainRibbonBar::SetupHomeCategory() {
     small(color, cmd::ID_COOL_TONE, "Cool Tone", 8);
     small(color, cmd::ID_WARM_TONE, "Warm Tone", 9);
     small(color, cmd::ID_SEPIA, "Sepia", 10);
+
+    // Print has no cell in the atlas: the theme's printer icon, else the Save cell.
+    RibbonPanel* print = home->AddPanel(QStringLiteral("Print"));
+    print->AddLargeButton(cmd::ID_FILE_PRINT, QStringLiteral("&Print"),
+                          QIcon::fromTheme(QStringLiteral("document-print"), home->LargeIcon(1)), -1);
 }
 
 void MainRibbonBar::SetupOptionsCategory() {

@@ -13,6 +13,7 @@ constexpr uint32_t ID_FILE_NEW = 57600;
 constexpr uint32_t ID_FILE_OPEN = 57601;
 constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t ID_FILE_SAVE_AS = 57604;
+constexpr uint32_t ID_FILE_PRINT = 57607;
 constexpr uint32_t ID_EDIT_COPY = 57634;
 constexpr uint32_t ID_EDIT_CUT = 57635;
 constexpr uint32_t ID_EDIT_PASTE = 57637;
@@ -123,6 +124,7 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
      "Visit our web site to have this software customized for your studio or business\nCustomization"},
     {ID_EDIT_COPY, "Copy the selection and put it on the Clipboard\nCopy"},
     {ID_EDIT_PASTE, "Insert Clipboard contents\nPaste"},
+    {ID_FILE_PRINT, "Print the picture at its print size\nPrint"},
 };
 
 // The tooltip of a command ("description\ntitle"), or empty when it has none.

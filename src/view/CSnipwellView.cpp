@@ -171,6 +171,7 @@ void CSnipwellView::RegisterCommands() {
         u.text = QString::fromStdString(
             m_box.CropStatusText(PicturesValid(), int(m_imgWork.GetWidth()), int(m_imgView.GetWidth())));
     });
+    RegisterPrintCommands();
 }
 
 void CSnipwellView::Copy() {

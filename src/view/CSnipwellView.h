@@ -52,6 +52,8 @@ public:
     bool CutToCropBox();
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
+    // The Print command: the print dialog with a preview; true when the picture was printed.
+    bool PrintPicture();
 
     // Both pictures hold pixels.
     bool PicturesValid() const override { return m_imgWork.IsValid() && m_imgView.IsValid(); }
@@ -87,6 +89,7 @@ protected:
 private:
     void RegisterCommands();
     void RegisterFileCommands();     // implemented with the file side
+    void RegisterPrintCommands();    // implemented with Print
     void RunPictureCommand(uint32_t id);
     void ApplyLightPreview();
     void UpdateCursor(QPoint position);
