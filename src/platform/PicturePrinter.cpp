@@ -72,6 +72,8 @@ bool PicturePrinter::PrintPage(QPrinter& printer, const QImage& picture, const L
 PrintResult PicturePrinter::Print(const QImage& picture, const QString& title, const Layout& layout, QWidget* parent) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(title);
+    // The paper starts turned as the picture is; the dialog can still turn it.
+    printer.setPageOrientation(picture.width() > picture.height() ? QPageLayout::Landscape : QPageLayout::Portrait);
     QString reason;
     if (g_script) {
         const auto warning = [&printer, &layout] { return layout(PaperOf(printer)).warning; };

@@ -45,7 +45,8 @@ public:
     // to cancel.
     using Script = std::function<bool(QPrinter& printer, const std::function<QString()>& warning)>;
 
-    // Shows the print preview (with the warning) and prints what the user confirms.
+    // Shows the print preview (with the warning) and prints what the user confirms. The paper
+    // starts in the picture's orientation.
     static PrintResult Print(const QImage& picture, const QString& title, const Layout& layout,
                              QWidget* parent = nullptr);
 

@@ -52,8 +52,10 @@ Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, c
     // Centred on the paper, but never into the margins.
     placement.width = size.width;
     placement.height = size.height;
-    placement.left = std::clamp(centreX - size.width / 2, page.marginLeft, page.marginLeft + printable.width - size.width);
-    placement.top = std::clamp(centreY - size.height / 2, page.marginTop, page.marginTop + printable.height - size.height);
+    placement.left =
+        std::clamp(centreX - size.width / 2, page.marginLeft, page.marginLeft + printable.width - size.width);
+    placement.top =
+        std::clamp(centreY - size.height / 2, page.marginTop, page.marginTop + printable.height - size.height);
     placement.dpi = std::min(pictureWidth / size.width, pictureHeight / size.height);
     placement.lowResolution = placement.dpi < kMinimumPrintDpi;
     return placement;
@@ -63,7 +65,8 @@ std::string PlacementWarning(const Placement& placement) {
     std::string warning;
     char line[160];
     if (placement.shrunkToPage) {
-        std::snprintf(line, sizeof line, "The print size is larger than the page; the picture is printed at %.2f x %.2f in.",
+        std::snprintf(line, sizeof line,
+                      "The print size is larger than the page; the picture is printed at %.2f x %.2f in.",
                       placement.width, placement.height);
         warning = line;
     }

@@ -67,7 +67,8 @@ PdfPage ReadPdf(const QString& pdf, const QString& folder) {
         page.ppiY = fields[13].toDouble();
     }
     const QString prefix = folder + QStringLiteral("/render");
-    RunTool("pdftoppm", {"-r", QString::number(kRenderDpi), "-aa", "no", "-aaVector", "no", "-singlefile", pdf, prefix});
+    RunTool("pdftoppm",
+            {"-r", QString::number(kRenderDpi), "-aa", "no", "-aaVector", "no", "-singlefile", pdf, prefix});
     const QImage render(prefix + QStringLiteral(".ppm"));
     QRect blue;
     for (int y = 0; y < render.height(); ++y) {
@@ -112,15 +113,16 @@ protected:
         ASSERT_TRUE(m_view->WorkPicture().IsValid());
     }
 
-    // Runs Print; the scripted dialog chooses a PDF file on the given paper and margins and
-    // records the warning the dialog would show.
-    bool PrintToPdf(const QString& pdf, QPageSize::PageSizeId paper, double marginInches) {
-        PicturePrinter::SetScript([&, pdf, paper, marginInches](QPrinter& printer, const std::function<QString()>& warning) {
+    // Runs Print; the scripted dialog chooses a PDF file on the given paper and margins, turns
+    // the paper upright unless keepOrientation, and records the warning the dialog would show.
+    bool PrintToPdf(const QString& pdf, QPageSize::PageSizeId paper, double margin, bool keepOrientation = false) {
+        PicturePrinter::SetScript([&, pdf, paper, margin, keepOrientation](QPrinter& printer,
+                                                                         const std::function<QString()>& warning) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
             printer.setPageSize(QPageSize(paper));
-            printer.setPageOrientation(QPageLayout::Portrait);
-            printer.setPageMargins(QMarginsF(marginInches, marginInches, marginInches, marginInches), QPageLayout::Inch);
+            if (!keepOrientation) printer.setPageOrientation(QPageLayout::Portrait);
+            printer.setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Inch);
             m_warning = warning();
             return true;
         });
@@ -138,6 +140,7 @@ struct PrintCase {
     const char* what;
     QPageSize::PageSizeId paper;
     double margin;  // inches on every side
+    bool keepOrientation;  // the paper as Print turns it, not upright
     uint32_t preset;
     int pictureWidth;
     int pictureHeight;
@@ -154,12 +157,14 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
     const double a4Width = 595 / 72.0;
     const double a4Height = 842 / 72.0;
     const PrintCase cases[] = {
-        {"6x4 on Letter at 100 dpi warns", QPageSize::Letter, 0, cmd::ID_PRESET_6X4, 600, 400, 612, 792,
+        {"6x4 on Letter at 100 dpi warns", QPageSize::Letter, 0, false, cmd::ID_PRESET_6X4, 600, 400, 612, 792,
          QRectF(1.25, 3.5, 6, 4), true},
-        {"6x4 turned upright for a portrait picture on A4", QPageSize::A4, 0, cmd::ID_PRESET_6X4, 800, 1200, 595, 842,
-         QRectF((a4Width - 4) / 2, (a4Height - 6) / 2, 4, 6), false},
-        {"free fits Letter inside half-inch margins", QPageSize::Letter, 0.5, cmd::ID_PRESET_FREE, 1500, 1000, 612, 792,
-         QRectF(0.5, 3, 7.5, 5), false},
+        {"6x4 turned upright for a portrait picture on A4", QPageSize::A4, 0, false, cmd::ID_PRESET_6X4, 800, 1200,
+         595, 842, QRectF((a4Width - 4) / 2, (a4Height - 6) / 2, 4, 6), false},
+        {"free fits Letter inside half-inch margins", QPageSize::Letter, 0.5, false, cmd::ID_PRESET_FREE, 1500, 1000,
+         612, 792, QRectF(0.5, 3, 7.5, 5), false},
+        {"the paper starts turned like the picture: 10x8 fits Letter", QPageSize::Letter, 0, true,
+         cmd::ID_PRESET_FIRST + 10, 2000, 1600, 792, 612, QRectF(0.5, 0.25, 10, 8), false},
     };
     for (const PrintCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -168,7 +173,7 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
         PasteSolid(c.pictureWidth, c.pictureHeight, kBlue);
         const QString pdf = m_folder.filePath(QStringLiteral("print.pdf"));
         QFile::remove(pdf);
-        ASSERT_TRUE(PrintToPdf(pdf, c.paper, c.margin));
+        ASSERT_TRUE(PrintToPdf(pdf, c.paper, c.margin, c.keepOrientation));
         EXPECT_EQ(m_warning.contains(QStringLiteral("dpi")), c.warns) << m_warning.toStdString();
 
         const PdfPage page = ReadPdf(pdf, m_folder.path());

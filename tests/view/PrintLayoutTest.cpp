@@ -22,7 +22,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"6x4 landscape centred on the paper", cmd::ID_PRESET_6X4, 1200, 800, kLetter, {1.25, 3.5, 6, 4, 200, false, false}},
+    {"6x4 landscape centred on the paper", cmd::ID_PRESET_6X4, 1200, 800, kLetter,
+     {1.25, 3.5, 6, 4, 200, false, false}},
     {"6x4 turned for a portrait picture", cmd::ID_PRESET_6X4, 800, 1200, kLetter, {2.25, 2.5, 4, 6, 200, false, false}},
     {"a square picture fits the landscape box", cmd::ID_PRESET_6X4, 1000, 1000, kLetter,
      {2.25, 3.5, 4, 4, 250, false, false}},
@@ -31,7 +32,8 @@ const Case kCases[] = {
     {"7x5 at 100 dpi is too coarse", kPreset7x5, 700, 500, kLetter, {0.75, 3, 7, 5, 100, false, true}},
     {"just under the limit", cmd::ID_PRESET_6X4, 894, 596, kLetter, {1.25, 3.5, 6, 4, 149, false, true}},
     {"14x11 does not fit Letter and is shrunk into the printable area", kPreset14x11, 2800, 2200,
-     {8.5, 11, 0.25, 0.25, 0.25, 0.25}, {0.25, 0.25 + (10.5 - 8 * 2200.0 / 2800) / 2, 8, 8 * 2200.0 / 2800, 350, true, false}},
+     {8.5, 11, 0.25, 0.25, 0.25, 0.25},
+     {0.25, 0.25 + (10.5 - 8 * 2200.0 / 2800) / 2, 8, 8 * 2200.0 / 2800, 350, true, false}},
     {"centring never reaches into a wide left margin", cmd::ID_PRESET_6X4, 1200, 800, {8.5, 11, 2.5, 0, 0, 0},
      {2.5, 3.5, 6, 4, 200, false, false}},
     {"free fits the printable area", cmd::ID_PRESET_FREE, 600, 400, {8.5, 11, 0.5, 0.5, 0.5, 0.5},
