@@ -49,13 +49,14 @@ Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, c
         centreX = page.marginLeft + printable.width / 2;
         centreY = page.marginTop + printable.height / 2;
     }
-    // Centred on the paper, but never into the margins.
+    // Centred on the paper, but never into the margins. (A fitted side may exceed the printable
+    // one by a rounding error: the margin wins then.)
     placement.width = size.width;
     placement.height = size.height;
     placement.left =
-        std::clamp(centreX - size.width / 2, page.marginLeft, page.marginLeft + printable.width - size.width);
+        std::max(page.marginLeft, std::min(centreX - size.width / 2, page.marginLeft + printable.width - size.width));
     placement.top =
-        std::clamp(centreY - size.height / 2, page.marginTop, page.marginTop + printable.height - size.height);
+        std::max(page.marginTop, std::min(centreY - size.height / 2, page.marginTop + printable.height - size.height));
     placement.dpi = std::min(pictureWidth / size.width, pictureHeight / size.height);
     placement.lowResolution = placement.dpi < kMinimumPrintDpi;
     return placement;
