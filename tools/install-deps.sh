@@ -11,6 +11,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   libmng-dev libjbig-dev libraw-dev libgif-dev libcairo2-dev libexif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  poppler-utils
   imagemagick
   clang libclang-rt-14-dev
 )

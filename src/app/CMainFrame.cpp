@@ -46,6 +46,7 @@ const Accelerator kAccelerators[] = {
     {Qt::CTRL | Qt::Key_N, cmd::ID_FILE_NEW},
     {Qt::CTRL | Qt::Key_O, cmd::ID_FILE_OPEN},
     {Qt::CTRL | Qt::Key_S, cmd::ID_FILE_SAVE},
+    {Qt::CTRL | Qt::Key_P, cmd::ID_FILE_PRINT},
     {Qt::CTRL | Qt::Key_Z, cmd::ID_EDIT_UNDO},
     {Qt::CTRL | Qt::Key_X, cmd::ID_EDIT_CUT},
     {Qt::CTRL | Qt::Key_C, cmd::ID_EDIT_COPY},

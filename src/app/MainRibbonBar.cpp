@@ -12,6 +12,7 @@
 #include "commands/CommandIds.h"
 #include "view/CropBoxModel.h"
 #include "app/ResImageLib.h"
+#include "app/PrinterIcon.h"
 #include "app/RibbonAtlas.h"
 #include "app/RibbonKeyTips.h"
 #include "app/RibbonLook.h"
@@ -187,6 +188,10 @@ void MainRibbonBar::SetupHomeCategory() {
     small(color, cmd::ID_COOL_TONE, "Cool Tone", 8);
     small(color, cmd::ID_WARM_TONE, "Warm Tone", 9);
     small(color, cmd::ID_SEPIA, "Sepia", 10);
+
+    // Print has no cell in the atlas.
+    RibbonPanel* print = home->AddPanel(QStringLiteral("Print"));
+    print->AddLargeButton(cmd::ID_FILE_PRINT, QStringLiteral("Print"), PrinterIcon(), -1);
 }
 
 void MainRibbonBar::SetupOptionsCategory() {

@@ -13,6 +13,7 @@ constexpr uint32_t ID_FILE_NEW = 57600;
 constexpr uint32_t ID_FILE_OPEN = 57601;
 constexpr uint32_t ID_FILE_SAVE = 57603;
 constexpr uint32_t ID_FILE_SAVE_AS = 57604;
+constexpr uint32_t ID_FILE_PRINT = 57607;
 constexpr uint32_t ID_EDIT_COPY = 57634;
 constexpr uint32_t ID_EDIT_CUT = 57635;
 constexpr uint32_t ID_EDIT_PASTE = 57637;
@@ -128,6 +129,7 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_EDIT_UNDO, "Undo the last change of the picture\nUndo"},
     {ID_EDIT_REDO, "Redo the change undone last\nRedo"},
     {ID_ASK_SAVE_CHANGES, "Ask whether to save a changed picture before it is left\nAsk to save changes"},
+    {ID_FILE_PRINT, "Print the picture at its print size\nPrint"},
 };
 
 // The tooltip of a command ("description\ntitle"), or empty when it has none.

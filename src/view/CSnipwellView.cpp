@@ -188,6 +188,7 @@ void CSnipwellView::RegisterCommands() {
         SetPaneText(u, QString::fromStdString(m_box.CropStatusText(PicturesValid(), size)),
                     shown ? QString::fromStdString(m_box.LowPrintResolutionNote(size)) : QString());
     });
+    RegisterPrintCommands();
 }
 
 void CSnipwellView::Copy() {

@@ -56,6 +56,8 @@ public:
     cropbox::Rect BoxInPicture() const;
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
+    // The Print command: the print dialog with a preview; true when the picture was printed.
+    bool PrintPicture();
 
     // ---- undo and the saved mark ---------------------------------------------------------------
     // Undo and Redo of the last step that changed the working picture; the crop box returns
@@ -109,6 +111,7 @@ private:
     void RegisterCommands();
     void RegisterFileCommands();     // implemented with the file side
     CutRequest CurrentCutRequest() const;  // implemented with Cut
+    void RegisterPrintCommands();    // implemented with Print
     void RunPictureCommand(uint32_t id);
     PictureState CaptureState() const;
     void RestoreState(const PictureState& state);

@@ -63,6 +63,7 @@ const Expected kHome[] = {
     {"Color", 32782, "Cool Tone", S, 8, ""},
     {"Color", 32783, "Warm Tone", S, 9, ""},
     {"Color", 32784, "Sepia", S, 10, ""},
+    {"Print", 57607, "Print", L, -1, ""},
 };
 
 const Expected kOptions[] = {
