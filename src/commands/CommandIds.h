@@ -111,7 +111,7 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_BRIGHTNESS, "Adjust the brightness\nBrightness"},
     {ID_COOL_TONE, "Convert the picture to grayscale\nCool tone"},
     {ID_WARM_TONE, "Convert the picture to light brown\nWarm tone"},
-    {ID_SEPIA, "Convert the picture to brown\nWarm tone"},
+    {ID_SEPIA, "Convert the picture to brown\nSepia"},
     {ID_CONFIRM_OVERWRITE,
      "Prompt you when you click the [Save] button and a file will be overwritten\nConfirm Overwritten"},
     {ID_CONFIRM_DELETE,

@@ -190,7 +190,7 @@ TEST_F(RibbonTest, IconsAreCutFromTheirCategoryStripCells) {
 
 TEST_F(RibbonTest, TooltipsShowTitleAndDescriptionOfTheCommandTable) {
     const QString sepia = As<RibbonButton>(cmd::ID_SEPIA)->toolTip();
-    EXPECT_TRUE(sepia.contains(QStringLiteral("<b>Warm tone</b>")));
+    EXPECT_TRUE(sepia.contains(QStringLiteral("<b>Sepia</b>")));
     EXPECT_TRUE(sepia.contains(QStringLiteral("Convert the picture to brown")));
     EXPECT_TRUE(As<RibbonButton>(cmd::ID_WARM_TONE)->toolTip().contains(QStringLiteral("<b>Warm tone</b>")));
     EXPECT_TRUE(As<RibbonSlider>(cmd::ID_CONTRAST)->toolTip().contains(QStringLiteral("<b>Contrast</b>")));

@@ -132,8 +132,8 @@ TEST(CommandRouter, ValueCommandsTakeTheControlsValueAndReportTheOwnersValue) {
     EXPECT_FALSE(router.QueryUpdate(cmd::ID_FILE_SAVE).value.has_value());
 }
 
-TEST(CommandIds, SepiaSharesTheWarmToneTitle) {
-    EXPECT_EQ(cmd::TooltipOf(cmd::ID_SEPIA), "Convert the picture to brown\nWarm tone");
+TEST(CommandIds, SepiaAndWarmToneHaveTheirOwnTitles) {
+    EXPECT_EQ(cmd::TooltipOf(cmd::ID_SEPIA), "Convert the picture to brown\nSepia");
     EXPECT_EQ(cmd::TooltipOf(cmd::ID_WARM_TONE), "Convert the picture to light brown\nWarm tone");
     EXPECT_TRUE(cmd::TooltipOf(cmd::ID_JPEG_QUALITY).empty());
 }
