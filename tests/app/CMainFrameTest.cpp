@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QActionGroup>
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTreeView>
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include "commands/CommandIds.h"
 #include "app/MainRibbonBar.h"
 #include "commands/SettingsKeys.h"
+#include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "ShellTestSupport.h"
 #include "app/StatusBarPanes.h"
@@ -271,4 +274,48 @@ TEST_F(ShellTest, PictureCommandsAndStatusTextsWorkWhereverTheKeyboardFocusIs) {
     }
     // The ribbon's control never became the view the commands go to first.
     EXPECT_NE(app->Router().ActiveView(), nullptr);
+}
+
+TEST_F(ShellTest, AChangedPictureIsOfferedForSavingOnEveryWayOut) {
+    auto app = Start();
+    CMainFrame* frame = app->MainFrame();
+    RasterImage picture;
+    ASSERT_TRUE(picture.Create(320, 200, 24, RASTER_FORMAT_PNG));
+    const QString shown = m_dir.filePath(QStringLiteral("shown.png"));
+    const QString other = m_dir.filePath(QStringLiteral("other.png"));
+    for (const QString& path : {shown, other}) {
+        ASSERT_TRUE(RasterImage(picture).Save(QFile::encodeName(path).constData(), RASTER_FORMAT_PNG));
+    }
+    frame->View()->LoadPicture(shown);
+    app->Router().Execute(cmd::ID_MIRROR);
+    ASSERT_TRUE(frame->View()->IsModified());
+    app->Router().RunUpdatePass();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("*shown.png - Norvane Snipwell"));
+
+    MessageAnswer answer = MessageAnswer::Cancel;
+    QStringList asked;
+    MessageService::SetAnswerer([&](const QString& text, bool) {
+        asked << text;
+        return answer;
+    });
+    auto* picker = qobject_cast<PicPickerView*>(frame->BrowserPane());
+    ASSERT_NE(picker, nullptr);
+    QImage pasted(40, 30, QImage::Format_RGB32);
+    pasted.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(pasted);
+    // Cancel keeps the picture on each way out: another thumbnail, a paste, closing.
+    emit picker->pictureChosen(other);
+    app->Router().Execute(cmd::ID_EDIT_PASTE);
+    EXPECT_FALSE(frame->close());
+    EXPECT_EQ(asked, QStringList(3, QStringLiteral("Save changes to shown.png?")));
+    EXPECT_EQ(frame->View()->Path(), shown);
+    EXPECT_TRUE(frame->View()->IsModified());
+    EXPECT_TRUE(frame->isVisible());
+
+    // Don't Save leaves it.
+    answer = MessageAnswer::No;
+    emit picker->pictureChosen(other);
+    EXPECT_EQ(frame->View()->Path(), other);
+    EXPECT_FALSE(frame->View()->IsModified());
+    EXPECT_EQ(asked.size(), 4);
 }
