@@ -194,11 +194,7 @@ void CSnipwellView::RegisterCommands() {
 void CSnipwellView::Copy() {
     if (!m_imgWork.IsValid()) return;
     RasterImage copy;
-    if (!copy.Copy(m_imgWork)) return;
-    int contrast = 0;
-    int brightness = 0;
-    GetLightValues(contrast, brightness);
-    ApplyLightValues(copy, contrast, brightness);
+    if (!MakeLitCopy(copy)) return;
     CopyToClipboard(copy);
 }
 

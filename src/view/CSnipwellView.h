@@ -40,6 +40,9 @@ public:
     void GetLightValues(int& contrast, int& brightness) const;
     // Puts both light values back to 0; the sliders follow on the next update pass.
     void ResetLightSliders();
+    // A copy of the working picture with the light values in it, as Save, Copy and Print
+    // write it; false when it could not be made (memory).
+    bool MakeLitCopy(RasterImage& copy) const;
     // Applies (brightness, contrast) to picture when either is not 0, as Save and Copy do.
     static void ApplyLightValues(RasterImage& picture, int contrast, int brightness);
 

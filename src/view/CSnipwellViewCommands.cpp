@@ -65,6 +65,11 @@ void CSnipwellView::ApplyLightValues(RasterImage& picture, int contrast, int bri
     if (contrast != 0 || brightness != 0) picture.AdjustLight(brightness, contrast);
 }
 
+bool CSnipwellView::MakeLitCopy(RasterImage& copy) const {
+    if (!copy.Copy(m_imgWork)) return false;
+    return (m_nContrast == 0 && m_nBrightness == 0) || copy.AdjustLight(m_nBrightness, m_nContrast);
+}
+
 void CSnipwellView::ApplyLightPreview() {
     int contrast = 0;
     int brightness = 0;

@@ -70,11 +70,7 @@ bool CSnipwellView::SavePicture(const QString& path) {
     // The light values live in the sliders: they go into the written copy, never into the
     // working picture.
     RasterImage copy;
-    bool ok = copy.Copy(m_imgWork);
-    int contrast = 0;
-    int brightness = 0;
-    GetLightValues(contrast, brightness);
-    if (ok && (contrast != 0 || brightness != 0)) ok = copy.AdjustLight(brightness, contrast);
+    bool ok = MakeLitCopy(copy);
     if (ok) {
         copy.SetJpegQuality(uint8_t(CSnipwellDoc::StoredJpegQuality()));
         ok = copy.Save(native.constData(), type);

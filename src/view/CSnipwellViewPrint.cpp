@@ -23,11 +23,7 @@ bool CSnipwellView::PrintPicture() {
     }
     WaitCursor wait;
     RasterImage copy;
-    bool ok = copy.Copy(m_imgWork);
-    int contrast = 0;
-    int brightness = 0;
-    GetLightValues(contrast, brightness);
-    if (ok && (contrast != 0 || brightness != 0)) ok = copy.AdjustLight(brightness, contrast);
+    const bool ok = MakeLitCopy(copy);
     QImage picture;
     if (ok) picture = MakeAlphaBitmap(copy).convertToFormat(QImage::Format_RGB32);
     wait.Release();
