@@ -593,6 +593,16 @@ TEST_F(ViewTest, ExtCutterReplacesThePictureByTheCutOnOkOnly) {
     EXPECT_EQ(PictureColor(cut, cut.GetWidth() / 2, cut.GetHeight() / 2), 0xFF0000u);  // blue inside
     EXPECT_EQ(m_view->ViewPicture().GetWidth(), cut.GetWidth());  // laid out again, at 1:1
     EXPECT_FALSE(m_view->Box().m_bShowCropBox);
+
+    // Undone, the pasted picture and its shown box return; redone, the cut.
+    const RasterImage result(cut);
+    ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_UNDO));
+    EXPECT_EQ(m_view->WorkPicture().GetWidth(), 400u);
+    EXPECT_EQ(PictureColor(m_view->WorkPicture(), 2, 2), 0xFF0000u);
+    EXPECT_TRUE(m_view->Box().m_bShowCropBox);
+    ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_REDO));
+    EXPECT_TRUE(SamePixels(m_view->WorkPicture(), result));
+    EXPECT_FALSE(m_view->Box().m_bShowCropBox);
 }
 
 TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
