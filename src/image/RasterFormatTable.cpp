@@ -26,8 +26,8 @@
 
 namespace {
 
-// Decodes with a prepared format object and hands the picture over (Part 2.2: a decode fills a
-// temporary format object, which is then given to the caller's image with TakeOver).
+// Decodes with a prepared format object and hands the picture over: a decode fills a temporary
+// format object, which is then given to the caller's image with TakeOver.
 template <class Format>
 bool DecodeWith(RasterImage& image, Format& format, RasterFile* file, bool keepError) {
     // The format object's own id is overwritten by the copied information fields; keep it so

@@ -32,7 +32,7 @@ constexpr float RASTER_DEFAULT_JPEG_QUALITY = 90.0f;
 // How a load treats the EXIF orientation of a JPEG picture. Cameras store the sensor's rows
 // as shot and record how the camera was held.
 enum class RasterUpright : uint8_t {
-    AsStored,  // the rows as stored; the orientation is not read (the spec's Load)
+    AsStored,  // the rows as stored; the orientation is not read (a plain Load)
     Turn,      // turned upright; a turn that fails for lack of memory leaves the picture as stored
     Report,    // the rows as stored, the turn that makes them upright reported, for a caller
                // that turns a smaller copy (a thumbnail) instead

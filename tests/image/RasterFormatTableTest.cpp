@@ -1,5 +1,5 @@
-// The format table: the lists derived from it are the system's own (Part 2.2 and the quoted
-// dialog filters of Parts 3.1 and 5.1), and a sniffer never rules out data its format reads.
+// The format table: the lists derived from it are the program's own extension table and dialog
+// filters, and a sniffer never rules out data its format reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,8 +52,8 @@ TEST(RasterFormatTable, RowsAreInTheSpecsDetectionOrder) {
     EXPECT_EQ(Ids(RasterFormats()), expected);
 }
 
-TEST(RasterFormatTable, ExtensionsAreTheSpecsAndEachNamesOneFormat) {
-    const std::vector<std::pair<const char*, uint32_t>> spec = {
+TEST(RasterFormatTable, ExtensionsAreTheProgramsAndEachNamesOneFormat) {
+    const std::vector<std::pair<const char*, uint32_t>> expected = {
         {"bmp", 1},  {"gif", 2},  {"jpg", 3},  {"jpeg", 3}, {"png", 4},  {"ico", 5},  {"tiff", 6},
         {"tif", 6},  {"tga", 7},  {"pcx", 8},  {"wbmp", 9}, {"wmf", 10}, {"emf", 10}, {"jp2", 11},
         {"j2k", 11}, {"jpc", 12}, {"j2c", 12}, {"pgx", 13}, {"pnm", 14}, {"pgm", 14}, {"ppm", 14},
@@ -67,8 +67,8 @@ TEST(RasterFormatTable, ExtensionsAreTheSpecsAndEachNamesOneFormat) {
             EXPECT_EQ(RasterImage::TypeFromExtension((std::string("a.") + extension).c_str()), row.id) << extension;
         }
     }
-    EXPECT_EQ(inTable.size(), spec.size());
-    for (const auto& [extension, id] : spec) {
+    EXPECT_EQ(inTable.size(), expected.size());
+    for (const auto& [extension, id] : expected) {
         EXPECT_EQ(RasterImage::TypeFromExtension((std::string("photo.") + extension).c_str()), id) << extension;
         const std::string upper = [s = std::string(extension)]() mutable {
             for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -107,7 +107,7 @@ TEST(RasterFormatTable, ListPositionsCountFromOneWithoutGaps) {
 }
 
 TEST(RasterFormatTable, DerivedListsAreTheSystemsOwnTexts) {
-    // Part 5.1's file-open filter, Part 3.1's Save As filter, the Overview's browser list.
+    // The cutter's file-open filter, the Save As filter and the browser's list.
     EXPECT_EQ(RasterOpenFilter("Image Files"),
               "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg;"
               "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras||");
@@ -133,7 +133,7 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Detection as the spec words it, without sniffers: every format in turn, the JPEG 2000
+// Detection without sniffers, as it was before the table: every format in turn, the JPEG 2000
 // family as one try (its members are told apart by their signatures, and the file and code
 // stream forms by content, so asking for JP2 reads either form).
 uint32_t DetectByTryingEveryFormat(std::vector<uint8_t>& bytes, RasterImage& image) {
