@@ -36,9 +36,7 @@ bool CSnipwellView::PrintPicture() {
     const int width = picture.width();
     const int height = picture.height();
     const auto layout = [presetId, width, height](const PrintPaper& paper) {
-        const printlayout::Placement placed = printlayout::PlacePicture(
-            presetId, width, height,
-            {paper.width, paper.height, paper.marginLeft, paper.marginTop, paper.marginRight, paper.marginBottom});
+        const printlayout::Placement placed = printlayout::PlacePicture(presetId, width, height, paper);
         return PrintPlacement{QRectF(placed.left, placed.top, placed.width, placed.height),
                               QString::fromStdString(printlayout::PlacementWarning(placed))};
     };

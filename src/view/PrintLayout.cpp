@@ -28,14 +28,14 @@ Inches PresetPrintSize(uint32_t presetId, int pictureWidth, int pictureHeight) {
 
 Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, const Page& page) {
     Placement placement;
-    const Inches printable{page.paperWidth - page.marginLeft - page.marginRight,
-                           page.paperHeight - page.marginTop - page.marginBottom};
+    const Inches printable{page.width - page.marginLeft - page.marginRight,
+                           page.height - page.marginTop - page.marginBottom};
     if (pictureWidth <= 0 || pictureHeight <= 0 || printable.width <= 0 || printable.height <= 0) return placement;
 
     const Inches preset = PresetPrintSize(presetId, pictureWidth, pictureHeight);
     Inches size;
-    double centreX = page.paperWidth / 2;
-    double centreY = page.paperHeight / 2;
+    double centreX = page.width / 2;
+    double centreY = page.height / 2;
     if (preset.width > 0) {
         size = FitInto(pictureWidth, pictureHeight, preset);
         if (size.width > printable.width || size.height > printable.height) {

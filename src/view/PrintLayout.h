@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/PicturePrinter.h"
+
 namespace printlayout {
 
 // Below this many picture pixels per inch a print looks soft; the print dialog warns.
@@ -16,15 +18,8 @@ struct Inches {
     double height = 0;
 };
 
-// The paper and its unprintable margins, in inches.
-struct Page {
-    double paperWidth = 0;
-    double paperHeight = 0;
-    double marginLeft = 0;
-    double marginTop = 0;
-    double marginRight = 0;
-    double marginBottom = 0;
-};
+// The paper and its unprintable margins (PrintPaper, in inches), as the printer reports them.
+using Page = PrintPaper;
 
 struct Placement {
     double left = 0;    // inches from the paper's top left corner
