@@ -22,6 +22,7 @@
 #include "image/RasterFormatIds.h"
 
 class RasterFile;
+struct PictureMetadata;
 
 // Largest pixel block (in bytes) an image may allocate.
 constexpr uint32_t RASTER_MAX_MEMORY = 0xF0000000u;
@@ -45,6 +46,9 @@ struct RasterLoadOptions {
     // (RASTER_EXIF_ORIENTATION_* in formats/RasterExifOrientation.h); 1 (upright) when the file
     // states none or the picture is not a JPEG one.
     int orientation = 1;
+    // Out, when not null: the metadata blocks the file carries, for the formats that keep
+    // them; left empty by the others. Cleared by the load first.
+    PictureMetadata* metadata = nullptr;
 };
 constexpr uint8_t RASTER_ALPHA_OPAQUE = 255;
 

@@ -15,6 +15,7 @@
 
 #include "image/RasterFile.h"
 #include "image/RasterFormatTable.h"
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
@@ -125,6 +126,7 @@ bool RasterImage::Decode(RasterFile* file, uint32_t type) {
 
 bool RasterImage::Decode(RasterFile* file, uint32_t type, RasterLoadOptions& options) {
     options.orientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
+    if (options.metadata) options.metadata->Clear();
     if (!file) {
         SetLastError("null file handler");
         return false;
@@ -145,6 +147,8 @@ bool RasterImage::Decode(RasterFile* file, uint32_t type, RasterLoadOptions& opt
             if (!format.sniff || !format.sniff(head, count, size)) continue;
             if (!file->Seek(start, RASTER_SEEK_SET)) break;
             if (format.decode(*this, file, format.id, options, false)) return true;
+            // What a failed attempt found belongs to no picture.
+            if (options.metadata) options.metadata->Clear();
         }
         SetLastError("Decode: Unknown or wrong format");
         return false;
