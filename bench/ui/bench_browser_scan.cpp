@@ -1,13 +1,21 @@
-// The picture browser over a folder of real photographs, with one loader thread:
+// The picture browser over a folder of real photographs:
 //   Scan_FullDecodeShrink  the plain way: every file decoded whole by the image core and
 //                          area-shrunk to its thumbnail size, one after the other;
 //   Scan_Cold              the thumbnail list listing the folder with an empty thumbnail cache
-//                          (a fresh, empty cache folder for every iteration);
+//                          (a fresh, empty cache folder for every iteration), its workers on
+//                          every core (at most 4);
+//   Scan_ColdOneWorker     the same with a single worker, as the scan was before it had more;
+//   Scan_PilDraftAnchor    the anchor other tools are measured by: Python's PIL opening each
+//                          photo in draft mode (the JPEG decoder's own reduction) and making a
+//                          thumbnail of the cache's normal size, in one process; its own
+//                          wall-clock time of the loop, the interpreter's start not counted
+//                          (counter cpu_ms: the loop's CPU time);
 //   Scan_Warm              the same list with the cache the cold scan filled;
 //   Scan_UiResponsiveness  a cold scan again, measuring how long the user-interface thread
 //                          stays away from its event loop (counters, in milliseconds).
-// Timings are the process's CPU time, so the loader thread's work counts as much as the
-// user-interface thread's.
+// Timings are the process's CPU time, so the loader threads' work counts as much as the
+// user-interface thread's; the comparisons of the cold scans with each other and with the
+// anchor read wall-clock time, which is what the pool of workers shortens.
 //
 // The photographs: the JPEG files of at least 4 megapixels in the folder named by
 // SNIPWELL_BENCH_PHOTOS, else those of Debian's plasma-workspace-wallpapers package
@@ -23,6 +31,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -39,6 +48,7 @@
 #include "browser/TNList.h"
 #include "platform/ThumbnailCache.h"
 #include "browser/ThumbnailGeometry.h"
+#include "browser/ThumbnailWorkers.h"
 
 namespace {
 
@@ -281,6 +291,63 @@ void Scan_Cold(benchmark::State& state) {
     }
 }
 
+void Scan_ColdOneWorker(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    ScanBench bench;
+    thumbs::SetScanWorkerCount(1);
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench.EmptyCache();
+        state.ResumeTiming();
+        if (!AllListed(state, bench.Scan())) break;
+    }
+    thumbs::SetScanWorkerCount(0);
+}
+
+// The anchor's loop: reads the photo paths from its standard input, prints the loop's wall
+// and CPU seconds.
+constexpr const char* kPilDraftLoop = R"(
+import sys, time
+from PIL import Image
+paths = sys.stdin.read().split('\n')
+paths = [p for p in paths if p]
+side = int(sys.argv[1])
+wall, cpu = time.perf_counter(), time.process_time()
+for p in paths:
+    with Image.open(p) as im:
+        im.draft('RGB', (side, side))
+        im.thumbnail((side, side))
+        im.load()
+print(time.perf_counter() - wall, time.process_time() - cpu)
+)";
+const char* const kSystemPython = "/usr/bin/python3";
+
+void Scan_PilDraftAnchor(benchmark::State& state) {
+    if (!PhotosReady(state)) return;
+    if (!QFileInfo::exists(QString::fromLatin1(kSystemPython))) {
+        state.SkipWithError("no /usr/bin/python3 (the python3-pil package)");
+        return;
+    }
+    const QByteArray paths = Photos().files.join(QLatin1Char('\n')).toUtf8();
+    double cpuMs = 0;
+    for (auto _ : state) {
+        QProcess python;
+        python.start(QString::fromLatin1(kSystemPython),
+                     {QStringLiteral("-c"), QString::fromLatin1(kPilDraftLoop), QString::number(thumbs::kCacheNormalSide)});
+        python.write(paths);
+        python.closeWriteChannel();
+        const bool finished = python.waitForFinished(600000);
+        const QList<QByteArray> seconds = python.readAllStandardOutput().simplified().split(' ');
+        if (!finished || python.exitCode() != 0 || seconds.size() != 2) {
+            state.SkipWithError("the PIL loop failed (is python3-pil installed?)");
+            return;
+        }
+        state.SetIterationTime(seconds[0].toDouble());
+        cpuMs = std::max(cpuMs, seconds[1].toDouble() * 1e3);
+    }
+    state.counters["cpu_ms"] = cpuMs;
+}
+
 void Scan_Warm(benchmark::State& state) {
     if (!PhotosReady(state)) return;
     ScanBench bench;
@@ -327,8 +394,14 @@ void Scan_UiResponsiveness(benchmark::State& state) {
 
 BENCHMARK(Scan_FullDecodeShrink)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_Cold)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_ColdOneWorker)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_PilDraftAnchor)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(Scan_Warm)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_UiResponsiveness)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 
 const bool kColdScan = AddComparison("Scan_Cold", "Scan_FullDecodeShrink", 0.5, Memory::Reused);
 const bool kWarmScan = AddComparison("Scan_Warm", "Scan_Cold", 0.05, Memory::Reused);
+const bool kScanOnCores = AddComparison("Scan_Cold", "Scan_ColdOneWorker", 0.6, Memory::Reused, Clock::Wall);
+// PIL allocates every picture anew; the scan reuses the block pool's.
+const bool kScanAnchor = AddComparison("Scan_Cold", "Scan_PilDraftAnchor", 0.35, Memory::Allocator, Clock::Wall);
+const bool kScanCpu = AddReference("Scan_Cold", "Scan_ColdOneWorker", Memory::Reused);

@@ -13,6 +13,7 @@ namespace thumbs {
 namespace {
 
 constexpr unsigned kMostWorkers = 4;
+std::atomic<unsigned> g_fixedWorkerCount{0};
 
 int32_t ClampedSide(uint32_t side) {
     return int32_t(std::min<uint32_t>(side, uint32_t(std::numeric_limits<int32_t>::max())));
@@ -33,8 +34,11 @@ std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString&
 }
 
 unsigned ScanWorkerCount() {
-    return std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers);
+    const unsigned fixed = g_fixedWorkerCount.load();
+    return std::clamp(fixed != 0 ? fixed : std::thread::hardware_concurrency(), 1u, kMostWorkers);
 }
+
+void SetScanWorkerCount(unsigned workers) { g_fixedWorkerCount.store(workers); }
 
 ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop)
     : m_strFolder(std::move(folder)),

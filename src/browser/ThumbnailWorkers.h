@@ -22,8 +22,12 @@ namespace thumbs {
 // be made or the picture is too small to be listed.
 std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name);
 
-// How many workers a scan uses: the processor's cores, at most 4 (at least 1).
+// How many workers a scan uses: the processor's cores, at most 4 (at least 1), unless a
+// count was set with SetScanWorkerCount.
 unsigned ScanWorkerCount();
+// Fixes the number of workers of the scans started from now on (at most 4; 0 goes back to
+// the processor's cores). For measuring a scan on fewer cores than the machine has.
+void SetScanWorkerCount(unsigned workers);
 
 class ThumbnailWorkers {
 public:
