@@ -220,6 +220,7 @@ void CSnipwellView::Paste() {
 
 void CSnipwellView::LayoutPicture() {
     m_imgView.Destroy();
+    ForgetShownCopy();
     m_box.m_rcCrop = {};
     if (!m_imgWork.IsValid()) return;
     const cropbox::Size size =
@@ -251,7 +252,35 @@ void CSnipwellView::MatchOrientation(int pictureWidth, int pictureHeight) {
 
 void CSnipwellView::Repaint() { update(); }
 
-QImage CSnipwellView::RenderClient() const { return m_painter.Render(m_imgView, m_box, width(), height()); }
+void CSnipwellView::ForgetShownCopy() {
+    m_imgShown.Destroy();
+    m_dShownRatio = 0;
+}
+
+const RasterImage& CSnipwellView::ShownCopy(qreal ratio) {
+    if (!m_imgView.IsValid() || !m_imgWork.IsValid()) return m_imgView;
+    const QSize viewSize(int(m_imgView.GetWidth()), int(m_imgView.GetHeight()));
+    const QSize size = ViewPainter::ShownSize(viewSize, ratio);
+    if (size == viewSize || size.isEmpty()) return m_imgView;
+    if (m_dShownRatio == ratio && m_imgShown.IsValid()) return m_imgShown;
+    m_dShownRatio = ratio;
+    const bool made = size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))
+                          ? m_imgShown.Copy(m_imgWork)
+                          : m_imgWork.Rescale(uint32_t(size.width()), uint32_t(size.height()), RASTER_RESCALE_AREA,
+                                              &m_imgShown);
+    if (!made) {
+        m_imgShown.Destroy();
+        return m_imgView;
+    }
+    ApplyLightValues(m_imgShown, m_nContrast, m_nBrightness);
+    return m_imgShown;
+}
+
+QImage CSnipwellView::RenderClient() { return RenderClient(devicePixelRatioF()); }
+
+QImage CSnipwellView::RenderClient(qreal ratio) {
+    return m_painter.Render(m_imgView, ShownCopy(ratio), m_box, width(), height(), ratio);
+}
 
 void CSnipwellView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);

@@ -93,8 +93,11 @@ public:
     cropbox::CropBoxModel& Box() { return m_box; }
     const cropbox::CropBoxModel& Box() const { return m_box; }
 
-    // Paints the whole client area into an image of the client size (what a paint shows).
-    QImage RenderClient() const;
+    // Paints the whole client area as a paint shows it: at the screen's pixels, an image of
+    // the client size times the device pixel ratio, which it carries.
+    QImage RenderClient();
+    // The same for a screen of that device pixel ratio.
+    QImage RenderClient(qreal ratio);
     // The context menu (Copy, Paste), its entries running their commands through the router.
     QMenu* CreateContextMenu(QWidget* parent);
 
@@ -124,6 +127,11 @@ private:
     bool SwapStep(PictureHistory::Step& step, PictureHistory::Change change);
     void ForgetHistory();
     void ApplyLightPreview();
+    // The picture a paint at that ratio shows: the view copy itself at ratio 1, else the
+    // working picture scaled to the screen's pixels (with the light preview), made when first
+    // needed after each layout. The view copy when that cannot be made.
+    const RasterImage& ShownCopy(qreal ratio);
+    void ForgetShownCopy();
     void UpdateCursor(QPoint position);
     void Repaint();
     void Paste();
@@ -139,6 +147,8 @@ private:
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
+    RasterImage m_imgShown;           // the view copy at the screen's pixels, see ShownCopy
+    qreal m_dShownRatio = 0;          // the ratio m_imgShown was made for, 0 for none
     bool m_bCaptured = false;
     PictureHistory m_history;
     uint64_t m_nSavedPosition = 0;   // the history's position of the picture on disk
