@@ -9,7 +9,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 #include "doc/CSnipwellDoc.h"
 #include "commands/CommandIds.h"
@@ -219,6 +223,11 @@ void CSnipwellView::Paste() {
 // ---- layout -------------------------------------------------------------------------------------
 
 void CSnipwellView::LayoutPicture() {
+    ReduceWorkingPicture();
+    FitViewCopy();
+}
+
+void CSnipwellView::FitViewCopy() {
     m_imgView.Destroy();
     ForgetShownCopy();
     m_box.m_rcCrop = {};
@@ -227,12 +236,37 @@ void CSnipwellView::LayoutPicture() {
         cropbox::FitViewSize(width(), height(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     // A client too small for a fit area shows nothing until it grows again.
     if (size.width <= 0 || size.height <= 0) return;
-    if (uint32_t(size.width) == m_imgWork.GetWidth() && uint32_t(size.height) == m_imgWork.GetHeight()) {
-        m_imgView.Copy(m_imgWork);
-    } else {
-        m_imgWork.Rescale(uint32_t(size.width), uint32_t(size.height), RASTER_RESCALE_AREA, &m_imgView);
-    }
+    MakeScaledCopy({size.width, size.height}, m_imgView);
     PlaceCropBox();
+}
+
+void CSnipwellView::ReduceWorkingPicture() {
+    m_imgReduced.Destroy();
+    if (!m_imgWork.IsValid()) return;
+    const qreal ratio = devicePixelRatioF();
+    QSize bound = size();
+    if (const QScreen* shownOn = screen()) bound = bound.expandedTo(shownOn->geometry().size());
+    bound *= ratio;
+    const double workWidth = m_imgWork.GetWidth();
+    const double workHeight = m_imgWork.GetHeight();
+    const double scale = std::min(bound.width() / workWidth, bound.height() / workHeight);
+    constexpr double kWorthReducing = 0.5;
+    if (!(scale > 0) || scale >= kWorthReducing) return;
+    const uint32_t w = uint32_t(std::max(1L, std::lround(workWidth * scale)));
+    const uint32_t h = uint32_t(std::max(1L, std::lround(workHeight * scale)));
+    // Without memory for it, relayouts simply use the working picture.
+    if (!m_imgWork.Rescale(w, h, RASTER_RESCALE_AREA, &m_imgReduced)) m_imgReduced.Destroy();
+}
+
+RasterImage& CSnipwellView::ScaleSource(QSize target) {
+    const bool fits = m_imgReduced.IsValid() && uint32_t(target.width()) <= m_imgReduced.GetWidth() &&
+                      uint32_t(target.height()) <= m_imgReduced.GetHeight();
+    return fits ? m_imgReduced : m_imgWork;
+}
+
+bool CSnipwellView::MakeScaledCopy(QSize size, RasterImage& copy) {
+    if (size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))) return copy.Copy(m_imgWork);
+    return ScaleSource(size).Rescale(uint32_t(size.width()), uint32_t(size.height()), RASTER_RESCALE_AREA, &copy);
 }
 
 void CSnipwellView::PlaceCropBox() {
@@ -264,11 +298,7 @@ const RasterImage& CSnipwellView::ShownCopy(qreal ratio) {
     if (size == viewSize || size.isEmpty()) return m_imgView;
     if (m_dShownRatio == ratio && m_imgShown.IsValid()) return m_imgShown;
     m_dShownRatio = ratio;
-    const bool made = size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))
-                          ? m_imgShown.Copy(m_imgWork)
-                          : m_imgWork.Rescale(uint32_t(size.width()), uint32_t(size.height()), RASTER_RESCALE_AREA,
-                                              &m_imgShown);
-    if (!made) {
+    if (!MakeScaledCopy(size, m_imgShown)) {
         m_imgShown.Destroy();
         return m_imgView;
     }
@@ -295,7 +325,10 @@ void CSnipwellView::paintEvent(QPaintEvent* event) {
 
 void CSnipwellView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    LayoutPicture();
+    // The working picture is as it was: the reduced picture serves the new size, and the
+    // light preview is kept.
+    FitViewCopy();
+    ApplyLightPreview();
 }
 
 // ---- mouse and keyboard ---------------------------------------------------------------------

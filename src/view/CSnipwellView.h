@@ -49,6 +49,9 @@ public:
     // ---- layout and crop box --------------------------------------------------------------------
     // Rebuilds the view copy from the working picture and re-places the crop box.
     void LayoutPicture();
+    // The working picture reduced to fit the screen (kept for relayouts while the window
+    // changes size); invalid when the picture is not much larger than the screen.
+    const RasterImage& ReducedPicture() const { return m_imgReduced; }
     void PlaceCropBox();
     void MatchOrientation(int pictureWidth, int pictureHeight);
     // Boxes narrower or lower than this (client pixels) are not cut.
@@ -132,6 +135,17 @@ private:
     // needed after each layout. The view copy when that cannot be made.
     const RasterImage& ShownCopy(qreal ratio);
     void ForgetShownCopy();
+    // The view copy for the client's size, from the reduced picture where that is large
+    // enough, and the box placed over it.
+    void FitViewCopy();
+    // Makes m_imgReduced from the working picture: fitted to the larger of the screen and the
+    // window, at the screen's pixels, when that is under half the picture's width and height.
+    void ReduceWorkingPicture();
+    // What a copy of that size is rescaled from: the reduced picture when it is at least as
+    // large, else the working picture.
+    RasterImage& ScaleSource(QSize target);
+    // The working picture rescaled (or copied) to size; false when there is no memory for it.
+    bool MakeScaledCopy(QSize size, RasterImage& copy);
     void UpdateCursor(QPoint position);
     void Repaint();
     void Paste();
@@ -147,6 +161,7 @@ private:
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
+    RasterImage m_imgReduced;         // see ReducedPicture
     RasterImage m_imgShown;           // the view copy at the screen's pixels, see ShownCopy
     qreal m_dShownRatio = 0;          // the ratio m_imgShown was made for, 0 for none
     bool m_bCaptured = false;

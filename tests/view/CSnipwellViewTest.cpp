@@ -584,6 +584,44 @@ TEST_F(ViewTest, LightPreviewChangesOnlyTheViewCopy) {
     EXPECT_TRUE(SamePixels(m_view->ViewPicture(), plain));
 }
 
+// A window drag relayouts from the working picture reduced once to the screen's size, not from
+// the whole photograph each step; the view copy it gives differs from a direct rescale only by
+// rounding, and the light preview stays on through the resize.
+TEST_F(ViewTest, ResizingRescalesFromTheReducedPictureAndKeepsTheLightPreview) {
+    m_view = MakeView(500, 400);
+    QImage gradient(4000, 3000, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y) {
+        for (int x = 0; x < gradient.width(); ++x) gradient.setPixel(x, y, qRgb(x * 255 / 3999, y * 255 / 2999, 90));
+    }
+    PastePicture(gradient);
+    const RasterImage& reduced = m_view->ReducedPicture();
+    ASSERT_TRUE(reduced.IsValid());
+    EXPECT_LE(reduced.GetWidth(), 2000u);
+    EXPECT_GE(reduced.GetWidth(), m_view->ViewPicture().GetWidth());
+
+    SetSlider(cmd::ID_BRIGHTNESS, 130);
+    m_view->resize(450, 350);
+    RasterImage expected;
+    const_cast<RasterImage&>(m_view->WorkPicture())
+        .Rescale(m_view->ViewPicture().GetWidth(), m_view->ViewPicture().GetHeight(), RASTER_RESCALE_AREA, &expected);
+    expected.AdjustLight(30, 0);
+    const RasterImage& view = m_view->ViewPicture();
+    ASSERT_EQ(view.GetWidth(), expected.GetWidth());
+    int largest = 0;
+    for (uint32_t y = 0; y < view.GetHeight(); y += 13) {
+        for (uint32_t x = 0; x < view.GetWidth(); x += 13) {
+            const uint32_t a = PictureColor(view, x, y);
+            const uint32_t b = PictureColor(expected, x, y);
+            for (int shift : {0, 8, 16}) largest = std::max(largest, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
+        }
+    }
+    EXPECT_LE(largest, 2);
+    // The box is placed over the new view copy, and Cut still works on the whole picture.
+    ASSERT_FALSE(Box().IsEmpty());
+    ASSERT_TRUE(m_router->Execute(cmd::ID_CUT));
+    EXPECT_GT(m_view->WorkPicture().GetWidth(), 2000u);
+}
+
 TEST_F(ViewTest, CopyAppliesTheLightValuesToTheClipboardPicture) {
     PasteSolid(64, 48, qRgb(100, 100, 100));
     SetSlider(cmd::ID_BRIGHTNESS, 120);
