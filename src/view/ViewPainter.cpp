@@ -37,16 +37,28 @@ Rect Intersect(const Rect& a, const Rect& b) {
 // Row y of the client (0 = top) in a bottom-up picture.
 uint8_t* ClientRow(RasterImage& picture, int y) { return picture.RowPointer(picture.GetHeight() - 1 - uint32_t(y)); }
 
-// Black client with the box white and the view copy on top, both clipped to the client.
-void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
-    composite.FillColor(0);
-    if (whiteArea != nullptr && !whiteArea->IsEmpty()) {
-        const size_t offset = size_t(whiteArea->left) * 3;
-        const size_t bytes = size_t(whiteArea->Width()) * 3;
-        for (int row = whiteArea->top; row < whiteArea->bottom; ++row) {
-            std::memset(ClientRow(composite, row) + offset, kWhite, bytes);
+// Sets the bytes of every pixel of area that lies outside keep to value.
+void FillOutside(RasterImage& composite, const Rect& area, const Rect& keep, uint8_t value) {
+    if (area.IsEmpty()) return;
+    const Rect inner = Intersect(area, keep);
+    for (int row = area.top; row < area.bottom; ++row) {
+        uint8_t* line = ClientRow(composite, row);
+        if (inner.IsEmpty() || row < inner.top || row >= inner.bottom) {
+            std::memset(line + size_t(area.left) * 3, value, size_t(area.Width()) * 3);
+            continue;
         }
+        std::memset(line + size_t(area.left) * 3, value, size_t(inner.left - area.left) * 3);
+        std::memset(line + size_t(inner.right) * 3, value, size_t(area.right - inner.right) * 3);
     }
+}
+
+// Black client with the box white and the view copy on top, both clipped to the client. The
+// picture covers its own rectangle whole, so only what lies around it is filled first.
+void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
+    const Rect client{0, 0, int(composite.GetWidth()), int(composite.GetHeight())};
+    const Rect picture{x, y, x + int(view.GetWidth()), y + int(view.GetHeight())};
+    FillOutside(composite, client, picture, 0);
+    if (whiteArea != nullptr) FillOutside(composite, *whiteArea, picture, kWhite);
     composite.PasteAll(view, 0, 0, x, y, RASTER_PASTE_COPY, 1.0);
 }
 
