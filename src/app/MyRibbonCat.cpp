@@ -158,6 +158,13 @@ MyRibbonCat::MyRibbonCat(MainRibbonBar* ribbon, const QString& name, int smallY,
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
+MyRibbonCat::~MyRibbonCat() {
+    // The window is going away: a panel shown in its popup goes down with the popup.
+    for (RibbonPanel* panel : m_panels) {
+        if (PanelPopup* popup = panel->CollapsedButton()->Popup()) popup->KeepPanelOnClose();
+    }
+}
+
 RibbonPanel* MyRibbonCat::AddPanel(const QString& name) {
     auto* panel = new RibbonPanel(name, this);
     m_panels.push_back(panel);

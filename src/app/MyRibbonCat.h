@@ -79,6 +79,7 @@ public:
 
     MyRibbonCat(MainRibbonBar* ribbon, const QString& name, int smallY, int smallWidth, int largeY, int largeWidth,
                 QWidget* parent = nullptr);
+    ~MyRibbonCat() override;
 
     const QString& Name() const { return m_name; }
     RibbonPanel* AddPanel(const QString& name);

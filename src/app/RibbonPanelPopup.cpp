@@ -49,7 +49,7 @@ void PanelPopup::Open(QPoint globalTopLeft) {
     m_panel->show();
     adjustSize();
     QPoint at = globalTopLeft;
-    if (const QScreen* screen = m_home->screen()) {
+    if (const QScreen* screen = parentWidget()->screen()) {
         const QRect room = screen->availableGeometry();
         at.setX(std::max(room.left(), std::min(at.x(), room.right() + 1 - width())));
         at.setY(std::max(room.top(), std::min(at.y(), room.bottom() + 1 - height())));
@@ -62,7 +62,7 @@ void PanelPopup::hideEvent(QHideEvent* event) {
     QFrame::hideEvent(event);
     // The panel goes back to its category, hidden; the category lays it out again, in full
     // should the ribbon have grown meanwhile.
-    if (m_panel->parentWidget() == this) {
+    if (m_home != nullptr && m_panel->parentWidget() == this) {
         layout()->removeWidget(m_panel);
         m_panel->hide();
         m_panel->setParent(m_home);

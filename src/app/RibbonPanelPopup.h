@@ -17,6 +17,9 @@ public:
     // Takes the panel in and shows it with its top-left corner at (or, near a screen edge,
     // as close as fits to) the global position.
     void Open(QPoint globalTopLeft);
+    // From now on closing leaves the panel inside, to be deleted with the popup: for when the
+    // category itself is going away.
+    void KeepPanelOnClose() { m_home = nullptr; }
 
 protected:
     void hideEvent(QHideEvent* event) override;

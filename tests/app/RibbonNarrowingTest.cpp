@@ -146,6 +146,11 @@ TEST_F(RibbonNarrowingTest, CommandsRunFromACollapsedPanelsPopupWhichThenCloses)
     EXPECT_FALSE(cutter->IsCollapsed());
     EXPECT_TRUE(Button(cmd::ID_SHAPE_OVAL)->isVisible());
     EXPECT_EQ(Button(cmd::ID_SHAPE_OVAL)->window(), m_frame);
+    // Closing the program with a popup open takes the panel down with it.
+    Resize(640, 480);
+    cutter->CollapsedButton()->click();
+    Settle();
+    ASSERT_TRUE(cutter->CollapsedButton()->PopupShown());
 }
 
 TEST_F(RibbonNarrowingTest, PresetAndBorderButtonsKeepOneWidthWhateverTheyShow) {
