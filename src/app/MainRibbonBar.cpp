@@ -142,6 +142,22 @@ CommandMenu* MainRibbonBar::MakeBorderMenu() {
     return menu;
 }
 
+QStringList MainRibbonBar::CropboxButtonTexts() {
+    QStringList texts{QStringLiteral("Free")};
+    for (uint32_t id : cropbox::kPresetMenuOrder) {
+        if (const cropbox::PrintSizePreset* preset = cropbox::FindPreset(id)) texts << QString::fromLatin1(preset->name);
+    }
+    return texts;
+}
+
+QStringList MainRibbonBar::BorderButtonTexts() {
+    QStringList texts;
+    for (uint32_t id = cmd::ID_BORDER_NONE; id <= cmd::ID_BORDER_LAST; ++id) {
+        texts << QString::fromStdString(cropbox::BorderLabel(id));
+    }
+    return texts;
+}
+
 void MainRibbonBar::SetupHomeCategory() {
     auto* home = new MyRibbonCat(this, QStringLiteral("&Home"), ATLAS_HOME_SMALL_Y, ATLAS_FULL_STRIP_WIDTH, ATLAS_HOME_LARGE_Y,
                                  ATLAS_FULL_STRIP_WIDTH);
@@ -164,8 +180,12 @@ void MainRibbonBar::SetupHomeCategory() {
                              QIcon::fromTheme(QStringLiteral("edit-redo"), style()->standardIcon(QStyle::SP_ArrowForward)), -1);
 
     RibbonPanel* cutter = home->AddPanel(QStringLiteral("Cutter"));
-    cutter->AddMenuButton(cmd::ID_CROPBOX, QStringLiteral("Cropbox"), home->LargeIcon(4), 4, MakeCropboxMenu());
-    cutter->AddMenuButton(cmd::ID_BORDER, QStringLiteral("Border"), home->LargeIcon(5), 5, MakeBorderMenu());
+    // The two drop-downs show the chosen preset and border; each keeps the width of its
+    // widest text.
+    cutter->AddMenuButton(cmd::ID_CROPBOX, QStringLiteral("Cropbox"), home->LargeIcon(4), 4, MakeCropboxMenu())
+        ->KeepWidthFor(CropboxButtonTexts());
+    cutter->AddMenuButton(cmd::ID_BORDER, QStringLiteral("Border"), home->LargeIcon(5), 5, MakeBorderMenu())
+        ->KeepWidthFor(BorderButtonTexts());
     large(cutter, cmd::ID_ROTATE_CROPBOX, "Rotate", 9);
     small(cutter, cmd::ID_SHAPE_RECTANGLE, "Rectangle", 3);
     small(cutter, cmd::ID_SHAPE_ROUND_CORNER, "Round Corner", 4);

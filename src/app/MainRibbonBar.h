@@ -50,6 +50,11 @@ public:
     void SetActiveCategory(MyRibbonCat* category);
     RibbonKeyTips* KeyTips() const { return m_keyTips; }
 
+    // Every text the Cropbox and Border buttons can show (the preset names with "Free"; "No"
+    // and the percentages).
+    static QStringList CropboxButtonTexts();
+    static QStringList BorderButtonTexts();
+
     // Brings every element up to date with its command's state.
     void UpdateElements();
 

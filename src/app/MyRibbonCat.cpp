@@ -1,5 +1,6 @@
 #include "app/MyRibbonCat.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -9,16 +10,21 @@
 #include "app/MainRibbonBar.h"
 #include "app/RibbonAtlas.h"
 #include "app/RibbonLook.h"
+#include "app/RibbonPanelPopup.h"
 #include "app/VisualStyles.h"
 
 namespace {
 constexpr int kSmallRowsPerColumn = 3;
 constexpr int kPanelSpacing = 2;
+constexpr int kCategoryMargin = 2;
+constexpr int kPanelGap = 3;  // between neighbouring panels of a category
 }  // namespace
 
 // ---- RibbonPanel --------------------------------------------------------------------------------------
 
-RibbonPanel::RibbonPanel(const QString& name, QWidget* parent) : QWidget(parent), m_name(name) {
+RibbonPanel::RibbonPanel(const QString& name, QWidget* parent)
+    : QWidget(parent), m_name(name), m_collapsedButton(new CollapsedPanelButton(this, parent)) {
+    m_collapsedButton->hide();
     setObjectName(QStringLiteral("ribbonPanel"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(3, 2, 3, 1);
@@ -30,6 +36,30 @@ RibbonPanel::RibbonPanel(const QString& name, QWidget* parent) : QWidget(parent)
     // its name.
     outer->addSpacerItem(new QSpacerItem(fontMetrics().horizontalAdvance(m_name) + 6, fontMetrics().height(),
                                          QSizePolicy::Minimum, QSizePolicy::Fixed));
+}
+
+QIcon RibbonPanel::FirstIcon() const {
+    for (RibbonElement* element : m_elements) {
+        if (const auto* button = dynamic_cast<const QToolButton*>(element->Widget()); button && !button->icon().isNull()) {
+            return button->icon();
+        }
+    }
+    return {};
+}
+
+void RibbonPanel::SetCollapsed(bool collapsed) {
+    if (collapsed == m_collapsed) return;
+    m_collapsed = collapsed;
+    if (collapsed) {
+        if (m_collapsedButton->icon().isNull()) m_collapsedButton->SetPanelIcon(FirstIcon());
+        // Unless the popup holds it, the panel stays hidden in its category.
+        if (parentWidget() == m_collapsedButton->parentWidget()) hide();
+        m_collapsedButton->show();
+    } else {
+        m_collapsedButton->ClosePopup();
+        m_collapsedButton->hide();
+        show();
+    }
 }
 
 void RibbonPanel::paintEvent(QPaintEvent* event) {
@@ -124,17 +154,78 @@ MyRibbonCat::MyRibbonCat(MainRibbonBar* ribbon, const QString& name, int smallY,
       m_smallIcons(CutIconList(smallY, smallWidth, kSmallIconSize)),
       m_largeIcons(CutIconList(largeY, largeWidth, kLargeIconSize)) {
     setObjectName(QStringLiteral("ribbonCategory"));
-    m_panelRow = new QHBoxLayout(this);
-    m_panelRow->setContentsMargins(2, 2, 2, 2);
-    m_panelRow->setSpacing(3);
-    m_panelRow->addStretch(1);
+    // It may be as narrow as its panels collapsed: they give way rather than the window.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}
+
+MyRibbonCat::~MyRibbonCat() {
+    // The window is going away: a panel shown in its popup goes down with the popup.
+    for (RibbonPanel* panel : m_panels) {
+        if (PanelPopup* popup = panel->CollapsedButton()->Popup()) popup->KeepPanelOnClose();
+    }
 }
 
 RibbonPanel* MyRibbonCat::AddPanel(const QString& name) {
     auto* panel = new RibbonPanel(name, this);
-    m_panelRow->insertWidget(m_panelRow->count() - 1, panel);
     m_panels.push_back(panel);
+    updateGeometry();
     return panel;
+}
+
+std::vector<PanelWidths> MyRibbonCat::PanelWidthList() const {
+    std::vector<PanelWidths> widths;
+    widths.reserve(m_panels.size());
+    for (const RibbonPanel* panel : m_panels) {
+        widths.push_back({panel->sizeHint().width(), panel->CollapsedButton()->sizeHint().width()});
+    }
+    return widths;
+}
+
+QSize MyRibbonCat::sizeHint() const {
+    int height = 0;
+    for (const RibbonPanel* panel : m_panels) height = std::max(height, panel->sizeHint().height());
+    const std::vector<PanelWidths> widths = PanelWidthList();
+    return {PanelRowWidth(widths, 0, kPanelGap) + 2 * kCategoryMargin, height + 2 * kCategoryMargin};
+}
+
+QSize MyRibbonCat::minimumSizeHint() const {
+    const std::vector<PanelWidths> widths = PanelWidthList();
+    return {PanelRowWidth(widths, int(widths.size()), kPanelGap) + 2 * kCategoryMargin, 0};
+}
+
+void MyRibbonCat::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    ArrangePanels();
+}
+
+bool MyRibbonCat::event(QEvent* event) {
+    // A panel's or button's size hint changed (or a popup gave its panel back).
+    if (event->type() == QEvent::LayoutRequest) {
+        ArrangePanels();
+        updateGeometry();
+    }
+    return QWidget::event(event);
+}
+
+void MyRibbonCat::ArrangePanels() {
+    const std::vector<PanelWidths> widths = PanelWidthList();
+    const QRect room = rect().adjusted(kCategoryMargin, kCategoryMargin, -kCategoryMargin, -kCategoryMargin);
+    m_collapsedCount = CollapsedPanelCount(widths, room.width(), kPanelGap);
+    const size_t firstCollapsed = m_panels.size() - size_t(m_collapsedCount);
+    int x = room.left();
+    for (size_t i = 0; i < m_panels.size(); ++i) {
+        RibbonPanel* panel = m_panels[i];
+        const bool collapsed = i >= firstCollapsed;
+        panel->SetCollapsed(collapsed);
+        const int width = collapsed ? widths[i].collapsed : widths[i].full;
+        const QRect slot(x, room.top(), width, room.height());
+        if (collapsed) {
+            panel->CollapsedButton()->setGeometry(slot);
+        } else {
+            panel->setGeometry(slot);
+        }
+        x += width + kPanelGap;
+    }
 }
 
 QIcon MyRibbonCat::SmallIcon(int index) const {

@@ -6,6 +6,7 @@
 #include <QTabBar>
 
 #include "app/MainRibbonBar.h"
+#include "app/RibbonPanelPopup.h"
 
 RibbonKeyTips::RibbonKeyTips(MainRibbonBar* ribbon) : QObject(ribbon), m_ribbon(ribbon) {
     qApp->installEventFilter(this);
@@ -56,7 +57,9 @@ void RibbonKeyTips::ShowCategory(MyRibbonCat* category) {
     for (const RibbonPanel* panel : category->Panels()) {
         for (RibbonElement* element : panel->Elements()) {
             if (element->KeyTip().isEmpty() || element->Widget() == nullptr) continue;
-            tips.push_back({element->KeyTip(), element->Widget(), [element] { element->ActivateByKeyTip(); }});
+            // A collapsed panel's letters sit on its button; they still run their elements.
+            QWidget* anchor = panel->IsCollapsed() ? static_cast<QWidget*>(panel->CollapsedButton()) : element->Widget();
+            tips.push_back({element->KeyTip(), anchor, [element] { element->ActivateByKeyTip(); }});
         }
     }
     Show(std::move(tips), Level::Category);

@@ -208,7 +208,8 @@ void RibbonLook::DrawToolButton(const QStyleOptionComplex* option, QPainter* pai
         }
     }
 
-    const bool arrow = !appButton && (button->features & QStyleOptionToolButton::HasMenu);
+    const bool arrow = !appButton && ((button->features & QStyleOptionToolButton::HasMenu) ||
+                                      (widget != nullptr && widget->property(kDropDownProperty).toBool()));
     const bool under = button->toolButtonStyle == Qt::ToolButtonTextUnderIcon;
     QStyleOptionToolButton label = *button;
     if (!appButton) label.rect = button->rect.adjusted(3, 1, -3, -1);

@@ -20,6 +20,9 @@ public:
 
     // Room kept right of the text of a drop-down button in a row, for its arrow.
     static constexpr int kArrowRoom = 12;
+    // A button carrying this property true is drawn with a drop-down arrow though it has no
+    // menu of its own (a collapsed panel, whose click opens the panel).
+    static constexpr const char* kDropDownProperty = "ribbonDropDown";
 
     void polish(QWidget* widget) override;
     using QProxyStyle::polish;

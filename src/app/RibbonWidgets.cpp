@@ -176,6 +176,28 @@ void RibbonButton::ApplyUpdate(const CommandUpdate& update) {
     if (update.text) setText(DisplayText(*update.text));
 }
 
+void RibbonButton::KeepWidthFor(const QStringList& texts) {
+    m_widthTexts = texts;
+    FixWidthToWidestText();
+}
+
+void RibbonButton::FixWidthToWidestText() {
+    if (m_widthTexts.isEmpty()) return;
+    const QString shown = text();
+    int widest = 0;
+    for (const QString& candidate : m_widthTexts + QStringList{shown}) {
+        setText(DisplayText(candidate));
+        widest = std::max(widest, QToolButton::sizeHint().width());
+    }
+    setText(shown);
+    setFixedWidth(widest);
+}
+
+void RibbonButton::changeEvent(QEvent* event) {
+    QToolButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) FixWidthToWidestText();
+}
+
 void RibbonButton::ActivateByKeyTip() {
     if (!isEnabled()) return;
     if (menu() != nullptr) {

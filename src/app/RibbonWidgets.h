@@ -106,9 +106,18 @@ public:
     // Large buttons keep their large form when the ribbon narrows.
     void SetAlwaysLarge(bool alwaysLarge) { m_alwaysLarge = alwaysLarge; }
     bool AlwaysLarge() const { return m_alwaysLarge; }
+    // Keeps the button as wide as the widest of the texts its update handler may give it, so
+    // that nothing beside it moves when its text changes.
+    void KeepWidthFor(const QStringList& texts);
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
+    void FixWidthToWidestText();
+
     bool m_alwaysLarge = false;
+    QStringList m_widthTexts;
 };
 
 class RibbonCheckBox : public QCheckBox, public RibbonElement {

@@ -21,8 +21,21 @@ StatusPane::StatusPane(uint32_t id, const QString& label, const QString& widthTe
     : QLabel(parent), m_id(id), m_label(label) {
     setTextFormat(Qt::PlainText);
     setContentsMargins(kPaneHorizontalPadding, 0, kPaneHorizontalPadding, 0);
-    setFixedWidth(fontMetrics().horizontalAdvance(widthTemplate) + 2 * kPaneHorizontalPadding + 2 * margin());
+    m_templateWidth = fontMetrics().horizontalAdvance(widthTemplate) + 2 * kPaneHorizontalPadding + 2 * margin();
+    // As wide as the template when there is room, never wider; a narrow window shrinks the
+    // pane down to its label's width, and the text is cut (its whole shows as the tooltip).
+    setMaximumWidth(m_templateWidth);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     setMinimumHeight(fontMetrics().height());
+}
+
+QSize StatusPane::sizeHint() const {
+    return {m_templateWidth, QLabel::sizeHint().height()};
+}
+
+QSize StatusPane::minimumSizeHint() const {
+    const int least = fontMetrics().horizontalAdvance(m_label) + 2 * kPaneHorizontalPadding + 2 * margin();
+    return {std::min(least, m_templateWidth), QLabel::minimumSizeHint().height()};
 }
 
 void StatusPane::SetPaneText(const QString& text) {

@@ -1,7 +1,8 @@
 // The status bar of the main frame: the panes "File" (120) in the main area on the left and
 // "Image" (121) and "Crop Box" (32836) in the extended area on the right. Each pane is as wide
 // as its width template and cuts longer texts at its right edge; its text comes from the
-// update handlers (the picture view) on every update pass. The bar's context menu hides and
+// update handlers (the picture view) on every update pass. In a narrow window the panes shrink
+// below their templates, down to their labels' widths. The bar's context menu hides and
 // shows each pane by its label. A pane whose handler adds a note is flagged: it shows in warning
 // colours and the note is its tooltip.
 #pragma once
@@ -15,7 +16,8 @@
 class QMenu;
 struct LookColours;
 
-// A fixed-width label that elides its text at the right edge.
+// A label as wide as its template (less when the bar is short of room) that elides its text
+// at the right edge.
 class StatusPane : public QLabel {
     Q_OBJECT
 public:
@@ -33,6 +35,9 @@ public:
     // The background of a flagged pane.
     static QColor WarningBackground();
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -44,6 +49,7 @@ private:
     QString m_label;
     QString m_fullText;
     QString m_note;
+    int m_templateWidth = 0;
 };
 
 class SnipwellStatusBar : public QStatusBar {

@@ -9,7 +9,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 #include "doc/CSnipwellDoc.h"
 #include "commands/CommandIds.h"
@@ -219,19 +223,50 @@ void CSnipwellView::Paste() {
 // ---- layout -------------------------------------------------------------------------------------
 
 void CSnipwellView::LayoutPicture() {
+    ReduceWorkingPicture();
+    FitViewCopy();
+}
+
+void CSnipwellView::FitViewCopy() {
     m_imgView.Destroy();
+    ForgetShownCopy();
     m_box.m_rcCrop = {};
     if (!m_imgWork.IsValid()) return;
     const cropbox::Size size =
         cropbox::FitViewSize(width(), height(), int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     // A client too small for a fit area shows nothing until it grows again.
     if (size.width <= 0 || size.height <= 0) return;
-    if (uint32_t(size.width) == m_imgWork.GetWidth() && uint32_t(size.height) == m_imgWork.GetHeight()) {
-        m_imgView.Copy(m_imgWork);
-    } else {
-        m_imgWork.Rescale(uint32_t(size.width), uint32_t(size.height), RASTER_RESCALE_AREA, &m_imgView);
-    }
+    MakeScaledCopy({size.width, size.height}, m_imgView);
     PlaceCropBox();
+}
+
+void CSnipwellView::ReduceWorkingPicture() {
+    m_imgReduced.Destroy();
+    if (!m_imgWork.IsValid()) return;
+    const qreal ratio = devicePixelRatioF();
+    QSize bound = size();
+    if (const QScreen* shownOn = screen()) bound = bound.expandedTo(shownOn->geometry().size());
+    bound *= ratio;
+    const double workWidth = m_imgWork.GetWidth();
+    const double workHeight = m_imgWork.GetHeight();
+    const double scale = std::min(bound.width() / workWidth, bound.height() / workHeight);
+    constexpr double kWorthReducing = 0.5;
+    if (!(scale > 0) || scale >= kWorthReducing) return;
+    const uint32_t w = uint32_t(std::max(1L, std::lround(workWidth * scale)));
+    const uint32_t h = uint32_t(std::max(1L, std::lround(workHeight * scale)));
+    // Without memory for it, relayouts simply use the working picture.
+    if (!m_imgWork.Rescale(w, h, RASTER_RESCALE_AREA, &m_imgReduced)) m_imgReduced.Destroy();
+}
+
+RasterImage& CSnipwellView::ScaleSource(QSize target) {
+    const bool fits = m_imgReduced.IsValid() && uint32_t(target.width()) <= m_imgReduced.GetWidth() &&
+                      uint32_t(target.height()) <= m_imgReduced.GetHeight();
+    return fits ? m_imgReduced : m_imgWork;
+}
+
+bool CSnipwellView::MakeScaledCopy(QSize size, RasterImage& copy) {
+    if (size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))) return copy.Copy(m_imgWork);
+    return ScaleSource(size).Rescale(uint32_t(size.width()), uint32_t(size.height()), RASTER_RESCALE_AREA, &copy);
 }
 
 void CSnipwellView::PlaceCropBox() {
@@ -251,7 +286,31 @@ void CSnipwellView::MatchOrientation(int pictureWidth, int pictureHeight) {
 
 void CSnipwellView::Repaint() { update(); }
 
-QImage CSnipwellView::RenderClient() const { return m_painter.Render(m_imgView, m_box, width(), height()); }
+void CSnipwellView::ForgetShownCopy() {
+    m_imgShown.Destroy();
+    m_dShownRatio = 0;
+}
+
+const RasterImage& CSnipwellView::ShownCopy(qreal ratio) {
+    if (!m_imgView.IsValid() || !m_imgWork.IsValid()) return m_imgView;
+    const QSize viewSize(int(m_imgView.GetWidth()), int(m_imgView.GetHeight()));
+    const QSize size = ViewPainter::ShownSize(viewSize, ratio);
+    if (size == viewSize || size.isEmpty()) return m_imgView;
+    if (m_dShownRatio == ratio && m_imgShown.IsValid()) return m_imgShown;
+    m_dShownRatio = ratio;
+    if (!MakeScaledCopy(size, m_imgShown)) {
+        m_imgShown.Destroy();
+        return m_imgView;
+    }
+    ApplyLightValues(m_imgShown, m_nContrast, m_nBrightness);
+    return m_imgShown;
+}
+
+QImage CSnipwellView::RenderClient() { return RenderClient(devicePixelRatioF()); }
+
+QImage CSnipwellView::RenderClient(qreal ratio) {
+    return m_painter.Render(m_imgView, ShownCopy(ratio), m_box, width(), height(), ratio);
+}
 
 void CSnipwellView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
@@ -266,7 +325,10 @@ void CSnipwellView::paintEvent(QPaintEvent* event) {
 
 void CSnipwellView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    LayoutPicture();
+    // The working picture is as it was: the reduced picture serves the new size, and the
+    // light preview is kept.
+    FitViewCopy();
+    ApplyLightPreview();
 }
 
 // ---- mouse and keyboard ---------------------------------------------------------------------

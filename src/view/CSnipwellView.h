@@ -49,6 +49,9 @@ public:
     // ---- layout and crop box --------------------------------------------------------------------
     // Rebuilds the view copy from the working picture and re-places the crop box.
     void LayoutPicture();
+    // The working picture reduced to fit the screen (kept for relayouts while the window
+    // changes size); invalid when the picture is not much larger than the screen.
+    const RasterImage& ReducedPicture() const { return m_imgReduced; }
     void PlaceCropBox();
     void MatchOrientation(int pictureWidth, int pictureHeight);
     // Boxes narrower or lower than this (client pixels) are not cut.
@@ -93,8 +96,11 @@ public:
     cropbox::CropBoxModel& Box() { return m_box; }
     const cropbox::CropBoxModel& Box() const { return m_box; }
 
-    // Paints the whole client area into an image of the client size (what a paint shows).
-    QImage RenderClient() const;
+    // Paints the whole client area as a paint shows it: at the screen's pixels, an image of
+    // the client size times the device pixel ratio, which it carries.
+    QImage RenderClient();
+    // The same for a screen of that device pixel ratio.
+    QImage RenderClient(qreal ratio);
     // The context menu (Copy, Paste), its entries running their commands through the router.
     QMenu* CreateContextMenu(QWidget* parent);
 
@@ -124,6 +130,22 @@ private:
     bool SwapStep(PictureHistory::Step& step, PictureHistory::Change change);
     void ForgetHistory();
     void ApplyLightPreview();
+    // The picture a paint at that ratio shows: the view copy itself at ratio 1, else the
+    // working picture scaled to the screen's pixels (with the light preview), made when first
+    // needed after each layout. The view copy when that cannot be made.
+    const RasterImage& ShownCopy(qreal ratio);
+    void ForgetShownCopy();
+    // The view copy for the client's size, from the reduced picture where that is large
+    // enough, and the box placed over it.
+    void FitViewCopy();
+    // Makes m_imgReduced from the working picture: fitted to the larger of the screen and the
+    // window, at the screen's pixels, when that is under half the picture's width and height.
+    void ReduceWorkingPicture();
+    // What a copy of that size is rescaled from: the reduced picture when it is at least as
+    // large, else the working picture.
+    RasterImage& ScaleSource(QSize target);
+    // The working picture rescaled (or copied) to size; false when there is no memory for it.
+    bool MakeScaledCopy(QSize size, RasterImage& copy);
     void UpdateCursor(QPoint position);
     void Repaint();
     void Paste();
@@ -139,6 +161,9 @@ private:
     cropbox::CropBoxModel m_box;
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
+    RasterImage m_imgReduced;         // see ReducedPicture
+    RasterImage m_imgShown;           // the view copy at the screen's pixels, see ShownCopy
+    qreal m_dShownRatio = 0;          // the ratio m_imgShown was made for, 0 for none
     bool m_bCaptured = false;
     PictureHistory m_history;
     uint64_t m_nSavedPosition = 0;   // the history's position of the picture on disk

@@ -75,12 +75,14 @@ void CSnipwellView::ApplyLightPreview() {
     int brightness = 0;
     GetLightValues(contrast, brightness);
     ApplyLightValues(m_imgView, contrast, brightness);
+    ForgetShownCopy();
 }
 
 void CSnipwellView::RunPictureCommand(uint32_t id) {
     WaitCursor wait;
     const PictureState before = CaptureState();
     m_imgView.Destroy();
+    ForgetShownCopy();
     m_box.m_rcCrop = {};
     update();
     if (!m_imgWork.IsValid()) return;

@@ -23,6 +23,7 @@ void CSnipwellView::LoadPicture(const QString& path) {
     m_nSavedPosition = m_history.Position();
     m_imgWork.Destroy();
     m_imgView.Destroy();
+    ForgetShownCopy();
     m_strPath.clear();
     m_strDamage.clear();
     update();

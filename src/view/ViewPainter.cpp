@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
+#include <QtMath>
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +22,13 @@ constexpr int kFrameHalfWidth = 1;  // the frame pen is 2 pixels wide, centred o
 constexpr int kMaskSteps = 6;       // a = m div 6 keeps the preview within 42/255 of the picture
 constexpr uint8_t kWhite = 255;
 
+// A client coordinate at the screen's pixels.
+int ToDevice(int client, qreal ratio) { return qRound(client * ratio); }
+
+Rect ToDevice(const Rect& r, qreal ratio) {
+    return Rect{ToDevice(r.left, ratio), ToDevice(r.top, ratio), ToDevice(r.right, ratio), ToDevice(r.bottom, ratio)};
+}
+
 Rect Intersect(const Rect& a, const Rect& b) {
     return Rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                 std::min(a.bottom, b.bottom)};
@@ -28,25 +37,38 @@ Rect Intersect(const Rect& a, const Rect& b) {
 // Row y of the client (0 = top) in a bottom-up picture.
 uint8_t* ClientRow(RasterImage& picture, int y) { return picture.RowPointer(picture.GetHeight() - 1 - uint32_t(y)); }
 
-// Black client with the box white and the view copy on top, both clipped to the client.
-void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
-    composite.FillColor(0);
-    if (whiteArea != nullptr && !whiteArea->IsEmpty()) {
-        const size_t offset = size_t(whiteArea->left) * 3;
-        const size_t bytes = size_t(whiteArea->Width()) * 3;
-        for (int row = whiteArea->top; row < whiteArea->bottom; ++row) {
-            std::memset(ClientRow(composite, row) + offset, kWhite, bytes);
+// Sets the bytes of every pixel of area that lies outside keep to value.
+void FillOutside(RasterImage& composite, const Rect& area, const Rect& keep, uint8_t value) {
+    if (area.IsEmpty()) return;
+    const Rect inner = Intersect(area, keep);
+    for (int row = area.top; row < area.bottom; ++row) {
+        uint8_t* line = ClientRow(composite, row);
+        if (inner.IsEmpty() || row < inner.top || row >= inner.bottom) {
+            std::memset(line + size_t(area.left) * 3, value, size_t(area.Width()) * 3);
+            continue;
         }
+        std::memset(line + size_t(area.left) * 3, value, size_t(inner.left - area.left) * 3);
+        std::memset(line + size_t(inner.right) * 3, value, size_t(area.right - inner.right) * 3);
     }
+}
+
+// Black client with the box white and the view copy on top, both clipped to the client. The
+// picture covers its own rectangle whole, so only what lies around it is filled first.
+void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y, const Rect* whiteArea) {
+    const Rect client{0, 0, int(composite.GetWidth()), int(composite.GetHeight())};
+    const Rect picture{x, y, x + int(view.GetWidth()), y + int(view.GetHeight())};
+    FillOutside(composite, client, picture, 0);
+    if (whiteArea != nullptr) FillOutside(composite, *whiteArea, picture, kWhite);
     composite.PasteAll(view, 0, 0, x, y, RASTER_PASTE_COPY, 1.0);
 }
 
 // The inner shape over the visible part of the box, anti-aliased: 255 inside, 0 outside. The
 // zone Cut turns white is its complement within the box (m = 255 - coverage), which is how the
 // white box with the shape filled black on top reads. The figures are Cut's own, so the
-// zone marked is the zone Cut makes white to the pixel. The surface's origin is the visible
-// part's top-left corner.
-GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible) {
+// zone marked is the zone Cut makes white to the pixel. The figures are in client pixels and
+// drawn at ratio times their size; `visible` is in those pixels, and its top-left corner is
+// the surface's origin.
+GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible, qreal ratio) {
     const Rect& box = model.m_rcCrop;
     const int inset = model.BorderInset(box.Width(), box.Height());
     const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
@@ -55,16 +77,24 @@ GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& v
 
     GreySurface coverage(visible.Width(), visible.Height());
     if (!coverage.IsValid() || inner.IsEmpty()) return coverage;
+    const double left = inner.left * ratio + dx;
+    const double top = inner.top * ratio + dy;
+    const double width = inner.Width() * ratio;
+    const double height = inner.Height() * ratio;
     switch (model.m_nShape) {
-    case cropbox::kShapeRoundCorner:
-        coverage.FillPath(RoundCornerFigureCovering(inner.left, inner.top, inner.right, inner.bottom).translated(dx, dy),
+    case cropbox::kShapeRoundCorner: {
+        QTransform toSurface;
+        toSurface.translate(dx, dy);
+        toSurface.scale(ratio, ratio);
+        coverage.FillPath(toSurface.map(RoundCornerFigureCovering(inner.left, inner.top, inner.right, inner.bottom)),
                           kWhite);
         break;
+    }
     case cropbox::kShapeOval:
-        coverage.FillEllipse(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
+        coverage.FillEllipse(left, top, width, height, kWhite);
         break;
     default:
-        coverage.FillRect(inner.left + dx, inner.top + dy, inner.Width(), inner.Height(), kWhite);
+        coverage.FillRect(left, top, width, height, kWhite);
         break;
     }
     return coverage;
@@ -166,8 +196,11 @@ void DrawFrameAndHandles(QPainter& painter, const cropbox::CropBoxModel& model) 
     }
 }
 
-QImage BlackClient(int clientWidth, int clientHeight) {
-    QImage bitmap(std::max(clientWidth, 0), std::max(clientHeight, 0), QImage::Format_RGB32);
+QImage BlackClient(int clientWidth, int clientHeight, qreal ratio) {
+    if (!(ratio > 0)) ratio = 1.0;
+    QImage bitmap(std::max(qCeil(clientWidth * ratio), 0), std::max(qCeil(clientHeight * ratio), 0),
+                  QImage::Format_RGB32);
+    bitmap.setDevicePixelRatio(ratio);
     bitmap.fill(Qt::black);
     return bitmap;
 }
@@ -179,29 +212,49 @@ uint8_t LightenTowardWhite(uint8_t colour, uint8_t mask) {
     return uint8_t(ProductTable()[size_t(colour) * 256 + size_t(kWhite - a)] + a);
 }
 
-bool ViewPainter::PrepareBuffers(int clientWidth, int clientHeight) {
-    const bool sameSize = m_composite.IsValid() && int(m_composite.GetWidth()) == clientWidth &&
-                          int(m_composite.GetHeight()) == clientHeight;
-    if (!sameSize && m_composite.Create(uint32_t(clientWidth), uint32_t(clientHeight), 24, 0) == nullptr) return false;
-    if (m_bitmap.size() != QSize(clientWidth, clientHeight)) m_bitmap = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+QSize ViewPainter::ShownSize(QSize viewSize, qreal ratio) {
+    return {ToDevice(viewSize.width(), ratio), ToDevice(viewSize.height(), ratio)};
+}
+
+bool ViewPainter::PrepareBuffers(int width, int height) {
+    const bool sameSize =
+        m_composite.IsValid() && int(m_composite.GetWidth()) == width && int(m_composite.GetHeight()) == height;
+    if (!sameSize && m_composite.Create(uint32_t(width), uint32_t(height), 24, 0) == nullptr) return false;
+    if (m_bitmap.size() != QSize(width, height)) m_bitmap = QImage(width, height, QImage::Format_RGB32);
     return !m_bitmap.isNull();
 }
 
 QImage ViewPainter::Render(const RasterImage& view, const cropbox::CropBoxModel& model, int clientWidth,
                            int clientHeight) {
-    if (!view.IsValid() || clientWidth <= 0 || clientHeight <= 0) return BlackClient(clientWidth, clientHeight);
-    if (!PrepareBuffers(clientWidth, clientHeight)) return BlackClient(clientWidth, clientHeight);
-    const int x = cropbox::Halve(clientWidth - int(view.GetWidth()));
-    const int y = cropbox::Halve(clientHeight - int(view.GetHeight()));
-    const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
-    const Rect visible = showBox ? Intersect(model.m_rcCrop, Rect{0, 0, clientWidth, clientHeight}) : Rect{};
+    return Render(view, view, model, clientWidth, clientHeight, 1.0);
+}
 
-    ComposeClient(m_composite, view, x, y, showBox ? &visible : nullptr);
+QImage ViewPainter::Render(const RasterImage& view, const RasterImage& shown, const cropbox::CropBoxModel& model,
+                           int clientWidth, int clientHeight, qreal ratio) {
+    if (!view.IsValid() || clientWidth <= 0 || clientHeight <= 0) return BlackClient(clientWidth, clientHeight, ratio);
+    const QSize viewSize(int(view.GetWidth()), int(view.GetHeight()));
+    const bool sharp = ratio > 0 && shown.IsValid() &&
+                       QSize(int(shown.GetWidth()), int(shown.GetHeight())) == ShownSize(viewSize, ratio);
+    const RasterImage& picture = sharp ? shown : view;
+    if (!sharp) ratio = 1.0;
+    const int deviceWidth = qCeil(clientWidth * ratio);
+    const int deviceHeight = qCeil(clientHeight * ratio);
+    if (!PrepareBuffers(deviceWidth, deviceHeight)) return BlackClient(clientWidth, clientHeight, ratio);
+    const int x = ToDevice(cropbox::Halve(clientWidth - viewSize.width()), ratio);
+    const int y = ToDevice(cropbox::Halve(clientHeight - viewSize.height()), ratio);
+    const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
+    const Rect visible =
+        showBox ? Intersect(ToDevice(model.m_rcCrop, ratio), Rect{0, 0, deviceWidth, deviceHeight}) : Rect{};
+
+    ComposeClient(m_composite, picture, x, y, showBox ? &visible : nullptr);
     if (showBox && !visible.IsEmpty()) {
-        const GreySurface coverage = BuildShapeCoverage(model, visible);
+        const GreySurface coverage = BuildShapeCoverage(model, visible, ratio);
         if (coverage.IsValid()) LightenMaskedZone(m_composite, coverage, visible);
     }
     ToClientBitmap(m_composite, m_bitmap);
+    // The outline, the frame and the handles are drawn in client pixels; the painter puts
+    // them on the screen's pixels.
+    m_bitmap.setDevicePixelRatio(ratio);
     if (showBox) {
         QPainter painter(&m_bitmap);
         DrawShapeOutline(painter, model);

@@ -10,14 +10,27 @@
 
 // Renders paints, keeping the client-sized buffers from one paint to the next so that a paint
 // does not allocate (and fault in) fresh pages every time.
+//
+// On a screen of device pixel ratio r (2 on most HiDPI screens, 1.5 on some) a paint is made
+// at the screen's own pixels: the bitmap is r times the client size, carries r as its device
+// pixel ratio, and shows `shown`, the picture at r times the size of the view copy, pixel for
+// pixel; the box, its preview, outline, frame and handles are drawn at those pixels too. The
+// view copy and the box keep their client coordinates: they place the picture and the box.
 class ViewPainter {
 public:
     // The whole client area of clientWidth x clientHeight as one 32-bit bitmap. The bitmap
     // shares the painter's buffer: drop it before the next paint or it is copied then.
     QImage Render(const RasterImage& view, const cropbox::CropBoxModel& box, int clientWidth, int clientHeight);
+    // The same at device pixel ratio `ratio`. When `shown` is not r times the view copy's size
+    // (no memory for it), the view copy is drawn at client pixels instead.
+    QImage Render(const RasterImage& view, const RasterImage& shown, const cropbox::CropBoxModel& box, int clientWidth,
+                  int clientHeight, qreal ratio);
+
+    // The size of the picture a paint at that ratio shows for a view copy of viewSize.
+    static QSize ShownSize(QSize viewSize, qreal ratio);
 
 private:
-    bool PrepareBuffers(int clientWidth, int clientHeight);
+    bool PrepareBuffers(int width, int height);
 
     RasterImage m_composite;  // 24 bits, bottom-up, as the image core composes it
     QImage m_bitmap;          // what is blitted

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include <memory>
 
@@ -94,6 +95,20 @@ protected:
         QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
         QApplication::sendEvent(m_view.get(), &event);
     }
+    // What the view paints, one pixel per client pixel whatever the screen's ratio: the
+    // screen pixel at the middle of each client pixel.
+    QImage Shown() {
+        const QImage device = m_view->RenderClient();
+        const qreal ratio = device.devicePixelRatio();
+        if (ratio == 1.0) return device;
+        QImage client(m_view->size(), QImage::Format_RGB32);
+        for (int y = 0; y < client.height(); ++y) {
+            for (int x = 0; x < client.width(); ++x) {
+                client.setPixel(x, y, device.pixel(int((x + 0.5) * ratio), int((y + 0.5) * ratio)));
+            }
+        }
+        return client;
+    }
     QString Text(uint32_t id) { return m_router->QueryUpdate(id).text.value_or(QStringLiteral("<none>")); }
     Rect Box() const { return m_view->Box().m_rcCrop; }
 
@@ -105,7 +120,7 @@ protected:
 TEST_F(ViewTest, WidgetPaintsWhatRenderClientGivesWithAndWithoutAPicture) {
     const auto painted = [&] { return m_view->grab().toImage().convertToFormat(QImage::Format_RGB32); };
     QImage empty = painted();
-    ASSERT_EQ(empty.size(), QSize(1000, 800));
+    ASSERT_EQ(empty.deviceIndependentSize().toSize(), QSize(1000, 800));
     EXPECT_EQ(empty, m_view->RenderClient());
     PasteSolid(400, 300, qRgb(10, 20, 30));
     m_view->Box().m_bShowCropBox = true;  // the box drawn over the picture too
@@ -129,7 +144,7 @@ TEST_F(ViewTest, PasteShowsThePictureAtOnceWithAnEmptyPath) {
     EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_FILE), QString());
     EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_IMAGE), "Image: W=400, H=300, W/H=1.33");
     EXPECT_EQ(Text(cmd::ID_STATUSBAR_PANE_CROPBOX), "Crop Box:");
-    const QImage shown = m_view->RenderClient();
+    const QImage shown = Shown();
     EXPECT_EQ(shown.pixel(300, 250), qRgb(10, 20, 30));
     EXPECT_EQ(shown.pixel(299, 250), qRgb(0, 0, 0));
     EXPECT_EQ(shown.pixel(699, 549), qRgb(10, 20, 30));
@@ -267,7 +282,7 @@ TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
     const int lightened = LightenTowardWhite(128, 255);
     EXPECT_EQ(lightened, 107 + 42);  // a = 255 div 6 = 42; round(128 x 213 / 255) = 107
 
-    QImage shown = m_view->RenderClient();
+    QImage shown = Shown();
     for (int y = 255; y < 545; y += 7) {
         for (int x = 305; x < 695; x += 7) {
             ASSERT_EQ(shown.pixel(x, y), Grey(128)) << x << "," << y;
@@ -282,7 +297,7 @@ TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
     EXPECT_EQ(shown.pixel(303, 403), qRgb(255, 255, 255));
 
     m_router->Execute(cmd::ID_SHAPE_OVAL);
-    shown = m_view->RenderClient();
+    shown = Shown();
     for (QPoint corner : {QPoint(305, 255), QPoint(694, 255), QPoint(305, 544), QPoint(694, 544)}) {
         EXPECT_EQ(shown.pixel(corner), Grey(lightened)) << corner.x() << "," << corner.y();
     }
@@ -292,7 +307,7 @@ TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
     // 5% of (400 + 300) halved = 18 pixels of frame inside the box.
     m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
     m_router->Execute(cmd::ID_BORDER_5);
-    shown = m_view->RenderClient();
+    shown = Shown();
     EXPECT_EQ(shown.pixel(310, 400), Grey(lightened));
     EXPECT_EQ(shown.pixel(500, 266), Grey(lightened));
     EXPECT_EQ(shown.pixel(500, 270), Grey(128));
@@ -300,13 +315,13 @@ TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
 
     // Outside the picture the box shows white (lightening white keeps it white).
     for (int i = 0; i < 100; ++i) SendKey(Qt::Key_Left);
-    shown = m_view->RenderClient();
+    shown = Shown();
     EXPECT_EQ(shown.pixel(250, 400), qRgb(255, 255, 255));
     EXPECT_EQ(shown.pixel(150, 400), qRgb(0, 0, 0));
 
     // A hidden box shows the plain picture.
     m_router->Execute(cmd::ID_HIDE_CROPBOX);
-    shown = m_view->RenderClient();
+    shown = Shown();
     EXPECT_EQ(shown.pixel(310, 400), Grey(128));
     EXPECT_EQ(shown.pixel(250, 400), qRgb(0, 0, 0));
 }
@@ -324,7 +339,7 @@ TEST_F(ViewTest, RoundAndOvalPreviewsEndWhereTheCutsWhiteEnds) {
         m_router->Execute(cmd::ID_PRESET_FREE);
         ASSERT_EQ(Box(), (Rect{300, 250, 700, 550}));
         // 5% of (400 + 300) halved = 18: the inner area is 318..681 by 268..531.
-        const QImage shown = m_view->RenderClient();
+        const QImage shown = Shown();
         for (QPoint inside : {QPoint(319, 400), QPoint(680, 400), QPoint(500, 269), QPoint(500, 530)}) {
             EXPECT_EQ(shown.pixel(inside), Grey(128)) << shape << " at " << inside.x() << "," << inside.y();
         }
@@ -346,8 +361,69 @@ TEST_F(ViewTest, RoundAndOvalPreviewsEndWhereTheCutsWhiteEnds) {
     }
 }
 
+// On a screen of ratio 2 or 1.5 a paint is made at the screen's pixels: a picture with as many
+// pixels as its place on the screen shows every one of them unblurred, inside the box too, the
+// frame lies on the screen's pixels, and the light preview reaches that copy as well.
+TEST_F(ViewTest, PaintsAtTheScreensPixelsWhenTheirRatioIsAboveOne) {
+    const QRgb dark = qRgb(200, 40, 40);
+    const QRgb light = qRgb(250, 250, 250);
+    for (const qreal ratio : {2.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        m_view = MakeView(400, 300);
+        // The fit area is 320 x 240 client pixels; the picture has that many screen pixels.
+        const int w = qRound(320 * ratio);
+        const int h = qRound(240 * ratio);
+        QImage checker(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) checker.setPixel(x, y, (x + y) % 2 != 0 ? light : dark);
+        }
+        PastePicture(checker);
+        ASSERT_EQ(m_view->ViewPicture().GetWidth(), 320u);
+        m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+        m_router->Execute(cmd::ID_BORDER_NONE);
+        m_view->Box().m_bShowCropBox = true;
+        const Rect box = Box();
+        ASSERT_FALSE(box.IsEmpty());
+
+        const QImage shown = m_view->RenderClient(ratio);
+        EXPECT_EQ(shown.devicePixelRatio(), ratio);
+        EXPECT_EQ(shown.size(), QSize(qCeil(400 * ratio), qCeil(300 * ratio)));
+        const QPoint origin(qRound(40 * ratio), qRound(30 * ratio));  // the picture's top-left corner
+        EXPECT_EQ(shown.pixel(origin - QPoint(1, 1)), qRgb(0, 0, 0));
+        int blurred = 0;
+        for (int y = 0; y < h; y += 5) {
+            const int clientY = int(y / ratio) + 30;
+            for (int x = 0; x < w; ++x) {
+                const int clientX = int(x / ratio) + 40;
+                // Off the box's frame and handles, which lie over the picture.
+                if (clientX >= box.left - 6 && clientX < box.left + 6) continue;
+                if (clientX >= box.right - 6 && clientX < box.right + 6) continue;
+                if (clientY >= box.top - 6 && clientY < box.top + 6) continue;
+                if (clientY >= box.bottom - 6 && clientY < box.bottom + 6) continue;
+                blurred += shown.pixel(origin + QPoint(x, y)) != checker.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(blurred, 0);
+        // The frame is 2 client pixels on the box's lines, at the screen's pixels.
+        const QRgb blue = qRgb(0x00, 0x77, 0xE0);
+        const int column = qRound((box.left * 3 + box.right) / 4 * ratio);  // clear of the handle
+        const auto row = [ratio](double client) { return int(client * ratio); };
+        EXPECT_EQ(shown.pixel(column, row(box.top - 0.5)), blue);
+        EXPECT_EQ(shown.pixel(column, row(box.top + 0.5)), blue);
+        EXPECT_NE(shown.pixel(column, row(box.top - 1.5)), blue);
+        EXPECT_NE(shown.pixel(column, row(box.top + 1.5)), blue);
+
+        // The light preview is painted on the sharp copy as on the client one.
+        PasteSolid(w, h, qRgb(100, 100, 100));
+        SetSlider(cmd::ID_BRIGHTNESS, 150);
+        const QRgb lit = m_view->RenderClient(1.0).pixel(45, 35);
+        EXPECT_NE(lit, qRgb(100, 100, 100));
+        EXPECT_EQ(m_view->RenderClient(ratio).pixel(row(45.5), row(35.5)), lit);
+    }
+}
+
 TEST_F(ViewTest, EmptyViewPaintsBlackAndIgnoresInput) {
-    const QImage shown = m_view->RenderClient();
+    const QImage shown = Shown();
     EXPECT_EQ(shown.size(), QSize(1000, 800));
     EXPECT_EQ(shown.pixel(500, 400), qRgb(0, 0, 0));
     SendMouse(QEvent::MouseButtonDblClick, QPoint(500, 400));
@@ -506,6 +582,44 @@ TEST_F(ViewTest, LightPreviewChangesOnlyTheViewCopy) {
     SetSlider(cmd::ID_BRIGHTNESS, 100);
     m_router->Execute(cmd::ID_CONTRAST);
     EXPECT_TRUE(SamePixels(m_view->ViewPicture(), plain));
+}
+
+// A window drag relayouts from the working picture reduced once to the screen's size, not from
+// the whole photograph each step; the view copy it gives differs from a direct rescale only by
+// rounding, and the light preview stays on through the resize.
+TEST_F(ViewTest, ResizingRescalesFromTheReducedPictureAndKeepsTheLightPreview) {
+    m_view = MakeView(500, 400);
+    QImage gradient(4000, 3000, QImage::Format_RGB32);
+    for (int y = 0; y < gradient.height(); ++y) {
+        for (int x = 0; x < gradient.width(); ++x) gradient.setPixel(x, y, qRgb(x * 255 / 3999, y * 255 / 2999, 90));
+    }
+    PastePicture(gradient);
+    const RasterImage& reduced = m_view->ReducedPicture();
+    ASSERT_TRUE(reduced.IsValid());
+    EXPECT_LE(reduced.GetWidth(), 2000u);
+    EXPECT_GE(reduced.GetWidth(), m_view->ViewPicture().GetWidth());
+
+    SetSlider(cmd::ID_BRIGHTNESS, 130);
+    m_view->resize(450, 350);
+    RasterImage expected;
+    const_cast<RasterImage&>(m_view->WorkPicture())
+        .Rescale(m_view->ViewPicture().GetWidth(), m_view->ViewPicture().GetHeight(), RASTER_RESCALE_AREA, &expected);
+    expected.AdjustLight(30, 0);
+    const RasterImage& view = m_view->ViewPicture();
+    ASSERT_EQ(view.GetWidth(), expected.GetWidth());
+    int largest = 0;
+    for (uint32_t y = 0; y < view.GetHeight(); y += 13) {
+        for (uint32_t x = 0; x < view.GetWidth(); x += 13) {
+            const uint32_t a = PictureColor(view, x, y);
+            const uint32_t b = PictureColor(expected, x, y);
+            for (int shift : {0, 8, 16}) largest = std::max(largest, std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)));
+        }
+    }
+    EXPECT_LE(largest, 2);
+    // The box is placed over the new view copy, and Cut still works on the whole picture.
+    ASSERT_FALSE(Box().IsEmpty());
+    ASSERT_TRUE(m_router->Execute(cmd::ID_CUT));
+    EXPECT_GT(m_view->WorkPicture().GetWidth(), 2000u);
 }
 
 TEST_F(ViewTest, CopyAppliesTheLightValuesToTheClipboardPicture) {
