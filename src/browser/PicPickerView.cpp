@@ -135,6 +135,8 @@ QString PicPickerView::GetSelectedPath() const { return m_wndList->GetSelectedPa
 
 void PicPickerView::RemoveFile(const QString& path) { m_wndList->RemoveFile(path); }
 
+void PicPickerView::FileWritten(const QString& path) { m_wndList->FileWritten(path); }
+
 void PicPickerView::OnCommand(uint32_t id) {
     if (id == cmd::ID_PICKER_LAYOUT) LayoutControls();
 }

@@ -31,6 +31,7 @@ public:
     // PictureBrowserLink
     QString GetSelectedPath() const override;
     void RemoveFile(const QString& path) override;
+    void FileWritten(const QString& path) override;
 
     // Connects the tree to the file system and selects the remembered folder, which starts
     // its listing. Only the first call does anything.
