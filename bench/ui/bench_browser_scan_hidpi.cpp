@@ -4,7 +4,7 @@
 //   HiDpiScan_ColdRatio2  the same at two (QT_SCALE_FACTOR=2): thumbnails of 120 pixels, the
 //                         cache's "large" entries written;
 //   HiDpiScan_WarmRatio2  the scan at two again with the cache the cold scan filled.
-// The photographs are linked into a folder of their own. Timings are the process's CPU time.
+// The photographs are copied into a folder of their own. Timings are the process's CPU time.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -12,6 +12,8 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -34,11 +36,11 @@ char g_hidpiProgramName[] = "snipwell_bench";
 char* g_hidpiArguments[] = {g_hidpiProgramName, nullptr};
 int g_hidpiArgumentCount = 1;
 
-// Links to the qualifying photographs, made once.
-class LinkedPhotos {
+// Copies of the qualifying photographs, made once.
+class PhotoCopies {
 public:
-    static const LinkedPhotos& Get() {
-        static const LinkedPhotos photos;
+    static const PhotoCopies& Get() {
+        static const PhotoCopies photos;
         return photos;
     }
     bool Ready() const { return m_nCount >= kLeastPhotos; }
@@ -46,18 +48,23 @@ public:
     QString Folder() const { return m_folder.path(); }
 
 private:
-    LinkedPhotos() {
+    PhotoCopies() {
         const QByteArray chosen = qgetenv("SNIPWELL_BENCH_PHOTOS");
         const QString root = chosen.isEmpty() ? QStringLiteral("/usr/share/wallpapers") : QFile::decodeName(chosen);
         QDirIterator walk(root, {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files,
                           QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        QSet<QString> seen;
         while (walk.hasNext() && m_folder.isValid()) {
             const QString source = walk.next();
+            // The wallpapers link one picture under several names: each picture once.
+            const QString file = QFileInfo(source).canonicalFilePath();
+            if (seen.contains(file)) continue;
+            seen.insert(file);
             uint32_t width = 0;
             uint32_t height = 0;
             if (!ReadJpegFrameSize(QFile::encodeName(source).constData(), width, height)) continue;
             if (uint64_t(width) * height < kLeastPixels) continue;
-            if (QFile::link(source, m_folder.filePath(QStringLiteral("photo-%1.jpg").arg(m_nCount)))) ++m_nCount;
+            if (QFile::copy(source, m_folder.filePath(QStringLiteral("photo-%1.jpg").arg(m_nCount)))) ++m_nCount;
         }
     }
 
@@ -98,7 +105,7 @@ public:
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
             if (!m_list->IsScanning()) loop.quit();
         });
-        m_list->SetFolder(LinkedPhotos::Get().Folder());
+        m_list->SetFolder(PhotoCopies::Get().Folder());
         poll.start();
         loop.exec();
         m_list->viewport()->repaint();
@@ -112,13 +119,13 @@ private:
 };
 
 bool Listed(benchmark::State& state, int listed) {
-    if (listed == LinkedPhotos::Get().Count()) return true;
+    if (listed == PhotoCopies::Get().Count()) return true;
     state.SkipWithError("the list did not show every photo");
     return false;
 }
 
 void ColdScan(benchmark::State& state, int scale) {
-    if (!LinkedPhotos::Get().Ready()) {
+    if (!PhotoCopies::Get().Ready()) {
         state.SkipWithError("too few photographs (run tools/bench-photos.sh or set SNIPWELL_BENCH_PHOTOS)");
         return;
     }
@@ -130,11 +137,11 @@ void ColdScan(benchmark::State& state, int scale) {
         if (!Listed(state, list.Scan())) return;
     }
     state.counters["ratio"] = list.Ratio();
-    state.counters["photos"] = LinkedPhotos::Get().Count();
+    state.counters["photos"] = PhotoCopies::Get().Count();
 }
 
 void WarmScan(benchmark::State& state, int scale) {
-    if (!LinkedPhotos::Get().Ready()) {
+    if (!PhotoCopies::Get().Ready()) {
         state.SkipWithError("too few photographs (run tools/bench-photos.sh or set SNIPWELL_BENCH_PHOTOS)");
         return;
     }
@@ -145,6 +152,7 @@ void WarmScan(benchmark::State& state, int scale) {
         if (!Listed(state, list.Scan())) return;
     }
     state.counters["ratio"] = list.Ratio();
+    state.counters["photos"] = PhotoCopies::Get().Count();
 }
 
 void HiDpiScan_ColdRatio1(benchmark::State& state) { ColdScan(state, 1); }
