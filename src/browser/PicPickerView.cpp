@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTreeView>
@@ -13,8 +12,10 @@
 #include "commands/CommandIds.h"
 #include "commands/CommandRouter.h"
 #include "commands/SettingsKeys.h"
+#include "platform/Places.h"
 #include "platform/SettingsStore.h"
 #include "platform/UserFolders.h"
+#include "browser/FolderTreeModel.h"
 #include "browser/TNList.h"
 
 namespace {
@@ -25,8 +26,6 @@ constexpr int kMinControlHeight = 16;
 constexpr int kTreeHeightUnits = 116;
 constexpr int kBarHeightUnits = 3;
 constexpr double kDialogUnitsPerLine = 8.0;
-// How long the tree waits after a folder above the selected one is listed before scrolling.
-constexpr int kRevealDelayMs = 30;
 
 }  // namespace
 
@@ -66,21 +65,20 @@ PicPickerView::PicPickerView(CSnipwellDoc* document, QWidget* parent, FolderStar
 void PicPickerView::ShowFolders() {
     if (m_bFoldersShown) return;
     m_bFoldersShown = true;
-    // Made here rather than with the pane: the model starts a thread of its own, which a
-    // window that is still being put on screen has no use for.
-    m_pFolders = new QFileSystemModel(this);
-    // Folders only; hidden ones are left out.
-    m_pFolders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_pFolders->setRootPath(QStringLiteral("/"));
+    // Made here rather than with the pane: a window that is still being put on screen has no
+    // use for the folders yet.
+    m_pFolders = new FolderTreeModel(this);
+    m_pFolders->SetPlaces(places::CurrentPlaces());
     m_wndTree->setModel(m_pFolders);
-    for (int column = 1; column < m_pFolders->columnCount(); ++column) m_wndTree->hideColumn(column);
     connect(m_wndTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &PicPickerView::OnFolderChosen);
-    connect(m_pFolders, &QFileSystemModel::directoryLoaded, this, &PicPickerView::OnFoldersListed);
-    m_revealTimer.setSingleShot(true);
-    m_revealTimer.setInterval(kRevealDelayMs);
-    connect(&m_revealTimer, &QTimer::timeout, this, &PicPickerView::RevealSelectedFolder);
-    m_wndTree->expand(m_pFolders->index(QStringLiteral("/")));
+    auto* mounts = new places::MountWatch(this);
+    connect(mounts, &places::MountWatch::changed, this, &PicPickerView::OnMountsChanged);
     SelectFolder(m_strFolder);
+}
+
+void PicPickerView::OnMountsChanged() {
+    // A volume came or went; the others keep what is expanded and selected below them.
+    m_pFolders->SetPlaces(places::CurrentPlaces());
 }
 
 PicPickerView::~PicPickerView() {
@@ -92,35 +90,18 @@ PicPickerView::~PicPickerView() {
 bool PicPickerView::SelectFolder(const QString& path) {
     ShowFolders();
     if (path.isEmpty() || !QFileInfo(path).isDir()) return false;
-    const QModelIndex node = m_pFolders->index(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const QModelIndex node = m_pFolders->IndexOf(path);
     if (!node.isValid()) return false;
     m_wndTree->setCurrentIndex(node);
     m_wndTree->scrollTo(node);
-    // The folders above it are listed in the background; each listing that arrives moves the
-    // node, so it is brought into view again until every one of them has been listed once.
-    m_revealPending.clear();
-    for (QString above = QFileInfo(m_pFolders->filePath(node)).path();; above = QFileInfo(above).path()) {
-        m_revealPending.insert(above);
-        if (QFileInfo(above).isRoot()) break;
-    }
     return true;
-}
-
-void PicPickerView::OnFoldersListed(const QString& folder) {
-    // The model sorts a listing's rows a moment after announcing it: the scroll waits for that.
-    if (m_revealPending.remove(folder)) m_revealTimer.start();
-}
-
-void PicPickerView::RevealSelectedFolder() {
-    const QModelIndex node = m_wndTree->currentIndex();
-    if (node.isValid()) m_wndTree->scrollTo(node);
 }
 
 QString PicPickerView::SelectedFolder() const {
     const QModelIndex node = m_wndTree->currentIndex();
     if (!node.isValid()) return QString();
-    const QString path = m_pFolders->filePath(node);
-    return QFileInfo(path).isDir() ? path : QString();
+    const QString path = m_pFolders->PathOf(node);
+    return !path.isEmpty() && QFileInfo(path).isDir() ? path : QString();
 }
 
 void PicPickerView::OnFolderChosen() {
@@ -134,6 +115,8 @@ void PicPickerView::OnFolderChosen() {
 QString PicPickerView::GetSelectedPath() const { return m_wndList->GetSelectedPath(); }
 
 void PicPickerView::RemoveFile(const QString& path) { m_wndList->RemoveFile(path); }
+
+void PicPickerView::FileWritten(const QString& path) { m_wndList->FileWritten(path); }
 
 void PicPickerView::OnCommand(uint32_t id) {
     if (id == cmd::ID_PICKER_LAYOUT) LayoutControls();

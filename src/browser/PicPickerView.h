@@ -6,13 +6,11 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
-#include <QSet>
-#include <QTimer>
 #include <QWidget>
 
 #include "doc/CSnipwellDoc.h"
 
-class QFileSystemModel;
+class FolderTreeModel;
 class QTreeView;
 class TNList;
 
@@ -31,6 +29,7 @@ public:
     // PictureBrowserLink
     QString GetSelectedPath() const override;
     void RemoveFile(const QString& path) override;
+    void FileWritten(const QString& path) override;
 
     // Connects the tree to the file system and selects the remembered folder, which starts
     // its listing. Only the first call does anything.
@@ -63,14 +62,13 @@ protected:
 
 private:
     void OnFolderChosen();
-    void OnFoldersListed(const QString& folder);
-    void RevealSelectedFolder();
+    void OnMountsChanged();
     void LayoutControls();
     void PlaceControls(const QRect& bar);
     void ShowTrackingBar(bool show);
 
     CSnipwellDoc* m_pDocument;
-    QFileSystemModel* m_pFolders = nullptr;  // made by ShowFolders
+    FolderTreeModel* m_pFolders = nullptr;  // made by ShowFolders
     QTreeView* m_wndTree;
     TNList* m_wndList;
     QWidget* m_wndTrackingBar;   // the bar's outline while it is dragged
@@ -79,7 +77,5 @@ private:
     bool m_bTracking = false;
     bool m_bStarted = false;
     bool m_bFoldersShown = false;
-    QSet<QString> m_revealPending;  // folders above the selected one not listed yet
-    QTimer m_revealTimer;
     QString m_strFolder;         // the remembered folder
 };

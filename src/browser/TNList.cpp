@@ -1,14 +1,17 @@
 #include "browser/TNList.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSet>
 #include <QStaticText>
 #include <QSignalBlocker>
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 #include "commands/CommandIds.h"
 #include "browser/FolderListing.h"
@@ -16,6 +19,7 @@
 #include "platform/RasterQtBridge.h"
 #include "browser/ThumbnailGeometry.h"
 #include "browser/ThumbnailWorkers.h"
+#include "platform/FolderWatch.h"
 #include "platform/WakePipe.h"
 
 namespace {
@@ -27,6 +31,11 @@ constexpr int kFrameHalf = thumbs::kThumbSide / 2;
 constexpr uint32_t kWhite = 0xFFFFFF;
 // During a scan the list is composed at most this often (milliseconds).
 constexpr int kScanFrameInterval = 30;
+// A reported change of the folder is looked at after this long; reports that arrive meanwhile
+// join it (milliseconds).
+constexpr int kUpdateDelayMs = 250;
+// While a loader still runs, a due look is tried again this often (milliseconds).
+constexpr int kUpdateRetryMs = 50;
 const QColor kFrameIdle(0xC0, 0xC0, 0xC0);     // light grey
 const QColor kFrameFocused(0xFF, 0x00, 0x00);  // red
 const QColor kFrameUnfocused(0x80, 0x00, 0x00); // dark red
@@ -36,6 +45,19 @@ class ThumbListItem : public QListWidgetItem {
 public:
     explicit ThumbListItem(ThumbItem* record) : QListWidgetItem(record->m_strName), m_record(record) {}
     const ThumbItem& Record() const { return *m_record; }
+
+    // Takes record in place of the one held (the file was written again or renamed).
+    void Replace(ThumbItem* record) {
+        m_record.reset(record);
+        setText(m_record->m_strName);
+        m_labelWidth = -1;
+    }
+    void Rename(const QString& name, const QString& path) {
+        m_record->m_strName = name;
+        m_record->m_strPath = path;
+        setText(name);
+        m_labelWidth = -1;
+    }
 
     // The label as drawn in a cell width pixels wide: the whole name centred when it is
     // narrower than the cell, else cut with an ellipsis and started at the left. Laid out
@@ -68,10 +90,22 @@ bool SamePath(const ThumbItem* thumb, const QString& path) {
     return thumb && thumb->m_strPath.compare(path, Qt::CaseInsensitive) == 0;
 }
 
+// rect (logical pixels) on a canvas of ratio device pixels per logical one.
+QRect DeviceRect(const QRect& rect, qreal ratio) {
+    const QPoint topLeft(int(std::lround(rect.left() * ratio)), int(std::lround(rect.top() * ratio)));
+    const QPoint end(int(std::lround((rect.right() + 1) * ratio)), int(std::lround((rect.bottom() + 1) * ratio)));
+    return QRect(topLeft, end - QPoint(1, 1));
+}
+
+QString CleanFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
+
 }  // namespace
 
 TNList::TNList(QWidget* parent)
-    : QListWidget(parent), m_pWake(new WakePipe([this] { if (m_handoff) m_handoff->Serve(); }, this)) {
+    : QListWidget(parent),
+      m_pWatch(new FolderWatch(this)),
+      m_nThumbSide(thumbs::kThumbSide),
+      m_pWake(new WakePipe([this] { if (m_handoff) m_handoff->Serve(); }, this)) {
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
@@ -88,6 +122,9 @@ TNList::TNList(QWidget* parent)
     m_waitTimer.setInterval(cmd::TIMER_WAIT_LOADER_MS);
     connect(&m_openTimer, &QTimer::timeout, this, &TNList::OnOpenTimer);
     connect(&m_waitTimer, &QTimer::timeout, this, &TNList::OnWaitTimer);
+    m_updateTimer.setSingleShot(true);
+    connect(&m_updateTimer, &QTimer::timeout, this, &TNList::OnUpdateTimer);
+    connect(m_pWatch, &FolderWatch::changed, this, &TNList::OnFolderChanged);
     m_frameTimer.setSingleShot(true);
     connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(this, &QListWidget::itemSelectionChanged, this, &TNList::OnSelectionChanged);
@@ -97,6 +134,7 @@ TNList::TNList(QWidget* parent)
 
 TNList::~TNList() {
     StopLoader();
+    m_updateTimer.stop();
     m_waitTimer.stop();
     m_openTimer.stop();
 }
@@ -142,6 +180,85 @@ void TNList::InsertThumb(ThumbItem* record) {
     auto* entry = new ThumbListItem(record);
     entry->setSizeHint(gridSize());
     insertItem(count(), entry);
+}
+
+int TNList::RowOfName(const QString& name) const {
+    for (int row = 0; row < count(); ++row) {
+        const ThumbItem* thumb = Thumb(row);
+        if (thumb && thumb->m_strName == name) return row;
+    }
+    return -1;
+}
+
+int TNList::SortedRowFor(const QString& name) const {
+    // The rows are in natural order of their names: the first row that sorts after name.
+    int low = 0;
+    int high = count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        const ThumbItem* thumb = Thumb(middle);
+        if (thumb && thumbs::NaturalLess(thumb->m_strName, name)) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+void TNList::TakeRow(int row) {
+    // Leaves the selection empty rather than letting the view hand it to a neighbour; the
+    // picture stays open in the view.
+    if (item(row)->isSelected()) clearSelection();
+    if (currentRow() == row) setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
+}
+
+void TNList::PutThumb(ThumbItem* record) {
+    // Cells move, the selection stays with its item: no new picture is opened.
+    const QSignalBlocker quiet(this);
+    const int row = RowOfName(record->m_strName);
+    if (row >= 0) {
+        static_cast<ThumbListItem*>(item(row))->Replace(record);
+    } else {
+        auto* entry = new ThumbListItem(record);
+        entry->setSizeHint(gridSize());
+        insertItem(SortedRowFor(record->m_strName), entry);
+    }
+    m_frameClock.invalidate();
+    viewport()->update();
+}
+
+void TNList::ApplyRemovalsAndRenames(const thumbs::FolderChanges& changes) {
+    DropNames(changes.removed);
+    const QSignalBlocker quiet(this);
+    for (const auto& [from, to] : changes.renamed) {
+        const int row = RowOfName(from);
+        if (row < 0) continue;
+        const bool selected = item(row)->isSelected();
+        const bool current = currentRow() == row;
+        TakeRow(row);
+        auto* entry = static_cast<ThumbListItem*>(takeItem(row));
+        entry->Rename(to, thumbs::JoinFolderAndName(m_strFolder, to));
+        insertItem(SortedRowFor(to), entry);
+        if (current) setCurrentItem(entry, QItemSelectionModel::NoUpdate);
+        if (selected) entry->setSelected(true);
+    }
+    ArrangeTop();
+}
+
+void TNList::DropNames(const QStringList& names) {
+    const QSignalBlocker quiet(this);
+    for (const QString& name : names) {
+        const int row = RowOfName(name);
+        if (row < 0) continue;
+        TakeRow(row);
+        delete takeItem(row);
+    }
+}
+
+void TNList::FinishLoad(thumbs::FolderStamps stamps) {
+    m_stamps = std::move(stamps);
+    ArrangeTop();
 }
 
 void TNList::ArrangeTop() {
@@ -208,13 +325,24 @@ QRect TNList::LabelRect(int row) const {
     return QRect(icon.left(), icon.bottom() + 1 + kLabelGap, icon.width(), fontMetrics().height() + 2 * kLabelGap);
 }
 
-QImage TNList::RenderClient() const {
+QSize TNList::DeviceClientSize() const {
+    const qreal ratio = viewport()->devicePixelRatioF();
     const QSize client = viewport()->size();
-    if (client.isEmpty()) return QImage();
+    return QSize(int(std::ceil(client.width() * ratio)), int(std::ceil(client.height() * ratio)));
+}
+
+QImage TNList::RenderClient() const {
+    const QSize logicalClient = viewport()->size();
+    if (logicalClient.isEmpty()) return QImage();
+    // Composed in device pixels: the thumbnails are made for them and are pasted unscaled, the
+    // frames and labels are drawn in logical coordinates by a painter that knows the ratio.
+    const qreal ratio = viewport()->devicePixelRatioF();
+    const QSize client = DeviceClientSize();
     if (count() == 0) {
         // An empty list (as at every start, before the folder is read) is plain white.
         QImage blank(client, QImage::Format_RGB32);
         blank.fill(QColor(Qt::white));
+        blank.setDevicePixelRatio(ratio);
         return blank;
     }
     // The canvas is kept from paint to paint: allocating it anew each time costs more than
@@ -226,11 +354,12 @@ QImage TNList::RenderClient() const {
         return QImage();
     }
     canvas.FillColor(kWhite);
-    const QRect clientRect(QPoint(0, 0), client);
+    const QRect clientRect(QPoint(0, 0), logicalClient);
     for (int row = 0; row < count(); ++row) {
-        const QRect icon = IconRect(row);
+        const QRect logicalIcon = IconRect(row);
         const ThumbItem* thumb = Thumb(row);
-        if (!icon.intersects(clientRect) || !thumb || !thumb->m_imgThumb.IsValid()) continue;
+        if (!logicalIcon.intersects(clientRect) || !thumb || !thumb->m_imgThumb.IsValid()) continue;
+        const QRect icon = DeviceRect(logicalIcon, ratio);
         const RasterImage& picture = thumb->m_imgThumb;
         const int x = icon.left() + (icon.width() - int(picture.GetWidth())) / 2;
         const int y = icon.top() + (icon.height() - int(picture.GetHeight())) / 2;
@@ -242,6 +371,7 @@ QImage TNList::RenderClient() const {
     // which the painter draws on and the screen copies directly, where straight ARGB32 would be
     // converted (in worker threads, for a picture this size) on every paint.
     if (!canvas.HasAlpha()) bitmap.reinterpretAsFormat(QImage::Format_RGB32);
+    bitmap.setDevicePixelRatio(ratio);
     QPainter painter(&bitmap);
     painter.setFont(font());
     const bool focused = hasFocus();
@@ -274,7 +404,7 @@ void TNList::paintEvent(QPaintEvent*) {
     // resized) and a fresh one follows when the interval ends.
     const int scroll = verticalScrollBar()->value();
     const bool reuse = IsScanning() && m_frameClock.isValid() && m_frameClock.elapsed() < kScanFrameInterval &&
-                       m_imgFrame.size() == viewport()->size() && m_nFrameScroll == scroll;
+                       m_imgFrame.size() == DeviceClientSize() && m_nFrameScroll == scroll;
     if (reuse) {
         if (!m_frameTimer.isActive()) m_frameTimer.start(kScanFrameInterval - int(m_frameClock.elapsed()));
     } else {
@@ -293,6 +423,8 @@ bool TNList::IsScanning() const { return m_loader.joinable() && m_bLoaderRunning
 
 void TNList::SetFolder(const QString& folder) {
     m_waitTimer.stop();
+    m_updateTimer.stop();
+    m_pWatch->Stop();
     if (IsScanning()) {
         m_bStop.store(true);
         m_strPendingFolder = folder;
@@ -305,9 +437,33 @@ void TNList::SetFolder(const QString& folder) {
         const QSignalBlocker quiet(this);
         clear();
     }
+    m_stamps.clear();
     m_strFolder = folder;
     if (m_strFolder.isEmpty() || !QFileInfo(m_strFolder).isDir() || !m_pWake->IsOpen()) return;
+    // Watched before it is read: nothing that happens during the scan goes unnoticed.
+    m_pWatch->Watch(m_strFolder);
     StartLoader();
+}
+
+void TNList::FileWritten(const QString& path) {
+    if (m_strFolder.isEmpty() || path.isEmpty()) return;
+    if (CleanFolder(QFileInfo(path).absolutePath()) != CleanFolder(m_strFolder)) return;
+    m_updateTimer.start(0);
+}
+
+void TNList::OnFolderChanged() {
+    // Not restarted by further reports: while a folder fills, it is looked at a few times a
+    // second rather than never.
+    if (!m_updateTimer.isActive()) m_updateTimer.start(kUpdateDelayMs);
+}
+
+void TNList::OnUpdateTimer() {
+    if (m_waitTimer.isActive() || m_strFolder.isEmpty()) return;   // another folder comes anyway
+    if (IsScanning()) {
+        m_updateTimer.start(kUpdateRetryMs);
+        return;
+    }
+    StartUpdate();
 }
 
 void TNList::OnWaitTimer() {
@@ -317,10 +473,21 @@ void TNList::OnWaitTimer() {
 }
 
 void TNList::StartLoader() {
+    JoinFinishedLoader();
+    m_nThumbSide = thumbs::DeviceThumbSide(viewport()->devicePixelRatioF());
     m_bStop.store(false);
     m_bLoaderRunning.store(true);
     m_handoff = LoaderHandoff::Create(m_pWake->WriteFd());
-    m_loader = std::thread(&TNList::ScanFolder, m_strFolder, m_handoff, this, &m_bStop, &m_bLoaderRunning);
+    m_loader = std::thread(&TNList::ScanFolder, m_strFolder, m_handoff, this, &m_bStop, &m_bLoaderRunning, m_nThumbSide);
+}
+
+void TNList::StartUpdate() {
+    JoinFinishedLoader();
+    m_bStop.store(false);
+    m_bLoaderRunning.store(true);
+    m_handoff = LoaderHandoff::Create(m_pWake->WriteFd());
+    m_loader = std::thread(&TNList::UpdateFolder, m_strFolder, m_stamps, m_handoff, this, &m_bStop, &m_bLoaderRunning,
+                           m_nThumbSide);
 }
 
 void TNList::JoinFinishedLoader() {
@@ -337,19 +504,59 @@ void TNList::StopLoader() {
 }
 
 void TNList::ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, TNList* list,
-                        std::atomic<bool>* stop, std::atomic<bool>* running) {
+                        std::atomic<bool>* stop, std::atomic<bool>* running, int side) {
     if (!stop->load()) {
+        thumbs::FolderStamps stamps;
         {
             // Ends (joining its threads) before the loader reports its end.
             QStringList names = thumbs::ListPictureFiles(folder);
-            thumbs::ThumbnailWorkers workers(std::move(folder), std::move(names), thumbs::ScanWorkerCount(), *stop);
+            // Taken before any thumbnail: a file that changes later is looked at again.
+            stamps = thumbs::StampFiles(folder, names);
+            thumbs::ThumbnailRequest request;
+            request.side = side;
+            thumbs::ThumbnailWorkers workers(std::move(folder), std::move(names), thumbs::ScanWorkerCount(), *stop,
+                                             request);
             while (std::unique_ptr<ThumbItem> record = workers.Next()) {
                 if (stop->load()) break;
                 ThumbItem* handed = record.get();
                 if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
             }
         }
-        handoff->Run([list] { list->ArrangeTop(); });
+        handoff->Run([list, &stamps] { list->FinishLoad(std::move(stamps)); });
+    }
+    running->store(false);
+}
+
+void TNList::UpdateFolder(QString folder, thumbs::FolderStamps before, std::shared_ptr<LoaderHandoff> handoff,
+                          TNList* list, std::atomic<bool>* stop, std::atomic<bool>* running, int side) {
+    if (!stop->load()) {
+        const QStringList names = thumbs::ListPictureFiles(folder);
+        thumbs::FolderStamps now = thumbs::StampFiles(folder, names);
+        const thumbs::FolderChanges changes = thumbs::CompareStamps(before, now);
+        if (!changes.removed.isEmpty() || !changes.renamed.empty()) {
+            handoff->Run([list, &changes] { list->ApplyRemovalsAndRenames(changes); });
+        }
+        // Names that give no thumbnail any more (unreadable now, or too small) lose their cell.
+        QSet<QString> unlisted(changes.changed.cbegin(), changes.changed.cend());
+        {
+            thumbs::ThumbnailRequest request;
+            request.side = side;
+            request.useCache = false;   // the file changed: an entry of the same second may be stale
+            thumbs::ThumbnailWorkers workers(folder, changes.changed, thumbs::ScanWorkerCount(), *stop, request);
+            while (std::unique_ptr<ThumbItem> record = workers.Next()) {
+                if (stop->load()) break;
+                unlisted.remove(record->m_strName);
+                ThumbItem* handed = record.get();
+                if (handoff->Run([list, handed] { list->PutThumb(handed); })) record.release();
+            }
+        }
+        if (!stop->load()) {
+            const QStringList dropped(unlisted.cbegin(), unlisted.cend());
+            handoff->Run([list, &dropped, &now] {
+                list->DropNames(dropped);
+                list->FinishLoad(std::move(now));
+            });
+        }
     }
     running->store(false);
 }

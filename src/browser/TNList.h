@@ -14,8 +14,10 @@
 #include <thread>
 
 #include "image/RasterImage.h"
+#include "browser/FolderChanges.h"
 #include "browser/ThumbItem.h"
 
+class FolderWatch;
 class LoaderHandoff;
 class WakePipe;
 
@@ -32,13 +34,20 @@ public:
     // Lists the pictures of folder; an empty or invalid path gives an empty list. While a scan
     // runs, the scan is stopped and the last folder asked for is listed once it has ended.
     void SetFolder(const QString& folder);
+    // A file was just written (Save, Save As): when it lies in the listed folder, its cell is
+    // brought up to date at once instead of after the usual short delay.
+    void FileWritten(const QString& path);
 
     // The record of row, or null.
     const ThumbItem* Thumb(int row) const;
     // The tip of row: "name\r\nWidth=w, Height=h"; empty for no item.
     QString TipText(int row) const;
-    // True while a loader thread exists and has not ended.
+    // True while a loader thread (a scan or an update) exists and has not ended.
     bool IsScanning() const;
+    // True while a reported change of the listed folder waits to be looked at.
+    bool IsUpdatePending() const { return m_updateTimer.isActive(); }
+    // The box the thumbnails of the listing were made for, in device pixels.
+    int ThumbnailSide() const { return m_nThumbSide; }
     // True while a folder waits for the running scan to stop.
     bool IsWaitingForLoader() const { return m_waitTimer.isActive(); }
     const QString& CurrentFolder() const { return m_strFolder; }
@@ -65,18 +74,38 @@ private:
     void OnOpenTimer();
     void OnWaitTimer();
     void StartLoader();
+    void StartUpdate();
+    void OnFolderChanged();
+    void OnUpdateTimer();
+    QSize DeviceClientSize() const;
     void StopLoader();
     void JoinFinishedLoader();
     void ArrangeTop();
+    int RowOfName(const QString& name) const;
+    int SortedRowFor(const QString& name) const;
+    void TakeRow(int row);
     // Requests of the loader, run on this thread.
     void InsertThumb(ThumbItem* item);
+    // An update's record: replaces the cell of the same name, or is inserted in name order.
+    void PutThumb(ThumbItem* item);
+    void ApplyRemovalsAndRenames(const thumbs::FolderChanges& changes);
+    void DropNames(const QStringList& names);
+    void FinishLoad(thumbs::FolderStamps stamps);
     static void ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, TNList* list,
-                           std::atomic<bool>* stop, std::atomic<bool>* running);
+                           std::atomic<bool>* stop, std::atomic<bool>* running, int side);
+    static void UpdateFolder(QString folder, thumbs::FolderStamps before, std::shared_ptr<LoaderHandoff> handoff,
+                             TNList* list, std::atomic<bool>* stop, std::atomic<bool>* running, int side);
 
     QString m_strFolder;           // the folder whose pictures are listed
     QString m_strPendingFolder;    // listed once the running scan has stopped
     QTimer m_openTimer;            // TIMER_OPEN_SELECTED
     QTimer m_waitTimer;            // TIMER_WAIT_LOADER
+    // A reported change is looked at once this runs out; further reports meanwhile join it,
+    // so a folder being filled is compared a few times a second, not once per file.
+    QTimer m_updateTimer;
+    FolderWatch* m_pWatch;
+    thumbs::FolderStamps m_stamps;   // the listed folder's picture files as last seen
+    int m_nThumbSide;                // the thumbnail box of the listing, device pixels
     // While a scan inserts items, the composed client is reused for a short while instead of
     // being composed again after every insertion (see paintEvent).
     QImage m_imgFrame;

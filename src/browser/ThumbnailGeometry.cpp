@@ -18,4 +18,8 @@ Size FitIntoSquare(uint32_t width, uint32_t height, int side) {
     return {RoundedSide(side * ratio), uint32_t(side)};
 }
 
+int DeviceThumbSide(double devicePixelRatio) {
+    return std::max(kThumbSide, int(std::lround(kThumbSide * devicePixelRatio)));
+}
+
 }  // namespace thumbs

@@ -22,4 +22,8 @@ struct Size {
 // A side never rounds down to 0.
 Size FitIntoSquare(uint32_t width, uint32_t height, int side = kThumbSide);
 
+// The thumbnail box in device pixels on a screen of the given device pixel ratio: kThumbSide
+// times the ratio, rounded, never less than kThumbSide.
+int DeviceThumbSide(double devicePixelRatio);
+
 }  // namespace thumbs

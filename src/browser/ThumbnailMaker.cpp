@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -21,6 +22,16 @@ constexpr double kExifRatioTolerance = 0.01;
 // Larger JPEG files are not read into memory for the quick path; the full decode streams them.
 constexpr uint64_t kMaxQuickJpegBytes = 256ull << 20;
 
+// The cache entry a request reads first and writes: "large" for a box wider than the list's
+// own (a screen with more device pixels than logical ones), else "normal".
+CacheEntrySize EntrySizeFor(const ThumbnailRequest& request) {
+    return request.side > kThumbSide ? CacheEntrySize::Large : CacheEntrySize::Normal;
+}
+
+int EntrySideFor(const ThumbnailRequest& request) {
+    return EntrySizeFor(request) == CacheEntrySize::Large ? kCacheLargeSide : kCacheNormalSide;
+}
+
 // Rescales (area shrink) source into target's size and makes the result 24-bit, a transparent
 // palette index becoming an alpha plane.
 bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
@@ -36,13 +47,14 @@ bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
 // upright by the orientation the JPEG load reported: shrinking first keeps the turn cheap.
 // size receives the upright size.
 bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
-                      RasterImage* cacheCopy) {
+                      RasterImage* cacheCopy, const ThumbnailRequest& request) {
     RasterImage thumb;
-    if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height), thumb)) return false;
+    if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height, request.side), thumb)) return false;
     if (!ApplyExifOrientation(thumb, orientation)) return false;
-    if (cacheCopy && (stored.width > uint32_t(kCacheNormalSide) || stored.height > uint32_t(kCacheNormalSide))) {
+    const auto entrySide = uint32_t(EntrySideFor(request));
+    if (cacheCopy && (stored.width > entrySide || stored.height > entrySide)) {
         RasterImage entry;
-        if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, kCacheNormalSide), entry) &&
+        if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, int(entrySide)), entry) &&
             ApplyExifOrientation(entry, orientation)) {
             cacheCopy->TakeOver(entry);
         }
@@ -51,11 +63,11 @@ bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& s
     return image.TakeOver(thumb);
 }
 
-bool FromCache(const QString& path, Size& size, RasterImage& image) {
+bool FromCache(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request) {
     CachedThumbnail cached;
-    if (!ReadCachedThumbnail(path, cached)) return false;
+    if (!ReadCachedThumbnail(path, cached, uint32_t(request.side), EntrySizeFor(request))) return false;
     RasterImage thumb;
-    if (!ShrinkTo(cached.picture, FitIntoSquare(cached.width, cached.height), thumb)) return false;
+    if (!ShrinkTo(cached.picture, FitIntoSquare(cached.width, cached.height, request.side), thumb)) return false;
     size = {cached.width, cached.height};
     return image.TakeOver(thumb);
 }
@@ -67,36 +79,40 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
 }
 
 bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy) {
+                       RasterImage* cacheCopy, const ThumbnailRequest& request) {
     std::vector<uint8_t> bytes;
     if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
     RasterImage embedded;
     if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
-    const Size wanted = FitIntoSquare(stored.width, stored.height);
+    const Size wanted = FitIntoSquare(stored.width, stored.height, request.side);
     // A smaller one would be blown up.
     if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
     if (!SameRatio(embedded.GetWidth(), embedded.GetHeight(), stored.width, stored.height)) return false;
-    if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(kCacheNormalSide)) cacheCopy = nullptr;
-    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy);
+    if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(EntrySideFor(request))) {
+        cacheCopy = nullptr;
+    }
+    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, request);
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                     RasterImage* cacheCopy) {
+                     RasterImage* cacheCopy, const ThumbnailRequest& request) {
     // Large enough for the cache entry when one is wanted, else for the list thumbnail.
-    const Size least = FitIntoSquare(stored.width, stored.height, cacheCopy ? kCacheNormalSide : kThumbSide);
+    const int leastSide = cacheCopy ? std::max(EntrySideFor(request), request.side) : request.side;
+    const Size least = FitIntoSquare(stored.width, stored.height, leastSide);
     RasterImage reduced;
     if (!DecodeJpegReduced(file.data(), file.size(), least.width, least.height, reduced)) return false;
-    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy);
+    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy, request);
 }
 
 }  // namespace
 
-bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {
+bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy,
+                       const ThumbnailRequest& request) {
     size = {};
     const QByteArray file = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return false;
-    if (FromCache(path, size, image)) return true;
+    if (request.useCache && FromCache(path, size, image, request)) return true;
     if (type != RASTER_FORMAT_JPG) return false;
     // The file is read once; the frame size, the EXIF block and the picture come from memory.
     std::vector<uint8_t> bytes;
@@ -105,32 +121,40 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     if (!ReadJpegFrameSize(bytes.data(), bytes.size(), stored.width, stored.height)) return false;
     // The orientation the JPEG load would report for these bytes.
     const int orientation = ExifOrientationOrUpright(ReadExifOrientation(bytes.data(), bytes.size()));
-    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy) ||
-           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy);
+    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy, request) ||
+           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, request);
 }
 
-bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy,
+                      const ThumbnailRequest& request) {
     size = {};
     const QByteArray file = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return false;
     RasterImage whole;
+    // A stop reaches the decoder's row loops (and the shrink's) through the picture's escape.
+    whole.WatchEscapeFlag(request.stop);
     // The load reports the turn a JPEG picture needs; FinishThumbnails turns the thumbnails.
     RasterLoadOptions options;
     options.upright = RasterUpright::Report;
     if (!whole.Load(file.constData(), type, options) || !whole.IsValid()) return false;
     const Size stored{whole.GetWidth(), whole.GetHeight()};
     if (stored.width == 0 || stored.height == 0) return false;
-    return FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy);
+    const bool made = FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request);
+    // The flag belongs to the loader; the pictures handed on outlive its watch.
+    image.WatchEscapeFlag(nullptr);
+    if (cacheCopy) cacheCopy->WatchEscapeFlag(nullptr);
+    return made;
 }
 
-bool MakeThumbnail(const QString& path, Size& size, RasterImage& image) {
+bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     RasterImage cacheCopy;
-    if (!PlatformThumbnail(absolute, size, image, &cacheCopy) && !DecodedThumbnail(absolute, size, image, &cacheCopy)) {
+    if (!PlatformThumbnail(absolute, size, image, &cacheCopy, request) &&
+        !DecodedThumbnail(absolute, size, image, &cacheCopy, request)) {
         return false;
     }
-    if (cacheCopy.IsValid()) WriteCachedThumbnail(absolute, cacheCopy, size.width, size.height);
+    if (cacheCopy.IsValid()) WriteCachedThumbnail(absolute, cacheCopy, size.width, size.height, EntrySizeFor(request));
     return true;
 }
 

@@ -5,21 +5,38 @@
 // for JPEG files the thumbnail the camera stored in the EXIF block when its shape matches the
 // picture, else a decode reduced in the DCT domain. DecodedThumbnail decodes the whole picture
 // with the image core and shrinks it. When either computes a thumbnail it can also give the
-// 128-pixel picture for the cache (cacheCopy), which MakeThumbnail writes back.
+// picture for the cache entry the request names (cacheCopy), which MakeThumbnail writes back.
+//
+// On a screen with more than one device pixel per logical pixel the thumbnail is made for the
+// box in device pixels, from the "large" cache entry where one exists.
 #pragma once
 
 #include <QString>
+
+#include <atomic>
 
 #include "image/RasterImage.h"
 #include "browser/ThumbnailGeometry.h"
 
 namespace thumbs {
 
-bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr);
-bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr);
+struct ThumbnailRequest {
+    // The box the thumbnail fits, in device pixels (DeviceThumbSide).
+    int side = kThumbSide;
+    // A raised flag stops a decode in the middle of the picture (the thumbnail then fails).
+    const std::atomic<bool>* stop = nullptr;
+    // False when the file is known to have changed: the cache entry is not read, the
+    // thumbnail is computed and the entry written again.
+    bool useCache = true;
+};
+
+bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr,
+                       const ThumbnailRequest& request = {});
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr,
+                      const ThumbnailRequest& request = {});
 
 // PlatformThumbnail, else DecodedThumbnail; a freshly computed thumbnail is recorded in the
 // cache so that the next visit finds it.
-bool MakeThumbnail(const QString& path, Size& size, RasterImage& image);
+bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request = {});
 
 }  // namespace thumbs

@@ -21,12 +21,13 @@ int32_t ClampedSide(uint32_t side) {
 
 }  // namespace
 
-std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name) {
+std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name,
+                                           const ThumbnailRequest& request) {
     auto record = std::make_unique<ThumbItem>();
     record->m_strName = name;
     record->m_strPath = JoinFolderAndName(folder, name);
     Size size;
-    if (!MakeThumbnail(record->m_strPath, size, record->m_imgThumb)) return nullptr;
+    if (!MakeThumbnail(record->m_strPath, size, record->m_imgThumb, request)) return nullptr;
     record->m_nWidth = ClampedSide(size.width);
     record->m_nHeight = ClampedSide(size.height);
     if (std::min(size.width, size.height) < uint32_t(kMinPictureSide)) return nullptr;
@@ -40,13 +41,16 @@ unsigned ScanWorkerCount() {
 
 void SetScanWorkerCount(unsigned workers) { g_fixedWorkerCount.store(workers); }
 
-ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop)
+ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop,
+                                   ThumbnailRequest request)
     : m_strFolder(std::move(folder)),
       m_names(std::move(names)),
       m_stop(stop),
+      m_request(request),
       m_slots(size_t(m_names.size()), Slot::Waiting),
       m_records(size_t(m_names.size())) {
     const unsigned count = std::max(1u, workers);
+    m_request.stop = &m_stop;
     m_nRunning = count;
     m_threads.reserve(count);
     for (unsigned i = 0; i < count; ++i) m_threads.emplace_back(&ThumbnailWorkers::Work, this);
@@ -68,7 +72,7 @@ void ThumbnailWorkers::Work() {
             if (m_bQuit || m_stop.load() || m_nNextTaken >= m_slots.size()) break;
             file = m_nNextTaken++;
         }
-        std::unique_ptr<ThumbItem> record = MakeThumbRecord(m_strFolder, m_names[qsizetype(file)]);
+        std::unique_ptr<ThumbItem> record = MakeThumbRecord(m_strFolder, m_names[qsizetype(file)], m_request);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_records[file] = std::move(record);

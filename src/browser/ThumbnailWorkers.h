@@ -15,12 +15,14 @@
 #include <vector>
 
 #include "browser/ThumbItem.h"
+#include "browser/ThumbnailMaker.h"
 
 namespace thumbs {
 
 // The record of one picture file of folder with its thumbnail, or null when no thumbnail can
 // be made or the picture is too small to be listed.
-std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name);
+std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name,
+                                           const ThumbnailRequest& request = {});
 
 // How many workers a scan uses: the processor's cores, at most 4 (at least 1), unless a
 // count was set with SetScanWorkerCount.
@@ -31,9 +33,10 @@ void SetScanWorkerCount(unsigned workers);
 
 class ThumbnailWorkers {
 public:
-    // Starts `workers` threads on the files `names` of folder. Once stop is set, no worker
-    // starts another file.
-    ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop);
+    // Starts `workers` threads on the files `names` of folder, each thumbnail made as request
+    // says. Once stop is set, no worker starts another file and a decode under way stops.
+    ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop,
+                     ThumbnailRequest request = {});
     // Stops taking files and waits for the workers, each finishing at most the file it is on.
     ~ThumbnailWorkers();
     ThumbnailWorkers(const ThumbnailWorkers&) = delete;
@@ -51,6 +54,7 @@ private:
     const QString m_strFolder;
     const QStringList m_names;
     const std::atomic<bool>& m_stop;
+    ThumbnailRequest m_request;
     std::mutex m_mutex;
     std::condition_variable m_finished;         // a worker finished a file or ended
     std::vector<Slot> m_slots;                  // per file, guarded by m_mutex

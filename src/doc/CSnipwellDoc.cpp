@@ -117,7 +117,7 @@ void CSnipwellDoc::OnFileSave() {
         !MessageService::AskYesNo("This will overwrite " + selected + ".\n\nContinue?", DialogParent())) {
         return;
     }
-    m_pView->SavePicture(path);
+    if (m_pView->SavePicture(path) && m_pPicker) m_pPicker->FileWritten(path);
 }
 
 void CSnipwellDoc::OnFileSaveAs() {
@@ -135,6 +135,7 @@ void CSnipwellDoc::OnFileSaveAs() {
 
     const QString chosen = FileDialogService::Choose(request, DialogParent());
     if (chosen.isEmpty() || !m_pView->SavePicture(chosen)) return;
+    if (m_pPicker) m_pPicker->FileWritten(m_pView->Path());
     // The extension of the chosen path, not the filter entry, decided the format.
     const QString folder = FolderPart(m_pView->Path());
     if (!folder.isEmpty()) SettingsStore::WriteString(settings::kSection, settings::kSaveAsFileDir, folder);

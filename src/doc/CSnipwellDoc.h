@@ -40,6 +40,9 @@ public:
     virtual QString GetSelectedPath() const = 0;
     // Drops the item whose path equals path (ignoring case) and selects the next one.
     virtual void RemoveFile(const QString& path) = 0;
+    // The picture file at path was just written (Save, Save As): its thumbnail shows the new
+    // content, or it appears when it is new in the listed folder.
+    virtual void FileWritten(const QString& path) = 0;
 };
 
 class CSnipwellDoc : public QObject {

@@ -15,6 +15,7 @@
 // last error text.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -128,6 +129,9 @@ struct RasterInfo {
     int32_t yDpi;
     uint32_t progress;                         // 0..100, written by long operations
     uint32_t escape;                           // non-zero: long row loops stop early
+    // When set, a raised flag counts as a set escape too: another thread can stop a decode
+    // that runs on this image without touching the image itself. Not owned.
+    const std::atomic<bool>* escapeFlag;
     bool borrowed;                             // only views another image's storage
     uint8_t alphaMax;
     bool paletteAlphaEnabled;
@@ -214,8 +218,12 @@ public:
 
     uint32_t GetProgress() const { return m_info.progress; }
     void SetProgress(uint32_t progress) { m_info.progress = progress; }
-    bool IsEscaped() const { return m_info.escape != 0; }
+    bool IsEscaped() const {
+        return m_info.escape != 0 || (m_info.escapeFlag && m_info.escapeFlag->load(std::memory_order_relaxed));
+    }
     void SetEscape(uint32_t escape) { m_info.escape = escape; }
+    // Watches flag (null: none) from now on; it must outlive the watch.
+    void WatchEscapeFlag(const std::atomic<bool>* flag) { m_info.escapeFlag = flag; }
 
     bool IsPaletteAlphaEnabled() const { return m_info.paletteAlphaEnabled; }
     void SetPaletteAlphaEnabled(bool enabled) { m_info.paletteAlphaEnabled = enabled; }

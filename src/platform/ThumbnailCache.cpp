@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -31,6 +33,15 @@ constexpr const char* kKeySoftware = "Software";
 constexpr const char* kSoftwareName = "Norvane Snipwell";
 // The data is regenerable: nothing is synced to disk, the rename alone publishes an entry whole.
 constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+// Rounding of the sides of an entry, in pixels.
+constexpr double kShapeSlack = 1.0;
+
+// What an entry must match of its file.
+struct FileStampForEntry {
+    qint64 mtime = 0;   // seconds
+    qint64 size = 0;    // bytes
+};
 
 std::mutex g_overrideMutex;
 QString g_cacheHomeOverride;
@@ -63,7 +74,22 @@ bool IsInsideCache(const QString& absolutePath) {
     return !cache.isEmpty() && file.startsWith(cache + QLatin1Char('/'));
 }
 
-bool ReadEntry(const QString& entryPath, const QByteArray& uri, qint64 mtime, CachedThumbnail& found) {
+// Whether a picture of pictureWidth x pictureHeight is the thumbnail of a width x height picture:
+// its sides keep the ratio, give or take the rounding of one pixel.
+bool HasShapeOf(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, uint32_t height) {
+    const double across = double(pictureHeight) * double(width) / double(height);
+    const double down = double(pictureWidth) * double(height) / double(width);
+    return std::fabs(across - double(pictureWidth)) <= kShapeSlack || std::fabs(down - double(pictureHeight)) <= kShapeSlack;
+}
+
+// Whether the entry's picture is large enough to be shrunk to leastSide without blowing it up.
+bool ReachesSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, uint32_t height, uint32_t leastSide) {
+    const uint32_t wanted = std::min(leastSide, std::max(width, height));
+    return std::max(pictureWidth, pictureHeight) + kShapeSlack >= wanted;
+}
+
+bool ReadEntry(const QString& entryPath, const QByteArray& uri, const FileStampForEntry& file, uint32_t leastSide,
+               CachedThumbnail& found) {
     // The keys hold "::", which QImageReader's key list cannot carry; the decoded image keeps
     // them whole. An entry is small, so decoding it before the checks costs little.
     QImageReader reader(entryPath, "png");
@@ -71,7 +97,10 @@ bool ReadEntry(const QString& entryPath, const QByteArray& uri, qint64 mtime, Ca
     QImage image = reader.read();
     if (image.isNull()) return false;
     const QString recordedTime = image.text(kKeyMTime);
-    if (recordedTime.isEmpty() || recordedTime.toLongLong() != mtime) return false;
+    if (recordedTime.isEmpty() || recordedTime.toLongLong() != file.mtime) return false;
+    // A file rewritten within the same second keeps its time; its length usually tells.
+    const QString recordedSize = image.text(kKeySize);
+    if (!recordedSize.isEmpty() && recordedSize.toLongLong() != file.size) return false;
     const QString recordedUri = image.text(kKeyUri);
     if (!recordedUri.isEmpty() && recordedUri.toUtf8() != uri) return false;
     bool widthOk = false;
@@ -79,6 +108,12 @@ bool ReadEntry(const QString& entryPath, const QByteArray& uri, qint64 mtime, Ca
     const uint width = image.text(kKeyWidth).toUInt(&widthOk);
     const uint height = image.text(kKeyHeight).toUInt(&heightOk);
     if (!widthOk || !heightOk || width == 0 || height == 0) return false;
+    // An entry whose pixels do not have the recorded picture's shape belongs to another picture
+    // (or was written wrongly); one too small would be blown up.
+    const auto pictureWidth = uint32_t(image.width());
+    const auto pictureHeight = uint32_t(image.height());
+    if (!HasShapeOf(pictureWidth, pictureHeight, width, height)) return false;
+    if (!ReachesSide(pictureWidth, pictureHeight, width, height, leastSide)) return false;
     RasterImage picture;
     if (!CreateFromBitmap(picture, &image) || !picture.IsValid()) return false;
     if (picture.GetBpp() < 24 && !picture.IncreaseBpp(24)) return false;
@@ -131,19 +166,22 @@ QString CacheEntryPath(const QString& absolutePath, bool large) {
            QString::fromLatin1(key) + QStringLiteral(".png");
 }
 
-bool ReadCachedThumbnail(const QString& absolutePath, CachedThumbnail& found) {
+bool ReadCachedThumbnail(const QString& absolutePath, CachedThumbnail& found, uint32_t leastSide,
+                         CacheEntrySize first) {
     const QFileInfo info(absolutePath);
     if (!info.isFile() || IsInsideCache(absolutePath)) return false;
     const QByteArray uri = FileUri(absolutePath);
-    const qint64 mtime = ModificationSeconds(info);
-    return ReadEntry(CacheEntryPath(absolutePath, false), uri, mtime, found) ||
-           ReadEntry(CacheEntryPath(absolutePath, true), uri, mtime, found);
+    const FileStampForEntry file{ModificationSeconds(info), info.size()};
+    const bool largeFirst = first == CacheEntrySize::Large;
+    return ReadEntry(CacheEntryPath(absolutePath, largeFirst), uri, file, leastSide, found) ||
+           ReadEntry(CacheEntryPath(absolutePath, !largeFirst), uri, file, leastSide, found);
 }
 
-bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uint32_t width, uint32_t height) {
+bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uint32_t width, uint32_t height,
+                          CacheEntrySize entrySize) {
     const QFileInfo info(absolutePath);
     if (!picture.IsValid() || !info.isFile() || IsInsideCache(absolutePath)) return false;
-    const QString entryPath = CacheEntryPath(absolutePath, false);
+    const QString entryPath = CacheEntryPath(absolutePath, entrySize == CacheEntrySize::Large);
     const QString folder = QFileInfo(entryPath).absolutePath();
     if (!MakeOwnerOnlyPath(folder)) return false;
     const QImage image = EntryImage(picture);

@@ -32,12 +32,21 @@ struct CachedThumbnail {
     RasterImage picture;
 };
 
-// Looks in "normal" then "large"; false when neither holds a current entry for the file.
-bool ReadCachedThumbnail(const QString& absolutePath, CachedThumbnail& found);
+// The two sizes of entry: "normal" (at most 128 x 128) and "large" (at most 256 x 256).
+enum class CacheEntrySize { Normal, Large };
 
-// Writes picture (at most 128 x 128) as the file's "normal" entry; width and height are the
-// picture file's size. Written beside the entry and renamed over it, readable by the user only.
-// Files inside the cache folder itself are never recorded.
-bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uint32_t width, uint32_t height);
+// Looks in the folder of the size given first, then in the other one; false when neither
+// holds a current entry for the file. An entry is current when its Thumb::MTime (and its
+// Thumb::Size, where recorded) match the file, its picture has the shape of the size it
+// records, and its longer side reaches leastSide (or the picture's own longer side, when the
+// picture is smaller than that).
+bool ReadCachedThumbnail(const QString& absolutePath, CachedThumbnail& found, uint32_t leastSide = 0,
+                         CacheEntrySize first = CacheEntrySize::Normal);
+
+// Writes picture (fitting the entry size) as the file's entry of that size; width and height
+// are the picture file's size. Written beside the entry and renamed over it, readable by the
+// user only. Files inside the cache folder itself are never recorded.
+bool WriteCachedThumbnail(const QString& absolutePath, RasterImage& picture, uint32_t width, uint32_t height,
+                          CacheEntrySize entrySize = CacheEntrySize::Normal);
 
 }  // namespace thumbs

@@ -116,7 +116,7 @@ bool RunEventLoopUntil(const std::function<bool()>& condition, int milliseconds)
 void WaitForScan(const TNList& list) {
     QElapsedTimer clock;
     clock.start();
-    while (list.IsScanning() || list.IsWaitingForLoader()) {
+    while (list.IsScanning() || list.IsWaitingForLoader() || list.IsUpdatePending()) {
         ASSERT_LT(clock.elapsed(), 30000) << "the scan did not end";
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QThread::msleep(1);

@@ -24,7 +24,7 @@ void WriteHalfTransparentPng(const std::filesystem::path& path, uint32_t width, 
 void WriteJpegWithExifThumbnail(const std::filesystem::path& path, uint32_t width, uint32_t height, uint32_t color,
                                 uint32_t thumbWidth, uint32_t thumbHeight, uint32_t thumbColor);
 
-// Runs the event loop until the list has no scan running or waiting (fails after 30 s).
+// Runs the event loop until the list has no scan or update running or waiting (fails after 30 s).
 void WaitForScan(const TNList& list);
 // Runs the event loop for about the given time.
 void RunEventLoop(int milliseconds);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <memory>
 
@@ -14,6 +15,10 @@ using browsertest::ToQString;
 using browsertest::WaitForScan;
 
 namespace {
+
+// A picture that takes its decoder a few seconds.
+constexpr uint32_t kLargeWidth = 8000;
+constexpr uint32_t kLargeHeight = 6000;
 
 void FillFolder(const testsupport::TempDir& dir, const std::string& prefix, int count, uint32_t side) {
     for (int i = 0; i < count; ++i) {
@@ -64,4 +69,33 @@ TEST(LoaderStop, ListDestroyedWhileWaitingForTheLoaderToStop) {
     list.reset();
     browsertest::RunEventLoop(120);   // a wait tick must not reach the destroyed list
     SUCCEED();
+}
+
+// A stop reaches the decoder inside a large picture: the loader ends within a small share of
+// the time the picture takes to decode (the benchmark reports the latency itself).
+TEST(LoaderStop, StopInsideALargePictureDoesNotWaitForItsDecode) {
+    testsupport::TempDir dir;
+    browsertest::WriteSolidPicture(dir / "large.png", kLargeWidth, kLargeHeight, 0x3080C0, RASTER_FORMAT_PNG);
+    browsertest::ClearThumbnailCache();
+    QElapsedTimer clock;
+    clock.start();
+    {
+        TNList whole;
+        whole.SetFolder(ToQString(dir.path()));
+        WaitForScan(whole);
+        ASSERT_EQ(whole.count(), 1);
+    }
+    const qint64 fullScan = clock.elapsed();
+    browsertest::ClearThumbnailCache();   // the second scan decodes again
+
+    auto list = std::make_unique<TNList>();
+    list->SetFolder(ToQString(dir.path()));
+    browsertest::RunEventLoop(int(fullScan / 3));   // well inside the decode
+    ASSERT_TRUE(list->IsScanning());
+    clock.restart();
+    list.reset();
+    const qint64 stop = clock.elapsed();
+    RecordProperty("full_scan_ms", int(fullScan));
+    RecordProperty("stop_ms", int(stop));
+    EXPECT_LT(stop, fullScan / 4) << "full scan " << fullScan << " ms";
 }

@@ -170,3 +170,78 @@ TEST(QuickPng, PixelsAndTextsSurviveTheRoundTrip) {
     EXPECT_FALSE(thumbs::EncodeQuickPng(QImage(), texts, png));
     EXPECT_TRUE(png.empty());
 }
+
+// Entries that do not describe the file as it is now are not used (and the next thumbnail
+// replaces them): another time, another length, another shape, or too few pixels for the box.
+TEST_F(ThumbnailCache, EntriesThatDoNotFitTheFileOrTheBoxAreNotUsed) {
+    const QString picture = ToQString(m_dir / "big.jpg");
+    WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
+    const QString mtime = QString::number(QFileInfo(picture).lastModified().toSecsSinceEpoch());
+    const QString length = QString::number(QFileInfo(picture).size());
+    const struct {
+        const char* what;
+        QSize pixels;
+        QString time;
+        QString size;
+        uint32_t leastSide;
+        bool used;
+    } cases[] = {
+        {"current", {128, 96}, mtime, length, 60, true},
+        {"no length recorded", {128, 96}, mtime, QString(), 60, true},
+        {"other time", {128, 96}, QString::number(mtime.toLongLong() - 1), length, 60, false},
+        {"other length", {128, 96}, mtime, QString::number(length.toLongLong() + 1), 60, false},
+        {"other shape", {128, 128}, mtime, length, 60, false},
+        {"enough for the box", {64, 48}, mtime, length, 60, true},
+        {"too small for the box", {64, 48}, mtime, length, 120, false},
+    };
+    for (const auto& test : cases) {
+        browsertest::ClearThumbnailCache();
+        QImage entry(test.pixels, QImage::Format_RGB888);
+        entry.fill(QColor::fromRgb(kMarker));
+        entry.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(thumbs::FileUri(picture)));
+        entry.setText(QStringLiteral("Thumb::MTime"), test.time);
+        if (!test.size.isEmpty()) entry.setText(QStringLiteral("Thumb::Size"), test.size);
+        entry.setText(QStringLiteral("Thumb::Image::Width"), QStringLiteral("640"));
+        entry.setText(QStringLiteral("Thumb::Image::Height"), QStringLiteral("480"));
+        ASSERT_TRUE(QDir().mkpath(thumbs::ThumbnailCacheFolder() + "/normal"));
+        ASSERT_TRUE(entry.save(thumbs::CacheEntryPath(picture, false), "png"));
+        thumbs::CachedThumbnail cached;
+        EXPECT_EQ(thumbs::ReadCachedThumbnail(picture, cached, test.leastSide), test.used) << test.what;
+        if (test.used) continue;
+        // Made anew and recorded again, current this time.
+        thumbs::Size size;
+        RasterImage thumb;
+        thumbs::ThumbnailRequest request;
+        request.side = int(test.leastSide);
+        ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb, request)) << test.what;
+        EXPECT_NE(browsertest::CentreColor(thumb), kMarkerColor) << test.what;
+        EXPECT_TRUE(thumbs::ReadCachedThumbnail(picture, cached, test.leastSide, test.leastSide > 60
+                                                ? thumbs::CacheEntrySize::Large : thumbs::CacheEntrySize::Normal))
+            << test.what;
+    }
+}
+
+// A box larger than the list's own (a HiDPI screen) is served from the "large" entry, which a
+// computed thumbnail also writes; the normal box keeps to the "normal" one.
+TEST_F(ThumbnailCache, DevicePixelBoxReadsAndWritesTheLargeEntry) {
+    const QString picture = ToQString(m_dir / "big.jpg");
+    WriteSolidPicture(m_dir / "big.jpg", 1024, 768, kBlue, RASTER_FORMAT_JPG);
+    for (const int side : {60, 90, 120}) {
+        browsertest::ClearThumbnailCache();
+        const bool large = side > 60;
+        thumbs::ThumbnailRequest request;
+        request.side = side;
+        thumbs::Size size;
+        RasterImage thumb;
+        ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb, request));
+        EXPECT_EQ(thumb.GetWidth(), uint32_t(side)) << side;
+        const QString entry = thumbs::CacheEntryPath(picture, large);
+        EXPECT_EQ(QImage(entry).size(), large ? QSize(256, 192) : QSize(128, 96)) << side;
+        EXPECT_FALSE(QFileInfo::exists(thumbs::CacheEntryPath(picture, !large))) << side;
+        MarkEntry(entry);
+        ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb, request));
+        const uint32_t centre = browsertest::CentreColor(thumb);
+        EXPECT_TRUE(RasterRed(centre) > 250 && RasterGreen(centre) < 5 && RasterBlue(centre) > 250) << side;
+        EXPECT_EQ(thumb.GetWidth(), uint32_t(side)) << side;
+    }
+}

@@ -72,11 +72,13 @@ TEST_F(CSnipwellDocFileCommands, SaveAsksBeforeOverwritingTheSelectedFileAndNoKe
     EXPECT_TRUE(messages[0].question);
     EXPECT_EQ(messages[0].text, "This will overwrite " + browser.selected + ".\n\nContinue?");
     EXPECT_EQ(Bytes(path), kStaleBytes);
+    EXPECT_TRUE(browser.written.empty());
 
     answers = {MessageAnswer::Yes};
     router.Execute(cmd::ID_FILE_SAVE);
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_TRUE(SamePixels(Decoded(path), original));
+    EXPECT_EQ(browser.written, std::vector<QString>{path}) << "the browser refreshes the file's cell";
 }
 
 TEST_F(CSnipwellDocFileCommands, SaveWritesWithoutAskingWhenAnotherFileIsSelectedOrTheOptionIsOff) {
@@ -151,6 +153,7 @@ TEST_F(CSnipwellDocFileCommands, SaveAsOffersTheFileInItsFolderAndTheExtensionDe
     EXPECT_TRUE(SamePixels(Decoded(chosenPath), original));
     EXPECT_EQ(view->Path(), chosenPath);
     EXPECT_EQ(SaveAsFolder(), PathOf("out"));
+    EXPECT_EQ(browser.written, std::vector<QString>{chosenPath});
 
     // The stored folder is offered next time, and a later Save writes the new file.
     router.Execute(cmd::ID_FILE_SAVE_AS);
@@ -180,6 +183,7 @@ TEST_F(CSnipwellDocFileCommands, FailedEncodeShowsFailedAndLeavesTheOldFileByteI
     router.Execute(cmd::ID_FILE_SAVE_AS);
     EXPECT_EQ(Texts(), std::vector<QString>{"Failed."});
     EXPECT_EQ(Bytes(old), before);
+    EXPECT_TRUE(browser.written.empty());
     EXPECT_EQ(view->Path(), wide);
     EXPECT_TRUE(SaveAsFolder().isEmpty());
     // Nothing is left behind beside the target.

@@ -31,9 +31,11 @@ class FakeBrowser : public PictureBrowserLink {
 public:
     QString GetSelectedPath() const override { return selected; }
     void RemoveFile(const QString& path) override { removed.push_back(path); }
+    void FileWritten(const QString& path) override { written.push_back(path); }
 
     QString selected;
     std::vector<QString> removed;
+    std::vector<QString> written;
 };
 
 class DocFixture : public ::testing::Test {

@@ -32,6 +32,12 @@ bool CanEncode(RasterImage& image, RasterFile* file) {
     return true;
 }
 
+bool DecodeStopRequested(RasterImage& image) {
+    if (!image.IsEscaped()) return false;
+    image.SetLastError(RASTER_DECODE_STOPPED);
+    return true;
+}
+
 void ResetPictureFields(RasterImage& image) {
     image.SetTransparentIndex(-1);
     image.SetTransparentColor(RasterRgbQuad{0, 0, 0, 0});

@@ -14,6 +14,12 @@ bool RasterFormatNotAvailable(RasterImage& image, const char* formatName);
 // Sets "Encode: <format> cannot be saved" and returns false.
 bool RasterFormatNotWritable(RasterImage& image, const char* formatName);
 
+// The error of a decode stopped through the image's escape flag.
+constexpr const char* RASTER_DECODE_STOPPED = "Decode: stopped";
+// Decoders ask once per row or band: true (with RASTER_DECODE_STOPPED as the error) when the
+// image's escape flag is set, so that a stop never waits for the rest of a large picture.
+bool DecodeStopRequested(RasterImage& image);
+
 // Sets "null file handler" or "null image!!!" and returns false when there is nothing to
 // write to or nothing to write.
 bool CanEncode(RasterImage& image, RasterFile* file);

@@ -71,6 +71,7 @@ bool ReadRows(RasterFile* file, const BmpLayout& layout, RasterImage& image, uin
     const uint32_t height = layout.height;
     const size_t stride = size_t(layout.FileStride());
     for (uint32_t i = 0; i < height; ++i) {
+        if (DecodeStopRequested(image)) return false;
         const uint32_t row = layout.topDown ? height - 1 - i : i;
         uint8_t* target = buffer ? buffer : image.RowPointer(row);
         const size_t want = (i + 1 == height) ? size_t(layout.RowDataBytes()) : stride;
@@ -170,7 +171,7 @@ bool RasterImageBMP::Decode(RasterFile* file) {
     const char* error = kTruncated;
     if (!file->Seek(start + int64_t(layout.pixelOffset), RASTER_SEEK_SET) || !ReadPixels(file, layout, *this, error)) {
         Destroy();
-        SetLastError(error);
+        SetLastError(IsEscaped() ? RASTER_DECODE_STOPPED : error);
         return false;
     }
     return true;

@@ -267,6 +267,7 @@ bool GifDecoder::DecodeRows(const GifImageDesc& desc, const RasterGifRect& clip,
     }
     const int64_t clipOffset = int64_t(clip.left) - desc.Left;
     for (uint32_t n = 0; n < height; ++n) {
+        if (DecodeStopRequested(m_target)) return false;
         if (DGifGetLine(m_gif, m_line.data(), int(width)) != GIF_OK) return false;
         const int64_t y = int64_t(desc.Top) + ImageRowOf(n, height, desc.Interlace);
         if (clip.IsEmpty() || y < clip.top || y >= int64_t(clip.top) + clip.height) continue;
@@ -302,7 +303,7 @@ GifDecoder::Step GifDecoder::ReadImage() {
         const IndexRows rows{m_single.RowPointer(m_screenHeight - 1), -ptrdiff_t(m_single.GetStride())};
         if (!DecodeRows(desc, clip, rows)) {
             m_single.Destroy();
-            return Stop("GIF: damaged or truncated image data");
+            return Stop(m_target.IsEscaped() ? RASTER_DECODE_STOPPED : "GIF: damaged or truncated image data");
         }
         m_singlePalette = palette;
         m_singleControl = control;
@@ -318,7 +319,9 @@ GifDecoder::Step GifDecoder::ReadImage() {
         return Stop("RasterImage::Create can't allocate memory");
     }
     const IndexRows rows{indices.data(), ptrdiff_t(clip.width)};
-    if (!DecodeRows(desc, clip, rows)) return Stop("GIF: damaged or truncated image data");
+    if (!DecodeRows(desc, clip, rows)) {
+        return Stop(m_target.IsEscaped() ? RASTER_DECODE_STOPPED : "GIF: damaged or truncated image data");
+    }
     if (clip.IsEmpty()) return Step::Continue;  // entirely outside the screen
 
     if (!m_canvas.IsCreated() && !StartComposite()) return Stop(m_target.LastErrorText());

@@ -166,13 +166,18 @@ void InstallSource(JpegSource& src, RasterFile* file) {
 }
 
 // Stops decoding of files with absurd scan counts.
+// libjpeg calls it for every row of blocks it reads and every batch of rows it hands out, so
+// it is also where a decode stops once the image's escape flag is set.
 struct ScanGuard {
     jpeg_progress_mgr pub;   // first
+    const RasterImage* image;
 };
 
 void CheckScanCount(j_common_ptr cinfo) {
     auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (d->is_decompressor && d->input_scan_number > kMaxScans) ExitWithText(cinfo, "JPEG file has too many scans");
+    const auto* guard = reinterpret_cast<const ScanGuard*>(cinfo->progress);
+    if (guard->image && guard->image->IsEscaped()) ExitWithText(cinfo, RASTER_DECODE_STOPPED);
 }
 
 // ---- destination: a fixed buffer written through RasterFile::Write ------------------------
@@ -300,6 +305,7 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     InstallSource(job->src, file);
     cinfo->src = &job->src.pub;
     job->guard.pub.progress_monitor = CheckScanCount;
+    job->guard.image = job->image;
     cinfo->progress = &job->guard.pub;
 
     jpeg_read_header(cinfo, TRUE);

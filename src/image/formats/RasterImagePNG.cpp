@@ -245,6 +245,7 @@ void ReadRows(PngJob* job, const ReadLayout& layout, int passes, size_t rowBytes
     const uint32_t height = image->GetHeight();
     for (int pass = 0; pass < passes; ++pass) {
         for (uint32_t y = 0; y < height; ++y) {
+            if (image->IsEscaped()) png_error(job->png, RASTER_DECODE_STOPPED);
             if (!layout.splitAlpha) {
                 png_read_row(job->png, PictureRow(image, y), nullptr);
             } else if (passes == 1) {

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterTiffPage.h"
 
 namespace {
@@ -54,6 +55,7 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
     if (withAlpha && !CreateDecodedAlpha(image)) return false;
 
     for (uint32_t y0 = 0; y0 < height; y0 += bandRows) {
+        if (DecodeStopRequested(image)) return false;
         const uint32_t rows = y0 + bandRows > height ? height - y0 : bandRows;
         rgba.row_offset = int(y0);
         rgba.col_offset = 0;
@@ -62,6 +64,7 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
             return false;
         }
         for (uint32_t r = 0; r < rows; ++r) {
+            if (DecodeStopRequested(image)) return false;
             const uint32_t* src = band.data() + size_t(r) * width;
             for (uint32_t x = 0; x < width; ++x) {
                 const uint32_t abgr = src[x];

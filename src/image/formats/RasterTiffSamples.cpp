@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterTiffPage.h"
 
 namespace {
@@ -339,12 +340,14 @@ bool ReadTiffSamples(RasterImage& image, TIFF* tif, const TiffPage& page) {
     PixelSamples samples(reader, page);
     RowConverter converter(image, page, plan);
     for (uint32_t y0 = 0; y0 < page.height; y0 += reader.BandRows()) {
+        if (DecodeStopRequested(image)) return false;
         if (!reader.Load(y0)) {
             if (image.LastErrorText()[0] == '\0') image.SetLastError("TIFF: damaged or truncated picture data");
             return false;
         }
         const uint32_t rows = y0 + reader.BandRows() > page.height ? page.height - y0 : reader.BandRows();
         for (uint32_t r = 0; r < rows; ++r) {
+            if (DecodeStopRequested(image)) return false;
             samples.SetRow(r);
             converter.Convert(samples, y0 + r);
         }

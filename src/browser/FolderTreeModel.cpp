@@ -1,0 +1,191 @@
+#include "browser/FolderTreeModel.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileIconProvider>
+#include <QFileInfo>
+
+#include <algorithm>
+
+#include "browser/FolderListing.h"
+
+struct FolderTreeModel::Node {
+    QString name;
+    QString path;
+    QIcon icon;
+    Node* parent = nullptr;
+    int row = 0;   // among its siblings; places look theirs up, their list changes
+    std::vector<std::unique_ptr<Node>> children;
+    bool listed = false;
+    bool hasSubfolders = false;
+};
+
+namespace {
+
+constexpr QDir::Filters kFolders = QDir::Dirs | QDir::NoDotAndDotDot;
+
+bool HasSubfolder(const QString& folder) {
+    QDirIterator entries(folder, kFolders);
+    return entries.hasNext();
+}
+
+QIcon ThemeIcon(const QString& name, QFileIconProvider::IconType fallback) {
+    return QIcon::fromTheme(name, QFileIconProvider().icon(fallback));
+}
+
+// Whether path is folder or lies below it.
+bool Holds(const QString& folder, const QString& path) {
+    if (folder == QLatin1String("/")) return path.startsWith(QLatin1Char('/'));
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+}  // namespace
+
+FolderTreeModel::FolderTreeModel(QObject* parent)
+    : QAbstractItemModel(parent), m_folderIcon(ThemeIcon(QStringLiteral("folder"), QFileIconProvider::Folder)) {}
+
+FolderTreeModel::~FolderTreeModel() = default;
+
+void FolderTreeModel::SetPlaces(const QList<places::Place>& list) {
+    // Places that went away are removed, new ones inserted where the list has them.
+    for (int row = int(m_places.size()) - 1; row >= 0; --row) {
+        const Node& node = *m_places[size_t(row)];
+        const bool kept = std::any_of(list.cbegin(), list.cend(), [&](const places::Place& place) {
+            return place.path == node.path && place.name == node.name;
+        });
+        if (kept) continue;
+        beginRemoveRows(QModelIndex(), row, row);
+        m_places.erase(m_places.begin() + row);
+        endRemoveRows();
+    }
+    for (int row = 0; row < list.size(); ++row) {
+        const places::Place& place = list[row];
+        if (row < int(m_places.size()) && m_places[size_t(row)]->path == place.path &&
+            m_places[size_t(row)]->name == place.name) {
+            continue;
+        }
+        auto node = std::make_unique<Node>();
+        node->name = place.name;
+        node->path = place.path;
+        node->icon = ThemeIcon(place.iconName, place.path == QLatin1String("/") ? QFileIconProvider::Computer
+                                                                              : QFileIconProvider::Drive);
+        node->hasSubfolders = HasSubfolder(place.path);
+        beginInsertRows(QModelIndex(), row, row);
+        m_places.insert(m_places.begin() + row, std::move(node));
+        endInsertRows();
+    }
+}
+
+FolderTreeModel::Node* FolderTreeModel::NodeOf(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<Node*>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex FolderTreeModel::IndexOfNode(Node* node) const {
+    if (!node) return QModelIndex();
+    if (node->parent) return createIndex(node->row, 0, node);
+    for (size_t row = 0; row < m_places.size(); ++row) {
+        if (m_places[row].get() == node) return createIndex(int(row), 0, node);
+    }
+    return QModelIndex();
+}
+
+QString FolderTreeModel::PathOf(const QModelIndex& index) const {
+    const Node* node = NodeOf(index);
+    return node ? node->path : QString();
+}
+
+QModelIndex FolderTreeModel::IndexOf(const QString& path) {
+    const QString wanted = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    for (const auto& place : m_places) {
+        if (!Holds(place->path, wanted)) continue;
+        Node* node = place.get();
+        // Down one folder at a time along the rest of the path.
+        const QString rest = wanted.mid(place->path.size());
+        for (const QString& part : rest.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            ListChildren(node);
+            const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                            [&](const std::unique_ptr<Node>& c) { return c->name == part; });
+            if (child == node->children.end()) return QModelIndex();
+            node = child->get();
+        }
+        return IndexOfNode(node);
+    }
+    return QModelIndex();
+}
+
+void FolderTreeModel::ListChildren(Node* node) {
+    if (node->listed) return;
+    node->listed = true;
+    QStringList names = QDir(node->path).entryList(kFolders, QDir::NoSort);
+    std::sort(names.begin(), names.end(), thumbs::NaturalLess);
+    if (names.isEmpty()) {
+        // The arrow goes: there is nothing below after all.
+        node->hasSubfolders = false;
+        const QModelIndex index = IndexOfNode(node);
+        emit dataChanged(index, index);
+        return;
+    }
+    beginInsertRows(IndexOfNode(node), 0, int(names.size()) - 1);
+    for (const QString& name : names) {
+        auto child = std::make_unique<Node>();
+        child->name = name;
+        child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + name : node->path + QLatin1Char('/') + name;
+        child->icon = m_folderIcon;
+        child->parent = node;
+        child->row = int(node->children.size());
+        child->hasSubfolders = HasSubfolder(child->path);
+        node->children.push_back(std::move(child));
+    }
+    endInsertRows();
+}
+
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (column != 0 || row < 0) return QModelIndex();
+    const Node* above = NodeOf(parent);
+    const auto& siblings = above ? above->children : m_places;
+    if (size_t(row) >= siblings.size()) return QModelIndex();
+    return createIndex(row, 0, siblings[size_t(row)].get());
+}
+
+QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
+    const Node* node = NodeOf(child);
+    return node ? IndexOfNode(node->parent) : QModelIndex();
+}
+
+int FolderTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0) return 0;
+    const Node* node = NodeOf(parent);
+    return int(node ? node->children.size() : m_places.size());
+}
+
+int FolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
+
+QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
+    const Node* node = NodeOf(index);
+    if (!node) return QVariant();
+    switch (role) {
+        case Qt::DisplayRole:
+            return node->name;
+        case Qt::DecorationRole:
+            return node->icon;
+        case Qt::ToolTipRole:
+            return node->path;
+        default:
+            return QVariant();
+    }
+}
+
+bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
+    const Node* node = NodeOf(parent);
+    if (!node) return !m_places.empty();
+    return node->listed ? !node->children.empty() : node->hasSubfolders;
+}
+
+bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
+    const Node* node = NodeOf(parent);
+    return node && !node->listed && node->hasSubfolders;
+}
+
+void FolderTreeModel::fetchMore(const QModelIndex& parent) {
+    if (Node* node = NodeOf(parent)) ListChildren(node);
+}
