@@ -9,6 +9,8 @@
 
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterJpegThumbnail.h"
+#include "image/metadata/ColourConversion.h"
+#include "image/metadata/MetadataBlocks.h"
 #include "platform/ThumbnailCache.h"
 
 namespace thumbs {
@@ -36,14 +38,16 @@ bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
 // upright by the orientation the JPEG load reported: shrinking first keeps the turn cheap.
 // size receives the upright size.
 bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
-                      RasterImage* cacheCopy) {
+                      RasterImage* cacheCopy, const std::vector<uint8_t>& icc) {
     RasterImage thumb;
     if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height), thumb)) return false;
+    ConvertToScreenColours(thumb, icc);
     if (!ApplyExifOrientation(thumb, orientation)) return false;
     if (cacheCopy && (stored.width > uint32_t(kCacheNormalSide) || stored.height > uint32_t(kCacheNormalSide))) {
         RasterImage entry;
         if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, kCacheNormalSide), entry) &&
             ApplyExifOrientation(entry, orientation)) {
+            ConvertToScreenColours(entry, icc);
             cacheCopy->TakeOver(entry);
         }
     }
@@ -67,7 +71,7 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
 }
 
 bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy) {
+                       RasterImage* cacheCopy, const std::vector<uint8_t>& icc) {
     std::vector<uint8_t> bytes;
     if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
     RasterImage embedded;
@@ -77,16 +81,16 @@ bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orient
     if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
     if (!SameRatio(embedded.GetWidth(), embedded.GetHeight(), stored.width, stored.height)) return false;
     if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(kCacheNormalSide)) cacheCopy = nullptr;
-    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy);
+    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, icc);
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                     RasterImage* cacheCopy) {
+                     RasterImage* cacheCopy, const std::vector<uint8_t>& icc) {
     // Large enough for the cache entry when one is wanted, else for the list thumbnail.
     const Size least = FitIntoSquare(stored.width, stored.height, cacheCopy ? kCacheNormalSide : kThumbSide);
     RasterImage reduced;
     if (!DecodeJpegReduced(file.data(), file.size(), least.width, least.height, reduced)) return false;
-    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy);
+    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy, icc);
 }
 
 }  // namespace
@@ -105,8 +109,10 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     if (!ReadJpegFrameSize(bytes.data(), bytes.size(), stored.width, stored.height)) return false;
     // The orientation the JPEG load would report for these bytes.
     const int orientation = ExifOrientationOrUpright(ReadExifOrientation(bytes.data(), bytes.size()));
-    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy) ||
-           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy);
+    PictureMetadata metadata;
+    ReadJpegMetadata(bytes.data(), bytes.size(), metadata);
+    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy, metadata.icc) ||
+           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, metadata.icc);
 }
 
 bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy) {
@@ -118,10 +124,12 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Raste
     // The load reports the turn a JPEG picture needs; FinishThumbnails turns the thumbnails.
     RasterLoadOptions options;
     options.upright = RasterUpright::Report;
+    PictureMetadata metadata;
+    options.metadata = &metadata;
     if (!whole.Load(file.constData(), type, options) || !whole.IsValid()) return false;
     const Size stored{whole.GetWidth(), whole.GetHeight()};
     if (stored.width == 0 || stored.height == 0) return false;
-    return FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy);
+    return FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, metadata.icc);
 }
 
 bool MakeThumbnail(const QString& path, Size& size, RasterImage& image) {

@@ -21,6 +21,7 @@
 #include "platform/WaitCursor.h"
 #include "view/StatusPaneText.h"
 #include "image/WorkingPicture.h"
+#include "image/metadata/ColourConversion.h"
 
 namespace {
 
@@ -167,6 +168,13 @@ void CSnipwellView::RegisterCommands() {
 
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) {
         const QString path = m_strPath.isEmpty() ? QString() : ModifiedMark() + m_strPath;
+        if (m_strDamage.isEmpty() && m_bMetadataDropped) {
+            SetPaneText(u, QStringLiteral("Metadata could not be read: %1").arg(path),
+                        QStringLiteral("%1\nA damaged or oversized metadata block (EXIF, XMP, IPTC or colour "
+                                       "profile) was left out; the picture itself is whole.")
+                            .arg(m_strPath));
+            return;
+        }
         if (m_strDamage.isEmpty()) {
             SetPaneText(u, path);
             return;
@@ -210,6 +218,8 @@ void CSnipwellView::Paste() {
     ResetLightSliders();
     m_strPath.clear();
     m_strDamage.clear();
+    m_metadata.reset();   // a pasted picture carries none
+    m_bMetadataDropped = false;
     ReplaceWorkingPicture(pasted, before);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
@@ -231,7 +241,12 @@ void CSnipwellView::LayoutPicture() {
     } else {
         m_imgWork.Rescale(uint32_t(size.width), uint32_t(size.height), RASTER_RESCALE_AREA, &m_imgView);
     }
+    ConvertViewColours();
     PlaceCropBox();
+}
+
+void CSnipwellView::ConvertViewColours() {
+    if (m_metadata && m_imgView.IsValid()) ConvertToScreenColours(m_imgView, m_metadata->icc);
 }
 
 void CSnipwellView::PlaceCropBox() {

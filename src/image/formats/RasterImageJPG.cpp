@@ -18,12 +18,15 @@
 
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/metadata/MetadataBlocks.h"
 
 namespace {
 
 constexpr size_t kStreamBufferSize = 64 * 1024;
 // Rows handed to libjpeg per call.
 constexpr int kRowBatch = 16;
+// A segment's whole payload: its 16-bit length less the two bytes of the length itself.
+constexpr unsigned kMaxSegmentBytes = 0xFFFF - 2;
 // Progressive files with more scans than this are refused: each scan costs a pass over
 // the whole coefficient buffer, so a small hostile file could otherwise run for minutes.
 constexpr int kMaxScans = 1000;
@@ -220,6 +223,7 @@ struct DecodeJob {
     JpegSource src;
     ScanGuard guard;
     RasterImage* image;
+    PictureMetadata* metadata;   // null: the metadata segments are not kept
     uint8_t* cmykRow;        // malloc, CMYK files only
     bool created;            // cinfo needs jpeg_destroy_decompress
     bool imageFailed;        // the image refused the frame; its own text is the error
@@ -289,6 +293,19 @@ bool Refuse(JpegErrorManager& err, const char* text) {
     return false;
 }
 
+// Asks libjpeg to keep the segments that may carry metadata.
+void KeepMetadataSegments(j_decompress_ptr cinfo) {
+    for (int marker : {kJpegApp1, kJpegApp2, kJpegApp13}) jpeg_save_markers(cinfo, marker, kMaxSegmentBytes);
+}
+
+// The metadata of the segments libjpeg kept; calls no libjpeg function, so no longjmp can
+// leave it halfway.
+void CollectMetadata(j_decompress_ptr cinfo, PictureMetadata& metadata) {
+    JpegMetadataCollector collector;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) collector.Add(m->marker, m->data, m->data_length);
+    collector.Finish(metadata);
+}
+
 // The decode proper; libjpeg errors leave it by longjmp into RunDecode.
 bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     j_decompress_ptr cinfo = &job->cinfo;
@@ -302,7 +319,9 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     job->guard.pub.progress_monitor = CheckScanCount;
     cinfo->progress = &job->guard.pub;
 
+    if (job->metadata) KeepMetadataSegments(cinfo);
     jpeg_read_header(cinfo, TRUE);
+    if (job->metadata) CollectMetadata(cinfo, *job->metadata);
     uint32_t bpp = 24;
     bool cmyk = false;
     switch (cinfo->jpeg_color_space) {
@@ -533,8 +552,10 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         return false;
     }
     job->image = this;
+    job->metadata = m_pMetadata;
     const bool ok = RunDecode(job, file);
     if (!ok) {
+        if (m_pMetadata) m_pMetadata->Clear();
         if (!job->imageFailed) SetLastError(job->err.message[0] ? job->err.message : "JPEG decode failed");
         Destroy();
     } else if (job->err.damage != kNoDamage) {
