@@ -1,7 +1,9 @@
 #include "image/metadata/MetadataWriter.h"
 
 #include <exiv2/exiv2.hpp>
+#include <zlib.h>
 
+#include <cstring>
 #include <string>
 
 #include "image/metadata/ExifThumbnail.h"
@@ -60,6 +62,33 @@ bool FitXmpToPicture(Exiv2::XmpData& xmp, const RasterImage& picture) {
     return changed;
 }
 
+// The PNG signature and the IHDR chunk, which every other chunk follows.
+constexpr size_t kPngHeaderBytes = 8 + 4 + 4 + 13 + 4;
+constexpr char kPngProfileName[] = "ICC profile";
+
+void PutBe32(std::vector<uint8_t>& out, uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(uint8_t(value >> shift));
+}
+
+// Adds an iCCP chunk (the profile deflated) right after IHDR; false when it cannot be made.
+bool InsertPngIccProfile(std::vector<uint8_t>& png, const std::vector<uint8_t>& icc) {
+    if (png.size() < kPngHeaderBytes || std::memcmp(png.data() + 12, "IHDR", 4) != 0) return false;
+    uLongf packedSize = compressBound(uLong(icc.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, icc.data(), uLong(icc.size()), Z_BEST_COMPRESSION) != Z_OK) return false;
+    std::vector<uint8_t> chunk;
+    const size_t dataLength = sizeof(kPngProfileName) + 1 + packedSize;   // name, NUL, method
+    PutBe32(chunk, uint32_t(dataLength));
+    const size_t typeAt = chunk.size();
+    chunk.insert(chunk.end(), {'i', 'C', 'C', 'P'});
+    chunk.insert(chunk.end(), kPngProfileName, kPngProfileName + sizeof(kPngProfileName));   // with its NUL
+    chunk.push_back(0);   // deflate
+    chunk.insert(chunk.end(), packed.begin(), packed.begin() + long(packedSize));
+    PutBe32(chunk, uint32_t(crc32(0, chunk.data() + typeAt, uInt(chunk.size() - typeAt))));
+    png.insert(png.begin() + long(kPngHeaderBytes), chunk.begin(), chunk.end());
+    return true;
+}
+
 // Which blocks a pass writes.
 struct BlockChoice {
     bool exif, xmp, iptc, icc;
@@ -67,9 +96,11 @@ struct BlockChoice {
 
 void PutExif(Exiv2::Image& image, const std::vector<uint8_t>& block, const RasterImage& picture) {
     Exiv2::ExifData exif;
-    Exiv2::ExifParser::decode(exif, block.data(), uint32_t(block.size()));
+    const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(exif, block.data(), uint32_t(block.size()));
     if (exif.empty()) throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
     FitExifToPicture(exif, picture);
+    // The camera's byte order stays, as the rest of its block does.
+    if (order != Exiv2::invalidByteOrder) image.setByteOrder(order);
     image.setExifData(exif);
 }
 
@@ -104,7 +135,10 @@ std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const RasterI
     if (choice.exif && !metadata.exif.empty()) PutExif(*image, metadata.exif, picture);
     if (choice.xmp && !metadata.xmp.empty()) PutXmp(*image, metadata.xmp, picture);
     if (choice.iptc && !metadata.iptc.empty()) PutIptc(*image, metadata.iptc);
-    if (choice.icc && !metadata.icc.empty()) {
+    // exiv2 writes a PNG's iCCP chunk without the profile name that libpng (and so most
+    // readers) require: the PNG's chunk is added here instead.
+    const bool png = image->imageType() == Exiv2::ImageType::png;
+    if (choice.icc && !metadata.icc.empty() && !png) {
         Exiv2::DataBuf profile(metadata.icc.data(), long(metadata.icc.size()));
         image->setIccProfile(profile, false);
     }
@@ -113,7 +147,11 @@ std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const RasterI
     io.seek(0, Exiv2::BasicIo::beg);
     const Exiv2::DataBuf written = io.read(long(io.size()));
     if (written.size_ <= 0 || size_t(written.size_) < file.size() / 2) throw Exiv2::Error(Exiv2::kerImageWriteFailed);
-    return std::vector<uint8_t>(written.pData_, written.pData_ + written.size_);
+    std::vector<uint8_t> result(written.pData_, written.pData_ + written.size_);
+    if (choice.icc && !metadata.icc.empty() && png && !InsertPngIccProfile(result, metadata.icc)) {
+        throw Exiv2::Error(Exiv2::kerImageWriteFailed);
+    }
+    return result;
 }
 
 }  // namespace
