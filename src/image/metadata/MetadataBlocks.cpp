@@ -1,5 +1,6 @@
 #include "image/metadata/MetadataBlocks.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -81,8 +82,11 @@ std::vector<uint8_t> IptcFromRawProfile(const std::vector<uint8_t>& payload) {
         data += kPhotoshopSignature.size();
         size -= kPhotoshopSignature.size();
     }
-    if (StartsWith(data, size, kResourceSignature)) return IptcFromPhotoshopResources(data, size);
-    return payload;
+    if (!StartsWith(data, size, kResourceSignature)) return payload;
+    std::vector<uint8_t> iptc;
+    // A broken framing gives no block, which the caller counts as dropped.
+    IptcFromPhotoshopResources(data, size, iptc);
+    return iptc;
 }
 
 }  // namespace
@@ -111,7 +115,10 @@ void JpegMetadataCollector::Add(int marker, const uint8_t* data, size_t size) {
         m_iccCount = count;
         m_iccChunks[sequence].assign(data + kIccChunkHeader, data + size);
     } else if (marker == kJpegApp13 && StartsWith(data, size, kPhotoshopSignature) && m_blocks.iptc.empty()) {
-        m_blocks.iptc = IptcFromPhotoshopResources(data + kPhotoshopSignature.size(), size - kPhotoshopSignature.size());
+        if (!IptcFromPhotoshopResources(data + kPhotoshopSignature.size(), size - kPhotoshopSignature.size(),
+                                        m_blocks.iptc)) {
+            m_blocks.dropped = true;
+        }
     }
 }
 
@@ -158,7 +165,8 @@ bool ReadJpegMetadata(const uint8_t* data, size_t size, PictureMetadata& out) {
     return true;
 }
 
-std::vector<uint8_t> IptcFromPhotoshopResources(const uint8_t* data, size_t size) {
+bool IptcFromPhotoshopResources(const uint8_t* data, size_t size, std::vector<uint8_t>& iptc) {
+    iptc.clear();
     size_t at = 0;
     while (at + 4 + 2 + 2 <= size && StartsWith(data + at, size - at, kResourceSignature)) {
         const uint16_t id = Be16At(data + at + 4);
@@ -167,16 +175,18 @@ std::vector<uint8_t> IptcFromPhotoshopResources(const uint8_t* data, size_t size
         const size_t nameLength = data[at];
         size_t nameBytes = 1 + nameLength;
         if (nameBytes % 2 != 0) ++nameBytes;
-        if (nameBytes > size - at) break;
+        if (nameBytes > size - at || size - at - nameBytes < 4) return false;
         at += nameBytes;
-        if (size - at < 4) break;
         const uint32_t length = Be32At(data + at);
         at += 4;
-        if (length > size - at) break;
-        if (id == kIptcResourceId) return std::vector<uint8_t>(data + at, data + at + length);
-        at += length + (length % 2);
+        if (length > size - at) return false;
+        if (id == kIptcResourceId) {
+            iptc.assign(data + at, data + at + length);
+            return true;
+        }
+        at += std::min<size_t>(length + (length % 2), size - at);
     }
-    return {};
+    return true;
 }
 
 void AddPngTextChunk(const char* keyword, const char* text, size_t length, PictureMetadata& out) {
@@ -200,6 +210,9 @@ void AddPngTextChunk(const char* keyword, const char* text, size_t length, Pictu
         return;
     }
     if (target == &out.exif) StripExifPrefix(payload);
-    if (target == &out.iptc) payload = IptcFromRawProfile(payload);
+    if (target == &out.iptc) {
+        payload = IptcFromRawProfile(payload);
+        if (payload.empty()) out.dropped = true;
+    }
     *target = std::move(payload);
 }

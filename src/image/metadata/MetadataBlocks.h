@@ -36,8 +36,9 @@ private:
 // False when the data is no JPEG; a segment cut off by the end of the data ends the scan.
 bool ReadJpegMetadata(const uint8_t* data, size_t size, PictureMetadata& out);
 
-// The IPTC-IIM records inside Photoshop image resources (resource 0x0404); empty when none.
-std::vector<uint8_t> IptcFromPhotoshopResources(const uint8_t* data, size_t size);
+// The IPTC-IIM records inside Photoshop image resources (resource 0x0404) into iptc, empty
+// when there are none. False when the resources' framing is broken (a length past the end).
+bool IptcFromPhotoshopResources(const uint8_t* data, size_t size, std::vector<uint8_t>& iptc);
 
 // A PNG text chunk: keyword and text (decompressed). Chunks that carry no metadata block are
 // passed over; a block whose framing is damaged counts as dropped.

@@ -38,7 +38,14 @@ bool IptcReadable(const std::vector<uint8_t>& iptc) {
     }
 }
 
+// The profile's own size field, the first four bytes of its header.
+constexpr size_t kIccHeaderBytes = 128;
+
 bool IccReadable(const std::vector<uint8_t>& icc) {
+    // lcms reads tags only when asked for them: a profile cut short would open.
+    if (icc.size() < kIccHeaderBytes) return false;
+    const size_t declared = (size_t(icc[0]) << 24) | (size_t(icc[1]) << 16) | (size_t(icc[2]) << 8) | size_t(icc[3]);
+    if (declared > icc.size()) return false;
     cmsHPROFILE profile = cmsOpenProfileFromMem(icc.data(), cmsUInt32Number(icc.size()));
     if (!profile) return false;
     cmsCloseProfile(profile);
