@@ -20,6 +20,7 @@
 #include "image/RasterImage.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterImageJPG.h"
 #include "image/metadata/MetadataWriter.h"
 
 namespace {
@@ -185,6 +186,18 @@ bool RasterImage::Save(const char* path, uint32_t type) { return Save(path, type
 
 bool RasterImage::EncodeWithMetadata(RasterFile* file, uint32_t type, PictureMetadata* metadata) {
     if (!metadata || metadata->Empty() || !FormatKeepsMetadata(type)) return Encode(file, type);
+    if (type == RASTER_FORMAT_JPG) {
+        // The segments go out with the header as the picture is encoded: no copy of the file.
+        std::vector<uint8_t> segments;
+        JpegMetadataSegments(*this, *metadata, segments);
+        RasterImageJPG format;
+        format.MakeBorrowedView(*this);
+        format.ClearLastError();
+        format.SetHeaderSegments(segments.data(), segments.size());
+        if (format.Encode(file)) return true;
+        SetLastError(format.LastErrorText());
+        return false;
+    }
     // The blocks are written into the encoded bytes before they reach the file.
     RasterMemFile encoded;
     if (!encoded.Open() || !Encode(&encoded, type)) return false;

@@ -399,6 +399,8 @@ struct EncodeJob {
     JpegErrorManager err;
     JpegDestination dest;
     RasterImage* image;
+    const uint8_t* segments;   // whole marker segments written after the JFIF header
+    size_t segmentBytes;
     uint8_t* greyRow;        // malloc, palette images only
     uint8_t greyOf[256];     // palette index -> grey level
     bool created;
@@ -475,6 +477,19 @@ void ReleaseEncodeJob(EncodeJob* job) {
     job->greyRow = nullptr;
 }
 
+// The caller's marker segments, each through libjpeg; a segment whose framing runs past the
+// bytes ends them.
+void WriteHeaderSegments(EncodeJob* job) {
+    const uint8_t* bytes = job->segments;
+    size_t at = 0;
+    while (bytes && at + 4 <= job->segmentBytes && bytes[at] == 0xFF) {
+        const size_t length = (size_t(bytes[at + 2]) << 8) | bytes[at + 3];
+        if (length < 2 || at + 2 + length > job->segmentBytes) break;
+        jpeg_write_marker(&job->cinfo, bytes[at + 1], bytes + at + 4, unsigned(length - 2));
+        at += 2 + length;
+    }
+}
+
 bool EncodeSteps(EncodeJob* job, RasterFile* file) {
     j_compress_ptr cinfo = &job->cinfo;
     RasterImage* image = job->image;
@@ -505,6 +520,7 @@ bool EncodeSteps(EncodeJob* job, RasterFile* file) {
         for (uint32_t i = 0; i < 256; ++i) job->greyOf[i] = i < image->GetPaletteSize() ? palette[i].rgbRed : 0;
     }
     jpeg_start_compress(cinfo, TRUE);
+    WriteHeaderSegments(job);
     if (grey) WriteGreyRows(job);
     else WriteColourRows(job);
     jpeg_finish_compress(cinfo);
@@ -581,6 +597,8 @@ bool RasterImageJPG::Encode(RasterFile* file) {
         return false;
     }
     job->image = this;
+    job->segments = m_pHeaderSegments;
+    job->segmentBytes = m_nHeaderSegmentBytes;
     const bool ok = RunEncode(job, file);
     if (!ok) SetLastError(job->err.message[0] ? job->err.message : "JPEG encode failed");
     std::free(job);

@@ -4,6 +4,13 @@
 
 #include <mutex>
 
+std::unique_ptr<Exiv2::Image> OpenExiv2Image(const uint8_t* data, size_t size) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return std::unique_ptr<Exiv2::Image>(Exiv2::ImageFactory::open(data, long(size)).release());
+#pragma GCC diagnostic pop
+}
+
 void EnsureExiv2Ready() {
     static std::once_flag once;
     std::call_once(once, [] {

@@ -8,10 +8,14 @@
 
 #include "image/metadata/ExifThumbnail.h"
 #include "image/metadata/Exiv2Setup.h"
+#include "image/metadata/MetadataBlocks.h"
+#include "image/RasterFile.h"
 
 namespace {
 
 constexpr uint16_t kOrientationUpright = 1;
+// Side of the stand-in picture whose file exiv2 writes the JPEG segments into.
+constexpr uint32_t kStandInSide = 8;
 constexpr uint16_t kResolutionUnitInch = 2;
 
 // Sets key to value only where the block already has it.
@@ -129,8 +133,8 @@ void PutIptc(Exiv2::Image& image, const std::vector<uint8_t>& block) {
 // One pass of exiv2 over the encoded file; throws when a chosen block cannot be written.
 std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const RasterImage& picture,
                                  const PictureMetadata& metadata, BlockChoice choice) {
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.data(), long(file.size()));
-    if (!image.get()) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
+    std::unique_ptr<Exiv2::Image> image = OpenExiv2Image(file.data(), file.size());
+    if (!image) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
     image->readMetadata();
     if (choice.exif && !metadata.exif.empty()) PutExif(*image, metadata.exif, picture);
     if (choice.xmp && !metadata.xmp.empty()) PutXmp(*image, metadata.xmp, picture);
@@ -187,5 +191,33 @@ bool EmbedMetadata(std::vector<uint8_t>& file, const RasterImage& picture, Pictu
     } catch (...) {
         // Not a file exiv2 can write into at all.
         return false;
+    }
+}
+
+void JpegMetadataSegments(const RasterImage& picture, PictureMetadata& metadata, std::vector<uint8_t>& segments) {
+    segments.clear();
+    if (metadata.Empty()) return;
+    // exiv2 writes into a file: a tiny stand-in JPEG takes the place of the picture's. The
+    // blocks are fitted to the picture itself (size, dpi, thumbnail), not to the stand-in.
+    RasterImage standIn;
+    if (!standIn.Create(kStandInSide, kStandInSide, 24, RASTER_FORMAT_JPG)) return;
+    standIn.FillColor(0);
+    RasterMemFile encoded;
+    if (!encoded.Open() || !standIn.Encode(&encoded, RASTER_FORMAT_JPG)) return;
+    std::vector<uint8_t> file(encoded.GetBuffer(), encoded.GetBuffer() + encoded.Size());
+    if (!EmbedMetadata(file, picture, metadata)) {
+        metadata.dropped = true;
+        return;
+    }
+    // The segments exiv2 added, up to the first scan.
+    size_t at = 2;
+    while (at + 4 <= file.size() && file[at] == 0xFF && file[at + 1] != 0xDA) {
+        const int marker = file[at + 1];
+        const size_t length = (size_t(file[at + 2]) << 8) | file[at + 3];
+        if (length < 2 || at + 2 + length > file.size()) break;
+        if (marker == kJpegApp1 || marker == kJpegApp2 || marker == kJpegApp13) {
+            segments.insert(segments.end(), file.begin() + long(at), file.begin() + long(at + 2 + length));
+        }
+        at += 2 + length;
     }
 }

@@ -18,3 +18,9 @@ bool FormatKeepsMetadata(uint32_t type);
 // A block that cannot be written is left out and cleared in metadata, which is then marked
 // dropped; the file is still written with the others. False only when file is no JPEG or PNG.
 bool EmbedMetadata(std::vector<uint8_t>& file, const RasterImage& picture, PictureMetadata& metadata);
+
+// The JPEG marker segments (APP1 EXIF and XMP, APP2 ICC, APP13 IPTC) that carry metadata for
+// picture, made without the picture's file, for an encoder to write as it goes: a large
+// photo's file is then never held in memory. Blocks that cannot be written are left out as
+// for EmbedMetadata.
+void JpegMetadataSegments(const RasterImage& picture, PictureMetadata& metadata, std::vector<uint8_t>& segments);
