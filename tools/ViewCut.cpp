@@ -118,7 +118,7 @@ void SetUpBox(cropbox::CropBoxModel& box, const ViewCutArgs& args) {
     box.m_bRotated = args.rotated;
 }
 
-std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterImage& result) {
+std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     HeadlessSession session;
     if (!session.IsValid()) return "cut: no temporary folder for the settings";
     CSnipwellDoc document;
@@ -148,6 +148,7 @@ std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterIm
                " client pixels, or not enough memory)";
     }
     if (!result.Copy(view.WorkPicture())) return "cut: not enough memory for the result";
+    if (metadata) *metadata = view.Metadata();
     return {};
 }
 
@@ -185,7 +186,7 @@ std::string ParseViewCutArgs(const std::vector<std::string>& words, size_t& next
     return {};
 }
 
-std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result) {
+std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QtMessageHandler previous = qInstallMessageHandler(QuietQtMessages);
     static char programName[] = "rastertool";
@@ -194,7 +195,7 @@ std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterI
     std::string error;
     {
         QApplication application(count, arguments);
-        error = CutInView(path, args, result);
+        error = CutInView(path, args, result, metadata);
     }
     qInstallMessageHandler(previous);
     return error;

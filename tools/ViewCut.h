@@ -11,6 +11,7 @@
 #include <vector>
 
 class RasterImage;
+struct PictureMetadata;
 
 namespace rastertool {
 
@@ -45,7 +46,9 @@ std::string ParseViewCutArgs(const std::vector<std::string>& words, size_t& next
 // upright by its EXIF orientation, the box matched to its orientation), lays the view out at
 // the client size, places the box and cuts. The working picture afterwards is copied into
 // result. Returns the error text, empty on success; a message the view would have shown in
-// a box is part of that text.
-std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result);
+// a box is part of that text. metadata, when not null, receives the metadata the view keeps
+// beside the cut picture.
+std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result,
+                       PictureMetadata* metadata = nullptr);
 
 }  // namespace rastertool

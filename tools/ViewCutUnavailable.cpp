@@ -11,7 +11,7 @@ std::string ParseViewCutArgs(const std::vector<std::string>&, size_t&, ViewCutAr
     return "cut needs the program's Qt parts; this rastertool was built without them";
 }
 
-std::string RunViewCut(const std::string&, const ViewCutArgs&, RasterImage&) {
+std::string RunViewCut(const std::string&, const ViewCutArgs&, RasterImage&, PictureMetadata*) {
     return "cut needs the program's Qt parts; this rastertool was built without them";
 }
 

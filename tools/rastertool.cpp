@@ -6,6 +6,11 @@
 //   rastertool [--type N] [--quality Q] IN OUT cut CLIENT_W CLIENT_H SHAPE PRESET_ID BORDER_ID ROTATED
 //              [L T R B] [OP ARGS]...
 //   rastertool [--in-type N] info IN
+//   rastertool [--in-type N] meta IN
+//
+// When IN and OUT are both JPEG or PNG files, OUT keeps IN's metadata (EXIF, XMP, IPTC, colour
+// profile) the way the program's Save keeps it, with the picture turned upright; --strip
+// leaves it out.
 //
 // The whole command line is checked before any file is read, so a typo never leaves a
 // half-written output behind. "cut" opens IN in the program's picture view (ViewCut.h), so
@@ -22,7 +27,11 @@
 #include <system_error>
 #include <vector>
 
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
+#include "image/metadata/MetadataCheck.h"
+#include "image/metadata/MetadataText.h"
+#include "image/metadata/MetadataWriter.h"
 #include "StrictNumber.h"
 #include "ViewCut.h"
 
@@ -150,6 +159,7 @@ struct Options {
     std::optional<uint32_t> inType;
     std::optional<uint32_t> outType;
     std::optional<uint8_t> quality;
+    bool strip = false;   // OUT without IN's metadata
     std::vector<std::string> positional;
 };
 
@@ -162,6 +172,8 @@ void PrintUsage(FILE* out) {
     std::fprintf(out,
                  "usage: rastertool [--in-type N] [--type N] [--quality Q] IN OUT [OP ARGS]...\n"
                  "       rastertool [--in-type N] info IN\n"
+                 "       rastertool [--in-type N] meta IN   (the kept metadata, one key=value a line)\n"
+                 "  --strip      OUT without IN's metadata (kept by default when both are JPEG or PNG)\n"
                  "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
                  "  --type N     format id of OUT (default: from the extension)\n"
                  "  --quality Q  JPEG quality 1..100\n"
@@ -190,6 +202,10 @@ std::optional<ArgError> ParseOptions(int argc, char** argv, Options& options) {
         const std::string_view arg = argv[i];
         if (arg.size() < 2 || arg.substr(0, 2) != "--") {
             options.positional.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--strip") {
+            options.strip = true;
             continue;
         }
         if (i + 1 >= argc) return ArgError{std::string(arg) + " needs a value"};
@@ -260,11 +276,32 @@ std::string UnreadableReason(const std::string& path) {
     return {};
 }
 
-int LoadInput(RasterImage& image, const std::string& path, const Options& options) {
+// With metadata: the blocks are read too, with the picture turned upright as the program
+// shows it; blocks that cannot be read are left out with a warning.
+int LoadInput(RasterImage& image, const std::string& path, const Options& options,
+              PictureMetadata* metadata = nullptr) {
     if (const std::string reason = UnreadableReason(path); !reason.empty()) return Fail(reason);
     const uint32_t type = options.inType.value_or(RasterImage::TypeFromExtension(path.c_str()));
     image.ClearLastError();
-    if (!image.Load(path.c_str(), type)) return Fail(path + ": " + ErrorOf(image, "cannot be loaded"));
+    RasterLoadOptions load;
+    if (metadata) {
+        load.upright = RasterUpright::Turn;
+        load.metadata = metadata;
+    }
+    if (!image.Load(path.c_str(), type, load)) return Fail(path + ": " + ErrorOf(image, "cannot be loaded"));
+    if (metadata && DropUnreadableMetadata(*metadata)) {
+        std::fprintf(stderr, "rastertool: %s: Metadata could not be read; the damaged block is left out\n",
+                     path.c_str());
+    }
+    return 0;
+}
+
+int PrintMetadata(const Options& options) {
+    if (options.positional.size() != 2) return Fail("meta takes exactly one file (see --help)");
+    RasterImage image;
+    PictureMetadata metadata;
+    if (int rc = LoadInput(image, options.positional[1], options, &metadata)) return rc;
+    std::fputs(MetadataAsText(metadata).c_str(), stdout);
     return 0;
 }
 
@@ -279,9 +316,10 @@ int PrintInfo(const Options& options) {
 }
 
 // The picture the program shows after Cut in its view; IN is read the program's way.
-int CutInput(RasterImage& image, const std::string& path, const rastertool::ViewCutArgs& cut) {
+int CutInput(RasterImage& image, const std::string& path, const rastertool::ViewCutArgs& cut,
+             PictureMetadata* metadata) {
     if (const std::string reason = UnreadableReason(path); !reason.empty()) return Fail(reason);
-    if (const std::string error = rastertool::RunViewCut(path, cut, image); !error.empty()) return Fail(error);
+    if (const std::string error = rastertool::RunViewCut(path, cut, image, metadata); !error.empty()) return Fail(error);
     return 0;
 }
 
@@ -314,8 +352,12 @@ int Convert(const Options& options) {
         return Fail(outPath + ": unknown format extension (use --type N)");
     }
 
+    const uint32_t inType = options.inType.value_or(RasterImage::TypeFromExtension(words[0].c_str()));
+    const bool keepMetadata = !options.strip && FormatKeepsMetadata(inType) && FormatKeepsMetadata(outType);
+    PictureMetadata metadata;
+    PictureMetadata* kept = keepMetadata ? &metadata : nullptr;
     RasterImage image;
-    if (int rc = cut ? CutInput(image, words[0], *cut) : LoadInput(image, words[0], options)) return rc;
+    if (int rc = cut ? CutInput(image, words[0], *cut, kept) : LoadInput(image, words[0], options, kept)) return rc;
     for (const Step& step : steps) {
         image.ClearLastError();
         if (!step.op->apply(image, step.values)) {
@@ -327,8 +369,13 @@ int Convert(const Options& options) {
     if (options.quality) image.SetJpegQuality(*options.quality);
     image.ClearLastError();
     errno = 0;
-    if (!image.Save(outPath.c_str(), outType)) {
+    const bool hadDropped = metadata.dropped;
+    if (!image.Save(outPath.c_str(), outType, kept)) {
         return Fail(outPath + ": " + ErrorOf(image, errno ? std::strerror(errno) : "cannot be written"));
+    }
+    if (metadata.dropped && !hadDropped) {
+        std::fprintf(stderr, "rastertool: %s: a metadata block could not be written and is left out\n",
+                     outPath.c_str());
     }
     return 0;
 }
@@ -354,5 +401,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.positional[0] == "info") return PrintInfo(options);
+    if (options.positional[0] == "meta") return PrintMetadata(options);
     return Convert(options);
 }

@@ -8,6 +8,7 @@
 #include "doc/CSnipwellDoc.h"
 #include "commands/CommandIds.h"
 #include "platform/MessageService.h"
+#include "platform/DisplayColourProfile.h"
 #include "platform/SettingsStore.h"
 
 CSnipwellApp::CSnipwellApp(StartupHooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {
@@ -59,6 +60,8 @@ bool CSnipwellApp::InitInstance() {
     }
     // 6-8. Embedded controls need nothing; the settings store; no list of recent files.
     SelectSettingsStore();
+    // Tagged pictures are shown in the screen's colours when the desktop publishes them.
+    UseDisplayColourProfile();
     // 9-10. Context menus, keyboard, shell and tooltips are Qt's own; the tooltip look comes
     //       with the visual style's sheet.
     // 11-12. The single document with its frame and view. The view's "Edit" context menu

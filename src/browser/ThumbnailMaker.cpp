@@ -10,6 +10,8 @@
 
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterJpegThumbnail.h"
+#include "image/metadata/ColourConversion.h"
+#include "image/metadata/MetadataBlocks.h"
 #include "platform/ThumbnailCache.h"
 
 namespace thumbs {
@@ -47,15 +49,17 @@ bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
 // upright by the orientation the JPEG load reported: shrinking first keeps the turn cheap.
 // size receives the upright size.
 bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
-                      RasterImage* cacheCopy, const ThumbnailRequest& request) {
+                      RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     RasterImage thumb;
     if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height, request.side), thumb)) return false;
+    ConvertToScreenColours(thumb, icc);
     if (!ApplyExifOrientation(thumb, orientation)) return false;
     const auto entrySide = uint32_t(EntrySideFor(request));
     if (cacheCopy && (stored.width > entrySide || stored.height > entrySide)) {
         RasterImage entry;
         if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, int(entrySide)), entry) &&
             ApplyExifOrientation(entry, orientation)) {
+            ConvertToScreenColours(entry, icc);
             cacheCopy->TakeOver(entry);
         }
     }
@@ -79,7 +83,7 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
 }
 
 bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy, const ThumbnailRequest& request) {
+                       RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     std::vector<uint8_t> bytes;
     if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
     RasterImage embedded;
@@ -91,17 +95,17 @@ bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orient
     if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(EntrySideFor(request))) {
         cacheCopy = nullptr;
     }
-    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, request);
+    return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, request, icc);
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                     RasterImage* cacheCopy, const ThumbnailRequest& request) {
+                     RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     // Large enough for the cache entry when one is wanted, else for the list thumbnail.
     const int leastSide = cacheCopy ? std::max(EntrySideFor(request), request.side) : request.side;
     const Size least = FitIntoSquare(stored.width, stored.height, leastSide);
     RasterImage reduced;
     if (!DecodeJpegReduced(file.data(), file.size(), least.width, least.height, reduced)) return false;
-    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy, request);
+    return FinishThumbnails(reduced, stored, orientation, size, image, cacheCopy, request, icc);
 }
 
 }  // namespace
@@ -121,8 +125,10 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     if (!ReadJpegFrameSize(bytes.data(), bytes.size(), stored.width, stored.height)) return false;
     // The orientation the JPEG load would report for these bytes.
     const int orientation = ExifOrientationOrUpright(ReadExifOrientation(bytes.data(), bytes.size()));
-    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy, request) ||
-           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, request);
+    PictureMetadata metadata;
+    ReadJpegMetadata(bytes.data(), bytes.size(), metadata);
+    return FromExifThumbnail(bytes, stored, orientation, size, image, cacheCopy, request, metadata.icc) ||
+           FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, request, metadata.icc);
 }
 
 bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy,
@@ -137,10 +143,12 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Raste
     // The load reports the turn a JPEG picture needs; FinishThumbnails turns the thumbnails.
     RasterLoadOptions options;
     options.upright = RasterUpright::Report;
+    PictureMetadata metadata;
+    options.metadata = &metadata;
     if (!whole.Load(file.constData(), type, options) || !whole.IsValid()) return false;
     const Size stored{whole.GetWidth(), whole.GetHeight()};
     if (stored.width == 0 || stored.height == 0) return false;
-    const bool made = FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request);
+    const bool made = FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request, metadata.icc);
     // The flag belongs to the loader; the pictures handed on outlive its watch.
     image.WatchEscapeFlag(nullptr);
     if (cacheCopy) cacheCopy->WatchEscapeFlag(nullptr);

@@ -89,7 +89,8 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_FILE_NEW, "Create a new document\nNew"},
     {ID_FILE_OPEN, "Open an folder and scan pictures\nOpen Folder"},
     {ID_FILE_SAVE, "Save the the current picture\nSave"},
-    {ID_FILE_SAVE_AS, "Save the current picture with a new name\nSave As"},
+    {ID_FILE_SAVE_AS, "Save the current picture with a new name (JPEG and PNG keep the photo's EXIF, XMP, IPTC and "
+                      "colour profile; GIF and BMP carry none)\nSave As"},
     {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_DELETE, "Delete the current picture file\nDelete"},

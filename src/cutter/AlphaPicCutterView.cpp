@@ -46,8 +46,8 @@ AlphaPicCutterView::AlphaPicCutterView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // every paint covers the whole control
 }
 
-void AlphaPicCutterView::SetPicture(const RasterImage& source) {
-    m_model.SetPicture(source);
+void AlphaPicCutterView::SetPicture(const RasterImage& source, const std::vector<uint8_t>& icc) {
+    m_model.SetPicture(source, icc);
     // A paint only builds when the backdrop is missing; a picture given later needs its
     // preview and placement too.
     if (m_model.HasBackdrop()) PostBuild();

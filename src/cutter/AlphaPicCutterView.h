@@ -14,7 +14,7 @@ public:
     explicit AlphaPicCutterView(QWidget* parent = nullptr);
 
     // The picture to cut (given before the dialog runs).
-    void SetPicture(const RasterImage& source);
+    void SetPicture(const RasterImage& source, const std::vector<uint8_t>& icc = {});
     void SetCutter(const RasterImage& source);
     void ReverseAlpha();
     bool CanCut() const { return m_model.CanCut(); }

@@ -4,6 +4,7 @@
 
 #include "cutter/CutterComposition.h"
 #include "image/WorkingPicture.h"
+#include "image/metadata/ColourConversion.h"
 
 namespace cutter {
 
@@ -50,7 +51,8 @@ std::optional<uint32_t> UniformColour(const RasterImage& image) {
 
 }  // namespace
 
-void CutterModel::SetPicture(const RasterImage& source) {
+void CutterModel::SetPicture(const RasterImage& source, const std::vector<uint8_t>& icc) {
+    m_icc = icc;
     m_imgPicture.Destroy();
     m_imgPreview.Destroy();
     m_imgPlacedPreview.Destroy();
@@ -128,6 +130,7 @@ void CutterModel::BuildPreview(int32_t width, int32_t height) {
     }
     RasterImage preview;
     if (!m_imgPicture.Rescale(uint32_t(previewWidth), uint32_t(previewHeight), RASTER_RESCALE_AREA, &preview)) return;
+    ConvertToScreenColours(preview, m_icc);
     m_imgPreview.TakeOver(preview);
     m_imgPlacedPreview.Destroy();
     const int32_t placedWidth = std::max(1, RoundHalfAway(kPlacementShare * previewWidth));

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "cutter/CutterGeometry.h"
 #include "image/RasterImage.h"
@@ -21,7 +22,8 @@ class CutterModel {
 public:
     // Takes a copy of the picture to cut as 24 bits without alpha (transparent parts white);
     // the preview and the placement are made again by the next BuildBackdrop.
-    void SetPicture(const RasterImage& source);
+    // icc: the picture's colour profile, which the preview's colours follow (empty: sRGB).
+    void SetPicture(const RasterImage& source, const std::vector<uint8_t>& icc = {});
     // Takes a copy of a cutter as 24 bits with alpha. A cutter without its own alpha gets the
     // average of its grey levels as alpha and turns white; one with alpha keeps both.
     void SetCutter(const RasterImage& source);
@@ -75,6 +77,7 @@ private:
 
     RasterImage m_imgPicture;
     RasterImage m_imgPreview;
+    std::vector<uint8_t> m_icc;   // the picture's colour profile
     RasterImage m_imgBackdrop;
     RasterImage m_imgCutter;
     std::optional<uint32_t> m_nCutterColour;  // the cutter's colour when all its pixels share one

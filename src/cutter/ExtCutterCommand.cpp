@@ -4,10 +4,10 @@
 #include "cutter/DlgAlphaPicCutter.h"
 #include "platform/WaitCursor.h"
 
-bool RunExtCutter(QWidget* parent, const RasterImage& work, RasterImage& result) {
+bool RunExtCutter(QWidget* parent, const RasterImage& work, RasterImage& result, const std::vector<uint8_t>& icc) {
     if (!work.IsValid()) return false;
     DlgAlphaPicCutter dialog(parent);
-    dialog.CutterView()->SetPicture(work);
+    dialog.CutterView()->SetPicture(work, icc);
     if (dialog.exec() != QDialog::Accepted) return false;
     WaitCursor wait;
     RasterImage cut;

@@ -15,6 +15,8 @@ struct PictureMetadata {
     std::vector<uint8_t> iptc;
     // The ICC colour profile, whole.
     std::vector<uint8_t> icc;
+    // A block the file carried could not be read and was left out.
+    bool dropped = false;
 
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty() && icc.empty(); }
     void Clear() { *this = PictureMetadata{}; }

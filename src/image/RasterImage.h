@@ -279,6 +279,10 @@ public:
     bool Load(const char* path, uint32_t type, RasterLoadOptions& options);
     // Writes beside the target and renames over it only after a successful encode.
     bool Save(const char* path, uint32_t type);
+    // The same, with the metadata blocks written into a JPEG or PNG file (other formats carry
+    // none). A block that cannot be written is left out, cleared in metadata and counted in
+    // metadata->dropped; the picture is saved all the same.
+    bool Save(const char* path, uint32_t type, PictureMetadata* metadata);
     bool Decode(RasterFile* file, uint32_t type);
     bool Decode(RasterFile* file, uint32_t type, RasterLoadOptions& options);
     bool Decode(uint8_t* buffer, uint32_t size, uint32_t type);
@@ -322,6 +326,8 @@ public:
     static bool FitsMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp);
 
 protected:
+    // Encode, then the metadata blocks written into the bytes when the format keeps them.
+    bool EncodeWithMetadata(RasterFile* file, uint32_t type, PictureMetadata* metadata);
     void ResetInfo(uint32_t type);
     void ClearHeaderAndPointers();
     void ClearRowEnds();

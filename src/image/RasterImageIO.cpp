@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "image/RasterFile.h"
 #include "image/RasterFormatTable.h"
@@ -19,6 +20,8 @@
 #include "image/RasterImage.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterImageJPG.h"
+#include "image/metadata/MetadataWriter.h"
 
 namespace {
 
@@ -179,7 +182,36 @@ bool RasterImage::Encode(RasterFile* file, uint32_t type) {
     return format->encode(*this, file);
 }
 
-bool RasterImage::Save(const char* path, uint32_t type) {
+bool RasterImage::Save(const char* path, uint32_t type) { return Save(path, type, nullptr); }
+
+bool RasterImage::EncodeWithMetadata(RasterFile* file, uint32_t type, PictureMetadata* metadata) {
+    if (!metadata || metadata->Empty() || !FormatKeepsMetadata(type)) return Encode(file, type);
+    if (type == RASTER_FORMAT_JPG) {
+        // The segments go out with the header as the picture is encoded: no copy of the file.
+        std::vector<uint8_t> segments;
+        JpegMetadataSegments(*this, *metadata, segments);
+        RasterImageJPG format;
+        format.MakeBorrowedView(*this);
+        format.ClearLastError();
+        format.SetHeaderSegments(segments.data(), segments.size());
+        if (format.Encode(file)) return true;
+        SetLastError(format.LastErrorText());
+        return false;
+    }
+    // The blocks are written into the encoded bytes before they reach the file.
+    RasterMemFile encoded;
+    if (!encoded.Open() || !Encode(&encoded, type)) return false;
+    std::vector<uint8_t> bytes(encoded.GetBuffer(), encoded.GetBuffer() + encoded.Size());
+    encoded.Close();
+    if (!EmbedMetadata(bytes, *this, *metadata)) metadata->dropped = true;
+    if (file->Write(bytes.data(), 1, bytes.size()) != bytes.size()) {
+        SetLastError("Save: the file could not be written");
+        return false;
+    }
+    return true;
+}
+
+bool RasterImage::Save(const char* path, uint32_t type, PictureMetadata* metadata) {
     if (!path || !*path) return false;
     const std::string target = ResolveSaveTarget(path);
     // Replacing needs the right to write the file itself, as opening it for writing would:
@@ -200,7 +232,7 @@ bool RasterImage::Save(const char* path, uint32_t type) {
     bool written;
     {
         RasterIOFile file(stream);
-        encoded = Encode(&file, type);
+        encoded = EncodeWithMetadata(&file, type, metadata);
         written = encoded && file.Flush() && file.Error() == 0;
     }
     written = written && KeepTargetPermissions(fd, target) && fsync(fd) == 0;

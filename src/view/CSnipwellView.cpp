@@ -25,6 +25,7 @@
 #include "platform/WaitCursor.h"
 #include "view/StatusPaneText.h"
 #include "image/WorkingPicture.h"
+#include "image/metadata/ColourConversion.h"
 
 namespace {
 
@@ -171,6 +172,13 @@ void CSnipwellView::RegisterCommands() {
 
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [this](CommandUpdate& u) {
         const QString path = m_strPath.isEmpty() ? QString() : ModifiedMark() + m_strPath;
+        if (m_strDamage.isEmpty() && m_bMetadataDropped) {
+            SetPaneText(u, QStringLiteral("Metadata could not be read: %1").arg(path),
+                        QStringLiteral("%1\nA damaged or oversized metadata block (EXIF, XMP, IPTC or colour "
+                                       "profile) was left out; the picture itself is whole.")
+                            .arg(m_strPath));
+            return;
+        }
         if (m_strDamage.isEmpty()) {
             SetPaneText(u, path);
             return;
@@ -214,6 +222,8 @@ void CSnipwellView::Paste() {
     ResetLightSliders();
     m_strPath.clear();
     m_strDamage.clear();
+    m_metadata.reset();   // a pasted picture carries none
+    m_bMetadataDropped = false;
     ReplaceWorkingPicture(pasted, before);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
@@ -265,8 +275,16 @@ RasterImage& CSnipwellView::ScaleSource(QSize target) {
 }
 
 bool CSnipwellView::MakeScaledCopy(QSize size, RasterImage& copy) {
-    if (size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))) return copy.Copy(m_imgWork);
-    return ScaleSource(size).Rescale(uint32_t(size.width()), uint32_t(size.height()), RASTER_RESCALE_AREA, &copy);
+    const bool made = size == QSize(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()))
+                          ? copy.Copy(m_imgWork)
+                          : ScaleSource(size).Rescale(uint32_t(size.width()), uint32_t(size.height()),
+                                                      RASTER_RESCALE_AREA, &copy);
+    if (made) ConvertViewColours(copy);
+    return made;
+}
+
+void CSnipwellView::ConvertViewColours(RasterImage& copy) const {
+    if (m_metadata && copy.IsValid()) ConvertToScreenColours(copy, m_metadata->icc);
 }
 
 void CSnipwellView::PlaceCropBox() {

@@ -6,10 +6,13 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 #include "commands/CommandRouter.h"
 #include "doc/CSnipwellDoc.h"
 #include "view/CropBoxModel.h"
 #include "view/PictureHistory.h"
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "view/ViewPainter.h"
 
@@ -89,6 +92,12 @@ public:
     // What was wrong with the picture file shown, when it was damaged but still loaded; empty
     // for a sound file and after another picture is opened or pasted.
     const QString& DamageNote() const { return m_strDamage; }
+    // The metadata kept beside the working picture (EXIF, XMP, IPTC, colour profile): what
+    // the file held, written back by Save; empty for a pasted picture.
+    const PictureMetadata& Metadata() const;
+    // Set when a metadata block of the file shown could not be read or written and was left
+    // out; cleared when another picture is opened or pasted.
+    bool MetadataDropped() const { return m_bMetadataDropped; }
     QWidget* DialogParent() override { return this; }
     void ActivateView() override;
     const RasterImage& WorkPicture() const { return m_imgWork; }
@@ -144,8 +153,14 @@ private:
     // What a copy of that size is rescaled from: the reduced picture when it is at least as
     // large, else the working picture.
     RasterImage& ScaleSource(QSize target);
-    // The working picture rescaled (or copied) to size; false when there is no memory for it.
+    // The working picture rescaled (or copied) to size, in the screen's colours; false when
+    // there is no memory for it.
     bool MakeScaledCopy(QSize size, RasterImage& copy);
+    // Shows a copy made for the screen in the colours the picture's colour profile means.
+    void ConvertViewColours(RasterImage& copy) const;
+    // The print size of the crop box's preset as the cut picture's dpi; the Free preset and
+    // the Ext Cutter keep the source's.
+    void SetCutDpi(RasterImage& result, bool byPreset) const;
     void UpdateCursor(QPoint position);
     void Repaint();
     void Paste();
@@ -156,6 +171,8 @@ private:
     CSnipwellDoc* m_pDocument;
     QString m_strPath;
     QString m_strDamage;
+    std::shared_ptr<const PictureMetadata> m_metadata;
+    bool m_bMetadataDropped = false;
     RasterImage m_imgView;
     RasterImage m_imgWork;
     cropbox::CropBoxModel m_box;

@@ -111,12 +111,13 @@ void CSnipwellView::RunPictureCommand(uint32_t id) {
 // ---- history ------------------------------------------------------------------------------------
 
 PictureState CSnipwellView::CaptureState() const {
-    return PictureState{m_strPath, m_box.m_rcCrop, {int(m_imgView.GetWidth()), int(m_imgView.GetHeight())},
-                        m_box.m_bRotated, m_box.m_bShowCropBox};
+    return PictureState{m_strPath,          m_box.m_rcCrop, {int(m_imgView.GetWidth()), int(m_imgView.GetHeight())},
+                        m_box.m_bRotated, m_box.m_bShowCropBox, m_metadata};
 }
 
 void CSnipwellView::RestoreState(const PictureState& state) {
     m_strPath = state.path;
+    m_metadata = state.metadata;
     m_box.m_bRotated = state.rotated;
     m_box.m_bShowCropBox = state.shown;
     LayoutPicture();

@@ -27,6 +27,7 @@ bool CSnipwellView::CutToCropBox() {
     RasterImage result;
     // A cut that cannot be made leaves the picture and the box as they were.
     if (!CutPicture(m_imgWork, request, result) || !result.IsValid()) return false;
+    SetCutDpi(result, true);
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
     ReplaceWorkingPicture(result, before);
     LayoutPicture();
@@ -39,10 +40,19 @@ void CSnipwellView::RunExternalCutter() {
     const PictureState before = CaptureState();
     RasterImage result;
     // Cancel, or a cut that cannot be made, leaves everything as it was.
-    if (!RunExtCutter(this, m_imgWork, result) || !result.IsValid()) return;
+    if (!RunExtCutter(this, m_imgWork, result, Metadata().icc) || !result.IsValid()) return;
+    SetCutDpi(result, false);
     WaitCursor wait;  // the new layout and its first paint are part of the wait
     if (m_box.m_bAutoHide) m_box.m_bShowCropBox = false;
     ReplaceWorkingPicture(result, before);
     LayoutPicture();
     Repaint();
+}
+
+void CSnipwellView::SetCutDpi(RasterImage& result, bool byPreset) const {
+    // A print size's dpi makes the saved file print at exactly that size at 100 %.
+    const int printDpi =
+        byPreset ? m_box.PrintDpi({int(result.GetWidth()), int(result.GetHeight())}) : 0;
+    result.SetXDpi(printDpi > 0 ? printDpi : m_imgWork.GetXDpi());
+    result.SetYDpi(printDpi > 0 ? printDpi : m_imgWork.GetYDpi());
 }

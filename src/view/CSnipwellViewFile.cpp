@@ -8,6 +8,7 @@
 #include "platform/MessageService.h"
 #include "platform/WaitCursor.h"
 #include "image/WorkingPicture.h"
+#include "image/metadata/MetadataCheck.h"
 
 void CSnipwellView::RegisterFileCommands() {
     // The file commands are the document's; the view adds none of its own.
@@ -26,6 +27,8 @@ void CSnipwellView::LoadPicture(const QString& path) {
     ForgetShownCopy();
     m_strPath.clear();
     m_strDamage.clear();
+    m_metadata.reset();
+    m_bMetadataDropped = false;
     update();
     if (path.isEmpty()) return;
 
@@ -34,6 +37,8 @@ void CSnipwellView::LoadPicture(const QString& path) {
     // shot. A turn that fails for lack of memory leaves the picture as stored.
     RasterLoadOptions options;
     options.upright = RasterUpright::Turn;
+    auto metadata = std::make_shared<PictureMetadata>();
+    options.metadata = metadata.get();
     const bool loaded = filechecks::IsRegularFile(path) &&
                         m_imgWork.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
                         m_imgWork.IsValid();
@@ -51,6 +56,9 @@ void CSnipwellView::LoadPicture(const QString& path) {
 
     m_strPath = path;
     m_strDamage = QString::fromUtf8(damage);
+    // A block that cannot be read is left out: the picture opens and saves without it.
+    m_bMetadataDropped = DropUnreadableMetadata(*metadata);
+    m_metadata = std::move(metadata);
     MatchOrientation(int(m_imgWork.GetWidth()), int(m_imgWork.GetHeight()));
     LayoutPicture();
 }
@@ -72,9 +80,11 @@ bool CSnipwellView::SavePicture(const QString& path) {
     // working picture.
     RasterImage copy;
     bool ok = MakeLitCopy(copy);
+    // The blocks travel in a copy: one that cannot be written is left out of this file only.
+    PictureMetadata metadata = Metadata();
     if (ok) {
         copy.SetJpegQuality(uint8_t(CSnipwellDoc::StoredJpegQuality()));
-        ok = copy.Save(native.constData(), type);
+        ok = copy.Save(native.constData(), type, &metadata);
     }
     if (!ok) {
         wait.Release();
@@ -83,5 +93,11 @@ bool CSnipwellView::SavePicture(const QString& path) {
     }
     m_strPath = path;
     m_nSavedPosition = m_history.Position();
+    if (metadata.dropped) m_bMetadataDropped = true;
     return true;
+}
+
+const PictureMetadata& CSnipwellView::Metadata() const {
+    static const PictureMetadata none;
+    return m_metadata ? *m_metadata : none;
 }

@@ -11,7 +11,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "view/CropBoxModel.h"
 
@@ -22,6 +24,8 @@ struct PictureState {
     cropbox::Size viewSize;   // the view copy's size the crop box was laid over
     bool rotated = false;
     bool shown = true;
+    // The metadata the picture came with (none for a pasted one); shared, never changed.
+    std::shared_ptr<const PictureMetadata> metadata;
 };
 
 class PictureHistory {

@@ -18,7 +18,10 @@ std::string ReadText(const std::filesystem::path& path) {
 }  // namespace
 
 RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args) {
-    const std::string program = RastertoolPath().string();
+    return RunProgram(dir, RastertoolPath().string(), args);
+}
+
+RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -32,7 +35,7 @@ RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     RunResult result;
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return result;
     int status = 0;

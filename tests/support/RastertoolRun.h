@@ -16,5 +16,7 @@ struct RunResult {
 
 // Runs rastertool with args; the captured output goes through files in dir.
 RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args);
+// The same for another program, found on PATH when program names no folder.
+RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args);
 
 }  // namespace testsupport

@@ -18,12 +18,15 @@
 
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/metadata/MetadataBlocks.h"
 
 namespace {
 
 constexpr size_t kStreamBufferSize = 64 * 1024;
 // Rows handed to libjpeg per call.
 constexpr int kRowBatch = 16;
+// A segment's whole payload: its 16-bit length less the two bytes of the length itself.
+constexpr unsigned kMaxSegmentBytes = 0xFFFF - 2;
 // Progressive files with more scans than this are refused: each scan costs a pass over
 // the whole coefficient buffer, so a small hostile file could otherwise run for minutes.
 constexpr int kMaxScans = 1000;
@@ -225,6 +228,7 @@ struct DecodeJob {
     JpegSource src;
     ScanGuard guard;
     RasterImage* image;
+    PictureMetadata* metadata;   // null: the metadata segments are not kept
     uint8_t* cmykRow;        // malloc, CMYK files only
     bool created;            // cinfo needs jpeg_destroy_decompress
     bool imageFailed;        // the image refused the frame; its own text is the error
@@ -294,6 +298,19 @@ bool Refuse(JpegErrorManager& err, const char* text) {
     return false;
 }
 
+// Asks libjpeg to keep the segments that may carry metadata.
+void KeepMetadataSegments(j_decompress_ptr cinfo) {
+    for (int marker : {kJpegApp1, kJpegApp2, kJpegApp13}) jpeg_save_markers(cinfo, marker, kMaxSegmentBytes);
+}
+
+// The metadata of the segments libjpeg kept; calls no libjpeg function, so no longjmp can
+// leave it halfway.
+void CollectMetadata(j_decompress_ptr cinfo, PictureMetadata& metadata) {
+    JpegMetadataCollector collector;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) collector.Add(m->marker, m->data, m->data_length);
+    collector.Finish(metadata);
+}
+
 // The decode proper; libjpeg errors leave it by longjmp into RunDecode.
 bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     j_decompress_ptr cinfo = &job->cinfo;
@@ -308,7 +325,9 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     job->guard.image = job->image;
     cinfo->progress = &job->guard.pub;
 
+    if (job->metadata) KeepMetadataSegments(cinfo);
     jpeg_read_header(cinfo, TRUE);
+    if (job->metadata) CollectMetadata(cinfo, *job->metadata);
     uint32_t bpp = 24;
     bool cmyk = false;
     switch (cinfo->jpeg_color_space) {
@@ -386,6 +405,8 @@ struct EncodeJob {
     JpegErrorManager err;
     JpegDestination dest;
     RasterImage* image;
+    const uint8_t* segments;   // whole marker segments written after the JFIF header
+    size_t segmentBytes;
     uint8_t* greyRow;        // malloc, palette images only
     uint8_t greyOf[256];     // palette index -> grey level
     bool created;
@@ -462,6 +483,19 @@ void ReleaseEncodeJob(EncodeJob* job) {
     job->greyRow = nullptr;
 }
 
+// The caller's marker segments, each through libjpeg; a segment whose framing runs past the
+// bytes ends them.
+void WriteHeaderSegments(EncodeJob* job) {
+    const uint8_t* bytes = job->segments;
+    size_t at = 0;
+    while (bytes && at + 4 <= job->segmentBytes && bytes[at] == 0xFF) {
+        const size_t length = (size_t(bytes[at + 2]) << 8) | bytes[at + 3];
+        if (length < 2 || at + 2 + length > job->segmentBytes) break;
+        jpeg_write_marker(&job->cinfo, bytes[at + 1], bytes + at + 4, unsigned(length - 2));
+        at += 2 + length;
+    }
+}
+
 bool EncodeSteps(EncodeJob* job, RasterFile* file) {
     j_compress_ptr cinfo = &job->cinfo;
     RasterImage* image = job->image;
@@ -492,6 +526,7 @@ bool EncodeSteps(EncodeJob* job, RasterFile* file) {
         for (uint32_t i = 0; i < 256; ++i) job->greyOf[i] = i < image->GetPaletteSize() ? palette[i].rgbRed : 0;
     }
     jpeg_start_compress(cinfo, TRUE);
+    WriteHeaderSegments(job);
     if (grey) WriteGreyRows(job);
     else WriteColourRows(job);
     jpeg_finish_compress(cinfo);
@@ -539,8 +574,10 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         return false;
     }
     job->image = this;
+    job->metadata = m_pMetadata;
     const bool ok = RunDecode(job, file);
     if (!ok) {
+        if (m_pMetadata) m_pMetadata->Clear();
         if (!job->imageFailed) SetLastError(job->err.message[0] ? job->err.message : "JPEG decode failed");
         Destroy();
     } else if (job->err.damage != kNoDamage) {
@@ -566,6 +603,8 @@ bool RasterImageJPG::Encode(RasterFile* file) {
         return false;
     }
     job->image = this;
+    job->segments = m_pHeaderSegments;
+    job->segmentBytes = m_nHeaderSegmentBytes;
     const bool ok = RunEncode(job, file);
     if (!ok) SetLastError(job->err.message[0] ? job->err.message : "JPEG encode failed");
     std::free(job);

@@ -1,6 +1,7 @@
 // JPEG through libjpeg-turbo.
 #pragma once
 
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 
 class RasterImageJPG : public RasterImage {
@@ -11,6 +12,14 @@ public:
     // After a Decode asked to turn or report: the file's EXIF orientation, 1..8 (1 when it
     // states none); 1 otherwise.
     int FoundOrientation() const { return m_nFoundOrientation; }
+    // Where a Decode puts the metadata blocks of the file's header segments; none when null.
+    void SetMetadataOut(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    // Whole marker segments (0xFF, marker, 16-bit length, payload) an Encode writes right after
+    // the JFIF header, such as the metadata segments; the bytes must outlive the Encode.
+    void SetHeaderSegments(const uint8_t* bytes, size_t size) {
+        m_pHeaderSegments = bytes;
+        m_nHeaderSegmentBytes = size;
+    }
     // Reads a picture at the stream's position; false (with the last error) when the data
     // is not of this format or is damaged before any row of blocks could be decoded. A file
     // damaged later (data ending early, corrupt data) loads as libjpeg decodes it, with the
@@ -27,4 +36,7 @@ public:
 private:
     RasterUpright m_upright = RasterUpright::AsStored;
     int m_nFoundOrientation = 1;
+    PictureMetadata* m_pMetadata = nullptr;
+    const uint8_t* m_pHeaderSegments = nullptr;
+    size_t m_nHeaderSegmentBytes = 0;
 };

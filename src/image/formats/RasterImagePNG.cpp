@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "image/formats/RasterFormatSupport.h"
+#include "image/metadata/MetadataBlocks.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ constexpr size_t kSignatureSize = 8;
 struct PngJob {
     RasterFile* file;
     RasterImage* image;
+    PictureMetadata* metadata;   // null: the metadata chunks are not kept
     png_structp png;
     png_infop info;
     uint8_t* buffer;        // malloc: rows that need converting
@@ -264,6 +266,32 @@ void ReadRows(PngJob* job, const ReadLayout& layout, int passes, size_t rowBytes
     }
 }
 
+// The metadata chunks libpng has read; its getters do not raise errors, so no longjmp can
+// leave this halfway.
+void CollectMetadata(PngJob* job, PictureMetadata& metadata) {
+    metadata.Clear();
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 profileLength = 0;
+    if (png_get_iCCP(job->png, job->info, &name, &compression, &profile, &profileLength) && profile) {
+        metadata.icc.assign(profile, profile + profileLength);
+    }
+    png_uint_32 exifLength = 0;
+    png_bytep exif = nullptr;
+    if (png_get_eXIf_1(job->png, job->info, &exifLength, &exif) && exif) {
+        metadata.exif.assign(exif, exif + exifLength);
+        StripExifPrefix(metadata.exif);
+    }
+    png_textp texts = nullptr;
+    int count = 0;
+    png_get_text(job->png, job->info, &texts, &count);
+    for (int i = 0; i < count && texts; ++i) {
+        const size_t length = texts[i].compression > 0 ? texts[i].itxt_length : texts[i].text_length;
+        if (texts[i].key && texts[i].text) AddPngTextChunk(texts[i].key, texts[i].text, length, metadata);
+    }
+}
+
 bool DecodeSteps(PngJob* job) {
     png_structp png = job->png;
     png_infop info = job->info;
@@ -305,8 +333,9 @@ bool DecodeSteps(PngJob* job) {
         if (!job->buffer) return Refuse(job, "RasterImage::Create can't allocate memory");
     }
     ReadRows(job, layout, passes, rowBytes);
-    // Also checks the last chunks' checksums.
-    png_read_end(png, nullptr);
+    // Also checks the last chunks' checksums; the chunks after the pixels may carry metadata.
+    png_read_end(png, job->metadata ? info : nullptr);
+    if (job->metadata) CollectMetadata(job, *job->metadata);
     return true;
 }
 
@@ -532,8 +561,10 @@ bool RasterImagePNG::Decode(RasterFile* file) {
         SetLastError("RasterImage::Create can't allocate memory");
         return false;
     }
+    job->metadata = m_pMetadata;
     const bool ok = RunDecode(job);
     if (!ok) {
+        if (m_pMetadata) m_pMetadata->Clear();
         if (!job->imageFailed) SetLastError(job->message[0] ? job->message : "PNG decode failed");
         Destroy();
     }
