@@ -10,9 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   libmng-dev libjbig-dev libraw-dev libgif-dev libcairo2-dev libexif-dev
+  libheif-dev libwebp-dev libjxl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
   imagemagick
+  libheif-examples webp libjxl-tools
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--dev" ]]; then
