@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/formats/RasterExifOrientation.h"
+#include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "platform/ThumbnailCache.h"
 
@@ -66,18 +67,38 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
     return std::fabs(r1 - r2) <= kExifRatioTolerance * r2;
 }
 
-bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy) {
-    std::vector<uint8_t> bytes;
-    if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
-    RasterImage embedded;
-    if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
+// A thumbnail stored in the file, used when it is large enough and of the picture's shape.
+bool FromEmbedded(RasterImage& embedded, Size stored, int orientation, Size& size, RasterImage& image,
+                  RasterImage* cacheCopy) {
     const Size wanted = FitIntoSquare(stored.width, stored.height);
     // A smaller one would be blown up.
     if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
     if (!SameRatio(embedded.GetWidth(), embedded.GetHeight(), stored.width, stored.height)) return false;
     if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(kCacheNormalSide)) cacheCopy = nullptr;
     return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy);
+}
+
+bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
+                       RasterImage* cacheCopy) {
+    std::vector<uint8_t> bytes;
+    if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
+    RasterImage embedded;
+    if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
+    return FromEmbedded(embedded, stored, orientation, size, image, cacheCopy);
+}
+
+// HEIF and AVIF files (phone photos) carry their thumbnail beside the picture, already turned
+// by the file's rotation as the picture is.
+bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, RasterImage* cacheCopy) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(file, bytes, kMaxQuickJpegBytes)) return false;
+    Size stored;
+    RasterImage embedded;
+    const uint32_t least = uint32_t(cacheCopy ? kCacheNormalSide : kThumbSide);
+    if (!DecodeHeifThumbnail(bytes.data(), bytes.size(), least, stored.width, stored.height, embedded)) {
+        return false;
+    }
+    return FromEmbedded(embedded, stored, RASTER_EXIF_ORIENTATION_UPRIGHT, size, image, cacheCopy);
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
@@ -97,6 +118,7 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return false;
     if (FromCache(path, size, image)) return true;
+    if (type == RASTER_FORMAT_HEIF || type == RASTER_FORMAT_AVIF) return FromHeifThumbnail(file.constData(), size, image, cacheCopy);
     if (type != RASTER_FORMAT_JPG) return false;
     // The file is read once; the frame size, the EXIF block and the picture come from memory.
     std::vector<uint8_t> bytes;
