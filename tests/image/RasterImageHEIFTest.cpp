@@ -182,4 +182,13 @@ TEST(RasterImageHEIF, RefusesSizesPastTheMemoryLimitBeforeDecoding) {
     EXPECT_STREQ(decoded.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
 }
 
+// Found by fuzzing: an item location claiming gigabytes in a 524-byte file made libheif reserve
+// and clear that much memory for half a minute before it failed. Refused before libheif reads it.
+TEST(RasterImageHEIF, RefusesItemsReachingPastTheEndOfTheFile) {
+    const auto path = testsupport::TestDataDir() / "fuzz-regressions" / "heif" / "heif-item-extent-past-end.heic";
+    RasterImage decoded;
+    EXPECT_FALSE(codectest::DecodeBytes(testsupport::ReadFileBytes(path), RASTER_FORMAT_HEIF, decoded));
+    EXPECT_NE(std::string(decoded.LastErrorText()).find("past the end"), std::string::npos) << decoded.LastErrorText();
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "image/formats/RasterHeifLayout.h"
 #include "image/formats/RasterInterleavedRows.h"
 
 namespace {
@@ -71,6 +72,10 @@ void HeifContextDeleter::operator()(heif_context* context) const { heif_context_
 void HeifHandleDeleter::operator()(const heif_image_handle* handle) const { heif_image_handle_release(handle); }
 
 bool OpenHeifContext(const uint8_t* data, size_t size, HeifContextPtr& context, RasterImage& image) {
+    if (!HeifItemsInsideFile(data, size)) {
+        image.SetLastError("HEIF: damaged file: an item lies past the end of the file");
+        return false;
+    }
     context.reset(heif_context_alloc());
     if (!context) {
         image.SetLastError("HEIF: not enough memory");
