@@ -12,6 +12,18 @@
 
 namespace external {
 
+namespace {
+
+// command with {in} and {out} replaced by the quoted paths.
+std::string WithPaths(std::string command, const std::filesystem::path& in, const std::filesystem::path& out) {
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{in}", Quoted(in)}, {"{out}", Quoted(out)}}) {
+        for (size_t at; (at = command.find(key)) != std::string::npos;) command.replace(at, key.size(), value);
+    }
+    return command;
+}
+
+}  // namespace
+
 bool HaveProgram(const char* name) {
     return Run(std::string("command -v ") + name);
 }
@@ -49,10 +61,7 @@ std::vector<uint8_t> EncodeWith(const testsupport::TempDir& dir, RasterImage& so
     const std::filesystem::path in = dir / "source.png";
     const std::filesystem::path out = dir / outName;
     WritePng(source, in);
-    std::string line = command;
-    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{in}", Quoted(in)}, {"{out}", Quoted(out)}}) {
-        for (size_t at; (at = line.find(key)) != std::string::npos;) line.replace(at, key.size(), value);
-    }
+    const std::string line = WithPaths(command, in, out);
     if (!Run(line)) {
         ADD_FAILURE() << "failed: " << line;
         return {};
@@ -73,6 +82,16 @@ void EditHeifProperties(std::vector<uint8_t>& heif, const std::function<void(con
         edit(type, &heif[box], size);
         box += size;
     }
+}
+
+bool LoadOrientedPhotoThrough(const testsupport::TempDir& dir, const std::string& command, const std::string& outName,
+                              uint32_t type, OrientedLoad& load) {
+    RasterImage source = codectest::MakeSmoothImage(64, 48);
+    WriteJpegWithOrientation(source, 6, dir / "o6.jpg");
+    if (!Run(WithPaths(command, dir / "o6.jpg", dir / outName))) return false;
+    load.options.upright = RasterUpright::Turn;
+    load.options.metadata = &load.metadata;
+    return load.picture.Load((dir / outName).c_str(), type, load.options);
 }
 
 void ExpectReadsAsSource(const std::vector<uint8_t>& file, uint32_t type, const RasterImage& source, bool lossless) {

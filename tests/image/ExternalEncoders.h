@@ -34,6 +34,17 @@ std::vector<uint8_t> EncodeWith(const testsupport::TempDir& dir, RasterImage& so
 // ipco box of a HEIF file; edit may change the bytes but not the box's size.
 void EditHeifProperties(std::vector<uint8_t>& heif, const std::function<void(const char* type, uint8_t* box, uint32_t size)>& edit);
 
+// A photo as a camera writes it (a JPEG whose EXIF block says orientation 6: turn clockwise)
+// run through command ({in} and {out} replaced by the quoted paths) into outName, then loaded
+// as type the way the picture view loads, with its metadata. False when a step failed.
+struct OrientedLoad {
+    RasterImage picture;
+    PictureMetadata metadata;
+    RasterLoadOptions options;
+};
+bool LoadOrientedPhotoThrough(const testsupport::TempDir& dir, const std::string& command, const std::string& outName,
+                              uint32_t type, OrientedLoad& load);
+
 // The file decodes as type to source: exactly when lossless, else at 40 dB or more; it is
 // found by content as the same picture, and every prefix of it fails cleanly or decodes.
 void ExpectReadsAsSource(const std::vector<uint8_t>& file, uint32_t type, const RasterImage& source, bool lossless);

@@ -150,19 +150,12 @@ TEST(RasterImageHEIF, TurnsByTheFilesRotationOnceAndFindsTheThumbnail) {
 TEST(RasterImageHEIF, HandsBackExifWithoutItsOffsetAndDoesNotOrientByIt) {
     if (!external::HaveProgram("heif-enc")) GTEST_SKIP() << "heif-enc is not installed";
     testsupport::TempDir dir;
-    RasterImage source = codectest::MakeSmoothImage(64, 48);
-    external::WriteJpegWithOrientation(source, 6, dir / "o6.jpg");
-    ASSERT_TRUE(external::Run("heif-enc -q 90 -o " + external::Quoted(dir / "o6.heic") + " " +
-                              external::Quoted(dir / "o6.jpg")));
-    RasterImage decoded;
-    PictureMetadata metadata;
-    RasterLoadOptions options;
-    options.upright = RasterUpright::Turn;
-    options.metadata = &metadata;
-    ASSERT_TRUE(decoded.Load((dir / "o6.heic").c_str(), RASTER_FORMAT_HEIF, options)) << decoded.LastErrorText();
-    external::ExpectTiffExifAndNoTurn(metadata.exif, options.orientation);
+    external::OrientedLoad load;
+    ASSERT_TRUE(external::LoadOrientedPhotoThrough(dir, "heif-enc -q 90 -o {out} {in}", "o6.heic", RASTER_FORMAT_HEIF, load))
+        << load.picture.LastErrorText();
+    external::ExpectTiffExifAndNoTurn(load.metadata.exif, load.options.orientation);
     // The file has no irot: its rows are shown as stored, whatever the EXIF block says.
-    EXPECT_EQ(decoded.GetWidth(), 64u);
+    EXPECT_EQ(load.picture.GetWidth(), 64u);
 }
 
 TEST(RasterImageHEIF, RefusesSizesPastTheMemoryLimitBeforeDecoding) {

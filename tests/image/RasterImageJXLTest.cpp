@@ -42,26 +42,19 @@ TEST(RasterImageJXL, ReadsWhatCjxlWrites) {
 TEST(RasterImageJXL, IsTurnedByItsOrientationOnce) {
     if (!external::HaveProgram("cjxl")) GTEST_SKIP() << "cjxl is not installed";
     testsupport::TempDir dir;
-    RasterImage source = codectest::MakeSmoothImage(64, 48);
     // cjxl keeps a JPEG's pixels as they are and takes the EXIF orientation into the file.
-    external::WriteJpegWithOrientation(source, 6, dir / "o6.jpg");
-    ASSERT_TRUE(external::Run("cjxl " + external::Quoted(dir / "o6.jpg") + " " + external::Quoted(dir / "o6.jxl")));
+    external::OrientedLoad load;
+    ASSERT_TRUE(external::LoadOrientedPhotoThrough(dir, "cjxl {in} {out}", "o6.jxl", RASTER_FORMAT_JXL, load))
+        << load.picture.LastErrorText();
+    external::ExpectTiffExifAndNoTurn(load.metadata.exif, load.options.orientation);
     RasterImage stored;
     ASSERT_TRUE(stored.Load((dir / "o6.jpg").c_str(), RASTER_FORMAT_JPG));
     RasterImage expected;
     ASSERT_TRUE(stored.RotateRight(&expected));   // orientation 6: turn clockwise
-
-    RasterImage decoded;
-    PictureMetadata metadata;
-    RasterLoadOptions options;
-    options.upright = RasterUpright::Turn;
-    options.metadata = &metadata;
-    ASSERT_TRUE(decoded.Load((dir / "o6.jxl").c_str(), RASTER_FORMAT_JXL, options)) << decoded.LastErrorText();
-    ASSERT_EQ(decoded.GetWidth(), 48u);
-    ASSERT_EQ(decoded.GetHeight(), 64u);
+    ASSERT_EQ(load.picture.GetWidth(), 48u);
+    ASSERT_EQ(load.picture.GetHeight(), 64u);
     // The JPEG's own coefficients, decoded by another decoder: near, not equal.
-    EXPECT_GE(testsupport::Psnr(decoded, expected), kLossyPsnr);
-    external::ExpectTiffExifAndNoTurn(metadata.exif, options.orientation);
+    EXPECT_GE(testsupport::Psnr(load.picture, expected), kLossyPsnr);
 }
 
 TEST(RasterImageJXL, AnAnimationShowsItsFirstFrame) {

@@ -62,18 +62,11 @@ TEST(RasterImageWEBP, AnAnimationShowsItsFirstFrame) {
 TEST(RasterImageWEBP, HandsBackExifWithoutOrientingTwice) {
     if (!external::HaveProgram("cwebp")) GTEST_SKIP() << "cwebp is not installed";
     testsupport::TempDir dir;
-    RasterImage source = codectest::MakeSmoothImage(64, 48);
-    external::WriteJpegWithOrientation(source, 6, dir / "o6.jpg");
-    ASSERT_TRUE(external::Run("cwebp -quiet -metadata exif " + external::Quoted(dir / "o6.jpg") + " -o " +
-                              external::Quoted(dir / "o6.webp")));
-    RasterImage decoded;
-    PictureMetadata metadata;
-    RasterLoadOptions options;
-    options.upright = RasterUpright::Report;
-    options.metadata = &metadata;
-    ASSERT_TRUE(decoded.Load((dir / "o6.webp").c_str(), RASTER_FORMAT_WEBP, options));
-    external::ExpectTiffExifAndNoTurn(metadata.exif, options.orientation);
-    EXPECT_EQ(decoded.GetWidth(), 64u);
+    external::OrientedLoad load;
+    ASSERT_TRUE(external::LoadOrientedPhotoThrough(dir, "cwebp -quiet -metadata exif {in} -o {out}", "o6.webp",
+                                                   RASTER_FORMAT_WEBP, load));
+    external::ExpectTiffExifAndNoTurn(load.metadata.exif, load.options.orientation);
+    EXPECT_EQ(load.picture.GetWidth(), 64u);
 }
 
 TEST(RasterImageWEBP, WritesLossyAtTheQualitySettingAndKeepsAlpha) {
