@@ -163,10 +163,11 @@ TEST(RasterImageHEIF, RefusesSizesPastTheMemoryLimitBeforeDecoding) {
     testsupport::TempDir dir;
     RasterImage source = testsupport::MakePatternImage(32, 32);
     std::vector<uint8_t> file = HeifEnc(dir, source, "-q 50", "heic");
-    // Every ispe (image size) property claims 60000 x 60000 pixels.
+    // Every ispe (image size) property claims 30000 x 30000 pixels: within libheif's limit on a
+    // side, past the memory limit.
     external::EditHeifProperties(file, [](const char* type, uint8_t* box, uint32_t size) {
         if (std::strcmp(type, "ispe") != 0 || size < 20) return;
-        const uint8_t side[4] = {0, 0, 0xEA, 0x60};
+        const uint8_t side[4] = {0, 0, 0x75, 0x30};
         std::memcpy(box + 12, side, 4);
         std::memcpy(box + 16, side, 4);
     });
@@ -175,13 +176,20 @@ TEST(RasterImageHEIF, RefusesSizesPastTheMemoryLimitBeforeDecoding) {
     EXPECT_STREQ(decoded.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
 }
 
-// Found by fuzzing: an item location claiming gigabytes in a 524-byte file made libheif reserve
-// and clear that much memory for half a minute before it failed. Refused before libheif reads it.
-TEST(RasterImageHEIF, RefusesItemsReachingPastTheEndOfTheFile) {
-    const auto path = testsupport::TestDataDir() / "fuzz-regressions" / "heif" / "heif-item-extent-past-end.heic";
-    RasterImage decoded;
-    EXPECT_FALSE(codectest::DecodeBytes(testsupport::ReadFileBytes(path), RASTER_FORMAT_HEIF, decoded));
-    EXPECT_NE(std::string(decoded.LastErrorText()).find("past the end"), std::string::npos) << decoded.LastErrorText();
+// Found by fuzzing; each made libheif take gigabytes for a long time before it failed: an item
+// location claiming more than the 524-byte file holds, and an HEVC stream coding a picture of
+// 63463 x 65519 pixels inside a file that states 16 x 24. Both are refused at once now.
+TEST(RasterImageHEIF, HostileSizesFailBeforeLibheifAllocatesForThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"heif-item-extent-past-end.heic", "past the end"},
+        {"heif-coded-size-past-side-limit.heic", "exceeds the maximum image size"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const auto path = testsupport::TestDataDir() / "fuzz-regressions" / "heif" / name;
+        RasterImage decoded;
+        EXPECT_FALSE(codectest::DecodeBytes(testsupport::ReadFileBytes(path), RASTER_FORMAT_HEIF, decoded)) << name;
+        EXPECT_NE(std::string(decoded.LastErrorText()).find(reason), std::string::npos) << decoded.LastErrorText();
+    }
 }
 
 }  // namespace

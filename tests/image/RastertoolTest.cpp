@@ -196,7 +196,7 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
         {in.string(), out, "spin"},
         {in.string(), out, "--quality", "0"},
         {in.string(), out, "--quality", "9.5"},
-        {in.string(), out, "--type", "20"},
+        {in.string(), out, "--type", std::to_string(RASTER_FORMAT_LAST + 1)},
         {in.string(), out, "--quality"},
         {in.string(), out, "--colour", "3"},
         {in.string(), (dir / "out.unknown").string()},

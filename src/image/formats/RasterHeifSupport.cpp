@@ -9,8 +9,10 @@
 
 namespace {
 
-// libheif's own limit on a side; the area is checked against the core's memory limit.
-constexpr int kMaxHeifSide = 1 << 16;
+// libheif's own limit on a side (its default, which its tools use): it also bounds the size an
+// HEVC or AV1 stream claims inside the file, which libheif allocates before comparing it with
+// the stated size. The stated area is checked against the core's memory limit.
+constexpr int kMaxHeifSide = 32768;
 constexpr int kEightBits = 8;
 
 struct HeifImageDeleter {
