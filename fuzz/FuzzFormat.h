@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "image/RasterFile.h"
+#include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 
 // Keeps the checksum below from being optimised away.
@@ -34,3 +35,13 @@ int FuzzFormatDecode(const uint8_t* data, size_t size) {
     if (format.Decode(&file)) CheckDecodedPicture(format);
     return 0;
 }
+
+// A format class that also hands back the metadata blocks it finds, so that their paths run.
+template <class Format>
+class FuzzWithMetadata : public Format {
+public:
+    FuzzWithMetadata() { Format::SetMetadataTarget(&m_metadata); }
+
+private:
+    PictureMetadata m_metadata;
+};

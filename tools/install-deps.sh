@@ -11,10 +11,12 @@ packages=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   libmng-dev libjbig-dev libraw-dev libgif-dev libcairo2-dev libexif-dev
   libexiv2-dev liblcms2-dev
+  libheif-dev libwebp-dev libjxl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
   imagemagick
   exiv2 libimage-exiftool-perl
+  libheif-examples webp libjxl-tools
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--dev" ]]; then

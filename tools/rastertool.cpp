@@ -176,7 +176,7 @@ void PrintUsage(FILE* out) {
                  "  --strip      OUT without IN's metadata (kept by default when both are JPEG or PNG)\n"
                  "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
                  "  --type N     format id of OUT (default: from the extension)\n"
-                 "  --quality Q  JPEG quality 1..100\n"
+                 "  --quality Q  JPEG and WebP quality 1..100\n"
                  "operations, applied in order:\n");
     std::fprintf(out, "  %s\n  %-28s %s\n", rastertool::kViewCutSynopsis, "", rastertool::kViewCutHelp);
     for (const Operation& op : Operations()) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/formats/RasterExifOrientation.h"
+#include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/ColourConversion.h"
 #include "image/metadata/MetadataBlocks.h"
@@ -82,12 +83,9 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
     return std::fabs(r1 - r2) <= kExifRatioTolerance * r2;
 }
 
-bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
-    std::vector<uint8_t> bytes;
-    if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
-    RasterImage embedded;
-    if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
+// A thumbnail stored in the file, used when it is large enough and of the picture's shape.
+bool FromEmbedded(RasterImage& embedded, Size stored, int orientation, Size& size, RasterImage& image,
+                  RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     const Size wanted = FitIntoSquare(stored.width, stored.height, request.side);
     // A smaller one would be blown up.
     if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
@@ -96,6 +94,30 @@ bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orient
         cacheCopy = nullptr;
     }
     return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, request, icc);
+}
+
+bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
+                       RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
+    std::vector<uint8_t> bytes;
+    if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
+    RasterImage embedded;
+    if (!embedded.Decode(bytes.data(), uint32_t(bytes.size()), RASTER_FORMAT_JPG) || !embedded.IsValid()) return false;
+    return FromEmbedded(embedded, stored, orientation, size, image, cacheCopy, request, icc);
+}
+
+// HEIF and AVIF files (phone photos) carry their thumbnail beside the picture, already turned
+// by the file's rotation as the picture is.
+bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, RasterImage* cacheCopy,
+                       const ThumbnailRequest& request) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(file, bytes, kMaxQuickJpegBytes)) return false;
+    Size stored;
+    RasterImage embedded;
+    const uint32_t least = uint32_t(cacheCopy ? std::max(EntrySideFor(request), request.side) : request.side);
+    if (!DecodeHeifThumbnail(bytes.data(), bytes.size(), least, stored.width, stored.height, embedded)) {
+        return false;
+    }
+    return FromEmbedded(embedded, stored, RASTER_EXIF_ORIENTATION_UPRIGHT, size, image, cacheCopy, request, {});
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
@@ -117,6 +139,9 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return false;
     if (request.useCache && FromCache(path, size, image, request)) return true;
+    if (type == RASTER_FORMAT_HEIF || type == RASTER_FORMAT_AVIF) {
+        return FromHeifThumbnail(file.constData(), size, image, cacheCopy, request);
+    }
     if (type != RASTER_FORMAT_JPG) return false;
     // The file is read once; the frame size, the EXIF block and the picture come from memory.
     std::vector<uint8_t> bytes;

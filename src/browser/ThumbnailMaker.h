@@ -3,7 +3,8 @@
 //
 // PlatformThumbnail takes the fast roads: a current entry of the freedesktop thumbnail cache;
 // for JPEG files the thumbnail the camera stored in the EXIF block when its shape matches the
-// picture, else a decode reduced in the DCT domain. DecodedThumbnail decodes the whole picture
+// picture, else a decode reduced in the DCT domain; for HEIF and AVIF files the thumbnail
+// stored beside the picture. DecodedThumbnail decodes the whole picture
 // with the image core and shrinks it. When either computes a thumbnail it can also give the
 // picture for the cache entry the request names (cacheCopy), which MakeThumbnail writes back.
 //

@@ -25,9 +25,13 @@ enum RasterFormatId : uint32_t {
     RASTER_FORMAT_MNG = 17,
     RASTER_FORMAT_SKA = 18,
     RASTER_FORMAT_RAW = 19,
+    RASTER_FORMAT_WEBP = 20,
+    RASTER_FORMAT_HEIF = 21,
+    RASTER_FORMAT_AVIF = 22,
+    RASTER_FORMAT_JXL = 23,
 };
 
-constexpr uint32_t RASTER_FORMAT_LAST = RASTER_FORMAT_RAW;
+constexpr uint32_t RASTER_FORMAT_LAST = RASTER_FORMAT_JXL;
 // One codec option word per id, index 0 included.
 constexpr uint32_t RASTER_FORMAT_COUNT = RASTER_FORMAT_LAST + 1;
 

@@ -10,10 +10,12 @@
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterImageBMP.h"
 #include "image/formats/RasterImageGIF.h"
+#include "image/formats/RasterImageHEIF.h"
 #include "image/formats/RasterImageICO.h"
 #include "image/formats/RasterImageJAS.h"
 #include "image/formats/RasterImageJBG.h"
 #include "image/formats/RasterImageJPG.h"
+#include "image/formats/RasterImageJXL.h"
 #include "image/formats/RasterImageMNG.h"
 #include "image/formats/RasterImagePCX.h"
 #include "image/formats/RasterImagePNG.h"
@@ -22,6 +24,7 @@
 #include "image/formats/RasterImageTGA.h"
 #include "image/formats/RasterImageTIF.h"
 #include "image/formats/RasterImageWBMP.h"
+#include "image/formats/RasterImageWEBP.h"
 #include "image/formats/RasterImageWMF.h"
 
 namespace {
@@ -71,6 +74,24 @@ bool DecodePng(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions
     return DecodeWith(image, format, file, keepError);
 }
 
+// The formats that hand back the metadata blocks they carry. Their readers turn the picture
+// by the file's own orientation, so the load never reports one to apply again.
+template <class Format>
+bool DecodeWithMetadata(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions& options, bool keepError) {
+    Format format;
+    format.SetMetadataTarget(options.metadata);
+    return DecodeWith(image, format, file, keepError);
+}
+
+// One class reads HEIF and AVIF, whichever was asked for; the picture says which it was.
+bool DecodeHeif(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOptions& options, bool keepError) {
+    RasterImageHEIF format(id);
+    format.SetMetadataTarget(options.metadata);
+    if (!DecodeWith(image, format, file, keepError)) return false;
+    image.SetType(format.FoundType());
+    return true;
+}
+
 // One class reads the JPEG 2000 family, PNM, PGX and RAS; it is told which.
 bool DecodeJas(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOptions&, bool keepError) {
     RasterImageJAS format(id);
@@ -112,6 +133,10 @@ constexpr RasterFormat kFormats[] = {
     {RASTER_FORMAT_PGX,  "PGX",                    {"pgx"},                &SniffJas<RASTER_FORMAT_PGX>, &DecodeJas,           nullptr,                  13, 0, nullptr,        false},
     {RASTER_FORMAT_PNM,  "PNM",                    {"pnm", "pgm", "ppm"},  &SniffJas<RASTER_FORMAT_PNM>, &DecodeJas,           nullptr,                  14, 0, nullptr,        false},
     {RASTER_FORMAT_RAS,  "RAS",                    {"ras"},                &SniffJas<RASTER_FORMAT_RAS>, &DecodeJas,           nullptr,                  15, 0, nullptr,        false},
+    {RASTER_FORMAT_WEBP, "WebP",                   {"webp"},               &RasterImageWEBP::Sniff,  &DecodeWithMetadata<RasterImageWEBP>, &Encode<RasterImageWEBP>, 16, 5, "WebP files", true},
+    {RASTER_FORMAT_AVIF, "AVIF",                   {"avif"},               &RasterImageHEIF::SniffAvif, &DecodeHeif,           nullptr,                  18, 0, nullptr,        true},
+    {RASTER_FORMAT_HEIF, "HEIF",                   {"heic", "heif", "hif"}, &RasterImageHEIF::SniffHeif, &DecodeHeif,          nullptr,                  17, 0, nullptr,        true},
+    {RASTER_FORMAT_JXL,  "JPEG XL",                {"jxl"},                &RasterImageJXL::Sniff,   &DecodeWithMetadata<RasterImageJXL>, nullptr,       19, 0, nullptr,        true},
     // No published description of SKA exists: its decoder claims no data, so detection skips it.
     {RASTER_FORMAT_SKA,  "SKA",                    {},                     nullptr,                  &Decode<RasterImageSKA>,  nullptr,                  0,  0, nullptr,        false},
     {RASTER_FORMAT_RAW,  "camera raw",             {},                     &RasterImageRAW::Sniff,   &Decode<RasterImageRAW>,  nullptr,                  0,  0, nullptr,        false},

@@ -168,7 +168,7 @@ TEST_F(DlgAlphaPicCutterTest, OpenStartsAtTheConfirmedCutterAndLoadsTheChosenOne
     EXPECT_EQ(request.fileName, "shape.png");
     EXPECT_EQ(request.filter,
               "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;"
-              "*.jbg;*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras||");
+              "*.jbg;*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras;*.webp;*.heic;*.heif;*.hif;*.avif;*.jxl||");
     EXPECT_EQ(request.filter, QString::fromStdString(RasterOpenFilter("Image Files")));  // from the format table
     EXPECT_EQ(dialog.CutterPath(), m_plainCutter);
     EXPECT_EQ(dialog.CutterView()->Model().Cutter().GetWidth(), 300u);

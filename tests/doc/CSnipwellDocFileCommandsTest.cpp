@@ -146,7 +146,8 @@ TEST_F(CSnipwellDocFileCommands, SaveAsOffersTheFileInItsFolderAndTheExtensionDe
     EXPECT_EQ(request.folder, QString::fromStdString(temp.path().string()));
     EXPECT_EQ(request.fileName, "shown.bmp");
     EXPECT_EQ(request.defaultExtension, "jpg");
-    EXPECT_EQ(request.filter, "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||");
+    EXPECT_EQ(request.filter,
+              "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp|WebP files|*.webp||");
     EXPECT_EQ(request.filter, QString::fromStdString(RasterSaveFilter()));  // derived from the format table
 
     EXPECT_TRUE(HasPngSignature(Bytes(chosenPath)));

@@ -42,12 +42,14 @@ TEST(RasterFormatTable, HasOneRowPerFormatId) {
 
 TEST(RasterFormatTable, RowsAreInTheSpecsDetectionOrder) {
     // BMP, JPEG, ICO, GIF, PNG, TIFF, MNG, TGA, PCX, WBMP, WMF, JBIG, the JPEG 2000 family
-    // (each member on its own signature), SKA, camera raw.
+    // (each member on its own signature), WebP, AVIF before the rest of the HEIF family (whose
+    // reader also takes AVIF), JPEG XL, SKA, camera raw.
     const std::vector<uint32_t> expected = {
         RASTER_FORMAT_BMP, RASTER_FORMAT_JPG, RASTER_FORMAT_ICO, RASTER_FORMAT_GIF,  RASTER_FORMAT_PNG,
         RASTER_FORMAT_TIF, RASTER_FORMAT_MNG, RASTER_FORMAT_TGA, RASTER_FORMAT_PCX,  RASTER_FORMAT_WBMP,
         RASTER_FORMAT_WMF, RASTER_FORMAT_JBG, RASTER_FORMAT_JP2, RASTER_FORMAT_JPC,  RASTER_FORMAT_PGX,
-        RASTER_FORMAT_PNM, RASTER_FORMAT_RAS, RASTER_FORMAT_SKA, RASTER_FORMAT_RAW,
+        RASTER_FORMAT_PNM, RASTER_FORMAT_RAS, RASTER_FORMAT_WEBP, RASTER_FORMAT_AVIF, RASTER_FORMAT_HEIF,
+        RASTER_FORMAT_JXL, RASTER_FORMAT_SKA, RASTER_FORMAT_RAW,
     };
     EXPECT_EQ(Ids(RasterFormats()), expected);
 }
@@ -57,7 +59,8 @@ TEST(RasterFormatTable, ExtensionsAreTheProgramsAndEachNamesOneFormat) {
         {"bmp", 1},  {"gif", 2},  {"jpg", 3},  {"jpeg", 3}, {"png", 4},  {"ico", 5},  {"tiff", 6},
         {"tif", 6},  {"tga", 7},  {"pcx", 8},  {"wbmp", 9}, {"wmf", 10}, {"emf", 10}, {"jp2", 11},
         {"j2k", 11}, {"jpc", 12}, {"j2c", 12}, {"pgx", 13}, {"pnm", 14}, {"pgm", 14}, {"ppm", 14},
-        {"ras", 15}, {"jbg", 16}, {"mng", 17}, {"jng", 17},
+        {"ras", 15}, {"jbg", 16}, {"mng", 17}, {"jng", 17}, {"webp", 20}, {"heic", 21}, {"heif", 21},
+        {"hif", 21}, {"avif", 22}, {"jxl", 23},
     };
     std::set<std::string> inTable;
     for (const RasterFormat& row : RasterFormats()) {
@@ -81,12 +84,13 @@ TEST(RasterFormatTable, ExtensionsAreTheProgramsAndEachNamesOneFormat) {
     EXPECT_EQ(RasterFormatById(RASTER_FORMAT_RAW)->extensions[0], nullptr);
 }
 
-TEST(RasterFormatTable, OnlyJpegPngGifAndBmpAreWritable) {
+TEST(RasterFormatTable, OnlyJpegPngGifBmpAndWebpAreWritable) {
     std::set<uint32_t> writable;
     for (const RasterFormat& row : RasterFormats()) {
         if (row.encode) writable.insert(row.id);
     }
-    EXPECT_EQ(writable, (std::set<uint32_t>{RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG}));
+    EXPECT_EQ(writable, (std::set<uint32_t>{RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG,
+                                            RASTER_FORMAT_WEBP}));
 }
 
 TEST(RasterFormatTable, ListPositionsCountFromOneWithoutGaps) {
@@ -110,11 +114,12 @@ TEST(RasterFormatTable, DerivedListsAreTheSystemsOwnTexts) {
     // The cutter's file-open filter, the Save As filter and the browser's list.
     EXPECT_EQ(RasterOpenFilter("Image Files"),
               "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg;"
-              "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras||");
-    EXPECT_EQ(RasterSaveFilter(), "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||");
+              "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras;*.webp;*.heic;*.heif;*.hif;*.avif;*.jxl||");
+    EXPECT_EQ(RasterSaveFilter(), "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp|WebP files|*.webp||");
     std::vector<std::string> browsed = RasterBrowsedExtensions();
     std::sort(browsed.begin(), browsed.end());
-    EXPECT_EQ(browsed, (std::vector<std::string>{"bmp", "gif", "jpeg", "jpg", "png", "tif", "tiff"}));
+    EXPECT_EQ(browsed, (std::vector<std::string>{"avif", "bmp", "gif", "heic", "heif", "hif", "jpeg", "jpg", "jxl", "png", "tif",
+                                                  "tiff", "webp"}));
 }
 
 TEST(RasterFormatTable, EveryListedExtensionLoadsAsItsFormat) {
@@ -141,7 +146,8 @@ uint32_t DetectByTryingEveryFormat(std::vector<uint8_t>& bytes, RasterImage& ima
         RASTER_FORMAT_BMP, RASTER_FORMAT_JPG, RASTER_FORMAT_ICO, RASTER_FORMAT_GIF, RASTER_FORMAT_PNG,
         RASTER_FORMAT_TIF, RASTER_FORMAT_MNG, RASTER_FORMAT_TGA, RASTER_FORMAT_PCX, RASTER_FORMAT_WBMP,
         RASTER_FORMAT_WMF, RASTER_FORMAT_JBG, RASTER_FORMAT_JP2, RASTER_FORMAT_PGX, RASTER_FORMAT_PNM,
-        RASTER_FORMAT_RAS, RASTER_FORMAT_SKA, RASTER_FORMAT_RAW,
+        RASTER_FORMAT_RAS, RASTER_FORMAT_WEBP, RASTER_FORMAT_AVIF, RASTER_FORMAT_HEIF, RASTER_FORMAT_JXL,
+        RASTER_FORMAT_SKA, RASTER_FORMAT_RAW,
     };
     for (uint32_t id : order) {
         if (!image.Decode(bytes.data(), uint32_t(bytes.size()), id)) continue;

@@ -180,7 +180,7 @@ TEST(DecodeDispatch, NullStreamsAndUnknownTypes) {
 
     RasterImage picture = testsupport::MakePatternImage(3, 3, 8);
     Bytes bmp = EncodeBmp(picture);
-    EXPECT_FALSE(image.Decode(bmp.data(), uint32_t(bmp.size()), 20));
+    EXPECT_FALSE(image.Decode(bmp.data(), uint32_t(bmp.size()), RASTER_FORMAT_LAST + 1));
     EXPECT_STREQ(image.LastErrorText(), "Decode: Unknown or wrong format");
     EXPECT_FALSE(image.IsValid());
 }
@@ -252,7 +252,7 @@ TEST(EncodeDispatch, RefusesMissingStreamEmptyImageAndUnknownFormat) {
     RasterImage empty;
     EXPECT_FALSE(empty.Encode(&file, RASTER_FORMAT_BMP));
     EXPECT_STREQ(empty.LastErrorText(), "null image!!!");
-    for (uint32_t type : {0u, 20u, 0xFFFFFFFFu}) {
+    for (uint32_t type : {0u, RASTER_FORMAT_LAST + 1, 0xFFFFFFFFu}) {
         EXPECT_FALSE(picture.Encode(&file, type));
         EXPECT_STREQ(picture.LastErrorText(), "Encode: Unknown format");
     }

@@ -151,6 +151,29 @@ TEST(Rastertool, OptionsForceTheOutputFormatAndJpegQuality) {
     EXPECT_LT(std::filesystem::file_size(dir / "low.jpg"), std::filesystem::file_size(dir / "high.jpg"));
 }
 
+TEST(Rastertool, ReadsTheNewerFormatsAndWritesWebpAtTheQualityGiven) {
+    TempDir dir;
+    const std::filesystem::path in = dir / "in.png";
+    ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
+    RunResult r = RunRastertool(dir, {in.string(), (dir / "low.webp").string(), "--quality", "20"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    r = RunRastertool(dir, {in.string(), (dir / "high.webp").string(), "--quality", "98"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_LT(std::filesystem::file_size(dir / "low.webp"), std::filesystem::file_size(dir / "high.webp"));
+    r = RunRastertool(dir, {"info", (dir / "high.webp").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "37 23 24 20 alpha=1 transparent=-1 dpi=96,96\n");
+    // A WebP file read back and written as PNG, as any other input.
+    r = RunRastertool(dir, {(dir / "high.webp").string(), (dir / "back.png").string(), "normalize"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(LoadOrFail(dir / "back.png").GetWidth(), 37u);
+    // Not writable: a clear refusal, no file.
+    r = RunRastertool(dir, {in.string(), (dir / "out.heic").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("HEIF cannot be saved"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.heic"));
+}
+
 TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.bmp";
@@ -173,7 +196,7 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
         {in.string(), out, "spin"},
         {in.string(), out, "--quality", "0"},
         {in.string(), out, "--quality", "9.5"},
-        {in.string(), out, "--type", "20"},
+        {in.string(), out, "--type", std::to_string(RASTER_FORMAT_LAST + 1)},
         {in.string(), out, "--quality"},
         {in.string(), out, "--colour", "3"},
         {in.string(), (dir / "out.unknown").string()},

@@ -136,3 +136,17 @@ bool RasterStreamBytes::Open(RasterFile* file, uint64_t maxBytes) {
     m_nSize = m_copy.size();
     return true;
 }
+
+bool OpenWholeFormatData(RasterImage& image, RasterFile* file, RasterStreamBytes& bytes,
+                         bool (*sniff)(const uint8_t*, size_t, uint64_t), const char* notOfFormat) {
+    if (!file) {
+        image.SetLastError("null file handler");
+        return false;
+    }
+    ResetPictureFields(image);
+    if (!bytes.Open(file) || !sniff(bytes.Data(), bytes.Size(), bytes.Size())) {
+        image.SetLastError(notOfFormat);
+        return false;
+    }
+    return true;
+}

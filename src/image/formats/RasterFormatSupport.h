@@ -88,3 +88,9 @@ private:
     size_t m_nSize = 0;
     std::vector<uint8_t> m_copy;
 };
+
+// The start of a reader that needs the whole data at hand (the newer codecs' libraries): fails
+// with "null file handler", or with notOfFormat when the data is not of the format (sniff
+// says no to its first bytes); otherwise resets the picture fields and opens bytes.
+bool OpenWholeFormatData(RasterImage& image, RasterFile* file, RasterStreamBytes& bytes,
+                         bool (*sniff)(const uint8_t*, size_t, uint64_t), const char* notOfFormat);

@@ -1,0 +1,273 @@
+// JPEG XL reading through libjxl's event loop: the basic information gives the size (checked
+// against the memory limit before any pixel is decoded), the colour encoding the profile, and
+// the first full frame the pixels. The image's escape flag is looked at between events.
+#include "image/formats/RasterImageJXL.h"
+
+#include <jxl/decode.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "image/PictureMetadata.h"
+#include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterInterleavedRows.h"
+#include "image/formats/RasterMetadataBlocks.h"
+
+namespace {
+
+// libjxl's allocations through its memory manager are held to this many bytes before the
+// picture's size is known, and to the memory limit after.
+constexpr uint64_t kHeaderBudget = uint64_t(64) << 20;
+// Bytes a pixel may need inside libjxl while decoding (float planes of colour and alpha).
+constexpr uint64_t kDecoderBytesPerPixel = 32;
+constexpr size_t kAllocationHeader = 16;
+// Metadata boxes (brotli-compressed ones are unpacked) are received in steps of this size up to
+// the largest kept; the rest of a larger one is read and dropped.
+constexpr size_t kBoxStep = size_t(64) << 10;
+constexpr size_t kMaxMetadataBox = size_t(16) << 20;
+constexpr uint32_t kRgb = 3;
+constexpr uint32_t kRgba = 4;
+
+// Counts libjxl's allocations and refuses those past the budget.
+struct MemoryBudget {
+    uint64_t budget = kHeaderBudget;
+    uint64_t used = 0;
+};
+
+void* BudgetAlloc(void* opaque, size_t size) {
+    auto* memory = static_cast<MemoryBudget*>(opaque);
+    if (size > memory->budget || memory->used > memory->budget - size) return nullptr;
+    auto* block = static_cast<uint8_t*>(std::malloc(size + kAllocationHeader));
+    if (!block) return nullptr;
+    std::memcpy(block, &size, sizeof(size));
+    memory->used += size;
+    return block + kAllocationHeader;
+}
+
+void BudgetFree(void* opaque, void* address) {
+    if (!address) return;
+    auto* block = static_cast<uint8_t*>(address) - kAllocationHeader;
+    size_t size = 0;
+    std::memcpy(&size, block, sizeof(size));
+    static_cast<MemoryBudget*>(opaque)->used -= size;
+    std::free(block);
+}
+
+struct DecoderDeleter {
+    void operator()(JxlDecoder* decoder) const { JxlDecoderDestroy(decoder); }
+};
+
+// A metadata box being received.
+struct BoxTarget {
+    std::vector<uint8_t>* out = nullptr;
+    std::vector<uint8_t> buffer;
+    size_t used = 0;
+    bool exif = false;
+};
+
+class JxlJob {
+public:
+    JxlJob(RasterImage& image, const uint8_t* data, size_t size, PictureMetadata* metadata)
+        : m_image(image), m_pData(data), m_nSize(size), m_pMetadata(metadata) {}
+
+    bool Run();
+
+private:
+    bool Fail(const char* text) {
+        m_image.SetLastError(text);
+        return false;
+    }
+    bool OnBasicInfo();
+    void OnColourEncoding();
+    bool OnNeedOutput();
+    bool OnFullImage();
+    void OnBox();
+    void OnBoxNeedsMore();
+    void FinishBox();
+
+    RasterImage& m_image;
+    const uint8_t* m_pData;
+    size_t m_nSize;
+    PictureMetadata* m_pMetadata;
+    MemoryBudget m_memory;
+    std::unique_ptr<JxlDecoder, DecoderDeleter> m_decoder;
+    JxlBasicInfo m_info{};
+    JxlPixelFormat m_format{};
+    uint32_t m_nWidth = 0;
+    uint32_t m_nHeight = 0;
+    // Left uninitialised: a file that claims a large picture but ends early touches little.
+    std::unique_ptr<uint8_t[]> m_pixels;
+    BoxTarget m_box;
+};
+
+bool JxlJob::Run() {
+    const JxlMemoryManager manager{&m_memory, BudgetAlloc, BudgetFree};
+    m_decoder.reset(JxlDecoderCreate(&manager));
+    if (!m_decoder) return Fail("JPEG XL: the decoder could not be set up");
+    JxlDecoder* decoder = m_decoder.get();
+    int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE;
+    if (m_pMetadata) {
+        events |= JXL_DEC_BOX;
+        // cjxl and others store EXIF and XMP brotli-compressed ("brob").
+        JxlDecoderSetDecompressBoxes(m_decoder.get(), JXL_TRUE);
+    }
+    if (JxlDecoderSubscribeEvents(decoder, events) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder, m_pData, m_nSize) != JXL_DEC_SUCCESS) {
+        return Fail("JPEG XL: the decoder could not be set up");
+    }
+    JxlDecoderCloseInput(decoder);
+    for (;;) {
+        if (m_image.IsEscaped()) return Fail("JPEG XL: decoding stopped");
+        switch (JxlDecoderProcessInput(decoder)) {
+            case JXL_DEC_BASIC_INFO:
+                if (!OnBasicInfo()) return false;
+                break;
+            case JXL_DEC_COLOR_ENCODING:
+                OnColourEncoding();
+                break;
+            case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
+                if (!OnNeedOutput()) return false;
+                break;
+            case JXL_DEC_BOX:
+                OnBox();
+                break;
+            case JXL_DEC_BOX_NEED_MORE_OUTPUT:
+                OnBoxNeedsMore();
+                break;
+            case JXL_DEC_FULL_IMAGE:
+                // The first frame is the picture; what follows it is not read.
+                FinishBox();
+                return OnFullImage();
+            case JXL_DEC_NEED_MORE_INPUT:
+                return Fail("JPEG XL: the picture data ends early");
+            case JXL_DEC_SUCCESS:
+                return Fail("JPEG XL: the file holds no picture");
+            default:
+                return Fail("JPEG XL: damaged picture data");
+        }
+    }
+}
+
+bool JxlJob::OnBasicInfo() {
+    if (JxlDecoderGetBasicInfo(m_decoder.get(), &m_info) != JXL_DEC_SUCCESS) return Fail("JPEG XL: damaged header");
+    // The pixels come turned by the orientation: orientations 5 to 8 swap the sides.
+    const bool transposed = m_info.orientation >= JXL_ORIENT_TRANSPOSE;
+    m_nWidth = transposed ? m_info.ysize : m_info.xsize;
+    m_nHeight = transposed ? m_info.xsize : m_info.ysize;
+    if (m_nWidth == 0 || m_nHeight == 0) return Fail("JPEG XL: the picture has no size");
+    if (!RasterImage::FitsMemoryLimit(m_nWidth, m_nHeight, 64)) return Fail("RASTER_MAX_MEMORY exceeded");
+    const uint64_t pixels = uint64_t(m_nWidth) * m_nHeight;
+    m_memory.budget = kHeaderBudget + pixels * kDecoderBytesPerPixel;
+    if (m_memory.budget > RASTER_MAX_MEMORY) m_memory.budget = RASTER_MAX_MEMORY;
+    m_format = JxlPixelFormat{m_info.alpha_bits > 0 ? kRgba : kRgb, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    return true;
+}
+
+void JxlJob::OnColourEncoding() {
+    if (!m_pMetadata) return;
+    size_t size = 0;
+    JxlDecoder* decoder = m_decoder.get();
+    if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS ||
+        size == 0 || size > m_nSize + kHeaderBudget) {
+        return;
+    }
+    m_pMetadata->icc.resize(size);
+    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, m_pMetadata->icc.data(), size) !=
+        JXL_DEC_SUCCESS) {
+        m_pMetadata->icc.clear();
+    }
+}
+
+bool JxlJob::OnNeedOutput() {
+    if (m_nWidth == 0) return Fail("JPEG XL: damaged header");
+    size_t size = 0;
+    if (JxlDecoderImageOutBufferSize(m_decoder.get(), &m_format, &size) != JXL_DEC_SUCCESS ||
+        size != size_t(m_nWidth) * m_nHeight * m_format.num_channels) {
+        return Fail("JPEG XL: unexpected picture layout");
+    }
+    m_pixels.reset(new (std::nothrow) uint8_t[size]);
+    if (!m_pixels) return Fail("RasterImage::Create can't allocate memory");
+    if (JxlDecoderSetImageOutBuffer(m_decoder.get(), &m_format, m_pixels.get(), size) != JXL_DEC_SUCCESS) {
+        return Fail("JPEG XL: unexpected picture layout");
+    }
+    return true;
+}
+
+bool JxlJob::OnFullImage() {
+    if (!m_pixels) return Fail("JPEG XL: the file holds no picture");
+    const bool alpha = m_format.num_channels == kRgba;
+    if (!m_image.Create(m_nWidth, m_nHeight, 24, RASTER_FORMAT_JXL)) return false;
+    if (alpha && !m_image.CreateAlpha()) return false;
+    const size_t rowBytes = size_t(m_nWidth) * m_format.num_channels;
+    for (uint32_t y = 0; y < m_nHeight; ++y) {
+        const uint32_t stored = m_nHeight - 1 - y;
+        PutInterleavedRow(m_pixels.get() + size_t(y) * rowBytes, m_nWidth, m_format.num_channels,
+                          m_image.RowPointer(stored), alpha ? m_image.AlphaPointer(0, stored) : nullptr);
+    }
+    if (alpha && m_info.alpha_premultiplied) UnpremultiplyPicture(m_image);
+    return true;
+}
+
+void JxlJob::OnBox() {
+    FinishBox();
+    JxlBoxType type;
+    if (JxlDecoderGetBoxType(m_decoder.get(), type, JXL_TRUE) != JXL_DEC_SUCCESS) return;
+    const bool exif = std::memcmp(type, "Exif", 4) == 0;
+    const bool xmp = std::memcmp(type, "xml ", 4) == 0;
+    if (!exif && !xmp) return;
+    m_box.exif = exif;
+    m_box.out = exif ? &m_pMetadata->exif : &m_pMetadata->xmp;
+    m_box.buffer.resize(kBoxStep);
+    m_box.used = 0;
+    if (JxlDecoderSetBoxBuffer(m_decoder.get(), m_box.buffer.data(), m_box.buffer.size()) != JXL_DEC_SUCCESS) {
+        m_box = BoxTarget{};
+    }
+}
+
+void JxlJob::OnBoxNeedsMore() {
+    JxlDecoder* decoder = m_decoder.get();
+    const size_t unused = JxlDecoderReleaseBoxBuffer(decoder);
+    const size_t filled = m_box.buffer.size() - m_box.used;
+    m_box.used += filled >= unused ? filled - unused : 0;
+    if (m_box.out && m_box.buffer.size() + kBoxStep <= kMaxMetadataBox) {
+        m_box.buffer.resize(m_box.buffer.size() + kBoxStep);
+    } else {
+        // Too large to keep: what follows goes into the last step's room and is dropped.
+        m_box.out = nullptr;
+        if (m_box.buffer.size() < kBoxStep) m_box.buffer.resize(kBoxStep);
+        m_box.used = m_box.buffer.size() - kBoxStep;
+    }
+    JxlDecoderSetBoxBuffer(decoder, m_box.buffer.data() + m_box.used, m_box.buffer.size() - m_box.used);
+}
+
+void JxlJob::FinishBox() {
+    if (m_box.buffer.empty()) return;
+    const size_t unused = JxlDecoderReleaseBoxBuffer(m_decoder.get());
+    const size_t filled = m_box.buffer.size() - m_box.used;
+    m_box.buffer.resize(m_box.used + (filled >= unused ? filled - unused : 0));
+    if (m_box.out && m_box.out->empty()) {
+        if (m_box.exif) ExifFromOffsetBlock(m_box.buffer.data(), m_box.buffer.size(), *m_box.out);
+        else *m_box.out = std::move(m_box.buffer);
+    }
+    m_box = BoxTarget{};
+}
+
+}  // namespace
+
+bool RasterImageJXL::Decode(RasterFile* file) {
+    RasterStreamBytes bytes;
+    if (!OpenWholeFormatData(*this, file, bytes, &Sniff, "Not a JPEG XL file")) return false;
+    JxlJob job(*this, bytes.Data(), bytes.Size(), m_pMetadata);
+    if (job.Run()) return true;
+    if (m_pMetadata) m_pMetadata->Clear();
+    Destroy();
+    return false;
+}
+
+bool RasterImageJXL::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    const JxlSignature signature = JxlSignatureCheck(head, count);
+    return signature == JXL_SIG_CODESTREAM || signature == JXL_SIG_CONTAINER;
+}
