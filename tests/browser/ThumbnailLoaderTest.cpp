@@ -1,7 +1,9 @@
 // The loader: what a folder scan lists, in which order, with which sizes and thumbnails.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "BrowserTestSupport.h"
 #include "browser/TNList.h"
@@ -174,6 +176,26 @@ TEST_F(ThumbnailLoader, PlatformPathLeavesNonJpegFilesWithoutCacheEntryToTheDeco
     EXPECT_EQ(size, thumbs::Size{});
     EXPECT_TRUE(thumbs::DecodedThumbnail(ToQString(m_dir / "a.png"), size, thumb));
     EXPECT_EQ(size, (thumbs::Size{80, 80}));
+}
+
+TEST_F(ThumbnailLoader, HeifFilesGiveTheThumbnailTheyCarryElseTheDecodedOne) {
+    if (std::system("command -v heif-enc >/dev/null 2>&1") != 0) GTEST_SKIP() << "heif-enc is not installed";
+    WriteSolidPicture(m_dir / "source.png", 400, 300, kBlue, RASTER_FORMAT_PNG);
+    const std::string source = "'" + (m_dir / "source.png").string() + "'";
+    ASSERT_EQ(std::system(("heif-enc -q 80 -t 160 -o '" + (m_dir / "phone.heic").string() + "' " + source +
+                           " >/dev/null 2>&1").c_str()), 0);
+    ASSERT_EQ(std::system(("heif-enc -q 80 -o '" + (m_dir / "plain.heic").string() + "' " + source +
+                           " >/dev/null 2>&1").c_str()), 0);
+    thumbs::Size size;
+    RasterImage thumb;
+    ASSERT_TRUE(thumbs::PlatformThumbnail(ToQString(m_dir / "phone.heic"), size, thumb));
+    EXPECT_EQ(size, (thumbs::Size{400, 300}));
+    EXPECT_EQ(thumbs::Size(thumb.GetWidth(), thumb.GetHeight()), (thumbs::Size{60, 45}));
+    EXPECT_TRUE(Near(browsertest::CentreColor(thumb), kBlue));
+    // Without a stored thumbnail the fast path gives way to the full decode.
+    EXPECT_FALSE(thumbs::PlatformThumbnail(ToQString(m_dir / "plain.heic"), size, thumb));
+    ASSERT_TRUE(thumbs::MakeThumbnail(ToQString(m_dir / "plain.heic"), size, thumb));
+    EXPECT_EQ(size, (thumbs::Size{400, 300}));
 }
 
 TEST_F(ThumbnailLoader, ThumbnailsAreTurnedUprightByTheExifOrientation) {
