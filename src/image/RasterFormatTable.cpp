@@ -61,21 +61,14 @@ bool Decode(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions&, 
 bool DecodeJpeg(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions& options, bool keepError) {
     RasterImageJPG format;
     format.SetUpright(options.upright);
-    format.SetMetadataOut(options.metadata);
+    format.SetMetadataTarget(options.metadata);
     if (!DecodeWith(image, format, file, keepError)) return false;
     if (options.upright != RasterUpright::AsStored) options.orientation = format.FoundOrientation();
     return true;
 }
 
-// The PNG load can hand back the metadata chunks.
-bool DecodePng(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions& options, bool keepError) {
-    RasterImagePNG format;
-    format.SetMetadataOut(options.metadata);
-    return DecodeWith(image, format, file, keepError);
-}
-
-// The formats that hand back the metadata blocks they carry. Their readers turn the picture
-// by the file's own orientation, so the load never reports one to apply again.
+// The formats that hand back the metadata blocks they carry besides JPEG. None of them reports
+// an orientation to apply: PNG has none, the others' readers turn the picture themselves.
 template <class Format>
 bool DecodeWithMetadata(RasterImage& image, RasterFile* file, uint32_t, RasterLoadOptions& options, bool keepError) {
     Format format;
@@ -120,7 +113,7 @@ constexpr RasterFormat kFormats[] = {
     {RASTER_FORMAT_JPG,  "JPEG",                   {"jpg", "jpeg"},        &RasterImageJPG::Sniff,   &DecodeJpeg,              &Encode<RasterImageJPG>,  3,  1, "JPEG files",   true},
     {RASTER_FORMAT_ICO,  "ICO",                    {"ico"},                &RasterImageICO::Sniff,   &Decode<RasterImageICO>,  nullptr,                  0,  0, nullptr,        false},
     {RASTER_FORMAT_GIF,  "GIF",                    {"gif"},                &RasterImageGIF::Sniff,   &Decode<RasterImageGIF>,  &Encode<RasterImageGIF>,  2,  3, "GIF files",    true},
-    {RASTER_FORMAT_PNG,  "PNG",                    {"png"},                &RasterImagePNG::Sniff,   &DecodePng,               &Encode<RasterImagePNG>,  4,  2, "PNG files",    true},
+    {RASTER_FORMAT_PNG,  "PNG",                    {"png"},                &RasterImagePNG::Sniff,   &DecodeWithMetadata<RasterImagePNG>,               &Encode<RasterImagePNG>,  4,  2, "PNG files",    true},
     {RASTER_FORMAT_TIF,  "TIFF",                   {"tif", "tiff"},        &RasterImageTIF::Sniff,   &Decode<RasterImageTIF>,  nullptr,                  5,  0, nullptr,        true},
     {RASTER_FORMAT_MNG,  "MNG/JNG",                {"mng", "jng"},         &RasterImageMNG::Sniff,   &Decode<RasterImageMNG>,  nullptr,                  0,  0, nullptr,        false},
     {RASTER_FORMAT_TGA,  "TGA",                    {"tga"},                &RasterImageTGA::Sniff,   &Decode<RasterImageTGA>,  nullptr,                  6,  0, nullptr,        false},

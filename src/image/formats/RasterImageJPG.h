@@ -13,7 +13,7 @@ public:
     // states none); 1 otherwise.
     int FoundOrientation() const { return m_nFoundOrientation; }
     // Where a Decode puts the metadata blocks of the file's header segments; none when null.
-    void SetMetadataOut(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    void SetMetadataTarget(PictureMetadata* metadata) { m_pMetadata = metadata; }
     // Whole marker segments (0xFF, marker, 16-bit length, payload) an Encode writes right after
     // the JFIF header, such as the metadata segments; the bytes must outlive the Encode.
     void SetHeaderSegments(const uint8_t* bytes, size_t size) {

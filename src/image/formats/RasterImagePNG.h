@@ -9,7 +9,7 @@ public:
     RasterImagePNG() : RasterImage(RASTER_FORMAT_PNG) {}
     // Where a Decode puts the metadata chunks (eXIf, iCCP, XMP and raw profile text); none
     // when null.
-    void SetMetadataOut(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    void SetMetadataTarget(PictureMetadata* metadata) { m_pMetadata = metadata; }
     // Reads a picture at the stream's position; false (with the last error) when the data
     // is not of this format or is damaged.
     bool Decode(RasterFile* file);
