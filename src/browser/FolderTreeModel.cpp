@@ -33,6 +33,12 @@ QIcon ThemeIcon(const QString& name, QFileIconProvider::IconType fallback) {
     return QIcon::fromTheme(name, QFileIconProvider().icon(fallback));
 }
 
+// For a desktop without an icon theme: the file system, a volume or a folder.
+QFileIconProvider::IconType FallbackIconOf(const places::Place& place) {
+    if (place.path == QLatin1String("/")) return QFileIconProvider::Computer;
+    return place.iconName.startsWith(QLatin1String("drive-")) ? QFileIconProvider::Drive : QFileIconProvider::Folder;
+}
+
 // Whether path is folder or lies below it.
 bool Holds(const QString& folder, const QString& path) {
     if (folder == QLatin1String("/")) return path.startsWith(QLatin1Char('/'));
@@ -67,8 +73,7 @@ void FolderTreeModel::SetPlaces(const QList<places::Place>& list) {
         auto node = std::make_unique<Node>();
         node->name = place.name;
         node->path = place.path;
-        node->icon = ThemeIcon(place.iconName, place.path == QLatin1String("/") ? QFileIconProvider::Computer
-                                                                              : QFileIconProvider::Drive);
+        node->icon = ThemeIcon(place.iconName, FallbackIconOf(place));
         node->hasSubfolders = HasSubfolder(place.path);
         beginInsertRows(QModelIndex(), row, row);
         m_places.insert(m_places.begin() + row, std::move(node));

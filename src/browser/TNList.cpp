@@ -398,6 +398,14 @@ QImage TNList::RenderClient() const {
 }
 
 void TNList::paintEvent(QPaintEvent*) {
+    // Moved to a screen of another device pixel ratio: every cell is made again for it, in
+    // place, the way a changed file is.
+    const int side = thumbs::DeviceThumbSide(viewport()->devicePixelRatioF());
+    if (side != m_nThumbSide && count() > 0 && !IsScanning() && !m_waitTimer.isActive()) {
+        m_nThumbSide = side;
+        m_stamps.clear();
+        m_updateTimer.start(0);
+    }
     // A scan inserts an item every millisecond or so when the thumbnails come from the cache;
     // composing the whole list after each would cost more than making the thumbnails. Within
     // a short interval the last composed frame is shown again (unless the view scrolled or was

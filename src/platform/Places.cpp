@@ -30,6 +30,7 @@ bool IsUserVolume(const QString& root) {
 void AddFolderPlace(QList<Place>& list, const QString& name, const QString& path, const QString& icon) {
     if (path.isEmpty() || !QFileInfo(path).isDir()) return;
     const QString clean = QDir::cleanPath(path);
+    if (clean == QLatin1String("/")) return;   // File System shows it
     for (const Place& place : list) {
         if (place.path == clean) return;   // Pictures or Desktop set to the home folder itself
     }

@@ -33,8 +33,10 @@ TEST(Places, OnlyVolumesUnderTheUsersMountFoldersAreShownByTheirLabel) {
 TEST(Places, HomeComesFirstAndTheFileSystemLast) {
     const QList<Place> list = places::CurrentPlaces();
     ASSERT_GE(list.size(), 2);
-    EXPECT_EQ(list.front().path, QDir::cleanPath(QDir::homePath()));
-    EXPECT_EQ(list.front().iconName, "user-home");
+    if (QDir::cleanPath(QDir::homePath()) != "/") {
+        EXPECT_EQ(list.front().path, QDir::cleanPath(QDir::homePath()));
+        EXPECT_EQ(list.front().iconName, "user-home");
+    }
     EXPECT_EQ(list.back().path, "/");
     EXPECT_EQ(list.back().name, "File System");
     for (qsizetype i = 0; i < list.size(); ++i) {
