@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   libmng-dev libjbig-dev libraw-dev libgif-dev libcairo2-dev libexif-dev
-  libexiv2-dev liblcms2-dev
+  libexiv2-dev liblcms2-dev libxcb1-dev
   libheif-dev libwebp-dev libjxl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils

@@ -4,6 +4,7 @@
 
 #include "cutter/CutterModel.h"
 #include "CutterTestPictures.h"
+#include "MetadataFixtures.h"
 #include "TestSupport.h"
 
 using namespace cutter;
@@ -307,4 +308,27 @@ TEST(CutterModel, ResultIsTheCutterAtThePicturesScale) {
     EXPECT_EQ(result.GetWidth(), 800u);
     EXPECT_EQ(result.GetHeight(), 534u);  // 2 x 333 - 2 x 66
     EXPECT_TRUE(result.HasAlpha());
+}
+
+// The preview shows a tagged picture's colours as its profile means them; the cut uses the
+// picture's own numbers.
+TEST(CutterModel, PreviewFollowsThePicturesColourProfile) {
+    const RasterImage picture = testsupport::MakeSolidImage(800, 600, RasterRgb(120, 200, 90));
+    CutterModel plain;
+    CutterModel tagged;
+    plain.SetPicture(picture);
+    tagged.SetPicture(picture, testsupport::MakeDisplayP3Profile());
+    for (CutterModel* model : {&plain, &tagged}) {
+        model->SetCutter(testsupport::MakeSolidImage(300, 200, kBlack));
+        model->BuildBackdrop(500, 400);
+    }
+    ASSERT_TRUE(plain.Preview().IsValid());
+    ASSERT_TRUE(tagged.Preview().IsValid());
+    EXPECT_NEAR(RasterRed(PictureColor(plain.Preview(), 10, 10)), 120, 2);
+    EXPECT_LT(RasterRed(PictureColor(tagged.Preview(), 10, 10)), 110);
+    RasterImage plainResult;
+    RasterImage taggedResult;
+    ASSERT_TRUE(plain.GetResult(plainResult));
+    ASSERT_TRUE(tagged.GetResult(taggedResult));
+    EXPECT_TRUE(testsupport::SamePixels(plainResult, taggedResult));
 }

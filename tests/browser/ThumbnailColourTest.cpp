@@ -1,0 +1,50 @@
+// Thumbnails of pictures tagged with a wide-gamut profile are converted like the view, on the
+// quick JPEG road and on the full decode; untagged files are left as decoded.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "MetadataFixtures.h"
+#include "browser/ThumbnailMaker.h"
+#include "image/PictureMetadata.h"
+
+namespace {
+
+using namespace testsupport;
+
+// A 600 x 400 picture of one colour saved as name, tagged with icc when it is not empty.
+std::filesystem::path SolidPhoto(const TempDir& dir, const std::string& name, const std::vector<uint8_t>& icc) {
+    RasterImage picture = MakeSolidImage(600, 400, RasterRgb(120, 200, 90));
+    PictureMetadata metadata;
+    metadata.icc = icc;
+    const std::filesystem::path path = dir / name;
+    EXPECT_TRUE(picture.Save(path.c_str(), RasterImage::TypeFromExtension(name.c_str()), &metadata));
+    return path;
+}
+
+TEST(ThumbnailColourTest, TaggedThumbnailsAreConvertedOnBothRoads) {
+    TempDir dir;
+    using Maker = bool (*)(const QString&, thumbs::Size&, RasterImage&, RasterImage*);
+    struct Road {
+        const char* extension;
+        Maker maker;
+    };
+    for (const Road road : {Road{"jpg", &thumbs::PlatformThumbnail}, Road{"png", &thumbs::DecodedThumbnail}}) {
+        SCOPED_TRACE(road.extension);
+        const std::string ext = road.extension;
+        const std::filesystem::path plain = SolidPhoto(dir, "plain." + ext, {});
+        const std::filesystem::path tagged = SolidPhoto(dir, "tagged." + ext, MakeDisplayP3Profile());
+        thumbs::Size size;
+        RasterImage plainThumb;
+        RasterImage taggedThumb;
+        ASSERT_TRUE(road.maker(QFile::decodeName(plain.c_str()), size, plainThumb, nullptr));
+        ASSERT_TRUE(road.maker(QFile::decodeName(tagged.c_str()), size, taggedThumb, nullptr));
+        const uint32_t p = PictureColor(plainThumb, 5, 5);
+        const uint32_t t = PictureColor(taggedThumb, 5, 5);
+        EXPECT_NEAR(RasterRed(p), 120, 3);
+        EXPECT_LT(RasterRed(t) + 10, RasterRed(p));
+        EXPECT_GE(RasterGreen(t), RasterGreen(p));
+    }
+}
+
+}  // namespace
