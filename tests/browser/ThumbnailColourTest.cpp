@@ -24,7 +24,7 @@ std::filesystem::path SolidPhoto(const TempDir& dir, const std::string& name, co
 
 TEST(ThumbnailColourTest, TaggedThumbnailsAreConvertedOnBothRoads) {
     TempDir dir;
-    using Maker = bool (*)(const QString&, thumbs::Size&, RasterImage&, RasterImage*);
+    using Maker = bool (*)(const QString&, thumbs::Size&, RasterImage&, RasterImage*, const thumbs::ThumbnailRequest&);
     struct Road {
         const char* extension;
         Maker maker;
@@ -37,8 +37,8 @@ TEST(ThumbnailColourTest, TaggedThumbnailsAreConvertedOnBothRoads) {
         thumbs::Size size;
         RasterImage plainThumb;
         RasterImage taggedThumb;
-        ASSERT_TRUE(road.maker(QFile::decodeName(plain.c_str()), size, plainThumb, nullptr));
-        ASSERT_TRUE(road.maker(QFile::decodeName(tagged.c_str()), size, taggedThumb, nullptr));
+        ASSERT_TRUE(road.maker(QFile::decodeName(plain.c_str()), size, plainThumb, nullptr, {}));
+        ASSERT_TRUE(road.maker(QFile::decodeName(tagged.c_str()), size, taggedThumb, nullptr, {}));
         const uint32_t p = PictureColor(plainThumb, 5, 5);
         const uint32_t t = PictureColor(taggedThumb, 5, 5);
         EXPECT_NEAR(RasterRed(p), 120, 3);
