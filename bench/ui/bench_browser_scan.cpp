@@ -11,6 +11,10 @@
 //                          wall-clock time of the loop, the interpreter's start not counted
 //                          (counter cpu_ms: the loop's CPU time);
 //   Scan_Warm              the same list with the cache the cold scan filled;
+//   Scan_ColdRatio2        the cold scan on a screen of two device pixels per logical one
+//                          (QT_SCALE_FACTOR=2): thumbnails of 120 pixels, the cache's "large"
+//                          entries written;
+//   Scan_WarmRatio2        that list again with the cache its cold scan filled;
 //   Scan_UiResponsiveness  a cold scan again, measuring how long the user-interface thread
 //                          stays away from its event loop (counters, in milliseconds).
 // Timings are the process's CPU time, so the loader threads' work counts as much as the
@@ -205,8 +209,10 @@ private:
 // A shown thumbnail list in a private thumbnail cache; the program's own settings are not
 // involved. The first paint (fonts, backing store) happens before any timing.
 struct ScanBench {
-    ScanBench() {
+    // scale: the screen's device pixels per logical one.
+    explicit ScanBench(int scale = 1) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (scale != 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
         application = std::make_unique<TimedApplication>();
         list = std::make_unique<TNList>();
         list->resize(kListWidth, kListHeight);
@@ -217,6 +223,7 @@ struct ScanBench {
         list.reset();
         thumbs::SetCacheHomeOverride(QString());
         application.reset();
+        qunsetenv("QT_SCALE_FACTOR");
     }
 
     // Points the thumbnail cache at a new empty folder; the previous one is removed.
@@ -280,16 +287,20 @@ void Scan_FullDecodeShrink(benchmark::State& state) {
     state.counters["photos"] = double(Photos().files.size());
 }
 
-void Scan_Cold(benchmark::State& state) {
+void ColdScan(benchmark::State& state, int scale) {
     if (!PhotosReady(state)) return;
-    ScanBench bench;
+    ScanBench bench(scale);
     for (auto _ : state) {
         state.PauseTiming();
         bench.EmptyCache();
         state.ResumeTiming();
         if (!AllListed(state, bench.Scan())) return;
     }
+    state.counters["ratio"] = bench.list->viewport()->devicePixelRatioF();
 }
+
+void Scan_Cold(benchmark::State& state) { ColdScan(state, 1); }
+void Scan_ColdRatio2(benchmark::State& state) { ColdScan(state, 2); }
 
 void Scan_ColdOneWorker(benchmark::State& state) {
     if (!PhotosReady(state)) return;
@@ -348,15 +359,18 @@ void Scan_PilDraftAnchor(benchmark::State& state) {
     state.counters["cpu_ms"] = cpuMs;
 }
 
-void Scan_Warm(benchmark::State& state) {
+void WarmScan(benchmark::State& state, int scale) {
     if (!PhotosReady(state)) return;
-    ScanBench bench;
+    ScanBench bench(scale);
     bench.EmptyCache();
     if (!AllListed(state, bench.Scan())) return;   // fills the cache
     for (auto _ : state) {
         if (!AllListed(state, bench.Scan())) return;
     }
 }
+
+void Scan_Warm(benchmark::State& state) { WarmScan(state, 1); }
+void Scan_WarmRatio2(benchmark::State& state) { WarmScan(state, 2); }
 
 // The longest time the user-interface thread spent on one event during a cold scan, as wall
 // time and as the thread's own CPU time (wall time also counts the moments another process
@@ -397,6 +411,8 @@ BENCHMARK(Scan_Cold)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_ColdOneWorker)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_PilDraftAnchor)->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK(Scan_Warm)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_ColdRatio2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+BENCHMARK(Scan_WarmRatio2)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 BENCHMARK(Scan_UiResponsiveness)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->Iterations(3);
 
 const bool kColdScan = AddComparison("Scan_Cold", "Scan_FullDecodeShrink", 0.5, Memory::Reused);
@@ -404,4 +420,6 @@ const bool kWarmScan = AddComparison("Scan_Warm", "Scan_Cold", 0.05, Memory::Reu
 const bool kScanOnCores = AddComparison("Scan_Cold", "Scan_ColdOneWorker", 0.6, Memory::Reused, Clock::Wall);
 // PIL allocates every picture anew; the scan reuses the block pool's.
 const bool kScanAnchor = AddComparison("Scan_Cold", "Scan_PilDraftAnchor", 0.35, Memory::Allocator, Clock::Wall);
+const bool kHiDpiColdScan = AddComparison("Scan_ColdRatio2", "Scan_Cold", 1.6, Memory::Reused);
+const bool kHiDpiWarmScan = AddComparison("Scan_WarmRatio2", "Scan_ColdRatio2", 0.05, Memory::Reused);
 const bool kScanCpu = AddReference("Scan_Cold", "Scan_ColdOneWorker", Memory::Reused);
