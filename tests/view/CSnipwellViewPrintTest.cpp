@@ -17,6 +17,7 @@
 #include "platform/MessageService.h"
 #include "platform/PicturePrinter.h"
 #include "platform/SettingsStore.h"
+#include "RoutedViewFixture.h"
 #include "view/CSnipwellView.h"
 
 namespace {
@@ -82,27 +83,19 @@ PdfPage ReadPdf(const QString& pdf, const QString& folder) {
     return page;
 }
 
-class PrintTest : public ::testing::Test {
+class PrintTest : public RoutedViewFixture {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_folder.isValid());
-        SettingsStore::UseFolder(m_folder.filePath(QStringLiteral("settings")));
-        MessageService::SetAnswerer([this](const QString& text, bool) {
-            m_messages << text;
-            return MessageAnswer::Ok;
-        });
-        m_router = std::make_unique<CommandRouter>();
-        m_router->SetIdleUpdatesEnabled(false);
-        m_view = std::make_unique<CSnipwellView>(nullptr);
-        m_view->resize(1000, 800);
-        m_router->SetActiveView(&m_view->Handlers());
+        RoutedViewFixture::SetUp();
     }
     void TearDown() override {
         PicturePrinter::SetScript({});
-        m_view.reset();
-        m_router.reset();
-        MessageService::SetAnswerer({});
-        SettingsStore::UseFolder(QString());
+        RoutedViewFixture::TearDown();
+    }
+    MessageAnswer Answer(const QString& text) override {
+        m_messages << text;
+        return MessageAnswer::Ok;
     }
 
     void PasteSolid(int width, int height, QRgb colour) {
@@ -130,8 +123,6 @@ protected:
     }
 
     QTemporaryDir m_folder;
-    std::unique_ptr<CommandRouter> m_router;
-    std::unique_ptr<CSnipwellView> m_view;
     QStringList m_messages;
     QString m_warning;
 };

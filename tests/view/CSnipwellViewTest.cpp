@@ -19,6 +19,7 @@
 #include "platform/RasterQtBridge.h"
 #include "commands/SettingsKeys.h"
 #include "platform/SettingsStore.h"
+#include "RoutedViewFixture.h"
 #include "platform/ShellOpen.h"
 #include "TestSupport.h"
 #include "view/StatusPaneText.h"
@@ -31,36 +32,11 @@ using namespace testsupport;
 
 QRgb Grey(int level) { return qRgb(level, level, level); }
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public RoutedViewFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_settings.isValid());
-        SettingsStore::UseFolder(m_settings.path());
-        MessageService::SetAnswerer([](const QString& text, bool) {
-            ADD_FAILURE() << "unexpected message " << text.toStdString();
-            return MessageAnswer::No;
-        });
-        m_router = std::make_unique<CommandRouter>();
-        m_router->SetIdleUpdatesEnabled(false);
-        m_view = MakeView(1000, 800);
-    }
-    void TearDown() override {
-        m_view.reset();
-        m_router.reset();
-        MessageService::SetAnswerer({});
-        SettingsStore::UseFolder(QString());
-    }
-
     // A slider moved by the user, and the position the view gives its slider.
     void SetSlider(uint32_t id, int position) { m_router->Execute(id, CommandValue(position)); }
     int SliderPosition(uint32_t id) const { return m_router->QueryUpdate(id).value.value_or(-1); }
-
-    std::unique_ptr<CSnipwellView> MakeView(int width, int height) {
-        auto view = std::make_unique<CSnipwellView>(nullptr);
-        view->resize(width, height);
-        m_router->SetActiveView(&view->Handlers());
-        return view;
-    }
 
     // Pastes a picture through the clipboard, as the user would.
     void PastePicture(const QImage& picture) {
@@ -112,9 +88,6 @@ protected:
     QString Text(uint32_t id) { return m_router->QueryUpdate(id).text.value_or(QStringLiteral("<none>")); }
     Rect Box() const { return m_view->Box().m_rcCrop; }
 
-    QTemporaryDir m_settings;
-    std::unique_ptr<CommandRouter> m_router;
-    std::unique_ptr<CSnipwellView> m_view;
 };
 
 TEST_F(ViewTest, WidgetPaintsWhatRenderClientGivesWithAndWithoutAPicture) {

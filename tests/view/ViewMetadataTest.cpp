@@ -13,6 +13,7 @@
 #include "platform/MessageService.h"
 #include "platform/RasterQtBridge.h"
 #include "platform/SettingsStore.h"
+#include "RoutedViewFixture.h"
 #include "view/CSnipwellView.h"
 #include "view/StatusPaneText.h"
 
@@ -20,28 +21,8 @@ namespace {
 
 using namespace testsupport;
 
-class ViewMetadataTest : public ::testing::Test {
+class ViewMetadataTest : public RoutedViewFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_settings.isValid());
-        SettingsStore::UseFolder(m_settings.path());
-        MessageService::SetAnswerer([](const QString& text, bool) {
-            ADD_FAILURE() << "unexpected message " << text.toStdString();
-            return MessageAnswer::No;
-        });
-        m_router = std::make_unique<CommandRouter>();
-        m_router->SetIdleUpdatesEnabled(false);
-        m_view = std::make_unique<CSnipwellView>(nullptr);
-        m_view->resize(1000, 800);
-        m_router->SetActiveView(&m_view->Handlers());
-    }
-    void TearDown() override {
-        m_view.reset();
-        m_router.reset();
-        MessageService::SetAnswerer({});
-        SettingsStore::UseFolder(QString());
-    }
-
     void Load(const std::filesystem::path& path) {
         m_view->LoadPicture(QFile::decodeName(path.c_str()));
         ASSERT_TRUE(m_view->PicturesValid());
@@ -58,10 +39,7 @@ protected:
         return path;
     }
 
-    QTemporaryDir m_settings;
     TempDir m_files;
-    std::unique_ptr<CommandRouter> m_router;
-    std::unique_ptr<CSnipwellView> m_view;
 };
 
 TEST_F(ViewMetadataTest, CutWithAPrintSizeSavesItsDpiAndFreeKeepsTheSources) {
