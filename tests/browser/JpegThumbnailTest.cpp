@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 
 #include "BrowserTestSupport.h"
+#include "image/RasterBlockPool.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/formats/RasterJpegThumbnailScans.h"
 #include "TestSupport.h"
@@ -132,6 +133,18 @@ std::vector<uint8_t> LibjpegEighth(const std::vector<uint8_t>& stream, uint32_t&
     return pixels;
 }
 
+// Rows of reduced (stored bottom-up) that differ from expected (top first, as LibjpegEighth
+// gives them); every row when the sizes differ.
+int DifferingRows(const RasterImage& reduced, const std::vector<uint8_t>& expected, uint32_t width, uint32_t height) {
+    if (reduced.GetWidth() != width || reduced.GetHeight() != height) return int(height);
+    int differing = 0;
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint8_t* row = reduced.RowPointer(height - 1 - y);
+        differing += std::memcmp(row, expected.data() + size_t(y) * width * 3, size_t(width) * 3) != 0;
+    }
+    return differing;
+}
+
 // Start-of-scan headers of a stream: the first coefficient of each scan.
 std::vector<int> ScanFirstCoefficients(const std::vector<uint8_t>& stream) {
     std::vector<int> starts;
@@ -165,15 +178,25 @@ TEST(ReducedJpegDecode, ProgressiveStreamsGiveExactlyThePixelsOfTheWholeStream) 
 
         RasterImage reduced;
         ASSERT_TRUE(DecodeJpegReduced(stream.data(), stream.size(), 60, 45, reduced)) << c.name;
-        ASSERT_EQ(reduced.GetWidth(), width) << c.name;
-        ASSERT_EQ(reduced.GetHeight(), height) << c.name;
-        int differing = 0;
-        for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* row = reduced.RowPointer(height - 1 - y);
-            differing += std::memcmp(row, expected.data() + size_t(y) * width * 3, size_t(width) * 3) != 0;
-        }
-        EXPECT_EQ(differing, 0) << c.name << ": rows differ from libjpeg's decode of the whole stream";
+        EXPECT_EQ(DifferingRows(reduced, expected, width, height), 0)
+            << c.name << ": rows differ from libjpeg's decode of the whole stream";
     }
+}
+
+TEST(ReducedJpegDecode, CoefficientMemoryLeftByAnotherPictureDoesNotShowThrough) {
+    // The coefficients of a progressive frame come from the block pool, which hands out what
+    // the last owner left. At 4:2:0 the chroma keeps its AC scans, which write only the nonzero
+    // coefficients: anything but zeros underneath would change the pixels.
+    const std::vector<uint8_t> first = EncodeTexturedJpeg(1100, 800, {true, 2, 0});
+    const std::vector<uint8_t> second = EncodeTexturedJpeg(1024, 768, {true, 2, 0});
+    RasterImage reduced;
+    ASSERT_TRUE(DecodeJpegReduced(first.data(), first.size(), 100, 80, reduced));
+    EXPECT_GT(RasterBlockPool::Shared().Kept().blocks, 0u) << "the first frame's block is kept for the next";
+    uint32_t width = 0;
+    uint32_t height = 0;
+    const std::vector<uint8_t> expected = LibjpegEighth(second, width, height);
+    ASSERT_TRUE(DecodeJpegReduced(second.data(), second.size(), 100, 80, reduced));
+    EXPECT_EQ(DifferingRows(reduced, expected, width, height), 0);
 }
 
 TEST(ReducedJpegDecode, OnlyTheAcScansOfSingleSampleComponentsAreDropped) {

@@ -18,6 +18,7 @@
 
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterJpegCoefficientArrays.h"
 #include "image/metadata/MetadataBlocks.h"
 
 namespace {
@@ -364,6 +365,7 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
         if (!job->cmykRow) return Refuse(job->err, "RasterImage::Create can't allocate memory");
     }
 
+    KeepCoefficientsInBlockPool(*cinfo);
     jpeg_start_decompress(cinfo);
     if (cmyk) ReadCmykRows(job);
     else ReadDirectRows(job);

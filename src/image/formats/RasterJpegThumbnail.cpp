@@ -13,6 +13,7 @@
 #include <jerror.h>
 #include <libexif/exif-data.h>
 
+#include "image/formats/RasterJpegCoefficientArrays.h"
 #include "image/formats/RasterJpegThumbnailScans.h"
 
 namespace {
@@ -124,6 +125,7 @@ bool RunReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight, bool witho
     if (setjmp(job->err.jump)) return false;
     if (!StartReduce(job, minWidth, minHeight)) return false;
     if (withoutAcScans) job->cinfo.do_block_smoothing = FALSE;
+    KeepCoefficientsInBlockPool(job->cinfo);
     jpeg_start_decompress(&job->cinfo);
     const uint32_t width = job->cinfo.output_width;
     const uint32_t height = job->cinfo.output_height;
