@@ -32,6 +32,8 @@ namespace {
 constexpr const char* kCopyMenuText = "&Copy\tCtrl+C";
 constexpr const char* kPasteMenuText = "&Paste\tCtrl+V";
 constexpr const char* kCutText = "Cut";
+// Resizes closer together than this are one drag of the window's edge.
+constexpr int kResizeSettleMs = 150;
 
 cropbox::Point ToPoint(QPoint p) { return {p.x(), p.y()}; }
 
@@ -47,6 +49,9 @@ CSnipwellView::CSnipwellView(CSnipwellDoc* document, QWidget* parent) : QWidget(
     m_box.m_bAutoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
     cropbox::RestoreChoices(m_box);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_resizeSettle.setSingleShot(true);
+    m_resizeSettle.setInterval(kResizeSettleMs);
+    connect(&m_resizeSettle, &QTimer::timeout, this, &CSnipwellView::ResizeSettled);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     RegisterCommands();
@@ -260,7 +265,7 @@ void CSnipwellView::ReduceWorkingPicture() {
     const double workWidth = m_imgWork.GetWidth();
     const double workHeight = m_imgWork.GetHeight();
     const double scale = std::min(bound.width() / workWidth, bound.height() / workHeight);
-    constexpr double kWorthReducing = 0.5;
+    constexpr double kWorthReducing = 0.8;
     if (!(scale > 0) || scale >= kWorthReducing) return;
     const uint32_t w = uint32_t(std::max(1L, std::lround(workWidth * scale)));
     const uint32_t h = uint32_t(std::max(1L, std::lround(workHeight * scale)));
@@ -315,6 +320,7 @@ const RasterImage& CSnipwellView::ShownCopy(qreal ratio) {
     const QSize size = ViewPainter::ShownSize(viewSize, ratio);
     if (size == viewSize || size.isEmpty()) return m_imgView;
     if (m_dShownRatio == ratio && m_imgShown.IsValid()) return m_imgShown;
+    if (m_bResizing) return m_imgView;
     m_dShownRatio = ratio;
     if (!MakeScaledCopy(size, m_imgShown)) {
         m_imgShown.Destroy();
@@ -341,8 +347,22 @@ void CSnipwellView::paintEvent(QPaintEvent* event) {
     painter.drawImage(0, 0, RenderClient());
 }
 
+void CSnipwellView::NoteResize() {
+    const bool following = m_sinceResize.isValid() && m_sinceResize.elapsed() < kResizeSettleMs;
+    m_sinceResize.start();
+    if (!following) return;
+    m_bResizing = true;
+    m_resizeSettle.start();
+}
+
+void CSnipwellView::ResizeSettled() {
+    m_bResizing = false;
+    update();
+}
+
 void CSnipwellView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    NoteResize();
     // The working picture is as it was: the reduced picture serves the new size, and the
     // light preview is kept.
     FitViewCopy();

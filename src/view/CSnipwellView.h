@@ -3,7 +3,9 @@
 // texts, and the file side (LoadPicture, SavePicture).
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -141,14 +143,23 @@ private:
     void ApplyLightPreview();
     // The picture a paint at that ratio shows: the view copy itself at ratio 1, else the
     // working picture scaled to the screen's pixels (with the light preview), made when first
-    // needed after each layout. The view copy when that cannot be made.
+    // needed after each layout. The view copy when that cannot be made, and while the window
+    // is being resized (see NoteResize).
     const RasterImage& ShownCopy(qreal ratio);
+    // Resizes that follow each other within kResizeSettleMs are a drag of the window's edge:
+    // until the size settles, paints show the view copy scaled by the screen instead of a
+    // screen-sized copy made for every step, so the frame keeps up with the mouse. The sharp
+    // copy is made once the size has settled. A single resize (maximise) stays sharp.
+    void NoteResize();
+    void ResizeSettled();
     void ForgetShownCopy();
     // The view copy for the client's size, from the reduced picture where that is large
     // enough, and the box placed over it.
     void FitViewCopy();
     // Makes m_imgReduced from the working picture: fitted to the larger of the screen and the
-    // window, at the screen's pixels, when that is under half the picture's width and height.
+    // window, at the screen's pixels, when that is under 0.8 of the picture's width and height
+    // (a 5K photo on a screen of ratio 2 is reduced too: each relayout then reads 2.5 times
+    // fewer pixels).
     void ReduceWorkingPicture();
     // What a copy of that size is rescaled from: the reduced picture when it is at least as
     // large, else the working picture.
@@ -181,6 +192,9 @@ private:
     RasterImage m_imgReduced;         // see ReducedPicture
     RasterImage m_imgShown;           // the view copy at the screen's pixels, see ShownCopy
     qreal m_dShownRatio = 0;          // the ratio m_imgShown was made for, 0 for none
+    QElapsedTimer m_sinceResize;      // since the last resize, invalid before the first
+    QTimer m_resizeSettle;            // single shot: the end of a resize drag
+    bool m_bResizing = false;         // within a resize drag: no screen-sized copy
     bool m_bCaptured = false;
     PictureHistory m_history;
     uint64_t m_nSavedPosition = 0;   // the history's position of the picture on disk

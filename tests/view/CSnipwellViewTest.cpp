@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtMath>
@@ -393,6 +394,37 @@ TEST_F(ViewTest, PaintsAtTheScreensPixelsWhenTheirRatioIsAboveOne) {
         EXPECT_NE(lit, qRgb(100, 100, 100));
         EXPECT_EQ(m_view->RenderClient(ratio).pixel(row(45.5), row(35.5)), lit);
     }
+}
+
+// Runs the event loop until done() or for timeoutMs; returns done().
+template <typename Done>
+bool RunEventsUntil(Done done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() >= timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Resizes in quick succession are a drag of the window's edge: its steps paint the view copy
+// (scaled by the screen) instead of making a screen-sized copy each time, and the sharp paint
+// returns once the size settles. A lone resize, as a maximise, stays sharp.
+TEST_F(ViewTest, ADragOfTheWindowsEdgePaintsSharpOnceTheSizeSettles) {
+    constexpr qreal kRatio = 2.0;
+    m_view = MakeView(400, 300);
+    m_view->show();   // a hidden widget gets its resize only when shown
+    PasteSolid(1600, 1200, qRgb(30, 90, 150));
+    RunEventsUntil([] { return false; }, 400);
+    m_view->resize(380, 290);
+    EXPECT_EQ(m_view->RenderClient(kRatio).devicePixelRatio(), kRatio) << "a lone resize";
+    m_view->resize(360, 280);
+    const QImage dragged = m_view->RenderClient(kRatio);
+    EXPECT_EQ(dragged.devicePixelRatio(), 1.0) << "a step of a drag";
+    EXPECT_EQ(dragged.size(), QSize(360, 280));
+    EXPECT_TRUE(RunEventsUntil([&] { return m_view->RenderClient(kRatio).devicePixelRatio() == kRatio; }, 2000))
+        << "sharp again once the size settled";
 }
 
 TEST_F(ViewTest, EmptyViewPaintsBlackAndIgnoresInput) {
