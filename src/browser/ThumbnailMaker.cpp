@@ -25,15 +25,7 @@ constexpr double kExifRatioTolerance = 0.01;
 // Larger JPEG files are not read into memory for the quick path; the full decode streams them.
 constexpr uint64_t kMaxQuickJpegBytes = 256ull << 20;
 
-// The cache entry a request reads first and writes: "large" for a box wider than the list's
-// own (a screen with more device pixels than logical ones), else "normal".
-CacheEntrySize EntrySizeFor(const ThumbnailRequest& request) {
-    return request.side > kThumbSide ? CacheEntrySize::Large : CacheEntrySize::Normal;
-}
-
-int EntrySideFor(const ThumbnailRequest& request) {
-    return EntrySizeFor(request) == CacheEntrySize::Large ? kCacheLargeSide : kCacheNormalSide;
-}
+int EntrySide(CacheEntrySize size) { return size == CacheEntrySize::Large ? kCacheLargeSide : kCacheNormalSide; }
 
 // Rescales (area shrink) source into target's size and makes the result 24-bit, a transparent
 // palette index becoming an alpha plane.
@@ -50,18 +42,18 @@ bool ShrinkTo(RasterImage& source, Size target, RasterImage& out) {
 // upright by the orientation the JPEG load reported: shrinking first keeps the turn cheap.
 // size receives the upright size.
 bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& size, RasterImage& image,
-                      RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
+                      CacheCopy* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     RasterImage thumb;
     if (!ShrinkTo(source, FitIntoSquare(stored.width, stored.height, request.side), thumb)) return false;
     ConvertToScreenColours(thumb, icc);
     if (!ApplyExifOrientation(thumb, orientation)) return false;
-    const auto entrySide = uint32_t(EntrySideFor(request));
+    const auto entrySide = uint32_t(cacheCopy ? EntrySide(cacheCopy->size) : 0);
     if (cacheCopy && (stored.width > entrySide || stored.height > entrySide)) {
         RasterImage entry;
         if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, int(entrySide)), entry) &&
             ApplyExifOrientation(entry, orientation)) {
             ConvertToScreenColours(entry, icc);
-            cacheCopy->TakeOver(entry);
+            cacheCopy->picture.TakeOver(entry);
         }
     }
     size = ExifOrientationSwapsSides(orientation) ? Size{stored.height, stored.width} : stored;
@@ -70,7 +62,7 @@ bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& s
 
 bool FromCache(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request) {
     CachedThumbnail cached;
-    if (!ReadCachedThumbnail(path, cached, uint32_t(request.side), EntrySizeFor(request))) return false;
+    if (!ReadCachedThumbnail(path, cached, uint32_t(request.side), CacheEntrySizeFor(request))) return false;
     RasterImage thumb;
     if (!ShrinkTo(cached.picture, FitIntoSquare(cached.width, cached.height, request.side), thumb)) return false;
     size = {cached.width, cached.height};
@@ -85,19 +77,24 @@ bool SameRatio(uint32_t w1, uint32_t h1, uint32_t w2, uint32_t h2) {
 
 // A thumbnail stored in the file, used when it is large enough and of the picture's shape.
 bool FromEmbedded(RasterImage& embedded, Size stored, int orientation, Size& size, RasterImage& image,
-                  RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
+                  CacheCopy* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     const Size wanted = FitIntoSquare(stored.width, stored.height, request.side);
     // A smaller one would be blown up.
     if (embedded.GetWidth() < wanted.width || embedded.GetHeight() < wanted.height) return false;
     if (!SameRatio(embedded.GetWidth(), embedded.GetHeight(), stored.width, stored.height)) return false;
-    if (cacheCopy && std::max(embedded.GetWidth(), embedded.GetHeight()) < uint32_t(EntrySideFor(request))) {
-        cacheCopy = nullptr;
+    // An entry is made only from a stored thumbnail at least as large as the entry: a large
+    // one the thumbnail is too small for becomes a normal one, which still serves the box.
+    const uint32_t embeddedSide = std::max(embedded.GetWidth(), embedded.GetHeight());
+    if (cacheCopy && embeddedSide < uint32_t(EntrySide(cacheCopy->size))) {
+        const bool normalServes = embeddedSide >= uint32_t(kCacheNormalSide) && request.side <= kCacheNormalSide;
+        if (normalServes) cacheCopy->size = CacheEntrySize::Normal;
+        else cacheCopy = nullptr;
     }
     return FinishThumbnails(embedded, stored, orientation, size, image, cacheCopy, request, icc);
 }
 
 bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                       RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
+                       CacheCopy* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     std::vector<uint8_t> bytes;
     if (!ReadExifThumbnail(file.data(), file.size(), bytes) || bytes.size() > UINT32_MAX) return false;
     RasterImage embedded;
@@ -107,13 +104,13 @@ bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orient
 
 // HEIF and AVIF files (phone photos) carry their thumbnail beside the picture, already turned
 // by the file's rotation as the picture is.
-bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, RasterImage* cacheCopy,
+bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, CacheCopy* cacheCopy,
                        const ThumbnailRequest& request) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(file, bytes, kMaxQuickJpegBytes)) return false;
     Size stored;
     RasterImage embedded;
-    const uint32_t least = uint32_t(cacheCopy ? std::max(EntrySideFor(request), request.side) : request.side);
+    const uint32_t least = uint32_t(cacheCopy ? std::max(EntrySide(cacheCopy->size), request.side) : request.side);
     if (!DecodeHeifThumbnail(bytes.data(), bytes.size(), least, stored.width, stored.height, embedded)) {
         return false;
     }
@@ -121,9 +118,9 @@ bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, RasterI
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,
-                     RasterImage* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
+                     CacheCopy* cacheCopy, const ThumbnailRequest& request, const std::vector<uint8_t>& icc) {
     // Large enough for the cache entry when one is wanted, else for the list thumbnail.
-    const int leastSide = cacheCopy ? std::max(EntrySideFor(request), request.side) : request.side;
+    const int leastSide = cacheCopy ? std::max(EntrySide(cacheCopy->size), request.side) : request.side;
     const Size least = FitIntoSquare(stored.width, stored.height, leastSide);
     RasterImage reduced;
     if (!DecodeJpegReduced(file.data(), file.size(), least.width, least.height, reduced)) return false;
@@ -132,7 +129,11 @@ bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientat
 
 }  // namespace
 
-bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy,
+CacheEntrySize CacheEntrySizeFor(const ThumbnailRequest& request) {
+    return request.side > kThumbSide ? CacheEntrySize::Large : CacheEntrySize::Normal;
+}
+
+bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy,
                        const ThumbnailRequest& request) {
     size = {};
     const QByteArray file = QFile::encodeName(path);
@@ -156,7 +157,7 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Rast
            FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, request, metadata.icc);
 }
 
-bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy,
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy,
                       const ThumbnailRequest& request) {
     size = {};
     const QByteArray file = QFile::encodeName(path);
@@ -176,18 +177,20 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Raste
     const bool made = FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request, metadata.icc);
     // The flag belongs to the loader; the pictures handed on outlive its watch.
     image.WatchEscapeFlag(nullptr);
-    if (cacheCopy) cacheCopy->WatchEscapeFlag(nullptr);
+    if (cacheCopy) cacheCopy->picture.WatchEscapeFlag(nullptr);
     return made;
 }
 
 bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
-    RasterImage cacheCopy;
+    CacheCopy cacheCopy{RasterImage(), CacheEntrySizeFor(request)};
     if (!PlatformThumbnail(absolute, size, image, &cacheCopy, request) &&
         !DecodedThumbnail(absolute, size, image, &cacheCopy, request)) {
         return false;
     }
-    if (cacheCopy.IsValid()) WriteCachedThumbnail(absolute, cacheCopy, size.width, size.height, EntrySizeFor(request));
+    if (cacheCopy.picture.IsValid()) {
+        WriteCachedThumbnail(absolute, cacheCopy.picture, size.width, size.height, cacheCopy.size);
+    }
     return true;
 }
 

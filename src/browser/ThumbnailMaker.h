@@ -18,6 +18,7 @@
 
 #include "image/RasterImage.h"
 #include "browser/ThumbnailGeometry.h"
+#include "platform/ThumbnailCache.h"
 
 namespace thumbs {
 
@@ -31,9 +32,21 @@ struct ThumbnailRequest {
     bool useCache = true;
 };
 
-bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr,
+// The picture for a cache entry and the entry it goes to. The makers start from the entry the
+// request names (CacheEntrySizeFor) and may settle for a normal entry: a camera's EXIF
+// thumbnail is too small for a large one, but a normal one serves a box of up to 128 pixels.
+struct CacheCopy {
+    RasterImage picture;
+    CacheEntrySize size = CacheEntrySize::Normal;
+};
+
+// The cache entry a request reads first and writes: "large" for a box wider than the list's
+// own (a screen with more device pixels than logical ones), else "normal".
+CacheEntrySize CacheEntrySizeFor(const ThumbnailRequest& request);
+
+bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy = nullptr,
                        const ThumbnailRequest& request = {});
-bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, RasterImage* cacheCopy = nullptr,
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy = nullptr,
                       const ThumbnailRequest& request = {});
 
 // PlatformThumbnail, else DecodedThumbnail; a freshly computed thumbnail is recorded in the

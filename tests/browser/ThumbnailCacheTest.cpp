@@ -21,6 +21,7 @@ using browsertest::WriteSolidPicture;
 namespace {
 
 constexpr uint32_t kBlue = 0xFF0000;
+constexpr uint32_t kRed = 0x0000FF;
 constexpr QRgb kMarker = 0xFFFF00FF;   // magenta: only a cache entry can be this colour
 constexpr uint32_t kMarkerColor = 0xFF00FF;
 
@@ -243,5 +244,28 @@ TEST_F(ThumbnailCache, DevicePixelBoxReadsAndWritesTheLargeEntry) {
         const uint32_t centre = browsertest::CentreColor(thumb);
         EXPECT_TRUE(RasterRed(centre) > 250 && RasterGreen(centre) < 5 && RasterBlue(centre) > 250) << side;
         EXPECT_EQ(thumb.GetWidth(), uint32_t(side)) << side;
+    }
+}
+
+// A camera's EXIF thumbnail (160 x 120) is too small for a large entry but serves a box of up to
+// 128 pixels: on a screen of ratio 2 it is recorded as a normal entry, which the next scan reads
+// instead of opening the photo again. A box larger than that gets no entry from it.
+TEST_F(ThumbnailCache, StoredThumbnailsTooSmallForALargeEntryGiveANormalOne) {
+    const QString picture = ToQString(m_dir / "camera.jpg");
+    browsertest::WriteJpegWithExifThumbnail(m_dir / "camera.jpg", 1600, 1200, kBlue, 160, 120, kRed);
+    for (const int side : {120, 150}) {
+        browsertest::ClearThumbnailCache();
+        thumbs::ThumbnailRequest request;
+        request.side = side;
+        thumbs::Size size;
+        RasterImage thumb;
+        ASSERT_TRUE(thumbs::MakeThumbnail(picture, size, thumb, request)) << side;
+        EXPECT_FALSE(QFileInfo::exists(thumbs::CacheEntryPath(picture, true))) << side;
+        const bool normal = QFileInfo::exists(thumbs::CacheEntryPath(picture, false));
+        EXPECT_EQ(normal, side <= 128) << side;
+        if (!normal) continue;
+        EXPECT_EQ(QImage(thumbs::CacheEntryPath(picture, false)).size(), QSize(128, 96));
+        thumbs::CachedThumbnail cached;
+        EXPECT_TRUE(thumbs::ReadCachedThumbnail(picture, cached, uint32_t(side), thumbs::CacheEntrySize::Large));
     }
 }

@@ -24,7 +24,7 @@ std::filesystem::path SolidPhoto(const TempDir& dir, const std::string& name, co
 
 TEST(ThumbnailColourTest, TaggedThumbnailsAreConvertedOnBothRoads) {
     TempDir dir;
-    using Maker = bool (*)(const QString&, thumbs::Size&, RasterImage&, RasterImage*, const thumbs::ThumbnailRequest&);
+    using Maker = bool (*)(const QString&, thumbs::Size&, RasterImage&, thumbs::CacheCopy*, const thumbs::ThumbnailRequest&);
     struct Road {
         const char* extension;
         Maker maker;
