@@ -125,6 +125,8 @@ TNList::TNList(QWidget* parent)
     m_updateTimer.setSingleShot(true);
     connect(&m_updateTimer, &QTimer::timeout, this, &TNList::OnUpdateTimer);
     connect(m_pWatch, &FolderWatch::changed, this, &TNList::OnFolderChanged);
+    // Every paint covers the whole viewport (RenderClient composes all of it).
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     m_frameTimer.setSingleShot(true);
     connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(this, &QListWidget::itemSelectionChanged, this, &TNList::OnSelectionChanged);
@@ -407,19 +409,25 @@ void TNList::paintEvent(QPaintEvent*) {
         m_updateTimer.start(0);
     }
     // A scan inserts an item every millisecond or so when the thumbnails come from the cache;
-    // composing the whole list after each would cost more than making the thumbnails. Within
-    // a short interval the last composed frame is shown again (unless the view scrolled or was
-    // resized) and a fresh one follows when the interval ends.
+    // composing the whole list after each would cost more than making the thumbnails, and so
+    // would drawing the last frame again for each (the list asks for a paint twice per item).
+    // Within a short interval the window keeps showing the last frame it was given (unless the
+    // view scrolled or was resized; the viewport is opaque, so nothing clears it), and a fresh
+    // one follows when the interval ends.
     const int scroll = verticalScrollBar()->value();
     const bool reuse = IsScanning() && m_frameClock.isValid() && m_frameClock.elapsed() < kScanFrameInterval &&
                        m_imgFrame.size() == DeviceClientSize() && m_nFrameScroll == scroll;
+    // The scroll bar, whose range grows with every item, is painted with the frames too.
+    QScrollBar* bar = verticalScrollBar();
     if (reuse) {
         if (!m_frameTimer.isActive()) m_frameTimer.start(kScanFrameInterval - int(m_frameClock.elapsed()));
-    } else {
-        m_imgFrame = RenderClient();
-        m_nFrameScroll = scroll;
-        m_frameClock.start();
+        bar->setUpdatesEnabled(false);
+        return;
     }
+    bar->setUpdatesEnabled(true);
+    m_imgFrame = RenderClient();
+    m_nFrameScroll = scroll;
+    m_frameClock.start();
     if (m_imgFrame.isNull()) return;
     QPainter painter(viewport());
     painter.drawImage(0, 0, m_imgFrame);
