@@ -21,7 +21,7 @@ struct PooledArray {
     JDIMENSION blocksPerRow;
     JDIMENSION rows;
     boolean preZero;
-    JDIMENSION zeroedRows;     // rows [0, zeroedRows) of a preZero array were zeroed
+    JDIMENSION firstUndefinedRow;   // rows before it were written (or zeroed)
     JBLOCKARRAY rowPointers;   // null until the arrays are realized
     PooledArray* next;
 };
@@ -66,7 +66,7 @@ jvirt_barray_ptr RequestArray(j_common_ptr cinfo, int pool_id, boolean pre_zero,
     array->blocksPerRow = blocksperrow;
     array->rows = numrows;
     array->preZero = pre_zero;
-    array->zeroedRows = 0;
+    array->firstUndefinedRow = 0;
     array->rowPointers = nullptr;
     array->next = state->arrays;
     state->arrays = array;
@@ -104,21 +104,33 @@ void RealizeArrays(j_common_ptr cinfo) {
     }
 }
 
-// A pooled block holds what its last owner left. Rows are zeroed when first reached, as
-// libjpeg's own arrays do: the decoder writes them while they are still in the cache.
-void ZeroRowsUpTo(PooledArray& array, JDIMENSION end) {
-    if (!array.preZero || end <= array.zeroedRows) return;
+// Rows become defined as libjpeg's own arrays define them, with the same errors: a writer
+// defines the rows it reaches and may not skip any; a reader may look ahead only in an array
+// that starts zeroed. Zeroing happens when a row is first reached, while it is still in the
+// cache; a pooled block holds what its last owner left.
+void DefineRows(j_common_ptr cinfo, PooledArray& array, JDIMENSION start, JDIMENSION end, boolean writable) {
+    if (end <= array.firstUndefinedRow) return;
+    JDIMENSION undefined = array.firstUndefinedRow;
+    if (undefined < start) {
+        if (writable) Fail(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        undefined = start;
+    }
+    if (writable) array.firstUndefinedRow = end;
+    if (!array.preZero) {
+        if (!writable) Fail(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        return;
+    }
     const size_t rowBytes = size_t(array.blocksPerRow) * sizeof(JBLOCK);
-    std::memset(array.rowPointers[array.zeroedRows], 0, size_t(end - array.zeroedRows) * rowBytes);
-    array.zeroedRows = end;
+    std::memset(array.rowPointers[undefined], 0, size_t(end - undefined) * rowBytes);
 }
 
 JBLOCKARRAY AccessArray(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION start_row, JDIMENSION num_rows,
-                        boolean /*writable*/) {
+                        boolean writable) {
     auto* array = reinterpret_cast<PooledArray*>(ptr);
     if (!array->rowPointers) Fail(cinfo, JERR_VIRTUAL_BUG);
     if (start_row > array->rows || num_rows > array->rows - start_row) Fail(cinfo, JERR_BAD_VIRTUAL_ACCESS);
-    ZeroRowsUpTo(*array, start_row + num_rows);
+    if (num_rows == 0) return array->rowPointers + start_row;
+    DefineRows(cinfo, *array, start_row, start_row + num_rows, writable);
     return array->rowPointers + start_row;
 }
 
