@@ -31,6 +31,9 @@ constexpr int kFrameHalf = thumbs::kThumbSide / 2;
 constexpr uint32_t kWhite = 0xFFFFFF;
 // During a scan the list is composed at most this often (milliseconds).
 constexpr int kScanFrameInterval = 30;
+// The most records the loader hands to the list at once: a batch is put in within one event,
+// which stays short even when a whole folder comes from the cache.
+constexpr size_t kMostPerHandover = 64;
 // A reported change of the folder is looked at after this long; reports that arrive meanwhile
 // join it (milliseconds).
 constexpr int kUpdateDelayMs = 250;
@@ -532,10 +535,14 @@ void TNList::ScanFolder(QString folder, std::shared_ptr<LoaderHandoff> handoff, 
             request.side = side;
             thumbs::ThumbnailWorkers workers(std::move(folder), std::move(names), thumbs::ScanWorkerCount(), *stop,
                                              request);
-            while (std::unique_ptr<ThumbItem> record = workers.Next()) {
+            for (auto batch = workers.NextBatch(kMostPerHandover); !batch.empty();
+                 batch = workers.NextBatch(kMostPerHandover)) {
                 if (stop->load()) break;
-                ThumbItem* handed = record.get();
-                if (handoff->Run([list, handed] { list->InsertThumb(handed); })) record.release();
+                // Run returns once the request ran or never will: the records it did not take
+                // are still the batch's.
+                handoff->Run([list, &batch] {
+                    for (std::unique_ptr<ThumbItem>& record : batch) list->InsertThumb(record.release());
+                });
             }
         }
         handoff->Run([list, &stamps] { list->FinishLoad(std::move(stamps)); });
@@ -559,11 +566,13 @@ void TNList::UpdateFolder(QString folder, thumbs::FolderStamps before, std::shar
             request.side = side;
             request.useCache = false;   // the file changed: an entry of the same second may be stale
             thumbs::ThumbnailWorkers workers(folder, changes.changed, thumbs::ScanWorkerCount(), *stop, request);
-            while (std::unique_ptr<ThumbItem> record = workers.Next()) {
+            for (auto batch = workers.NextBatch(kMostPerHandover); !batch.empty();
+                 batch = workers.NextBatch(kMostPerHandover)) {
                 if (stop->load()) break;
-                unlisted.remove(record->m_strName);
-                ThumbItem* handed = record.get();
-                if (handoff->Run([list, handed] { list->PutThumb(handed); })) record.release();
+                for (const std::unique_ptr<ThumbItem>& record : batch) unlisted.remove(record->m_strName);
+                handoff->Run([list, &batch] {
+                    for (std::unique_ptr<ThumbItem>& record : batch) list->PutThumb(record.release());
+                });
             }
         }
         if (!stop->load()) {

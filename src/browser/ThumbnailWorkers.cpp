@@ -87,18 +87,21 @@ void ThumbnailWorkers::Work() {
     m_finished.notify_all();
 }
 
-std::unique_ptr<ThumbItem> ThumbnailWorkers::Next() {
+std::vector<std::unique_ptr<ThumbItem>> ThumbnailWorkers::NextBatch(size_t most) {
+    std::vector<std::unique_ptr<ThumbItem>> batch;
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_nNextHanded < m_slots.size()) {
-        // A file not done yet is being made, unless every worker has ended (on a stop).
-        m_finished.wait(lock, [this] {
-            return m_slots[m_nNextHanded] == Slot::Done || m_nRunning == 0 || m_stop.load();
-        });
-        if (m_stop.load() || m_slots[m_nNextHanded] != Slot::Done) return nullptr;
+    while (m_nNextHanded < m_slots.size() && batch.size() < most) {
+        // A file not done yet is being made, unless every worker has ended (on a stop); once
+        // the batch holds a record, it is not waited for.
+        const auto ready = [this] { return m_slots[m_nNextHanded] == Slot::Done || m_nRunning == 0 || m_stop.load(); };
+        if (!batch.empty() && !ready()) break;
+        m_finished.wait(lock, ready);
+        if (m_stop.load()) return {};
+        if (m_slots[m_nNextHanded] != Slot::Done) break;
         std::unique_ptr<ThumbItem> record = std::move(m_records[m_nNextHanded++]);
-        if (record) return record;
+        if (record) batch.push_back(std::move(record));
     }
-    return nullptr;
+    return batch;
 }
 
 }  // namespace thumbs

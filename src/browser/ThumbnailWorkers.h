@@ -42,9 +42,11 @@ public:
     ThumbnailWorkers(const ThumbnailWorkers&) = delete;
     ThumbnailWorkers& operator=(const ThumbnailWorkers&) = delete;
 
-    // Waits for the next listed record in the listing's order, skipping files that give none;
-    // null once every file was handed out or stop is set.
-    std::unique_ptr<ThumbItem> Next();
+    // Waits for the next listed record in the listing's order, skipping files that give none,
+    // and adds the records after it that are ready already (up to `most` in all), so that a
+    // scan from the cache hands its records over in a few batches rather than one by one.
+    // Empty once every file was handed out or stop is set.
+    std::vector<std::unique_ptr<ThumbItem>> NextBatch(size_t most);
 
 private:
     enum class Slot { Waiting, Done };

@@ -1,4 +1,4 @@
-// The scan's worker threads: records come out one at a time in the listing's order whatever
+// The scan's worker threads: records come out in batches in the listing's order whatever
 // the number of workers and however long each file takes, skipped files leave no gap, and a
 // stop ends the hand-out at once (this file is also run under ThreadSanitizer).
 #include <gtest/gtest.h>
@@ -37,14 +37,19 @@ TEST(ThumbnailWorkers, HandOutInListingOrderWithoutTheSkippedFiles) {
         if (!name.startsWith("m4") && !name.startsWith("m9") && !name.startsWith("m14")) listed.append(name);
     }
     for (unsigned workers : {1u, 2u, 4u}) {
-        std::atomic<bool> stop{false};
-        thumbs::ThumbnailWorkers pool(ToQString(dir.path()), names, workers, stop);
-        QStringList handed;
-        while (auto record = pool.Next()) {
-            EXPECT_TRUE(record->m_imgThumb.IsValid());
-            handed.append(record->m_strName);
+        for (size_t most : {size_t(1), size_t(3), size_t(64)}) {
+            std::atomic<bool> stop{false};
+            thumbs::ThumbnailWorkers pool(ToQString(dir.path()), names, workers, stop);
+            QStringList handed;
+            for (auto batch = pool.NextBatch(most); !batch.empty(); batch = pool.NextBatch(most)) {
+                EXPECT_LE(batch.size(), most);
+                for (const auto& record : batch) {
+                    EXPECT_TRUE(record->m_imgThumb.IsValid());
+                    handed.append(record->m_strName);
+                }
+            }
+            EXPECT_EQ(handed, listed) << workers << " workers, batches of at most " << most;
         }
-        EXPECT_EQ(handed, listed) << workers << " workers";
     }
 }
 
@@ -54,8 +59,8 @@ TEST(ThumbnailWorkers, AStopEndsTheHandOutAndTheWorkers) {
     for (unsigned workers : {1u, 4u}) {
         std::atomic<bool> stop{false};
         thumbs::ThumbnailWorkers pool(ToQString(dir.path()), names, workers, stop);
-        ASSERT_NE(pool.Next(), nullptr);
+        ASSERT_FALSE(pool.NextBatch(1).empty());
         stop.store(true);
-        EXPECT_EQ(pool.Next(), nullptr) << workers << " workers";
+        EXPECT_TRUE(pool.NextBatch(64).empty()) << workers << " workers";
     }   // the destructor joins workers that may be in the middle of a file
 }
