@@ -102,6 +102,20 @@ QRect DeviceRect(const QRect& rect, qreal ratio) {
 
 QString CleanFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
 
+// Puts a thumbnail on the white frame at x, y (device pixels); a translucent one, or one of
+// fewer bits, is laid on white first.
+void PutOnFrame(const RasterImage& picture, QImage& frame, int x, int y) {
+    if (picture.GetBpp() == 24 && !picture.HasAlpha()) {
+        CopyOpaqueInto(picture, frame, x, y);
+        return;
+    }
+    RasterImage onWhite;
+    if (!onWhite.Create(picture.GetWidth(), picture.GetHeight(), 24, RASTER_FORMAT_BMP)) return;
+    onWhite.FillColor(kWhite);
+    onWhite.PasteAll(picture, 0, 0, 0, 0, picture.HasAlpha() ? RASTER_PASTE_ALPHA_BLEND : RASTER_PASTE_COPY, 1.0);
+    CopyOpaqueInto(onWhite, frame, x, y);
+}
+
 }  // namespace
 
 TNList::TNList(QWidget* parent)
@@ -339,26 +353,17 @@ QSize TNList::DeviceClientSize() const {
 QImage TNList::RenderClient() const {
     const QSize logicalClient = viewport()->size();
     if (logicalClient.isEmpty()) return QImage();
-    // Composed in device pixels: the thumbnails are made for them and are pasted unscaled, the
+    // Composed in device pixels: the thumbnails are made for them and are put in unscaled, the
     // frames and labels are drawn in logical coordinates by a painter that knows the ratio.
     const qreal ratio = viewport()->devicePixelRatioF();
     const QSize client = DeviceClientSize();
-    if (count() == 0) {
-        // An empty list (as at every start, before the folder is read) is plain white.
-        QImage blank(client, QImage::Format_RGB32);
-        blank.fill(QColor(Qt::white));
-        blank.setDevicePixelRatio(ratio);
-        return blank;
-    }
-    // The canvas is kept from paint to paint: allocating it anew each time costs more than
-    // filling it, and the pages of a fresh block compete with the loader's large allocations.
-    RasterImage& canvas = m_imgCanvas;
-    if ((canvas.GetWidth() != uint32_t(client.width()) || canvas.GetHeight() != uint32_t(client.height()) ||
-         !canvas.IsValid()) &&
-        !canvas.Create(uint32_t(client.width()), uint32_t(client.height()), 24, RASTER_FORMAT_BMP)) {
-        return QImage();
-    }
-    canvas.FillColor(kWhite);
+    // The frame is kept from paint to paint and composed in place (unless a caller still holds
+    // the last one): allocating it anew each time costs more than filling it. RGB32, which the
+    // painter draws on and the screen copies directly.
+    QImage& bitmap = m_imgCompose;
+    if (bitmap.size() != client) bitmap = QImage(client, QImage::Format_RGB32);
+    if (bitmap.isNull()) return bitmap;
+    bitmap.fill(QColor(Qt::white));
     const QRect clientRect(QPoint(0, 0), logicalClient);
     for (int row = 0; row < count(); ++row) {
         const QRect logicalIcon = IconRect(row);
@@ -366,16 +371,9 @@ QImage TNList::RenderClient() const {
         if (!logicalIcon.intersects(clientRect) || !thumb || !thumb->m_imgThumb.IsValid()) continue;
         const QRect icon = DeviceRect(logicalIcon, ratio);
         const RasterImage& picture = thumb->m_imgThumb;
-        const int x = icon.left() + (icon.width() - int(picture.GetWidth())) / 2;
-        const int y = icon.top() + (icon.height() - int(picture.GetHeight())) / 2;
-        canvas.PasteAll(picture, 0, 0, x, y, picture.HasAlpha() ? RASTER_PASTE_ALPHA_BLEND : RASTER_PASTE_COPY, 1.0);
+        PutOnFrame(picture, bitmap, icon.left() + (icon.width() - int(picture.GetWidth())) / 2,
+                   icon.top() + (icon.height() - int(picture.GetHeight())) / 2);
     }
-    QImage bitmap = MakeAlphaBitmap(canvas);
-    if (bitmap.isNull()) return bitmap;
-    // The canvas has no alpha plane, so every pixel is opaque: the same bits read as RGB32,
-    // which the painter draws on and the screen copies directly, where straight ARGB32 would be
-    // converted (in worker threads, for a picture this size) on every paint.
-    if (!canvas.HasAlpha()) bitmap.reinterpretAsFormat(QImage::Format_RGB32);
     bitmap.setDevicePixelRatio(ratio);
     QPainter painter(&bitmap);
     painter.setFont(font());
@@ -399,6 +397,8 @@ QImage TNList::RenderClient() const {
         painter.setPen(Qt::black);
         painter.drawStaticText(QPointF(x, y), text);
     }
+    // Ended first: a bitmap still being painted on would be handed out as a copy.
+    painter.end();
     return bitmap;
 }
 
@@ -428,6 +428,7 @@ void TNList::paintEvent(QPaintEvent*) {
         return;
     }
     bar->setUpdatesEnabled(true);
+    m_imgFrame = QImage();   // so that the frame is composed in place
     m_imgFrame = RenderClient();
     m_nFrameScroll = scroll;
     m_frameClock.start();

@@ -109,7 +109,7 @@ private:
     // While a scan inserts items, the composed client is reused for a short while instead of
     // being composed again after every insertion (see paintEvent).
     QImage m_imgFrame;
-    mutable RasterImage m_imgCanvas;   // the off-screen canvas RenderClient composes on
+    mutable QImage m_imgCompose;   // the frame RenderClient composes in
     int m_nFrameScroll = 0;
     QElapsedTimer m_frameClock;
     QTimer m_frameTimer;

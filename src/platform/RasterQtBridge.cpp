@@ -146,6 +146,22 @@ QImage MakeAlphaBitmap(RasterImage& image) {
     return ToArgb32(image);
 }
 
+bool CopyOpaqueInto(const RasterImage& picture, QImage& target, int x, int y) {
+    if (!picture.IsValid() || picture.GetBpp() != 24) return false;
+    if (target.format() != QImage::Format_RGB32 && target.format() != QImage::Format_ARGB32) return false;
+    const int height = int(picture.GetHeight());
+    const int left = std::max(0, -x);
+    const int right = std::min(int(picture.GetWidth()), target.width() - x);
+    const int top = std::max(0, -y);
+    const int bottom = std::min(height, target.height() - y);
+    for (int row = top; row < bottom && left < right; ++row) {
+        const uint8_t* pixel = picture.RowPointer(uint32_t(height - 1 - row)) + size_t(left) * 3;
+        auto* out = reinterpret_cast<QRgb*>(target.scanLine(y + row)) + x + left;
+        OpaqueRowToArgb32(pixel, out, right - left);
+    }
+    return true;
+}
+
 bool CopyToClipboard(const RasterImage& image) {
     if (!image.IsValid() || !qGuiApp) return false;
     QImage bitmap;

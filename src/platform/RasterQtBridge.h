@@ -16,6 +16,12 @@
 // when the conversion or the allocation fails.
 QImage MakeAlphaBitmap(RasterImage& image);
 
+// Writes the colours of a 24-bit picture (its alpha plane not looked at) into target, an RGB32
+// or ARGB32 bitmap, as opaque pixels with the picture's top left corner at x, y; what falls
+// outside target is left out. False, with nothing written, for a picture of another depth or a
+// target of another format.
+bool CopyOpaqueInto(const RasterImage& picture, QImage& target, int x, int y);
+
 // Puts the picture on the system clipboard as a 32-bit bitmap built like MakeAlphaBitmap's;
 // a palette image is converted on a copy, the image itself is not changed. False for an
 // invalid image or when there is no clipboard (no QGuiApplication).

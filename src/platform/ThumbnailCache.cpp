@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QImageReader>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
@@ -17,6 +16,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/PngTextChunks.h"
 #include "platform/RasterQtBridge.h"
 #include "platform/ThumbnailPngWriter.h"
 
@@ -34,6 +34,8 @@ constexpr const char* kSoftwareName = "Norvane Snipwell";
 // The data is regenerable: nothing is synced to disk, the rename alone publishes an entry whole.
 constexpr QFile::Permissions kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 
+// An entry holds at most 256 x 256 pixels; a file far larger than one can be is no entry.
+constexpr qint64 kMostEntryBytes = 4 * 1024 * 1024;
 // Rounding of the sides of an entry, in pixels.
 constexpr double kShapeSlack = 1.0;
 
@@ -88,34 +90,40 @@ bool ReachesSide(uint32_t pictureWidth, uint32_t pictureHeight, uint32_t width, 
     return std::max(pictureWidth, pictureHeight) + kShapeSlack >= wanted;
 }
 
+// The whole entry file; empty when it cannot be read or is larger than an entry can be.
+QByteArray ReadEntryFile(const QString& entryPath) {
+    QFile file(entryPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMostEntryBytes) return QByteArray();
+    return file.readAll();
+}
+
 bool ReadEntry(const QString& entryPath, const QByteArray& uri, const FileStampForEntry& file, uint32_t leastSide,
                CachedThumbnail& found) {
-    // The keys hold "::", which QImageReader's key list cannot carry; the decoded image keeps
-    // them whole. An entry is small, so decoding it before the checks costs little.
-    QImageReader reader(entryPath, "png");
-    if (!reader.canRead()) return false;
-    QImage image = reader.read();
-    if (image.isNull()) return false;
-    const QString recordedTime = image.text(kKeyMTime);
+    QByteArray bytes = ReadEntryFile(entryPath);
+    if (bytes.isEmpty()) return false;
+    auto* data = reinterpret_cast<uint8_t*>(bytes.data());
+    // Everything is checked on the chunks before the pixels are decoded.
+    PngHeaderAndTexts entry;
+    if (!ReadPngHeaderAndTexts(data, size_t(bytes.size()), entry)) return false;
+    const QByteArray recordedTime = entry.Text(kKeyMTime);
     if (recordedTime.isEmpty() || recordedTime.toLongLong() != file.mtime) return false;
     // A file rewritten within the same second keeps its time; its length usually tells.
-    const QString recordedSize = image.text(kKeySize);
+    const QByteArray recordedSize = entry.Text(kKeySize);
     if (!recordedSize.isEmpty() && recordedSize.toLongLong() != file.size) return false;
-    const QString recordedUri = image.text(kKeyUri);
-    if (!recordedUri.isEmpty() && recordedUri.toUtf8() != uri) return false;
+    const QByteArray recordedUri = entry.Text(kKeyUri);
+    if (!recordedUri.isEmpty() && recordedUri != uri) return false;
     bool widthOk = false;
     bool heightOk = false;
-    const uint width = image.text(kKeyWidth).toUInt(&widthOk);
-    const uint height = image.text(kKeyHeight).toUInt(&heightOk);
+    const uint width = entry.Text(kKeyWidth).toUInt(&widthOk);
+    const uint height = entry.Text(kKeyHeight).toUInt(&heightOk);
     if (!widthOk || !heightOk || width == 0 || height == 0) return false;
     // An entry whose pixels do not have the recorded picture's shape belongs to another picture
     // (or was written wrongly); one too small would be blown up.
-    const auto pictureWidth = uint32_t(image.width());
-    const auto pictureHeight = uint32_t(image.height());
-    if (!HasShapeOf(pictureWidth, pictureHeight, width, height)) return false;
-    if (!ReachesSide(pictureWidth, pictureHeight, width, height, leastSide)) return false;
+    if (entry.width == 0 || entry.height == 0 || !HasShapeOf(entry.width, entry.height, width, height)) return false;
+    if (!ReachesSide(entry.width, entry.height, width, height, leastSide)) return false;
     RasterImage picture;
-    if (!CreateFromBitmap(picture, &image) || !picture.IsValid()) return false;
+    if (!picture.Decode(data, uint32_t(bytes.size()), RASTER_FORMAT_PNG) || !picture.IsValid()) return false;
+    if (picture.GetWidth() != entry.width || picture.GetHeight() != entry.height) return false;
     if (picture.GetBpp() < 24 && !picture.IncreaseBpp(24)) return false;
     found.width = width;
     found.height = height;

@@ -66,6 +66,28 @@ TEST(MakeAlphaBitmap, EveryRowWidthKeepsEachPixelInItsPlace) {
     }
 }
 
+// A picture put anywhere on a bitmap, inside it or hanging over any of its edges: the pixels
+// that land inside are the picture's as MakeAlphaBitmap gives them, the others stay untouched.
+TEST(CopyOpaqueInto, PixelsLandInPlaceAndWhatFallsOutsideIsLeftOut) {
+    RasterImage picture = MakePatternImage(7, 5);
+    const QImage expected = MakeAlphaBitmap(picture);
+    constexpr QRgb kUntouched = 0xFF123456;
+    for (const QPoint at : {QPoint(2, 3), QPoint(-3, -2), QPoint(8, 6), QPoint(-10, 0), QPoint(0, 9)}) {
+        QImage target(11, 9, QImage::Format_RGB32);
+        target.fill(kUntouched);
+        ASSERT_TRUE(CopyOpaqueInto(picture, target, at.x(), at.y()));
+        for (int y = 0; y < target.height(); ++y) {
+            for (int x = 0; x < target.width(); ++x) {
+                const QPoint inPicture = QPoint(x, y) - at;
+                const QRgb wanted = expected.rect().contains(inPicture) ? expected.pixel(inPicture) : kUntouched;
+                ASSERT_EQ(target.pixel(x, y), wanted) << "put at " << at.x() << "," << at.y() << ", pixel " << x << "," << y;
+            }
+        }
+    }
+    QImage grey(4, 4, QImage::Format_Grayscale8);
+    EXPECT_FALSE(CopyOpaqueInto(picture, grey, 0, 0));
+}
+
 TEST(MakeAlphaBitmap, AlphaPlaneIsCopiedWithoutPremultiplying) {
     RasterImage image = testsupport::MakeSolidImage(4, 2, RasterRgb(200, 100, 50));
     ASSERT_TRUE(image.CreateAlpha());
