@@ -415,11 +415,14 @@ void TNList::paintEvent(QPaintEvent*) {
     // composing the whole list after each would cost more than making the thumbnails, and so
     // would drawing the last frame again for each (the list asks for a paint twice per item).
     // Within a short interval the window keeps showing the last frame it was given (unless the
-    // view scrolled or was resized; the viewport is opaque, so nothing clears it), and a fresh
-    // one follows when the interval ends.
+    // view scrolled or grew; the viewport is opaque, so nothing clears it), and a fresh one
+    // follows when the interval ends. The scroll bar appearing narrows the view: that waits
+    // for the fresh frame too.
     const int scroll = verticalScrollBar()->value();
+    const QSize client = DeviceClientSize();
     const bool reuse = IsScanning() && m_frameClock.isValid() && m_frameClock.elapsed() < kScanFrameInterval &&
-                       m_imgFrame.size() == DeviceClientSize() && m_nFrameScroll == scroll;
+                       m_imgFrame.width() >= client.width() && m_imgFrame.height() >= client.height() &&
+                       m_nFrameScroll == scroll;
     // The scroll bar, whose range grows with every item, is painted with the frames too.
     QScrollBar* bar = verticalScrollBar();
     if (reuse) {
