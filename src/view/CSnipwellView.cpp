@@ -257,26 +257,35 @@ void CSnipwellView::FitViewCopy() {
 
 void CSnipwellView::ReduceWorkingPicture() {
     m_imgReduced.Destroy();
+    m_imgReducedLogical.Destroy();
     if (!m_imgWork.IsValid()) return;
     const qreal ratio = devicePixelRatioF();
     QSize bound = size();
     if (const QScreen* shownOn = screen()) bound = bound.expandedTo(shownOn->geometry().size());
-    bound *= ratio;
+    // Without memory for them, relayouts simply use the working picture.
+    if (!ReduceToFit(bound * ratio, m_imgReduced)) m_imgReduced.Destroy();
+    // View copies are made at logical pixels: on a HiDPI screen a smaller reduction serves them.
+    if (ratio > 1 && !ReduceToFit(bound, m_imgReducedLogical)) m_imgReducedLogical.Destroy();
+}
+
+bool CSnipwellView::ReduceToFit(QSize bound, RasterImage& reduced) {
     const double workWidth = m_imgWork.GetWidth();
     const double workHeight = m_imgWork.GetHeight();
     const double scale = std::min(bound.width() / workWidth, bound.height() / workHeight);
     constexpr double kWorthReducing = 0.8;
-    if (!(scale > 0) || scale >= kWorthReducing) return;
+    if (!(scale > 0) || scale >= kWorthReducing) return true;
     const uint32_t w = uint32_t(std::max(1L, std::lround(workWidth * scale)));
     const uint32_t h = uint32_t(std::max(1L, std::lround(workHeight * scale)));
-    // Without memory for it, relayouts simply use the working picture.
-    if (!m_imgWork.Rescale(w, h, RASTER_RESCALE_AREA, &m_imgReduced)) m_imgReduced.Destroy();
+    return m_imgWork.Rescale(w, h, RASTER_RESCALE_AREA, &reduced);
 }
 
 RasterImage& CSnipwellView::ScaleSource(QSize target) {
-    const bool fits = m_imgReduced.IsValid() && uint32_t(target.width()) <= m_imgReduced.GetWidth() &&
-                      uint32_t(target.height()) <= m_imgReduced.GetHeight();
-    return fits ? m_imgReduced : m_imgWork;
+    const auto fits = [target](const RasterImage& reduced) {
+        return reduced.IsValid() && uint32_t(target.width()) <= reduced.GetWidth() &&
+               uint32_t(target.height()) <= reduced.GetHeight();
+    };
+    if (fits(m_imgReducedLogical)) return m_imgReducedLogical;
+    return fits(m_imgReduced) ? m_imgReduced : m_imgWork;
 }
 
 bool CSnipwellView::MakeScaledCopy(QSize size, RasterImage& copy) {

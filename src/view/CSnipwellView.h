@@ -57,6 +57,8 @@ public:
     // The working picture reduced to fit the screen (kept for relayouts while the window
     // changes size); invalid when the picture is not much larger than the screen.
     const RasterImage& ReducedPicture() const { return m_imgReduced; }
+    // The same at logical pixels, on a screen of more pixels than logical ones.
+    const RasterImage& LogicalReducedPicture() const { return m_imgReducedLogical; }
     void PlaceCropBox();
     void MatchOrientation(int pictureWidth, int pictureHeight);
     // Boxes narrower or lower than this (client pixels) are not cut.
@@ -159,9 +161,14 @@ private:
     // Makes m_imgReduced from the working picture: fitted to the larger of the screen and the
     // window, at the screen's pixels, when that is under 0.8 of the picture's width and height
     // (a 5K photo on a screen of ratio 2 is reduced too: each relayout then reads 2.5 times
-    // fewer pixels).
+    // fewer pixels). On a screen of more pixels than logical ones, m_imgReducedLogical too: the
+    // same fit at logical pixels, which the view copies are made from, so that a relayout there
+    // reads no more pixels than at ratio 1.
     void ReduceWorkingPicture();
-    // What a copy of that size is rescaled from: the reduced picture when it is at least as
+    // The working picture rescaled to fit bound, into reduced, when that is under 0.8 of its
+    // width and height (reduced is left as it is otherwise); false when there is no memory.
+    bool ReduceToFit(QSize bound, RasterImage& reduced);
+    // What a copy of that size is rescaled from: the smallest reduced picture at least as
     // large, else the working picture.
     RasterImage& ScaleSource(QSize target);
     // The working picture rescaled (or copied) to size, in the screen's colours; false when
@@ -190,6 +197,7 @@ private:
     CommandHandlers m_handlers;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints
     RasterImage m_imgReduced;         // see ReducedPicture
+    RasterImage m_imgReducedLogical;  // see ReduceWorkingPicture
     RasterImage m_imgShown;           // the view copy at the screen's pixels, see ShownCopy
     qreal m_dShownRatio = 0;          // the ratio m_imgShown was made for, 0 for none
     QElapsedTimer m_sinceResize;      // since the last resize, invalid before the first

@@ -603,6 +603,12 @@ TEST_F(ViewTest, ResizingRescalesFromTheReducedPictureAndKeepsTheLightPreview) {
     ASSERT_TRUE(reduced.IsValid());
     EXPECT_LE(reduced.GetWidth(), 2000u);
     EXPECT_GE(reduced.GetWidth(), m_view->ViewPicture().GetWidth());
+    // On a HiDPI screen the view copies come from a reduction at logical pixels.
+    const RasterImage& logical = m_view->LogicalReducedPicture();
+    EXPECT_EQ(logical.IsValid(), m_view->devicePixelRatioF() > 1);
+    if (logical.IsValid()) {
+        EXPECT_LT(logical.GetWidth(), reduced.GetWidth());
+    }
 
     SetSlider(cmd::ID_BRIGHTNESS, 130);
     m_view->resize(450, 350);
