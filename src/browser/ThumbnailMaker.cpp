@@ -52,7 +52,8 @@ bool FinishThumbnails(RasterImage& source, Size stored, int orientation, Size& s
         RasterImage entry;
         if (ShrinkTo(source, FitIntoSquare(stored.width, stored.height, int(entrySide)), entry) &&
             ApplyExifOrientation(entry, orientation)) {
-            ConvertToScreenColours(entry, icc);
+            // Entries are shared with other programs and other screens: in sRGB.
+            ConvertToSrgbColours(entry, icc);
             cacheCopy->picture.TakeOver(entry);
         }
     }

@@ -1,5 +1,6 @@
 // Thumbnails of pictures tagged with a wide-gamut profile are converted like the view, on the
-// quick JPEG road and on the full decode; untagged files are left as decoded.
+// quick JPEG road and on the full decode; untagged files are left as decoded. Cache entries are
+// in sRGB.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -7,6 +8,7 @@
 #include "MetadataFixtures.h"
 #include "browser/ThumbnailMaker.h"
 #include "image/PictureMetadata.h"
+#include "image/metadata/ColourConversion.h"
 
 namespace {
 
@@ -45,6 +47,24 @@ TEST(ThumbnailColourTest, TaggedThumbnailsAreConvertedOnBothRoads) {
         EXPECT_LT(RasterRed(t) + 10, RasterRed(p));
         EXPECT_GE(RasterGreen(t), RasterGreen(p));
     }
+}
+
+// On a screen with a profile of its own the list thumbnail is in the screen's colours, while the
+// cache entry, which other programs and screens read too, is in sRGB.
+TEST(ThumbnailColourTest, CacheEntriesAreInSrgbWhateverTheScreen) {
+    TempDir dir;
+    const std::vector<uint8_t> p3 = MakeDisplayP3Profile();
+    const std::filesystem::path tagged = SolidPhoto(dir, "tagged.jpg", p3);
+    SetScreenColourProfile(p3);
+    thumbs::Size size;
+    RasterImage thumb;
+    thumbs::CacheCopy entry{RasterImage(), thumbs::CacheEntrySize::Normal};
+    const bool made = thumbs::PlatformThumbnail(QFile::decodeName(tagged.c_str()), size, thumb, &entry, {});
+    SetScreenColourProfile({});
+    ASSERT_TRUE(made);
+    ASSERT_TRUE(entry.picture.IsValid());
+    EXPECT_NEAR(RasterRed(PictureColor(thumb, 5, 5)), 120, 3) << "a P3 screen shows P3 numbers as they are";
+    EXPECT_LT(RasterRed(PictureColor(entry.picture, 5, 5)), 110) << "the entry holds sRGB numbers";
 }
 
 }  // namespace

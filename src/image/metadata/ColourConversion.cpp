@@ -109,6 +109,22 @@ TransformCache& Transforms() {
     return cache;
 }
 
+// Transforms to sRGB whatever the screen: its screen profile is never set.
+TransformCache& SrgbTransforms() {
+    static TransformCache cache;
+    return cache;
+}
+
+bool ConvertWith(TransformCache& transforms, RasterImage& picture, const std::vector<uint8_t>& icc) {
+    if (icc.empty() || !picture.IsValid() || picture.GetBpp() != 24) return false;
+    const std::shared_ptr<void> transform = transforms.Find(icc);
+    if (!transform) return false;
+    const cmsUInt32Number stride = picture.GetStride();
+    cmsDoTransformLineStride(transform.get(), picture.GetBits(), picture.GetBits(), picture.GetWidth(),
+                             picture.GetHeight(), stride, stride, 0, 0);
+    return true;
+}
+
 }  // namespace
 
 bool ProfileNeedsConversion(const std::vector<uint8_t>& icc) {
@@ -117,13 +133,11 @@ bool ProfileNeedsConversion(const std::vector<uint8_t>& icc) {
 }
 
 bool ConvertToScreenColours(RasterImage& picture, const std::vector<uint8_t>& icc) {
-    if (icc.empty() || !picture.IsValid() || picture.GetBpp() != 24) return false;
-    const std::shared_ptr<void> transform = Transforms().Find(icc);
-    if (!transform) return false;
-    const cmsUInt32Number stride = picture.GetStride();
-    cmsDoTransformLineStride(transform.get(), picture.GetBits(), picture.GetBits(), picture.GetWidth(),
-                             picture.GetHeight(), stride, stride, 0, 0);
-    return true;
+    return ConvertWith(Transforms(), picture, icc);
+}
+
+bool ConvertToSrgbColours(RasterImage& picture, const std::vector<uint8_t>& icc) {
+    return ConvertWith(SrgbTransforms(), picture, icc);
 }
 
 void SetScreenColourProfile(const std::vector<uint8_t>& icc) { Transforms().SetScreen(icc); }

@@ -18,6 +18,10 @@ bool ProfileNeedsConversion(const std::vector<uint8_t>& icc);
 // Safe to call from several threads at once.
 bool ConvertToScreenColours(RasterImage& picture, const std::vector<uint8_t>& icc);
 
+// The same with sRGB as the target whatever the screen: for pictures other programs read too,
+// such as the shared thumbnail cache's entries.
+bool ConvertToSrgbColours(RasterImage& picture, const std::vector<uint8_t>& icc);
+
 // The profile of the screen the program shows pictures on; empty for sRGB (the default).
 // Conversions made after the call use it.
 void SetScreenColourProfile(const std::vector<uint8_t>& icc);
