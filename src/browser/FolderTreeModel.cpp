@@ -1,33 +1,61 @@
 #include "browser/FolderTreeModel.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileIconProvider>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 #include "browser/FolderListing.h"
 
 struct FolderTreeModel::Node {
+    enum class Listing { NotStarted, Running, Done };
+
     QString name;
     QString path;
     QIcon icon;
     Node* parent = nullptr;
     int row = 0;   // among its siblings; places look theirs up, their list changes
     std::vector<std::unique_ptr<Node>> children;
-    bool listed = false;
+    Listing listing = Listing::NotStarted;
     bool hasSubfolders = false;
 };
 
+// Where listing threads hand their results in. It outlives the model while a thread still
+// holds it; once the model has closed it, results go nowhere.
+class FolderTreeModel::Inbox {
+public:
+    explicit Inbox(FolderTreeModel* model) : m_model(model) {}
+
+    // Listing thread: has the model take the result on its own thread, unless it is gone.
+    void Deliver(const QString& folder, std::vector<thumbs::SubfolderEntry> entries) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_model) return;
+        // Posted while the model cannot go away; a model destroyed before the event is
+        // delivered takes its pending events with it.
+        FolderTreeModel* model = m_model;
+        QMetaObject::invokeMethod(
+            model, [model, folder, entries = std::move(entries)] { model->OnListed(folder, entries); },
+            Qt::QueuedConnection);
+    }
+
+    // The model's destructor.
+    void Close() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_model = nullptr;
+    }
+
+    std::atomic<int> running{0};
+
+private:
+    std::mutex m_mutex;
+    FolderTreeModel* m_model;
+};
+
 namespace {
-
-constexpr QDir::Filters kFolders = QDir::Dirs | QDir::NoDotAndDotDot;
-
-bool HasSubfolder(const QString& folder) {
-    QDirIterator entries(folder, kFolders);
-    return entries.hasNext();
-}
 
 QIcon ThemeIcon(const QString& name, QFileIconProvider::IconType fallback) {
     return QIcon::fromTheme(name, QFileIconProvider().icon(fallback));
@@ -47,10 +75,16 @@ bool Holds(const QString& folder, const QString& path) {
 
 }  // namespace
 
-FolderTreeModel::FolderTreeModel(QObject* parent)
-    : QAbstractItemModel(parent), m_folderIcon(ThemeIcon(QStringLiteral("folder"), QFileIconProvider::Folder)) {}
+FolderTreeModel::FolderTreeModel(QObject* parent, Lister lister)
+    : QAbstractItemModel(parent),
+      m_lister(std::move(lister)),
+      m_inbox(std::make_shared<Inbox>(this)),
+      m_folderIcon(ThemeIcon(QStringLiteral("folder"), QFileIconProvider::Folder)) {}
 
-FolderTreeModel::~FolderTreeModel() = default;
+// Listings still running are not waited for: their results go nowhere.
+FolderTreeModel::~FolderTreeModel() { m_inbox->Close(); }
+
+bool FolderTreeModel::IsListing() const { return m_inbox->running.load() > 0; }
 
 void FolderTreeModel::SetPlaces(const QList<places::Place>& list) {
     // Places that went away are removed, new ones inserted where the list has them.
@@ -74,10 +108,12 @@ void FolderTreeModel::SetPlaces(const QList<places::Place>& list) {
         node->name = place.name;
         node->path = place.path;
         node->icon = ThemeIcon(place.iconName, FallbackIconOf(place));
-        node->hasSubfolders = HasSubfolder(place.path);
+        node->hasSubfolders = true;   // until its listing tells
+        Node* inserted = node.get();
         beginInsertRows(QModelIndex(), row, row);
         m_places.insert(m_places.begin() + row, std::move(node));
         endInsertRows();
+        StartListing(inserted);
     }
 }
 
@@ -119,29 +155,72 @@ QModelIndex FolderTreeModel::IndexOf(const QString& path) {
 }
 
 void FolderTreeModel::ListChildren(Node* node) {
-    if (node->listed) return;
-    node->listed = true;
-    QStringList names = QDir(node->path).entryList(kFolders, QDir::NoSort);
-    std::sort(names.begin(), names.end(), thumbs::NaturalLess);
-    if (names.isEmpty()) {
+    if (node->listing == Node::Listing::Done) return;
+    // A listing of it still running on another thread finds it done and is dropped.
+    PutChildren(node, m_lister(node->path));
+}
+
+void FolderTreeModel::StartListing(Node* node) {
+    if (node->listing != Node::Listing::NotStarted) return;
+    node->listing = Node::Listing::Running;
+    // A thread of its own, not waited for by anyone: a listing that hangs on a dead volume
+    // costs that thread and nothing else.
+    ++m_inbox->running;
+    std::thread([inbox = m_inbox, lister = m_lister, folder = node->path] {
+        inbox->Deliver(folder, lister(folder));
+        --inbox->running;
+    }).detach();
+}
+
+void FolderTreeModel::OnListed(const QString& folder, const std::vector<thumbs::SubfolderEntry>& entries) {
+    for (Node* node : ExistingNodesOf(folder)) {
+        if (node->listing == Node::Listing::Running) PutChildren(node, entries);
+    }
+}
+
+void FolderTreeModel::PutChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries) {
+    node->listing = Node::Listing::Done;
+    if (entries.empty()) {
         // The arrow goes: there is nothing below after all.
         node->hasSubfolders = false;
         const QModelIndex index = IndexOfNode(node);
         emit dataChanged(index, index);
         return;
     }
-    beginInsertRows(IndexOfNode(node), 0, int(names.size()) - 1);
-    for (const QString& name : names) {
+    std::sort(entries.begin(), entries.end(), [](const thumbs::SubfolderEntry& a, const thumbs::SubfolderEntry& b) {
+        return thumbs::NaturalLess(a.name, b.name);
+    });
+    node->hasSubfolders = true;
+    beginInsertRows(IndexOfNode(node), 0, int(entries.size()) - 1);
+    for (thumbs::SubfolderEntry& entry : entries) {
         auto child = std::make_unique<Node>();
-        child->name = name;
-        child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + name : node->path + QLatin1Char('/') + name;
+        child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + entry.name
+                                                        : node->path + QLatin1Char('/') + entry.name;
+        child->name = std::move(entry.name);
         child->icon = m_folderIcon;
         child->parent = node;
         child->row = int(node->children.size());
-        child->hasSubfolders = HasSubfolder(child->path);
+        child->hasSubfolders = entry.hasSubfolders;
         node->children.push_back(std::move(child));
     }
     endInsertRows();
+}
+
+std::vector<FolderTreeModel::Node*> FolderTreeModel::ExistingNodesOf(const QString& folder) const {
+    std::vector<Node*> found;
+    for (const auto& place : m_places) {
+        if (!Holds(place->path, folder)) continue;
+        Node* node = place.get();
+        const QString rest = folder.mid(place->path.size());
+        for (const QString& part : rest.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                            [&](const std::unique_ptr<Node>& c) { return c->name == part; });
+            node = child == node->children.end() ? nullptr : child->get();
+            if (!node) break;
+        }
+        if (node && node->path == folder) found.push_back(node);
+    }
+    return found;
 }
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
@@ -183,14 +262,14 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
     const Node* node = NodeOf(parent);
     if (!node) return !m_places.empty();
-    return node->listed ? !node->children.empty() : node->hasSubfolders;
+    return node->listing == Node::Listing::Done ? !node->children.empty() : node->hasSubfolders;
 }
 
 bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
     const Node* node = NodeOf(parent);
-    return node && !node->listed && node->hasSubfolders;
+    return node && node->listing == Node::Listing::NotStarted && node->hasSubfolders;
 }
 
 void FolderTreeModel::fetchMore(const QModelIndex& parent) {
-    if (Node* node = NodeOf(parent)) ListChildren(node);
+    if (Node* node = NodeOf(parent)) StartListing(node);
 }

@@ -1,6 +1,10 @@
 // The folder tree of the browser pane: the places (Home, Pictures, Desktop, the user's volumes,
 // File System) at the top, each with the folders below it, listed when a node is expanded.
 // Hidden folders are left out. A folder shows an expand arrow only when it has subfolders.
+//
+// An expanded folder is listed on a thread of its own and its subfolders appear when the
+// listing is done, so a slow or hung volume never freezes the window; places are listed as
+// soon as they are shown. Until its listing is done a place shows an arrow.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -8,15 +12,21 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "browser/SubfolderListing.h"
 #include "platform/Places.h"
 
 class FolderTreeModel : public QAbstractItemModel {
     Q_OBJECT
 public:
-    explicit FolderTreeModel(QObject* parent = nullptr);
+    // How a folder's subfolders are read: thumbs::ReadSubfolders, or a stand-in in tests. It
+    // runs on other threads as well as on this one.
+    using Lister = std::function<std::vector<thumbs::SubfolderEntry>(const QString& folder)>;
+
+    explicit FolderTreeModel(QObject* parent = nullptr, Lister lister = thumbs::ReadSubfolders);
     ~FolderTreeModel() override;
 
     // Shows places instead of the ones shown; places that stay keep their nodes (and what is
@@ -26,9 +36,12 @@ public:
 
     // The folder of a node, or empty for no node.
     QString PathOf(const QModelIndex& index) const;
-    // The node of a folder under the first place that holds it, listing the folders on the way;
-    // invalid when no place holds it or a folder on the way is not listed (hidden, gone).
+    // The node of a folder under the first place that holds it, listing the folders on the way
+    // (on this thread, where they are not listed yet); invalid when no place holds it or a
+    // folder on the way is not listed (hidden, gone).
     QModelIndex IndexOf(const QString& path);
+    // True while a listing runs on another thread.
+    bool IsListing() const;
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
@@ -42,11 +55,23 @@ public:
 
 private:
     struct Node;
+    class Inbox;
 
     Node* NodeOf(const QModelIndex& index) const;
     QModelIndex IndexOfNode(Node* node) const;
+    // Lists node's subfolders on this thread, unless they are listed already.
     void ListChildren(Node* node);
+    // Starts listing node's subfolders on another thread, unless that was done or started.
+    void StartListing(Node* node);
+    // The end of a listing started by StartListing: every node of folder still waiting for it
+    // gets its subfolders.
+    void OnListed(const QString& folder, const std::vector<thumbs::SubfolderEntry>& entries);
+    void PutChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries);
+    // The nodes of folder that exist now (one per place that holds it at most); nothing is listed.
+    std::vector<Node*> ExistingNodesOf(const QString& folder) const;
 
+    Lister m_lister;
+    std::shared_ptr<Inbox> m_inbox;
     std::vector<std::unique_ptr<Node>> m_places;
     QIcon m_folderIcon;
 };

@@ -1,9 +1,16 @@
-// The folder tree's model: places at the top, folders listed on demand, arrows only where
-// there are subfolders, paths found under the first place that holds them, volumes that come
-// and go.
+// The folder tree's model: places at the top, folders listed on demand on threads of their own,
+// arrows only where there are subfolders, paths found under the first place that holds them,
+// volumes that come and go.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "BrowserTestSupport.h"
 #include "browser/FolderTreeModel.h"
@@ -41,9 +48,10 @@ TEST_F(FolderTree, PlacesComeFirstAndFoldersShowAnArrowOnlyWithSubfolders) {
 
     const QModelIndex home = m_model.index(0, 0);
     EXPECT_TRUE(m_model.hasChildren(home));
-    ASSERT_TRUE(m_model.canFetchMore(home));
-    m_model.fetchMore(home);
-    ASSERT_EQ(m_model.rowCount(home), 2) << "hidden folders are left out";
+    // Places are listed as soon as they are shown.
+    ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.rowCount(home) == 2; }))
+        << "hidden folders are left out";
+    EXPECT_FALSE(m_model.canFetchMore(home));
     const QModelIndex empty = m_model.index(0, 0, home);
     const QModelIndex photos = m_model.index(1, 0, home);
     EXPECT_EQ(m_model.PathOf(empty), Path("home/empty"));
@@ -51,6 +59,12 @@ TEST_F(FolderTree, PlacesComeFirstAndFoldersShowAnArrowOnlyWithSubfolders) {
     EXPECT_TRUE(m_model.hasChildren(photos));
     EXPECT_EQ(m_model.parent(photos), home);
     EXPECT_FALSE(m_model.data(photos, Qt::DecorationRole).isNull());
+    // A folder below a place is listed when it is expanded.
+    ASSERT_TRUE(m_model.canFetchMore(photos));
+    m_model.fetchMore(photos);
+    ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.rowCount(photos) == 1; }));
+    EXPECT_EQ(m_model.PathOf(m_model.index(0, 0, photos)), Path("home/photos/2024"));
+    EXPECT_FALSE(m_model.hasChildren(m_model.index(0, 0, photos)));
 }
 
 TEST_F(FolderTree, PathIsFoundUnderTheFirstPlaceThatHoldsIt) {
@@ -82,4 +96,75 @@ TEST_F(FolderTree, VolumesThatComeAndGoAreInsertedAndRemovedKeepingTheOtherPlace
     ASSERT_EQ(m_model.rowCount(), 3);
     EXPECT_EQ(m_model.data(m_model.index(1, 0)).toString(), "Stick");
     EXPECT_EQ(m_model.PathOf(m_model.IndexOf(Path("card/DCIM"))), Path("card/DCIM"));
+}
+
+namespace {
+
+// A lister that holds every listing until it is opened (or five seconds pass), as a hung
+// network share would.
+class HeldLister {
+public:
+    FolderTreeModel::Lister Lister() {
+        return [this](const QString& folder) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_opened.wait_for(lock, std::chrono::seconds(5), [this] { return m_open; });
+            ++m_listed;
+            return thumbs::ReadSubfolders(folder);
+        };
+    }
+    void Open() {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+    int Listed() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_listed;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+    int m_listed = 0;
+};
+
+}  // namespace
+
+// Expanding a folder whose volume does not answer returns at once; its subfolders appear once
+// the listing is done, and the place keeps its arrow meanwhile.
+TEST(FolderTreeListing, AFolderThatTakesLongToListDoesNotHoldUpTheWindow) {
+    testsupport::TempDir dir;
+    for (const char* folder : {"slow/a", "slow/b"}) std::filesystem::create_directories(dir / folder);
+    HeldLister held;
+    FolderTreeModel model(nullptr, held.Lister());
+    QElapsedTimer clock;
+    clock.start();
+    model.SetPlaces({{"Slow", ToQString(dir / "slow"), "drive-removable-media"}});
+    const QModelIndex place = model.index(0, 0);
+    model.fetchMore(place);
+    EXPECT_LT(clock.elapsed(), 2000) << "nothing waited for the listing";
+    EXPECT_TRUE(model.hasChildren(place));
+    EXPECT_EQ(model.rowCount(place), 0);
+    EXPECT_TRUE(model.IsListing());
+    held.Open();
+    ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return model.rowCount(place) == 2; }));
+    EXPECT_EQ(held.Listed(), 1) << "the place is listed once, not again for its expansion";
+    EXPECT_EQ(model.PathOf(model.index(1, 0, place)), ToQString(dir / "slow/b"));
+}
+
+// A model gone before its listings end is not reached by them.
+TEST(FolderTreeListing, ListingsThatEndAfterTheModelIsGoneGoNowhere) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "slow/a");
+    HeldLister held;
+    auto model = std::make_unique<FolderTreeModel>(nullptr, held.Lister());
+    model->SetPlaces({{"Slow", ToQString(dir / "slow"), "drive-removable-media"}});
+    model.reset();
+    held.Open();
+    ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return held.Listed() == 1; }));
+    // The listing's result, had it been posted, would arrive now.
+    browsertest::RunEventLoopUntil([] { return false; }, 100);
 }
