@@ -104,18 +104,19 @@ bool FromExifThumbnail(const std::vector<uint8_t>& file, Size stored, int orient
 }
 
 // HEIF and AVIF files (phone photos) carry their thumbnail beside the picture, already turned
-// by the file's rotation as the picture is.
+// by the file's rotation as the picture is, and tagged with the picture's colour profile.
 bool FromHeifThumbnail(const char* file, Size& size, RasterImage& image, CacheCopy* cacheCopy,
                        const ThumbnailRequest& request) {
     std::vector<uint8_t> bytes;
     if (!ReadWholeFile(file, bytes, kMaxQuickJpegBytes)) return false;
     Size stored;
     RasterImage embedded;
+    std::vector<uint8_t> icc;
     const uint32_t least = uint32_t(cacheCopy ? std::max(EntrySide(cacheCopy->size), request.side) : request.side);
-    if (!DecodeHeifThumbnail(bytes.data(), bytes.size(), least, stored.width, stored.height, embedded)) {
+    if (!DecodeHeifThumbnail(bytes.data(), bytes.size(), least, stored.width, stored.height, embedded, &icc)) {
         return false;
     }
-    return FromEmbedded(embedded, stored, RASTER_EXIF_ORIENTATION_UPRIGHT, size, image, cacheCopy, request, {});
+    return FromEmbedded(embedded, stored, RASTER_EXIF_ORIENTATION_UPRIGHT, size, image, cacheCopy, request, icc);
 }
 
 bool FromReducedJpeg(const std::vector<uint8_t>& file, Size stored, int orientation, Size& size, RasterImage& image,

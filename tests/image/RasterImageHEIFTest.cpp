@@ -8,6 +8,7 @@
 
 #include "CodecTestHelpers.h"
 #include "ExternalEncoders.h"
+#include "MetadataFixtures.h"
 #include "FormatFixtures.h"
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
@@ -145,6 +146,29 @@ TEST(RasterImageHEIF, TurnsByTheFilesRotationOnceAndFindsTheThumbnail) {
     uint32_t height = 0;
     RasterImage thumbnail;
     EXPECT_FALSE(DecodeHeifThumbnail(without.data(), without.size(), 30, width, height, thumbnail));
+}
+
+// A phone's thumbnail means its colours in the picture's profile, which comes back with it.
+TEST(RasterImageHEIF, TheThumbnailComesWithThePicturesColourProfile) {
+    if (!external::HaveProgram("heif-enc")) GTEST_SKIP() << "heif-enc is not installed";
+    testsupport::TempDir dir;
+    const std::vector<uint8_t> p3 = testsupport::MakeDisplayP3Profile();
+    RasterImage source = testsupport::MakePatternImage(120, 80);
+    PictureMetadata metadata;
+    metadata.icc = p3;
+    ASSERT_TRUE(source.Save((dir / "tagged.png").c_str(), RASTER_FORMAT_PNG, &metadata));
+    ASSERT_TRUE(external::Run("heif-enc -t 64 -o " + external::Quoted(dir / "tagged.heic") + " " +
+                              external::Quoted(dir / "tagged.png")));
+    const std::vector<uint8_t> tagged = testsupport::ReadFileBytes(dir / "tagged.heic");
+    const std::vector<uint8_t> plain = HeifEnc(dir, source, "-t 64", "heic");
+    for (const auto& [file, wanted] : {std::pair{&tagged, p3}, std::pair{&plain, std::vector<uint8_t>()}}) {
+        uint32_t width = 0;
+        uint32_t height = 0;
+        RasterImage thumbnail;
+        std::vector<uint8_t> icc{1, 2, 3};
+        ASSERT_TRUE(DecodeHeifThumbnail(file->data(), file->size(), 30, width, height, thumbnail, &icc));
+        EXPECT_EQ(icc, wanted) << (wanted.empty() ? "untagged" : "tagged");
+    }
 }
 
 TEST(RasterImageHEIF, HandsBackExifWithoutItsOffsetAndDoesNotOrientByIt) {

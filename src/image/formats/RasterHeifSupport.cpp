@@ -99,6 +99,14 @@ HeifHandlePtr PrimaryHeifImage(heif_context* context, RasterImage& image) {
     return HeifHandlePtr(handle);
 }
 
+std::vector<uint8_t> HeifIccProfile(const heif_image_handle* handle) {
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
+    if (profile != heif_color_profile_type_prof && profile != heif_color_profile_type_rICC) return {};
+    std::vector<uint8_t> icc(heif_image_handle_get_raw_color_profile_size(handle));
+    if (!icc.empty() && heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok) icc.clear();
+    return icc;
+}
+
 bool DecodeHeifImage(const heif_image_handle* handle, RasterImage& image, uint32_t type) {
     const int width = heif_image_handle_get_width(handle);
     const int height = heif_image_handle_get_height(handle);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "image/RasterImage.h"
 
@@ -26,6 +27,10 @@ using HeifHandlePtr = std::unique_ptr<const heif_image_handle, HeifHandleDeleter
 bool OpenHeifContext(const uint8_t* data, size_t size, HeifContextPtr& context, RasterImage& image);
 // The primary image; null with the last error in image.
 HeifHandlePtr PrimaryHeifImage(heif_context* context, RasterImage& image);
+
+// The ICC profile the image is tagged with (a "prof" or "rICC" colour box); empty when it has
+// none or only colour parameters.
+std::vector<uint8_t> HeifIccProfile(const heif_image_handle* handle);
 
 // Decodes the image with its rotation, mirror and clean aperture applied, into a 24-bit
 // picture with an alpha plane when the image has alpha; deeper samples are rounded to 8 bits.

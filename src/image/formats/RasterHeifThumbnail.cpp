@@ -40,7 +40,7 @@ HeifHandlePtr PickThumbnail(const heif_image_handle* primary, uint32_t minSide) 
 }  // namespace
 
 bool DecodeHeifThumbnail(const uint8_t* data, size_t size, uint32_t minSide, uint32_t& width, uint32_t& height,
-                         RasterImage& image) {
+                         RasterImage& image, std::vector<uint8_t>* icc) {
     RasterImage scratch;
     scratch.SetEscape(image.GetInfo().escape);
     HeifContextPtr context;
@@ -55,5 +55,9 @@ bool DecodeHeifThumbnail(const uint8_t* data, size_t size, uint32_t minSide, uin
     if (!image.TakeOver(scratch)) return false;
     width = uint32_t(primaryWidth);
     height = uint32_t(primaryHeight);
+    if (icc) {
+        *icc = HeifIccProfile(thumbnail.get());
+        if (icc->empty()) *icc = HeifIccProfile(primary.get());
+    }
     return true;
 }

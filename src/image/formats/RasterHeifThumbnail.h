@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image/RasterImage.h"
 
@@ -11,5 +12,7 @@
 // the same way, as a 24-bit picture (with alpha when it has one). When the file carries
 // several, the smallest that is at least minSide on its longer side (else the largest).
 // False when the file carries none or it cannot be decoded; image keeps what it held then.
+// icc, when not null, receives the colour profile the thumbnail's pixels mean: its own, else
+// the primary image's (empty for none).
 bool DecodeHeifThumbnail(const uint8_t* data, size_t size, uint32_t minSide, uint32_t& width, uint32_t& height,
-                         RasterImage& image);
+                         RasterImage& image, std::vector<uint8_t>* icc = nullptr);

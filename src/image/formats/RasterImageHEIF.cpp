@@ -63,13 +63,7 @@ void ReadMetadata(const heif_image_handle* handle, PictureMetadata& metadata) {
             metadata.xmp = MetadataBlock(handle, id);
         }
     }
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
-    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        metadata.icc.resize(heif_image_handle_get_raw_color_profile_size(handle));
-        if (!metadata.icc.empty() && heif_image_handle_get_raw_color_profile(handle, metadata.icc.data()).code != heif_error_Ok) {
-            metadata.icc.clear();
-        }
-    }
+    metadata.icc = HeifIccProfile(handle);
 }
 
 }  // namespace
