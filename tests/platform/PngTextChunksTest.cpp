@@ -26,6 +26,7 @@ std::vector<uint8_t> PngWithTexts(const QByteArray& longText) {
     png_infop info = png_create_info_struct(png);
     png_infop end = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
+        png_destroy_info_struct(png, &end);
         png_destroy_write_struct(&png, &info);
         return {};
     }
@@ -54,8 +55,8 @@ std::vector<uint8_t> PngWithTexts(const QByteArray& longText) {
     after[2].text = const_cast<png_charp>(longText.constData());
     png_set_text(png, end, after, 3);
     png_write_end(png, end);
-    png_destroy_write_struct(&png, &info);
     png_destroy_info_struct(png, &end);
+    png_destroy_write_struct(&png, &info);
     return out;
 }
 
