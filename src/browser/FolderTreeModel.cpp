@@ -138,20 +138,22 @@ QString FolderTreeModel::PathOf(const QModelIndex& index) const {
 QModelIndex FolderTreeModel::IndexOf(const QString& path) {
     const QString wanted = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     for (const auto& place : m_places) {
-        if (!Holds(place->path, wanted)) continue;
-        Node* node = place.get();
-        // Down one folder at a time along the rest of the path.
-        const QString rest = wanted.mid(place->path.size());
-        for (const QString& part : rest.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-            ListChildren(node);
-            const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                            [&](const std::unique_ptr<Node>& c) { return c->name == part; });
-            if (child == node->children.end()) return QModelIndex();
-            node = child->get();
-        }
-        return IndexOfNode(node);
+        if (Holds(place->path, wanted)) return IndexOfNode(Descend(place.get(), wanted, true));
     }
     return QModelIndex();
+}
+
+FolderTreeModel::Node* FolderTreeModel::Descend(Node* place, const QString& path, bool listing) {
+    Node* node = place;
+    // Down one folder at a time along the rest of the path.
+    for (const QString& part : path.mid(place->path.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (listing) ListChildren(node);
+        const auto child = std::find_if(node->children.begin(), node->children.end(),
+                                        [&](const std::unique_ptr<Node>& c) { return c->name == part; });
+        if (child == node->children.end()) return nullptr;
+        node = child->get();
+    }
+    return node;
 }
 
 void FolderTreeModel::ListChildren(Node* node) {
@@ -206,18 +208,11 @@ void FolderTreeModel::PutChildren(Node* node, std::vector<thumbs::SubfolderEntry
     endInsertRows();
 }
 
-std::vector<FolderTreeModel::Node*> FolderTreeModel::ExistingNodesOf(const QString& folder) const {
+std::vector<FolderTreeModel::Node*> FolderTreeModel::ExistingNodesOf(const QString& folder) {
     std::vector<Node*> found;
     for (const auto& place : m_places) {
         if (!Holds(place->path, folder)) continue;
-        Node* node = place.get();
-        const QString rest = folder.mid(place->path.size());
-        for (const QString& part : rest.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-            const auto child = std::find_if(node->children.begin(), node->children.end(),
-                                            [&](const std::unique_ptr<Node>& c) { return c->name == part; });
-            node = child == node->children.end() ? nullptr : child->get();
-            if (!node) break;
-        }
+        Node* node = Descend(place.get(), folder, false);
         if (node && node->path == folder) found.push_back(node);
     }
     return found;

@@ -67,8 +67,11 @@ private:
     // gets its subfolders.
     void OnListed(const QString& folder, const std::vector<thumbs::SubfolderEntry>& entries);
     void PutChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries);
+    // The node of path below place, which holds it, or null; listing (on this thread) the
+    // folders on the way that are not listed yet when listing is set.
+    Node* Descend(Node* place, const QString& path, bool listing);
     // The nodes of folder that exist now (one per place that holds it at most); nothing is listed.
-    std::vector<Node*> ExistingNodesOf(const QString& folder) const;
+    std::vector<Node*> ExistingNodesOf(const QString& folder);
 
     Lister m_lister;
     std::shared_ptr<Inbox> m_inbox;
