@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "doc/CSnipwellDoc.h"
-#include "view/CSnipwellView.h"
+#include "doc/PictureDocument.h"
+#include "view/PictureView.h"
 #include "commands/CommandIds.h"
 #include "view/CropBoxModel.h"
 #include "platform/MessageService.h"
@@ -49,7 +49,7 @@ std::string CheckBox(const ClientBox& box, const ViewCutArgs& args) {
                std::to_string(box.right) + "," + std::to_string(box.bottom) + " lies outside the " +
                std::to_string(args.clientWidth) + " x " + std::to_string(args.clientHeight) + " client";
     }
-    const int span = CSnipwellView::kMinimumCutSpan;
+    const int span = PictureView::kMinimumCutSpan;
     if (box.right - box.left < span || box.bottom - box.top < span) {
         return "cut: the box must be at least " + std::to_string(span) + " x " + std::to_string(span) +
                " client pixels (right and bottom are exclusive)";
@@ -112,17 +112,17 @@ private:
 
 // The crop box settings as the ribbon commands would leave them before the picture is opened.
 void SetUpBox(cropbox::CropBoxModel& box, const ViewCutArgs& args) {
-    box.m_nShape = args.shape;
-    box.m_nPresetId = args.presetId;
-    box.m_nBorderId = args.borderId;
-    box.m_bRotated = args.rotated;
+    box.m_shape = args.shape;
+    box.m_presetId = args.presetId;
+    box.m_borderId = args.borderId;
+    box.m_rotated = args.rotated;
 }
 
 std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     HeadlessSession session;
     if (!session.IsValid()) return "cut: no temporary folder for the settings";
-    CSnipwellDoc document;
-    CSnipwellView view(&document);
+    PictureDocument document;
+    PictureView view(&document);
     SetUpBox(view.Box(), args);
     // A hidden widget takes its new size at once; the layout below reads it.
     view.resize(args.clientWidth, args.clientHeight);
@@ -136,15 +136,15 @@ std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterIm
     if (!view.PicturesValid()) return "cut: the client is too small to show the picture";
     if (args.box) {
         const ClientBox& b = *args.box;
-        view.Box().m_rcCrop = cropbox::Rect{b.left, b.top, b.right, b.bottom};
+        view.Box().m_crop = cropbox::Rect{b.left, b.top, b.right, b.bottom};
     }
-    const cropbox::Rect box = view.Box().m_rcCrop;
+    const cropbox::Rect box = view.Box().m_crop;
     const bool cut = view.CutToCropBox();
     if (const std::string shown = session.Messages(); !shown.empty()) return "cut: " + shown;
     if (!cut) {
         return "cut: the view did not cut the box " + std::to_string(box.left) + "," + std::to_string(box.top) +
                "," + std::to_string(box.right) + "," + std::to_string(box.bottom) +
-               " (smaller than " + std::to_string(CSnipwellView::kMinimumCutSpan) +
+               " (smaller than " + std::to_string(PictureView::kMinimumCutSpan) +
                " client pixels, or not enough memory)";
     }
     if (!result.Copy(view.WorkPicture())) return "cut: not enough memory for the result";

@@ -2,7 +2,7 @@
 """Refuses an include that goes up a floor.
 
 Every source file under src/ names the folder of each project header it includes
-("view/CSnipwellView.h"). A folder may include only itself and the folders listed for it
+("view/PictureView.h"). A folder may include only itself and the folders listed for it
 below; a bare project include (no folder) is refused too, since it hides where the header
 lives. Exit status 1 and one line per fault when anything is wrong.
 """

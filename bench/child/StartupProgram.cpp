@@ -3,7 +3,7 @@
 // for what it prints).
 #include <cstdio>
 
-#include "app/CSnipwellApp.h"
+#include "app/Application.h"
 #include "FirstPaintReport.h"
 #include "platform/SettingsStore.h"
 
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     startupchild::FirstPaintWatch watch;
     application.installEventFilter(&watch);
     SettingsStore::UseFolder(QString::fromLocal8Bit(argv[1]));
-    CSnipwellApp app;
-    if (!app.InitInstance()) _exit(1);
+    Application app;
+    if (!app.Start()) _exit(1);
     startupchild::ReportFirstPaintAndExit(watch);
 }

@@ -49,7 +49,7 @@
 
 #include "image/formats/RasterJpegThumbnail.h"
 #include "RatioReport.h"
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 #include "platform/ThumbnailCache.h"
 #include "browser/ThumbnailGeometry.h"
 #include "browser/ThumbnailWorkers.h"
@@ -173,35 +173,35 @@ public:
     TimedApplication() : QApplication(g_argumentCount, g_arguments) {}
 
     bool notify(QObject* receiver, QEvent* event) override {
-        if (!m_bTiming || m_nDepth > 0) {
-            ++m_nDepth;
+        if (!m_timing || m_depth > 0) {
+            ++m_depth;
             const bool handled = QApplication::notify(receiver, event);
-            --m_nDepth;
+            --m_depth;
             return handled;
         }
-        ++m_nDepth;
+        ++m_depth;
         QElapsedTimer wall;
         wall.start();
         const double cpuStart = ThreadCpuMilliseconds();
         const bool handled = QApplication::notify(receiver, event);
         m_longestEventMs = std::max(m_longestEventMs, double(wall.nsecsElapsed()) / 1e6);
         m_longestEventCpuMs = std::max(m_longestEventCpuMs, ThreadCpuMilliseconds() - cpuStart);
-        --m_nDepth;
+        --m_depth;
         return handled;
     }
 
     void StartTiming() {
         m_longestEventMs = 0;
         m_longestEventCpuMs = 0;
-        m_bTiming = true;
+        m_timing = true;
     }
-    void StopTiming() { m_bTiming = false; }
+    void StopTiming() { m_timing = false; }
     double LongestEventMs() const { return m_longestEventMs; }
     double LongestEventCpuMs() const { return m_longestEventCpuMs; }
 
 private:
-    int m_nDepth = 0;
-    bool m_bTiming = false;
+    int m_depth = 0;
+    bool m_timing = false;
     double m_longestEventMs = 0;
     double m_longestEventCpuMs = 0;
 };
@@ -214,7 +214,7 @@ struct ScanBench {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         if (scale != 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(scale));
         application = std::make_unique<TimedApplication>();
-        list = std::make_unique<TNList>();
+        list = std::make_unique<ThumbnailList>();
         list->resize(kListWidth, kListHeight);
         list->show();
         QApplication::processEvents();
@@ -254,7 +254,7 @@ struct ScanBench {
     }
 
     std::unique_ptr<TimedApplication> application;
-    std::unique_ptr<TNList> list;
+    std::unique_ptr<ThumbnailList> list;
     std::unique_ptr<QTemporaryDir> cache;
 };
 

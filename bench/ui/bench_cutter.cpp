@@ -26,10 +26,10 @@
 #include <optional>
 #include <vector>
 
-#include "cutter/AlphaPicCutterView.h"
+#include "cutter/AlphaCutterPreview.h"
 #include "BenchPictures.h"
 #include "cutter/CutterModel.h"
-#include "cutter/DlgAlphaPicCutter.h"
+#include "cutter/AlphaCutterDialog.h"
 #include "RatioReport.h"
 #include "platform/SettingsStore.h"
 #include "cutter/StarterCutters.h"
@@ -98,7 +98,7 @@ private:
 
 // The size of the preview control in a dialog of the default size.
 QSize DefaultControlSize() {
-    DlgAlphaPicCutter dialog;
+    AlphaCutterDialog dialog;
     return dialog.CutterView()->size();
 }
 
@@ -260,8 +260,8 @@ double Median(std::vector<double> values) {
 template <class GrabPoint>
 void TimeDragPaint(benchmark::State& state, GrabPoint grab, QPoint travel) {
     QtSession qt;
-    DlgAlphaPicCutter dialog;
-    AlphaPicCutterView* view = dialog.CutterView();
+    AlphaCutterDialog dialog;
+    AlphaCutterPreview* view = dialog.CutterView();
     view->SetPicture(Pictures().photo);
     view->SetCutter(MakeGreyVignette());
     view->BuildBackdrop();

@@ -23,11 +23,11 @@
 #include <vector>
 
 #include "BenchPictures.h"
-#include "app/CMainFrame.h"
-#include "app/CSnipwellApp.h"
+#include "app/MainWindow.h"
+#include "app/Application.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
-#include "view/CSnipwellView.h"
+#include "view/PictureView.h"
 
 namespace {
 
@@ -62,12 +62,12 @@ void Frame_ResizeStep(benchmark::State& state) {
     std::unique_ptr<QApplication> application;
     if (QApplication::instance() == nullptr) application = std::make_unique<QApplication>(argc, g_arguments);
     {
-        CSnipwellApp app;
-        if (!app.InitInstance() || app.MainFrame() == nullptr) {
+        Application app;
+        if (!app.Start() || app.Window() == nullptr) {
             state.SkipWithError("the program did not start");
             return;
         }
-        CMainFrame* frame = app.MainFrame();
+        MainWindow* frame = app.Window();
         frame->resize(kWidest, kHeight);
         QApplication::processEvents();
         frame->View()->LoadPicture(QString::fromStdString(PhotoJpegFile()));

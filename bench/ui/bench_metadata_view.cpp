@@ -22,7 +22,7 @@
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "platform/ThumbnailCache.h"
-#include "view/CSnipwellView.h"
+#include "view/PictureView.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ private:
 
 void LoadIntoView(benchmark::State& state, const std::string& path) {
     QtSession session;
-    CSnipwellView view(nullptr);
+    PictureView view(nullptr);
     view.resize(int(kScreenWidth), int(kScreenHeight));
     for (auto _ : state) {
         view.LoadPicture(QString::fromStdString(path));

@@ -29,7 +29,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/CSnipwellApp.h"
+#include "app/Application.h"
 #include "RatioReport.h"
 #include "child/FirstPaintReport.h"
 #include "platform/SettingsStore.h"
@@ -76,8 +76,8 @@ void Startup_BareLabel(benchmark::State& state) {
 
 void Startup_Snipwell(benchmark::State& state) {
     TimeToFirstPaint(state, [&state] {
-        auto app = std::make_shared<CSnipwellApp>();
-        if (!app->InitInstance()) state.SkipWithError("start-up failed");
+        auto app = std::make_shared<Application>();
+        if (!app->Start()) state.SkipWithError("start-up failed");
         return std::shared_ptr<void>(app);
     });
 }

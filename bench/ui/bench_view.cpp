@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "BenchPictures.h"
-#include "view/CSnipwellView.h"
+#include "view/PictureView.h"
 #include "commands/CommandIds.h"
 #include "platform/MessageService.h"
 #include "RatioReport.h"
@@ -36,7 +36,7 @@ public:
             m_messageShown = true;
             return MessageAnswer::No;
         });
-        m_view = std::make_unique<CSnipwellView>(nullptr);
+        m_view = std::make_unique<PictureView>(nullptr);
         m_view->resize(int(kScreenWidth), int(kScreenHeight));
     }
     ~ViewBenchSession() {
@@ -45,7 +45,7 @@ public:
         SettingsStore::UseFolder(QString());
     }
 
-    CSnipwellView& View() { return *m_view; }
+    PictureView& View() { return *m_view; }
     // Opens the photo's file; false when the view did not show it.
     bool OpenPhoto() {
         m_view->LoadPicture(QString::fromStdString(PhotoJpegFile()));
@@ -57,7 +57,7 @@ private:
     std::unique_ptr<QApplication> m_application;
     QTemporaryDir m_settings;
     bool m_messageShown = false;
-    std::unique_ptr<CSnipwellView> m_view;
+    std::unique_ptr<PictureView> m_view;
 };
 
 void View_LoadPicture(benchmark::State& state) {
@@ -91,9 +91,9 @@ QImage& ClientSurface() {
 
 void View_PaintRoundCornerBorder(benchmark::State& state) {
     ViewBenchSession session;
-    CSnipwellView& view = session.View();
-    view.Box().m_nShape = cropbox::kShapeRoundCorner;
-    view.Box().m_nBorderId = cmd::ID_BORDER_NONE + 10;
+    PictureView& view = session.View();
+    view.Box().m_shape = cropbox::kShapeRoundCorner;
+    view.Box().m_borderId = cmd::ID_BORDER_NONE + 10;
     if (!session.OpenPhoto()) {
         state.SkipWithError("LoadPicture failed");
         return;

@@ -15,11 +15,11 @@ public:
     // Cuts the About icon out of atlas and gives the control the icon's size, keeping its
     // centre. Without an atlas, or when the cut fails, the control is left as it is (false).
     bool AttachIcon(const RasterImage* atlas);
-    const QImage& Icon() const { return m_bmpIcon; }
+    const QImage& Icon() const { return m_iconBitmap; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QImage m_bmpIcon;
+    QImage m_iconBitmap;
 };

@@ -1,23 +1,23 @@
 #include "app/BrowserPaneFactory.h"
 
-#include "browser/PicPickerView.h"
-#include "doc/CSnipwellDoc.h"
-#include "view/CSnipwellView.h"
+#include "browser/BrowserPane.h"
+#include "doc/PictureDocument.h"
+#include "view/PictureView.h"
 
-QWidget* CreateBrowserPane(CSnipwellDoc* document, QWidget* parent) {
-    auto* pane = new PicPickerView(document, parent, PicPickerView::FolderStart::Later);
+QWidget* CreateBrowserPane(PictureDocument* document, QWidget* parent) {
+    auto* pane = new BrowserPane(document, parent, BrowserPane::FolderStart::Later);
     pane->setObjectName(QStringLiteral("browserPane"));
     return pane;
 }
 
-void ConnectBrowserPane(QWidget* pane, CSnipwellView* view, CSnipwellDoc* document) {
-    if (auto* picker = qobject_cast<PicPickerView*>(pane)) {
-        QObject::connect(picker, &PicPickerView::pictureChosen, view, [view, document](const QString& path) {
+void ConnectBrowserPane(QWidget* pane, PictureView* view, PictureDocument* document) {
+    if (auto* picker = qobject_cast<BrowserPane*>(pane)) {
+        QObject::connect(picker, &BrowserPane::pictureChosen, view, [view, document](const QString& path) {
             if (document == nullptr || document->SaveModified()) view->LoadPicture(path);
         });
     }
 }
 
 void StartBrowserPane(QWidget* pane) {
-    if (auto* picker = qobject_cast<PicPickerView*>(pane)) picker->ShowFolders();
+    if (auto* picker = qobject_cast<BrowserPane*>(pane)) picker->ShowFolders();
 }

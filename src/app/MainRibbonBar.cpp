@@ -11,7 +11,7 @@
 
 #include "commands/CommandIds.h"
 #include "view/CropBoxModel.h"
-#include "app/ResImageLib.h"
+#include "app/IconAtlas.h"
 #include "app/PrinterIcon.h"
 #include "app/RibbonAtlas.h"
 #include "app/RibbonKeyTips.h"
@@ -105,7 +105,7 @@ void MainRibbonBar::SetupApplicationMenu() {
     static_cast<QGridLayout*>(layout())->addWidget(m_appButton, 0, 0, Qt::AlignLeft | Qt::AlignTop);
 
     // 3. The application menu category "File", its icons cut from the atlas.
-    m_appCategory = new MyRibbonCat(this, QStringLiteral("File"), ATLAS_MENU_SMALL_Y, ATLAS_MENU_STRIP_WIDTH, ATLAS_MENU_LARGE_Y,
+    m_appCategory = new RibbonCategory(this, QStringLiteral("File"), ATLAS_MENU_SMALL_Y, ATLAS_MENU_STRIP_WIDTH, ATLAS_MENU_LARGE_Y,
                                     ATLAS_MENU_STRIP_WIDTH);
     m_appCategory->hide();
     m_appMenu = new CommandMenu(m_appButton);
@@ -159,7 +159,7 @@ QStringList MainRibbonBar::BorderButtonTexts() {
 }
 
 void MainRibbonBar::SetupHomeCategory() {
-    auto* home = new MyRibbonCat(this, QStringLiteral("&Home"), ATLAS_HOME_SMALL_Y, ATLAS_FULL_STRIP_WIDTH, ATLAS_HOME_LARGE_Y,
+    auto* home = new RibbonCategory(this, QStringLiteral("&Home"), ATLAS_HOME_SMALL_Y, ATLAS_FULL_STRIP_WIDTH, ATLAS_HOME_LARGE_Y,
                                  ATLAS_FULL_STRIP_WIDTH);
     AddCategory(home);
     const auto large = [home](RibbonPanel* panel, uint32_t id, const char* text, int icon) {
@@ -215,7 +215,7 @@ void MainRibbonBar::SetupHomeCategory() {
 }
 
 void MainRibbonBar::SetupOptionsCategory() {
-    auto* options = new MyRibbonCat(this, QStringLiteral("&Options"), ATLAS_OPTIONS_SMALL_Y, ATLAS_FULL_STRIP_WIDTH,
+    auto* options = new RibbonCategory(this, QStringLiteral("&Options"), ATLAS_OPTIONS_SMALL_Y, ATLAS_FULL_STRIP_WIDTH,
                                     ATLAS_OPTIONS_LARGE_Y, ATLAS_FULL_STRIP_WIDTH);
     AddCategory(options);
 
@@ -235,7 +235,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     customization->AddLargeButton(cmd::ID_CUSTOMIZATION, QStringLiteral("Order"), options->LargeIcon(0), 0);
 }
 
-void MainRibbonBar::AddCategory(MyRibbonCat* category) {
+void MainRibbonBar::AddCategory(RibbonCategory* category) {
     m_categories.push_back(category);
     m_pages->addWidget(category);
     // The tab shows the name without its '&'; the key tip comes from it.
@@ -244,12 +244,12 @@ void MainRibbonBar::AddCategory(MyRibbonCat* category) {
     if (m_categories.size() == 1) SetActiveCategory(category);
 }
 
-MyRibbonCat* MainRibbonBar::ActiveCategory() const {
+RibbonCategory* MainRibbonBar::ActiveCategory() const {
     const int index = m_tabs->currentIndex();
     return index >= 0 && size_t(index) < m_categories.size() ? m_categories[size_t(index)] : nullptr;
 }
 
-void MainRibbonBar::SetActiveCategory(MyRibbonCat* category) {
+void MainRibbonBar::SetActiveCategory(RibbonCategory* category) {
     for (size_t i = 0; i < m_categories.size(); ++i) {
         if (m_categories[i] == category) m_tabs->setCurrentIndex(int(i));
     }
@@ -258,7 +258,7 @@ void MainRibbonBar::SetActiveCategory(MyRibbonCat* category) {
 std::vector<RibbonElement*> MainRibbonBar::AllElements() const {
     std::vector<RibbonElement*> all(m_tabRowButtons.begin(), m_tabRowButtons.end());
     all.insert(all.end(), m_appMenuItems.begin(), m_appMenuItems.end());
-    for (const MyRibbonCat* category : m_categories) {
+    for (const RibbonCategory* category : m_categories) {
         for (const RibbonPanel* panel : category->Panels()) {
             all.insert(all.end(), panel->Elements().begin(), panel->Elements().end());
         }

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/MyRibbonCat.h"
+#include "app/RibbonCategory.h"
 #include "app/RibbonWidgets.h"
 
 class CommandMenu;
@@ -40,14 +40,14 @@ public:
     // ---- structure, read by the frame, the key tips and the tests --------------------------
     RibbonButton* ApplicationButton() const { return m_appButton; }
     CommandMenu* ApplicationMenu() const { return m_appMenu; }
-    MyRibbonCat* ApplicationCategory() const { return m_appCategory; }
+    RibbonCategory* ApplicationCategory() const { return m_appCategory; }
     const std::vector<RibbonMenuItem*>& ApplicationMenuItems() const { return m_appMenuItems; }
     const std::vector<RibbonButton*>& TabRowButtons() const { return m_tabRowButtons; }
-    const std::vector<MyRibbonCat*>& Categories() const { return m_categories; }
+    const std::vector<RibbonCategory*>& Categories() const { return m_categories; }
     CommandMenu* StyleMenu() const { return m_styleMenu; }
     QTabBar* Tabs() const { return m_tabs; }
-    MyRibbonCat* ActiveCategory() const;
-    void SetActiveCategory(MyRibbonCat* category);
+    RibbonCategory* ActiveCategory() const;
+    void SetActiveCategory(RibbonCategory* category);
     RibbonKeyTips* KeyTips() const { return m_keyTips; }
 
     // Every text the Cropbox and Border buttons can show (the preset names with "Free"; "No"
@@ -65,7 +65,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void AddCategory(MyRibbonCat* category);
+    void AddCategory(RibbonCategory* category);
     RibbonButton* AddTabRowButton(uint32_t id, const QString& text, const QIcon& icon, int iconIndex);
     CommandMenu* MakeCropboxMenu();
     CommandMenu* MakeBorderMenu();
@@ -73,11 +73,11 @@ private:
 
     RibbonButton* m_appButton = nullptr;
     CommandMenu* m_appMenu = nullptr;
-    MyRibbonCat* m_appCategory = nullptr;
+    RibbonCategory* m_appCategory = nullptr;
     std::vector<RibbonMenuItem*> m_appMenuItems;
     std::vector<RibbonButton*> m_tabRowButtons;
     CommandMenu* m_styleMenu = nullptr;
-    std::vector<MyRibbonCat*> m_categories;
+    std::vector<RibbonCategory*> m_categories;
     QTabBar* m_tabs;
     QWidget* m_tabRow;
     QStackedWidget* m_pages;

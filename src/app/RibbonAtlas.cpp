@@ -2,7 +2,7 @@
 
 #include <QPixmap>
 
-#include "app/ResImageLib.h"
+#include "app/IconAtlas.h"
 
 QImage CutAtlasStrip(int y, int x, int width, int height) {
     const RasterImage* atlas = InterfaceAtlas();

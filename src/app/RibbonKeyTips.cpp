@@ -29,9 +29,9 @@ void RibbonKeyTips::ShowTabRow() {
         tips.push_back({app->KeyTip(), app, [app] { app->ActivateByKeyTip(); }});
     }
     QTabBar* tabs = m_ribbon->Tabs();
-    const std::vector<MyRibbonCat*>& categories = m_ribbon->Categories();
+    const std::vector<RibbonCategory*>& categories = m_ribbon->Categories();
     for (size_t i = 0; i < categories.size(); ++i) {
-        MyRibbonCat* category = categories[i];
+        RibbonCategory* category = categories[i];
         tips.push_back({RibbonElement::KeyTipOf(category->Name()), tabs, [this, category] {
                             m_ribbon->SetActiveCategory(category);
                             ShowCategory(category);
@@ -52,7 +52,7 @@ void RibbonKeyTips::ShowTabRow() {
     }
 }
 
-void RibbonKeyTips::ShowCategory(MyRibbonCat* category) {
+void RibbonKeyTips::ShowCategory(RibbonCategory* category) {
     std::vector<Tip> tips;
     for (const RibbonPanel* panel : category->Panels()) {
         for (RibbonElement* element : panel->Elements()) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 class MainRibbonBar;
-class MyRibbonCat;
+class RibbonCategory;
 class QLabel;
 
 class RibbonKeyTips : public QObject {
@@ -29,7 +29,7 @@ public:
     QStringList ShownKeys() const;
 
     void ShowTabRow();
-    void ShowCategory(MyRibbonCat* category);
+    void ShowCategory(RibbonCategory* category);
     void Leave();
 
 protected:

@@ -6,7 +6,7 @@
 #include <QStyleOption>
 #include <QTabBar>
 
-#include "app/MyRibbonCat.h"
+#include "app/RibbonCategory.h"
 #include "app/VisualStyles.h"
 
 namespace {
@@ -186,7 +186,7 @@ QSize RibbonLook::sizeFromContents(ContentsType type, const QStyleOption* option
 
 int RibbonLook::pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const {
     // The application menu shows its items with their large icons.
-    if (metric == PM_SmallIconSize && IsNamed(widget, "ribbonAppMenu")) return MyRibbonCat::kLargeIconSize;
+    if (metric == PM_SmallIconSize && IsNamed(widget, "ribbonAppMenu")) return RibbonCategory::kLargeIconSize;
     return QProxyStyle::pixelMetric(metric, option, widget);
 }
 

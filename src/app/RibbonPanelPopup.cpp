@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/MyRibbonCat.h"
+#include "app/RibbonCategory.h"
 #include "app/RibbonLook.h"
 #include "app/VisualStyles.h"
 

@@ -98,9 +98,9 @@ VersionInfoX::VersionInfoX() { Clear(); }
 
 void VersionInfoX::Clear() {
     std::memset(&m_fixedInfo, 0, sizeof m_fixedInfo);
-    std::memset(m_szLanguage, 0, sizeof m_szLanguage);
+    std::memset(m_language, 0, sizeof m_language);
     std::memset(m_strings.data(), 0, sizeof(VersionString) * m_strings.size());
-    m_nStrings = 0;
+    m_stringCount = 0;
 }
 
 bool VersionInfoX::Read() { return Read(g_programVersionRecord, g_programVersionRecordSize); }
@@ -129,16 +129,16 @@ bool VersionInfoX::Read(const uint8_t* data, size_t size) {
 
     const std::optional<Block> table = record.BlockAt(Align4(stringFileInfo->keyEnd), stringFileInfoEnd);
     if (!table) return false;
-    record.CopyText(table->keyStart, table->keyChars, table->keyEnd, m_szLanguage, VERSION_LANGUAGE_CHARS);
+    record.CopyText(table->keyStart, table->keyChars, table->keyEnd, m_language, VERSION_LANGUAGE_CHARS);
 
     // Only this table's own strings: a second table's header is not a string.
     const size_t tableEnd = std::min(table->End(), stringFileInfoEnd);
     size_t offset = Align4(table->keyEnd);
-    while (m_nStrings < m_strings.size()) {
+    while (m_stringCount < m_strings.size()) {
         offset = Align4(offset);
         const std::optional<Block> string = record.BlockAt(offset, tableEnd);
         if (!string || string->End() > tableEnd) break;
-        VersionString& entry = m_strings[m_nStrings++];
+        VersionString& entry = m_strings[m_stringCount++];
         record.CopyText(string->keyStart, string->keyChars, string->keyEnd, entry.key, VERSION_KEY_CHARS);
         if (string->valueLength != 0)
             record.CopyText(Align4(string->keyEnd), string->valueLength, string->End(), entry.value,
@@ -149,7 +149,7 @@ bool VersionInfoX::Read(const uint8_t* data, size_t size) {
 }
 
 QString VersionInfoX::GetStringValue(const QString& key) const {
-    for (size_t i = 0; i < m_nStrings; ++i) {
+    for (size_t i = 0; i < m_stringCount; ++i) {
         const VersionString& entry = m_strings[i];
         if (FieldText(entry.key).compare(key, Qt::CaseInsensitive) == 0)
             return FieldText(entry.value);
@@ -162,16 +162,16 @@ QString VersionInfoX::FormatFileVersion() const {
                              m_fixedInfo.dwFileVersionLS >> 16, m_fixedInfo.dwFileVersionLS & 0xFFFF);
 }
 
-QString VersionInfoX::LanguageKey() const { return FieldText(m_szLanguage); }
+QString VersionInfoX::LanguageKey() const { return FieldText(m_language); }
 
-size_t VersionInfoX::StringCount() const { return m_nStrings; }
+size_t VersionInfoX::StringCount() const { return m_stringCount; }
 
 QString VersionInfoX::KeyAt(size_t index) const {
-    return index < m_nStrings ? FieldText(m_strings[index].key) : QString();
+    return index < m_stringCount ? FieldText(m_strings[index].key) : QString();
 }
 
 QString VersionInfoX::ValueAt(size_t index) const {
-    return index < m_nStrings ? FieldText(m_strings[index].value) : QString();
+    return index < m_stringCount ? FieldText(m_strings[index].value) : QString();
 }
 
 AboutVersionStrings VersionInfoX::GetAboutVersionStrings() {

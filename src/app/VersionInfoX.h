@@ -72,7 +72,7 @@ private:
     void Clear();
 
     VsFixedFileInfo m_fixedInfo;
-    char16_t m_szLanguage[VERSION_LANGUAGE_CHARS];
+    char16_t m_language[VERSION_LANGUAGE_CHARS];
     std::array<VersionString, VERSION_MAX_STRINGS> m_strings;
-    size_t m_nStrings = 0;
+    size_t m_stringCount = 0;
 };

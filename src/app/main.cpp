@@ -1,16 +1,16 @@
 // Norvane Snipwell: a picture-cropping tool for photographs.
 #include <QApplication>
 
-#include "app/CSnipwellApp.h"
+#include "app/Application.h"
 
 int main(int argc, char** argv) {
     QApplication qtApplication(argc, argv);
     int result = EXIT_FAILURE;
     {
-        CSnipwellApp app;
+        Application app;
         // Arguments are not read: a file named on the command line is ignored.
-        if (app.InitInstance()) result = QApplication::exec();
-        app.ExitInstance();
+        if (app.Start()) result = QApplication::exec();
+        app.Shutdown();
     }
     return result;
 }

@@ -28,12 +28,12 @@ public:
     void Close();
 
 private:
-    explicit LoaderHandoff(int wakeFd) : m_nWakeFd(wakeFd) {}
+    explicit LoaderHandoff(int wakeFd) : m_wakeFd(wakeFd) {}
 
-    int m_nWakeFd;
+    int m_wakeFd;
     std::mutex m_mutex;
     std::condition_variable m_served;
     Request m_pending;
-    bool m_bClosed = false;
-    bool m_bDone = false;
+    bool m_closed = false;
+    bool m_done = false;
 };

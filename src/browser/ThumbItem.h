@@ -9,9 +9,9 @@
 #include "image/RasterImage.h"
 
 struct ThumbItem {
-    QString m_strName;         // file name without folder; also the label
-    QString m_strPath;         // full path of the file
-    RasterImage m_imgThumb;    // fits 60 x 60, 24 bits, possibly with an alpha plane
-    int32_t m_nWidth = 0;      // the picture file's size in pixels
-    int32_t m_nHeight = 0;
+    QString m_name;         // file name without folder; also the label
+    QString m_path;         // full path of the file
+    RasterImage m_thumb;    // fits 60 x 60, 24 bits, possibly with an alpha plane
+    int32_t m_width = 0;      // the picture file's size in pixels
+    int32_t m_height = 0;
 };

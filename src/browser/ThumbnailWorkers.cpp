@@ -24,12 +24,12 @@ int32_t ClampedSide(uint32_t side) {
 std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name,
                                            const ThumbnailRequest& request) {
     auto record = std::make_unique<ThumbItem>();
-    record->m_strName = name;
-    record->m_strPath = JoinFolderAndName(folder, name);
+    record->m_name = name;
+    record->m_path = JoinFolderAndName(folder, name);
     Size size;
-    if (!MakeThumbnail(record->m_strPath, size, record->m_imgThumb, request)) return nullptr;
-    record->m_nWidth = ClampedSide(size.width);
-    record->m_nHeight = ClampedSide(size.height);
+    if (!MakeThumbnail(record->m_path, size, record->m_thumb, request)) return nullptr;
+    record->m_width = ClampedSide(size.width);
+    record->m_height = ClampedSide(size.height);
     if (std::min(size.width, size.height) < uint32_t(kMinPictureSide)) return nullptr;
     return record;
 }
@@ -43,7 +43,7 @@ void SetScanWorkerCount(unsigned workers) { g_fixedWorkerCount.store(workers); }
 
 ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned workers, const std::atomic<bool>& stop,
                                    ThumbnailRequest request)
-    : m_strFolder(std::move(folder)),
+    : m_folder(std::move(folder)),
       m_names(std::move(names)),
       m_stop(stop),
       m_request(request),
@@ -51,7 +51,7 @@ ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned w
       m_records(size_t(m_names.size())) {
     const unsigned count = std::max(1u, workers);
     m_request.stop = &m_stop;
-    m_nRunning = count;
+    m_running = count;
     m_threads.reserve(count);
     for (unsigned i = 0; i < count; ++i) m_threads.emplace_back(&ThumbnailWorkers::Work, this);
 }
@@ -59,7 +59,7 @@ ThumbnailWorkers::ThumbnailWorkers(QString folder, QStringList names, unsigned w
 ThumbnailWorkers::~ThumbnailWorkers() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_bQuit = true;
+        m_quit = true;
     }
     for (std::thread& worker : m_threads) worker.join();
 }
@@ -69,10 +69,10 @@ void ThumbnailWorkers::Work() {
         size_t file = 0;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_bQuit || m_stop.load() || m_nNextTaken >= m_slots.size()) break;
-            file = m_nNextTaken++;
+            if (m_quit || m_stop.load() || m_nextTaken >= m_slots.size()) break;
+            file = m_nextTaken++;
         }
-        std::unique_ptr<ThumbItem> record = MakeThumbRecord(m_strFolder, m_names[qsizetype(file)], m_request);
+        std::unique_ptr<ThumbItem> record = MakeThumbRecord(m_folder, m_names[qsizetype(file)], m_request);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_records[file] = std::move(record);
@@ -82,7 +82,7 @@ void ThumbnailWorkers::Work() {
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        --m_nRunning;
+        --m_running;
     }
     m_finished.notify_all();
 }
@@ -90,15 +90,15 @@ void ThumbnailWorkers::Work() {
 std::vector<std::unique_ptr<ThumbItem>> ThumbnailWorkers::NextBatch(size_t most) {
     std::vector<std::unique_ptr<ThumbItem>> batch;
     std::unique_lock<std::mutex> lock(m_mutex);
-    while (m_nNextHanded < m_slots.size() && batch.size() < most) {
+    while (m_nextHanded < m_slots.size() && batch.size() < most) {
         // A file not done yet is being made, unless every worker has ended (on a stop); once
         // the batch holds a record, it is not waited for.
-        const auto ready = [this] { return m_slots[m_nNextHanded] == Slot::Done || m_nRunning == 0 || m_stop.load(); };
+        const auto ready = [this] { return m_slots[m_nextHanded] == Slot::Done || m_running == 0 || m_stop.load(); };
         if (!batch.empty() && !ready()) break;
         m_finished.wait(lock, ready);
         if (m_stop.load()) return {};
-        if (m_slots[m_nNextHanded] != Slot::Done) break;
-        std::unique_ptr<ThumbItem> record = std::move(m_records[m_nNextHanded++]);
+        if (m_slots[m_nextHanded] != Slot::Done) break;
+        std::unique_ptr<ThumbItem> record = std::move(m_records[m_nextHanded++]);
         if (record) batch.push_back(std::move(record));
     }
     return batch;

@@ -53,7 +53,7 @@ private:
 
     void Work();
 
-    const QString m_strFolder;
+    const QString m_folder;
     const QStringList m_names;
     const std::atomic<bool>& m_stop;
     ThumbnailRequest m_request;
@@ -61,10 +61,10 @@ private:
     std::condition_variable m_finished;         // a worker finished a file or ended
     std::vector<Slot> m_slots;                  // per file, guarded by m_mutex
     std::vector<std::unique_ptr<ThumbItem>> m_records;   // per file, guarded by m_mutex
-    size_t m_nNextTaken = 0;                    // the next file a worker takes, guarded
-    size_t m_nNextHanded = 0;                   // the next file Next hands out (its thread only)
-    unsigned m_nRunning = 0;                    // workers not ended yet, guarded
-    bool m_bQuit = false;                       // guarded
+    size_t m_nextTaken = 0;                    // the next file a worker takes, guarded
+    size_t m_nextHanded = 0;                   // the next file Next hands out (its thread only)
+    unsigned m_running = 0;                    // workers not ended yet, guarded
+    bool m_quit = false;                       // guarded
     std::vector<std::thread> m_threads;
 };
 

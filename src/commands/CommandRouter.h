@@ -85,7 +85,7 @@ public:
     void SetFrame(const CommandHandlers* frame);
     void SetApplication(const CommandHandlers* application);
     const CommandHandlers* ActiveView() const { return m_view; }
-    const CommandHandlers* PictureView() const { return m_pictureView; }
+    const CommandHandlers* PictureViewHandlers() const { return m_pictureView; }
 
     // Sends the command now; false when no target handles it (the command is then ignored).
     bool Execute(uint32_t id);

@@ -14,8 +14,8 @@ inline constexpr const char* kAutoHideCropbox = "AutoHideCropbox";
 // 1: a changed picture about to be left is offered for saving (the default); 0: never asked.
 inline constexpr const char* kAskSaveChanges = "AskSaveChanges";
 inline constexpr const char* kSaveAsFileDir = "SaveAsFileDir";
-inline constexpr const char* kPicPickerFolder = "PicPickerFolder";
-inline constexpr const char* kAlphaPicCutterFilePath = "AlphaPicCutterFilePath";
+inline constexpr const char* kBrowserFolder = "PicPickerFolder";
+inline constexpr const char* kCutterFilePath = "AlphaPicCutterFilePath";
 
 // The crop box choices kept across runs: shape 1..3, the print-size preset's and the border's
 // command ids, and the rotation flag 0 or 1.

@@ -30,9 +30,9 @@ public:
     // Inverts the cutter's alpha; the backdrop is dropped. False when there is no cutter.
     bool ReverseAlpha();
 
-    bool HasBackdrop() const { return m_imgBackdrop.IsValid(); }
+    bool HasBackdrop() const { return m_backdrop.IsValid(); }
     // Drops the backdrop so that the next paint rebuilds it (the control changed its size).
-    void DropBackdrop() { m_imgBackdrop.Destroy(); }
+    void DropBackdrop() { m_backdrop.Destroy(); }
     // Builds what is missing for a width x height client area: the backdrop (black, opaque,
     // the scaled cutter centred in it) and, once per picture, the preview and the placement.
     void BuildBackdrop(int32_t width, int32_t height);
@@ -41,7 +41,7 @@ public:
     // paint shows before the frame. False when there is no backdrop or memory ran out.
     bool ComposeFrame(RasterImage& frame);
     // Whether the placement frame and its handles are drawn.
-    bool HasHandles() const { return m_imgCutter.IsValid() && !IsEmpty(m_rcPlacement); }
+    bool HasHandles() const { return m_cutter.IsValid() && !IsEmpty(m_placement); }
 
     DragMode HitTestPlacement(Point p) const;
     // Button down: starts a drag when the point grabs the placement; true when it does.
@@ -49,21 +49,21 @@ public:
     // Mouse move: true when the placement changed (the control repaints).
     bool DragTo(Point p);
     // Button up.
-    void EndDrag() { m_nDragMode = DRAG_NONE; }
+    void EndDrag() { m_dragMode = DRAG_NONE; }
 
     bool CanCut() const;
     // The cut picture: as large as the cutter at the picture's scale, with the cutter's alpha.
     // When CanCut is false returns false and leaves result as it was.
     bool GetResult(RasterImage& result);
 
-    const RasterImage& Picture() const { return m_imgPicture; }
-    const RasterImage& Preview() const { return m_imgPreview; }
-    const RasterImage& Backdrop() const { return m_imgBackdrop; }
-    const RasterImage& Cutter() const { return m_imgCutter; }
-    const RasterRect& Placement() const { return m_rcPlacement; }
-    const RasterRect& CutterRect() const { return m_rcCutter; }
-    DragMode CurrentDragMode() const { return m_nDragMode; }
-    Point LastMousePosition() const { return m_ptLast; }
+    const RasterImage& Picture() const { return m_picture; }
+    const RasterImage& Preview() const { return m_preview; }
+    const RasterImage& Backdrop() const { return m_backdrop; }
+    const RasterImage& Cutter() const { return m_cutter; }
+    const RasterRect& Placement() const { return m_placement; }
+    const RasterRect& CutterRect() const { return m_cutterRect; }
+    DragMode CurrentDragMode() const { return m_dragMode; }
+    Point LastMousePosition() const { return m_lastPoint; }
 
 private:
     // Picture pixels per control pixel of the placement.
@@ -75,19 +75,19 @@ private:
     // changed. Null when nothing of it is seen or memory runs out.
     const RasterImage* PlacedPreview(const RasterRect& visible, RasterRect& at);
 
-    RasterImage m_imgPicture;
-    RasterImage m_imgPreview;
+    RasterImage m_picture;
+    RasterImage m_preview;
     std::vector<uint8_t> m_icc;   // the picture's colour profile
-    RasterImage m_imgBackdrop;
-    RasterImage m_imgCutter;
-    std::optional<uint32_t> m_nCutterColour;  // the cutter's colour when all its pixels share one
-    RasterRect m_rcPlacement = kEmptyRect;
-    RasterRect m_rcCutter = kEmptyRect;
-    DragMode m_nDragMode = DRAG_NONE;
-    Point m_ptLast;
-    RasterImage m_imgPlacedPreview;  // cache of PlacedPreview: the preview at
-    RasterRect m_rcPlacedSize = kEmptyRect;  // the placement's size (0, 0, width, height),
-    RasterRect m_rcPlacedPart = kEmptyRect;  // the part of it made
+    RasterImage m_backdrop;
+    RasterImage m_cutter;
+    std::optional<uint32_t> m_cutterColour;  // the cutter's colour when all its pixels share one
+    RasterRect m_placement = kEmptyRect;
+    RasterRect m_cutterRect = kEmptyRect;
+    DragMode m_dragMode = DRAG_NONE;
+    Point m_lastPoint;
+    RasterImage m_placedPreview;  // cache of PlacedPreview: the preview at
+    RasterRect m_placedSize = kEmptyRect;  // the placement's size (0, 0, width, height),
+    RasterRect m_placedPart = kEmptyRect;  // the part of it made
 };
 
 }  // namespace cutter

@@ -1,12 +1,12 @@
 #include "cutter/ExtCutterCommand.h"
 
-#include "cutter/AlphaPicCutterView.h"
-#include "cutter/DlgAlphaPicCutter.h"
+#include "cutter/AlphaCutterPreview.h"
+#include "cutter/AlphaCutterDialog.h"
 #include "platform/WaitCursor.h"
 
 bool RunExtCutter(QWidget* parent, const RasterImage& work, RasterImage& result, const std::vector<uint8_t>& icc) {
     if (!work.IsValid()) return false;
-    DlgAlphaPicCutter dialog(parent);
+    AlphaCutterDialog dialog(parent);
     dialog.CutterView()->SetPicture(work, icc);
     if (dialog.exec() != QDialog::Accepted) return false;
     WaitCursor wait;

@@ -45,7 +45,7 @@ bool RasterImage::Crop(const RasterRect& rect, RasterImage* destination) {
             for (uint32_t x = 0; x < cropWidth; ++x) result.SetPixelIndex(x, y, GetPixelIndex(left + x, bottomRow + y));
         }
     }
-    if (m_pAlpha) {
+    if (m_alpha) {
         if (!result.CreateAlpha()) {
             SetLastError(kNoMemoryText);
             return false;

@@ -40,7 +40,7 @@ public:
     ~RasterIOFile() override;
     // Opens path itself (closed on destruction).
     bool Open(const char* path, const char* mode);
-    FILE* GetStream() const { return m_pStream; }
+    FILE* GetStream() const { return m_stream; }
 
     bool Close() override;
     size_t Read(void* buffer, size_t size, size_t count) override;
@@ -56,8 +56,8 @@ public:
     long Scanf(const char* format, void* output) override;
 
 private:
-    FILE* m_pStream;
-    bool m_bCloseOnDestroy;
+    FILE* m_stream;
+    bool m_closeOnDestroy;
 };
 
 class RasterMemFile : public RasterFile {
@@ -70,8 +70,8 @@ public:
 
     // Starts an empty owned buffer; fails when a buffer is already set.
     bool Open();
-    uint8_t* GetBuffer() const { return m_pBuffer; }
-    int32_t GetCapacity() const { return m_nCapacity; }
+    uint8_t* GetBuffer() const { return m_buffer; }
+    int32_t GetCapacity() const { return m_capacity; }
 
     bool Close() override;
     size_t Read(void* buffer, size_t size, size_t count) override;
@@ -90,9 +90,9 @@ public:
 private:
     bool Grow(int64_t needed);
 
-    uint8_t* m_pBuffer;
-    int32_t m_nSize;       // end of data
-    bool m_bOwnsBuffer;
-    int32_t m_nPosition;
-    int32_t m_nCapacity;
+    uint8_t* m_buffer;
+    int32_t m_size;       // end of data
+    bool m_ownsBuffer;
+    int32_t m_position;
+    int32_t m_capacity;
 };

@@ -71,14 +71,14 @@ void MirrorIndexRow(const RasterImage& source, RasterImage& target, uint32_t y) 
 bool RasterImage::Flip(bool /*flipSelection*/, bool flipAlpha) {
     if (!IsValid()) return false;
     const uint32_t height = GetHeight();
-    const size_t alphaRow = m_pAlpha ? GetWidth() : 0;
-    MallocArray<uint8_t> buffer = AllocateArray<uint8_t>(alphaRow > m_nStride ? alphaRow : m_nStride);
+    const size_t alphaRow = m_alpha ? GetWidth() : 0;
+    MallocArray<uint8_t> buffer = AllocateArray<uint8_t>(alphaRow > m_stride ? alphaRow : m_stride);
     if (!buffer) {
         SetLastError(kNoMemoryText);
         return false;
     }
-    SwapRows(m_pBits, m_nStride, height, buffer.get());
-    if (flipAlpha && m_pAlpha) SwapRows(m_pAlpha, alphaRow, height, buffer.get());
+    SwapRows(m_bits, m_stride, height, buffer.get());
+    if (flipAlpha && m_alpha) SwapRows(m_alpha, alphaRow, height, buffer.get());
     return true;
 }
 
@@ -96,14 +96,14 @@ bool RasterImage::Mirror(bool /*mirrorSelection*/, bool mirrorAlpha) {
             default: MirrorIndexRow(*this, result, y); break;
         }
     }
-    if (m_pAlpha) {
+    if (m_alpha) {
         PlaneArray plane = AllocatePlane(size_t(width) * height);
         if (!plane) {
             SetLastError(kNoMemoryText);
             return false;
         }
         for (uint32_t y = 0; y < height; ++y) {
-            const uint8_t* source = m_pAlpha + size_t(y) * width;
+            const uint8_t* source = m_alpha + size_t(y) * width;
             uint8_t* target = plane.get() + size_t(y) * width;
             if (mirrorAlpha) {
                 ReverseBytes(source, target, width);

@@ -81,10 +81,10 @@ void RasterImage::ResetInfo(uint32_t type) {
 }
 
 void RasterImage::ClearHeaderAndPointers() {
-    m_pBlock = nullptr;
-    m_pBits = nullptr;
-    m_pAlpha = nullptr;
-    m_nStride = 0;
+    m_block = nullptr;
+    m_bits = nullptr;
+    m_alpha = nullptr;
+    m_stride = 0;
     // Back to the state of a new image: plain zeroes would read as "palette index 0 is
     // transparent" and 0 dpi if the emptied image were used again.
     ResetInfo(RASTER_FORMAT_UNKNOWN);
@@ -92,11 +92,11 @@ void RasterImage::ClearHeaderAndPointers() {
 
 bool RasterImage::Destroy() {
     if (m_info.borrowed) return false;
-    ReleasePictureBlock(m_pAlpha);
-    ReleasePictureBlock(m_pBlock);
-    m_pAlpha = nullptr;
-    m_pBlock = nullptr;
-    m_pBits = nullptr;
+    ReleasePictureBlock(m_alpha);
+    ReleasePictureBlock(m_block);
+    m_alpha = nullptr;
+    m_block = nullptr;
+    m_bits = nullptr;
     return true;
 }
 
@@ -130,7 +130,7 @@ bool RasterImage::FitsMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp)
 }
 
 size_t RasterImage::GetBlockSize() const {
-    if (!m_pBlock) return 0;
+    if (!m_block) return 0;
     return kInfoHeaderSize + size_t(m_header.biClrUsed) * sizeof(RasterRgbQuad) + m_header.biSizeImage;
 }
 
@@ -157,7 +157,7 @@ uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint
     m_header.biSizeImage = stride * height;
     m_header.biClrUsed = entries;
     m_header.biClrImportant = 0;
-    m_nStride = stride;
+    m_stride = stride;
     m_info.type = type;
 
     const size_t paletteBytes = size_t(entries) * sizeof(RasterRgbQuad);
@@ -168,17 +168,17 @@ uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint
     }
     std::memset(block + kInfoHeaderSize, 0, paletteBytes);
     std::memcpy(block, &m_header, kInfoHeaderSize);
-    m_pBlock = block;
-    m_pBits = block + kInfoHeaderSize + paletteBytes;
+    m_block = block;
+    m_bits = block + kInfoHeaderSize + paletteBytes;
     ClearRowEnds();
-    return m_pBlock;
+    return m_block;
 }
 
 void RasterImage::ClearRowEnds() {
     // The bytes past the last whole byte of pixels: a reused block holds another picture's
     // bytes there, which no pixel write covers and which would otherwise end up in files.
     const size_t whole = size_t(GetWidth()) * GetBpp() / 8;
-    const size_t rest = m_nStride - whole;
+    const size_t rest = m_stride - whole;
     if (rest == 0) return;
     for (uint32_t y = 0; y < GetHeight(); ++y) std::memset(RowPointer(y) + whole, 0, rest);
 }
@@ -202,16 +202,16 @@ bool RasterImage::Copy(const RasterImage& source) {
     // left an unusual palette size in the source's header.
     const uint32_t entries = std::min(GetPaletteSize(), source.GetPaletteSize());
     if (entries > 0) std::memcpy(GetPalette(), source.GetPalette(), size_t(entries) * sizeof(RasterRgbQuad));
-    std::memcpy(m_pBits, source.m_pBits, m_header.biSizeImage);
-    if (source.m_pAlpha) {
+    std::memcpy(m_bits, source.m_bits, m_header.biSizeImage);
+    if (source.m_alpha) {
         const size_t n = size_t(GetWidth()) * GetHeight();
-        m_pAlpha = AllocatePictureBlock(n);
-        if (!m_pAlpha) {
+        m_alpha = AllocatePictureBlock(n);
+        if (!m_alpha) {
             Destroy();
             SetLastError("RasterImage::Create can't allocate memory");
             return false;
         }
-        std::memcpy(m_pAlpha, source.m_pAlpha, n);
+        std::memcpy(m_alpha, source.m_alpha, n);
     }
     return true;
 }
@@ -222,20 +222,20 @@ void RasterImage::MakeBorrowedView(const RasterImage& source) {
     Destroy();
     m_header = source.m_header;
     m_info = source.m_info;
-    m_pBlock = source.m_pBlock;
-    m_pBits = source.m_pBits;
-    m_pAlpha = source.m_pAlpha;
-    m_nStride = source.m_nStride;
+    m_block = source.m_block;
+    m_bits = source.m_bits;
+    m_alpha = source.m_alpha;
+    m_stride = source.m_stride;
     m_info.borrowed = true;
 }
 
 bool RasterImage::TakeOver(RasterImage& source, bool withFrames) {
     if (this == &source) return true;
     if (!Destroy()) return false;
-    m_pBlock = source.m_pBlock;
-    m_pBits = source.m_pBits;
-    m_pAlpha = source.m_pAlpha;
-    m_nStride = source.m_nStride;
+    m_block = source.m_block;
+    m_bits = source.m_bits;
+    m_alpha = source.m_alpha;
+    m_stride = source.m_stride;
     m_header = source.m_header;
     m_info = source.m_info;
     if (withFrames) {
@@ -265,8 +265,8 @@ void RasterImage::SetXDpi(int32_t dpi) {
     if (dpi <= 0) dpi = RASTER_DEFAULT_DPI;
     m_info.xDpi = dpi;
     m_header.biXPelsPerMeter = PixelsPerMetre(dpi);
-    if (m_pBlock && !m_info.borrowed) {
-        reinterpret_cast<RasterBitmapInfoHeader*>(m_pBlock)->biXPelsPerMeter = m_header.biXPelsPerMeter;
+    if (m_block && !m_info.borrowed) {
+        reinterpret_cast<RasterBitmapInfoHeader*>(m_block)->biXPelsPerMeter = m_header.biXPelsPerMeter;
     }
 }
 
@@ -274,8 +274,8 @@ void RasterImage::SetYDpi(int32_t dpi) {
     if (dpi <= 0) dpi = RASTER_DEFAULT_DPI;
     m_info.yDpi = dpi;
     m_header.biYPelsPerMeter = PixelsPerMetre(dpi);
-    if (m_pBlock && !m_info.borrowed) {
-        reinterpret_cast<RasterBitmapInfoHeader*>(m_pBlock)->biYPelsPerMeter = m_header.biYPelsPerMeter;
+    if (m_block && !m_info.borrowed) {
+        reinterpret_cast<RasterBitmapInfoHeader*>(m_block)->biYPelsPerMeter = m_header.biYPelsPerMeter;
     }
 }
 
@@ -290,13 +290,13 @@ void RasterImage::SetCodecOption(uint32_t type, uint32_t option) {
 // ---- palette -----------------------------------------------------------------------------
 
 RasterRgbQuad* RasterImage::GetPalette() {
-    if (!m_pBlock || m_header.biClrUsed == 0) return nullptr;
-    return reinterpret_cast<RasterRgbQuad*>(m_pBlock + kInfoHeaderSize);
+    if (!m_block || m_header.biClrUsed == 0) return nullptr;
+    return reinterpret_cast<RasterRgbQuad*>(m_block + kInfoHeaderSize);
 }
 
 const RasterRgbQuad* RasterImage::GetPalette() const {
-    if (!m_pBlock || m_header.biClrUsed == 0) return nullptr;
-    return reinterpret_cast<const RasterRgbQuad*>(m_pBlock + kInfoHeaderSize);
+    if (!m_block || m_header.biClrUsed == 0) return nullptr;
+    return reinterpret_cast<const RasterRgbQuad*>(m_block + kInfoHeaderSize);
 }
 
 void RasterImage::SetPalette(const RasterRgbQuad* entries, uint32_t count) {
@@ -359,38 +359,38 @@ void RasterImage::SetPixelIndex(uint32_t x, uint32_t y, uint8_t index) {
 // ---- alpha -------------------------------------------------------------------------------
 
 bool RasterImage::CreateAlpha() {
-    if (m_pAlpha) return true;
+    if (m_alpha) return true;
     if (!IsValid()) return false;
     const size_t n = size_t(GetWidth()) * GetHeight();
-    m_pAlpha = AllocatePictureBlock(n);
-    if (!m_pAlpha) return false;
-    std::memset(m_pAlpha, RASTER_ALPHA_OPAQUE, n);
+    m_alpha = AllocatePictureBlock(n);
+    if (!m_alpha) return false;
+    std::memset(m_alpha, RASTER_ALPHA_OPAQUE, n);
     return true;
 }
 
 void RasterImage::DeleteAlpha() {
     if (m_info.borrowed) return;
-    ReleasePictureBlock(m_pAlpha);
-    m_pAlpha = nullptr;
+    ReleasePictureBlock(m_alpha);
+    m_alpha = nullptr;
 }
 
 void RasterImage::AdoptAlphaPlane(uint8_t* plane) {
     if (m_info.borrowed) return;
-    ReleasePictureBlock(m_pAlpha);
-    m_pAlpha = plane;
+    ReleasePictureBlock(m_alpha);
+    m_alpha = plane;
 }
 
 void RasterImage::SetAlphaLevel(uint8_t level) {
-    if (!m_pAlpha) return;
-    std::memset(m_pAlpha, level, size_t(GetWidth()) * GetHeight());
+    if (!m_alpha) return;
+    std::memset(m_alpha, level, size_t(GetWidth()) * GetHeight());
 }
 
 bool RasterImage::CopyAlpha(const RasterImage& source) {
     if (&source == this) return HasAlpha();
-    if (!source.m_pAlpha || !IsValid()) return false;
+    if (!source.m_alpha || !IsValid()) return false;
     if (source.GetWidth() != GetWidth() || source.GetHeight() != GetHeight()) return false;
     if (!CreateAlpha()) return false;
-    std::memcpy(m_pAlpha, source.m_pAlpha, size_t(GetWidth()) * GetHeight());
+    std::memcpy(m_alpha, source.m_alpha, size_t(GetWidth()) * GetHeight());
     m_info.alphaMax = source.m_info.alphaMax;
     return true;
 }
@@ -403,7 +403,7 @@ bool RasterImage::AlphaFromTransparentIndex() {
     const bool palette = GetBpp() <= 8;
     const RasterRgbQuad key = m_info.transparentColor;
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* alpha = m_pAlpha + size_t(y) * width;
+        uint8_t* alpha = m_alpha + size_t(y) * width;
         if (palette) {
             for (uint32_t x = 0; x < width; ++x) {
                 if (int32_t(GetPixelIndex(x, y)) == m_info.transparentIndex) alpha[x] = 0;
@@ -432,7 +432,7 @@ RasterRgbQuad RasterImage::GetPixelColor(uint32_t x, uint32_t y, bool withAlpha)
         const uint8_t index = GetPixelIndex(x, y);
         if (palette && index < m_header.biClrUsed) color = palette[index];
     }
-    if (withAlpha && m_pAlpha) color.rgbReserved = *AlphaPointer(x, y);
+    if (withAlpha && m_alpha) color.rgbReserved = *AlphaPointer(x, y);
     return color;
 }
 
@@ -467,5 +467,5 @@ void RasterImage::SetPixelColor(int64_t x, int64_t y, RasterRgbQuad color, bool 
     } else {
         SetPixelIndex(ux, uy, NearestPaletteIndex(GetPalette(), m_header.biClrUsed, color));
     }
-    if (withAlpha && m_pAlpha) *AlphaPointer(ux, uy) = color.rgbReserved;
+    if (withAlpha && m_alpha) *AlphaPointer(ux, uy) = color.rgbReserved;
 }

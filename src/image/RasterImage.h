@@ -165,7 +165,7 @@ public:
     void MakeBorrowedView(const RasterImage& source);
 
     // ---- information -------------------------------------------------------------------
-    bool IsValid() const { return m_pBlock != nullptr; }
+    bool IsValid() const { return m_block != nullptr; }
     uint32_t GetWidth() const { return uint32_t(m_header.biWidth); }
     uint32_t GetHeight() const { return uint32_t(m_header.biHeight); }
     uint32_t GetBpp() const { return m_header.biBitCount; }
@@ -173,16 +173,16 @@ public:
     void SetType(uint32_t type) { m_info.type = type; }
     bool IsBorrowed() const { return m_info.borrowed; }
     // Bytes per stored row, padded to a multiple of 4.
-    uint32_t GetStride() const { return m_nStride; }
+    uint32_t GetStride() const { return m_stride; }
     static uint32_t StrideFor(uint32_t width, uint32_t bpp);
     const RasterBitmapInfoHeader& GetHeader() const { return m_header; }
     // The whole storage block (header, palette, pixels) and its size in bytes.
-    uint8_t* GetBlock() { return m_pBlock; }
-    const uint8_t* GetBlock() const { return m_pBlock; }
+    uint8_t* GetBlock() { return m_block; }
+    const uint8_t* GetBlock() const { return m_block; }
     size_t GetBlockSize() const;
     // First byte of the pixel rows (stored row 0 = bottom row).
-    uint8_t* GetBits() { return m_pBits; }
-    const uint8_t* GetBits() const { return m_pBits; }
+    uint8_t* GetBits() { return m_bits; }
+    const uint8_t* GetBits() const { return m_bits; }
 
     const RasterInfo& GetInfo() const { return m_info; }
     void CopyInfoFrom(const RasterImage& source) { m_info = source.m_info; }
@@ -242,25 +242,25 @@ public:
     void SetPixelIndex(uint32_t x, uint32_t y, uint8_t index);        // palette images
 
     // ---- alpha -------------------------------------------------------------------------
-    bool HasAlpha() const { return m_pAlpha != nullptr; }
+    bool HasAlpha() const { return m_alpha != nullptr; }
     bool CreateAlpha();
     void DeleteAlpha();
     void SetAlphaLevel(uint8_t level);
     bool CopyAlpha(const RasterImage& source);
     bool AlphaFromTransparentIndex();
-    uint8_t* GetAlphaPlane() { return m_pAlpha; }
-    const uint8_t* GetAlphaPlane() const { return m_pAlpha; }
+    uint8_t* GetAlphaPlane() { return m_alpha; }
+    const uint8_t* GetAlphaPlane() const { return m_alpha; }
     // Takes ownership of a plane of width x height bytes from the C allocator or the block
     // pool (or gives the old one back when plane is null).
     void AdoptAlphaPlane(uint8_t* plane);
 
     // ---- pixel access (stored coordinates, no bounds check) -----------------------------
-    uint8_t* PixelPointer(uint32_t x, uint32_t y) { return m_pBits + size_t(y) * m_nStride + size_t(x) * 3; }
-    const uint8_t* PixelPointer(uint32_t x, uint32_t y) const { return m_pBits + size_t(y) * m_nStride + size_t(x) * 3; }
-    uint8_t* RowPointer(uint32_t y) { return m_pBits + size_t(y) * m_nStride; }
-    const uint8_t* RowPointer(uint32_t y) const { return m_pBits + size_t(y) * m_nStride; }
-    uint8_t* AlphaPointer(uint32_t x, uint32_t y) { return m_pAlpha ? m_pAlpha + size_t(y) * GetWidth() + x : nullptr; }
-    const uint8_t* AlphaPointer(uint32_t x, uint32_t y) const { return m_pAlpha ? m_pAlpha + size_t(y) * GetWidth() + x : nullptr; }
+    uint8_t* PixelPointer(uint32_t x, uint32_t y) { return m_bits + size_t(y) * m_stride + size_t(x) * 3; }
+    const uint8_t* PixelPointer(uint32_t x, uint32_t y) const { return m_bits + size_t(y) * m_stride + size_t(x) * 3; }
+    uint8_t* RowPointer(uint32_t y) { return m_bits + size_t(y) * m_stride; }
+    const uint8_t* RowPointer(uint32_t y) const { return m_bits + size_t(y) * m_stride; }
+    uint8_t* AlphaPointer(uint32_t x, uint32_t y) { return m_alpha ? m_alpha + size_t(y) * GetWidth() + x : nullptr; }
+    const uint8_t* AlphaPointer(uint32_t x, uint32_t y) const { return m_alpha ? m_alpha + size_t(y) * GetWidth() + x : nullptr; }
     RasterRgbQuad GetPixelColor(uint32_t x, uint32_t y, bool withAlpha = true) const;
     // Outside the image: ignored.
     void SetPixelColor(int64_t x, int64_t y, RasterRgbQuad color, bool withAlpha = false);
@@ -332,10 +332,10 @@ protected:
     void ClearHeaderAndPointers();
     void ClearRowEnds();
 
-    uint8_t* m_pBlock = nullptr;       // header + palette + pixels (block pool)
-    uint8_t* m_pBits = nullptr;        // pixel rows inside m_pBlock
-    uint8_t* m_pAlpha = nullptr;       // alpha plane (block pool) or null
-    uint32_t m_nStride = 0;
+    uint8_t* m_block = nullptr;       // header + palette + pixels (block pool)
+    uint8_t* m_bits = nullptr;        // pixel rows inside m_block
+    uint8_t* m_alpha = nullptr;       // alpha plane (block pool) or null
+    uint32_t m_stride = 0;
     RasterBitmapInfoHeader m_header{};
     RasterInfo m_info{};
     std::vector<RasterImage*> m_frames;

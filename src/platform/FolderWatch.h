@@ -20,7 +20,7 @@ public:
     // be watched (false) leaves nothing watched.
     bool Watch(const QString& folder);
     void Stop();
-    bool IsWatching() const { return m_nWatch >= 0; }
+    bool IsWatching() const { return m_watchDescriptor >= 0; }
 
 signals:
     // Something in the watched folder changed (or the folder itself went away).
@@ -29,7 +29,7 @@ signals:
 private:
     void ReadEvents();
 
-    int m_nFd = -1;
-    int m_nWatch = -1;
-    QSocketNotifier* m_pNotifier = nullptr;
+    int m_fd = -1;
+    int m_watchDescriptor = -1;
+    QSocketNotifier* m_notifier = nullptr;
 };

@@ -77,22 +77,22 @@ QList<Mount> MountedVolumes() {
 
 MountWatch::MountWatch(QObject* parent) : QObject(parent) {
     // The kernel marks the table with an exceptional condition whenever it changes.
-    m_nFd = open(kMountTable, O_RDONLY | O_CLOEXEC);
-    if (m_nFd < 0) return;
-    m_pNotifier = new QSocketNotifier(m_nFd, QSocketNotifier::Exception, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, &MountWatch::OnTableChanged);
+    m_fd = open(kMountTable, O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) return;
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &MountWatch::OnTableChanged);
 }
 
 MountWatch::~MountWatch() {
-    delete m_pNotifier;
-    if (m_nFd >= 0) close(m_nFd);
+    delete m_notifier;
+    if (m_fd >= 0) close(m_fd);
 }
 
 void MountWatch::OnTableChanged() {
     // Reading the table to its end clears the mark until the next change.
     std::array<char, 4096> buffer{};
-    lseek(m_nFd, 0, SEEK_SET);
-    while (read(m_nFd, buffer.data(), buffer.size()) > 0) {
+    lseek(m_fd, 0, SEEK_SET);
+    while (read(m_fd, buffer.data(), buffer.size()) > 0) {
     }
     emit changed();
 }

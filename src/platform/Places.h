@@ -50,8 +50,8 @@ signals:
 private:
     void OnTableChanged();
 
-    int m_nFd = -1;
-    QSocketNotifier* m_pNotifier = nullptr;
+    int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
 };
 
 }  // namespace places

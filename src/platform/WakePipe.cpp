@@ -8,19 +8,19 @@
 WakePipe::WakePipe(std::function<void()> onWake, QObject* parent) : QObject(parent), m_onWake(std::move(onWake)) {
     int fds[2];
     if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return;
-    m_nReadFd = fds[0];
-    m_nWriteFd = fds[1];
-    m_pNotifier = new QSocketNotifier(qintptr(m_nReadFd), QSocketNotifier::Read, this);
-    connect(m_pNotifier, &QSocketNotifier::activated, this, [this] {
+    m_readFd = fds[0];
+    m_writeFd = fds[1];
+    m_notifier = new QSocketNotifier(qintptr(m_readFd), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         Drain();
         if (m_onWake) m_onWake();
     });
 }
 
 WakePipe::~WakePipe() {
-    delete m_pNotifier;
-    if (m_nReadFd >= 0) close(m_nReadFd);
-    if (m_nWriteFd >= 0) close(m_nWriteFd);
+    delete m_notifier;
+    if (m_readFd >= 0) close(m_readFd);
+    if (m_writeFd >= 0) close(m_writeFd);
 }
 
 void WakePipe::Wake(int writeFd) {
@@ -31,6 +31,6 @@ void WakePipe::Wake(int writeFd) {
 
 void WakePipe::Drain() {
     char buffer[64];
-    while (read(m_nReadFd, buffer, sizeof(buffer)) > 0) {
+    while (read(m_readFd, buffer, sizeof(buffer)) > 0) {
     }
 }

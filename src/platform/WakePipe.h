@@ -18,16 +18,16 @@ public:
     WakePipe(const WakePipe&) = delete;
     WakePipe& operator=(const WakePipe&) = delete;
 
-    bool IsOpen() const { return m_nWriteFd >= 0; }
+    bool IsOpen() const { return m_writeFd >= 0; }
     // Any thread, while the pipe exists. Several wakes before the handler runs merge into one.
     static void Wake(int writeFd);
-    int WriteFd() const { return m_nWriteFd; }
+    int WriteFd() const { return m_writeFd; }
 
 private:
     void Drain();
 
     std::function<void()> m_onWake;
-    int m_nReadFd = -1;
-    int m_nWriteFd = -1;
-    QSocketNotifier* m_pNotifier = nullptr;
+    int m_readFd = -1;
+    int m_writeFd = -1;
+    QSocketNotifier* m_notifier = nullptr;
 };

@@ -16,19 +16,19 @@ int StoredInRange(const char* key, int first, int last, int fallback) {
 }  // namespace
 
 void RestoreChoices(CropBoxModel& box) {
-    box.m_nShape = StoredInRange(settings::kCropShape, kShapeRectangle, kShapeOval, box.m_nShape);
-    box.m_nPresetId = uint32_t(
-        StoredInRange(settings::kCropPreset, int(cmd::ID_PRESET_FIRST), int(cmd::ID_PRESET_LAST), int(box.m_nPresetId)));
-    box.m_nBorderId = uint32_t(
-        StoredInRange(settings::kCropBorder, int(cmd::ID_BORDER_NONE), int(cmd::ID_BORDER_LAST), int(box.m_nBorderId)));
-    box.m_bRotated = StoredInRange(settings::kCropRotated, 0, 1, box.m_bRotated ? 1 : 0) == 1;
+    box.m_shape = StoredInRange(settings::kCropShape, kShapeRectangle, kShapeOval, box.m_shape);
+    box.m_presetId = uint32_t(
+        StoredInRange(settings::kCropPreset, int(cmd::ID_PRESET_FIRST), int(cmd::ID_PRESET_LAST), int(box.m_presetId)));
+    box.m_borderId = uint32_t(
+        StoredInRange(settings::kCropBorder, int(cmd::ID_BORDER_NONE), int(cmd::ID_BORDER_LAST), int(box.m_borderId)));
+    box.m_rotated = StoredInRange(settings::kCropRotated, 0, 1, box.m_rotated ? 1 : 0) == 1;
 }
 
 void StoreChoices(const CropBoxModel& box) {
-    SettingsStore::WriteInt(settings::kSection, settings::kCropShape, box.m_nShape);
-    SettingsStore::WriteInt(settings::kSection, settings::kCropPreset, int(box.m_nPresetId));
-    SettingsStore::WriteInt(settings::kSection, settings::kCropBorder, int(box.m_nBorderId));
-    SettingsStore::WriteInt(settings::kSection, settings::kCropRotated, box.m_bRotated ? 1 : 0);
+    SettingsStore::WriteInt(settings::kSection, settings::kCropShape, box.m_shape);
+    SettingsStore::WriteInt(settings::kSection, settings::kCropPreset, int(box.m_presetId));
+    SettingsStore::WriteInt(settings::kSection, settings::kCropBorder, int(box.m_borderId));
+    SettingsStore::WriteInt(settings::kSection, settings::kCropRotated, box.m_rotated ? 1 : 0);
 }
 
 }  // namespace cropbox

@@ -77,30 +77,30 @@ Size FitViewSize(int clientWidth, int clientHeight, int pictureWidth, int pictur
 }
 
 CropBoxModel::CropBoxModel()
-    : m_nShape(kShapeRoundCorner),
-      m_nPresetId(cmd::ID_PRESET_6X4),
-      m_nBorderId(cmd::ID_BORDER_5),
-      m_nDragMode(kDragNone),
-      m_bRotated(false),
-      m_bShowCropBox(true),
-      m_bAutoHide(false) {}
+    : m_shape(kShapeRoundCorner),
+      m_presetId(cmd::ID_PRESET_6X4),
+      m_borderId(cmd::ID_BORDER_5),
+      m_dragMode(kDragNone),
+      m_rotated(false),
+      m_showCropBox(true),
+      m_autoHide(false) {}
 
 double CropBoxModel::CropBoxRatio() const {
-    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    const PrintSizePreset* preset = FindPreset(m_presetId);
     if (preset == nullptr || !(preset->width > 0) || !(preset->height > 0)) return 0;
-    return m_bRotated ? preset->height / preset->width : preset->width / preset->height;
+    return m_rotated ? preset->height / preset->width : preset->width / preset->height;
 }
 
 double CropBoxModel::BorderFraction() const {
-    if (!IsBorderId(m_nBorderId)) return 0;
-    return std::clamp((int(m_nBorderId) - int(cmd::ID_BORDER_NONE)) / kPercent, 0.0, kMaximumBorderFraction);
+    if (!IsBorderId(m_borderId)) return 0;
+    return std::clamp((int(m_borderId) - int(cmd::ID_BORDER_NONE)) / kPercent, 0.0, kMaximumBorderFraction);
 }
 
 int CropBoxModel::BorderInset(int width, int height) const { return Round(BorderFraction() * Halve(width + height)); }
 
 void CropBoxModel::PlaceCropBox(Size client, Size viewSize, Size workSize) {
     if (viewSize.width <= 0 || viewSize.height <= 0) {
-        m_rcCrop = {};
+        m_crop = {};
         return;
     }
     const int w = viewSize.width;
@@ -110,7 +110,7 @@ void CropBoxModel::PlaceCropBox(Size client, Size viewSize, Size workSize) {
     box.top = Halve(client.height - h);
     box.right = box.left + w;
     box.bottom = box.top + h;
-    m_rcCrop = box;
+    m_crop = box;
 
     const double r = CropBoxRatio();
     if (r <= 0 || workSize.width <= 0 || workSize.height <= 0) return;
@@ -128,44 +128,44 @@ void CropBoxModel::PlaceCropBox(Size client, Size viewSize, Size workSize) {
         box.left = centreX - Halve(newWidth);
         box.right = box.left + newWidth;
     }
-    m_rcCrop = box;
+    m_crop = box;
 }
 
 void CropBoxModel::MatchOrientation(int pictureWidth, int pictureHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0) return;
     const double d = double(pictureWidth) / pictureHeight;
     const double c = CropBoxRatio();
-    if ((d > 1 && c < 1) || (d < 1 && c > 1)) m_bRotated = !m_bRotated;
+    if ((d > 1 && c < 1) || (d < 1 && c > 1)) m_rotated = !m_rotated;
 }
 
 std::array<Rect, 4> CropBoxModel::GetHandleRects() const {
-    if (m_rcCrop.IsEmpty()) return {};
-    const Rect& b = m_rcCrop;
+    if (m_crop.IsEmpty()) return {};
+    const Rect& b = m_crop;
     const int cy = b.top + Halve(b.bottom - b.top);
     const int cx = b.left + Halve(b.right - b.left);
     return {HandleAround(b.left, cy), HandleAround(cx, b.top), HandleAround(b.right, cy), HandleAround(cx, b.bottom)};
 }
 
 int CropBoxModel::HitTest(Point point, bool picturesValid) const {
-    if (m_rcCrop.IsEmpty() || !picturesValid || !m_bShowCropBox) return kDragNone;
+    if (m_crop.IsEmpty() || !picturesValid || !m_showCropBox) return kDragNone;
     const std::array<Rect, 4> handles = GetHandleRects();
     for (size_t i = 0; i < handles.size(); ++i) {
         if (handles[i].Contains(point)) return int(i) + kDragLeft;
     }
-    return m_rcCrop.Contains(point) ? kDragMove : kDragNone;
+    return m_crop.Contains(point) ? kDragMove : kDragNone;
 }
 
 void CropBoxModel::BeginDrag(int mode, Point point) {
-    m_nDragMode = mode;
-    m_ptLast = point;
+    m_dragMode = mode;
+    m_lastPoint = point;
 }
 
 bool CropBoxModel::DragStep(Point point) {
-    const int dx = point.x - m_ptLast.x;
-    const int dy = point.y - m_ptLast.y;
+    const int dx = point.x - m_lastPoint.x;
+    const int dy = point.y - m_lastPoint.y;
     const double r = CropBoxRatio();
-    Rect b = m_rcCrop;
-    switch (m_nDragMode) {
+    Rect b = m_crop;
+    switch (m_dragMode) {
     case kDragLeft: {
         const int nl = b.left + dx;
         if (nl + kMinimumSpan >= b.right) break;
@@ -201,37 +201,37 @@ bool CropBoxModel::DragStep(Point point) {
         return false;
     }
     // A refused step keeps measuring from the last accepted position.
-    if (b == m_rcCrop) return false;
-    m_rcCrop = b;
-    m_ptLast = point;
+    if (b == m_crop) return false;
+    m_crop = b;
+    m_lastPoint = point;
     return true;
 }
 
 bool CropBoxModel::WheelStep(int delta) {
     const double r = CropBoxRatio();
-    if (m_rcCrop.IsEmpty() || !m_bShowCropBox || r <= 0) return false;
-    const int w = m_rcCrop.Width();
-    const int h = m_rcCrop.Height();
+    if (m_crop.IsEmpty() || !m_showCropBox || r <= 0) return false;
+    const int w = m_crop.Width();
+    const int h = m_crop.Height();
     const int newWidth = delta > 0 ? w + 1 : w - 1;
     const int newHeight = Round(newWidth / r);
     if (newWidth <= kMinimumSpan || newHeight <= kMinimumSpan) return false;
-    m_rcCrop.left += Halve(w) - Halve(newWidth);
-    m_rcCrop.right = m_rcCrop.left + newWidth;
-    m_rcCrop.top += Halve(h) - Halve(newHeight);
-    m_rcCrop.bottom = m_rcCrop.top + newHeight;
+    m_crop.left += Halve(w) - Halve(newWidth);
+    m_crop.right = m_crop.left + newWidth;
+    m_crop.top += Halve(h) - Halve(newHeight);
+    m_crop.bottom = m_crop.top + newHeight;
     return true;
 }
 
 bool CropBoxModel::NudgeStep(int dx, int dy) {
-    if (m_rcCrop.IsEmpty() || !m_bShowCropBox || (dx == 0 && dy == 0)) return false;
-    m_rcCrop = Rect{m_rcCrop.left + dx, m_rcCrop.top + dy, m_rcCrop.right + dx, m_rcCrop.bottom + dy};
+    if (m_crop.IsEmpty() || !m_showCropBox || (dx == 0 && dy == 0)) return false;
+    m_crop = Rect{m_crop.left + dx, m_crop.top + dy, m_crop.right + dx, m_crop.bottom + dy};
     return true;
 }
 
 bool CropBoxModel::CutEnabled(bool picturesValid) const {
-    if (!picturesValid || !m_bShowCropBox) return false;
-    const int w = m_rcCrop.Width();
-    const int h = m_rcCrop.Height();
+    if (!picturesValid || !m_showCropBox) return false;
+    const int w = m_crop.Width();
+    const int h = m_crop.Height();
     const int inset = BorderInset(w, h);
     return w - 2 * inset > kMinimumSpan && h - 2 * inset > kMinimumSpan;
 }
@@ -245,12 +245,12 @@ std::string CropBoxModel::ImageStatusText(bool workValid, int workWidth, int wor
 }
 
 std::string CropBoxModel::CropStatusText(bool picturesValid, Size crop) const {
-    if (!m_bShowCropBox || m_rcCrop.IsEmpty() || !picturesValid || crop.width <= 0 || crop.height <= 0) {
+    if (!m_showCropBox || m_crop.IsEmpty() || !picturesValid || crop.width <= 0 || crop.height <= 0) {
         return "Crop Box:";
     }
     const double ratio = double(crop.width) / crop.height;
     char text[256];
-    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    const PrintSizePreset* preset = FindPreset(m_presetId);
     if (preset != nullptr && preset->width > 0 && preset->height > 0) {
         std::snprintf(text, sizeof text, "Cropbox: W=%d, H=%d, W/H=%.2lf, Printing Size=%s, DPI=%d", crop.width,
                       crop.height, ratio, preset->name, PrintDpi(crop));
@@ -261,7 +261,7 @@ std::string CropBoxModel::CropStatusText(bool picturesValid, Size crop) const {
 }
 
 int CropBoxModel::PrintDpi(Size crop) const {
-    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    const PrintSizePreset* preset = FindPreset(m_presetId);
     if (preset == nullptr || !(preset->width > 0) || !(preset->height > 0)) return 0;
     // The first number of a preset is the print's long side; the box's long side lies along
     // it whichever way the box is turned.
@@ -272,7 +272,7 @@ std::string CropBoxModel::LowPrintResolutionNote(Size crop) const {
     if (crop.width <= 0 || crop.height <= 0) return {};
     const int dpi = PrintDpi(crop);
     if (dpi <= 0 || dpi >= kLowPrintDpi) return {};
-    const PrintSizePreset* preset = FindPreset(m_nPresetId);
+    const PrintSizePreset* preset = FindPreset(m_presetId);
     const int longSide = Round(std::max(preset->width, preset->height) * kSharpPrintDpi);
     const int shortSide = Round(std::min(preset->width, preset->height) * kSharpPrintDpi);
     const bool portrait = crop.height > crop.width;

@@ -75,15 +75,15 @@ public:
     CropBoxModel();
 
     // Fields, as the view keeps them.
-    int m_nShape;
-    uint32_t m_nPresetId;
-    uint32_t m_nBorderId;
-    int m_nDragMode;
-    Point m_ptLast;
-    Rect m_rcCrop;          // client pixels; empty = no crop box
-    bool m_bRotated;
-    bool m_bShowCropBox;
-    bool m_bAutoHide;
+    int m_shape;
+    uint32_t m_presetId;
+    uint32_t m_borderId;
+    int m_dragMode;
+    Point m_lastPoint;
+    Rect m_crop;          // client pixels; empty = no crop box
+    bool m_rotated;
+    bool m_showCropBox;
+    bool m_autoHide;
 
     // Width / height of the preset (inverted when rotated); 0 means free.
     double CropBoxRatio() const;
@@ -105,7 +105,7 @@ public:
 
     // Starts a drag at point with the hit code mode.
     void BeginDrag(int mode, Point point);
-    // One mouse move of the drag; true when the box changed (m_ptLast then follows the mouse).
+    // One mouse move of the drag; true when the box changed (m_lastPoint then follows the mouse).
     bool DragStep(Point point);
     // One wheel message; true when it applied (the message is consumed).
     bool WheelStep(int delta);

@@ -69,7 +69,7 @@ void ComposeClient(RasterImage& composite, const RasterImage& view, int x, int y
 // drawn at ratio times their size; `visible` is in those pixels, and its top-left corner is
 // the surface's origin.
 GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& visible, qreal ratio) {
-    const Rect& box = model.m_rcCrop;
+    const Rect& box = model.m_crop;
     const int inset = model.BorderInset(box.Width(), box.Height());
     const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
     const double dx = -visible.left;
@@ -81,7 +81,7 @@ GreySurface BuildShapeCoverage(const cropbox::CropBoxModel& model, const Rect& v
     const double top = inner.top * ratio + dy;
     const double width = inner.Width() * ratio;
     const double height = inner.Height() * ratio;
-    switch (model.m_nShape) {
+    switch (model.m_shape) {
     case cropbox::kShapeRoundCorner: {
         QTransform toSurface;
         toSurface.translate(dx, dy);
@@ -160,14 +160,14 @@ void ToClientBitmap(RasterImage& composite, QImage& bitmap) {
 }
 
 void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
-    const Rect& box = model.m_rcCrop;
+    const Rect& box = model.m_crop;
     const int inset = model.BorderInset(box.Width(), box.Height());
     const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
     if (inner.IsEmpty()) return;
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(QColor::fromRgb(kBoxBlue), 1.0));
     painter.setBrush(Qt::NoBrush);
-    switch (model.m_nShape) {
+    switch (model.m_shape) {
     case cropbox::kShapeRoundCorner:
         painter.drawPath(RoundCornerFigureCovering(inner.left, inner.top, inner.right, inner.bottom));
         break;
@@ -182,7 +182,7 @@ void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
 }
 
 void DrawFrameAndHandles(QPainter& painter, const cropbox::CropBoxModel& model) {
-    const Rect& b = model.m_rcCrop;
+    const Rect& b = model.m_crop;
     const int h = kFrameHalfWidth;
     const QColor blue = QColor::fromRgb(kBoxBlue);
     painter.fillRect(QRect(QPoint(b.left - h, b.top - h), QPoint(b.right + h - 1, b.top + h - 1)), blue);
@@ -242,9 +242,9 @@ QImage ViewPainter::Render(const RasterImage& view, const RasterImage& shown, co
     if (!PrepareBuffers(deviceWidth, deviceHeight)) return BlackClient(clientWidth, clientHeight, ratio);
     const int x = ToDevice(cropbox::Halve(clientWidth - viewSize.width()), ratio);
     const int y = ToDevice(cropbox::Halve(clientHeight - viewSize.height()), ratio);
-    const bool showBox = model.m_bShowCropBox && !model.m_rcCrop.IsEmpty();
+    const bool showBox = model.m_showCropBox && !model.m_crop.IsEmpty();
     const Rect visible =
-        showBox ? Intersect(ToDevice(model.m_rcCrop, ratio), Rect{0, 0, deviceWidth, deviceHeight}) : Rect{};
+        showBox ? Intersect(ToDevice(model.m_crop, ratio), Rect{0, 0, deviceWidth, deviceHeight}) : Rect{};
 
     ComposeClient(m_composite, picture, x, y, showBox ? &visible : nullptr);
     if (showBox && !visible.IsEmpty()) {

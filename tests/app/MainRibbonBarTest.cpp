@@ -8,10 +8,10 @@
 
 #include <vector>
 
-#include "app/CMainFrame.h"
-#include "view/CSnipwellView.h"
+#include "app/MainWindow.h"
+#include "view/PictureView.h"
 #include "commands/CommandIds.h"
-#include "doc/CSnipwellDoc.h"
+#include "doc/PictureDocument.h"
 #include "app/MainRibbonBar.h"
 #include "app/RibbonKeyTips.h"
 #include "commands/SettingsKeys.h"
@@ -76,7 +76,7 @@ const Expected kOptions[] = {
     {"Customization", 32851, "Order", L, 0, ""},
 };
 
-void ExpectCategory(const MyRibbonCat& category, const Expected* expected, size_t count) {
+void ExpectCategory(const RibbonCategory& category, const Expected* expected, size_t count) {
     size_t next = 0;
     for (const RibbonPanel* panel : category.Panels()) {
         for (RibbonElement* element : panel->Elements()) {
@@ -99,8 +99,8 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         m_app = Start();
-        ASSERT_NE(m_app->MainFrame(), nullptr);
-        m_ribbon = m_app->MainFrame()->Ribbon();
+        ASSERT_NE(m_app->Window(), nullptr);
+        m_ribbon = m_app->Window()->Ribbon();
         ASSERT_NE(m_ribbon, nullptr);
     }
     void TearDown() override {
@@ -114,7 +114,7 @@ protected:
         return dynamic_cast<T*>(Element(id));
     }
 
-    std::unique_ptr<CSnipwellApp> m_app;
+    std::unique_ptr<Application> m_app;
     MainRibbonBar* m_ribbon = nullptr;
 };
 
@@ -129,7 +129,7 @@ TEST_F(RibbonTest, CategoriesPanelsAndElementsFollowTheTablesInOrder) {
     EXPECT_EQ(m_ribbon->Tabs()->tabText(1), QStringLiteral("Options"));
     ExpectCategory(*m_ribbon->Categories()[0], kHome, std::size(kHome));
     ExpectCategory(*m_ribbon->Categories()[1], kOptions, std::size(kOptions));
-    for (const MyRibbonCat* category : m_ribbon->Categories()) {
+    for (const RibbonCategory* category : m_ribbon->Categories()) {
         for (const RibbonPanel* panel : category->Panels()) {
             for (RibbonElement* element : panel->Elements()) {
                 if (auto* button = dynamic_cast<RibbonButton*>(element); button && element->Kind() != S) {
@@ -175,7 +175,7 @@ TEST_F(RibbonTest, TabRowApplicationButtonAndApplicationMenu) {
 }
 
 TEST_F(RibbonTest, IconsAreCutFromTheirCategoryStripCells) {
-    const MyRibbonCat* home = m_ribbon->Categories()[0];
+    const RibbonCategory* home = m_ribbon->Categories()[0];
     EXPECT_EQ(home->SmallIconCount(), 30);
     EXPECT_EQ(home->LargeIconCount(), 15);
     EXPECT_EQ(IconCentre(As<RibbonButton>(cmd::ID_DELETE)->icon(), 32), CellColour(112, 7));
@@ -281,7 +281,7 @@ TEST_F(RibbonTest, WindowsButtonIsNeverEnabled) {
 TEST_F(RibbonTest, CtrlOAndCtrlZChangeNothing) {
     m_app->Router().RunUpdatePass();
     const QString settingsBefore = SettingsFileText();
-    CMainFrame* frame = m_app->MainFrame();
+    MainWindow* frame = m_app->Window();
     QApplication::setActiveWindow(frame);
     shelltest::KeyClick(frame->View(), Qt::Key_O, Qt::ControlModifier);
     shelltest::KeyClick(frame->View(), Qt::Key_Z, Qt::ControlModifier);
@@ -301,7 +301,7 @@ TEST_F(RibbonTest, AcceleratorsSendTheirCommands) {
     std::vector<uint32_t> sent;
     view.OnRange(cmd::ID_EDIT_COPY, cmd::ID_EDIT_PASTE, [&](uint32_t id) { sent.push_back(id); });
     view.On(cmd::ID_FILE_SAVE, [&] { sent.push_back(cmd::ID_FILE_SAVE); });
-    CMainFrame* frame = m_app->MainFrame();
+    MainWindow* frame = m_app->Window();
     QApplication::setActiveWindow(frame);
     m_app->Router().SetActiveView(&view);
     QWidget* target = frame->Ribbon();
@@ -376,7 +376,7 @@ TEST_F(RibbonTest, QualityBoxShowsTheOwnersValueSendsEachChangeAndSpinsFromTheSt
         cmd::ID_JPEG_QUALITY,
         [&](const CommandValue& value) {
             reported << std::get<QString>(value);
-            stored = CSnipwellDoc::ParseJpegQuality(reported.back());
+            stored = PictureDocument::ParseJpegQuality(reported.back());
         },
         [&](CommandUpdate& u) { u.value = stored; });
     m_app->Router().SetActiveView(&view);
@@ -411,7 +411,7 @@ TEST_F(ShellTest, QualityBoxShowsAStoredValueInsideTheRangeAndSeventyFiveOutside
         SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, stored);
         auto app = Start();
         app->Router().RunUpdatePass();
-        auto* box = dynamic_cast<RibbonEdit*>(app->MainFrame()->Ribbon()->FindElementById(cmd::ID_JPEG_QUALITY));
+        auto* box = dynamic_cast<RibbonEdit*>(app->Window()->Ribbon()->FindElementById(cmd::ID_JPEG_QUALITY));
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->EditText(), QLatin1String(shown)) << stored;
     }
@@ -423,7 +423,7 @@ TEST_F(RibbonTest, KeyTipsShowOnAltActivateOnTheirLetterAndEscapeLeaves) {
     view.On(cmd::ID_FILE_SAVE_AS, [&] { sent.push_back(cmd::ID_FILE_SAVE_AS); });
     m_app->Router().SetActiveView(&view);
     m_app->Router().RunUpdatePass();
-    QWidget* target = m_app->MainFrame()->View();
+    QWidget* target = m_app->Window()->View();
     RibbonKeyTips* tips = m_ribbon->KeyTips();
 
     shelltest::KeyPress(target, Qt::Key_Alt);

@@ -5,7 +5,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "commands/CommandIds.h"
 #include "app/MainRibbonBar.h"
 #include "app/RibbonLook.h"
@@ -39,7 +39,7 @@ QRect ElementRect(const MainRibbonBar& ribbon, uint32_t id) {
 
 TEST_F(ShellTest, TheRibbonPaintsItsPageAndCheckedButtonsInTheColoursOfTheLook) {
     auto app = Start();
-    CMainFrame* frame = app->MainFrame();
+    MainWindow* frame = app->Window();
     ASSERT_NE(frame, nullptr);
     MainRibbonBar* ribbon = frame->Ribbon();
     const auto* pages = ribbon->findChild<QStackedWidget*>(QStringLiteral("ribbonPages"));
@@ -74,7 +74,7 @@ TEST_F(ShellTest, TheRibbonPaintsItsPageAndCheckedButtonsInTheColoursOfTheLook) 
 
 TEST_F(ShellTest, ChromeMenusAndTheStatusBarTakeTheLookAndOtherWidgetsDoNot) {
     auto app = Start();
-    CMainFrame* frame = app->MainFrame();
+    MainWindow* frame = app->Window();
     ASSERT_NE(frame, nullptr);
     frame->OnApplicationLook(cmd::ID_VIEW_APPLOOK_OFF_2007_AQUA);
     const LookColours look = VisualStyleColours(cmd::ID_VIEW_APPLOOK_OFF_2007_AQUA);
@@ -92,7 +92,7 @@ TEST_F(ShellTest, ChromeMenusAndTheStatusBarTakeTheLookAndOtherWidgetsDoNot) {
     EXPECT_TRUE(Between(PixelOf(bar, QPoint(2, bar.height() / 2)), look.statusTop, look.statusBottom));
 
     // The panes between ribbon and status bar keep the platform's look.
-    EXPECT_FALSE(RibbonLook::IsChrome(frame->BrowserPane()));
+    EXPECT_FALSE(RibbonLook::IsChrome(frame->Browser()));
     QMenu loose;
     EXPECT_FALSE(RibbonLook::IsChrome(&loose));
 }

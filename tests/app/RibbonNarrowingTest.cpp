@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "app/MainRibbonBar.h"
 #include "app/RibbonCollapse.h"
 #include "app/RibbonPanelPopup.h"
@@ -36,8 +36,8 @@ protected:
     void SetUp() override {
         ShellTest::SetUp();
         m_app = Start();
-        ASSERT_NE(m_app->MainFrame(), nullptr);
-        m_frame = m_app->MainFrame();
+        ASSERT_NE(m_app->Window(), nullptr);
+        m_frame = m_app->Window();
         m_ribbon = m_frame->Ribbon();
         ASSERT_NE(m_ribbon, nullptr);
     }
@@ -60,7 +60,7 @@ protected:
 
     // Every element with a command shows whole, in its panel or, for a collapsed panel, in the
     // popup its button opens.
-    void ExpectEveryCommandReachable(MyRibbonCat* category) {
+    void ExpectEveryCommandReachable(RibbonCategory* category) {
         for (RibbonPanel* panel : category->Panels()) {
             SCOPED_TRACE(panel->Name().toStdString());
             CollapsedPanelButton* button = panel->CollapsedButton();
@@ -85,8 +85,8 @@ protected:
         }
     }
 
-    std::unique_ptr<CSnipwellApp> m_app;
-    CMainFrame* m_frame = nullptr;
+    std::unique_ptr<Application> m_app;
+    MainWindow* m_frame = nullptr;
     MainRibbonBar* m_ribbon = nullptr;
 };
 
@@ -97,7 +97,7 @@ TEST_F(RibbonNarrowingTest, PanelsCollapseFromTheRightAsTheWindowNarrowsAndEvery
         SCOPED_TRACE(width);
         Resize(width, width == 640 ? 480 : 600);
         EXPECT_EQ(m_frame->width(), width);
-        for (MyRibbonCat* category : m_ribbon->Categories()) {
+        for (RibbonCategory* category : m_ribbon->Categories()) {
             m_ribbon->SetActiveCategory(category);
             Settle();
             const auto& panels = category->Panels();
@@ -129,7 +129,7 @@ TEST_F(RibbonNarrowingTest, PanelsCollapseFromTheRightAsTheWindowNarrowsAndEvery
 
 TEST_F(RibbonNarrowingTest, CommandsRunFromACollapsedPanelsPopupWhichThenCloses) {
     Resize(640, 480);
-    MyRibbonCat* home = m_ribbon->Categories()[0];
+    RibbonCategory* home = m_ribbon->Categories()[0];
     RibbonPanel* cutter = home->Panels()[1];
     ASSERT_EQ(cutter->Name(), QStringLiteral("Cutter"));
     ASSERT_TRUE(cutter->IsCollapsed());

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <QPainter>
 
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "platform/MessageService.h"
 #include "platform/RasterQtBridge.h"
 #include "platform/SettingsStore.h"
@@ -87,17 +87,17 @@ void ShellTest::TearDown() {
     SettingsStore::UseFolder(QString());
 }
 
-std::unique_ptr<CSnipwellApp> ShellTest::Start(CSnipwellApp::StartupHooks hooks) {
+std::unique_ptr<Application> ShellTest::Start(Application::StartupHooks hooks) {
     if (!hooks.loadAtlas) hooks.loadAtlas = MakeSyntheticAtlas;
-    auto app = std::make_unique<CSnipwellApp>(std::move(hooks));
+    auto app = std::make_unique<Application>(std::move(hooks));
     app->Router().SetIdleUpdatesEnabled(false);  // tests run the update passes themselves
-    if (!app->InitInstance()) return app;
+    if (!app->Start()) return app;
     // Until the frame has been painted and has finished its start.
     QElapsedTimer clock;
     clock.start();
     do {
         QApplication::processEvents();
-    } while (app->MainFrame() != nullptr && app->MainFrame()->StartupPending() && clock.elapsed() < 5000);
+    } while (app->Window() != nullptr && app->Window()->StartupPending() && clock.elapsed() < 5000);
     return app;
 }
 

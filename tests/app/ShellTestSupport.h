@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "app/CSnipwellApp.h"
+#include "app/Application.h"
 
 namespace shelltest {
 
@@ -39,7 +39,7 @@ protected:
     void TearDown() override;
 
     // Starts the application (synthetic atlas unless hooks say otherwise); the frame is shown.
-    std::unique_ptr<CSnipwellApp> Start(CSnipwellApp::StartupHooks hooks = {});
+    std::unique_ptr<Application> Start(Application::StartupHooks hooks = {});
     QString SettingsFileText() const;
 
     QTemporaryDir m_dir;

@@ -113,7 +113,7 @@ bool RunEventLoopUntil(const std::function<bool()>& condition, int milliseconds)
     return true;
 }
 
-void WaitForScan(const TNList& list) {
+void WaitForScan(const ThumbnailList& list) {
     QElapsedTimer clock;
     clock.start();
     while (list.IsScanning() || list.IsWaitingForLoader() || list.IsUpdatePending()) {
@@ -124,15 +124,15 @@ void WaitForScan(const TNList& list) {
     QCoreApplication::processEvents();
 }
 
-std::vector<QString> ListedNames(const TNList& list) {
+std::vector<QString> ListedNames(const ThumbnailList& list) {
     std::vector<QString> names;
-    for (int row = 0; row < list.count(); ++row) names.push_back(list.Thumb(row)->m_strName);
+    for (int row = 0; row < list.count(); ++row) names.push_back(list.Thumb(row)->m_name);
     return names;
 }
 
-std::vector<QString> ListedPaths(const TNList& list) {
+std::vector<QString> ListedPaths(const ThumbnailList& list) {
     std::vector<QString> paths;
-    for (int row = 0; row < list.count(); ++row) paths.push_back(list.Thumb(row)->m_strPath);
+    for (int row = 0; row < list.count(); ++row) paths.push_back(list.Thumb(row)->m_path);
     return paths;
 }
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 
 namespace browsertest {
 
@@ -25,7 +25,7 @@ void WriteJpegWithExifThumbnail(const std::filesystem::path& path, uint32_t widt
                                 uint32_t thumbWidth, uint32_t thumbHeight, uint32_t thumbColor);
 
 // Runs the event loop until the list has no scan or update running or waiting (fails after 30 s).
-void WaitForScan(const TNList& list);
+void WaitForScan(const ThumbnailList& list);
 // Runs the event loop for about the given time.
 void RunEventLoop(int milliseconds);
 // Runs the event loop until the condition holds or the time runs out (loaded sanitizer runs are slow);
@@ -33,8 +33,8 @@ void RunEventLoop(int milliseconds);
 bool RunEventLoopUntil(const std::function<bool()>& condition, int milliseconds = 10000);
 
 // Names and paths of the list's items, in order.
-std::vector<QString> ListedNames(const TNList& list);
-std::vector<QString> ListedPaths(const TNList& list);
+std::vector<QString> ListedNames(const ThumbnailList& list);
+std::vector<QString> ListedPaths(const ThumbnailList& list);
 
 // The colour (0x00BBGGRR) at the centre of a 24-bit picture.
 uint32_t CentreColor(const RasterImage& image);

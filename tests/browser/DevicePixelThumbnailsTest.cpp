@@ -7,7 +7,7 @@
 
 #include "BrowserTestSupport.h"
 #include "browser/ThumbnailGeometry.h"
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 #include "TestSupport.h"
 
 using browsertest::ToQString;
@@ -31,7 +31,7 @@ TEST(DevicePixelThumbnails, ListedThumbnailsFillTheirCellsInDevicePixelsUnscaled
     WriteSolidPicture(dir / "wide.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
     WriteSolidPicture(dir / "tall.png", 90, 120, kBlue, RASTER_FORMAT_PNG);
     for (int visit = 0; visit < 2; ++visit) {   // computed, then from the cache
-        TNList list;
+        ThumbnailList list;
         list.resize(400, 300);
         list.SetFolder(ToQString(dir.path()));
         browsertest::WaitForScan(list);
@@ -44,9 +44,9 @@ TEST(DevicePixelThumbnails, ListedThumbnailsFillTheirCellsInDevicePixelsUnscaled
         EXPECT_EQ(client.size(), list.viewport()->size() * ratio);
         for (int row = 0; row < list.count(); ++row) {
             const ThumbItem& item = *list.Thumb(row);
-            const thumbs::Size expected = thumbs::FitIntoSquare(uint32_t(item.m_nWidth), uint32_t(item.m_nHeight), side);
-            EXPECT_EQ(item.m_imgThumb.GetWidth(), expected.width) << visit << item.m_strName.toStdString();
-            EXPECT_EQ(item.m_imgThumb.GetHeight(), expected.height) << visit << item.m_strName.toStdString();
+            const thumbs::Size expected = thumbs::FitIntoSquare(uint32_t(item.m_width), uint32_t(item.m_height), side);
+            EXPECT_EQ(item.m_thumb.GetWidth(), expected.width) << visit << item.m_name.toStdString();
+            EXPECT_EQ(item.m_thumb.GetHeight(), expected.height) << visit << item.m_name.toStdString();
             // Pasted pixel for pixel and centred in the cell: the picture's colour covers the
             // thumbnail's size in device pixels (the cell's frame may cover its outer lines).
             const QRect icon = list.IconRect(row);
@@ -58,7 +58,7 @@ TEST(DevicePixelThumbnails, ListedThumbnailsFillTheirCellsInDevicePixelsUnscaled
                     if (qBlue(pixel) > 230 && qRed(pixel) < 25 && qGreen(pixel) < 25) covered |= QRect(x, y, 1, 1);
                 }
             }
-            const std::string what = std::to_string(visit) + " " + item.m_strName.toStdString();
+            const std::string what = std::to_string(visit) + " " + item.m_name.toStdString();
             EXPECT_NEAR(covered.width(), int(expected.width), 2) << what;
             EXPECT_NEAR(covered.height(), int(expected.height), 2) << what;
             EXPECT_NEAR(covered.center().x(), device.center().x(), 2) << what;

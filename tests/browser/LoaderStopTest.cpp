@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "BrowserTestSupport.h"
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 #include "TestSupport.h"
 
 using browsertest::ToQString;
@@ -32,7 +32,7 @@ void FillFolder(const testsupport::TempDir& dir, const std::string& prefix, int 
 TEST(LoaderStop, ThousandRapidFolderChangesEndWithTheLastFolder) {
     testsupport::TempDir folders[3];
     for (int f = 0; f < 3; ++f) FillFolder(folders[f], "f" + std::to_string(f) + "_", 6 + f, 200);
-    TNList list;
+    ThumbnailList list;
     for (int call = 0; call < 1000; ++call) {
         list.SetFolder(ToQString(folders[call % 3].path()));
         if (call % 7 == 0) QCoreApplication::processEvents();
@@ -41,14 +41,14 @@ TEST(LoaderStop, ThousandRapidFolderChangesEndWithTheLastFolder) {
     // Call 999 chose folder 0.
     EXPECT_EQ(list.CurrentFolder(), ToQString(folders[0].path()));
     ASSERT_EQ(list.count(), 6);
-    for (int row = 0; row < list.count(); ++row) EXPECT_TRUE(list.Thumb(row)->m_strName.startsWith("f0_"));
+    for (int row = 0; row < list.count(); ++row) EXPECT_TRUE(list.Thumb(row)->m_name.startsWith("f0_"));
 }
 
 TEST(LoaderStop, ListDestroyedInTheMiddleOfAScan) {
     testsupport::TempDir dir;
     FillFolder(dir, "p", 30, 900);
     for (int delay : {0, 5, 40, 120}) {
-        auto list = std::make_unique<TNList>();
+        auto list = std::make_unique<ThumbnailList>();
         list->SetFolder(ToQString(dir.path()));
         browsertest::RunEventLoop(delay);
         list.reset();   // the loader may be waiting for this thread right now
@@ -62,7 +62,7 @@ TEST(LoaderStop, ListDestroyedWhileWaitingForTheLoaderToStop) {
     testsupport::TempDir second;
     FillFolder(first, "a", 20, 900);
     FillFolder(second, "b", 2, 100);
-    auto list = std::make_unique<TNList>();
+    auto list = std::make_unique<ThumbnailList>();
     list->SetFolder(ToQString(first.path()));
     list->SetFolder(ToQString(second.path()));
     EXPECT_TRUE(list->IsWaitingForLoader());
@@ -80,7 +80,7 @@ TEST(LoaderStop, StopInsideALargePictureDoesNotWaitForItsDecode) {
     QElapsedTimer clock;
     clock.start();
     {
-        TNList whole;
+        ThumbnailList whole;
         whole.SetFolder(ToQString(dir.path()));
         WaitForScan(whole);
         ASSERT_EQ(whole.count(), 1);
@@ -88,7 +88,7 @@ TEST(LoaderStop, StopInsideALargePictureDoesNotWaitForItsDecode) {
     const qint64 fullScan = clock.elapsed();
     browsertest::ClearThumbnailCache();   // the second scan decodes again
 
-    auto list = std::make_unique<TNList>();
+    auto list = std::make_unique<ThumbnailList>();
     list->SetFolder(ToQString(dir.path()));
     browsertest::RunEventLoop(int(fullScan / 3));   // well inside the decode
     ASSERT_TRUE(list->IsScanning());

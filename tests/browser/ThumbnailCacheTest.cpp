@@ -85,7 +85,7 @@ TEST_F(ThumbnailCache, ComputedThumbnailIsWrittenWithItsRecordAndOwnerOnlyMode) 
 
 TEST_F(ThumbnailCache, WrittenEntryIsReadBackByTheNextScan) {
     WriteSolidPicture(m_dir / "big.jpg", 640, 480, kBlue, RASTER_FORMAT_JPG);
-    TNList list;
+    ThumbnailList list;
     list.SetFolder(ToQString(m_dir.path()));
     browsertest::WaitForScan(list);
     ASSERT_EQ(list.count(), 1);
@@ -95,11 +95,11 @@ TEST_F(ThumbnailCache, WrittenEntryIsReadBackByTheNextScan) {
     browsertest::WaitForScan(list);
     ASSERT_EQ(list.count(), 1);
     const ThumbItem& item = *list.Thumb(0);
-    EXPECT_EQ(item.m_nWidth, 640);
-    EXPECT_EQ(item.m_nHeight, 480);
-    EXPECT_EQ(item.m_imgThumb.GetWidth(), 60u);
-    EXPECT_EQ(item.m_imgThumb.GetHeight(), 45u);
-    const uint32_t centre = browsertest::CentreColor(item.m_imgThumb);
+    EXPECT_EQ(item.m_width, 640);
+    EXPECT_EQ(item.m_height, 480);
+    EXPECT_EQ(item.m_thumb.GetWidth(), 60u);
+    EXPECT_EQ(item.m_thumb.GetHeight(), 45u);
+    const uint32_t centre = browsertest::CentreColor(item.m_thumb);
     EXPECT_TRUE(RasterRed(centre) > 250 && RasterGreen(centre) < 5 && RasterBlue(centre) > 250) << std::hex << centre;
 }
 

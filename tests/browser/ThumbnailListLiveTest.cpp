@@ -11,7 +11,7 @@
 #include "BrowserTestSupport.h"
 #include "browser/FolderChanges.h"
 #include "browser/FolderListing.h"
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 #include "TestSupport.h"
 
 using browsertest::ListedNames;
@@ -44,14 +44,14 @@ protected:
     }
     uint32_t CentreOf(const QString& name) const {
         for (int row = 0; row < m_list.count(); ++row) {
-            if (m_list.Thumb(row)->m_strName == name) return browsertest::CentreColor(m_list.Thumb(row)->m_imgThumb);
+            if (m_list.Thumb(row)->m_name == name) return browsertest::CentreColor(m_list.Thumb(row)->m_thumb);
         }
         return 0xFFFFFFFF;
     }
 
     testsupport::TempDir m_dir;
     testsupport::TempDir m_elsewhere;
-    TNList m_list;
+    ThumbnailList m_list;
 };
 
 }  // namespace
@@ -62,7 +62,7 @@ TEST_F(ThumbnailListLive, AddedRemovedRewrittenAndRenamedFilesAreFollowedWithout
     m_list.setCurrentRow(1);
     browsertest::RunEventLoop(200);   // the open of the selection has gone out
     int opened = 0;
-    QObject::connect(&m_list, &TNList::pictureChosen, [&] { ++opened; });
+    QObject::connect(&m_list, &ThumbnailList::pictureChosen, [&] { ++opened; });
 
     WriteSolidPicture(m_dir / "b2.png", 120, 90, kBlue, RASTER_FORMAT_PNG);
     EXPECT_TRUE(ListedAs(Names({"a.png", "b.png", "b2.png", "c.png"}))) << "added in name order";

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "BrowserTestSupport.h"
-#include "browser/TNList.h"
+#include "browser/ThumbnailList.h"
 #include "TestSupport.h"
 #include "browser/ThumbnailMaker.h"
 
@@ -37,7 +37,7 @@ class ThumbnailLoader : public ::testing::Test {
 protected:
     void SetUp() override { browsertest::ClearThumbnailCache(); }
     testsupport::TempDir m_dir;
-    TNList m_list;
+    ThumbnailList m_list;
 };
 
 }  // namespace
@@ -56,13 +56,13 @@ TEST_F(ThumbnailLoader, ListsOnlyPicturesWithPictureExtensionsAndLongEnoughSides
 
     ASSERT_EQ(ListedNames(m_list), std::vector<QString>{QStringLiteral("holiday.JPG")});
     const ThumbItem& item = *m_list.Thumb(0);
-    EXPECT_EQ(item.m_strPath, ToQString(m_dir / "holiday.JPG"));
-    EXPECT_EQ(item.m_nWidth, 200);
-    EXPECT_EQ(item.m_nHeight, 150);
-    EXPECT_EQ(item.m_imgThumb.GetWidth(), 60u);
-    EXPECT_EQ(item.m_imgThumb.GetHeight(), 45u);
-    EXPECT_EQ(item.m_imgThumb.GetBpp(), 24u);
-    EXPECT_TRUE(Near(browsertest::CentreColor(item.m_imgThumb), kBlue));
+    EXPECT_EQ(item.m_path, ToQString(m_dir / "holiday.JPG"));
+    EXPECT_EQ(item.m_width, 200);
+    EXPECT_EQ(item.m_height, 150);
+    EXPECT_EQ(item.m_thumb.GetWidth(), 60u);
+    EXPECT_EQ(item.m_thumb.GetHeight(), 45u);
+    EXPECT_EQ(item.m_thumb.GetBpp(), 24u);
+    EXPECT_TRUE(Near(browsertest::CentreColor(item.m_thumb), kBlue));
 }
 
 TEST_F(ThumbnailLoader, ThumbnailsFollowTheSizeRuleForEveryPath) {

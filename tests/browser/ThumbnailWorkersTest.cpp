@@ -44,8 +44,8 @@ TEST(ThumbnailWorkers, HandOutInListingOrderWithoutTheSkippedFiles) {
             for (auto batch = pool.NextBatch(most); !batch.empty(); batch = pool.NextBatch(most)) {
                 EXPECT_LE(batch.size(), most);
                 for (const auto& record : batch) {
-                    EXPECT_TRUE(record->m_imgThumb.IsValid());
-                    handed.append(record->m_strName);
+                    EXPECT_TRUE(record->m_thumb.IsValid());
+                    handed.append(record->m_name);
                 }
             }
             EXPECT_EQ(handed, listed) << workers << " workers, batches of at most " << most;

@@ -6,14 +6,14 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "cutter/AlphaPicCutterView.h"
-#include "cutter/DlgAlphaPicCutter.h"
+#include "cutter/AlphaCutterPreview.h"
+#include "cutter/AlphaCutterDialog.h"
 
 namespace cuttertest {
 
 void AnswerCutterDialog(bool ok) {
     QTimer::singleShot(0, [ok] {
-        auto* dialog = qobject_cast<DlgAlphaPicCutter*>(QApplication::activeModalWidget());
+        auto* dialog = qobject_cast<AlphaCutterDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         dialog->CutterView()->BuildBackdrop();
         (ok ? dialog->OkButton() : dialog->CancelButton())->click();

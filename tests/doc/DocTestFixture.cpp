@@ -28,11 +28,11 @@ void DocFixture::SetUp() {
     router.SetIdleUpdatesEnabled(false);
     router.SetDocument(&doc.Handlers());
 
-    view = std::make_unique<CSnipwellView>(&doc);
+    view = std::make_unique<PictureView>(&doc);
     view->resize(800, 600);
     view->show();
-    doc.m_pView = view.get();
-    doc.m_pPicker = &browser;
+    doc.m_view = view.get();
+    doc.m_picker = &browser;
     router.SetActiveView(&view->Handlers());
 }
 

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "doc/CSnipwellDoc.h"
-#include "view/CSnipwellView.h"
+#include "doc/PictureDocument.h"
+#include "view/PictureView.h"
 #include "commands/CommandRouter.h"
 #include "platform/FileDialogService.h"
 #include "platform/MessageService.h"
@@ -63,8 +63,8 @@ protected:
     testsupport::TempDir temp;
     CommandRouter router;
     FakeBrowser browser;
-    CSnipwellDoc doc;
-    std::unique_ptr<CSnipwellView> view;
+    PictureDocument doc;
+    std::unique_ptr<PictureView> view;
 
     std::vector<AskedMessage> messages;
     std::deque<MessageAnswer> answers;  // for questions; an unscripted question is answered No

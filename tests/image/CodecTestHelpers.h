@@ -32,20 +32,20 @@ inline bool DecodeBytes(std::vector<uint8_t> bytes, uint32_t type, RasterImage& 
 // A memory stream that accepts only the first `limit` bytes.
 class ShortWriteFile : public RasterMemFile {
 public:
-    explicit ShortWriteFile(size_t limit) : m_nLeft(limit) { Open(); }
+    explicit ShortWriteFile(size_t limit) : m_left(limit) { Open(); }
     size_t Write(const void* buffer, size_t size, size_t count) override {
         const size_t n = size * count;
-        if (n > m_nLeft) {
-            RasterMemFile::Write(buffer, 1, m_nLeft);
-            m_nLeft = 0;
+        if (n > m_left) {
+            RasterMemFile::Write(buffer, 1, m_left);
+            m_left = 0;
             return 0;
         }
-        m_nLeft -= n;
+        m_left -= n;
         return RasterMemFile::Write(buffer, size, count);
     }
 
 private:
-    size_t m_nLeft;
+    size_t m_left;
 };
 
 // A smooth photograph-like 24-bit picture (lossy codecs keep such pictures well).
@@ -67,20 +67,20 @@ inline RasterImage MakeSmoothImage(uint32_t width, uint32_t height) {
 // `keep` overwritten, and now and then the tail cut off.
 class Mutator {
 public:
-    Mutator(const std::vector<uint8_t>& good, size_t keep) : m_good(good), m_nKeep(keep) {}
+    Mutator(const std::vector<uint8_t>& good, size_t keep) : m_good(good), m_keep(keep) {}
     std::vector<uint8_t> Next(int round) {
         std::vector<uint8_t> bytes = m_good;
-        const size_t span = bytes.size() - m_nKeep;
-        for (int k = 0; k < 1 + round % 3; ++k) bytes[m_nKeep + Random() % span] = uint8_t(Random());
-        if (round % 5 == 0) bytes.resize(m_nKeep + Random() % span);
+        const size_t span = bytes.size() - m_keep;
+        for (int k = 0; k < 1 + round % 3; ++k) bytes[m_keep + Random() % span] = uint8_t(Random());
+        if (round % 5 == 0) bytes.resize(m_keep + Random() % span);
         return bytes;
     }
 
 private:
-    uint32_t Random() { return (m_nSeed = m_nSeed * 1103515245u + 12345u) >> 8; }
+    uint32_t Random() { return (m_seed = m_seed * 1103515245u + 12345u) >> 8; }
     std::vector<uint8_t> m_good;
-    size_t m_nKeep;
-    uint32_t m_nSeed = 12345;
+    size_t m_keep;
+    uint32_t m_seed = 12345;
 };
 
 // Offset of the first occurrence of a byte sequence at or after from, or npos.

@@ -12,7 +12,7 @@
 #include "commands/CommandRouter.h"
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
-#include "view/CSnipwellView.h"
+#include "view/PictureView.h"
 
 class RoutedViewFixture : public ::testing::Test {
 protected:
@@ -37,8 +37,8 @@ protected:
     }
 
     // A view of that client size, made the router's active view.
-    std::unique_ptr<CSnipwellView> MakeView(int width, int height) {
-        auto view = std::make_unique<CSnipwellView>(nullptr);
+    std::unique_ptr<PictureView> MakeView(int width, int height) {
+        auto view = std::make_unique<PictureView>(nullptr);
         view->resize(width, height);
         m_router->SetActiveView(&view->Handlers());
         return view;
@@ -46,5 +46,5 @@ protected:
 
     QTemporaryDir m_settings;
     std::unique_ptr<CommandRouter> m_router;
-    std::unique_ptr<CSnipwellView> m_view;
+    std::unique_ptr<PictureView> m_view;
 };

@@ -14,7 +14,7 @@
 #include "platform/RasterQtBridge.h"
 #include "platform/SettingsStore.h"
 #include "RoutedViewFixture.h"
-#include "view/CSnipwellView.h"
+#include "view/PictureView.h"
 #include "view/StatusPaneText.h"
 
 namespace {
@@ -29,7 +29,7 @@ protected:
     }
     // Cuts the preset's default box, which spans the whole 3:2 photo.
     void CutWithPreset(uint32_t preset) {
-        m_view->Box().m_nPresetId = preset;
+        m_view->Box().m_presetId = preset;
         m_view->LayoutPicture();
         ASSERT_TRUE(m_view->CutToCropBox());
     }
@@ -71,7 +71,7 @@ TEST_F(ViewMetadataTest, MetadataFollowsThePictureThroughPasteAndUndo) {
     const PictureMetadata loaded = m_view->Metadata();
     EXPECT_FALSE(loaded.exif.empty());
     EXPECT_FALSE(loaded.icc.empty());
-    m_view->Box().m_nPresetId = cmd::ID_PRESET_FREE;
+    m_view->Box().m_presetId = cmd::ID_PRESET_FREE;
     m_view->LayoutPicture();
     ASSERT_TRUE(m_view->CutToCropBox());
     RasterImage pasted = MakePatternImage(300, 200);

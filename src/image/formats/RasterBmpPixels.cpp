@@ -13,24 +13,24 @@ constexpr uint8_t kRleDelta = 2;
 
 // ---- masked pixels -----------------------------------------------------------------------
 
-BmpChannel::BmpChannel(uint32_t mask) : m_nMask(mask) {
+BmpChannel::BmpChannel(uint32_t mask) : m_mask(mask) {
     if (mask == 0) return;
-    m_nShift = uint32_t(__builtin_ctz(mask));
-    m_nBits = uint32_t(__builtin_popcount(mask));
-    if (m_nBits > 8) return;
-    const uint32_t most = (1u << m_nBits) - 1;
+    m_shift = uint32_t(__builtin_ctz(mask));
+    m_bitCount = uint32_t(__builtin_popcount(mask));
+    if (m_bitCount > 8) return;
+    const uint32_t most = (1u << m_bitCount) - 1;
     for (uint32_t v = 0; v <= most; ++v) m_table[v] = uint8_t((v * 255 + most / 2) / most);
 }
 
 uint8_t BmpChannel::Wide(uint32_t value) const {
-    const uint64_t most = (m_nBits >= 32) ? 0xFFFFFFFFull : ((uint64_t(1) << m_nBits) - 1);
+    const uint64_t most = (m_bitCount >= 32) ? 0xFFFFFFFFull : ((uint64_t(1) << m_bitCount) - 1);
     return uint8_t((uint64_t(value) * 255 + most / 2) / most);
 }
 
 BmpMaskedRows::BmpMaskedRows(const BmpMasks& masks, uint32_t bitCount)
     : m_red(masks.red), m_green(masks.green), m_blue(masks.blue), m_alpha(masks.alpha),
-      m_nBytesPerPixel(bitCount / 8),
-      m_bWholeBytes(bitCount == 32 && m_red.WholeByte() >= 0 && m_green.WholeByte() >= 0 &&
+      m_bytesPerPixel(bitCount / 8),
+      m_wholeBytes(bitCount == 32 && m_red.WholeByte() >= 0 && m_green.WholeByte() >= 0 &&
                     m_blue.WholeByte() >= 0 && (!m_alpha.Present() || m_alpha.WholeByte() >= 0)) {}
 
 void BmpMaskedRows::ConvertWholeBytes(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const {
@@ -47,13 +47,13 @@ void BmpMaskedRows::ConvertWholeBytes(const uint8_t* in, uint32_t width, uint8_t
 }
 
 void BmpMaskedRows::Convert(const uint8_t* in, uint32_t width, uint8_t* bgr, uint8_t* alpha) const {
-    if (m_bWholeBytes) {
+    if (m_wholeBytes) {
         ConvertWholeBytes(in, width, bgr, alpha);
         return;
     }
-    for (uint32_t x = 0; x < width; ++x, in += m_nBytesPerPixel, bgr += 3) {
+    for (uint32_t x = 0; x < width; ++x, in += m_bytesPerPixel, bgr += 3) {
         uint32_t pixel = uint32_t(in[0]) | (uint32_t(in[1]) << 8);
-        if (m_nBytesPerPixel == 4) pixel |= (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);
+        if (m_bytesPerPixel == 4) pixel |= (uint32_t(in[2]) << 16) | (uint32_t(in[3]) << 24);
         bgr[0] = m_blue(pixel);
         bgr[1] = m_green(pixel);
         bgr[2] = m_red(pixel);
@@ -78,38 +78,38 @@ namespace {
 class RleCursor {
 public:
     RleCursor(RasterImage& image, bool topDown)
-        : m_image(image), m_nWidth(image.GetWidth()), m_nHeight(image.GetHeight()), m_bTopDown(topDown) {}
+        : m_image(image), m_width(image.GetWidth()), m_height(image.GetHeight()), m_topDown(topDown) {}
 
-    bool PastLastRow() const { return m_nY >= m_nHeight; }
-    bool OnLastRow() const { return m_nY + 1 >= m_nHeight; }
+    bool PastLastRow() const { return m_y >= m_height; }
+    bool OnLastRow() const { return m_y + 1 >= m_height; }
 
     // Draws count pixels whose indices come from index(i); those past the right edge are
     // skipped without a loop over them.
     template <class IndexOf>
     void Draw(uint32_t count, IndexOf index) {
-        if (m_nX < m_nWidth) {
-            const uint64_t visible = m_nWidth - m_nX < count ? m_nWidth - m_nX : count;
-            const uint32_t row = uint32_t(m_bTopDown ? m_nHeight - 1 - m_nY : m_nY);
-            for (uint32_t i = 0; i < visible; ++i) m_image.SetPixelIndex(uint32_t(m_nX + i), row, index(i));
+        if (m_x < m_width) {
+            const uint64_t visible = m_width - m_x < count ? m_width - m_x : count;
+            const uint32_t row = uint32_t(m_topDown ? m_height - 1 - m_y : m_y);
+            for (uint32_t i = 0; i < visible; ++i) m_image.SetPixelIndex(uint32_t(m_x + i), row, index(i));
         }
-        m_nX += count;
+        m_x += count;
     }
     void NextLine() {
-        m_nX = 0;
-        ++m_nY;
+        m_x = 0;
+        ++m_y;
     }
     void Move(uint8_t dx, uint8_t dy) {
-        m_nX += dx;
-        m_nY += dy;
+        m_x += dx;
+        m_y += dy;
     }
 
 private:
     RasterImage& m_image;
-    uint64_t m_nWidth;
-    uint64_t m_nHeight;
-    bool m_bTopDown;
-    uint64_t m_nX = 0;
-    uint64_t m_nY = 0;
+    uint64_t m_width;
+    uint64_t m_height;
+    bool m_topDown;
+    uint64_t m_x = 0;
+    uint64_t m_y = 0;
 };
 
 // The index of pixel i of a run or literal: whole bytes for RLE8, alternating nibbles

@@ -13,20 +13,20 @@ class RasterImage;
 class BmpChannel {
 public:
     explicit BmpChannel(uint32_t mask);
-    bool Present() const { return m_nBits > 0; }
+    bool Present() const { return m_bitCount > 0; }
     // Byte of a little-endian pixel that holds the channel unscaled, or -1 when there is none.
-    int WholeByte() const { return (m_nBits == 8 && m_nShift % 8 == 0) ? int(m_nShift / 8) : -1; }
+    int WholeByte() const { return (m_bitCount == 8 && m_shift % 8 == 0) ? int(m_shift / 8) : -1; }
     uint8_t operator()(uint32_t pixel) const {
-        const uint32_t value = (pixel & m_nMask) >> m_nShift;
-        return m_nBits <= 8 ? m_table[value] : Wide(value);
+        const uint32_t value = (pixel & m_mask) >> m_shift;
+        return m_bitCount <= 8 ? m_table[value] : Wide(value);
     }
 
 private:
     uint8_t Wide(uint32_t value) const;
 
-    uint32_t m_nMask = 0;
-    uint32_t m_nShift = 0;
-    uint32_t m_nBits = 0;
+    uint32_t m_mask = 0;
+    uint32_t m_shift = 0;
+    uint32_t m_bitCount = 0;
     uint8_t m_table[256] = {};   // scaled values of channels up to 8 bits wide
 };
 
@@ -46,9 +46,9 @@ private:
     BmpChannel m_green;
     BmpChannel m_blue;
     BmpChannel m_alpha;
-    uint32_t m_nBytesPerPixel;
+    uint32_t m_bytesPerPixel;
     // Most 32-bit files keep each colour in a whole byte: then bytes are copied, not scaled.
-    bool m_bWholeBytes;
+    bool m_wholeBytes;
 };
 
 // Rewrites a row of 2-bit indices as 4-bit indices (out holds (width + 1) / 2 bytes).

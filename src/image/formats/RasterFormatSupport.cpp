@@ -103,7 +103,7 @@ bool ReadAllBytes(RasterFile* file, std::vector<uint8_t>& out, uint64_t maxBytes
 }
 
 RasterStreamBytes::~RasterStreamBytes() {
-    if (m_pMapping) munmap(m_pMapping, m_nMapping);
+    if (m_mapping) munmap(m_mapping, m_mappingSize);
 }
 
 bool RasterStreamBytes::Map(RasterFile* file, uint64_t remaining) {
@@ -118,22 +118,22 @@ bool RasterStreamBytes::Map(RasterFile* file, uint64_t remaining) {
     }
     void* mapping = mmap(nullptr, size_t(st.st_size), PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
     if (mapping == MAP_FAILED) return false;
-    m_pMapping = mapping;
-    m_nMapping = size_t(st.st_size);
-    m_pData = static_cast<uint8_t*>(mapping) + here;
-    m_nSize = size_t(remaining);
+    m_mapping = mapping;
+    m_mappingSize = size_t(st.st_size);
+    m_data = static_cast<uint8_t*>(mapping) + here;
+    m_size = size_t(remaining);
     file->Seek(0, RASTER_SEEK_END);
     return true;
 }
 
 bool RasterStreamBytes::Open(RasterFile* file, uint64_t maxBytes) {
-    if (!file || m_pData || !m_copy.empty()) return false;
+    if (!file || m_data || !m_copy.empty()) return false;
     const uint64_t remaining = RemainingBytes(file);
     if (remaining > maxBytes) return false;
     if (Map(file, remaining)) return true;
     if (!ReadAllBytes(file, m_copy, maxBytes)) return false;
-    m_pData = m_copy.data();
-    m_nSize = m_copy.size();
+    m_data = m_copy.data();
+    m_size = m_copy.size();
     return true;
 }
 

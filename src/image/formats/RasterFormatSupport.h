@@ -76,16 +76,16 @@ public:
 
     // False when the stream holds more than maxBytes or cannot be read.
     bool Open(RasterFile* file, uint64_t maxBytes = RASTER_MAX_MEMORY);
-    uint8_t* Data() const { return m_pData; }
-    size_t Size() const { return m_nSize; }
+    uint8_t* Data() const { return m_data; }
+    size_t Size() const { return m_size; }
 
 private:
     bool Map(RasterFile* file, uint64_t remaining);
 
-    void* m_pMapping = nullptr;
-    size_t m_nMapping = 0;
-    uint8_t* m_pData = nullptr;
-    size_t m_nSize = 0;
+    void* m_mapping = nullptr;
+    size_t m_mappingSize = 0;
+    uint8_t* m_data = nullptr;
+    size_t m_size = 0;
     std::vector<uint8_t> m_copy;
 };
 

@@ -13,24 +13,24 @@ constexpr uint32_t kConstructionFromIdat = 1;
 // Big-endian fields of 0, 2, 4 or 8 bytes, bounds-checked: a read past the end sets failed.
 class FieldReader {
 public:
-    FieldReader(const uint8_t* data, size_t size) : m_pData(data), m_nSize(size) {}
+    FieldReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
     uint64_t Read(size_t bytes) {
-        if (bytes > m_nSize - m_nAt || m_bFailed) {
-            m_bFailed = true;
+        if (bytes > m_size - m_at || m_failed) {
+            m_failed = true;
             return 0;
         }
         uint64_t value = 0;
-        for (size_t i = 0; i < bytes; ++i) value = (value << 8) | m_pData[m_nAt + i];
-        m_nAt += bytes;
+        for (size_t i = 0; i < bytes; ++i) value = (value << 8) | m_data[m_at + i];
+        m_at += bytes;
         return value;
     }
-    bool Failed() const { return m_bFailed; }
+    bool Failed() const { return m_failed; }
 
 private:
-    const uint8_t* m_pData;
-    size_t m_nSize;
-    size_t m_nAt = 0;
-    bool m_bFailed = false;
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+    bool m_failed = false;
 };
 
 struct Box {

@@ -71,18 +71,18 @@ void ReadMetadata(const heif_image_handle* handle, PictureMetadata& metadata) {
 bool RasterImageHEIF::Decode(RasterFile* file) {
     RasterStreamBytes bytes;
     if (!OpenWholeFormatData(*this, file, bytes, &SniffHeif, "Not a HEIF file")) return false;
-    m_nFoundType = SniffAvif(bytes.Data(), bytes.Size(), bytes.Size()) ? RASTER_FORMAT_AVIF : RASTER_FORMAT_HEIF;
+    m_foundType = SniffAvif(bytes.Data(), bytes.Size(), bytes.Size()) ? RASTER_FORMAT_AVIF : RASTER_FORMAT_HEIF;
     HeifContextPtr context;
     if (!OpenHeifContext(bytes.Data(), bytes.Size(), context, *this)) return false;
     HeifHandlePtr primary = PrimaryHeifImage(context.get(), *this);
     if (!primary) return false;
-    if (!DecodeHeifImage(primary.get(), *this, m_nFoundType)) {
+    if (!DecodeHeifImage(primary.get(), *this, m_foundType)) {
         Destroy();
         return false;
     }
     // The rotation is applied from the file's own boxes: an EXIF orientation in it only
     // describes what the camera did and is never applied again.
-    if (m_pMetadata) ReadMetadata(primary.get(), *m_pMetadata);
+    if (m_metadata) ReadMetadata(primary.get(), *m_metadata);
     return true;
 }
 

@@ -66,7 +66,7 @@ bool RasterImageJAS::Decode(RasterFile* file) {
     }
     const int64_t start = file->Tell();
     const uint32_t found = PeekFamilyMember(file, start);
-    uint32_t type = m_nJasType;
+    uint32_t type = m_jasType;
     // The ".j2k" extension is used for box files and bare code streams alike, so the two
     // JPEG 2000 forms go by their content.
     const bool jpeg2000Asked = type == RASTER_FORMAT_JP2 || type == RASTER_FORMAT_JPC;
@@ -97,7 +97,7 @@ bool RasterImageJAS::Decode(RasterFile* file) {
 }
 
 bool RasterImageJAS::Encode(RasterFile*) {
-    return RasterFormatNotWritable(*this, FamilyMemberName(m_nJasType));
+    return RasterFormatNotWritable(*this, FamilyMemberName(m_jasType));
 }
 
 uint32_t RasterImageJAS::SniffMember(const uint8_t* head, size_t count) { return JasFormatFromSignature(head, count); }

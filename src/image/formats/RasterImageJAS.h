@@ -7,7 +7,7 @@
 class RasterImageJAS : public RasterImage {
 public:
     explicit RasterImageJAS(uint32_t jasType = RASTER_FORMAT_UNKNOWN)
-        : RasterImage(jasType), m_nJasType(jasType) {}
+        : RasterImage(jasType), m_jasType(jasType) {}
     bool Decode(RasterFile* file);
     bool Encode(RasterFile* file);
     // The member of the family whose signature the first bytes (head, count of them) carry,
@@ -15,5 +15,5 @@ public:
     static uint32_t SniffMember(const uint8_t* head, size_t count);
 
 private:
-    uint32_t m_nJasType;
+    uint32_t m_jasType;
 };

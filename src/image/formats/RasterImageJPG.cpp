@@ -557,7 +557,7 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         SetLastError("Not a JPEG file");
         return false;
     }
-    m_nFoundOrientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
+    m_foundOrientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
     int orientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
     if (m_upright != RasterUpright::AsStored) {
         // Only the header segments are read; the decode starts again from the SOI marker.
@@ -576,10 +576,10 @@ bool RasterImageJPG::Decode(RasterFile* file) {
         return false;
     }
     job->image = this;
-    job->metadata = m_pMetadata;
+    job->metadata = m_metadata;
     const bool ok = RunDecode(job, file);
     if (!ok) {
-        if (m_pMetadata) m_pMetadata->Clear();
+        if (m_metadata) m_metadata->Clear();
         if (!job->imageFailed) SetLastError(job->err.message[0] ? job->err.message : "JPEG decode failed");
         Destroy();
     } else if (job->err.damage != kNoDamage) {
@@ -587,7 +587,7 @@ bool RasterImageJPG::Decode(RasterFile* file) {
     }
     std::free(job);
     if (!ok) return false;
-    m_nFoundOrientation = orientation;
+    m_foundOrientation = orientation;
     // A turn that fails for lack of memory leaves the picture as stored: still a success.
     if (m_upright == RasterUpright::Turn) ApplyExifOrientation(*this, orientation);
     return true;
@@ -605,8 +605,8 @@ bool RasterImageJPG::Encode(RasterFile* file) {
         return false;
     }
     job->image = this;
-    job->segments = m_pHeaderSegments;
-    job->segmentBytes = m_nHeaderSegmentBytes;
+    job->segments = m_headerSegments;
+    job->segmentBytes = m_headerSegmentBytes;
     const bool ok = RunEncode(job, file);
     if (!ok) SetLastError(job->err.message[0] ? job->err.message : "JPEG encode failed");
     std::free(job);

@@ -11,14 +11,14 @@ public:
     void SetUpright(RasterUpright upright) { m_upright = upright; }
     // After a Decode asked to turn or report: the file's EXIF orientation, 1..8 (1 when it
     // states none); 1 otherwise.
-    int FoundOrientation() const { return m_nFoundOrientation; }
+    int FoundOrientation() const { return m_foundOrientation; }
     // Where a Decode puts the metadata blocks of the file's header segments; none when null.
-    void SetMetadataTarget(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    void SetMetadataTarget(PictureMetadata* metadata) { m_metadata = metadata; }
     // Whole marker segments (0xFF, marker, 16-bit length, payload) an Encode writes right after
     // the JFIF header, such as the metadata segments; the bytes must outlive the Encode.
     void SetHeaderSegments(const uint8_t* bytes, size_t size) {
-        m_pHeaderSegments = bytes;
-        m_nHeaderSegmentBytes = size;
+        m_headerSegments = bytes;
+        m_headerSegmentBytes = size;
     }
     // Reads a picture at the stream's position; false (with the last error) when the data
     // is not of this format or is damaged before any row of blocks could be decoded. A file
@@ -35,8 +35,8 @@ public:
 
 private:
     RasterUpright m_upright = RasterUpright::AsStored;
-    int m_nFoundOrientation = 1;
-    PictureMetadata* m_pMetadata = nullptr;
-    const uint8_t* m_pHeaderSegments = nullptr;
-    size_t m_nHeaderSegmentBytes = 0;
+    int m_foundOrientation = 1;
+    PictureMetadata* m_metadata = nullptr;
+    const uint8_t* m_headerSegments = nullptr;
+    size_t m_headerSegmentBytes = 0;
 };

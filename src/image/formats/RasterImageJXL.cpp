@@ -71,7 +71,7 @@ struct BoxTarget {
 class JxlJob {
 public:
     JxlJob(RasterImage& image, const uint8_t* data, size_t size, PictureMetadata* metadata)
-        : m_image(image), m_pData(data), m_nSize(size), m_pMetadata(metadata) {}
+        : m_image(image), m_data(data), m_size(size), m_metadata(metadata) {}
 
     bool Run();
 
@@ -89,15 +89,15 @@ private:
     void FinishBox();
 
     RasterImage& m_image;
-    const uint8_t* m_pData;
-    size_t m_nSize;
-    PictureMetadata* m_pMetadata;
+    const uint8_t* m_data;
+    size_t m_size;
+    PictureMetadata* m_metadata;
     MemoryBudget m_memory;
     std::unique_ptr<JxlDecoder, DecoderDeleter> m_decoder;
     JxlBasicInfo m_info{};
     JxlPixelFormat m_format{};
-    uint32_t m_nWidth = 0;
-    uint32_t m_nHeight = 0;
+    uint32_t m_width = 0;
+    uint32_t m_height = 0;
     // Left uninitialised: a file that claims a large picture but ends early touches little.
     std::unique_ptr<uint8_t[]> m_pixels;
     BoxTarget m_box;
@@ -109,13 +109,13 @@ bool JxlJob::Run() {
     if (!m_decoder) return Fail("JPEG XL: the decoder could not be set up");
     JxlDecoder* decoder = m_decoder.get();
     int events = JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE;
-    if (m_pMetadata) {
+    if (m_metadata) {
         events |= JXL_DEC_BOX;
         // cjxl and others store EXIF and XMP brotli-compressed ("brob").
         JxlDecoderSetDecompressBoxes(m_decoder.get(), JXL_TRUE);
     }
     if (JxlDecoderSubscribeEvents(decoder, events) != JXL_DEC_SUCCESS ||
-        JxlDecoderSetInput(decoder, m_pData, m_nSize) != JXL_DEC_SUCCESS) {
+        JxlDecoderSetInput(decoder, m_data, m_size) != JXL_DEC_SUCCESS) {
         return Fail("JPEG XL: the decoder could not be set up");
     }
     JxlDecoderCloseInput(decoder);
@@ -155,11 +155,11 @@ bool JxlJob::OnBasicInfo() {
     if (JxlDecoderGetBasicInfo(m_decoder.get(), &m_info) != JXL_DEC_SUCCESS) return Fail("JPEG XL: damaged header");
     // The pixels come turned by the orientation: orientations 5 to 8 swap the sides.
     const bool transposed = m_info.orientation >= JXL_ORIENT_TRANSPOSE;
-    m_nWidth = transposed ? m_info.ysize : m_info.xsize;
-    m_nHeight = transposed ? m_info.xsize : m_info.ysize;
-    if (m_nWidth == 0 || m_nHeight == 0) return Fail("JPEG XL: the picture has no size");
-    if (!RasterImage::FitsMemoryLimit(m_nWidth, m_nHeight, 64)) return Fail("RASTER_MAX_MEMORY exceeded");
-    const uint64_t pixels = uint64_t(m_nWidth) * m_nHeight;
+    m_width = transposed ? m_info.ysize : m_info.xsize;
+    m_height = transposed ? m_info.xsize : m_info.ysize;
+    if (m_width == 0 || m_height == 0) return Fail("JPEG XL: the picture has no size");
+    if (!RasterImage::FitsMemoryLimit(m_width, m_height, 64)) return Fail("RASTER_MAX_MEMORY exceeded");
+    const uint64_t pixels = uint64_t(m_width) * m_height;
     m_memory.budget = kHeaderBudget + pixels * kDecoderBytesPerPixel;
     if (m_memory.budget > RASTER_MAX_MEMORY) m_memory.budget = RASTER_MAX_MEMORY;
     m_format = JxlPixelFormat{m_info.alpha_bits > 0 ? kRgba : kRgb, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
@@ -167,25 +167,25 @@ bool JxlJob::OnBasicInfo() {
 }
 
 void JxlJob::OnColourEncoding() {
-    if (!m_pMetadata) return;
+    if (!m_metadata) return;
     size_t size = 0;
     JxlDecoder* decoder = m_decoder.get();
     if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS ||
-        size == 0 || size > m_nSize + kHeaderBudget) {
+        size == 0 || size > m_size + kHeaderBudget) {
         return;
     }
-    m_pMetadata->icc.resize(size);
-    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, m_pMetadata->icc.data(), size) !=
+    m_metadata->icc.resize(size);
+    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, m_metadata->icc.data(), size) !=
         JXL_DEC_SUCCESS) {
-        m_pMetadata->icc.clear();
+        m_metadata->icc.clear();
     }
 }
 
 bool JxlJob::OnNeedOutput() {
-    if (m_nWidth == 0) return Fail("JPEG XL: damaged header");
+    if (m_width == 0) return Fail("JPEG XL: damaged header");
     size_t size = 0;
     if (JxlDecoderImageOutBufferSize(m_decoder.get(), &m_format, &size) != JXL_DEC_SUCCESS ||
-        size != size_t(m_nWidth) * m_nHeight * m_format.num_channels) {
+        size != size_t(m_width) * m_height * m_format.num_channels) {
         return Fail("JPEG XL: unexpected picture layout");
     }
     m_pixels.reset(new (std::nothrow) uint8_t[size]);
@@ -199,12 +199,12 @@ bool JxlJob::OnNeedOutput() {
 bool JxlJob::OnFullImage() {
     if (!m_pixels) return Fail("JPEG XL: the file holds no picture");
     const bool alpha = m_format.num_channels == kRgba;
-    if (!m_image.Create(m_nWidth, m_nHeight, 24, RASTER_FORMAT_JXL)) return false;
+    if (!m_image.Create(m_width, m_height, 24, RASTER_FORMAT_JXL)) return false;
     if (alpha && !m_image.CreateAlpha()) return false;
-    const size_t rowBytes = size_t(m_nWidth) * m_format.num_channels;
-    for (uint32_t y = 0; y < m_nHeight; ++y) {
-        const uint32_t stored = m_nHeight - 1 - y;
-        PutInterleavedRow(m_pixels.get() + size_t(y) * rowBytes, m_nWidth, m_format.num_channels,
+    const size_t rowBytes = size_t(m_width) * m_format.num_channels;
+    for (uint32_t y = 0; y < m_height; ++y) {
+        const uint32_t stored = m_height - 1 - y;
+        PutInterleavedRow(m_pixels.get() + size_t(y) * rowBytes, m_width, m_format.num_channels,
                           m_image.RowPointer(stored), alpha ? m_image.AlphaPointer(0, stored) : nullptr);
     }
     if (alpha && m_info.alpha_premultiplied) UnpremultiplyPicture(m_image);
@@ -219,7 +219,7 @@ void JxlJob::OnBox() {
     const bool xmp = std::memcmp(type, "xml ", 4) == 0;
     if (!exif && !xmp) return;
     m_box.exif = exif;
-    m_box.out = exif ? &m_pMetadata->exif : &m_pMetadata->xmp;
+    m_box.out = exif ? &m_metadata->exif : &m_metadata->xmp;
     m_box.buffer.resize(kBoxStep);
     m_box.used = 0;
     if (JxlDecoderSetBoxBuffer(m_decoder.get(), m_box.buffer.data(), m_box.buffer.size()) != JXL_DEC_SUCCESS) {
@@ -260,9 +260,9 @@ void JxlJob::FinishBox() {
 bool RasterImageJXL::Decode(RasterFile* file) {
     RasterStreamBytes bytes;
     if (!OpenWholeFormatData(*this, file, bytes, &Sniff, "Not a JPEG XL file")) return false;
-    JxlJob job(*this, bytes.Data(), bytes.Size(), m_pMetadata);
+    JxlJob job(*this, bytes.Data(), bytes.Size(), m_metadata);
     if (job.Run()) return true;
-    if (m_pMetadata) m_pMetadata->Clear();
+    if (m_metadata) m_metadata->Clear();
     Destroy();
     return false;
 }

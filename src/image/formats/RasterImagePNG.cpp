@@ -561,10 +561,10 @@ bool RasterImagePNG::Decode(RasterFile* file) {
         SetLastError("RasterImage::Create can't allocate memory");
         return false;
     }
-    job->metadata = m_pMetadata;
+    job->metadata = m_metadata;
     const bool ok = RunDecode(job);
     if (!ok) {
-        if (m_pMetadata) m_pMetadata->Clear();
+        if (m_metadata) m_metadata->Clear();
         if (!job->imageFailed) SetLastError(job->message[0] ? job->message : "PNG decode failed");
         Destroy();
     }

@@ -9,7 +9,7 @@ public:
     RasterImagePNG() : RasterImage(RASTER_FORMAT_PNG) {}
     // Where a Decode puts the metadata chunks (eXIf, iCCP, XMP and raw profile text); none
     // when null.
-    void SetMetadataTarget(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    void SetMetadataTarget(PictureMetadata* metadata) { m_metadata = metadata; }
     // Reads a picture at the stream's position; false (with the last error) when the data
     // is not of this format or is damaged.
     bool Decode(RasterFile* file);
@@ -20,5 +20,5 @@ public:
     static bool Sniff(const uint8_t* head, size_t count, uint64_t size);
 
 private:
-    PictureMetadata* m_pMetadata = nullptr;
+    PictureMetadata* m_metadata = nullptr;
 };

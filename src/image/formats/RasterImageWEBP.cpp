@@ -162,7 +162,7 @@ bool RasterImageWEBP::Decode(RasterFile* file) {
         Destroy();
         return false;
     }
-    if (m_pMetadata) ReadMetadata(demux.get(), *m_pMetadata);
+    if (m_metadata) ReadMetadata(demux.get(), *m_metadata);
     return true;
 }
 

@@ -8,7 +8,7 @@ class RasterImageWEBP : public RasterImage {
 public:
     RasterImageWEBP() : RasterImage(RASTER_FORMAT_WEBP) {}
     // When set, a decode fills it with the file's EXIF, XMP and ICC chunks.
-    void SetMetadataTarget(PictureMetadata* metadata) { m_pMetadata = metadata; }
+    void SetMetadataTarget(PictureMetadata* metadata) { m_metadata = metadata; }
     // Reads a picture at the stream's position; false (with the last error) when the data
     // is not of this format or is damaged.
     bool Decode(RasterFile* file);
@@ -17,5 +17,5 @@ public:
     static bool Sniff(const uint8_t* head, size_t count, uint64_t size);
 
 private:
-    PictureMetadata* m_pMetadata = nullptr;
+    PictureMetadata* m_metadata = nullptr;
 };

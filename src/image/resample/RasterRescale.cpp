@@ -118,7 +118,7 @@ bool RasterImage::Rescale(uint32_t newWidth, uint32_t newHeight, int mode, Raste
     const Stopper stop{this, &StopRequested};
     // 24-bit alpha is resized like a colour channel; palette alpha by nearest sampling below.
     PlaneArray alpha;
-    if (trueColour && m_pAlpha) {
+    if (trueColour && m_alpha) {
         uint8_t* copy = CopyAlphaPlane(*this);
         if (copy) alpha.reset(RescalePlane(copy, width, height, newWidth, newHeight));
         if (!alpha) {
@@ -139,7 +139,7 @@ bool RasterImage::Rescale(uint32_t newWidth, uint32_t newHeight, int mode, Raste
     }
     if (!Succeeded(*this, outcome)) return false;
 
-    if (m_pAlpha) {
+    if (m_alpha) {
         if (!alpha) {
             alpha.reset(PickAlpha(*this, newWidth, newHeight, scale, stop));
             if (!alpha) return Succeeded(*this, IsEscaped() ? Outcome::Stopped : Outcome::NoMemory);

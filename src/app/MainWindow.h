@@ -1,0 +1,80 @@
+// The main window: the ribbon at the top, the status bar with its three panes at the bottom,
+// and between them a 1 x 2 splitter holding the picture browser (360 pixels wide at first)
+// and the picture view. It keeps the visual style and handles the style commands, the
+// accelerator keys and F6 / Shift+F6 between the two panes. Its title never changes.
+#pragma once
+
+#include <QMainWindow>
+
+#include <cstdint>
+
+#include "commands/CommandRouter.h"
+
+class PictureDocument;
+class PictureView;
+class MainRibbonBar;
+class QSplitter;
+class SnipwellStatusBar;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kBrowserPaneWidth = 360;
+    static constexpr int kInitialWidth = 1280;
+    static constexpr int kInitialHeight = 800;
+
+    // Reads the visual style from "ApplicationLook" (216 when missing).
+    explicit MainWindow(PictureDocument* document, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The frame's creation steps: client area (splitter and panes), title, visual style,
+    // ribbon, status bar and its panes, accelerators. False when a required part fails.
+    bool Create();
+
+    // What waits until the frame is on screen: the browser reads its folders.
+    void FinishStartup();
+    // Runs FinishStartup on the event loop's turn after the frame's first paint (or after a
+    // short while when no paint comes, as for a window started minimised).
+    void FinishStartupOncePainted();
+    bool StartupPending() const { return m_startupPending; }
+
+    // The visual style command (215..218).
+    void OnApplicationLook(uint32_t id);
+    uint32_t ApplicationLook() const { return m_appLook; }
+
+    const CommandHandlers& Handlers() const { return m_handlers; }
+
+    MainRibbonBar* Ribbon() const { return m_ribbon; }
+    SnipwellStatusBar* StatusBar() const { return m_statusBar; }
+    QSplitter* Splitter() const { return m_splitter; }
+    QWidget* Browser() const { return m_browserPane; }
+    PictureView* View() const { return m_view; }
+
+    // F6 and Shift+F6: the focus moves to the next or previous pane.
+    void ActivateNextPane(bool forward);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    bool CreateClient();
+    void CreateAccelerators();
+    void ApplyLook();
+    void RegisterCommands();
+    void OnFocusChanged(QWidget* old, QWidget* now);
+
+    // "*NAME - Norvane Snipwell" while a picture is shown, the modified mark first.
+    void UpdateTitle();
+
+    PictureDocument* m_document;
+    MainRibbonBar* m_ribbon = nullptr;
+    SnipwellStatusBar* m_statusBar = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QWidget* m_browserPane = nullptr;
+    PictureView* m_view = nullptr;
+    uint32_t m_appLook;
+    bool m_startupPending = false;
+    CommandHandlers m_handlers;
+    CommandHandlers m_browserHandlers;  // the browser pane as the active view: it handles nothing itself
+};

@@ -1,0 +1,49 @@
+// The preview control of the "Alpha Picture Cutter" dialog: the cutter centred on a black
+// backdrop with the picture under it, which the user moves and resizes with the mouse.
+// The pixel work lives in cutter::CutterModel; this widget paints it and feeds it the mouse.
+#pragma once
+
+#include <QWidget>
+
+#include "cutter/CutterModel.h"
+#include "image/RasterImage.h"
+
+class AlphaCutterPreview : public QWidget {
+    Q_OBJECT
+public:
+    explicit AlphaCutterPreview(QWidget* parent = nullptr);
+
+    // The picture to cut (given before the dialog runs).
+    void SetPicture(const RasterImage& source, const std::vector<uint8_t>& icc = {});
+    void SetCutter(const RasterImage& source);
+    void ReverseAlpha();
+    bool CanCut() const { return m_model.CanCut(); }
+    bool GetResult(RasterImage& result) { return m_model.GetResult(result); }
+    int HitTestPlacement(const QPoint& point) const;
+    // ID_CUTTER_BUILD: builds what a paint found missing for the current client size, then
+    // repaints and tells the dialog that the cut state may have changed.
+    void BuildBackdrop();
+
+    const cutter::CutterModel& Model() const { return m_model; }
+
+signals:
+    // ID_CUTTER_STATE, always emitted from a queued call (posted, never sent).
+    void cutterStateChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void PostBuild();
+    void PostCutterState();
+    // The left button is up: the drag ends where it is, and OK follows the placement.
+    void FinishDrag();
+    void UpdateCursor(const QPoint& point);
+
+    cutter::CutterModel m_model;
+    bool m_buildPosted = false;
+};

@@ -1,0 +1,48 @@
+// Print: the working picture, with the light values applied as Save applies them, printed at
+// the print-size preset's size (or fitted to the page for the free preset) through the
+// platform's print dialogs.
+#include <QFileInfo>
+
+#include "commands/CommandIds.h"
+#include "platform/MessageService.h"
+#include "platform/PicturePrinter.h"
+#include "platform/RasterQtBridge.h"
+#include "platform/WaitCursor.h"
+#include "view/PictureView.h"
+#include "view/PrintLayout.h"
+
+void PictureView::RegisterPrintCommands() {
+    m_handlers.On(cmd::ID_FILE_PRINT, [this] { PrintPicture(); },
+                  [this](CommandUpdate& u) { u.enabled = m_working.IsValid(); });
+}
+
+bool PictureView::PrintPicture() {
+    if (!m_working.IsValid()) {
+        MessageService::ShowMessage("The current image is invalid.", this);
+        return false;
+    }
+    WaitCursor wait;
+    RasterImage copy;
+    const bool ok = MakeLitCopy(copy);
+    QImage picture;
+    if (ok) picture = MakeAlphaBitmap(copy).convertToFormat(QImage::Format_RGB32);
+    wait.Release();
+    if (picture.isNull()) {
+        MessageService::ShowMessage("Failed.", this);
+        return false;
+    }
+
+    const uint32_t presetId = m_box.m_presetId;
+    const int width = picture.width();
+    const int height = picture.height();
+    const auto layout = [presetId, width, height](const PrintPaper& paper) {
+        const printlayout::Placement placed = printlayout::PlacePicture(presetId, width, height, paper);
+        return PrintPlacement{QRectF(placed.left, placed.top, placed.width, placed.height),
+                              QString::fromStdString(printlayout::PlacementWarning(placed))};
+    };
+    const PrintResult result = PicturePrinter::Print(picture, QFileInfo(m_path).fileName(), layout, this);
+    if (result.outcome == PrintOutcome::Failed) {
+        MessageService::ShowMessage(QStringLiteral("The picture could not be printed.\n") + result.reason, this);
+    }
+    return result.outcome == PrintOutcome::Printed;
+}
