@@ -21,7 +21,7 @@ using browsertest::ToQString;
 
 namespace {
 
-class BrowserPane : public ::testing::Test {
+class BrowserPaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SettingsStore::UseFolder(ToQString(m_settings.path()));
@@ -51,7 +51,7 @@ protected:
 
 }  // namespace
 
-TEST_F(BrowserPane, RemembersTheChosenFolderAndListsItAtTheNextStart) {
+TEST_F(BrowserPaneTest, RemembersTheChosenFolderAndListsItAtTheNextStart) {
     {
         BrowserPane pane(nullptr);
         ASSERT_TRUE(pane.SelectFolder(ToQString(m_pictures.path())));
@@ -65,7 +65,7 @@ TEST_F(BrowserPane, RemembersTheChosenFolderAndListsItAtTheNextStart) {
     EXPECT_EQ(pane.List()->count(), 1);
 }
 
-TEST_F(BrowserPane, MissingRememberedFolderSelectsNothing) {
+TEST_F(BrowserPaneTest, MissingRememberedFolderSelectsNothing) {
     SettingsStore::WriteString(settings::kSection, settings::kBrowserFolder, ToQString(m_pictures / "gone"));
     BrowserPane pane(nullptr);
     EXPECT_TRUE(pane.SelectedFolder().isEmpty());
@@ -74,14 +74,14 @@ TEST_F(BrowserPane, MissingRememberedFolderSelectsNothing) {
     EXPECT_EQ(StoredFolder(), ToQString(m_pictures / "gone"));
 }
 
-TEST_F(BrowserPane, WithoutSettingStartsInThePicturesFolderOrHome) {
+TEST_F(BrowserPaneTest, WithoutSettingStartsInThePicturesFolderOrHome) {
     BrowserPane pane(nullptr);
     EXPECT_FALSE(pane.RememberedFolder().isEmpty());
     EXPECT_TRUE(QFileInfo(pane.RememberedFolder()).isDir());
     EXPECT_EQ(StoredFolder(), pane.SelectedFolder());
 }
 
-TEST_F(BrowserPane, BarDragIsClampedSixteenPixelsFromEitherEnd) {
+TEST_F(BrowserPaneTest, BarDragIsClampedSixteenPixelsFromEitherEnd) {
     BrowserPane pane(nullptr);
     pane.resize(300, 500);
     pane.OnCommand(cmd::ID_PICKER_LAYOUT);
@@ -103,7 +103,7 @@ TEST_F(BrowserPane, BarDragIsClampedSixteenPixelsFromEitherEnd) {
     EXPECT_EQ(pane.Tree()->geometry().width(), 300);
 }
 
-TEST_F(BrowserPane, ShrinkingKeepsSixteenPixelsOfListAndShortensTheTree) {
+TEST_F(BrowserPaneTest, ShrinkingKeepsSixteenPixelsOfListAndShortensTheTree) {
     BrowserPane pane(nullptr);
     pane.resize(300, 500);
     pane.OnCommand(cmd::ID_PICKER_LAYOUT);
@@ -118,7 +118,7 @@ TEST_F(BrowserPane, ShrinkingKeepsSixteenPixelsOfListAndShortensTheTree) {
     EXPECT_EQ(pane.Tree()->geometry().bottom() + 1 + bar.height(), list.top());
 }
 
-TEST_F(BrowserPane, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
+TEST_F(BrowserPaneTest, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
     CommandRouter router;
     CommandHandlers frame;
     int deletes = 0;
@@ -139,7 +139,7 @@ TEST_F(BrowserPane, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
 }
 
 // Shift+Delete is also the frame's accelerator for Cut; in the list it is Delete.
-TEST_F(BrowserPane, ShiftDeleteInTheListIsDeleteAndNotTheWindowsShortcut) {
+TEST_F(BrowserPaneTest, ShiftDeleteInTheListIsDeleteAndNotTheWindowsShortcut) {
     CommandRouter router;
     CommandHandlers frame;
     int deletes = 0;
