@@ -12,7 +12,7 @@
 #include "doc/PictureDocument.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 #include "platform/MessageService.h"
 #include "image/RasterImage.h"
 #include "platform/SettingsStore.h"
@@ -49,7 +49,7 @@ std::string CheckBox(const ClientBox& box, const ViewCutArgs& args) {
                std::to_string(box.right) + "," + std::to_string(box.bottom) + " lies outside the " +
                std::to_string(args.clientWidth) + " x " + std::to_string(args.clientHeight) + " client";
     }
-    const int span = PictureView::kMinimumCutSpan;
+    const int span = PictureDocument::kMinimumCutSpan;
     if (box.right - box.left < span || box.bottom - box.top < span) {
         return "cut: the box must be at least " + std::to_string(span) + " x " + std::to_string(span) +
                " client pixels (right and bottom are exclusive)";
@@ -121,9 +121,9 @@ void SetUpBox(cropbox::CropBoxModel& box, const ViewCutArgs& args) {
 std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     HeadlessSession session;
     if (!session.IsValid()) return "cut: no temporary folder for the settings";
-    PictureDocument document;
-    PictureView view(&document);
-    SetUpBox(view.Box(), args);
+    PictureView view(nullptr);
+    PictureDocument& document = *view.Document();
+    SetUpBox(document.Box(), args);
     // A hidden widget takes its new size at once; the layout below reads it.
     view.resize(args.clientWidth, args.clientHeight);
     if (view.width() != args.clientWidth || view.height() != args.clientHeight) {
@@ -136,19 +136,19 @@ std::string CutInView(const std::string& path, const ViewCutArgs& args, RasterIm
     if (!view.PicturesValid()) return "cut: the client is too small to show the picture";
     if (args.box) {
         const ClientBox& b = *args.box;
-        view.Box().m_crop = cropbox::Rect{b.left, b.top, b.right, b.bottom};
+        document.Box().m_crop = cropbox::Rect{b.left, b.top, b.right, b.bottom};
     }
-    const cropbox::Rect box = view.Box().m_crop;
-    const bool cut = view.CutToCropBox();
+    const cropbox::Rect box = document.Box().m_crop;
+    const bool cut = document.CutToCropBox();
     if (const std::string shown = session.Messages(); !shown.empty()) return "cut: " + shown;
     if (!cut) {
         return "cut: the view did not cut the box " + std::to_string(box.left) + "," + std::to_string(box.top) +
                "," + std::to_string(box.right) + "," + std::to_string(box.bottom) +
-               " (smaller than " + std::to_string(PictureView::kMinimumCutSpan) +
+               " (smaller than " + std::to_string(PictureDocument::kMinimumCutSpan) +
                " client pixels, or not enough memory)";
     }
-    if (!result.Copy(view.WorkPicture())) return "cut: not enough memory for the result";
-    if (metadata) *metadata = view.Metadata();
+    if (!result.Copy(document.WorkPicture())) return "cut: not enough memory for the result";
+    if (metadata) *metadata = document.Metadata();
     return {};
 }
 

@@ -14,7 +14,7 @@
 
 #include "BenchPictures.h"
 #include "ChildModes.h"
-#include "view/CutOperation.h"
+#include "doc/CutOperation.h"
 #include "RatioReport.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/MainWindow.h"
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 #include "commands/CommandIds.h"
 #include "platform/MessageService.h"
 #include "platform/DisplayColourProfile.h"
@@ -98,7 +98,7 @@ void Application::SelectSettingsStore() {
 }
 
 bool Application::OpenNewDocument() {
-    m_document = std::make_unique<PictureDocument>();
+    m_document = std::make_unique<FileCommands>();
     m_router.SetDocument(&m_document->Handlers());
     m_mainWindow = std::make_unique<MainWindow>(m_document.get());
     if (!m_mainWindow->Create()) {

@@ -15,7 +15,7 @@
 #include "app/IconAtlas.h"
 
 class MainWindow;
-class PictureDocument;
+class FileCommands;
 
 class Application : public QObject {
     Q_OBJECT
@@ -45,7 +45,7 @@ public:
     CommandRouter& Router() { return m_router; }
     const RasterImage& Atlas() const { return m_atlas; }
     const GDIPlus* GraphicsGuard() const { return m_drawingGuard.get(); }
-    PictureDocument* Document() const { return m_document.get(); }
+    FileCommands* Document() const { return m_document.get(); }
     MainWindow* Window() const { return m_mainWindow.get(); }
 
 private:
@@ -61,6 +61,6 @@ private:
     CommandHandlers m_handlers;
     std::unique_ptr<GDIPlus> m_drawingGuard;  // null until the drawing layer step
     IconAtlas m_atlas;
-    std::unique_ptr<PictureDocument> m_document;
+    std::unique_ptr<FileCommands> m_document;
     std::unique_ptr<MainWindow> m_mainWindow;
 };

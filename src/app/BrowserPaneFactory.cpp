@@ -1,16 +1,16 @@
 #include "app/BrowserPaneFactory.h"
 
 #include "browser/BrowserPane.h"
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 #include "view/PictureView.h"
 
-QWidget* CreateBrowserPane(PictureDocument* document, QWidget* parent) {
+QWidget* CreateBrowserPane(FileCommands* document, QWidget* parent) {
     auto* pane = new BrowserPane(document, parent, BrowserPane::FolderStart::Later);
     pane->setObjectName(QStringLiteral("browserPane"));
     return pane;
 }
 
-void ConnectBrowserPane(QWidget* pane, PictureView* view, PictureDocument* document) {
+void ConnectBrowserPane(QWidget* pane, PictureView* view, FileCommands* document) {
     if (auto* picker = qobject_cast<BrowserPane*>(pane)) {
         QObject::connect(picker, &BrowserPane::pictureChosen, view, [view, document](const QString& path) {
             if (document == nullptr || document->SaveModified()) view->LoadPicture(path);

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "commands/CommandIds.h"
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 #include "app/IconAtlas.h"
 #include "app/PrinterIcon.h"
 #include "app/RibbonAtlas.h"

@@ -10,7 +10,7 @@
 
 
 #include "app/BrowserPaneFactory.h"
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
 #include "app/MainRibbonBar.h"
@@ -79,7 +79,7 @@ QWidget* FocusTarget(QWidget* pane) {
 
 }  // namespace
 
-MainWindow::MainWindow(PictureDocument* document, QWidget* parent)
+MainWindow::MainWindow(FileCommands* document, QWidget* parent)
     : QMainWindow(parent),
       m_document(document),
       m_appLook(uint32_t(SettingsStore::ReadWorkspaceInt(settings::kApplicationLook,

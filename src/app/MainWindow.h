@@ -10,7 +10,7 @@
 
 #include "commands/CommandRouter.h"
 
-class PictureDocument;
+class FileCommands;
 class PictureView;
 class MainRibbonBar;
 class QSplitter;
@@ -24,7 +24,7 @@ public:
     static constexpr int kInitialHeight = 800;
 
     // Reads the visual style from "ApplicationLook" (216 when missing).
-    explicit MainWindow(PictureDocument* document, QWidget* parent = nullptr);
+    explicit MainWindow(FileCommands* document, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The frame's creation steps: client area (splitter and panes), title, visual style,
@@ -67,7 +67,7 @@ private:
     // "*NAME - Norvane Snipwell" while a picture is shown, the modified mark first.
     void UpdateTitle();
 
-    PictureDocument* m_document;
+    FileCommands* m_document;
     MainRibbonBar* m_ribbon = nullptr;
     SnipwellStatusBar* m_statusBar = nullptr;
     QSplitter* m_splitter = nullptr;

@@ -29,7 +29,7 @@ constexpr double kDialogUnitsPerLine = 8.0;
 
 }  // namespace
 
-BrowserPane::BrowserPane(PictureDocument* document, QWidget* parent, FolderStart start)
+BrowserPane::BrowserPane(FileCommands* document, QWidget* parent, FolderStart start)
     : QWidget(parent),
       m_document(document),
       m_tree(new QTreeView(this)),

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 
 class FolderTreeModel;
 class QTreeView;
@@ -23,7 +23,7 @@ public:
     // Registers itself with document as its picture browser. With FolderStart::Later the
     // folder tree stays empty (and no folder is listed) until ShowFolders: the main window
     // paints first and fills its browser right after.
-    explicit BrowserPane(PictureDocument* document, QWidget* parent = nullptr, FolderStart start = FolderStart::Now);
+    explicit BrowserPane(FileCommands* document, QWidget* parent = nullptr, FolderStart start = FolderStart::Now);
     ~BrowserPane() override;
 
     // PictureBrowserLink
@@ -67,7 +67,7 @@ private:
     void PlaceControls(const QRect& bar);
     void ShowTrackingBar(bool show);
 
-    PictureDocument* m_document;
+    FileCommands* m_document;
     FolderTreeModel* m_folders = nullptr;  // made by ShowFolders
     QTreeView* m_tree;
     ThumbnailList* m_list;

@@ -1,186 +1,172 @@
-// The document's file commands: Save, Save As, Delete, the confirmation toggles and the JPEG
-// quality box. The picture itself lives in the view; the document only routes.
+// The document's files and state: opening a picture, writing it out, the light values, the
+// layout of the crop box over the view area and the saved mark.
 #include "doc/PictureDocument.h"
 
-#include <limits>
-#include <optional>
-#include <variant>
+#include <QFile>
+
+#include <algorithm>
 
 #include "commands/CommandIds.h"
-#include "image/RasterFormatTable.h"
-#include "platform/FileChecks.h"
-#include "platform/FileDialogService.h"
-#include "platform/MessageService.h"
 #include "commands/SettingsKeys.h"
+#include "doc/CropBoxChoices.h"
+#include "doc/CutOperation.h"
+#include "image/WorkingPicture.h"
+#include "image/metadata/MetadataCheck.h"
+#include "platform/FileChecks.h"
 #include "platform/SettingsStore.h"
 
-namespace {
-
-constexpr const char* kSaveAsDefaultExtension = "jpg";
-constexpr QChar kPathSeparator = u'/';
-
-bool InJpegQualityRange(long long value) {
-    return value >= settings::kJpegQualityMin && value <= settings::kJpegQualityMax;
-}
-
-// Leading decimal number with an optional sign, as the classic C conversion reads it: the
-// digits stop at the first other character. Empty when the text has no leading digits.
-// Saturates instead of overflowing (anything that large is out of range anyway).
-std::optional<long long> LeadingInteger(const QString& text) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-    if (i >= text.size() || text[i] < u'0' || text[i] > u'9') return std::nullopt;
-    long long value = 0;
-    constexpr long long kCap = std::numeric_limits<int>::max();
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > kCap) value = kCap;
-    }
-    return negative ? -value : value;
-}
-
-// The folder part of a path (before its last separator), or empty when the separator is its
-// first character or missing.
-QString FolderPart(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(kPathSeparator);
-    return slash > 0 ? path.left(slash) : QString();
-}
-
-}  // namespace
-
-PictureDocument::PictureDocument(QObject* parent)
-    : QObject(parent),
-      m_askSaveChanges(SettingsStore::ReadInt(settings::kSection, settings::kAskSaveChanges, 1) != 0),
-      m_jpegQuality(StoredJpegQuality()) {
-    RegisterCommands();
+PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
+    m_box.m_autoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
+    cropbox::RestoreChoices(m_box);
 }
 
 PictureDocument::~PictureDocument() = default;
 
-void PictureDocument::RegisterCommands() {
-    m_handlers.On(cmd::ID_FILE_OPEN, [] {});  // pictures are opened through the browser only
-    m_handlers.On(
-        cmd::ID_FILE_SAVE, [this] { OnFileSave(); },
-        [this](CommandUpdate& u) { u.enabled = PicturesValid() && FileUsable(); });
-    m_handlers.On(
-        cmd::ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CommandUpdate& u) { u.enabled = PicturesValid(); });
-    m_handlers.On(
-        cmd::ID_DELETE, [this] { OnDelete(); }, [this](CommandUpdate& u) { u.enabled = FileUsable(); });
-    m_handlers.On(
-        cmd::ID_CONFIRM_OVERWRITE, [this] { m_confirmOverwrite = !m_confirmOverwrite; },
-        [this](CommandUpdate& u) { u.checked = m_confirmOverwrite; });
-    m_handlers.On(
-        cmd::ID_ASK_SAVE_CHANGES,
-        [this] {
-            m_askSaveChanges = !m_askSaveChanges;
-            SettingsStore::WriteInt(settings::kSection, settings::kAskSaveChanges, m_askSaveChanges ? 1 : 0);
-        },
-        [this](CommandUpdate& u) { u.checked = m_askSaveChanges; });
-    m_handlers.On(
-        cmd::ID_CONFIRM_DELETE, [this] { m_confirmDelete = !m_confirmDelete; },
-        [this](CommandUpdate& u) { u.checked = m_confirmDelete; });
-    m_handlers.OnValue(
-        cmd::ID_JPEG_QUALITY, [this](const CommandValue& value) { OnJpegQuality(value); },
-        [this](CommandUpdate& u) { u.value = m_jpegQuality; });
+// ---- files ----------------------------------------------------------------------------------------
+
+void PictureDocument::Clear() {
+    m_box.m_crop = {};
+    m_contrast = 0;
+    m_brightness = 0;
+    m_history.Clear();
+    m_savedPosition = m_history.Position();
+    m_working.Destroy();
+    m_viewSize = {};
+    m_path.clear();
+    m_damage.clear();
+    m_metadata.reset();
+    m_metadataDropped = false;
 }
 
-void PictureDocument::OnNewDocument() {
-    if (m_view) m_view->ActivateView();
+FileOutcome PictureDocument::Load(const QString& path) {
+    Clear();
+    if (path.isEmpty()) {
+        emit laidOut(true);
+        return {true, {}};
+    }
+    const QByteArray native = QFile::encodeName(path);
+    // Photos are stored as the camera was held; the JPEG load turns them the way they were
+    // shot. A turn that fails for lack of memory leaves the picture as stored.
+    RasterLoadOptions options;
+    options.upright = RasterUpright::Turn;
+    auto metadata = std::make_shared<PictureMetadata>();
+    options.metadata = metadata.get();
+    const bool loaded = filechecks::IsRegularFile(path) &&
+                        m_working.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
+                        m_working.IsValid();
+    // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
+    const QByteArray damage = loaded ? QByteArray(m_working.LoadWarningText()) : QByteArray();
+    // A picture that cannot be brought to 24 bits would break every later command: it is
+    // treated like an unreadable file.
+    if (!loaded || !MakeWorkingPicture(m_working)) {
+        m_working.Destroy();
+        emit laidOut(true);
+        return {false, QStringLiteral("Could not load image.")};
+    }
+    if (m_box.m_autoHide) m_box.m_showCropBox = true;
+    m_path = path;
+    m_damage = QString::fromUtf8(damage);
+    // A block that cannot be read is left out: the picture opens and saves without it.
+    m_metadataDropped = DropUnreadableMetadata(*metadata);
+    m_metadata = std::move(metadata);
+    m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
+    LayOut();
+    emit laidOut(true);
+    return {true, {}};
 }
 
-bool PictureDocument::PicturesValid() const { return m_view && m_view->PicturesValid(); }
-
-QWidget* PictureDocument::DialogParent() const { return m_view ? m_view->DialogParent() : nullptr; }
-
-bool PictureDocument::FileUsable() const { return m_view && FileUsable(m_view->Path()); }
-
-bool PictureDocument::FileUsable(const QString& path) { return filechecks::IsWritableRegularFile(path); }
-
-int PictureDocument::ParseJpegQuality(const QString& text) {
-    // Text that is no number counts as empty: a quality of 0 would ruin every saved JPEG.
-    const std::optional<long long> value = LeadingInteger(text.trimmed());
-    return value && InJpegQualityRange(*value) ? int(*value) : settings::kJpegQualityDefault;
+FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
+    if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
+    const QByteArray native = QFile::encodeName(path);
+    const uint32_t type = RasterImage::TypeFromExtension(native.constData());
+    if (type == RASTER_FORMAT_UNKNOWN) return {false, QStringLiteral("Unknown image type.")};
+    // The light values are only previewed: they go into the written copy, never into the
+    // working picture.
+    RasterImage copy;
+    bool ok = MakeLitCopy(copy);
+    // The blocks travel in a copy: one that cannot be written is left out of this file only.
+    PictureMetadata metadata = Metadata();
+    if (ok) {
+        copy.SetJpegQuality(uint8_t(jpegQuality));
+        ok = copy.Save(native.constData(), type, &metadata);
+    }
+    if (!ok) return {false, QStringLiteral("Failed.")};
+    m_path = path;
+    m_savedPosition = m_history.Position();
+    if (metadata.dropped) m_metadataDropped = true;
+    return {true, {}};
 }
 
-int PictureDocument::StoredJpegQuality() {
-    const int stored = SettingsStore::ReadInt(settings::kSection, settings::kJpegQuality, settings::kJpegQualityDefault);
-    return InJpegQualityRange(stored) ? stored : settings::kJpegQualityDefault;
+const PictureMetadata& PictureDocument::Metadata() const {
+    static const PictureMetadata none;
+    return m_metadata ? *m_metadata : none;
 }
 
-void PictureDocument::OnFileSave() {
-    if (!PicturesValid() || !FileUsable()) return;
-    const QString path = m_view->Path();
-    const QString selected = m_picker ? m_picker->GetSelectedPath() : QString();
-    // Ask only when the picture written over is the one the browser has selected.
-    if (m_confirmOverwrite && selected.compare(path, Qt::CaseInsensitive) == 0 &&
-        !MessageService::AskYesNo("This will overwrite " + selected + ".\n\nContinue?", DialogParent())) {
+bool PictureDocument::IsModified() const { return m_working.IsValid() && m_history.Position() != m_savedPosition; }
+
+QString PictureDocument::PictureName() const {
+    const qsizetype slash = m_path.lastIndexOf(QLatin1Char('/'));
+    return m_path.isEmpty() ? QStringLiteral("Untitled") : m_path.mid(slash + 1);
+}
+
+// ---- light values ---------------------------------------------------------------------------------
+
+int PictureDocument::LightValueOfPosition(int position) {
+    constexpr int kLightSliderMax = 2 * kLightSliderNeutral;
+    return std::clamp(position, 0, kLightSliderMax) - kLightSliderNeutral;
+}
+
+void PictureDocument::SetLightSlider(uint32_t id, int position) {
+    (id == cmd::ID_CONTRAST ? m_contrast : m_brightness) = LightValueOfPosition(position);
+    RunPictureCommand(id);
+}
+
+void PictureDocument::ApplyLightValues(RasterImage& picture, int contrast, int brightness) {
+    if (contrast != 0 || brightness != 0) picture.AdjustLight(brightness, contrast);
+}
+
+bool PictureDocument::MakeLitCopy(RasterImage& copy) const {
+    if (!copy.Copy(m_working)) return false;
+    return (m_contrast == 0 && m_brightness == 0) || copy.AdjustLight(m_brightness, m_contrast);
+}
+
+// ---- crop box layout ------------------------------------------------------------------------------
+
+void PictureDocument::SetViewArea(cropbox::Size area) {
+    m_area = area;
+    LayOut();
+}
+
+void PictureDocument::LayOut() {
+    m_box.m_crop = {};
+    m_viewSize = {};
+    if (!m_working.IsValid()) return;
+    const cropbox::Size size =
+        cropbox::FitViewSize(m_area.width, m_area.height, int(m_working.GetWidth()), int(m_working.GetHeight()));
+    // An area too small for a fit shows nothing until it grows again.
+    if (size.width <= 0 || size.height <= 0) return;
+    m_viewSize = size;
+    PlaceCropBox();
+}
+
+bool PictureDocument::PicturesValid() const {
+    return m_working.IsValid() && m_viewSize.width > 0 && m_viewSize.height > 0;
+}
+
+void PictureDocument::PlaceCropBox() {
+    if (!PicturesValid()) {
+        m_box.m_crop = {};
         return;
     }
-    if (m_view->SavePicture(path) && m_picker) m_picker->FileWritten(path);
+    m_box.PlaceCropBox(m_area, m_viewSize, {int(m_working.GetWidth()), int(m_working.GetHeight())});
 }
 
-void PictureDocument::OnFileSaveAs() {
-    if (!PicturesValid()) return;
-    const QString current = m_view->Path();
-    const qsizetype slash = current.lastIndexOf(kPathSeparator);
-
-    FileDialogRequest request;
-    request.save = true;
-    request.folder = SettingsStore::ReadString(settings::kSection, settings::kSaveAsFileDir);
-    if (request.folder.isEmpty()) request.folder = FolderPart(current);
-    request.fileName = slash > 0 ? current.mid(slash + 1) : QString();
-    request.filter = QString::fromStdString(RasterSaveFilter());
-    request.defaultExtension = kSaveAsDefaultExtension;
-
-    const QString chosen = FileDialogService::Choose(request, DialogParent());
-    if (chosen.isEmpty() || !m_view->SavePicture(chosen)) return;
-    if (m_picker) m_picker->FileWritten(m_view->Path());
-    // The extension of the chosen path, not the filter entry, decided the format.
-    const QString folder = FolderPart(m_view->Path());
-    if (!folder.isEmpty()) SettingsStore::WriteString(settings::kSection, settings::kSaveAsFileDir, folder);
+cropbox::Rect PictureDocument::BoxInPicture() const {
+    if (!PicturesValid() || m_box.m_crop.IsEmpty()) return {};
+    return MapBoxToPicture(m_working, CurrentCutRequest());
 }
 
-bool PictureDocument::SaveModified() {
-    if (!m_askSaveChanges || !m_view || !m_view->IsModified()) return true;
-    switch (MessageService::AskSaveDiscardCancel("Save changes to " + m_view->PictureName() + "?", DialogParent())) {
-    case MessageAnswer::No:
-        return true;
-    case MessageAnswer::Yes:
-        // As Save (its own question included); a picture without a writable file goes
-        // through Save As. Whatever does not end in a saved picture keeps it.
-        if (FileUsable()) {
-            OnFileSave();
-        } else {
-            OnFileSaveAs();
-        }
-        return !m_view->IsModified();
-    default:
-        return false;
-    }
-}
-
-void PictureDocument::OnDelete() {
-    if (!FileUsable()) return;
-    const QString path = m_view->Path();
-    if (m_confirmDelete && !MessageService::AskYesNo("This will delete " + path + "\n\nContinue?", DialogParent())) {
-        return;
-    }
-    // Permanent: there is no recycle bin to move the file to.
-    if (!filechecks::RemoveFile(path)) {
-        MessageService::ShowMessage("Failed.", DialogParent());
-        return;
-    }
-    m_view->LoadPicture(QString());
-    if (!path.isEmpty() && m_picker) m_picker->RemoveFile(path);
-}
-
-void PictureDocument::OnJpegQuality(const CommandValue& value) {
-    if (const QString* text = std::get_if<QString>(&value)) {
-        m_jpegQuality = ParseJpegQuality(*text);
-    } else {
-        const int number = std::get<int>(value);
-        m_jpegQuality = InJpegQualityRange(number) ? number : settings::kJpegQualityDefault;
-    }
-    SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, m_jpegQuality);
+CutRequest PictureDocument::CurrentCutRequest() const {
+    return CutRequest{m_area.width,  m_area.height, m_viewSize.width,        m_viewSize.height,
+                      m_box.m_crop, m_box.m_shape, m_box.BorderFraction()};
 }

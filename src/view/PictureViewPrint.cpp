@@ -3,7 +3,6 @@
 // platform's print dialogs.
 #include <QFileInfo>
 
-#include "commands/CommandIds.h"
 #include "platform/MessageService.h"
 #include "platform/PicturePrinter.h"
 #include "platform/RasterQtBridge.h"
@@ -11,19 +10,14 @@
 #include "view/PictureView.h"
 #include "view/PrintLayout.h"
 
-void PictureView::RegisterPrintCommands() {
-    m_handlers.On(cmd::ID_FILE_PRINT, [this] { PrintPicture(); },
-                  [this](CommandUpdate& u) { u.enabled = m_working.IsValid(); });
-}
-
 bool PictureView::PrintPicture() {
-    if (!m_working.IsValid()) {
+    if (!m_document->WorkPicture().IsValid()) {
         MessageService::ShowMessage("The current image is invalid.", this);
         return false;
     }
     WaitCursor wait;
     RasterImage copy;
-    const bool ok = MakeLitCopy(copy);
+    const bool ok = m_document->MakeLitCopy(copy);
     QImage picture;
     if (ok) picture = MakeAlphaBitmap(copy).convertToFormat(QImage::Format_RGB32);
     wait.Release();
@@ -32,7 +26,7 @@ bool PictureView::PrintPicture() {
         return false;
     }
 
-    const uint32_t presetId = m_box.m_presetId;
+    const uint32_t presetId = m_document->Box().m_presetId;
     const int width = picture.width();
     const int height = picture.height();
     const auto layout = [presetId, width, height](const PrintPaper& paper) {
@@ -40,7 +34,7 @@ bool PictureView::PrintPicture() {
         return PrintPlacement{QRectF(placed.left, placed.top, placed.width, placed.height),
                               QString::fromStdString(printlayout::PlacementWarning(placed))};
     };
-    const PrintResult result = PicturePrinter::Print(picture, QFileInfo(m_path).fileName(), layout, this);
+    const PrintResult result = PicturePrinter::Print(picture, QFileInfo(m_document->Path()).fileName(), layout, this);
     if (result.outcome == PrintOutcome::Failed) {
         MessageService::ShowMessage(QStringLiteral("The picture could not be printed.\n") + result.reason, this);
     }

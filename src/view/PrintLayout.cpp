@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 namespace printlayout {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "platform/AntiAliasedDrawing.h"
-#include "view/RoundCornerPath.h"
+#include "doc/RoundCornerPath.h"
 
 namespace {
 

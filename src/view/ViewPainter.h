@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 #include "image/RasterImage.h"
 
 // Renders paints, keeping the client-sized buffers from one paint to the next so that a paint

@@ -7,7 +7,7 @@
 #include <QTreeView>
 
 #include "app/MainWindow.h"
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
 #include "app/GDIPlus.h"

@@ -11,7 +11,7 @@
 #include "app/MainWindow.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
-#include "doc/PictureDocument.h"
+#include "doc/FileCommands.h"
 #include "app/MainRibbonBar.h"
 #include "app/RibbonKeyTips.h"
 #include "commands/SettingsKeys.h"
@@ -376,7 +376,7 @@ TEST_F(RibbonTest, QualityBoxShowsTheOwnersValueSendsEachChangeAndSpinsFromTheSt
         cmd::ID_JPEG_QUALITY,
         [&](const CommandValue& value) {
             reported << std::get<QString>(value);
-            stored = PictureDocument::ParseJpegQuality(reported.back());
+            stored = FileCommands::ParseJpegQuality(reported.back());
         },
         [&](CommandUpdate& u) { u.value = stored; });
     m_app->Router().SetActiveView(&view);

@@ -26,13 +26,12 @@ void DocFixture::SetUp() {
     });
 
     router.SetIdleUpdatesEnabled(false);
-    router.SetDocument(&doc.Handlers());
+    router.SetDocument(&files.Handlers());
 
-    view = std::make_unique<PictureView>(&doc);
+    view = std::make_unique<PictureView>(&files);
     view->resize(800, 600);
     view->show();
-    doc.m_view = view.get();
-    doc.m_picker = &browser;
+    files.m_picker = &browser;
     router.SetActiveView(&view->Handlers());
 }
 
@@ -57,6 +56,10 @@ void DocFixture::LoadShown(const QString& path) {
     view->LoadPicture(path);
     ASSERT_TRUE(view->PicturesValid()) << path.toStdString();
     ASSERT_EQ(view->Path(), path);
+}
+
+FileOutcome DocFixture::SaveShown(const QString& path) {
+    return view->Document()->Save(path, FileCommands::StoredJpegQuality());
 }
 
 RasterImage DocFixture::Decoded(const QString& path) {

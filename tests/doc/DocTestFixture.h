@@ -1,4 +1,4 @@
-// A document and a picture view wired to a command router of their own, with scripted message
+// The file commands and a picture view wired to a command router of their own, with scripted message
 // boxes and file dialogs and a fake picture browser, over a temporary
 // folder that also holds the settings store.
 #pragma once
@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "doc/FileCommands.h"
 #include "doc/PictureDocument.h"
 #include "view/PictureView.h"
 #include "commands/CommandRouter.h"
@@ -49,6 +50,8 @@ protected:
     QString WritePicture(const std::string& name, const RasterImage& picture);
     // Loads a file as the program does and expects it to be shown.
     void LoadShown(const QString& path);
+    // Writes the shown document to path at the stored JPEG quality, as Save does.
+    FileOutcome SaveShown(const QString& path);
     // The picture in a file, decoded by its extension.
     static RasterImage Decoded(const QString& path);
     static std::vector<uint8_t> Bytes(const QString& path);
@@ -63,7 +66,7 @@ protected:
     testsupport::TempDir temp;
     CommandRouter router;
     FakeBrowser browser;
-    PictureDocument doc;
+    FileCommands files;
     std::unique_ptr<PictureView> view;
 
     std::vector<AskedMessage> messages;

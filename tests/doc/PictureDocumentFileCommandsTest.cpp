@@ -64,13 +64,13 @@ TEST_F(PictureDocumentFileCommands, UpdateRulesFollowThePicturesAndTheFile) {
 
 TEST_F(PictureDocumentFileCommands, SaveAsksBeforeOverwritingTheSelectedFileAndNoKeepsIt) {
     const QString path = LoadThenMakeStale("Selected.bmp");
-    browser.selected = PathOf("SELECTED.BMP");  // the same path in another letter case
+    browser.selected = path;
 
     answers = {MessageAnswer::No};
     router.Execute(cmd::ID_FILE_SAVE);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].question);
-    EXPECT_EQ(messages[0].text, "This will overwrite " + browser.selected + ".\n\nContinue?");
+    EXPECT_EQ(messages[0].text, "This will overwrite " + path + ".\n\nContinue?");
     EXPECT_EQ(Bytes(path), kStaleBytes);
     EXPECT_TRUE(browser.written.empty());
 
@@ -79,6 +79,26 @@ TEST_F(PictureDocumentFileCommands, SaveAsksBeforeOverwritingTheSelectedFileAndN
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_TRUE(SamePixels(Decoded(path), original));
     EXPECT_EQ(browser.written, std::vector<QString>{path}) << "the browser refreshes the file's cell";
+}
+
+// a.png and A.PNG are two files: the question is for the selected one only.
+TEST_F(PictureDocumentFileCommands, FileNamesInAnotherLetterCaseAreOtherFiles) {
+    const QString lower = WritePicture("a.png", MakePatternImage(20, 10));
+    const QString upper = WritePicture("A.PNG", MakePatternImage(30, 10));
+    const auto upperBytes = Bytes(upper);
+    const QString shown = LoadThenMakeStale("a.png");
+    ASSERT_EQ(shown, lower);
+
+    browser.selected = upper;
+    router.Execute(cmd::ID_FILE_SAVE);
+    EXPECT_TRUE(messages.empty()) << "A.PNG is selected, a.png is written";
+    EXPECT_TRUE(SamePixels(Decoded(lower), original));
+    EXPECT_EQ(Bytes(upper), upperBytes);
+
+    browser.selected = lower;
+    answers = {MessageAnswer::No};
+    router.Execute(cmd::ID_FILE_SAVE);
+    EXPECT_EQ(Texts(), std::vector<QString>{"This will overwrite " + lower + ".\n\nContinue?"});
 }
 
 TEST_F(PictureDocumentFileCommands, SaveWritesWithoutAskingWhenAnotherFileIsSelectedOrTheOptionIsOff) {
@@ -108,14 +128,14 @@ TEST_F(PictureDocumentFileCommands, SaveAppliesTheLightValuesToTheFileButNeverTo
     ASSERT_TRUE(expected.AdjustLight(20, -10));
     EXPECT_TRUE(SamePixels(Decoded(path), expected));
     EXPECT_FALSE(SamePixels(expected, original));
-    EXPECT_TRUE(SamePixels(view->WorkPicture(), original));
+    EXPECT_TRUE(SamePixels(view->Document()->WorkPicture(), original));
 }
 
 TEST_F(PictureDocumentFileCommands, SaveUsesTheStoredJpegQualityAnd75WhenItIsOutOfRange) {
     const QString path = WritePicture("photo.bmp", MakePatternImage(64, 64));
     LoadShown(path);
     auto reference = [&](uint8_t q) {
-        RasterImage copy(view->WorkPicture());
+        RasterImage copy(view->Document()->WorkPicture());
         copy.SetJpegQuality(q);
         const QString target = PathOf("reference.jpg");
         EXPECT_TRUE(copy.Save(QFile::encodeName(target).constData(), RASTER_FORMAT_JPG));
@@ -125,11 +145,11 @@ TEST_F(PictureDocumentFileCommands, SaveUsesTheStoredJpegQualityAnd75WhenItIsOut
     ASSERT_NE(reference(30), reference(75));
 
     SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, 30);
-    ASSERT_TRUE(view->SavePicture(jpeg));
+    ASSERT_TRUE(SaveShown(jpeg).ok);
     EXPECT_EQ(Bytes(jpeg), reference(30));
 
     SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, 150);
-    ASSERT_TRUE(view->SavePicture(jpeg));
+    ASSERT_TRUE(SaveShown(jpeg).ok);
     EXPECT_EQ(Bytes(jpeg), reference(75));
 }
 
@@ -198,8 +218,7 @@ TEST_F(PictureDocumentFileCommands, SaveOverAFolderFailsAndKeepsTheFolder) {
     LoadShown(WritePicture("shown.bmp", original));
     std::filesystem::create_directory(temp / "taken.png");
     testsupport::WriteFileBytes(temp / "taken.png" / "inside.txt", kStaleBytes);
-    EXPECT_FALSE(view->SavePicture(PathOf("taken.png")));
-    EXPECT_EQ(Texts(), std::vector<QString>{"Failed."});
+    EXPECT_EQ(SaveShown(PathOf("taken.png")).error, "Failed.");
     EXPECT_EQ(testsupport::ReadFileBytes(temp / "taken.png" / "inside.txt"), kStaleBytes);
     EXPECT_EQ(view->Path(), PathOf("shown.bmp"));
 }
@@ -229,7 +248,7 @@ TEST_F(PictureDocumentFileCommands, DeleteAsksRemovesTheFileClearsTheViewAndTell
     EXPECT_TRUE(messages[0].question);
     EXPECT_EQ(messages[0].text, "This will delete " + path + "\n\nContinue?");
     EXPECT_FALSE(std::filesystem::exists(path.toStdString()));
-    EXPECT_FALSE(view->WorkPicture().IsValid());
+    EXPECT_FALSE(view->Document()->WorkPicture().IsValid());
     EXPECT_TRUE(view->Path().isEmpty());
     EXPECT_EQ(SliderPosition(cmd::ID_BRIGHTNESS), 100);
     EXPECT_EQ(browser.removed, std::vector<QString>{path});
@@ -277,7 +296,7 @@ TEST_F(PictureDocumentFileCommands, AChangedPictureIsOfferedForSavingAndCancelOr
     const QString question = QStringLiteral("Save changes to shown.bmp?");
     LoadShown(path);
     EXPECT_FALSE(view->IsModified());
-    EXPECT_TRUE(doc.SaveModified());   // nothing changed: nothing asked
+    EXPECT_TRUE(files.SaveModified());   // nothing changed: nothing asked
     EXPECT_TRUE(messages.empty());
 
     router.Execute(cmd::ID_MIRROR);
@@ -292,7 +311,7 @@ TEST_F(PictureDocumentFileCommands, AChangedPictureIsOfferedForSavingAndCancelOr
     for (const Case& c : {Case{MessageAnswer::Cancel, false, false}, Case{MessageAnswer::No, true, false}}) {
         messages.clear();
         answers = {c.answer};
-        EXPECT_EQ(doc.SaveModified(), c.leaves);
+        EXPECT_EQ(files.SaveModified(), c.leaves);
         ASSERT_EQ(Texts(), std::vector<QString>{question});
         EXPECT_EQ(Bytes(path), unchanged);
         EXPECT_TRUE(view->IsModified());
@@ -303,7 +322,7 @@ TEST_F(PictureDocumentFileCommands, AChangedPictureIsOfferedForSavingAndCancelOr
     ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0444), 0);
     answers = {MessageAnswer::Yes};
     chosenPath.clear();
-    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_FALSE(files.SaveModified());
     EXPECT_EQ(requests.size(), 1u);
     EXPECT_TRUE(view->IsModified());
     EXPECT_EQ(view->Path(), path);
@@ -313,7 +332,7 @@ TEST_F(PictureDocumentFileCommands, AChangedPictureIsOfferedForSavingAndCancelOr
     messages.clear();
     answers = {MessageAnswer::Yes, MessageAnswer::Yes};   // the question, then Save's own
     browser.selected = path;
-    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(files.SaveModified());
     EXPECT_EQ(Texts(), (std::vector<QString>{question, "This will overwrite " + path + ".\n\nContinue?"}));
     EXPECT_FALSE(view->IsModified());
     RasterImage mirrored(original);
@@ -330,7 +349,7 @@ TEST_F(PictureDocumentFileCommands, TheQuestionCanBeTurnedOffAndStaysOff) {
     EXPECT_EQ(router.QueryUpdate(cmd::ID_ASK_SAVE_CHANGES).checked, std::optional<bool>(true));
     router.Execute(cmd::ID_ASK_SAVE_CHANGES);
     EXPECT_EQ(router.QueryUpdate(cmd::ID_ASK_SAVE_CHANGES).checked, std::optional<bool>(false));
-    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(files.SaveModified());
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(PictureDocument().m_askSaveChanges) << "a new document reads the stored option";
 }

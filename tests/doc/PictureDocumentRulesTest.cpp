@@ -24,48 +24,48 @@ using PictureDocumentRules = DocFixture;
 TEST_F(PictureDocumentRules, FileIsUsableOnlyWhenItIsAnExistingWritableRegularFile) {
     const QString file = PathOf("picture.jpg");
     testsupport::WriteFileBytes(file.toStdString(), {1, 2, 3});
-    EXPECT_TRUE(PictureDocument::FileUsable(file));
+    EXPECT_TRUE(FileCommands::FileUsable(file));
 
-    EXPECT_FALSE(PictureDocument::FileUsable(QString()));
-    EXPECT_FALSE(PictureDocument::FileUsable(PathOf("missing.jpg")));
+    EXPECT_FALSE(FileCommands::FileUsable(QString()));
+    EXPECT_FALSE(FileCommands::FileUsable(PathOf("missing.jpg")));
     std::filesystem::create_directory(temp / "folder.jpg");
-    EXPECT_FALSE(PictureDocument::FileUsable(PathOf("folder.jpg")));
+    EXPECT_FALSE(FileCommands::FileUsable(PathOf("folder.jpg")));
 
     // Read-only for everybody: not usable, even for a user whom the system lets write anyway.
     ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0444), 0);
-    EXPECT_FALSE(PictureDocument::FileUsable(file));
+    EXPECT_FALSE(FileCommands::FileUsable(file));
     // Writable by its owner only, and the test runs as that owner.
     ASSERT_EQ(chmod(QFile::encodeName(file).constData(), 0644), 0);
-    EXPECT_TRUE(PictureDocument::FileUsable(file));
+    EXPECT_TRUE(FileCommands::FileUsable(file));
 }
 
 TEST_F(PictureDocumentRules, JpegQualityTextIsReadAsATrimmedDecimalWithNoNumberOrOutOfRangeGiving75) {
-    EXPECT_EQ(PictureDocument::ParseJpegQuality(" 90 "), 90);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("\t100\n"), 100);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("+40"), 40);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("0"), 0);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("abc"), 75);  // no number: as empty
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("12abc"), 12);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("- 5"), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("150"), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("101"), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("-5"), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality(""), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("   "), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("99999999999999999999999"), 75);
-    EXPECT_EQ(PictureDocument::ParseJpegQuality("-99999999999999999999999"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality(" 90 "), 90);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("\t100\n"), 100);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("+40"), 40);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("0"), 0);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("abc"), 75);  // no number: as empty
+    EXPECT_EQ(FileCommands::ParseJpegQuality("12abc"), 12);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("- 5"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("150"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("101"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("-5"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality(""), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("   "), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("99999999999999999999999"), 75);
+    EXPECT_EQ(FileCommands::ParseJpegQuality("-99999999999999999999999"), 75);
 }
 
 TEST_F(PictureDocumentRules, StoredJpegQualityOutsideTheRangeReadsAs75WithoutRewritingIt) {
-    EXPECT_EQ(PictureDocument::StoredJpegQuality(), 75);
+    EXPECT_EQ(FileCommands::StoredJpegQuality(), 75);
     for (int outside : {150, 101, -1}) {
         SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, outside);
-        EXPECT_EQ(PictureDocument::StoredJpegQuality(), 75) << outside;
+        EXPECT_EQ(FileCommands::StoredJpegQuality(), 75) << outside;
         EXPECT_EQ(StoredQualityValue(), outside);
     }
     for (int inside : {0, 40, 100}) {
         SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, inside);
-        EXPECT_EQ(PictureDocument::StoredJpegQuality(), inside);
+        EXPECT_EQ(FileCommands::StoredJpegQuality(), inside);
     }
 }
 
@@ -76,7 +76,7 @@ TEST_F(PictureDocumentRules, JpegQualityBoxTextIsStoredAsParsedAndReportedBack) 
         EXPECT_TRUE(router.Execute(cmd::ID_JPEG_QUALITY, CommandValue(QString::fromLatin1(text))));
         EXPECT_EQ(StoredQualityValue(), stored) << text;
         EXPECT_EQ(router.QueryUpdate(cmd::ID_JPEG_QUALITY).value, stored) << text;
-        EXPECT_EQ(doc.JpegQuality(), stored) << text;
+        EXPECT_EQ(files.JpegQuality(), stored) << text;
     }
     // A number from a control is checked against the range the same way.
     router.Execute(cmd::ID_JPEG_QUALITY, CommandValue(101));
@@ -92,8 +92,8 @@ TEST_F(PictureDocumentRules, ConfirmationTogglesStartOnAndFlipWithTheirCheckMark
         EXPECT_EQ(router.QueryUpdate(id).checked, std::optional<bool>(true)) << id;
     }
     router.Execute(cmd::ID_CONFIRM_DELETE);
-    EXPECT_TRUE(doc.m_confirmOverwrite);
-    EXPECT_FALSE(doc.m_confirmDelete);
+    EXPECT_TRUE(files.m_confirmOverwrite);
+    EXPECT_FALSE(files.m_confirmDelete);
 }
 
 TEST_F(PictureDocumentRules, FileOpenIsHandledAndDoesNothing) {

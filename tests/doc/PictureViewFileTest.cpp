@@ -1,4 +1,4 @@
-// LoadPicture and SavePicture of the picture view on real files.
+// Opening picture files into the view and writing its document out, on real files.
 #include <QFile>
 #include <QString>
 
@@ -57,7 +57,7 @@ using PictureViewFile = DocFixture;
 
 TEST_F(PictureViewFile, GifTransparentColourLoadsAsWhiteIn24Bits) {
     LoadShown(WritePicture("clear.gif", PaletteWithTransparentEntry()));
-    const RasterImage& work = view->WorkPicture();
+    const RasterImage& work = view->Document()->WorkPicture();
     EXPECT_EQ(work.GetBpp(), 24u);
     EXPECT_FALSE(work.HasAlpha());
     for (uint32_t y = 0; y < 2; ++y) {
@@ -74,7 +74,7 @@ TEST_F(PictureViewFile, AlphaIsFlattenedOntoWhite) {
     picture.SetAlphaLevel(0);
     picture.AlphaPointer(0, 15)[0] = 255;  // top-left opaque, the rest fully transparent
     LoadShown(WritePicture("alpha.png", picture));
-    const RasterImage& work = view->WorkPicture();
+    const RasterImage& work = view->Document()->WorkPicture();
     EXPECT_EQ(work.GetBpp(), 24u);
     EXPECT_FALSE(work.HasAlpha());
     EXPECT_EQ(PictureColor(work, 0, 0), PictureColor(MakePatternImage(16, 16), 0, 0));
@@ -91,7 +91,7 @@ TEST_F(PictureViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) {
 
     view->LoadPicture(text);
     EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."});
-    EXPECT_FALSE(view->WorkPicture().IsValid());
+    EXPECT_FALSE(view->Document()->WorkPicture().IsValid());
     EXPECT_FALSE(view->ViewPicture().IsValid());
     EXPECT_TRUE(view->Path().isEmpty());
     EXPECT_TRUE(view->Box().m_crop.IsEmpty());
@@ -128,15 +128,13 @@ TEST_F(PictureViewFile, AutoShowMakesTheBoxVisibleOnEveryLoad) {
     EXPECT_TRUE(view->Box().m_showCropBox);
 }
 
-TEST_F(PictureViewFile, SavePictureRefusesAMissingPictureAndAnUnknownExtension) {
-    EXPECT_FALSE(view->SavePicture(PathOf("nothing.bmp")));
-    EXPECT_EQ(Texts(), std::vector<QString>{"The current image is invalid."});
+TEST_F(PictureViewFile, SaveRefusesAMissingPictureAndAnUnknownExtension) {
+    EXPECT_EQ(SaveShown(PathOf("nothing.bmp")).error, "The current image is invalid.");
     EXPECT_FALSE(std::filesystem::exists(temp / "nothing.bmp"));
 
     messages.clear();
     LoadShown(WritePicture("shown.bmp", MakePatternImage(20, 10)));
-    EXPECT_FALSE(view->SavePicture(PathOf("shown.xyz")));
-    EXPECT_EQ(Texts(), std::vector<QString>{"Unknown image type."});
+    EXPECT_EQ(SaveShown(PathOf("shown.xyz")).error, "Unknown image type.");
     EXPECT_FALSE(std::filesystem::exists(temp / "shown.xyz"));
     EXPECT_EQ(view->Path(), PathOf("shown.bmp"));
 }
@@ -144,11 +142,11 @@ TEST_F(PictureViewFile, SavePictureRefusesAMissingPictureAndAnUnknownExtension) 
 TEST_F(PictureViewFile, EveryExifOrientationEndsUpright) {
     for (const std::string kind : {"Landscape", "Portrait"}) {
         LoadShown(CorpusPhoto(kind, 1));
-        const RasterImage upright(view->WorkPicture());
+        const RasterImage upright(view->Document()->WorkPicture());
         EXPECT_EQ(upright.GetWidth() > upright.GetHeight(), kind == "Landscape");
         for (int orientation = 0; orientation <= 8; ++orientation) {
             LoadShown(CorpusPhoto(kind, orientation));
-            const RasterImage& work = view->WorkPicture();
+            const RasterImage& work = view->Document()->WorkPicture();
             ASSERT_EQ(work.GetWidth(), upright.GetWidth()) << kind << orientation;
             ASSERT_EQ(work.GetHeight(), upright.GetHeight()) << kind << orientation;
             // Each file was compressed on its own after the turn, so they agree only coarsely.
@@ -160,20 +158,20 @@ TEST_F(PictureViewFile, EveryExifOrientationEndsUpright) {
 
 TEST_F(PictureViewFile, ATurnedPhotoIsSavedUprightWithoutAnOrientationToTurnItAgain) {
     LoadShown(CorpusPhoto("Portrait", 6));
-    const RasterImage upright(view->WorkPicture());
+    const RasterImage upright(view->Document()->WorkPicture());
     EXPECT_LT(upright.GetWidth(), upright.GetHeight());
 
     const QString bitmap = PathOf("portrait.bmp");
-    ASSERT_TRUE(view->SavePicture(bitmap));
+    ASSERT_TRUE(SaveShown(bitmap).ok);
     EXPECT_TRUE(SamePixels(Decoded(bitmap), upright));
 
     const QString jpeg = PathOf("portrait.jpg");
-    ASSERT_TRUE(view->SavePicture(jpeg));
+    ASSERT_TRUE(SaveShown(jpeg).ok);
     const int orientation = ReadExifOrientationFromFile(QFile::encodeName(jpeg).constData());
     EXPECT_TRUE(orientation == RASTER_EXIF_ORIENTATION_NONE || orientation == RASTER_EXIF_ORIENTATION_UPRIGHT);
     LoadShown(jpeg);
-    EXPECT_EQ(view->WorkPicture().GetWidth(), upright.GetWidth());
-    EXPECT_EQ(view->WorkPicture().GetHeight(), upright.GetHeight());
+    EXPECT_EQ(view->Document()->WorkPicture().GetWidth(), upright.GetWidth());
+    EXPECT_EQ(view->Document()->WorkPicture().GetHeight(), upright.GetHeight());
 }
 
 // A photo whose data ends early opens as the decoder fills it in, and the file pane says it is
@@ -187,7 +185,7 @@ TEST_F(PictureViewFile, DamagedJpegOpensAndTheFilePaneSaysSoUntilTheNextPicture)
     const auto filePane = [&] { return ReadPaneText(router.QueryUpdate(cmd::ID_STATUSBAR_PANE_FILE)); };
 
     LoadShown(damaged);
-    EXPECT_EQ(view->WorkPicture().GetHeight(), 128u);
+    EXPECT_EQ(view->Document()->WorkPicture().GetHeight(), 128u);
     EXPECT_EQ(filePane().text, "Damaged picture: the data ends early: " + damaged);
     EXPECT_TRUE(filePane().note.startsWith(damaged + "\n")) << filePane().note.toStdString();
 

@@ -103,7 +103,7 @@ protected:
         picture.fill(colour);
         QGuiApplication::clipboard()->setImage(picture);
         ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_PASTE));
-        ASSERT_TRUE(m_view->WorkPicture().IsValid());
+        ASSERT_TRUE(m_view->Document()->WorkPicture().IsValid());
     }
 
     // Runs Print; the scripted dialog chooses a PDF file on the given paper and margins, turns
@@ -189,10 +189,10 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
 TEST_F(PrintTest, TheLightValuesArePrintedAsSaveWritesThemAndTheWorkingPictureKeepsItsPixels) {
     const QRgb grey = qRgb(100, 110, 120);
     PasteSolid(300, 200, grey);
-    m_router->Execute(cmd::ID_BRIGHTNESS, CommandValue(PictureView::kLightSliderNeutral + 40));
-    m_router->Execute(cmd::ID_CONTRAST, CommandValue(PictureView::kLightSliderNeutral - 20));
+    m_router->Execute(cmd::ID_BRIGHTNESS, CommandValue(PictureDocument::kLightSliderNeutral + 40));
+    m_router->Execute(cmd::ID_CONTRAST, CommandValue(PictureDocument::kLightSliderNeutral - 20));
     RasterImage expected;
-    ASSERT_TRUE(expected.Copy(m_view->WorkPicture()));
+    ASSERT_TRUE(expected.Copy(m_view->Document()->WorkPicture()));
     ASSERT_TRUE(expected.AdjustLight(40, -20));
     RasterRgbQuad lit = expected.GetPixelColor(150, 100);
 
@@ -206,7 +206,7 @@ TEST_F(PrintTest, TheLightValuesArePrintedAsSaveWritesThemAndTheWorkingPictureKe
     EXPECT_NEAR(qGreen(c), lit.rgbGreen, 2);
     EXPECT_NEAR(qBlue(c), lit.rgbBlue, 2);
     EXPECT_NE(qRed(c), qRed(grey));
-    const RasterRgbQuad kept = m_view->WorkPicture().GetPixelColor(150, 100);
+    const RasterRgbQuad kept = m_view->Document()->WorkPicture().GetPixelColor(150, 100);
     EXPECT_EQ(kept.rgbRed, qRed(grey));
 }
 

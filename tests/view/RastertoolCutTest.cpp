@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "commands/CommandIds.h"
-#include "view/CropBoxModel.h"
-#include "view/CutOperation.h"
+#include "doc/CropBoxModel.h"
+#include "doc/CutOperation.h"
 #include "image/RasterImage.h"
 #include "RastertoolRun.h"
 #include "TestSupport.h"

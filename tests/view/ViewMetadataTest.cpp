@@ -30,12 +30,12 @@ protected:
     // Cuts the preset's default box, which spans the whole 3:2 photo.
     void CutWithPreset(uint32_t preset) {
         m_view->Box().m_presetId = preset;
-        m_view->LayoutPicture();
-        ASSERT_TRUE(m_view->CutToCropBox());
+        m_view->Document()->PlaceCropBox();
+        ASSERT_TRUE(m_view->Document()->CutToCropBox());
     }
     std::filesystem::path Save(const std::string& name) {
         const std::filesystem::path path = m_files / name;
-        EXPECT_TRUE(m_view->SavePicture(QFile::decodeName(path.c_str())));
+        EXPECT_TRUE(m_view->Document()->Save(QFile::decodeName(path.c_str()), FileCommands::StoredJpegQuality()).ok);
         return path;
     }
 
@@ -54,7 +54,7 @@ TEST_F(ViewMetadataTest, CutWithAPrintSizeSavesItsDpiAndFreeKeepsTheSources) {
         SCOPED_TRACE(c.preset);
         Load(photo);
         CutWithPreset(c.preset);
-        EXPECT_EQ(m_view->WorkPicture().GetWidth(), 1800u);
+        EXPECT_EQ(m_view->Document()->WorkPicture().GetWidth(), 1800u);
         const std::filesystem::path saved = Save("cut.jpg");
         std::map<std::string, std::string> tags = ExifToolTags(m_files, saved);
         EXPECT_EQ(ExifToolValue(m_files, saved, "JFIF:XResolution"), c.dpi);
@@ -68,19 +68,19 @@ TEST_F(ViewMetadataTest, MetadataFollowsThePictureThroughPasteAndUndo) {
     const std::filesystem::path photo = TaggedPhoto(m_files, "photo.jpg", MakeDisplayP3Profile());
     ASSERT_FALSE(photo.empty());
     Load(photo);
-    const PictureMetadata loaded = m_view->Metadata();
+    const PictureMetadata loaded = m_view->Document()->Metadata();
     EXPECT_FALSE(loaded.exif.empty());
     EXPECT_FALSE(loaded.icc.empty());
     m_view->Box().m_presetId = cmd::ID_PRESET_FREE;
-    m_view->LayoutPicture();
-    ASSERT_TRUE(m_view->CutToCropBox());
+    m_view->Document()->PlaceCropBox();
+    ASSERT_TRUE(m_view->Document()->CutToCropBox());
     RasterImage pasted = MakePatternImage(300, 200);
     ASSERT_TRUE(CopyToClipboard(pasted));
     ASSERT_TRUE(m_router->Execute(cmd::ID_EDIT_PASTE));
-    EXPECT_TRUE(m_view->Metadata().Empty());
-    ASSERT_TRUE(m_view->UndoPicture());
-    EXPECT_EQ(m_view->Metadata().exif, loaded.exif);
-    EXPECT_EQ(m_view->Metadata().icc, loaded.icc);
+    EXPECT_TRUE(m_view->Document()->Metadata().Empty());
+    ASSERT_TRUE(m_view->Document()->UndoPicture());
+    EXPECT_EQ(m_view->Document()->Metadata().exif, loaded.exif);
+    EXPECT_EQ(m_view->Document()->Metadata().icc, loaded.icc);
     EXPECT_EQ(ExifToolTags(m_files, Save("undone.png"))["Artist"], "Ann Example");
 }
 
@@ -90,10 +90,10 @@ TEST_F(ViewMetadataTest, ATaggedPhotoIsShownInScreenColoursButKeepsItsNumbers) {
     ASSERT_FALSE(tagged.empty());
     ASSERT_FALSE(untagged.empty());
     Load(untagged);
-    const RasterImage plainWork(m_view->WorkPicture());
+    const RasterImage plainWork(m_view->Document()->WorkPicture());
     const RasterImage plainView(m_view->ViewPicture());
     Load(tagged);
-    EXPECT_TRUE(SamePixels(m_view->WorkPicture(), plainWork));
+    EXPECT_TRUE(SamePixels(m_view->Document()->WorkPicture(), plainWork));
     EXPECT_FALSE(SamePixels(m_view->ViewPicture(), plainView));
 }
 
@@ -102,8 +102,8 @@ TEST_F(ViewMetadataTest, AnUnreadableBlockIsLeftOutAndSaidInTheStatusBar) {
     const std::filesystem::path damaged = m_files / "damaged.jpg";
     WriteFileBytes(damaged, JpegWithSegments({{0xE1, exif}}));
     Load(damaged);
-    EXPECT_TRUE(m_view->MetadataDropped());
-    EXPECT_TRUE(m_view->Metadata().exif.empty());
+    EXPECT_TRUE(m_view->Document()->MetadataDropped());
+    EXPECT_TRUE(m_view->Document()->Metadata().exif.empty());
     const PaneText pane = ReadPaneText(m_router->QueryUpdate(cmd::ID_STATUSBAR_PANE_FILE));
     EXPECT_TRUE(pane.text.startsWith("Metadata could not be read")) << pane.text.toStdString();
     EXPECT_FALSE(pane.note.isEmpty());

@@ -1,4 +1,4 @@
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "view/CropBoxChoices.h"
+#include "doc/CropBoxChoices.h"
 
 #include "commands/CommandIds.h"
 #include "commands/SettingsKeys.h"

@@ -2,7 +2,7 @@
 // box's rotation, in the "Settings" section of the settings store.
 #pragma once
 
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 namespace cropbox {
 

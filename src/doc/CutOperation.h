@@ -3,7 +3,7 @@
 // anti-aliased edges and blended onto white. No window is involved, so it runs in tests.
 #pragma once
 
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 #include "image/RasterImage.h"
 
 struct CutRequest {

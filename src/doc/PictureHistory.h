@@ -15,7 +15,7 @@
 
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 // What returns with a picture besides its pixels.
 struct PictureState {

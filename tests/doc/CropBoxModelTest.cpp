@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "commands/CommandIds.h"
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 using namespace cropbox;
 

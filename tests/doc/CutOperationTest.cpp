@@ -5,8 +5,8 @@
 #include <cmath>
 #include <set>
 
-#include "view/CutOperation.h"
-#include "view/RoundCornerPath.h"
+#include "doc/CutOperation.h"
+#include "doc/RoundCornerPath.h"
 #include "TestSupport.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "view/PictureHistory.h"
+#include "doc/PictureHistory.h"
 
 namespace {
 

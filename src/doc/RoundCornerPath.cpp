@@ -1,8 +1,8 @@
-#include "view/RoundCornerPath.h"
+#include "doc/RoundCornerPath.h"
 
 #include <QTransform>
 
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 
 namespace {
 constexpr double kRadiusFraction = 0.05;

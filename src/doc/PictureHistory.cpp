@@ -1,4 +1,4 @@
-#include "view/PictureHistory.h"
+#include "doc/PictureHistory.h"
 
 #include <algorithm>
 #include <utility>

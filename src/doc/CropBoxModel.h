@@ -69,12 +69,12 @@ struct Size {
 // the client, never enlarged. An empty size when the fit area has no pixels.
 Size FitViewSize(int clientWidth, int clientHeight, int pictureWidth, int pictureHeight);
 
-// The crop box state of the picture view and its rules.
+// The crop box state of a document and its rules.
 class CropBoxModel {
 public:
     CropBoxModel();
 
-    // Fields, as the view keeps them.
+    // Fields, as the document keeps them.
     int m_shape;
     uint32_t m_presetId;
     uint32_t m_borderId;

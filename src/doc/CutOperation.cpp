@@ -1,4 +1,4 @@
-#include "view/CutOperation.h"
+#include "doc/CutOperation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 
 #include "platform/AntiAliasedDrawing.h"
 #include "image/RasterBlockPool.h"
-#include "view/RoundCornerPath.h"
+#include "doc/RoundCornerPath.h"
 
 namespace {
 

@@ -1,0 +1,200 @@
+// The file commands on the document the view shows: Save, Save As, Delete, the save question,
+// the confirmation toggles and the JPEG quality box.
+#include "doc/FileCommands.h"
+
+#include <limits>
+#include <optional>
+#include <variant>
+
+#include "commands/CommandIds.h"
+#include "doc/PictureDocument.h"
+#include "image/RasterFormatTable.h"
+#include "platform/FileChecks.h"
+#include "platform/FileDialogService.h"
+#include "platform/MessageService.h"
+#include "commands/SettingsKeys.h"
+#include "platform/SettingsStore.h"
+#include "platform/WaitCursor.h"
+
+namespace {
+
+constexpr const char* kSaveAsDefaultExtension = "jpg";
+constexpr QChar kPathSeparator = u'/';
+
+bool InJpegQualityRange(long long value) {
+    return value >= settings::kJpegQualityMin && value <= settings::kJpegQualityMax;
+}
+
+// Leading decimal number with an optional sign, as the classic C conversion reads it: the
+// digits stop at the first other character. Empty when the text has no leading digits.
+// Saturates instead of overflowing (anything that large is out of range anyway).
+std::optional<long long> LeadingInteger(const QString& text) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    if (i >= text.size() || text[i] < u'0' || text[i] > u'9') return std::nullopt;
+    long long value = 0;
+    constexpr long long kCap = std::numeric_limits<int>::max();
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        value = value * 10 + (text[i].unicode() - u'0');
+        if (value > kCap) value = kCap;
+    }
+    return negative ? -value : value;
+}
+
+// The folder part of a path (before its last separator), or empty when the separator is its
+// first character or missing.
+QString FolderPart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(kPathSeparator);
+    return slash > 0 ? path.left(slash) : QString();
+}
+
+}  // namespace
+
+FileCommands::FileCommands(QObject* parent)
+    : QObject(parent),
+      m_askSaveChanges(SettingsStore::ReadInt(settings::kSection, settings::kAskSaveChanges, 1) != 0),
+      m_jpegQuality(StoredJpegQuality()) {
+    RegisterCommands();
+}
+
+FileCommands::~FileCommands() = default;
+
+void FileCommands::RegisterCommands() {
+    m_handlers.On(cmd::ID_FILE_OPEN, [] {});  // pictures are opened through the browser only
+    m_handlers.On(
+        cmd::ID_FILE_SAVE, [this] { OnFileSave(); },
+        [this](CommandUpdate& u) { u.enabled = PicturesValid() && FileUsable(); });
+    m_handlers.On(
+        cmd::ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CommandUpdate& u) { u.enabled = PicturesValid(); });
+    m_handlers.On(
+        cmd::ID_DELETE, [this] { OnDelete(); }, [this](CommandUpdate& u) { u.enabled = FileUsable(); });
+    m_handlers.On(
+        cmd::ID_CONFIRM_OVERWRITE, [this] { m_confirmOverwrite = !m_confirmOverwrite; },
+        [this](CommandUpdate& u) { u.checked = m_confirmOverwrite; });
+    m_handlers.On(
+        cmd::ID_ASK_SAVE_CHANGES,
+        [this] {
+            m_askSaveChanges = !m_askSaveChanges;
+            SettingsStore::WriteInt(settings::kSection, settings::kAskSaveChanges, m_askSaveChanges ? 1 : 0);
+        },
+        [this](CommandUpdate& u) { u.checked = m_askSaveChanges; });
+    m_handlers.On(
+        cmd::ID_CONFIRM_DELETE, [this] { m_confirmDelete = !m_confirmDelete; },
+        [this](CommandUpdate& u) { u.checked = m_confirmDelete; });
+    m_handlers.OnValue(
+        cmd::ID_JPEG_QUALITY, [this](const CommandValue& value) { OnJpegQuality(value); },
+        [this](CommandUpdate& u) { u.value = m_jpegQuality; });
+}
+
+void FileCommands::OnNewDocument() {
+    if (m_view) m_view->ActivateView();
+}
+
+PictureDocument* FileCommands::Shown() const { return m_view ? m_view->ShownDocument() : nullptr; }
+
+bool FileCommands::PicturesValid() const { return Shown() != nullptr && Shown()->PicturesValid(); }
+
+QWidget* FileCommands::DialogParent() const { return m_view ? m_view->DialogParent() : nullptr; }
+
+bool FileCommands::FileUsable() const { return Shown() != nullptr && FileUsable(Shown()->Path()); }
+
+bool FileCommands::FileUsable(const QString& path) { return filechecks::IsWritableRegularFile(path); }
+
+int FileCommands::ParseJpegQuality(const QString& text) {
+    // Text that is no number counts as empty: a quality of 0 would ruin every saved JPEG.
+    const std::optional<long long> value = LeadingInteger(text.trimmed());
+    return value && InJpegQualityRange(*value) ? int(*value) : settings::kJpegQualityDefault;
+}
+
+int FileCommands::StoredJpegQuality() {
+    const int stored = SettingsStore::ReadInt(settings::kSection, settings::kJpegQuality, settings::kJpegQualityDefault);
+    return InJpegQualityRange(stored) ? stored : settings::kJpegQualityDefault;
+}
+
+void FileCommands::OnFileSave() {
+    if (!PicturesValid() || !FileUsable()) return;
+    const QString path = Shown()->Path();
+    const QString selected = m_picker ? m_picker->GetSelectedPath() : QString();
+    // Ask only when the picture written over is the one the browser has selected; file names
+    // that differ only in letter case name different files.
+    if (m_confirmOverwrite && selected == path &&
+        !MessageService::AskYesNo("This will overwrite " + selected + ".\n\nContinue?", DialogParent())) {
+        return;
+    }
+    if (SaveShown(path) && m_picker) m_picker->FileWritten(path);
+}
+
+bool FileCommands::SaveShown(const QString& path) {
+    WaitCursor wait;
+    const FileOutcome outcome = Shown()->Save(path, StoredJpegQuality());
+    wait.Release();
+    if (!outcome.ok) MessageService::ShowMessage(outcome.error, DialogParent());
+    return outcome.ok;
+}
+
+void FileCommands::OnFileSaveAs() {
+    if (!PicturesValid()) return;
+    const QString current = Shown()->Path();
+    const qsizetype slash = current.lastIndexOf(kPathSeparator);
+
+    FileDialogRequest request;
+    request.save = true;
+    request.folder = SettingsStore::ReadString(settings::kSection, settings::kSaveAsFileDir);
+    if (request.folder.isEmpty()) request.folder = FolderPart(current);
+    request.fileName = slash > 0 ? current.mid(slash + 1) : QString();
+    request.filter = QString::fromStdString(RasterSaveFilter());
+    request.defaultExtension = kSaveAsDefaultExtension;
+
+    const QString chosen = FileDialogService::Choose(request, DialogParent());
+    if (chosen.isEmpty() || !SaveShown(chosen)) return;
+    if (m_picker) m_picker->FileWritten(Shown()->Path());
+    // The extension of the chosen path, not the filter entry, decided the format.
+    const QString folder = FolderPart(Shown()->Path());
+    if (!folder.isEmpty()) SettingsStore::WriteString(settings::kSection, settings::kSaveAsFileDir, folder);
+}
+
+bool FileCommands::SaveModified() {
+    PictureDocument* document = Shown();
+    if (!m_askSaveChanges || document == nullptr || !document->IsModified()) return true;
+    switch (MessageService::AskSaveDiscardCancel("Save changes to " + document->PictureName() + "?", DialogParent())) {
+    case MessageAnswer::No:
+        return true;
+    case MessageAnswer::Yes:
+        // As Save (its own question included); a picture without a writable file goes
+        // through Save As. Whatever does not end in a saved picture keeps it.
+        if (FileUsable()) {
+            OnFileSave();
+        } else {
+            OnFileSaveAs();
+        }
+        return !document->IsModified();
+    default:
+        return false;
+    }
+}
+
+void FileCommands::OnDelete() {
+    if (!FileUsable()) return;
+    const QString path = Shown()->Path();
+    if (m_confirmDelete && !MessageService::AskYesNo("This will delete " + path + "\n\nContinue?", DialogParent())) {
+        return;
+    }
+    // Permanent: there is no recycle bin to move the file to.
+    if (!filechecks::RemoveFile(path)) {
+        MessageService::ShowMessage("Failed.", DialogParent());
+        return;
+    }
+    m_view->LoadPicture(QString());
+    if (!path.isEmpty() && m_picker) m_picker->RemoveFile(path);
+}
+
+void FileCommands::OnJpegQuality(const CommandValue& value) {
+    if (const QString* text = std::get_if<QString>(&value)) {
+        m_jpegQuality = ParseJpegQuality(*text);
+    } else {
+        const int number = std::get<int>(value);
+        m_jpegQuality = InJpegQualityRange(number) ? number : settings::kJpegQualityDefault;
+    }
+    SettingsStore::WriteInt(settings::kSection, settings::kJpegQuality, m_jpegQuality);
+}

@@ -1,0 +1,50 @@
+#include "view/DocumentStatusPanes.h"
+
+#include "commands/CommandIds.h"
+#include "view/PictureView.h"
+#include "view/StatusPaneText.h"
+
+namespace {
+
+void FilePane(const PictureDocument& document, CommandUpdate& u) {
+    const QString& path = document.Path();
+    const QString shown = path.isEmpty() ? QString() : document.ModifiedMark() + path;
+    const QString& damage = document.DamageNote();
+    if (damage.isEmpty() && document.MetadataDropped()) {
+        SetPaneText(u, QStringLiteral("Metadata could not be read: %1").arg(shown),
+                    QStringLiteral("%1\nA damaged or oversized metadata block (EXIF, XMP, IPTC or colour "
+                                   "profile) was left out; the picture itself is whole.")
+                        .arg(path));
+        return;
+    }
+    if (damage.isEmpty()) {
+        SetPaneText(u, shown);
+        return;
+    }
+    SetPaneText(u, QStringLiteral("Damaged picture: %1: %2").arg(damage, shown),
+                QStringLiteral("%1\nWhat could not be read is filled in by the decoder; saving "
+                               "writes the picture as shown.")
+                    .arg(path));
+}
+
+void CropBoxPane(const PictureView& view, CommandUpdate& u) {
+    const PictureDocument& document = *view.Document();
+    const cropbox::Rect crop = document.BoxInPicture();
+    const cropbox::Size size{crop.Width(), crop.Height()};
+    // A hidden box has no print to warn about.
+    const bool shown = document.Box().m_showCropBox && !crop.IsEmpty();
+    SetPaneText(u, QString::fromStdString(document.Box().CropStatusText(view.PicturesValid(), size)),
+                shown ? QString::fromStdString(document.Box().LowPrintResolutionNote(size)) : QString());
+}
+
+}  // namespace
+
+void RegisterStatusPanes(PictureView& view, CommandHandlers& h) {
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [&view](CommandUpdate& u) { FilePane(*view.Document(), u); });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [&view](CommandUpdate& u) {
+        const RasterImage& work = view.Document()->WorkPicture();
+        u.text = QString::fromStdString(
+            cropbox::CropBoxModel::ImageStatusText(work.IsValid(), int(work.GetWidth()), int(work.GetHeight())));
+    });
+    h.OnUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX, [&view](CommandUpdate& u) { CropBoxPane(view, u); });
+}
