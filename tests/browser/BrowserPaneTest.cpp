@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTreeView>
 
 #include "BrowserTestSupport.h"
@@ -21,7 +22,7 @@ using browsertest::ToQString;
 
 namespace {
 
-class BrowserPane : public ::testing::Test {
+class BrowserPaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SettingsStore::UseFolder(ToQString(m_settings.path()));
@@ -37,12 +38,20 @@ protected:
         QMouseEvent event(type, QPointF(point), QPointF(target.mapToGlobal(point)), Qt::LeftButton, held, Qt::NoModifier);
         QApplication::sendEvent(&target, &event);
     }
+    // The bar between tree and list, in the pane's coordinates.
+    static QRect Bar(const BrowserPane& pane) { return pane.Splitter()->handle(1)->geometry(); }
     static void DragBar(BrowserPane& pane, int dy) {
-        const QRect bar = pane.BarRect();
-        const QPoint start(bar.center());
-        SendMouse(pane, QEvent::MouseButtonPress, start);
-        SendMouse(pane, QEvent::MouseMove, start + QPoint(0, dy));
-        SendMouse(pane, QEvent::MouseButtonRelease, start + QPoint(0, dy));
+        QWidget& bar = *pane.Splitter()->handle(1);
+        const QPoint start = bar.rect().center();
+        SendMouse(bar, QEvent::MouseButtonPress, start);
+        SendMouse(bar, QEvent::MouseMove, start + QPoint(0, dy));
+        SendMouse(bar, QEvent::MouseButtonRelease, start + QPoint(0, dy));
+    }
+    // A shown pane of the size, laid out.
+    static void ShowAt(BrowserPane& pane, int width, int height) {
+        pane.resize(width, height);
+        pane.show();
+        QApplication::processEvents();
     }
 
     testsupport::TempDir m_settings;
@@ -51,7 +60,7 @@ protected:
 
 }  // namespace
 
-TEST_F(BrowserPane, RemembersTheChosenFolderAndListsItAtTheNextStart) {
+TEST_F(BrowserPaneTest, RemembersTheChosenFolderAndListsItAtTheNextStart) {
     {
         BrowserPane pane(nullptr);
         ASSERT_TRUE(pane.SelectFolder(ToQString(m_pictures.path())));
@@ -65,7 +74,7 @@ TEST_F(BrowserPane, RemembersTheChosenFolderAndListsItAtTheNextStart) {
     EXPECT_EQ(pane.List()->count(), 1);
 }
 
-TEST_F(BrowserPane, MissingRememberedFolderSelectsNothing) {
+TEST_F(BrowserPaneTest, MissingRememberedFolderSelectsNothing) {
     SettingsStore::WriteString(settings::kSection, settings::kBrowserFolder, ToQString(m_pictures / "gone"));
     BrowserPane pane(nullptr);
     EXPECT_TRUE(pane.SelectedFolder().isEmpty());
@@ -74,51 +83,56 @@ TEST_F(BrowserPane, MissingRememberedFolderSelectsNothing) {
     EXPECT_EQ(StoredFolder(), ToQString(m_pictures / "gone"));
 }
 
-TEST_F(BrowserPane, WithoutSettingStartsInThePicturesFolderOrHome) {
+TEST_F(BrowserPaneTest, WithoutSettingStartsInThePicturesFolderOrHome) {
     BrowserPane pane(nullptr);
     EXPECT_FALSE(pane.RememberedFolder().isEmpty());
     EXPECT_TRUE(QFileInfo(pane.RememberedFolder()).isDir());
     EXPECT_EQ(StoredFolder(), pane.SelectedFolder());
 }
 
-TEST_F(BrowserPane, BarDragIsClampedSixteenPixelsFromEitherEnd) {
+TEST_F(BrowserPaneTest, BarDragIsClampedSixteenPixelsFromEitherEnd) {
     BrowserPane pane(nullptr);
-    pane.resize(300, 500);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const int barHeight = pane.BarRect().height();
+    ShowAt(pane, 300, 500);
+    const int barHeight = Bar(pane).height();
     ASSERT_GT(barHeight, 0);
+    // The tree starts fourteen and a half lines high, the list below it takes the rest.
+    EXPECT_EQ(pane.Tree()->height(), qRound(14.5 * pane.fontMetrics().height()));
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, 500);
 
     DragBar(pane, -1000);
-    EXPECT_EQ(pane.BarRect().bottom() + 1, 16);
+    EXPECT_EQ(Bar(pane).bottom() + 1, 16);
     EXPECT_EQ(pane.List()->geometry().top(), 16);
     EXPECT_EQ(pane.List()->geometry().bottom() + 1, 500);
 
     DragBar(pane, 1000);
-    EXPECT_EQ(pane.BarRect().top(), 500 - 16);
+    EXPECT_EQ(Bar(pane).top(), 500 - 16);
     EXPECT_EQ(pane.Tree()->geometry().height(), 500 - 16);
-    EXPECT_EQ(pane.BarRect().height(), barHeight);
+    EXPECT_EQ(Bar(pane).height(), barHeight);
 
     DragBar(pane, -200);
-    EXPECT_EQ(pane.BarRect().top(), 500 - 16 - 200);
+    EXPECT_EQ(Bar(pane).top(), 500 - 16 - 200);
     EXPECT_EQ(pane.Tree()->geometry().width(), 300);
 }
 
-TEST_F(BrowserPane, ShrinkingKeepsSixteenPixelsOfListAndShortensTheTree) {
+TEST_F(BrowserPaneTest, GrowingGoesToTheListAndShrinkingTakesFromTheTree) {
     BrowserPane pane(nullptr);
-    pane.resize(300, 500);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const QRect bar = pane.BarRect();
+    ShowAt(pane, 300, 500);
+    const QRect bar = Bar(pane);
+    pane.resize(300, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(Bar(pane), bar);
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, 800);
+
     pane.resize(200, bar.top() + 4);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const QRect list = pane.List()->geometry();
-    EXPECT_EQ(list.top(), pane.height() - 16);
-    EXPECT_EQ(list.bottom() + 1, pane.height());
-    EXPECT_EQ(list.width(), 200);
-    EXPECT_EQ(pane.BarRect().height(), bar.height());
-    EXPECT_EQ(pane.Tree()->geometry().bottom() + 1 + bar.height(), list.top());
+    QApplication::processEvents();
+    EXPECT_EQ(Bar(pane).top(), pane.height() - 16);
+    EXPECT_EQ(Bar(pane).height(), bar.height());
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, pane.height());
+    EXPECT_EQ(pane.List()->width(), 200);
+    EXPECT_EQ(pane.Tree()->geometry().bottom() + 1, Bar(pane).top());
 }
 
-TEST_F(BrowserPane, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
+TEST_F(BrowserPaneTest, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
     CommandRouter router;
     CommandHandlers frame;
     int deletes = 0;
@@ -139,7 +153,7 @@ TEST_F(BrowserPane, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {
 }
 
 // Shift+Delete is also the frame's accelerator for Cut; in the list it is Delete.
-TEST_F(BrowserPane, ShiftDeleteInTheListIsDeleteAndNotTheWindowsShortcut) {
+TEST_F(BrowserPaneTest, ShiftDeleteInTheListIsDeleteAndNotTheWindowsShortcut) {
     CommandRouter router;
     CommandHandlers frame;
     int deletes = 0;
