@@ -107,7 +107,8 @@ TEST_F(AlphaCutterDialogTest, HasAFixedSizeFromItsFontWithThePreviewAboveTheButt
     AlphaCutterDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Alpha Picture Cutter");
     const QFontMetrics metrics = dialog.fontMetrics();
-    const int letter = (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) / 2;
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int letter = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
     EXPECT_EQ(dialog.size(), QSize((481 * letter + 2) / 4, (323 * metrics.height() + 4) / 8));
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
 
@@ -115,7 +116,8 @@ TEST_F(AlphaCutterDialogTest, HasAFixedSizeFromItsFontWithThePreviewAboveTheButt
     EXPECT_GT(preview.width(), dialog.width() * 9 / 10);
     EXPECT_GT(preview.height(), dialog.height() * 3 / 4);
     std::vector<QRect> buttons;
-    for (QPushButton* button : {dialog.OpenButton(), dialog.ReverseAlphaButton(), dialog.OkButton(), dialog.CancelButton()}) {
+    for (QPushButton* button :
+         {dialog.OpenButton(), dialog.ReverseAlphaButton(), dialog.OkButton(), dialog.CancelButton()}) {
         const QRect area(button->mapTo(&dialog, QPoint()), button->size());
         EXPECT_GT(area.top(), preview.bottom());
         EXPECT_TRUE(dialog.rect().contains(area));
