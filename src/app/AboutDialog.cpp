@@ -7,38 +7,39 @@
 
 #include "app/AppIcon.h"
 #include "app/IconAtlas.h"
+#include "app/Version.h"
 #include "platform/ShellOpen.h"
-#include "app/VersionInfoX.h"
 
 namespace {
 
-// Where the dialog template puts the icon control before it takes the icon's size.
-const QRect kIconTemplateRect(8, 8, 40, 40);
+// The icon's area; the icon takes its own size around the centre of the box it is first
+// given, so it sits in the middle of the area whatever size the atlas cell has.
+const QRect kIconBox(8, 8, 40, 40);
 constexpr int kIconAreaSize = 56;
 
-QLabel* AddLabel(QWidget* parent, int id) {
+QLabel* AddLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
-    label->setObjectName(QString::number(id));
+    label->setObjectName(QString::fromLatin1(name));
     return label;
 }
 
 }  // namespace
 
-AboutDialog::AboutDialog(QWidget* parent, const RasterImage* atlas) : QDialog(parent) {
-    setObjectName(QString::number(IDD_ABOUTBOX));
+AboutDialog::AboutDialog(QWidget* parent, const QImage* atlas) : QDialog(parent) {
+    setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(QStringLiteral("About Snipwell"));
 
     // The icon control keeps its own geometry, so it sits in an area without a layout.
     auto* iconArea = new QWidget(this);
     iconArea->setFixedSize(kIconAreaSize, kIconAreaSize);
     m_icon = new AppIcon(iconArea);
-    m_icon->setObjectName(QString::number(IDC_ABOUT_ICON));
-    m_icon->setGeometry(kIconTemplateRect);
+    m_icon->setObjectName(QStringLiteral("programIcon"));
+    m_icon->setGeometry(kIconBox);
     m_icon->AttachIcon(atlas ? atlas : InterfaceAtlas());
 
-    m_product = AddLabel(this, IDC_ABOUT_PRODUCT);
-    m_copyright = AddLabel(this, IDC_ABOUT_COPYRIGHT);
-    m_link = AddLabel(this, IDC_ABOUT_LINK);
+    m_product = AddLabel(this, "productLine");
+    m_copyright = AddLabel(this, "copyrightLine");
+    m_link = AddLabel(this, "webPageLink");
     m_link->setTextFormat(Qt::RichText);
     m_link->setTextInteractionFlags(Qt::TextBrowserInteraction);
     m_link->setOpenExternalLinks(false);
@@ -48,7 +49,7 @@ AboutDialog::AboutDialog(QWidget* parent, const RasterImage* atlas) : QDialog(pa
     connect(m_link, &QLabel::linkActivated, this, [](const QString& url) { ShellOpen::OpenUrl(url); });
 
     m_okButton = new QPushButton(QStringLiteral("OK"), this);
-    m_okButton->setObjectName(QStringLiteral("1"));
+    m_okButton->setObjectName(QStringLiteral("okButton"));
     m_okButton->setDefault(true);
     connect(m_okButton, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -79,13 +80,8 @@ AboutDialog::AboutDialog(QWidget* parent, const RasterImage* atlas) : QDialog(pa
 }
 
 void AboutDialog::SetVersionTexts() {
-    const AboutVersionStrings strings = VersionInfoX::GetAboutVersionStrings();
     m_product->setText(QStringLiteral("%1 %2, Version %3")
-                            .arg(strings.companyName, strings.fileDescription, strings.fileVersion));
-    m_copyright->setText(strings.legalCopyright);
-}
-
-void AboutDialog::RunModal(QWidget* parent) {
-    AboutDialog dialog(parent);
-    dialog.exec();
+                           .arg(QString::fromLatin1(version::kCompany), QString::fromLatin1(version::kDescription),
+                                QString::fromLatin1(version::kNumber)));
+    m_copyright->setText(QString::fromLatin1(version::kCopyright));
 }

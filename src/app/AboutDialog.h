@@ -1,12 +1,11 @@
-// The About box: program icon, product line and copyright from the version record, and a
-// link to the product's web page.
+// The About box: program icon, product line (maker, program and version) and copyright from
+// the version header the build writes, and a link to the product's web page.
 #pragma once
 
 #include <QDialog>
 
-#include "image/RasterImage.h"
-
 class AppIcon;
+class QImage;
 class QLabel;
 class QPushButton;
 
@@ -16,21 +15,12 @@ inline constexpr char ABOUT_WEB_SITE_TEXT[] = "www.norvane.com";
 // The link's tooltip names where the program's icons come from.
 inline constexpr char ABOUT_ICON_SET_TEXT[] = "Icons: the Snipwell icon set, www.norvane.com";
 
-// Control ids of the dialog, kept as object names so the controls can be found.
-constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDC_ABOUT_LINK = 1000;
-constexpr int IDC_ABOUT_ICON = 1002;
-constexpr int IDC_ABOUT_PRODUCT = 1023;
-constexpr int IDC_ABOUT_COPYRIGHT = 1024;
 
 class AboutDialog : public QDialog {
     Q_OBJECT
 public:
     // atlas: the picture the icon is cut from (the process-wide atlas when not given).
-    explicit AboutDialog(QWidget* parent = nullptr, const RasterImage* atlas = nullptr);
-
-    // Creates the dialog, runs it modally and destroys it: the About command.
-    static void RunModal(QWidget* parent);
+    explicit AboutDialog(QWidget* parent = nullptr, const QImage* atlas = nullptr);
 
     AppIcon* IconControl() const { return m_icon; }
     QLabel* ProductLine() const { return m_product; }

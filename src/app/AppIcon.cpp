@@ -6,7 +6,7 @@
 
 AppIcon::AppIcon(QWidget* parent) : QWidget(parent) {}
 
-bool AppIcon::AttachIcon(const RasterImage* atlas) {
+bool AppIcon::AttachIcon(const QImage* atlas) {
     if (!atlas) return false;
     QImage icon = ExtractIconStrip(*atlas, ATLAS_ABOUT_ICON_Y, ATLAS_ABOUT_ICON_X, ATLAS_ABOUT_ICON_SIZE,
                                    ATLAS_ABOUT_ICON_SIZE);

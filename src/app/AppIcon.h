@@ -1,11 +1,9 @@
-// The About box's program icon: a static control that paints a premultiplied 32-bit icon cut
+// The About box's program icon: a widget that paints a premultiplied 32-bit icon cut
 // from the interface image atlas, blended over its background by its alpha.
 #pragma once
 
 #include <QImage>
 #include <QWidget>
-
-#include "image/RasterImage.h"
 
 class AppIcon : public QWidget {
     Q_OBJECT
@@ -14,7 +12,7 @@ public:
 
     // Cuts the About icon out of atlas and gives the control the icon's size, keeping its
     // centre. Without an atlas, or when the cut fails, the control is left as it is (false).
-    bool AttachIcon(const RasterImage* atlas);
+    bool AttachIcon(const QImage* atlas);
     const QImage& Icon() const { return m_iconBitmap; }
 
 protected:

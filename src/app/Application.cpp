@@ -4,7 +4,9 @@
 #include <QTimer>
 
 #include "app/AboutDialog.h"
+#include "app/IconAtlas.h"
 #include "app/MainWindow.h"
+#include "app/Version.h"
 #include "doc/FileCommands.h"
 #include "commands/CommandIds.h"
 #include "platform/MessageService.h"
@@ -45,33 +47,21 @@ void Application::OnAppAbout() {
 }
 
 bool Application::Start() {
-    // 1-2. Common controls and the framework: Qt's widgets need no start call.
-    // 3. There are no component libraries to start on this platform, so the OLE step always
-    //    succeeds; kOleFailedText stays the message of that step.
-    // 4. The interface image atlas.
+    // Every ribbon icon is cut from the atlas: without it there is no window worth showing.
     if (!LoadAtlas()) {
         MessageService::ShowMessage(QString::fromLatin1(kAtlasFailedText));
         return false;
     }
-    // 5. The anti-aliased drawing layer.
-    if (!StartDrawingLayer()) {
-        MessageService::ShowMessage(QString::fromLatin1(kGdiPlusFailedText));
-        return false;
-    }
-    // 6-8. Embedded controls need nothing; the settings store; no list of recent files.
-    SelectSettingsStore();
+    NameTheProgram();
     // Tagged pictures are shown in the screen's colours when the desktop publishes them.
     UseDisplayColourProfile();
-    // 9-10. Context menus, keyboard, shell and tooltips are Qt's own; the tooltip look comes
-    //       with the visual style's sheet.
-    // 11-12. The single document with its frame and view. The view's "Edit" context menu
-    //        (Copy, Paste) is built by the view itself, so nothing is registered here.
-    //        Command-line arguments are not looked at.
+    // The single document with its frame and view. Command-line arguments are not looked at:
+    // the program always starts with an empty view.
     if (!OpenNewDocument()) {
         MessageService::ShowMessage(QString::fromLatin1(kNoDocumentText));
         return false;
     }
-    // 13. Show the frame normally and paint it at once, its elements already in their states.
+    // Show the frame normally and paint it at once, its elements already in their states.
     m_router.RunUpdatePass();
     m_mainWindow->showNormal();
     m_mainWindow->repaint();
@@ -83,18 +73,14 @@ bool Application::Start() {
 
 bool Application::LoadAtlas() {
     const bool loaded = m_hooks.loadAtlas ? m_hooks.loadAtlas(m_atlas) : ::LoadAtlas(m_atlas);
-    return loaded && m_atlas.IsValid();
+    return loaded && !m_atlas.isNull();
 }
 
-bool Application::StartDrawingLayer() {
-    // The guard is kept even when it failed: the exit step deletes it.
-    m_drawingGuard = std::make_unique<GDIPlus>(m_hooks.drawingProbe);
-    return m_drawingGuard->Status() == GDIPlus::kOk;
-}
-
-void Application::SelectSettingsStore() {
+void Application::NameTheProgram() {
+    // The organisation and application names choose the settings file (QSettings).
     QCoreApplication::setOrganizationName(QString::fromLatin1(SettingsStore::kOrganization));
     QCoreApplication::setApplicationName(QString::fromLatin1(SettingsStore::kApplication));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kNumber));
 }
 
 bool Application::OpenNewDocument() {
@@ -106,8 +92,4 @@ bool Application::OpenNewDocument() {
         return false;
     }
     return true;
-}
-
-void Application::Shutdown() {
-    m_drawingGuard.reset();
 }

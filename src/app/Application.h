@@ -1,7 +1,7 @@
-// The application object: starts the program's services in a fixed order, loads the interface
-// image atlas, checks the anti-aliased drawing layer, creates the single document with its
-// main frame and view, shows the frame, and shuts down in order. A failed step shows its
-// message and start-up reports failure, after which the process ends.
+// The application object: loads the interface image atlas, names the program (settings
+// store, version), creates the single document with its main frame and view, and shows the
+// frame. A failed step shows its message and start-up reports failure, after which the
+// process ends.
 #pragma once
 
 #include <QObject>
@@ -10,9 +10,9 @@
 #include <functional>
 #include <memory>
 
+#include <QImage>
+
 #include "commands/CommandRouter.h"
-#include "app/GDIPlus.h"
-#include "app/IconAtlas.h"
 
 class MainWindow;
 class FileCommands;
@@ -21,16 +21,12 @@ class Application : public QObject {
     Q_OBJECT
 public:
     // The fixed texts of the failed start-up steps.
-    static constexpr const char* kOleFailedText =
-        "OLE initialization failed.  Make sure that the OLE libraries are the correct version.";
     static constexpr const char* kAtlasFailedText = "Resource Image Lib failed.";
-    static constexpr const char* kGdiPlusFailedText = "GDI Plus failed.";
     static constexpr const char* kNoDocumentText = "Failed to create empty document.";
 
     // Replacements for the steps that can fail, for tests; empty members run the real step.
     struct StartupHooks {
-        std::function<bool(RasterImage& atlas)> loadAtlas;
-        GDIPlus::Probe drawingProbe;
+        std::function<bool(QImage& atlas)> loadAtlas;
     };
 
     explicit Application(StartupHooks hooks = {}, QObject* parent = nullptr);
@@ -38,20 +34,16 @@ public:
 
     // The start-up steps in order; false when one failed (its message has been shown).
     bool Start();
-    // The exit step: releases the drawing layer guard.
-    void Shutdown();
 
     const CommandHandlers& Handlers() const { return m_handlers; }
     CommandRouter& Router() { return m_router; }
-    const RasterImage& Atlas() const { return m_atlas; }
-    const GDIPlus* GraphicsGuard() const { return m_drawingGuard.get(); }
+    const QImage& Atlas() const { return m_atlas; }
     FileCommands* Document() const { return m_document.get(); }
     MainWindow* Window() const { return m_mainWindow.get(); }
 
 private:
     bool LoadAtlas();
-    bool StartDrawingLayer();
-    void SelectSettingsStore();
+    void NameTheProgram();
     bool OpenNewDocument();
     void RegisterCommands();
     void OnAppAbout();
@@ -59,8 +51,7 @@ private:
     StartupHooks m_hooks;
     CommandRouter m_router;
     CommandHandlers m_handlers;
-    std::unique_ptr<GDIPlus> m_drawingGuard;  // null until the drawing layer step
-    IconAtlas m_atlas;
+    QImage m_atlas;
     std::unique_ptr<FileCommands> m_document;
     std::unique_ptr<MainWindow> m_mainWindow;
 };

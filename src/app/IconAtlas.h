@@ -4,8 +4,6 @@
 
 #include <QImage>
 
-#include "image/RasterImage.h"
-
 constexpr int ATLAS_WIDTH = 480;
 constexpr int ATLAS_HEIGHT = 240;
 // Qt resource path of the embedded atlas picture.
@@ -34,20 +32,16 @@ constexpr int ATLAS_OPTIONS_SMALL_Y = 144;
 constexpr int ATLAS_OPTIONS_LARGE_Y = 160;
 constexpr int ATLAS_FULL_STRIP_WIDTH = 480;
 
-// The atlas image; the application holds one for the whole run.
-class IconAtlas : public RasterImage {};
-
-// Decodes the embedded atlas PNG into atlas through an in-memory file. False (atlas left
-// invalid) when the resource is missing or does not decode.
-bool LoadAtlas(RasterImage& atlas);
+// Reads the embedded atlas picture into atlas. False (atlas left null) when the resource is
+// missing or does not decode.
+bool LoadAtlas(QImage& atlas);
 
 // The process-wide atlas the icon users reach; set by the application object when it is
 // constructed, null before.
-void SetInterfaceAtlas(const RasterImage* atlas);
-const RasterImage* InterfaceAtlas();
+void SetInterfaceAtlas(const QImage* atlas);
+const QImage* InterfaceAtlas();
 
-// Cuts the width x height area at (x, y) (y = 0 at the top row) out of atlas as a 32-bit
-// bitmap whose colour bytes are premultiplied by alpha (the QImage's format says so, the
-// bytes are B, G, R, A). Null when the atlas is invalid or the area does not lie wholly
-// inside it.
-QImage ExtractIconStrip(const RasterImage& atlas, int y, int x, int width, int height);
+// Cuts the width x height area at (x, y) (y = 0 at the top row) out of atlas, its colours
+// premultiplied by alpha so that Qt paints the icon without converting it each time. Null
+// when the atlas is null or the area does not lie wholly inside it.
+QImage ExtractIconStrip(const QImage& atlas, int y, int x, int width, int height);

@@ -107,17 +107,17 @@ void MainWindow::RegisterCommands() {
 bool MainWindow::Create() {
     // The chrome's painter, before any of it exists.
     RibbonLook::Install();
-    // 1. The frame itself and its client area.
+    // The frame's client area: the splitter with the browser and the view.
     if (!CreateClient()) return false;
     if (CommandRouter* router = CommandRouter::Instance()) router->SetFrame(&m_handlers);
 
-    // 2. The title is the program's name and stays so.
+    // The program's name until a picture is shown (UpdateTitle adds the picture's name).
     setWindowTitle(QString::fromLatin1(SettingsStore::kApplication));
 
-    // 3. The visual style; an unknown one becomes the black style, which is stored.
+    // The visual style; an unknown one becomes the black style, which is stored.
     OnApplicationLook(IsVisualStyle(m_appLook) ? m_appLook : settings::kApplicationLookDefault);
 
-    // 4. The ribbon and its three set-up steps.
+    // The ribbon: its application menu and its two categories.
     m_ribbon = new MainRibbonBar(this);
     // Dressed before its elements exist, each element takes the look as it is made rather
     // than all of them being restyled afterwards.
@@ -127,7 +127,7 @@ bool MainWindow::Create() {
     m_ribbon->SetupHomeCategory();
     m_ribbon->SetupOptionsCategory();
 
-    // 5 and 6. The status bar and its panes.
+    // The status bar and its panes.
     m_statusBar = new SnipwellStatusBar(this);
     ApplyLook();
     setStatusBar(m_statusBar);

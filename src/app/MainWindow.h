@@ -1,7 +1,8 @@
 // The main window: the ribbon at the top, the status bar with its three panes at the bottom,
 // and between them a 1 x 2 splitter holding the picture browser (360 pixels wide at first)
 // and the picture view. It keeps the visual style and handles the style commands, the
-// accelerator keys and F6 / Shift+F6 between the two panes. Its title never changes.
+// accelerator keys and F6 / Shift+F6 between the two panes. Its title is the program's name,
+// preceded by the shown picture's name (and a mark while it has unsaved changes).
 #pragma once
 
 #include <QMainWindow>

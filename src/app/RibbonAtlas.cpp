@@ -5,7 +5,7 @@
 #include "app/IconAtlas.h"
 
 QImage CutAtlasStrip(int y, int x, int width, int height) {
-    const RasterImage* atlas = InterfaceAtlas();
+    const QImage* atlas = InterfaceAtlas();
     if (atlas == nullptr) return {};
     return ExtractIconStrip(*atlas, y, x, width, height);
 }

@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/RibbonCategory.h"
+#include "app/RibbonPanel.h"
 #include "app/RibbonLook.h"
 #include "app/VisualStyles.h"
 

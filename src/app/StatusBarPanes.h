@@ -1,5 +1,5 @@
-// The status bar of the main frame: the panes "File" (120) in the main area on the left and
-// "Image" (121) and "Crop Box" (32836) in the extended area on the right. Each pane is as wide
+// The status bar of the main frame: the pane "File" in the main area on the left and "Image"
+// and "Crop Box" in the extended area on the right. Each pane is as wide
 // as its width template and cuts longer texts at its right edge; its text comes from the
 // update handlers (the picture view) on every update pass. In a narrow window the panes shrink
 // below their templates, down to their labels' widths. The bar's context menu hides and

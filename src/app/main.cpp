@@ -5,12 +5,8 @@
 
 int main(int argc, char** argv) {
     QApplication qtApplication(argc, argv);
-    int result = EXIT_FAILURE;
-    {
-        Application app;
-        // Arguments are not read: a file named on the command line is ignored.
-        if (app.Start()) result = QApplication::exec();
-        app.Shutdown();
-    }
-    return result;
+    Application app;
+    // Arguments are not read: a file named on the command line is ignored.
+    if (!app.Start()) return EXIT_FAILURE;
+    return QApplication::exec();
 }

@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QMouseEvent>
+#include <QSplitter>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 
 #include "commands/CommandIds.h"
 #include "commands/CommandRouter.h"
@@ -20,39 +20,43 @@
 
 namespace {
 
-// Neither control may be pushed to less than this many pixels by the bar or a resize.
-constexpr int kMinControlHeight = 16;
-// The pane's start layout in dialog units: the tree's height, the bar, and the whole pane.
-constexpr int kTreeHeightUnits = 116;
-constexpr int kBarHeightUnits = 3;
-constexpr double kDialogUnitsPerLine = 8.0;
+// The bar stops this many pixels from either end of the pane (its far edge does), so that
+// neither control vanishes.
+constexpr int kBarReach = 16;
+// The tree starts about fourteen and a half lines of the pane's font high, enough for the
+// places and a few folders; the bar between tree and list is three eighths of a line.
+constexpr double kTreeHeightInLines = 14.5;
+constexpr double kBarHeightInLines = 0.375;
+// Room for the list when the pane has no height yet: the splitter gives the list whatever
+// the pane's height leaves, since only the list stretches.
+constexpr int kListStartHeight = 1000;
 
 }  // namespace
 
 BrowserPane::BrowserPane(FileCommands* document, QWidget* parent, FolderStart start)
     : QWidget(parent),
       m_document(document),
-      m_tree(new QTreeView(this)),
-      m_list(new ThumbnailList(this)),
-      m_trackingBar(new QWidget(this)) {
+      m_splitter(new QSplitter(Qt::Vertical, this)),
+      m_tree(new QTreeView(m_splitter)),
+      m_list(new ThumbnailList(m_splitter)) {
     m_folder = SettingsStore::ReadString(settings::kSection, settings::kBrowserFolder);
     if (m_folder.isEmpty()) m_folder = userfolders::PicturesOrHome();
 
     m_tree->setHeaderHidden(true);
-    m_tree->setCursor(Qt::ArrowCursor);
-    m_list->setCursor(Qt::ArrowCursor);
-    m_trackingBar->setAutoFillBackground(true);
-    QPalette checker = m_trackingBar->palette();
-    checker.setBrush(QPalette::Window, QBrush(Qt::black, Qt::Dense4Pattern));
-    m_trackingBar->setPalette(checker);
-    m_trackingBar->hide();
-    setMouseTracking(true);
-
-    const double pixelsPerUnit = fontMetrics().height() / kDialogUnitsPerLine;
-    const int treeHeight = int(std::lround(kTreeHeightUnits * pixelsPerUnit));
-    const int barHeight = std::max(1, int(std::lround(kBarHeightUnits * pixelsPerUnit)));
-    m_tree->setGeometry(0, 0, width(), treeHeight);
-    m_list->setGeometry(0, treeHeight + barHeight, width(), std::max(kMinControlHeight, height() - treeHeight - barHeight));
+    const int line = fontMetrics().height();
+    const int bar = std::max(1, qRound(kBarHeightInLines * line));
+    m_splitter->setHandleWidth(bar);
+    m_tree->setMinimumHeight(std::max(1, kBarReach - bar));
+    m_list->setMinimumHeight(std::max(1, kBarReach - bar));
+    m_splitter->setChildrenCollapsible(false);
+    // The tree keeps its height when the pane grows; the list takes the rest, and a pane too
+    // short for both takes from the tree.
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({qRound(kTreeHeightInLines * line), kListStartHeight});
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
 
     connect(m_list, &ThumbnailList::pictureChosen, this, &BrowserPane::pictureChosen);
     m_list->installEventFilter(this);
@@ -118,10 +122,6 @@ void BrowserPane::RemoveFile(const QString& path) { m_list->RemoveFile(path); }
 
 void BrowserPane::FileWritten(const QString& path) { m_list->FileWritten(path); }
 
-void BrowserPane::OnCommand(uint32_t id) {
-    if (id == cmd::ID_PICKER_LAYOUT) LayoutControls();
-}
-
 bool BrowserPane::eventFilter(QObject* watched, QEvent* event) {
     // Delete in the list, with or without Shift, deletes the picture file (the document asks
     // first); the list never sees the key. Elsewhere, the tree for instance, Delete keeps its
@@ -138,87 +138,4 @@ bool BrowserPane::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
-}
-
-// ---- layout and the bar ----------------------------------------------------------------------------
-
-void BrowserPane::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    QMetaObject::invokeMethod(this, [this] { OnCommand(cmd::ID_PICKER_LAYOUT); }, Qt::QueuedConnection);
-}
-
-void BrowserPane::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    LayoutControls();
-}
-
-void BrowserPane::LayoutControls() {
-    QRect tree = m_tree->geometry();
-    QRect list = m_list->geometry();
-    tree.setWidth(width() - tree.left());
-    list.setWidth(width() - list.left());
-    list.setHeight(height() - list.top());
-    const int lowestTop = height() - kMinControlHeight;
-    if (list.top() > lowestTop) {
-        const int shift = list.top() - lowestTop;
-        list.setTop(lowestTop);
-        tree.setHeight(std::max(0, tree.height() - shift));
-    }
-    m_tree->setGeometry(tree);
-    m_list->setGeometry(list);
-}
-
-QRect BrowserPane::BarRect() const {
-    const QRect tree = m_tree->geometry();
-    const int top = tree.top() + tree.height();
-    return QRect(tree.left(), top, tree.width(), m_list->geometry().top() - top);
-}
-
-void BrowserPane::PlaceControls(const QRect& bar) {
-    m_tree->setGeometry(0, 0, width(), bar.top());
-    const int listTop = bar.top() + bar.height();
-    m_list->setGeometry(0, listTop, width(), height() - listTop);
-}
-
-void BrowserPane::ShowTrackingBar(bool show) {
-    m_trackingBar->setGeometry(m_bar);
-    m_trackingBar->setVisible(show);
-    if (show) m_trackingBar->raise();
-}
-
-void BrowserPane::mousePressEvent(QMouseEvent* event) {
-    QWidget::mousePressEvent(event);
-    const QPoint point = event->position().toPoint();
-    if (event->button() != Qt::LeftButton || !BarRect().contains(point)) return;
-    m_bar = BarRect();
-    m_lastPoint = point;
-    m_tracking = true;
-    ShowTrackingBar(true);
-}
-
-void BrowserPane::mouseMoveEvent(QMouseEvent* event) {
-    QWidget::mouseMoveEvent(event);
-    const QPoint point = event->position().toPoint();
-    if (!m_tracking) {
-        if (BarRect().contains(point)) {
-            setCursor(Qt::SizeVerCursor);
-        } else {
-            unsetCursor();
-        }
-        return;
-    }
-    m_bar.translate(0, point.y() - m_lastPoint.y());
-    m_lastPoint = point;
-    ShowTrackingBar(true);
-}
-
-void BrowserPane::mouseReleaseEvent(QMouseEvent* event) {
-    QWidget::mouseReleaseEvent(event);
-    if (!m_tracking) return;
-    ShowTrackingBar(false);
-    m_tracking = false;
-    // The bar stays 16 pixels from either end, so that neither control vanishes.
-    if (m_bar.top() + m_bar.height() < kMinControlHeight) m_bar.moveTop(kMinControlHeight - m_bar.height());
-    if (m_bar.top() > height() - kMinControlHeight) m_bar.moveTop(height() - kMinControlHeight);
-    PlaceControls(m_bar);
 }

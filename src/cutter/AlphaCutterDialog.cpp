@@ -1,10 +1,12 @@
 #include "cutter/AlphaCutterDialog.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "cutter/AlphaCutterPreview.h"
-#include "platform/DialogUnits.h"
 #include "platform/FileDialogService.h"
 #include "platform/MessageService.h"
 #include "commands/SettingsKeys.h"
@@ -20,19 +22,17 @@ constexpr const char* kLoadFailedText = "Could not load the image.";
 // The open filter's one entry; its extensions come from the format table.
 constexpr const char* kCutterFilterLabel = "Image Files";
 
-// The dialog template, in dialog units.
-struct TemplateItem {
-    int x, y, width, height;
-};
-constexpr TemplateItem kDialogSize{0, 0, 481, 323};
-constexpr TemplateItem kPreviewItem{7, 7, 467, 290};
-constexpr TemplateItem kOpenItem{7, 302, 60, 14};
-constexpr TemplateItem kReverseAlphaItem{75, 302, 60, 14};
-constexpr TemplateItem kOkItem{371, 302, 50, 14};
-constexpr TemplateItem kCancelItem{424, 302, 50, 14};
+// The dialog's size follows its font, so that the preview grows with the text on screens
+// set to larger type: about 120 average letters wide and 40 lines high.
+constexpr double kWidthInLetters = 120.25;
+constexpr double kHeightInLines = 40.375;
 
-void Place(QWidget* control, const DialogUnits& units, const TemplateItem& item) {
-    control->setGeometry(units.Map(item.x, item.y, item.width, item.height));
+QSize SizeForFont(const QFontMetrics& metrics) {
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    // A font's declared average character width is often a pixel off the letters' real mean,
+    // which over a hundred letters is a fifth of the dialog; the mean is taken in whole pixels.
+    const int letterWidth = qRound(metrics.horizontalAdvance(alphabet) / double(alphabet.size()));
+    return QSize(qRound(kWidthInLetters * letterWidth), qRound(kHeightInLines * metrics.height()));
 }
 
 QString StoredCutterPath() {
@@ -71,23 +71,31 @@ AlphaCutterDialog::AlphaCutterDialog(QWidget* parent)
 }
 
 void AlphaCutterDialog::CreateControls() {
-    const DialogUnits units(fontMetrics());
-    setFixedSize(units.MapSize(kDialogSize.width, kDialogSize.height));
     m_preview = new AlphaCutterPreview(this);
     m_openButton = new QPushButton(QStringLiteral("Open..."), this);
     m_reverseAlphaButton = new QPushButton(QStringLiteral("Reverse Alpha"), this);
-    m_okButton = new QPushButton(QStringLiteral("OK"), this);
-    m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-    Place(m_preview, units, kPreviewItem);
-    Place(m_openButton, units, kOpenItem);
-    Place(m_reverseAlphaButton, units, kReverseAlphaItem);
-    Place(m_okButton, units, kOkItem);
-    Place(m_cancelButton, units, kCancelItem);
+    auto* answers = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    m_okButton = answers->button(QDialogButtonBox::Ok);
+    m_cancelButton = answers->button(QDialogButtonBox::Cancel);
     m_okButton->setDefault(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_openButton);
+    buttons->addWidget(m_reverseAlphaButton);
+    buttons->addStretch(1);
+    buttons->addWidget(answers);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_preview, 1);
+    layout->addLayout(buttons);
+    // The preview builds its backdrop at its own size, so the size is settled now rather than
+    // when the dialog is first shown.
+    setFixedSize(SizeForFont(fontMetrics()));
+    layout->activate();
+
     connect(m_openButton, &QPushButton::clicked, this, &AlphaCutterDialog::OnOpen);
     connect(m_reverseAlphaButton, &QPushButton::clicked, this, &AlphaCutterDialog::OnReverseAlpha);
-    connect(m_okButton, &QPushButton::clicked, this, &AlphaCutterDialog::accept);
-    connect(m_cancelButton, &QPushButton::clicked, this, &AlphaCutterDialog::reject);
+    connect(answers, &QDialogButtonBox::accepted, this, &AlphaCutterDialog::accept);
+    connect(answers, &QDialogButtonBox::rejected, this, &AlphaCutterDialog::reject);
     connect(m_preview, &AlphaCutterPreview::cutterStateChanged, this, &AlphaCutterDialog::OnCutterState);
 }
 

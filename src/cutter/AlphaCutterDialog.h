@@ -26,7 +26,7 @@ public:
     // OK: closes only when the cut can be made, and then remembers the cutter's path.
     void accept() override;
 
-    // "Open...", "Reverse Alpha" and ID_CUTTER_STATE.
+    // "Open...", "Reverse Alpha", and the preview's news that the cut state may have changed.
     void OnOpen();
     void OnReverseAlpha();
     void OnCutterState();

@@ -20,14 +20,15 @@ public:
     bool CanCut() const { return m_model.CanCut(); }
     bool GetResult(RasterImage& result) { return m_model.GetResult(result); }
     int HitTestPlacement(const QPoint& point) const;
-    // ID_CUTTER_BUILD: builds what a paint found missing for the current client size, then
-    // repaints and tells the dialog that the cut state may have changed.
+    // Builds what a paint found missing for the widget's current size (queued by the paint,
+    // which stays quick), then repaints and tells the dialog that the cut state may have changed.
     void BuildBackdrop();
 
     const cutter::CutterModel& Model() const { return m_model; }
 
 signals:
-    // ID_CUTTER_STATE, always emitted from a queued call (posted, never sent).
+    // Whether a cut can be made may have changed. Always emitted from a queued call, so the
+    // dialog updates its buttons after the preview's own event has finished.
     void cutterStateChanged();
 
 protected:

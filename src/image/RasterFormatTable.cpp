@@ -148,18 +148,18 @@ std::vector<const RasterFormat*> Listed(Position position) {
     return rows;
 }
 
-// "*.a;*.b" over the extensions of the rows.
-std::string Patterns(const std::vector<const RasterFormat*>& rows) {
+// One name filter of a file dialog, "label (*.a *.b)", over the extensions of the rows.
+std::string NameFilter(const char* label, const std::vector<const RasterFormat*>& rows) {
     std::string patterns;
     for (const RasterFormat* row : rows) {
         for (const char* extension : row->extensions) {
             if (!extension) break;
-            if (!patterns.empty()) patterns += ';';
+            if (!patterns.empty()) patterns += ' ';
             patterns += "*.";
             patterns += extension;
         }
     }
-    return patterns;
+    return std::string(label ? label : "") + " (" + patterns + ')';
 }
 
 }  // namespace
@@ -195,14 +195,14 @@ std::vector<std::string> RasterBrowsedExtensions() {
 }
 
 std::string RasterOpenFilter(const char* label) {
-    return std::string(label ? label : "") + '|' + Patterns(Listed([](const RasterFormat& f) { return f.openListAt; })) +
-           "||";
+    return NameFilter(label, Listed([](const RasterFormat& f) { return f.openListAt; }));
 }
 
 std::string RasterSaveFilter() {
-    std::string filter;
+    std::string filters;
     for (const RasterFormat* row : Listed([](const RasterFormat& f) { return f.saveListAt; })) {
-        filter += std::string(row->saveLabel ? row->saveLabel : row->name) + '|' + Patterns({row}) + '|';
+        if (!filters.empty()) filters += ";;";
+        filters += NameFilter(row->saveLabel ? row->saveLabel : row->name, {row});
     }
-    return filter + '|';
+    return filters;
 }

@@ -72,8 +72,9 @@ const RasterFormat* RasterFormatByExtension(const char* extension);
 
 // The extensions of the formats the picture browser lists, in table order.
 std::vector<std::string> RasterBrowsedExtensions();
-// The open dialogs' filter in the platform's "label|*.a;*.b||" form: one entry named label
-// over the extensions of every listed format in list order.
+// The open dialogs' name filter, "label (*.a *.b ...)": one entry named label over the
+// extensions of every listed format in list order.
 std::string RasterOpenFilter(const char* label);
-// The Save As filter in the same form: one entry per writable format offered, in list order.
+// The Save As name filters, one "label (*.a *.b)" per writable format offered, in list order,
+// separated by ";;" as file dialogs take them.
 std::string RasterSaveFilter();

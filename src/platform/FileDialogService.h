@@ -6,13 +6,14 @@
 
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 struct FileDialogRequest {
     bool save = false;            // save dialog (asks before overwriting) or open dialog
     QString folder;               // initial folder (may be empty)
     QString fileName;             // initial file name (may be empty)
-    QString filter;               // "Description|*.a;*.b|Other|*.c||" as the program writes it
+    QString filter;               // name filters, "Description (*.a *.b);;Other (*.c)"
     QString defaultExtension;     // added when the chosen name has none (save dialogs)
     bool mustExist = false;       // open dialogs: the file must exist
 };
@@ -23,8 +24,8 @@ public:
     using Chooser = std::function<QString(const FileDialogRequest& request)>;
 
     static QString Choose(const FileDialogRequest& request, QWidget* parent = nullptr);
-    // Turns "Description|*.a;*.b|...||" into Qt's "Description (*.a *.b);;..." form.
-    static QString QtFilter(const QString& filter);
+    // Sets up dialog as request asks: mode, folder, name, filters, default suffix.
+    static void Prepare(QFileDialog& dialog, const FileDialogRequest& request);
 
     static void SetChooser(Chooser chooser);
 };

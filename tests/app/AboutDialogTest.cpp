@@ -4,26 +4,26 @@
 #include <QPushButton>
 #include <QStringList>
 
-#include "app/AppIcon.h"
-#include "AtlasTestImages.h"
 #include "app/AboutDialog.h"
+#include "app/AppIcon.h"
 #include "app/IconAtlas.h"
+#include "app/Version.h"
 #include "platform/ShellOpen.h"
-#include "app/VersionInfoX.h"
 
 namespace {
 
 // A full-size atlas whose About cell is transparent except one half-transparent white pixel.
-RasterImage MakeAtlasWithAboutPixel(int x, int y) {
-    RasterImage atlas = MakeTestAtlas(ATLAS_WIDTH, ATLAS_HEIGHT, RasterRgb(255, 255, 255), 0);
-    *atlas.AlphaPointer(uint32_t(ATLAS_ABOUT_ICON_X + x), uint32_t(ATLAS_HEIGHT - 1 - (ATLAS_ABOUT_ICON_Y + y))) = 128;
+QImage MakeAtlasWithAboutPixel(int x, int y) {
+    QImage atlas(ATLAS_WIDTH, ATLAS_HEIGHT, QImage::Format_ARGB32);
+    atlas.fill(qRgba(255, 255, 255, 0));
+    atlas.setPixel(ATLAS_ABOUT_ICON_X + x, ATLAS_ABOUT_ICON_Y + y, qRgba(255, 255, 255, 128));
     return atlas;
 }
 
 }  // namespace
 
 TEST(AppIcon, TakesTheIconsSizeAroundTheSameCentre) {
-    IconAtlas atlas;
+    QImage atlas;
     ASSERT_TRUE(LoadAtlas(atlas));
     AppIcon icon;
     icon.setGeometry(10, 10, 32, 33);
@@ -33,8 +33,7 @@ TEST(AppIcon, TakesTheIconsSizeAroundTheSameCentre) {
 }
 
 TEST(AppIcon, StaysAsItIsWhenTheIconCannotBeCut) {
-    RasterImage small;
-    ASSERT_NE(small.Create(100, 20, 24, 0), nullptr);
+    const QImage small(100, 20, QImage::Format_ARGB32);
     AppIcon icon;
     icon.setGeometry(10, 10, 32, 32);
     EXPECT_FALSE(icon.AttachIcon(&small));
@@ -44,7 +43,7 @@ TEST(AppIcon, StaysAsItIsWhenTheIconCannotBeCut) {
 }
 
 TEST(AppIcon, BlendsThePremultipliedIconOverWhatLiesBelow) {
-    const RasterImage atlas = MakeAtlasWithAboutPixel(5, 7);
+    const QImage atlas = MakeAtlasWithAboutPixel(5, 7);
     AppIcon icon;
     ASSERT_TRUE(icon.AttachIcon(&atlas));
     QImage target(48, 48, QImage::Format_ARGB32_Premultiplied);
@@ -57,23 +56,21 @@ TEST(AppIcon, BlendsThePremultipliedIconOverWhatLiesBelow) {
     EXPECT_EQ(target.pixel(6, 7), QColor(Qt::black).rgb());
 }
 
-TEST(AboutDialog, ShowsTheProductLineAndCopyrightFromTheVersionRecord) {
-    IconAtlas atlas;
+TEST(AboutDialog, ShowsTheProductLineWithTheBuildsVersionAndTheCopyright) {
+    QImage atlas;
     ASSERT_TRUE(LoadAtlas(atlas));
     AboutDialog dialog(nullptr, &atlas);
-    VersionInfoX info;
-    ASSERT_TRUE(info.Read());
     EXPECT_EQ(dialog.windowTitle(), "About Snipwell");
-    EXPECT_EQ(dialog.ProductLine()->text(), "NORVANE Snipwell, Version " + info.FormatFileVersion());
+    EXPECT_EQ(dialog.ProductLine()->text(), "NORVANE Snipwell, Version " + QString::fromLatin1(version::kNumber));
     EXPECT_EQ(dialog.CopyrightLine()->text(), "Copyright (C) 2026 NORVANE");
-    EXPECT_EQ(dialog.findChild<QLabel*>("1023"), dialog.ProductLine());
-    EXPECT_EQ(dialog.findChild<AppIcon*>("1002"), dialog.IconControl());
+    EXPECT_EQ(dialog.findChild<QLabel*>("productLine"), dialog.ProductLine());
+    EXPECT_EQ(dialog.findChild<AppIcon*>("programIcon"), dialog.IconControl());
     EXPECT_EQ(dialog.IconControl()->size(), QSize(48, 48));
     EXPECT_FALSE(dialog.IconControl()->Icon().isNull());
 }
 
 TEST(AboutDialog, TheLinkOpensTheProductPageAndOkClosesTheDialog) {
-    IconAtlas atlas;
+    QImage atlas;
     ASSERT_TRUE(LoadAtlas(atlas));
     AboutDialog dialog(nullptr, &atlas);
     QStringList opened;

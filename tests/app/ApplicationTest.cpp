@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QSplitter>
@@ -10,10 +12,10 @@
 #include "doc/FileCommands.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
-#include "app/GDIPlus.h"
 #include "app/MainRibbonBar.h"
 #include "browser/BrowserPane.h"
 #include "app/IconAtlas.h"
+#include "app/Version.h"
 #include "commands/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 #include "ShellTestSupport.h"
@@ -22,43 +24,20 @@ using shelltest::ShellTest;
 
 TEST_F(ShellTest, MissingAtlasStopsStartUpWithItsMessageAndNoFrame) {
     Application::StartupHooks hooks;
-    hooks.loadAtlas = [](RasterImage&) { return false; };
-    bool probed = false;
-    hooks.drawingProbe = [&] { return probed = true; };
+    hooks.loadAtlas = [](QImage&) { return false; };
     auto app = Start(hooks);
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
     EXPECT_EQ(app->Window(), nullptr);
-    EXPECT_EQ(app->GraphicsGuard(), nullptr);
-    EXPECT_FALSE(probed);  // the steps after the failed one never run
+    EXPECT_EQ(app->Document(), nullptr);  // the steps after the failed one never run
+    EXPECT_TRUE(SettingsFileText().isEmpty());
 }
 
 TEST_F(ShellTest, AtlasThatLoadsButHoldsNoPictureIsAFailureToo) {
     Application::StartupHooks hooks;
-    hooks.loadAtlas = [](RasterImage&) { return true; };
+    hooks.loadAtlas = [](QImage&) { return true; };
     auto app = Start(hooks);
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
     EXPECT_EQ(app->Window(), nullptr);
-}
-
-TEST_F(ShellTest, FailingDrawingLayerStopsStartUpAndItsGuardIsStillReleasedAtExit) {
-    Application::StartupHooks hooks;
-    hooks.drawingProbe = [] { return false; };
-    auto app = Start(hooks);
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("GDI Plus failed.")});
-    EXPECT_EQ(app->Window(), nullptr);
-    ASSERT_NE(app->GraphicsGuard(), nullptr);
-    EXPECT_NE(app->GraphicsGuard()->Status(), GDIPlus::kOk);
-    EXPECT_FALSE(app->GraphicsGuard()->Started());
-    app->Shutdown();
-    EXPECT_EQ(app->GraphicsGuard(), nullptr);
-    EXPECT_TRUE(SettingsFileText().isEmpty());  // nothing was written: no frame was made
-}
-
-TEST(GDIPlusGuard, RealAntiAliasedDrawingCheckPasses) {
-    EXPECT_TRUE(GDIPlus::AntiAliasedDrawingWorks());
-    GDIPlus guard;
-    EXPECT_EQ(guard.Status(), GDIPlus::kOk);
-    EXPECT_TRUE(guard.Started());
 }
 
 TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWritesOnlyTheStyle) {
@@ -69,9 +48,7 @@ TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWrite
     EXPECT_TRUE(frame->isVisible());
     EXPECT_FALSE(frame->isMaximized());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("Norvane Snipwell"));
-    ASSERT_NE(app->GraphicsGuard(), nullptr);
-    EXPECT_EQ(app->GraphicsGuard()->Status(), GDIPlus::kOk);
-    EXPECT_TRUE(app->Atlas().IsValid());
+    EXPECT_FALSE(app->Atlas().isNull());
     EXPECT_EQ(InterfaceAtlas(), &app->Atlas());
 
     ASSERT_NE(app->Document(), nullptr);
@@ -89,8 +66,11 @@ TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWrite
     EXPECT_EQ(keys, QStringList{QStringLiteral("Workspace/ApplicationLook")});
     EXPECT_EQ(stored.value(QStringLiteral("Workspace/ApplicationLook")).toInt(), 216);
 
-    app->Shutdown();
-    EXPECT_EQ(app->GraphicsGuard(), nullptr);
+    // The version the build was made from, in four parts, as the About box shows it.
+    EXPECT_EQ(QCoreApplication::applicationVersion(), QString::fromLatin1(version::kNumber));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$"))
+                    .match(QCoreApplication::applicationVersion())
+                    .hasMatch());
 }
 
 TEST_F(ShellTest, TheBrowserReadsItsFoldersOnlyOnceTheWindowIsOnScreen) {
@@ -98,7 +78,7 @@ TEST_F(ShellTest, TheBrowserReadsItsFoldersOnlyOnceTheWindowIsOnScreen) {
     ASSERT_TRUE(QDir().mkpath(pictures));
     SettingsStore::WriteString(settings::kSection, settings::kBrowserFolder, pictures);
 
-    auto app = std::make_unique<Application>(Application::StartupHooks{shelltest::MakeSyntheticAtlas, {}});
+    auto app = std::make_unique<Application>(Application::StartupHooks{shelltest::MakeSyntheticAtlas});
     app->Router().SetIdleUpdatesEnabled(false);
     ASSERT_TRUE(app->Start());
     auto* browser = qobject_cast<BrowserPane*>(app->Window()->Browser());
@@ -131,7 +111,7 @@ TEST_F(ShellTest, TheBrowserReadsItsFoldersOnlyOnceTheWindowIsOnScreen) {
 }
 
 TEST_F(ShellTest, AFrameThatIsNeverPaintedStillFinishesItsStart) {
-    auto app = std::make_unique<Application>(Application::StartupHooks{shelltest::MakeSyntheticAtlas, {}});
+    auto app = std::make_unique<Application>(Application::StartupHooks{shelltest::MakeSyntheticAtlas});
     app->Router().SetIdleUpdatesEnabled(false);
     ASSERT_TRUE(app->Start());
     auto* browser = qobject_cast<BrowserPane*>(app->Window()->Browser());
@@ -165,17 +145,15 @@ TEST_F(ShellTest, CtrlNMakesThePictureViewTheActiveViewAgain) {
 }
 
 TEST_F(ShellTest, StartsWithTheEmbeddedAtlasAndCutsTheRibbonIconsFromIt) {
-    Application app;  // no hooks: the real atlas and the real drawing check
+    Application app;  // no hooks: the embedded atlas
     app.Router().SetIdleUpdatesEnabled(false);
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(m_messages.isEmpty());
-    EXPECT_EQ(app.Atlas().GetWidth(), 480u);
-    EXPECT_EQ(app.Atlas().GetHeight(), 240u);
+    EXPECT_EQ(app.Atlas().size(), QSize(480, 240));
     const MainRibbonBar* ribbon = app.Window()->Ribbon();
     EXPECT_FALSE(ribbon->ApplicationButton()->icon().isNull());
     EXPECT_EQ(ribbon->Categories()[0]->SmallIconCount(), 30);
     EXPECT_EQ(ribbon->Categories()[0]->LargeIconCount(), 15);
     EXPECT_EQ(ribbon->ApplicationCategory()->SmallIconCount(), 20);
     EXPECT_EQ(ribbon->ApplicationCategory()->LargeIconCount(), 10);
-    app.Shutdown();
 }

@@ -4,24 +4,16 @@
 
 #include <array>
 
-#include "AtlasTestImages.h"
 #include "app/IconAtlas.h"
+#include "image/RasterImage.h"
 
 namespace {
 
-// Every pixel (10, 20, 30) at alpha 255.
-RasterImage MakeAtlas(uint32_t width, uint32_t height) {
-    return MakeTestAtlas(width, height, RasterRgb(10, 20, 30), 255);
-}
-
-// Sets a pixel in picture coordinates (y = 0 at the top).
-void SetPicturePixel(RasterImage& image, uint32_t x, uint32_t y, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
-    const uint32_t stored = image.GetHeight() - 1 - y;
-    uint8_t* pixel = image.PixelPointer(x, stored);
-    pixel[0] = b;
-    pixel[1] = g;
-    pixel[2] = r;
-    *image.AlphaPointer(x, stored) = a;
+// Every pixel (10, 20, 30) at alpha 255, colours as stored (not premultiplied).
+QImage MakeAtlas(int width, int height) {
+    QImage atlas(width, height, QImage::Format_ARGB32);
+    atlas.fill(qRgba(10, 20, 30, 255));
+    return atlas;
 }
 
 // Blue, green, red, alpha bytes of a bitmap pixel (y = 0 at the top).
@@ -33,10 +25,10 @@ std::array<int, 4> Bytes(const QImage& bitmap, int x, int y) {
 }  // namespace
 
 TEST(ExtractIconStrip, PremultipliesColourByAlpha) {
-    RasterImage atlas = MakeAtlas(8, 6);
-    SetPicturePixel(atlas, 2, 1, 200, 100, 50, 0);      // fully transparent
-    SetPicturePixel(atlas, 3, 1, 255, 255, 255, 128);   // half-transparent white
-    SetPicturePixel(atlas, 4, 1, 255, 0, 100, 51);
+    QImage atlas = MakeAtlas(8, 6);
+    atlas.setPixel(2, 1, qRgba(200, 100, 50, 0));     // fully transparent
+    atlas.setPixel(3, 1, qRgba(255, 255, 255, 128));  // half-transparent white
+    atlas.setPixel(4, 1, qRgba(255, 0, 100, 51));
 
     const QImage strip = ExtractIconStrip(atlas, 1, 2, 4, 2);
     ASSERT_FALSE(strip.isNull());
@@ -49,29 +41,17 @@ TEST(ExtractIconStrip, PremultipliesColourByAlpha) {
     EXPECT_EQ(Bytes(strip, 0, 1), (std::array<int, 4>{30, 20, 10, 255}));
 }
 
-TEST(ExtractIconStrip, CountsRowsFromTheTopOfTheAtlas) {
-    RasterImage atlas = MakeAtlas(4, 5);
-    SetPicturePixel(atlas, 0, 0, 255, 0, 0, 255);
-    SetPicturePixel(atlas, 0, 3, 0, 0, 255, 255);
-    const QImage top = ExtractIconStrip(atlas, 0, 0, 1, 1);
-    const QImage lower = ExtractIconStrip(atlas, 3, 0, 1, 1);
-    ASSERT_FALSE(top.isNull());
-    ASSERT_FALSE(lower.isNull());
-    EXPECT_EQ(Bytes(top, 0, 0), (std::array<int, 4>{0, 0, 255, 255}));
-    EXPECT_EQ(Bytes(lower, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
-}
-
-// Every pixel of every area as the step-by-step cut makes it: a black, transparent strip,
-// the area pasted in, each colour byte times alpha through the product table.
-TEST(ExtractIconStrip, MatchesTheStepByStepCutOnAnUnevenAtlas) {
-    RasterImage atlas = MakeAtlas(37, 23);
+// Every pixel of areas of every shape, y before x as the atlas's rows are named: each colour
+// byte times alpha, rounded as the program's blends round it.
+TEST(ExtractIconStrip, CutsTheAreaPremultipliedOnAnUnevenAtlas) {
+    QImage atlas(37, 23, QImage::Format_ARGB32);
     uint32_t seed = 12345;
     const auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
-        return uint8_t(seed >> 16);
+        return int(uint8_t(seed >> 16));
     };
-    for (uint32_t y = 0; y < atlas.GetHeight(); ++y)
-        for (uint32_t x = 0; x < atlas.GetWidth(); ++x) SetPicturePixel(atlas, x, y, next(), next(), next(), next());
+    for (int y = 0; y < atlas.height(); ++y)
+        for (int x = 0; x < atlas.width(); ++x) atlas.setPixel(x, y, qRgba(next(), next(), next(), next()));
     const uint8_t* product = ProductTable();
     struct Area {
         int y, x, width, height;
@@ -82,28 +62,18 @@ TEST(ExtractIconStrip, MatchesTheStepByStepCutOnAnUnevenAtlas) {
         ASSERT_EQ(strip.size(), QSize(area.width, area.height));
         for (int y = 0; y < area.height; ++y) {
             for (int x = 0; x < area.width; ++x) {
-                const uint32_t stored = atlas.GetHeight() - 1 - uint32_t(area.y + y);
-                const uint8_t* pixel = atlas.PixelPointer(uint32_t(area.x + x), stored);
-                const uint8_t a = *atlas.AlphaPointer(uint32_t(area.x + x), stored);
-                const std::array<int, 4> expected = {product[pixel[0] * 256 + a], product[pixel[1] * 256 + a],
-                                                     product[pixel[2] * 256 + a], a};
+                const QRgb pixel = atlas.pixel(area.x + x, area.y + y);
+                const int a = qAlpha(pixel);
+                const std::array<int, 4> expected = {product[qBlue(pixel) * 256 + a], product[qGreen(pixel) * 256 + a],
+                                                     product[qRed(pixel) * 256 + a], a};
                 ASSERT_EQ(Bytes(strip, x, y), expected) << "at " << x << "," << y;
             }
         }
     }
 }
 
-// Without an alpha plane nothing of the area is marked visible: the strip stays transparent.
-TEST(ExtractIconStrip, AnAtlasWithoutAlphaGivesATransparentStrip) {
-    RasterImage atlas = MakeAtlas(8, 8);
-    atlas.DeleteAlpha();
-    const QImage strip = ExtractIconStrip(atlas, 2, 2, 4, 4);
-    ASSERT_FALSE(strip.isNull());
-    EXPECT_EQ(Bytes(strip, 1, 1), (std::array<int, 4>{0, 0, 0, 0}));
-}
-
 TEST(ExtractIconStrip, GivesNothingForAreasOutsideTheAtlasOrAnInvalidAtlas) {
-    const RasterImage atlas = MakeAtlas(32, 16);
+    const QImage atlas = MakeAtlas(32, 16);
     EXPECT_FALSE(ExtractIconStrip(atlas, 0, 0, 32, 16).isNull());   // exactly fits
     EXPECT_FALSE(ExtractIconStrip(atlas, 8, 16, 16, 8).isNull());
     EXPECT_TRUE(ExtractIconStrip(atlas, -1, 0, 16, 16).isNull());
@@ -114,16 +84,14 @@ TEST(ExtractIconStrip, GivesNothingForAreasOutsideTheAtlasOrAnInvalidAtlas) {
     EXPECT_TRUE(ExtractIconStrip(atlas, 0, 0, 16, 0).isNull());
     EXPECT_TRUE(ExtractIconStrip(atlas, 0, 1, INT32_MAX, 16).isNull());
     EXPECT_TRUE(ExtractIconStrip(atlas, INT32_MAX, 0, 16, 16).isNull());
-    EXPECT_TRUE(ExtractIconStrip(RasterImage(), 0, 0, 1, 1).isNull());
+    EXPECT_TRUE(ExtractIconStrip(QImage(), 0, 0, 1, 1).isNull());
 }
 
 TEST(InterfaceAtlas, TheEmbeddedAtlasLoadsAsA480By240PictureWithAlpha) {
-    IconAtlas atlas;
+    QImage atlas;
     ASSERT_TRUE(LoadAtlas(atlas));
-    EXPECT_EQ(atlas.GetWidth(), 480u);
-    EXPECT_EQ(atlas.GetHeight(), 240u);
-    EXPECT_EQ(atlas.GetBpp(), 24u);
-    EXPECT_TRUE(atlas.HasAlpha());
+    EXPECT_EQ(atlas.size(), QSize(480, 240));
+    EXPECT_TRUE(atlas.hasAlphaChannel());
 }
 
 TEST(InterfaceAtlas, EveryCellTheProgramCutsHoldsAnIcon) {
@@ -136,7 +104,7 @@ TEST(InterfaceAtlas, EveryCellTheProgramCutsHoldsAnIcon) {
     for (int i = 3; i <= 10; ++i) cells.push_back({16 * i, 96, 16});
     for (int i = 1; i <= 10; ++i) cells.push_back({32 * i, 112, 32});
 
-    IconAtlas atlas;
+    QImage atlas;
     ASSERT_TRUE(LoadAtlas(atlas));
     for (const Cell& cell : cells) {
         SCOPED_TRACE(testing::Message() << "cell at " << cell.x << "," << cell.y);
@@ -152,8 +120,8 @@ TEST(InterfaceAtlas, EveryCellTheProgramCutsHoldsAnIcon) {
 }
 
 TEST(InterfaceAtlas, TheProcessWideAtlasIsWhatWasSet) {
-    IconAtlas atlas;
-    const RasterImage* before = InterfaceAtlas();
+    QImage atlas;
+    const QImage* before = InterfaceAtlas();
     SetInterfaceAtlas(&atlas);
     EXPECT_EQ(InterfaceAtlas(), &atlas);
     SetInterfaceAtlas(before);

@@ -9,7 +9,6 @@
 
 #include "app/MainWindow.h"
 #include "platform/MessageService.h"
-#include "platform/RasterQtBridge.h"
 #include "platform/SettingsStore.h"
 
 namespace shelltest {
@@ -18,8 +17,8 @@ QColor CellColour(int y, int index) {
     return QColor(40 + index * 6, y, 250 - index * 5);
 }
 
-bool MakeSyntheticAtlas(RasterImage& atlas) {
-    QImage image(480, 240, QImage::Format_ARGB32);
+bool MakeSyntheticAtlas(QImage& image) {
+    image = QImage(480, 240, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.fillRect(0, 0, 16, 16, CellColour(0, 0));
@@ -33,7 +32,7 @@ bool MakeSyntheticAtlas(RasterImage& atlas) {
         for (int i = 0; i * 32 < width; ++i) painter.fillRect(i * 32, y, 32, 32, CellColour(y, i));
     }
     painter.end();
-    return CreateFromBitmap(atlas, &image);
+    return true;
 }
 
 QColor IconCentre(const QIcon& icon, int size) {

@@ -21,7 +21,7 @@ namespace shelltest {
 QColor CellColour(int y, int index);
 // 480 x 240, opaque cells on a transparent ground: the tab-row icon, the application button
 // image and every icon strip.
-bool MakeSyntheticAtlas(RasterImage& atlas);
+bool MakeSyntheticAtlas(QImage& atlas);
 // The colour in the middle of an icon as painted.
 QColor IconCentre(const QIcon& icon, int size);
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTreeView>
 
 #include "BrowserTestSupport.h"
@@ -37,12 +38,20 @@ protected:
         QMouseEvent event(type, QPointF(point), QPointF(target.mapToGlobal(point)), Qt::LeftButton, held, Qt::NoModifier);
         QApplication::sendEvent(&target, &event);
     }
+    // The bar between tree and list, in the pane's coordinates.
+    static QRect Bar(const BrowserPane& pane) { return pane.Splitter()->handle(1)->geometry(); }
     static void DragBar(BrowserPane& pane, int dy) {
-        const QRect bar = pane.BarRect();
-        const QPoint start(bar.center());
-        SendMouse(pane, QEvent::MouseButtonPress, start);
-        SendMouse(pane, QEvent::MouseMove, start + QPoint(0, dy));
-        SendMouse(pane, QEvent::MouseButtonRelease, start + QPoint(0, dy));
+        QWidget& bar = *pane.Splitter()->handle(1);
+        const QPoint start = bar.rect().center();
+        SendMouse(bar, QEvent::MouseButtonPress, start);
+        SendMouse(bar, QEvent::MouseMove, start + QPoint(0, dy));
+        SendMouse(bar, QEvent::MouseButtonRelease, start + QPoint(0, dy));
+    }
+    // A shown pane of the size, laid out.
+    static void ShowAt(BrowserPane& pane, int width, int height) {
+        pane.resize(width, height);
+        pane.show();
+        QApplication::processEvents();
     }
 
     testsupport::TempDir m_settings;
@@ -83,39 +92,44 @@ TEST_F(BrowserPaneTest, WithoutSettingStartsInThePicturesFolderOrHome) {
 
 TEST_F(BrowserPaneTest, BarDragIsClampedSixteenPixelsFromEitherEnd) {
     BrowserPane pane(nullptr);
-    pane.resize(300, 500);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const int barHeight = pane.BarRect().height();
+    ShowAt(pane, 300, 500);
+    const int barHeight = Bar(pane).height();
     ASSERT_GT(barHeight, 0);
+    // The tree starts fourteen and a half lines high, the list below it takes the rest.
+    EXPECT_EQ(pane.Tree()->height(), qRound(14.5 * pane.fontMetrics().height()));
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, 500);
 
     DragBar(pane, -1000);
-    EXPECT_EQ(pane.BarRect().bottom() + 1, 16);
+    EXPECT_EQ(Bar(pane).bottom() + 1, 16);
     EXPECT_EQ(pane.List()->geometry().top(), 16);
     EXPECT_EQ(pane.List()->geometry().bottom() + 1, 500);
 
     DragBar(pane, 1000);
-    EXPECT_EQ(pane.BarRect().top(), 500 - 16);
+    EXPECT_EQ(Bar(pane).top(), 500 - 16);
     EXPECT_EQ(pane.Tree()->geometry().height(), 500 - 16);
-    EXPECT_EQ(pane.BarRect().height(), barHeight);
+    EXPECT_EQ(Bar(pane).height(), barHeight);
 
     DragBar(pane, -200);
-    EXPECT_EQ(pane.BarRect().top(), 500 - 16 - 200);
+    EXPECT_EQ(Bar(pane).top(), 500 - 16 - 200);
     EXPECT_EQ(pane.Tree()->geometry().width(), 300);
 }
 
-TEST_F(BrowserPaneTest, ShrinkingKeepsSixteenPixelsOfListAndShortensTheTree) {
+TEST_F(BrowserPaneTest, GrowingGoesToTheListAndShrinkingTakesFromTheTree) {
     BrowserPane pane(nullptr);
-    pane.resize(300, 500);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const QRect bar = pane.BarRect();
+    ShowAt(pane, 300, 500);
+    const QRect bar = Bar(pane);
+    pane.resize(300, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(Bar(pane), bar);
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, 800);
+
     pane.resize(200, bar.top() + 4);
-    pane.OnCommand(cmd::ID_PICKER_LAYOUT);
-    const QRect list = pane.List()->geometry();
-    EXPECT_EQ(list.top(), pane.height() - 16);
-    EXPECT_EQ(list.bottom() + 1, pane.height());
-    EXPECT_EQ(list.width(), 200);
-    EXPECT_EQ(pane.BarRect().height(), bar.height());
-    EXPECT_EQ(pane.Tree()->geometry().bottom() + 1 + bar.height(), list.top());
+    QApplication::processEvents();
+    EXPECT_EQ(Bar(pane).top(), pane.height() - 16);
+    EXPECT_EQ(Bar(pane).height(), bar.height());
+    EXPECT_EQ(pane.List()->geometry().bottom() + 1, pane.height());
+    EXPECT_EQ(pane.List()->width(), 200);
+    EXPECT_EQ(pane.Tree()->geometry().bottom() + 1, Bar(pane).top());
 }
 
 TEST_F(BrowserPaneTest, DeleteInTheListPostsTheDeleteCommandAndNowhereElse) {

@@ -8,13 +8,13 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <vector>
 
 #include "image/RasterFormatTable.h"
 #include "cutter/AlphaCutterPreview.h"
 #include "CutterDialogScript.h"
 #include "CutterTestPictures.h"
-#include "platform/DialogUnits.h"
 #include "cutter/AlphaCutterDialog.h"
 #include "cutter/ExtCutterCommand.h"
 #include "platform/FileDialogService.h"
@@ -100,33 +100,36 @@ protected:
 
 }  // namespace
 
-TEST_F(AlphaCutterDialogTest, IsLaidOutFromTheTemplateInDialogUnits) {
+// The dialog keeps the size earlier versions opened it at, in its font's terms: 481 quarters
+// of the letters' mean width by 323 eighths of a line, halves rounded up. The preview fills
+// it above the row of buttons.
+TEST_F(AlphaCutterDialogTest, HasAFixedSizeFromItsFontWithThePreviewAboveTheButtons) {
     AlphaCutterDialog dialog;
-    const DialogUnits units(dialog.fontMetrics());
     EXPECT_EQ(dialog.windowTitle(), "Alpha Picture Cutter");
-    EXPECT_EQ(dialog.size(), units.MapSize(481, 323));
-    EXPECT_EQ(dialog.CutterView()->geometry(), units.Map(7, 7, 467, 290));
-    EXPECT_EQ(dialog.OpenButton()->geometry(), units.Map(7, 302, 60, 14));
-    EXPECT_EQ(dialog.ReverseAlphaButton()->geometry(), units.Map(75, 302, 60, 14));
-    EXPECT_EQ(dialog.OkButton()->geometry(), units.Map(371, 302, 50, 14));
-    EXPECT_EQ(dialog.CancelButton()->geometry(), units.Map(424, 302, 50, 14));
+    const QFontMetrics metrics = dialog.fontMetrics();
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int letter = (metrics.horizontalAdvance(alphabet) / 26 + 1) / 2;
+    EXPECT_EQ(dialog.size(), QSize((481 * letter + 2) / 4, (323 * metrics.height() + 4) / 8));
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+
+    const QRect preview = dialog.CutterView()->geometry();
+    EXPECT_GT(preview.width(), dialog.width() * 9 / 10);
+    EXPECT_GT(preview.height(), dialog.height() * 3 / 4);
+    std::vector<QRect> buttons;
+    for (QPushButton* button :
+         {dialog.OpenButton(), dialog.ReverseAlphaButton(), dialog.OkButton(), dialog.CancelButton()}) {
+        const QRect area(button->mapTo(&dialog, QPoint()), button->size());
+        EXPECT_GT(area.top(), preview.bottom());
+        EXPECT_TRUE(dialog.rect().contains(area));
+        buttons.push_back(area);
+    }
+    EXPECT_LT(buttons[0].right(), buttons[1].left());  // Open..., Reverse Alpha, then the answers
+    EXPECT_LT(buttons[1].right(), std::min(buttons[2].left(), buttons[3].left()));
     EXPECT_EQ(dialog.OpenButton()->text(), "Open...");
     EXPECT_EQ(dialog.ReverseAlphaButton()->text(), "Reverse Alpha");
-    EXPECT_TRUE(dialog.OkButton()->isDefault());
-
-    const DialogUnits known(6, 13);
-    EXPECT_EQ(known.Map(7, 7, 467, 290), QRect(QPoint(11, 11), QPoint(710, 482)));  // 10.5 and 11.375 rounded
     EXPECT_EQ(dialog.OkButton()->text(), "OK");
     EXPECT_EQ(dialog.CancelButton()->text(), "Cancel");
-}
-
-// The horizontal unit comes from the letters' mean width, rounded to whole pixels: half pixels
-// go up, and a font whose letters are wider than its declared average gets the wider unit.
-TEST(DialogUnitsTest, TakeTheRoundedMeanWidthOfTheAlphabet) {
-    EXPECT_EQ(DialogUnits::AverageLetterWidth(52 * 6), 6);
-    EXPECT_EQ(DialogUnits::AverageLetterWidth(285), 5);  // 5.48
-    EXPECT_EQ(DialogUnits::AverageLetterWidth(286), 6);  // 5.5
-    EXPECT_EQ(DialogUnits::AverageLetterWidth(337), 6);  // 6.48
+    EXPECT_TRUE(dialog.OkButton()->isDefault());
 }
 
 TEST_F(AlphaCutterDialogTest, StartsWithTheStoredCutterAndEnablesOkOnceThePictureIsPlaced) {
@@ -167,8 +170,8 @@ TEST_F(AlphaCutterDialogTest, OpenStartsAtTheConfirmedCutterAndLoadsTheChosenOne
     EXPECT_EQ(request.folder, QString::fromStdString(m_dir.path().string()));
     EXPECT_EQ(request.fileName, "shape.png");
     EXPECT_EQ(request.filter,
-              "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;"
-              "*.jbg;*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras;*.webp;*.heic;*.heif;*.hif;*.avif;*.jxl||");
+              "Image Files (*.bmp *.gif *.jpg *.jpeg *.png *.tif *.tiff *.tga *.pcx *.wbmp *.wmf *.emf *.j2k *.jp2 "
+              "*.jbg *.j2c *.jpc *.pgx *.pnm *.pgm *.ppm *.ras *.webp *.heic *.heif *.hif *.avif *.jxl)");
     EXPECT_EQ(request.filter, QString::fromStdString(RasterOpenFilter("Image Files")));  // from the format table
     EXPECT_EQ(dialog.CutterPath(), m_plainCutter);
     EXPECT_EQ(dialog.CutterView()->Model().Cutter().GetWidth(), 300u);

@@ -167,7 +167,7 @@ TEST_F(PictureDocumentFileCommands, SaveAsOffersTheFileInItsFolderAndTheExtensio
     EXPECT_EQ(request.fileName, "shown.bmp");
     EXPECT_EQ(request.defaultExtension, "jpg");
     EXPECT_EQ(request.filter,
-              "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp|WebP files|*.webp||");
+              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp)");
     EXPECT_EQ(request.filter, QString::fromStdString(RasterSaveFilter()));  // derived from the format table
 
     EXPECT_TRUE(HasPngSignature(Bytes(chosenPath)));

@@ -113,9 +113,10 @@ TEST(RasterFormatTable, ListPositionsCountFromOneWithoutGaps) {
 TEST(RasterFormatTable, DerivedListsAreTheSystemsOwnTexts) {
     // The cutter's file-open filter, the Save As filter and the browser's list.
     EXPECT_EQ(RasterOpenFilter("Image Files"),
-              "Image Files|*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg;"
-              "*.j2c;*.jpc;*.pgx;*.pnm;*.pgm;*.ppm;*.ras;*.webp;*.heic;*.heif;*.hif;*.avif;*.jxl||");
-    EXPECT_EQ(RasterSaveFilter(), "JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp|WebP files|*.webp||");
+              "Image Files (*.bmp *.gif *.jpg *.jpeg *.png *.tif *.tiff *.tga *.pcx *.wbmp *.wmf *.emf *.j2k *.jp2 *.jbg "
+              "*.j2c *.jpc *.pgx *.pnm *.pgm *.ppm *.ras *.webp *.heic *.heif *.hif *.avif *.jxl)");
+    EXPECT_EQ(RasterSaveFilter(),
+              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp)");
     std::vector<std::string> browsed = RasterBrowsedExtensions();
     std::sort(browsed.begin(), browsed.end());
     EXPECT_EQ(browsed, (std::vector<std::string>{"avif", "bmp", "gif", "heic", "heif", "hif", "jpeg", "jpg", "jxl", "png", "tif",

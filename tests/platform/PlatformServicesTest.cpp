@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,10 +75,37 @@ TEST_F(SettingsStoreTest, WritingTheStoredValueAgainLeavesTheFileAlone) {
     EXPECT_NE(QFileInfo(path).lastModified().toUTC(), longAgo);
 }
 
-TEST(FileDialogService, ConvertsTheProgramsFilterToQtForm) {
-    EXPECT_EQ(FileDialogService::QtFilter("JPEG files|*.jpg;*.jpeg|PNG files|*.png|GIF files|*.gif|Bitmap files|*.bmp||"),
-              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp)");
-    EXPECT_EQ(FileDialogService::QtFilter(""), "");
+// The dialog offers files under a filter whatever the letter case of their extensions, as
+// cameras write them in capitals; files no filter names stay hidden.
+TEST(FileDialogService, TheFiltersMatchExtensionsInAnyLetterCase) {
+    testsupport::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    for (const char* name : {"IMG_0001.JPG", "b.Png", "c.gif", "notes.txt"}) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QFileDialog dialog;
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    bool loaded = false;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [&](const QString& path) { loaded |= path == folder; });
+
+    FileDialogRequest request;
+    request.folder = folder;
+    request.filter = QStringLiteral("Pictures (*.jpg *.png);;Text (*.txt)");
+    FileDialogService::Prepare(dialog, request);
+    EXPECT_EQ(dialog.nameFilters(), QStringList({"Pictures (*.jpg *.png)", "Text (*.txt)"}));
+
+    QElapsedTimer clock;
+    clock.start();
+    while (!loaded && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_TRUE(loaded);
+    QCoreApplication::processEvents();
+    const QModelIndex root = model->index(folder);
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(root); ++row) shown << model->index(row, 0, root).data().toString();
+    shown.sort();
+    EXPECT_EQ(shown, QStringList({"IMG_0001.JPG", "b.Png"}));
 }
 
 TEST(FileDialogService, ScriptedChooserSeesTheRequest) {
