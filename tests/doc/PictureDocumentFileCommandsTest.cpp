@@ -351,5 +351,5 @@ TEST_F(PictureDocumentFileCommands, TheQuestionCanBeTurnedOffAndStaysOff) {
     EXPECT_EQ(router.QueryUpdate(cmd::ID_ASK_SAVE_CHANGES).checked, std::optional<bool>(false));
     EXPECT_TRUE(files.SaveModified());
     EXPECT_TRUE(messages.empty());
-    EXPECT_FALSE(PictureDocument().m_askSaveChanges) << "a new document reads the stored option";
+    EXPECT_FALSE(FileCommands().m_askSaveChanges) << "new file commands read the stored option";
 }

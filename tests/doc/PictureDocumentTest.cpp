@@ -115,6 +115,7 @@ TEST_F(DocumentModel, EveryPictureCommandIsUndoneAndRedoneWithItsBox) {
                         cmd::ID_WARM_TONE, cmd::ID_SEPIA, cmd::ID_CUT, cmd::ID_EDIT_PASTE}) {
         PictureDocument document;
         Open(document, 600, 400);
+        if (id == cmd::ID_CUT) document.Box().m_crop = Rect{250, 250, 650, 500};  // inside the picture
         const RasterImage before(document.WorkPicture());
         const Rect boxBefore = document.Box().m_crop;
         if (id == cmd::ID_EDIT_PASTE) {
