@@ -63,7 +63,6 @@ constexpr uint32_t ID_ROTATE_RIGHT = 32827;
 constexpr uint32_t ID_ROTATE_CROPBOX = 32828;
 constexpr uint32_t ID_CONFIRM_OVERWRITE = 32829;
 constexpr uint32_t ID_CONFIRM_DELETE = 32830;
-constexpr uint32_t ID_PICKER_LAYOUT = 32832;         // posted by the browser pane to itself
 constexpr uint32_t ID_HIDE_CROPBOX = 32833;
 constexpr uint32_t ID_AUTO_SHOW_CROPBOX = 32834;
 constexpr uint32_t ID_EXT_CUTTER = 32837;
