@@ -17,7 +17,7 @@ namespace {
 
 constexpr uint32_t kGreen = 0x00FF00;
 
-class ThumbnailList : public ::testing::Test {
+class ThumbnailListTest : public ::testing::Test {
 protected:
     void Fill(const std::vector<std::string>& names) {
         for (const std::string& name : names) WriteSolidPicture(m_dir / name, 120, 90, kGreen, RASTER_FORMAT_PNG);
@@ -36,14 +36,14 @@ int OpenCommands(const std::vector<QString>& posted) { return int(posted.size())
 
 }  // namespace
 
-TEST_F(ThumbnailList, SelectedPathIsEmptyUntilAnItemIsSelected) {
+TEST_F(ThumbnailListTest, SelectedPathIsEmptyUntilAnItemIsSelected) {
     Fill({"a.png", "b.png"});
     EXPECT_TRUE(m_list.GetSelectedPath().isEmpty());
     m_list.setCurrentRow(1);
     EXPECT_EQ(m_list.GetSelectedPath(), PathOf("b.png"));
 }
 
-TEST_F(ThumbnailList, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
+TEST_F(ThumbnailListTest, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
     Fill({"a.png", "b.png", "c.png"});
     std::vector<QString> posted;
     QObject::connect(&m_list, &ThumbnailList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
@@ -59,7 +59,7 @@ TEST_F(ThumbnailList, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
     EXPECT_EQ(m_list.GetSelectedPath(), PathOf("c.png"));
 }
 
-TEST_F(ThumbnailList, RemoveFileSelectsTheItemThatFollowed) {
+TEST_F(ThumbnailListTest, RemoveFileSelectsTheItemThatFollowed) {
     Fill({"a.png", "b.png", "c.png"});
     m_list.setCurrentRow(0);
     m_list.RemoveFile(PathOf("a.png"));
@@ -79,7 +79,7 @@ TEST_F(ThumbnailList, RemoveFileSelectsTheItemThatFollowed) {
     EXPECT_TRUE(m_list.GetSelectedPath().isEmpty());
 }
 
-TEST_F(ThumbnailList, RemovingTheLastItemSelectsNothing) {
+TEST_F(ThumbnailListTest, RemovingTheLastItemSelectsNothing) {
     Fill({"a.png", "b.png"});
     m_list.setCurrentRow(1);
     m_list.RemoveFile(PathOf("b.png"));
@@ -89,7 +89,7 @@ TEST_F(ThumbnailList, RemovingTheLastItemSelectsNothing) {
     EXPECT_EQ(m_list.count(), 1);
 }
 
-TEST_F(ThumbnailList, TipShowsNameThenSize) {
+TEST_F(ThumbnailListTest, TipShowsNameThenSize) {
     WriteSolidPicture(m_dir / "wide.png", 400, 300, kGreen, RASTER_FORMAT_PNG);
     m_list.SetFolder(ToQString(m_dir.path()));
     browsertest::WaitForScan(m_list);
@@ -98,7 +98,7 @@ TEST_F(ThumbnailList, TipShowsNameThenSize) {
     EXPECT_TRUE(m_list.TipText(5).isEmpty());
 }
 
-TEST_F(ThumbnailList, AnEmptyListPaintsItsWholeClientWhite) {
+TEST_F(ThumbnailListTest, AnEmptyListPaintsItsWholeClientWhite) {
     m_list.resize(300, 200);
     const QImage client = m_list.RenderClient();
     ASSERT_EQ(client.size(), m_list.viewport()->size());
@@ -108,7 +108,7 @@ TEST_F(ThumbnailList, AnEmptyListPaintsItsWholeClientWhite) {
     }
 }
 
-TEST_F(ThumbnailList, PaintBlendsTransparentThumbnailsOnWhiteAndFramesTheSelection) {
+TEST_F(ThumbnailListTest, PaintBlendsTransparentThumbnailsOnWhiteAndFramesTheSelection) {
     browsertest::WriteHalfTransparentPng(m_dir / "a.png", 120, 120, 0x0000FF);
     WriteSolidPicture(m_dir / "b.png", 120, 120, kGreen, RASTER_FORMAT_PNG);
     m_list.resize(400, 300);
@@ -159,7 +159,7 @@ std::pair<int, int> LabelInk(const ThumbnailList& list, const QImage& client, in
 
 }  // namespace
 
-TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
+TEST_F(ThumbnailListTest, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
     Fill({"a.png", "a-very-long-picture-name-that-cannot-fit.png"});
     const QImage client = m_list.RenderClient();
     for (int row = 0; row < 2; ++row) {
@@ -175,7 +175,7 @@ TEST_F(ThumbnailList, ShortNamesAreCentredAndLongOnesStartAtTheLeft) {
     }
 }
 
-TEST_F(ThumbnailList, LabelsFollowAChangeOfFont) {
+TEST_F(ThumbnailListTest, LabelsFollowAChangeOfFont) {
     Fill({"abcd.png"});
     const QRect label = m_list.LabelRect(0);
     const auto [left, right] = LabelInk(m_list, m_list.RenderClient(), 0);
@@ -191,7 +191,7 @@ TEST_F(ThumbnailList, LabelsFollowAChangeOfFont) {
     EXPECT_LE(bigLeft, m_list.LabelRect(0).left() + 3) << "laid out again for the new font";
 }
 
-TEST_F(ThumbnailList, ChangingFolderDoesNotOpenAnything) {
+TEST_F(ThumbnailListTest, ChangingFolderDoesNotOpenAnything) {
     Fill({"a.png", "b.png"});
     m_list.setCurrentRow(0);
     RunEventLoop(200);
