@@ -1,4 +1,4 @@
-// Strict whole-number reading for rastertool's command line: the whole text must be the
+// Strict whole-number reading for snipwell-cli's command line: the whole text must be the
 // number, so "12px", "+5" or " 5" never pass as 12 or 5.
 #pragma once
 

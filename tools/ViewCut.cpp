@@ -1,4 +1,4 @@
-// rastertool's "cut" on the program's real picture view, in a headless Qt application with
+// snipwell-cli's "cut" on the program's real picture view, in a headless Qt application with
 // message boxes turned into error text and the settings kept in a temporary folder.
 #include "ViewCut.h"
 
@@ -20,10 +20,9 @@
 
 namespace rastertool {
 
-const char* const kViewCutSynopsis = "cut CLIENT_W CLIENT_H SHAPE PRESET_ID BORDER_ID ROTATED [L T R B]";
+const char* const kViewCutSynopsis = "cut CLIENT_W CLIENT_H SHAPE PRESET BORDER ROTATED [L T R B]";
 const char* const kViewCutHelp =
-    "open IN in the program's view at that client size and Cut there (first operation only;\n"
-    "                               SHAPE 1 rectangle, 2 round corner, 3 oval; ids as in the ribbon menus)";
+    "open IN in the program's view at that client size and Cut there (first operation only)";
 
 namespace {
 
@@ -74,7 +73,7 @@ std::string ReadBox(const std::vector<std::string>& words, size_t& next, ViewCut
 // Qt's own notes (a missing runtime folder, font fallbacks) are not the tool's business: its
 // standard error carries one line saying why it failed. Only Qt's critical messages pass.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "rastertool: Qt: %s\n", qPrintable(text));
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "snipwell-cli: Qt: %s\n", qPrintable(text));
 }
 
 bool StartsWithNumber(const std::string& word) {
@@ -189,7 +188,7 @@ std::string ParseViewCutArgs(const std::vector<std::string>& words, size_t& next
 std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QtMessageHandler previous = qInstallMessageHandler(QuietQtMessages);
-    static char programName[] = "rastertool";
+    static char programName[] = "snipwell-cli";
     char* arguments[] = {programName, nullptr};
     int count = 1;
     std::string error;

@@ -1,4 +1,4 @@
-// rastertool's "cut": opens a picture in the program's own picture view, laid out at a given
+// snipwell-cli's "cut": opens a picture in the program's own picture view, laid out at a given
 // client size, and runs its Cut with a given crop box shape, print size and border. This is
 // the one operation that needs the program's Qt parts; everything it needs to know is read
 // from the command line before any file is touched.

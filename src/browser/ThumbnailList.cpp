@@ -89,9 +89,8 @@ private:
     mutable bool m_labelCentred = false;
 };
 
-bool SamePath(const ThumbItem* thumb, const QString& path) {
-    return thumb && thumb->m_path.compare(path, Qt::CaseInsensitive) == 0;
-}
+// Exact: the folders are case-sensitive, so a.png and A.PNG are two pictures.
+bool SamePath(const ThumbItem* thumb, const QString& path) { return thumb && thumb->m_path == path; }
 
 // rect (logical pixels) on a canvas of ratio device pixels per logical one.
 QRect DeviceRect(const QRect& rect, qreal ratio) {
@@ -178,7 +177,7 @@ QString ThumbnailList::GetSelectedPath() const {
 QString ThumbnailList::TipText(int row) const {
     const ThumbItem* thumb = Thumb(row);
     if (!thumb) return QString();
-    return QString::asprintf("%s\r\nWidth=%d, Height=%d", thumb->m_name.toUtf8().constData(), thumb->m_width,
+    return QString::asprintf("%s\nWidth=%d, Height=%d", thumb->m_name.toUtf8().constData(), thumb->m_width,
                              thumb->m_height);
 }
 
@@ -312,9 +311,7 @@ bool ThumbnailList::viewportEvent(QEvent* event) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const QListWidgetItem* entry = itemAt(help->pos());
         if (entry) {
-            // The tip window shows a plain line break.
-            QToolTip::showText(help->globalPos(), TipText(row(entry)).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                               viewport());
+            QToolTip::showText(help->globalPos(), TipText(row(entry)), viewport());
         } else {
             QToolTip::hideText();
         }

@@ -40,7 +40,7 @@ public:
 
     // The record of row, or null.
     const ThumbItem* Thumb(int row) const;
-    // The tip of row: "name\r\nWidth=w, Height=h"; empty for no item.
+    // The tip of row: "name\nWidth=w, Height=h"; empty for no item.
     QString TipText(int row) const;
     // True while a loader thread (a scan or an update) exists and has not ended.
     bool IsScanning() const;

@@ -88,6 +88,24 @@ TEST_F(ThumbnailListLive, AddedRemovedRewrittenAndRenamedFilesAreFollowedWithout
     EXPECT_EQ(opened, 0) << "no change of the folder opens a picture";
 }
 
+TEST_F(ThumbnailListLive, NamesDifferingOnlyInLetterCaseAreTwoPictures) {
+    List({"a.png", "A.PNG"});
+    ASSERT_EQ(ListedNames(m_list), Names({"A.PNG", "a.png"}));
+
+    // Delete of the second: the first, sorted ahead of it, keeps its thumbnail.
+    std::filesystem::remove(m_dir / "a.png");
+    m_list.RemoveFile(ToQString(m_dir / "a.png"));
+    EXPECT_EQ(ListedNames(m_list), Names({"A.PNG"}));
+
+    WriteSolidPicture(m_dir / "a.png", 120, 90, kBlue, RASTER_FORMAT_PNG);
+    EXPECT_TRUE(ListedAs(Names({"A.PNG", "a.png"})));
+    EXPECT_EQ(CentreOf("A.PNG"), kGreen);
+    EXPECT_EQ(CentreOf("a.png"), kBlue);
+
+    std::filesystem::remove(m_dir / "A.PNG");
+    EXPECT_TRUE(ListedAs(Names({"a.png"})));
+}
+
 TEST_F(ThumbnailListLive, FolderFilledWhileItIsListedEndsCompleteAndInNameOrder) {
     List({"p5.png"});
     std::vector<QString> expected;

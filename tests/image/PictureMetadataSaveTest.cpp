@@ -184,15 +184,15 @@ TEST(MetadataSaveTest, UnreadableBlocksAreLeftOutAndThePictureStillOpensAndSaves
     }
 }
 
-TEST(MetadataSaveTest, RastertoolKeepsStripsAndPrintsTheMetadata) {
+TEST(MetadataSaveTest, CliKeepsStripsAndPrintsTheMetadata) {
     TempDir dir;
     const std::vector<uint8_t> icc = MakeDisplayP3Profile();
     const std::filesystem::path photo = TaggedPhoto(dir, "photo.jpg", icc);
     ASSERT_FALSE(photo.empty());
     const std::string kept = (dir / "kept.png").string();
     const std::string stripped = (dir / "stripped.jpg").string();
-    ASSERT_EQ(RunRastertool(dir, {photo.string(), kept}).exitCode, 0);
-    ASSERT_EQ(RunRastertool(dir, {"--strip", photo.string(), stripped}).exitCode, 0);
+    ASSERT_EQ(RunCli(dir, {photo.string(), kept}).exitCode, 0);
+    ASSERT_EQ(RunCli(dir, {"--strip", photo.string(), stripped}).exitCode, 0);
     EXPECT_EQ(ExifToolValue(dir, kept, "Make"), "TestCam");
     EXPECT_EQ(ExifToolValue(dir, kept, "Orientation", true), "1");
     EXPECT_EQ(ExifToolValue(dir, kept, "ImageWidth"), "1800");   // turned upright, as the program does
@@ -200,7 +200,7 @@ TEST(MetadataSaveTest, RastertoolKeepsStripsAndPrintsTheMetadata) {
     EXPECT_EQ(ExifToolValue(dir, stripped, "Make"), "");
     EXPECT_TRUE(ExifToolBinary(dir, stripped, "ICC_Profile").empty());
 
-    const RunResult meta = RunRastertool(dir, {"meta", kept});
+    const RunResult meta = RunCli(dir, {"meta", kept});
     ASSERT_EQ(meta.exitCode, 0) << meta.err;
     for (const char* line : {"Exif.Image.Make=TestCam\n", "Exif.Image.Orientation=1\n", "Iptc.Application2.Keywords=beach\n",
                              "Xmp.xmp.Rating=4\n", "Icc.Size="}) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "RastertoolRun.h"
+#include "CliRun.h"
 
 namespace testsupport {
 

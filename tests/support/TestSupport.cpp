@@ -13,7 +13,7 @@ namespace testsupport {
 
 std::filesystem::path CorpusDir() { return SNIPWELL_CORPUS; }
 std::filesystem::path TestDataDir() { return SNIPWELL_TEST_DATA; }
-std::filesystem::path RastertoolPath() { return RASTERTOOL_PATH; }
+std::filesystem::path CliPath() { return SNIPWELL_CLI_PATH; }
 
 RasterImage MakePatternImage(uint32_t width, uint32_t height, uint32_t bpp) {
     RasterImage image;

@@ -18,8 +18,8 @@ namespace testsupport {
 std::filesystem::path CorpusDir();
 // Folder of the small committed fixtures (tests/data).
 std::filesystem::path TestDataDir();
-// The rastertool program built with the project.
-std::filesystem::path RastertoolPath();
+// The snipwell-cli program built with the project.
+std::filesystem::path CliPath();
 
 // A w x h picture of the given depth whose pixels follow a fixed pattern (gradients and
 // a checker), so that any misplaced pixel shows. Palette images get a grey ramp palette.

@@ -1,4 +1,4 @@
-// Runs the built rastertool program on real files and checks its output, its exit status and
+// Runs the built snipwell-cli program on real files and checks its output, its exit status and
 // its messages against the same work done in-process.
 #include <gtest/gtest.h>
 
@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "image/RasterImage.h"
-#include "RastertoolRun.h"
+#include "CliRun.h"
 #include "TestSupport.h"
 
 namespace {
 
 using testsupport::RunResult;
 using testsupport::TempDir;
-using testsupport::RunRastertool;
+using testsupport::RunCli;
 
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -41,37 +41,37 @@ RasterImage PatternWithAlpha() {
     return image;
 }
 
-TEST(Rastertool, InfoPrintsSizeDepthTypeAlphaTransparencyAndDpi) {
+TEST(SnipwellCli, InfoPrintsSizeDepthTypeAlphaTransparencyAndDpi) {
     TempDir dir;
     RasterImage bmp = testsupport::MakePatternImage(31, 17, 24);
     bmp.SetXDpi(300);
     bmp.SetYDpi(150);
     ASSERT_TRUE(bmp.Save((dir / "a.bmp").c_str(), RASTER_FORMAT_BMP)) << bmp.LastErrorText();
-    RunResult r = RunRastertool(dir, {"info", (dir / "a.bmp").string()});
+    RunResult r = RunCli(dir, {"info", (dir / "a.bmp").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "31 17 24 1 alpha=0 transparent=-1 dpi=300,150\n");
     EXPECT_EQ(r.err, "");
 
     RasterImage palette = testsupport::MakePatternImage(9, 5, 8);
     ASSERT_TRUE(palette.Save((dir / "p.bmp").c_str(), RASTER_FORMAT_BMP)) << palette.LastErrorText();
-    r = RunRastertool(dir, {"info", (dir / "p.bmp").string()});
+    r = RunCli(dir, {"info", (dir / "p.bmp").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "9 5 8 1 alpha=0 transparent=-1 dpi=96,96\n");
 
     RasterImage png = PatternWithAlpha();
     ASSERT_TRUE(png.Save((dir / "b.png").c_str(), RASTER_FORMAT_PNG)) << png.LastErrorText();
-    r = RunRastertool(dir, {"info", (dir / "b.png").string()});
+    r = RunCli(dir, {"info", (dir / "b.png").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "37 23 24 4 alpha=1 transparent=-1 dpi=96,96\n");
 
     // A name without a known extension loads by content detection when forced to type 0.
     std::filesystem::copy_file(dir / "b.png", dir / "b.data");
-    r = RunRastertool(dir, {"--in-type", "0", "info", (dir / "b.data").string()});
+    r = RunCli(dir, {"--in-type", "0", "info", (dir / "b.data").string()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("37 23 24 ", 0), 0u) << r.out;
 }
 
-TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
+TEST(SnipwellCli, OperationChainMatchesTheSameOperationsInProcess) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.png";
     ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
@@ -80,7 +80,7 @@ TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
     const std::vector<std::string> chain = {"rotate-right", "crop", "2", "3", "20", "30", "mirror",
                                             "shift", "10", "-5", "3", "light", "10", "20", "flip",
                                             "rescale", "9", "11", "3", "rotate-left", "gray"};
-    RunResult r = RunRastertool(dir, Concat({in.string(), (dir / "out.png").string()}, chain));
+    RunResult r = RunCli(dir, Concat({in.string(), (dir / "out.png").string()}, chain));
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage expected = LoadOrFail(in);
     ASSERT_TRUE(expected.RotateRight());
@@ -95,7 +95,7 @@ TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
     EXPECT_TRUE(testsupport::SamePixels(LoadOrFail(dir / "out.png"), expected));
 
     // Flattening onto a colour then dropping the plane, saved as BMP.
-    r = RunRastertool(dir, {in.string(), (dir / "flat.bmp").string(), "flatten", "0x4080FF", "delete-alpha"});
+    r = RunCli(dir, {in.string(), (dir / "flat.bmp").string(), "flatten", "0x4080FF", "delete-alpha"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     expected = LoadOrFail(in);
     ASSERT_TRUE(expected.FlattenAlpha(0x4080FF));
@@ -103,11 +103,55 @@ TEST(Rastertool, OperationChainMatchesTheSameOperationsInProcess) {
     EXPECT_TRUE(testsupport::SamePixels(LoadOrFail(dir / "flat.bmp"), expected));
 }
 
-TEST(Rastertool, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
+TEST(SnipwellCli, FlattenTakesHashColoursAndStillReadsColorrefNumbers) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.png";
     ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
-    RunResult r = RunRastertool(dir, {in.string(), (dir / "n.bmp").string(), "normalize"});
+    const struct {
+        const char* colour;
+        uint32_t colorref;   // 0x00BBGGRR
+    } cases[] = {
+        {"#FF0000", 0x0000FF}, {"#4080ff", 0xFF8040}, {"#000000", 0x000000},
+        {"0xFF0000", 0xFF0000}, {"255", 0x0000FF},   // bare numbers are COLORREFs, as before
+    };
+    for (const auto& c : cases) {
+        const RunResult r = RunCli(dir, {in.string(), (dir / "flat.bmp").string(), "flatten", c.colour, "delete-alpha"});
+        ASSERT_EQ(r.exitCode, 0) << c.colour << ": " << r.err;
+        RasterImage expected = LoadOrFail(in);
+        ASSERT_TRUE(expected.FlattenAlpha(c.colorref));
+        expected.DeleteAlpha();
+        EXPECT_TRUE(testsupport::SamePixels(LoadOrFail(dir / "flat.bmp"), expected)) << c.colour;
+    }
+}
+
+TEST(SnipwellCli, CommandWordsAreNeverInputsAndTheOldNameStillRuns) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::MakePatternImage(8, 8, 24).Save((dir / "order").c_str(), RASTER_FORMAT_BMP));
+    // A file named like a command is reached through its folder.
+    RunResult r = RunCli(dir, {"--in-type", "1", "order", (dir / "out.bmp").string()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("./order"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp"));
+    r = RunCli(dir, {"--in-type", "1", (dir / "order").string(), (dir / "out.bmp").string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+
+    r = RunCli(dir, {"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* word : {"info", "meta", "order", "sheet", "contact", "#RRGGBB"}) {
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+
+    r = testsupport::RunProgram(dir, (testsupport::CliPath().parent_path() / "rastertool").string(),
+                                {"info", (dir / "out.bmp").string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "8 8 24 1 alpha=0 transparent=-1 dpi=96,96\n");
+}
+
+TEST(SnipwellCli, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
+    TempDir dir;
+    const std::filesystem::path in = dir / "in.png";
+    ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
+    RunResult r = RunCli(dir, {in.string(), (dir / "n.bmp").string(), "normalize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage expected = LoadOrFail(in);
     ASSERT_TRUE(expected.FlattenAlpha(0xFFFFFF));
@@ -119,7 +163,7 @@ TEST(Rastertool, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
     // A palette picture is raised to 24 bits with the same colours.
     RasterImage palette = testsupport::MakePatternImage(13, 7, 8);
     ASSERT_TRUE(palette.Save((dir / "p.bmp").c_str(), RASTER_FORMAT_BMP));
-    r = RunRastertool(dir, {(dir / "p.bmp").string(), (dir / "p24.bmp").string(), "normalize"});
+    r = RunCli(dir, {(dir / "p.bmp").string(), (dir / "p24.bmp").string(), "normalize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const RasterImage raised = LoadOrFail(dir / "p24.bmp");
     ASSERT_EQ(raised.GetBpp(), 24u);
@@ -133,48 +177,48 @@ TEST(Rastertool, NormalizeGivesAnOpaque24BitPictureWithTransparencyWhite) {
     }
 }
 
-TEST(Rastertool, OptionsForceTheOutputFormatAndJpegQuality) {
+TEST(SnipwellCli, OptionsForceTheOutputFormatAndJpegQuality) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.bmp";
     ASSERT_TRUE(testsupport::MakePatternImage(64, 48, 24).Save(in.c_str(), RASTER_FORMAT_BMP));
 
-    RunResult r = RunRastertool(dir, {"--type", "1", in.string(), (dir / "out.picture").string()});
+    RunResult r = RunCli(dir, {"--type", "1", in.string(), (dir / "out.picture").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     RasterImage forced;
     EXPECT_TRUE(forced.Load((dir / "out.picture").c_str(), RASTER_FORMAT_BMP)) << forced.LastErrorText();
     EXPECT_TRUE(testsupport::SamePixels(forced, LoadOrFail(in)));
 
-    r = RunRastertool(dir, {in.string(), (dir / "low.jpg").string(), "--quality", "20"});
+    r = RunCli(dir, {in.string(), (dir / "low.jpg").string(), "--quality", "20"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = RunRastertool(dir, {in.string(), (dir / "high.jpg").string(), "--quality", "98"});
+    r = RunCli(dir, {in.string(), (dir / "high.jpg").string(), "--quality", "98"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_LT(std::filesystem::file_size(dir / "low.jpg"), std::filesystem::file_size(dir / "high.jpg"));
 }
 
-TEST(Rastertool, ReadsTheNewerFormatsAndWritesWebpAtTheQualityGiven) {
+TEST(SnipwellCli, ReadsTheNewerFormatsAndWritesWebpAtTheQualityGiven) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.png";
     ASSERT_TRUE(PatternWithAlpha().Save(in.c_str(), RASTER_FORMAT_PNG));
-    RunResult r = RunRastertool(dir, {in.string(), (dir / "low.webp").string(), "--quality", "20"});
+    RunResult r = RunCli(dir, {in.string(), (dir / "low.webp").string(), "--quality", "20"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    r = RunRastertool(dir, {in.string(), (dir / "high.webp").string(), "--quality", "98"});
+    r = RunCli(dir, {in.string(), (dir / "high.webp").string(), "--quality", "98"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_LT(std::filesystem::file_size(dir / "low.webp"), std::filesystem::file_size(dir / "high.webp"));
-    r = RunRastertool(dir, {"info", (dir / "high.webp").string()});
+    r = RunCli(dir, {"info", (dir / "high.webp").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "37 23 24 20 alpha=1 transparent=-1 dpi=96,96\n");
     // A WebP file read back and written as PNG, as any other input.
-    r = RunRastertool(dir, {(dir / "high.webp").string(), (dir / "back.png").string(), "normalize"});
+    r = RunCli(dir, {(dir / "high.webp").string(), (dir / "back.png").string(), "normalize"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(LoadOrFail(dir / "back.png").GetWidth(), 37u);
     // Not writable: a clear refusal, no file.
-    r = RunRastertool(dir, {in.string(), (dir / "out.heic").string()});
+    r = RunCli(dir, {in.string(), (dir / "out.heic").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("HEIF cannot be saved"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir / "out.heic"));
 }
 
-TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
+TEST(SnipwellCli, BadArgumentsFailWithAMessageAndWriteNothing) {
     TempDir dir;
     const std::filesystem::path in = dir / "in.bmp";
     ASSERT_TRUE(testsupport::MakePatternImage(8, 8, 24).Save(in.c_str(), RASTER_FORMAT_BMP));
@@ -193,6 +237,14 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
         {in.string(), out, "flatten", "0x-1"},
         {in.string(), out, "flatten", "0x"},
         {in.string(), out, "flatten", "-1"},
+        {in.string(), out, "flatten", "#12345"},
+        {in.string(), out, "flatten", "#1234567"},
+        {in.string(), out, "flatten", "#GG0000"},
+        {in.string(), out, "flatten", "#-12345"},
+        {in.string(), out, "flatten", "#"},
+        {"order", in.string(), out},
+        {"sheet", in.string(), out},
+        {"contact", in.string(), out},
         {in.string(), out, "spin"},
         {in.string(), out, "--quality", "0"},
         {in.string(), out, "--quality", "9.5"},
@@ -206,42 +258,42 @@ TEST(Rastertool, BadArgumentsFailWithAMessageAndWriteNothing) {
     for (const std::vector<std::string>& args : cases) {
         std::string shown;
         for (const std::string& a : args) shown += "[" + a + "] ";
-        const RunResult r = RunRastertool(dir, args);
+        const RunResult r = RunCli(dir, args);
         EXPECT_EQ(r.exitCode, 1) << shown;
-        EXPECT_NE(r.err.find("rastertool"), std::string::npos) << shown << " stderr: " << r.err;
+        EXPECT_NE(r.err.find("snipwell-cli"), std::string::npos) << shown << " stderr: " << r.err;
         EXPECT_GT(r.err.size(), 20u) << shown << " stderr: " << r.err;
         EXPECT_EQ(r.out, "") << shown;
         EXPECT_FALSE(std::filesystem::exists(out)) << shown;
     }
     // The message names the faulty argument.
-    const RunResult r = RunRastertool(dir, {in.string(), out, "rescale", "10", "abc", "3"});
+    const RunResult r = RunCli(dir, {in.string(), out, "rescale", "10", "abc", "3"});
     EXPECT_NE(r.err.find("'abc'"), std::string::npos) << r.err;
 }
 
-TEST(Rastertool, FailuresOfFilesAndOperationsExitWithTheirText) {
+TEST(SnipwellCli, FailuresOfFilesAndOperationsExitWithTheirText) {
     TempDir dir;
     const std::string out = (dir / "out.bmp").string();
 
-    RunResult r = RunRastertool(dir, {(dir / "missing.png").string(), out});
+    RunResult r = RunCli(dir, {(dir / "missing.png").string(), out});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("missing.png"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
 
-    r = RunRastertool(dir, {"info", (dir / "missing.png").string()});
+    r = RunCli(dir, {"info", (dir / "missing.png").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
 
     // Not a picture: the decoder's own text comes through.
     testsupport::WriteFileBytes(dir / "junk.png", std::vector<uint8_t>(300, 0x5A));
-    r = RunRastertool(dir, {(dir / "junk.png").string(), out});
+    r = RunCli(dir, {(dir / "junk.png").string(), out});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_GT(r.err.size(), std::string("rastertool: ").size() + (dir / "junk.png").string().size() + 3) << r.err;
+    EXPECT_GT(r.err.size(), std::string("snipwell-cli: ").size() + (dir / "junk.png").string().size() + 3) << r.err;
 
     // An operation the picture cannot take (no alpha plane to flatten).
     const std::filesystem::path in = dir / "in.bmp";
     ASSERT_TRUE(testsupport::MakePatternImage(8, 8, 24).Save(in.c_str(), RASTER_FORMAT_BMP));
-    r = RunRastertool(dir, {in.string(), out, "flatten", "0"});
+    r = RunCli(dir, {in.string(), out, "flatten", "0"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("flatten failed"), std::string::npos) << r.err;
 
@@ -257,19 +309,19 @@ TEST(Rastertool, FailuresOfFilesAndOperationsExitWithTheirText) {
             if (fd >= 0) close(fd);
         }
     });
-    r = RunRastertool(dir, {fifo.string(), out});
+    r = RunCli(dir, {fifo.string(), out});
     done = true;
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     writer.join();
     if (reader >= 0) close(reader);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("fifo.png: not a regular file"), std::string::npos) << r.err;
-    r = RunRastertool(dir, {"info", dir.path().string()});
+    r = RunCli(dir, {"info", dir.path().string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
 
     // The output folder does not exist.
-    r = RunRastertool(dir, {in.string(), (dir / "no-such-folder" / "x.bmp").string()});
+    r = RunCli(dir, {in.string(), (dir / "no-such-folder" / "x.bmp").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_GT(r.err.size(), 20u) << r.err;
     EXPECT_FALSE(std::filesystem::exists(out));

@@ -1,4 +1,4 @@
-// Runs the built rastertool program (no shell) with its standard output and error captured.
+// Runs the built snipwell-cli program (no shell) with its standard output and error captured.
 #pragma once
 
 #include <string>
@@ -14,8 +14,8 @@ struct RunResult {
     std::string err;
 };
 
-// Runs rastertool with args; the captured output goes through files in dir.
-RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args);
+// Runs snipwell-cli with args; the captured output goes through files in dir.
+RunResult RunCli(const TempDir& dir, const std::vector<std::string>& args);
 // The same for another program, found on PATH when program names no folder.
 RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args);
 

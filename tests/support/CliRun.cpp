@@ -1,4 +1,4 @@
-#include "RastertoolRun.h"
+#include "CliRun.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -17,8 +17,8 @@ std::string ReadText(const std::filesystem::path& path) {
 
 }  // namespace
 
-RunResult RunRastertool(const TempDir& dir, const std::vector<std::string>& args) {
-    return RunProgram(dir, RastertoolPath().string(), args);
+RunResult RunCli(const TempDir& dir, const std::vector<std::string>& args) {
+    return RunProgram(dir, CliPath().string(), args);
 }
 
 RunResult RunProgram(const TempDir& dir, const std::string& program, const std::vector<std::string>& args) {

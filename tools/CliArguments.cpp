@@ -1,0 +1,101 @@
+#include "CliArguments.h"
+
+#include <cstring>
+
+#include "image/RasterImage.h"
+#include "CliOperations.h"
+#include "CutNames.h"
+#include "StrictNumber.h"
+#include "ViewCut.h"
+
+namespace cli {
+
+namespace {
+
+struct CommandWord {
+    const char* word;
+    Command command;
+};
+
+// "order", "sheet" and "contact" are the print order's export, its sheets and contact sheets.
+constexpr CommandWord kCommandWords[] = {
+    {"info", Command::Info},     {"meta", Command::Meta},       {"order", Command::Reserved},
+    {"sheet", Command::Reserved}, {"contact", Command::Reserved},
+};
+
+std::string ParseFormatId(std::string_view option, std::string_view text, std::optional<uint32_t>& out) {
+    const auto value = rastertool::ParseInteger(text, 0, RASTER_FORMAT_LAST);
+    if (!value) {
+        return std::string(option) + " needs a format id 0.." + std::to_string(RASTER_FORMAT_LAST) + ", not '" +
+               std::string(text) + "'";
+    }
+    out = uint32_t(*value);
+    return {};
+}
+
+}  // namespace
+
+Command CommandOf(const Options& options) {
+    if (options.positional.empty()) return Command::Convert;
+    for (const CommandWord& entry : kCommandWords) {
+        if (options.positional[0] == entry.word) return entry.command;
+    }
+    return Command::Convert;
+}
+
+// Options start with "--" (operation arguments such as "-25" have one dash only).
+std::string ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.size() < 2 || arg.substr(0, 2) != "--") {
+            options.positional.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--strip") {
+            options.strip = true;
+            continue;
+        }
+        if (i + 1 >= argc) return std::string(arg) + " needs a value";
+        const std::string_view value = argv[++i];
+        if (arg == "--in-type") {
+            if (auto error = ParseFormatId(arg, value, options.inType); !error.empty()) return error;
+        } else if (arg == "--type") {
+            if (auto error = ParseFormatId(arg, value, options.outType); !error.empty()) return error;
+        } else if (arg == "--quality") {
+            const auto q = rastertool::ParseInteger(value, 1, 100);
+            if (!q) return "--quality needs a number 1..100, not '" + std::string(value) + "'";
+            options.quality = uint8_t(*q);
+        } else {
+            return "unknown option " + std::string(arg);
+        }
+    }
+    return {};
+}
+
+bool WantsHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    }
+    return false;
+}
+
+std::string HelpText() {
+    std::string text =
+        "usage: snipwell-cli [--in-type N] [--type N] [--quality Q] [--strip] IN OUT [OP ARGS]...\n"
+        "       snipwell-cli [--in-type N] info IN\n"
+        "       snipwell-cli [--in-type N] meta IN   (the kept metadata, one key=value a line)\n"
+        "  --strip      OUT without IN's metadata (kept by default when both are JPEG or PNG)\n"
+        "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
+        "  --type N     format id of OUT (default: from the extension)\n"
+        "  --quality Q  JPEG and WebP quality 1..100\n"
+        "commands: info, meta; order, sheet and contact are reserved for commands to come\n"
+        "  (a file named like a command is given as ./NAME)\n"
+        "operations, applied in order:\n";
+    text += std::string("  ") + rastertool::kViewCutSynopsis + "\n";
+    text += std::string("      ") + rastertool::kViewCutHelp + "\n";
+    text += CutNamesHelp();
+    text += OperationsHelp();
+    return text;
+}
+
+}  // namespace cli
