@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/formats/RasterImagePNM.h"
+
 #include "image/formats/RasterDecodeSupport.h"
 #include "image/formats/RasterFormatSupport.h"
-#include "image/formats/RasterJasReaders.h"
 
 namespace {
 
@@ -188,15 +189,23 @@ bool ReadPlainPnm(RasterImage& image, RasterFile* file, const PnmHeader& header)
 
 }  // namespace
 
-bool DecodePnm(RasterImage& image, RasterFile* file) {
+bool RasterImagePNM::Decode(RasterFile* file) {
+    if (!StartStreamedFormatData(*this, file, &Sniff, "PNM")) return false;
     PnmHeader header;
-    if (!ReadPnmHeader(image, file, header) || !EnoughPnmData(image, file, header)) return false;
-    if (!CreatePnmImage(image, header)) return false;
-    const bool ok = IsRawKind(header.kind) ? ReadRawPnm(image, file, header) : ReadPlainPnm(image, file, header);
+    if (!ReadPnmHeader(*this, file, header) || !EnoughPnmData(*this, file, header)) return false;
+    if (!CreatePnmImage(*this, header)) return false;
+    const bool ok = IsRawKind(header.kind) ? ReadRawPnm(*this, file, header) : ReadPlainPnm(*this, file, header);
     if (!ok) {
-        image.Destroy();
-        image.SetLastError("PNM: damaged or truncated picture data");
+        Destroy();
+        SetLastError("PNM: damaged or truncated picture data");
         return false;
     }
     return true;
+}
+
+bool RasterImagePNM::Encode(RasterFile*) { return RasterFormatNotWritable(*this, "PNM"); }
+
+bool RasterImagePNM::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    // The magic number is followed by white space or a comment.
+    return count >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' && (IsPnmSpace(head[2]) || head[2] == '#');
 }
