@@ -37,6 +37,22 @@ RasterImage MustDecode(const std::vector<uint8_t>& bytes, uint32_t type);
 // Decodes bytes as type, expecting a failure that leaves no picture; its last error text.
 std::string FailureText(const std::vector<uint8_t>& bytes, uint32_t type);
 
+// Lowers the image core's memory limit while it lives, so that a refusal for size can be
+// tested on a picture that fits the core's own bound without allocating that much.
+class ScopedMemoryLimit {
+public:
+    explicit ScopedMemoryLimit(uint64_t bytes) : m_previous(RasterImage::MemoryLimit()) {
+        RasterImage::SetMemoryLimit(bytes);
+    }
+    ~ScopedMemoryLimit() { RasterImage::SetMemoryLimit(m_previous); }
+    ScopedMemoryLimit(const ScopedMemoryLimit&) = delete;
+    ScopedMemoryLimit& operator=(const ScopedMemoryLimit&) = delete;
+
+private:
+    uint64_t m_previous;
+};
+constexpr uint64_t kSmallMemoryLimit = uint64_t(256) << 20;
+
 // Every prefix of a valid file (step bytes apart, plus the last few) must either fail with
 // an error text or give a valid picture.
 void ExpectPrefixesHandled(const std::vector<uint8_t>& bytes, uint32_t type, size_t step = 1);

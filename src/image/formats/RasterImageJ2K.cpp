@@ -238,20 +238,14 @@ bool SizesAcceptable(RasterImage& out, const opj_image_t& image, uint64_t dataBy
     }
     const uint64_t width = image.x1 - image.x0;
     const uint64_t height = image.y1 - image.y0;
-    if (!RasterImage::FitsMemoryLimit(width, height, 32)) {
-        out.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    if (!out.CheckMemoryLimit(width, height, 32)) return false;
     // The codec holds every decoded component as 32-bit samples.
     uint64_t codecBytes = 0;
     for (uint32_t i = 0; i < image.numcomps; ++i) {
         const opj_image_comp_t& c = image.comps[i];
         codecBytes += ((width + c.dx - 1) / c.dx + 1) * ((height + c.dy - 1) / c.dy + 1) * 4;
     }
-    if (codecBytes > RASTER_MAX_MEMORY) {
-        out.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    if (codecBytes > RasterImage::MemoryLimit()) return out.RefuseTooLarge(width, height, codecBytes);
     return PlausibleDecodedSize(out, width * height * image.numcomps, dataBytes, kJpeg2000MaxRatio);
 }
 

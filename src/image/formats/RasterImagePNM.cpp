@@ -143,14 +143,14 @@ bool ReadRawPnm(RasterImage& image, RasterFile* file, const PnmHeader& header) {
         }
         return true;
     }
-    const uint32_t samplesPerRow = width * SamplesPerPixel(header.kind);
+    const size_t samplesPerRow = size_t(width) * SamplesPerPixel(header.kind);
     const uint32_t bytesPerSample = header.maxValue > 255 ? 2 : 1;
-    std::vector<uint8_t> raw(size_t(samplesPerRow) * bytesPerSample);
+    std::vector<uint8_t> raw(samplesPerRow * bytesPerSample);
     std::vector<uint8_t> scaled(samplesPerRow);
     for (uint32_t y = 0; y < header.height; ++y) {
         if (!ReadExact(file, raw.data(), raw.size())) return false;
-        for (uint32_t i = 0; i < samplesPerRow; ++i) {
-            const uint32_t v = bytesPerSample == 2 ? Be16(&raw[size_t(i) * 2]) : raw[i];
+        for (size_t i = 0; i < samplesPerRow; ++i) {
+            const uint32_t v = bytesPerSample == 2 ? Be16(&raw[i * 2]) : raw[i];
             scaled[i] = ScaleSampleToByte(v, header.maxValue);
         }
         PutPnmRow(image, y, scaled.data(), header.kind);
@@ -171,11 +171,11 @@ bool ReadPlainPnm(RasterImage& image, RasterFile* file, const PnmHeader& header)
         }
         return true;
     }
-    const uint32_t samplesPerRow = width * SamplesPerPixel(header.kind);
+    const size_t samplesPerRow = size_t(width) * SamplesPerPixel(header.kind);
     std::vector<uint8_t> scaled(samplesPerRow);
     long terminator = 0;
     for (uint32_t y = 0; y < header.height; ++y) {
-        for (uint32_t i = 0; i < samplesPerRow; ++i) {
+        for (size_t i = 0; i < samplesPerRow; ++i) {
             uint32_t v = 0;
             // Values above maxval are clamped; absurdly long numbers are damage.
             if (!ReadNumber(file, UINT32_MAX / 10, v, terminator)) return false;
