@@ -10,7 +10,7 @@ namespace {
 
 constexpr uint64_t kFuzzPictureLimit = uint64_t(256) << 20;
 
-const bool g_limitSet = [] {
+[[maybe_unused]] const bool g_limitSet = [] {
     RasterImage::SetMemoryLimit(kFuzzPictureLimit);
     return true;
 }();
