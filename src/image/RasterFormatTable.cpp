@@ -12,13 +12,16 @@
 #include "image/formats/RasterImageGIF.h"
 #include "image/formats/RasterImageHEIF.h"
 #include "image/formats/RasterImageICO.h"
-#include "image/formats/RasterImageJAS.h"
+#include "image/formats/RasterImageJ2K.h"
 #include "image/formats/RasterImageJBG.h"
 #include "image/formats/RasterImageJPG.h"
 #include "image/formats/RasterImageJXL.h"
 #include "image/formats/RasterImageMNG.h"
 #include "image/formats/RasterImagePCX.h"
+#include "image/formats/RasterImagePGX.h"
 #include "image/formats/RasterImagePNG.h"
+#include "image/formats/RasterImagePNM.h"
+#include "image/formats/RasterImageRAS.h"
 #include "image/formats/RasterImageRAW.h"
 #include "image/formats/RasterImageSKA.h"
 #include "image/formats/RasterImageTGA.h"
@@ -85,15 +88,10 @@ bool DecodeHeif(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOpt
     return true;
 }
 
-// One class reads the JPEG 2000 family, PNM, PGX and RAS; it is told which.
-bool DecodeJas(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOptions&, bool keepError) {
-    RasterImageJAS format(id);
+// One class reads both JPEG 2000 forms, by content; it is told which form was asked for.
+bool DecodeJpeg2000(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOptions&, bool keepError) {
+    RasterImageJ2K format(id);
     return DecodeWith(image, format, file, keepError);
-}
-
-template <uint32_t Id>
-bool SniffJas(const uint8_t* head, size_t count, uint64_t) {
-    return RasterImageJAS::SniffMember(head, count) == Id;
 }
 
 template <class Format>
@@ -121,11 +119,11 @@ constexpr RasterFormat kFormats[] = {
     {RASTER_FORMAT_WBMP, "WBMP",                   {"wbmp"},               &RasterImageWBMP::Sniff,  &Decode<RasterImageWBMP>, nullptr,                  8,  0, nullptr,        false},
     {RASTER_FORMAT_WMF,  "WMF/EMF",                {"wmf", "emf"},         &RasterImageWMF::Sniff,   &Decode<RasterImageWMF>,  nullptr,                  9,  0, nullptr,        false},
     {RASTER_FORMAT_JBG,  "JBIG",                   {"jbg"},                &RasterImageJBG::Sniff,   &Decode<RasterImageJBG>,  nullptr,                  11, 0, nullptr,        false},
-    {RASTER_FORMAT_JP2,  "JP2",                    {"j2k", "jp2"},         &SniffJas<RASTER_FORMAT_JP2>, &DecodeJas,           nullptr,                  10, 0, nullptr,        false},
-    {RASTER_FORMAT_JPC,  "JPEG 2000 code stream",  {"j2c", "jpc"},         &SniffJas<RASTER_FORMAT_JPC>, &DecodeJas,           nullptr,                  12, 0, nullptr,        false},
-    {RASTER_FORMAT_PGX,  "PGX",                    {"pgx"},                &SniffJas<RASTER_FORMAT_PGX>, &DecodeJas,           nullptr,                  13, 0, nullptr,        false},
-    {RASTER_FORMAT_PNM,  "PNM",                    {"pnm", "pgm", "ppm"},  &SniffJas<RASTER_FORMAT_PNM>, &DecodeJas,           nullptr,                  14, 0, nullptr,        false},
-    {RASTER_FORMAT_RAS,  "RAS",                    {"ras"},                &SniffJas<RASTER_FORMAT_RAS>, &DecodeJas,           nullptr,                  15, 0, nullptr,        false},
+    {RASTER_FORMAT_JP2,  "JP2",                    {"j2k", "jp2"},         &RasterImageJ2K::SniffBoxFile, &DecodeJpeg2000,          nullptr,                  10, 0, nullptr,        false},
+    {RASTER_FORMAT_JPC,  "JPEG 2000 code stream",  {"j2c", "jpc"},         &RasterImageJ2K::SniffCodestream, &DecodeJpeg2000,          nullptr,                  12, 0, nullptr,        false},
+    {RASTER_FORMAT_PGX,  "PGX",                    {"pgx"},                &RasterImagePGX::Sniff,   &Decode<RasterImagePGX>,  nullptr,                  13, 0, nullptr,        false},
+    {RASTER_FORMAT_PNM,  "PNM",                    {"pnm", "pgm", "ppm"},  &RasterImagePNM::Sniff,   &Decode<RasterImagePNM>,  nullptr,                  14, 0, nullptr,        false},
+    {RASTER_FORMAT_RAS,  "RAS",                    {"ras"},                &RasterImageRAS::Sniff,   &Decode<RasterImageRAS>,  nullptr,                  15, 0, nullptr,        false},
     {RASTER_FORMAT_WEBP, "WebP",                   {"webp"},               &RasterImageWEBP::Sniff,  &DecodeWithMetadata<RasterImageWEBP>, &Encode<RasterImageWEBP>, 16, 5, "WebP files", true},
     {RASTER_FORMAT_AVIF, "AVIF",                   {"avif"},               &RasterImageHEIF::SniffAvif, &DecodeHeif,           nullptr,                  18, 0, nullptr,        true},
     {RASTER_FORMAT_HEIF, "HEIF",                   {"heic", "heif", "hif"}, &RasterImageHEIF::SniffHeif, &DecodeHeif,          nullptr,                  17, 0, nullptr,        true},

@@ -2,7 +2,9 @@
 #include "image/RasterImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +12,8 @@
 
 namespace {
 constexpr uint32_t kInfoHeaderSize = sizeof(RasterBitmapInfoHeader);
+
+std::atomic<uint64_t> g_memoryLimit{RASTER_MAX_MEMORY};
 
 uint32_t PaletteEntriesFor(uint32_t bpp) {
     switch (bpp) {
@@ -113,20 +117,58 @@ bool RasterImage::AddFrame(RasterImage* frame) {
     return true;
 }
 
-uint32_t RasterImage::StrideFor(uint32_t width, uint32_t bpp) {
-    return uint32_t(((uint64_t(width) * bpp + 31) / 32) * 4);
+uint64_t RasterImage::StrideFor(uint64_t width, uint32_t bpp) { return (width * bpp + 31) / 32 * 4; }
+
+uint64_t RasterImage::PixelBytes(uint64_t width, uint64_t height, uint32_t bpp) {
+    const uint64_t stride = StrideFor(width, bpp);
+    // Past this the product could wrap; no limit comes near it.
+    if (stride != 0 && height > UINT64_MAX / 2 / stride) return UINT64_MAX;
+    return stride * height;
 }
 
 bool RasterImage::FitsMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp) {
     if (width == 0 || height == 0) return true;
     if (width > uint64_t(INT32_MAX) || height > uint64_t(INT32_MAX)) return false;
-    // The pixel bit count must fit an unsigned 32-bit number.
-    const uint64_t bits = width * height;  // < 2^62
-    if (bpp != 0 && bits > uint64_t(UINT32_MAX) / bpp) return false;
-    if (bits * bpp / 8 > RASTER_MAX_MEMORY) return false;
-    // The padded block must stay within the limit too (a 1-bit column pads every row).
-    const uint64_t block = uint64_t(StrideFor(uint32_t(width), bpp)) * height;
-    return block <= RASTER_MAX_MEMORY;
+    // The padded block counts (a 1-bit column pads every row to 4 bytes).
+    return PixelBytes(width, height, bpp) <= MemoryLimit();
+}
+
+bool RasterImage::CheckMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp) {
+    return FitsMemoryLimit(width, height, bpp) || RefuseTooLarge(width, height, PixelBytes(width, height, bpp));
+}
+
+bool RasterImage::RefuseTooLarge(uint64_t width, uint64_t height, uint64_t bytes) {
+    char text[RASTER_ERROR_TEXT_SIZE];
+    RasterTooLargeText(text, width, height, bytes);
+    SetLastError(text);
+    return false;
+}
+
+void RasterImage::SetMemoryLimit(uint64_t bytes) {
+    g_memoryLimit.store(std::min<uint64_t>(bytes, RASTER_MAX_MEMORY), std::memory_order_relaxed);
+}
+
+uint64_t RasterImage::MemoryLimit() { return g_memoryLimit.load(std::memory_order_relaxed); }
+
+void RasterTooLargeText(char* text, uint64_t width, uint64_t height, uint64_t bytes) {
+    std::snprintf(text, RASTER_ERROR_TEXT_SIZE, "%s: %llu x %llu pixels, %llu bytes", RASTER_TOO_LARGE,
+                  static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
+                  static_cast<unsigned long long>(bytes));
+}
+
+RasterTooLargeError RasterTooLargeFor(uint64_t width, uint64_t height, uint32_t bpp) {
+    RasterTooLargeError error;
+    RasterTooLargeText(error.text, width, height, RasterImage::PixelBytes(width, height, bpp));
+    return error;
+}
+
+bool RasterTooLargeFromText(const char* text, RasterTooLarge& size) {
+    const size_t prefix = std::strlen(RASTER_TOO_LARGE);
+    if (!text || std::strncmp(text, RASTER_TOO_LARGE, prefix) != 0) return false;
+    unsigned long long width = 0, height = 0, bytes = 0;
+    if (std::sscanf(text + prefix, ": %llu x %llu pixels, %llu bytes", &width, &height, &bytes) != 3) return false;
+    size = RasterTooLarge{width, height, bytes};
+    return true;
 }
 
 size_t RasterImage::GetBlockSize() const {
@@ -141,13 +183,11 @@ uint8_t* RasterImage::Create(uint32_t width, uint32_t height, uint32_t bpp, uint
         return nullptr;
     }
     bpp = RoundedDepth(bpp);
-    if (!FitsMemoryLimit(width, height, bpp)) {
-        SetLastError("RASTER_MAX_MEMORY exceeded");
-        return nullptr;
-    }
+    if (!CheckMemoryLimit(width, height, bpp)) return nullptr;
 
     const uint32_t entries = PaletteEntriesFor(bpp);
-    const uint32_t stride = StrideFor(width, bpp);
+    // Both fit 32 bits: the limit lies below 4 GB.
+    const auto stride = uint32_t(StrideFor(width, bpp));
     m_header.biSize = kInfoHeaderSize;
     m_header.biWidth = int32_t(width);
     m_header.biHeight = int32_t(height);
@@ -251,8 +291,9 @@ namespace {
 // A text field of the information block: cut to fit, always terminated; null reads as empty.
 void StoreInfoText(char (&field)[RASTER_ERROR_TEXT_SIZE], const char* text) {
     if (!text) text = "";
-    std::strncpy(field, text, RASTER_ERROR_TEXT_SIZE - 1);
-    field[RASTER_ERROR_TEXT_SIZE - 1] = '\0';
+    const size_t n = strnlen(text, RASTER_ERROR_TEXT_SIZE - 1);
+    std::memmove(field, text, n);  // the text may be the field itself
+    field[n] = '\0';
 }
 
 }  // namespace
@@ -360,7 +401,8 @@ void RasterImage::SetPixelIndex(uint32_t x, uint32_t y, uint8_t index) {
 
 bool RasterImage::CreateAlpha() {
     if (m_alpha) return true;
-    if (!IsValid()) return false;
+    // A 1-bit picture's plane is eight times its pixel block: it may not fit where they do.
+    if (!IsValid() || !FitsMemoryLimit(GetWidth(), GetHeight(), 8)) return false;
     const size_t n = size_t(GetWidth()) * GetHeight();
     m_alpha = AllocatePictureBlock(n);
     if (!m_alpha) return false;

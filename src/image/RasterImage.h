@@ -25,8 +25,12 @@
 class RasterFile;
 struct PictureMetadata;
 
-// Largest pixel block (in bytes) an image may allocate.
+// Largest pixel block (in bytes) an image may allocate on any machine; the program sets a
+// lower limit from the machine's memory (RasterImage::SetMemoryLimit).
 constexpr uint32_t RASTER_MAX_MEMORY = 0xF0000000u;
+// How a refusal for size starts; the error text goes on with the picture's size and the bytes
+// it needs: "RASTER_MAX_MEMORY exceeded: 60000 x 30000 pixels, 5400000000 bytes".
+constexpr const char* RASTER_TOO_LARGE = "RASTER_MAX_MEMORY exceeded";
 constexpr size_t RASTER_ERROR_TEXT_SIZE = 256;
 constexpr int32_t RASTER_DEFAULT_DPI = 96;
 constexpr float RASTER_DEFAULT_JPEG_QUALITY = 90.0f;
@@ -139,6 +143,24 @@ struct RasterInfo {
     uint32_t codecOptions[RASTER_FORMAT_COUNT];
 };
 
+// A picture refused for its size, as its error text tells it.
+struct RasterTooLarge {
+    uint64_t width;
+    uint64_t height;
+    uint64_t bytes;
+};
+// Reads the size out of a refusal's error text (see RASTER_TOO_LARGE), so that the program
+// can say it in its own words; false for any other text.
+bool RasterTooLargeFromText(const char* text, RasterTooLarge& size);
+// Writes the refusal of a width x height picture that needs bytes into text
+// (RASTER_ERROR_TEXT_SIZE bytes).
+void RasterTooLargeText(char* text, uint64_t width, uint64_t height, uint64_t bytes);
+// The same for a picture of bpp bits, as a value, for readers with error paths of their own.
+struct RasterTooLargeError {
+    char text[RASTER_ERROR_TEXT_SIZE];
+};
+RasterTooLargeError RasterTooLargeFor(uint64_t width, uint64_t height, uint32_t bpp);
+
 // 256 x 256 table of round(i * j / 255), indexed i * 256 + j.
 const uint8_t* ProductTable();
 
@@ -174,7 +196,7 @@ public:
     bool IsBorrowed() const { return m_info.borrowed; }
     // Bytes per stored row, padded to a multiple of 4.
     uint32_t GetStride() const { return m_stride; }
-    static uint32_t StrideFor(uint32_t width, uint32_t bpp);
+    static uint64_t StrideFor(uint64_t width, uint32_t bpp);
     const RasterBitmapInfoHeader& GetHeader() const { return m_header; }
     // The whole storage block (header, palette, pixels) and its size in bytes.
     uint8_t* GetBlock() { return m_block; }
@@ -322,8 +344,20 @@ public:
     uint8_t* ExtractChannel(int kind) const;
     bool CopyRegion(int32_t x, int32_t y, RasterImage& destination) const;
 
-    // Checks width x height x bpp against RASTER_MAX_MEMORY without overflow.
+    // Bytes of the padded rows of a width x height picture of bpp bits.
+    static uint64_t PixelBytes(uint64_t width, uint64_t height, uint32_t bpp);
+    // Checks the pixel bytes of width x height x bpp against the memory limit, without
+    // overflow. Sides past INT32_MAX never fit (the info header holds them signed).
     static bool FitsMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp);
+    // The same; when it does not fit, the last error says so with the picture's size.
+    bool CheckMemoryLimit(uint64_t width, uint64_t height, uint32_t bpp);
+    // Sets the refusal of a width x height picture that needs bytes as the last error; false.
+    bool RefuseTooLarge(uint64_t width, uint64_t height, uint64_t bytes);
+    // The largest pixel block any image may take from now on (and the largest working block
+    // a decoder may ask its library for), in bytes; RASTER_MAX_MEMORY at most and at start.
+    // One setting for the whole process, which the program makes from the machine's memory.
+    static void SetMemoryLimit(uint64_t bytes);
+    static uint64_t MemoryLimit();
 
 protected:
     // Encode, then the metadata blocks written into the bytes when the format keeps them.

@@ -146,14 +146,20 @@ bool RasterImage::Decode(RasterFile* file, uint32_t type, RasterLoadOptions& opt
         const uint64_t size = RemainingBytes(file);
         uint8_t head[RASTER_SNIFF_BYTES];
         const size_t count = start < 0 ? 0 : file->Read(head, 1, sizeof(head));
+        // A picture that its format refused for its size is too large, not of an unknown format.
+        char tooLarge[RASTER_ERROR_TEXT_SIZE] = "";
         for (const RasterFormat& format : RasterFormats()) {
             if (!format.sniff || !format.sniff(head, count, size)) continue;
             if (!file->Seek(start, RASTER_SEEK_SET)) break;
-            if (format.decode(*this, file, format.id, options, false)) return true;
+            if (format.decode(*this, file, format.id, options, true)) return true;
+            RasterTooLarge refused{};
+            if (tooLarge[0] == '\0' && RasterTooLargeFromText(LastErrorText(), refused)) {
+                std::snprintf(tooLarge, sizeof(tooLarge), "%s", LastErrorText());
+            }
             // What a failed attempt found belongs to no picture.
             if (options.metadata) options.metadata->Clear();
         }
-        SetLastError("Decode: Unknown or wrong format");
+        SetLastError(tooLarge[0] != '\0' ? tooLarge : "Decode: Unknown or wrong format");
         return false;
     }
     const RasterFormat* format = IsSupportedRasterFormat(type) ? RasterFormatById(type) : nullptr;

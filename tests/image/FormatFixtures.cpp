@@ -58,6 +58,26 @@ bool DecodeBytes(const std::vector<uint8_t>& bytes, uint32_t type, RasterImage& 
     return image.Decode(&file, type);
 }
 
+std::vector<uint8_t> TextBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> Joined(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+RasterImage MustDecode(const std::vector<uint8_t>& bytes, uint32_t type) {
+    RasterImage image;
+    EXPECT_TRUE(DecodeBytes(bytes, type, image)) << image.LastErrorText();
+    return image;
+}
+
+std::string FailureText(const std::vector<uint8_t>& bytes, uint32_t type) {
+    RasterImage image;
+    EXPECT_FALSE(DecodeBytes(bytes, type, image));
+    EXPECT_FALSE(image.IsValid());
+    return image.LastErrorText();
+}
+
 void ExpectPrefixesHandled(const std::vector<uint8_t>& bytes, uint32_t type, size_t step) {
     for (size_t n = 0; n < bytes.size(); n += (n + 16 >= bytes.size() ? 1 : step)) {
         std::vector<uint8_t> prefix(bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
@@ -123,6 +143,24 @@ RasterImage MakeFewColourPattern(uint32_t width, uint32_t height) {
         }
     }
     return image;
+}
+
+void ConvertedFiles::SetUp() {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+}
+
+std::vector<uint8_t> ConvertedFiles::Make(const RasterImage& source, const std::string& options,
+                                          const std::string& output) {
+    WriteBmp(source, m_dir / "source.bmp");
+    return MakeFrom(m_dir / "source.bmp", options, output);
+}
+
+std::vector<uint8_t> ConvertedFiles::MakeFrom(const std::filesystem::path& input, const std::string& options,
+                                              const std::string& output) {
+    const std::string name = output.substr(output.find(':') + 1);
+    EXPECT_TRUE(Convert(Quoted(input) + " " + options + " " + output.substr(0, output.find(':') + 1) +
+                        Quoted(m_dir / name)));
+    return testsupport::ReadFileBytes(m_dir / name);
 }
 
 }  // namespace fixtures

@@ -647,9 +647,9 @@ TEST(BmpHostile, HugeSizesFailBeforeAnyAllocation) {
     BmpRecipe s = SmallValidSpec();
     s.width = INT32_MAX;
     s.height = INT32_MAX;
-    ExpectRejected(BuildBmp(s), "RASTER_MAX_MEMORY exceeded");
+    ExpectRejected(BuildBmp(s), RasterTooLargeFor(INT32_MAX, INT32_MAX, 8).text);
     s.compression = 1;   // RLE8 cannot be checked against its data size
-    ExpectRejected(BuildBmp(s), "RASTER_MAX_MEMORY exceeded");
+    ExpectRejected(BuildBmp(s), RasterTooLargeFor(INT32_MAX, INT32_MAX, 8).text);
     s = SmallValidSpec();
     s.width = 20000;
     s.height = -20000;   // within the memory limit, far beyond the data

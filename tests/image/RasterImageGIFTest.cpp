@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "FormatFixtures.h"
 #include "image/RasterFile.h"
 #include "image/RasterImage.h"
 #include "TestSupport.h"
@@ -558,10 +559,11 @@ TEST(GifDecodeHostile, RejectsOtherSignaturesAndEmptyScreens) {
 TEST(GifDecodeHostile, HugeScreensFailBeforeAllocating) {
     RasterImage image;
     EXPECT_FALSE(DecodeGif(GifBuilder(65535, 65535).Image(0, 0, 1, 1, {0}).Finish(), image));
-    EXPECT_STREQ(image.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
+    EXPECT_STREQ(image.LastErrorText(), RasterTooLargeFor(65535, 65535, 8).text);
     // Fits as a palette image but not as the 24-bit picture a composition needs.
-    EXPECT_FALSE(DecodeGif(GifBuilder(20000, 20000).Image(5, 5, 1, 1, {0}).Finish(), image));
-    EXPECT_STREQ(image.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
+    const fixtures::ScopedMemoryLimit limit(fixtures::kSmallMemoryLimit);
+    EXPECT_FALSE(DecodeGif(GifBuilder(10000, 10000).Image(5, 5, 1, 1, {0}).Finish(), image));
+    EXPECT_STREQ(image.LastErrorText(), RasterTooLargeFor(10000, 10000, 24).text);
 }
 
 TEST(GifDecodeHostile, OversizedImageDataIsRefusedBeforeDecoding) {

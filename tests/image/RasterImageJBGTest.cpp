@@ -132,11 +132,11 @@ TEST(JbigDecode, DamagedFilesFailCleanly) {
     RasterImage image;
     EXPECT_FALSE(DecodeBytes(image, bomb));
     EXPECT_STREQ(image.LastErrorText(), "JBIG: the picture is larger than its data can fill");
-    // One more pixel each way no longer fits the memory limit at all.
-    bomb[5] = bomb[9] = 1;
+    // 196608 x 196608 pixels no longer fit the memory limit at all.
+    bomb[5] = bomb[9] = 3;
     bomb[6] = bomb[10] = bomb[7] = bomb[11] = 0;
     EXPECT_FALSE(DecodeBytes(image, bomb));
-    EXPECT_STREQ(image.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
+    EXPECT_STREQ(image.LastErrorText(), RasterTooLargeFor(196608, 196608, 1).text);
 }
 
 TEST(JbigDecode, RefusesDataThatIsNotJbig) {

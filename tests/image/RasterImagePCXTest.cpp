@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "FormatFixtures.h"
 #include "image/formats/RasterImagePCX.h"
 #include "SimpleFormatTestSupport.h"
 #include "TestSupport.h"
@@ -293,8 +294,11 @@ TEST(RasterImagePCX, HugeHeadersOverFewBytesFailBeforeAllocating) {
     f.bits = 1;
     f.bytesPerLine = 8192;
     f.data = {0xFF, 0xFF};
-    // 65536 x 65536 1-bit pixels exceed the 32-bit bit count.
-    ExpectDecodeFails<RasterImagePCX>(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65536 x 65536");
+    {
+        // 512 MB of 1-bit pixels over a limit of 256 MB.
+        const fixtures::ScopedMemoryLimit limit(fixtures::kSmallMemoryLimit);
+        ExpectDecodeFails<RasterImagePCX>(f.Bytes(), RasterTooLargeFor(65536, 65536, 1).text, "65536 x 65536");
+    }
     // 65535 x 65535 fits the limit (about 512 MB) but two bytes cannot fill it.
     f.xMax = 65534;
     f.yMax = 65534;

@@ -357,7 +357,7 @@ TEST(RasterImageTGA, HugeHeadersOverFewBytesFailBeforeAllocating) {
     f.height = 65535;
     f.pixels = {0xFF, 1, 2, 3};
     f.imageType = 10;
-    ExpectDecodeFails<RasterImageTGA>(f.Bytes(), "RASTER_MAX_MEMORY exceeded", "65535 x 65535 true colour");
+    ExpectDecodeFails<RasterImageTGA>(f.Bytes(), RasterTooLargeFor(65535, 65535, 24).text, "65535 x 65535 true colour");
     // Within the memory limit (about 500 MB) but far beyond what 4 bytes of RLE can fill.
     f.imageType = 11;
     f.pixelBits = 8;

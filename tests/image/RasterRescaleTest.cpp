@@ -258,8 +258,8 @@ TEST(RasterRescale, RejectsEmptySizesAndInvalidImages) {
 TEST(RasterRescale, TooLargeTargetFailsWithTheMemoryMessageAndKeepsTheImage) {
     RasterImage source = MakePatternImage(9, 5);
     const RasterImage before(source);
-    EXPECT_FALSE(source.Rescale(30000, 30000, RASTER_RESCALE_AREA));
-    EXPECT_STREQ(source.LastErrorText(), "RASTER_MAX_MEMORY exceeded");
+    EXPECT_FALSE(source.Rescale(40000, 40000, RASTER_RESCALE_AREA));
+    EXPECT_STREQ(source.LastErrorText(), RasterTooLargeFor(40000, 40000, 24).text);
     EXPECT_TRUE(SamePixels(source, before));
 }
 

@@ -230,7 +230,7 @@ bool ReadBmpLayout(RasterFile* file, BmpLayout& layout, const char*& error) {
     if (!PlacePaletteAndPixels(layout, kind, clrUsed, dataOffset, paletteStart, available, error)) return false;
 
     if (!RasterImage::FitsMemoryLimit(layout.width, layout.height, layout.StoredDepth())) {
-        error = "RASTER_MAX_MEMORY exceeded";
+        error = RASTER_TOO_LARGE;
         return false;
     }
     // Uncompressed rows must all be there; only the last row may lack its padding.

@@ -20,10 +20,7 @@ bool CreateDecodedImage(RasterImage& image, uint32_t width, uint32_t height, uin
 }
 
 bool CreateDecodedAlpha(RasterImage& image) {
-    if (!RasterImage::FitsMemoryLimit(image.GetWidth(), image.GetHeight(), 8)) {
-        image.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    if (!image.CheckMemoryLimit(image.GetWidth(), image.GetHeight(), 8)) return false;
     if (!image.CreateAlpha()) {
         image.SetLastError("Decode: can't allocate the alpha plane");
         return false;

@@ -487,7 +487,8 @@ bool PlayEmf(const uint8_t* data, size_t size, RasterImage& picture, const char*
     }
     Canvas canvas;
     if (!RasterImage::FitsMemoryLimit(width, height, 32) || !canvas.Begin(width, height)) {
-        error = "RASTER_MAX_MEMORY exceeded";
+        picture.RefuseTooLarge(width, height, RasterImage::PixelBytes(width, height, 32));
+        error = picture.LastErrorText();
         return false;
     }
     Transform deviceToOutput;

@@ -150,3 +150,26 @@ bool OpenWholeFormatData(RasterImage& image, RasterFile* file, RasterStreamBytes
     }
     return true;
 }
+
+size_t PeekBytes(RasterFile* file, uint8_t* head, size_t n) {
+    const int64_t start = file->Tell();
+    const size_t count = file->Read(head, 1, n);
+    return file->Seek(start, RASTER_SEEK_SET) ? count : 0;
+}
+
+bool StartStreamedFormatData(RasterImage& image, RasterFile* file, bool (*sniff)(const uint8_t*, size_t, uint64_t),
+                             const char* name) {
+    if (!file) {
+        image.SetLastError("null file handler");
+        return false;
+    }
+    // Every signature these readers know fits in this many bytes.
+    uint8_t head[12] = {};
+    if (!sniff(head, PeekBytes(file, head, sizeof(head)), 0)) {
+        char text[RASTER_ERROR_TEXT_SIZE];
+        std::snprintf(text, sizeof(text), "%s: not a %s file", name, name);
+        image.SetLastError(text);
+        return false;
+    }
+    return true;
+}

@@ -94,3 +94,13 @@ private:
 // says no to its first bytes); otherwise resets the picture fields and opens bytes.
 bool OpenWholeFormatData(RasterImage& image, RasterFile* file, RasterStreamBytes& bytes,
                          bool (*sniff)(const uint8_t*, size_t, uint64_t), const char* notOfFormat);
+
+// Reads up to n bytes at the stream's position into head and goes back there; how many were
+// read (0 when the stream cannot go back).
+size_t PeekBytes(RasterFile* file, uint8_t* head, size_t n);
+
+// The start of a reader that reads the stream as it goes: fails with "null file handler", or
+// with "<name>: not a <name> file" when sniff says no to the first bytes. The stream is left
+// where it was.
+bool StartStreamedFormatData(RasterImage& image, RasterFile* file, bool (*sniff)(const uint8_t*, size_t, uint64_t),
+                             const char* name);

@@ -47,7 +47,7 @@ bool CopyInterleaved(const heif_image* picture, bool alpha, RasterImage& image, 
         return false;
     }
     if (!RasterImage::FitsMemoryLimit(uint32_t(width), uint32_t(height), 32)) {
-        image.SetLastError("RASTER_MAX_MEMORY exceeded");
+        image.SetLastError(RasterTooLargeFor(uint64_t(width), uint64_t(height), 32).text);
         return false;
     }
     if (!image.Create(uint32_t(width), uint32_t(height), 24, type)) return false;
@@ -114,7 +114,7 @@ bool DecodeHeifImage(const heif_image_handle* handle, RasterImage& image, uint32
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > kEightBits;
     // libheif's interleaved picture is the largest block it makes: up to 8 bytes a pixel.
     if (width <= 0 || height <= 0 || !RasterImage::FitsMemoryLimit(uint32_t(width), uint32_t(height), 64)) {
-        image.SetLastError(width <= 0 || height <= 0 ? "HEIF: the picture has no size" : "RASTER_MAX_MEMORY exceeded");
+        image.SetLastError(width <= 0 || height <= 0 ? "HEIF: the picture has no size" : RasterTooLargeFor(uint64_t(width), uint64_t(height), 64).text);
         return false;
     }
     const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)

@@ -157,6 +157,8 @@ bool RasterImageBMP::Decode(RasterFile* file) {
     BmpLayout layout;
     const char* layoutError = nullptr;
     if (start < 0 || !ReadBmpLayout(file, layout, layoutError)) {
+        // A refusal for size is told with the size the layout read.
+        if (layoutError == RASTER_TOO_LARGE) return CheckMemoryLimit(layout.width, layout.height, layout.StoredDepth());
         SetLastError(layoutError ? layoutError : "BMP: not a BMP file");
         return false;
     }
@@ -233,7 +235,10 @@ bool WriteBgra(RasterFile* file, const RasterImage& image) {
     RasterBitmapInfoHeader header = image.GetHeader();
     header.biBitCount = kBgraBitCount;
     header.biCompression = BMP_RGB;
-    header.biSizeImage = width * height * 4;
+    // The file's size fields hold 32 bits: a larger picture cannot be written as one.
+    const uint64_t pixelBytes = uint64_t(width) * height * 4;
+    if (pixelBytes > UINT32_MAX - BMP_FILE_HEADER_SIZE - sizeof(header)) return false;
+    header.biSizeImage = uint32_t(pixelBytes);
     header.biClrUsed = 0;
     header.biClrImportant = 0;
     MallocBuffer row = Allocate(uint64_t(width) * 4);

@@ -195,8 +195,7 @@ bool GifDecoder::Run() {
         m_target.SetLastError("GIF: invalid logical screen size");
         return false;
     }
-    if (!RasterImage::FitsMemoryLimit(m_screenWidth, m_screenHeight, 8)) {
-        m_target.SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!m_target.CheckMemoryLimit(m_screenWidth, m_screenHeight, 8)) {
         return false;
     }
 
@@ -311,7 +310,9 @@ GifDecoder::Step GifDecoder::ReadImage() {
         return Step::Continue;
     }
 
-    if (!RasterImage::FitsMemoryLimit(m_screenWidth, m_screenHeight, 24)) return Stop("RASTER_MAX_MEMORY exceeded");
+    if (!RasterImage::FitsMemoryLimit(m_screenWidth, m_screenHeight, 24)) {
+        return Stop(RasterTooLargeFor(m_screenWidth, m_screenHeight, 24).text);
+    }
     std::vector<uint8_t> indices;
     try {
         indices.resize(size_t(clip.width) * clip.height);

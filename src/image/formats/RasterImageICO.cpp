@@ -143,8 +143,7 @@ bool DecodeBitmapEntry(RasterImage& image, const uint8_t* p, size_t n) {
     const uint32_t bits = Le16(p + 14);
     const uint32_t colorsUsed = Le32(p + 32);
     const uint32_t outBpp = bits == 32 ? 24 : bits;
-    if (!RasterImage::FitsMemoryLimit(width, height, outBpp)) {
-        image.SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!image.CheckMemoryLimit(width, height, outBpp)) {
         return false;
     }
     uint32_t paletteEntries = 0;

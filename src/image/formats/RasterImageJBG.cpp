@@ -107,9 +107,8 @@ bool RasterImageJBG::Decode(RasterFile* file) {
         return false;
     }
     const uint32_t bpp = header.planes == 1 ? 1 : 8;
-    if (!FitsMemoryLimit(header.width, header.height, bpp) ||
-        !FitsMemoryLimit(header.width, header.height, header.planes)) {
-        SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!CheckMemoryLimit(header.width, header.height, bpp) ||
+        !CheckMemoryLimit(header.width, header.height, header.planes)) {
         return false;
     }
     std::vector<uint8_t> data(bih, bih + kHeaderSize);

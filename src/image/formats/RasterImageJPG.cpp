@@ -295,7 +295,7 @@ void ReleaseDecodeJob(DecodeJob* job) {
 }
 
 bool Refuse(JpegErrorManager& err, const char* text) {
-    std::snprintf(err.message, sizeof(err.message), "%s", text);
+    std::snprintf(err.message, sizeof(err.message), "%.*s", int(sizeof(err.message) - 1), text);
     return false;
 }
 
@@ -319,7 +319,7 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     job->created = true;
     // libjpeg's own work buffers (the whole coefficient set of a progressive file) obey
     // the same limit as the picture.
-    cinfo->mem->max_memory_to_use = long(RASTER_MAX_MEMORY);
+    cinfo->mem->max_memory_to_use = long(RasterImage::MemoryLimit());
     InstallSource(job->src, file);
     cinfo->src = &job->src.pub;
     job->guard.pub.progress_monitor = CheckScanCount;
@@ -348,7 +348,7 @@ bool DecodeSteps(DecodeJob* job, RasterFile* file) {
     jpeg_calc_output_dimensions(cinfo);
     const uint32_t width = cinfo->output_width;
     const uint32_t height = cinfo->output_height;
-    if (!RasterImage::FitsMemoryLimit(width, height, bpp)) return Refuse(job->err, "RASTER_MAX_MEMORY exceeded");
+    if (!RasterImage::FitsMemoryLimit(width, height, bpp)) return Refuse(job->err, RasterTooLargeFor(width, height, bpp).text);
 
     RasterImage* image = job->image;
     if (!image->Create(width, height, bpp, RASTER_FORMAT_JPG)) {

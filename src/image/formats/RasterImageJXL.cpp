@@ -158,7 +158,7 @@ bool JxlJob::OnBasicInfo() {
     m_width = transposed ? m_info.ysize : m_info.xsize;
     m_height = transposed ? m_info.xsize : m_info.ysize;
     if (m_width == 0 || m_height == 0) return Fail("JPEG XL: the picture has no size");
-    if (!RasterImage::FitsMemoryLimit(m_width, m_height, 64)) return Fail("RASTER_MAX_MEMORY exceeded");
+    if (!RasterImage::FitsMemoryLimit(m_width, m_height, 64)) return Fail(RasterTooLargeFor(m_width, m_height, 64).text);
     const uint64_t pixels = uint64_t(m_width) * m_height;
     m_memory.budget = kHeaderBudget + pixels * kDecoderBytesPerPixel;
     if (m_memory.budget > RASTER_MAX_MEMORY) m_memory.budget = RASTER_MAX_MEMORY;

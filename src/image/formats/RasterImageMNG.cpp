@@ -100,8 +100,8 @@ mng_bool MNG_DECL ProcessHeader(mng_handle handle, mng_uint32 width, mng_uint32 
     MngSession& s = SessionOf(handle);
     const uint64_t canvasBytes = uint64_t(width) * height * kCanvasBytesPerPixel;
     if (width == 0 || height == 0 || !RasterImage::FitsMemoryLimit(width, height, 24) ||
-        canvasBytes > RASTER_MAX_MEMORY) {
-        std::strncpy(s.error, "RASTER_MAX_MEMORY exceeded", sizeof(s.error) - 1);
+        canvasBytes > RasterImage::MemoryLimit()) {
+        RasterTooLargeText(s.error, width, height, canvasBytes);
         return MNG_FALSE;
     }
     if (canvasBytes > kSmallCanvasBytes && canvasBytes / kMaxExpansion > s.data->size()) {

@@ -199,8 +199,7 @@ bool RasterImagePCX::Decode(RasterFile* file) {
     const uint32_t width = h.Width();
     const uint32_t height = h.Height();
     const uint32_t outBpp = h.OutputBpp();
-    if (!FitsMemoryLimit(width, height, outBpp)) {
-        SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!CheckMemoryLimit(width, height, outBpp)) {
         return false;
     }
     std::vector<uint8_t> rest;

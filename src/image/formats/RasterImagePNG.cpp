@@ -309,7 +309,7 @@ bool DecodeSteps(PngJob* job) {
     if (!ChooseLayout(job, colorType, depth, layout)) return false;
     if (!RasterImage::FitsMemoryLimit(width, height, layout.imageBpp) ||
         (layout.splitAlpha && !RasterImage::FitsMemoryLimit(width, height, 32))) {
-        return Refuse(job, "RASTER_MAX_MEMORY exceeded");
+        return Refuse(job, RasterTooLargeFor(width, height, layout.splitAlpha ? 32 : layout.imageBpp).text);
     }
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -393,8 +393,8 @@ void SwapIndexRow(const uint8_t* source, uint8_t* out, uint32_t width, uint32_t 
     }
     const uint32_t perByte = 8 / bpp;
     const uint8_t mask = uint8_t((1u << bpp) - 1);
-    const uint32_t bytes = (width * bpp + 7) / 8;
-    for (uint32_t i = 0; i < bytes; ++i) {
+    const size_t bytes = (size_t(width) * bpp + 7) / 8;
+    for (size_t i = 0; i < bytes; ++i) {
         uint8_t packed = 0;
         for (uint32_t k = 0; k < perByte; ++k) {
             const uint32_t shift = 8 - bpp * (k + 1);

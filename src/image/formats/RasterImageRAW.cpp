@@ -74,8 +74,7 @@ bool RasterImageRAW::Decode(RasterFile* file) {
             return false;
         }
         const auto& sizes = raw->sizes;
-        if (!FitsMemoryLimit(sizes.width, sizes.height, 24) || !FitsMemoryLimit(sizes.raw_width, sizes.raw_height, 24)) {
-            SetLastError("RASTER_MAX_MEMORY exceeded");
+        if (!CheckMemoryLimit(sizes.width, sizes.height, 24) || !CheckMemoryLimit(sizes.raw_width, sizes.raw_height, 24)) {
             return false;
         }
         if ((status = lib->unpack(raw.get())) != LIBRAW_SUCCESS ||

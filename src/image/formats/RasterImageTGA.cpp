@@ -212,8 +212,7 @@ bool RasterImageTGA::Decode(RasterFile* file) {
     }
     const bool palette = h.BaseType() != kTypeTrueColor;
     const uint32_t outBpp = palette ? 8 : 24;
-    if (!FitsMemoryLimit(h.width, h.height, outBpp)) {
-        SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!CheckMemoryLimit(h.width, h.height, outBpp)) {
         return false;
     }
     // Header plausible: the rest of the file is needed for the colour map, the pixels and

@@ -140,8 +140,7 @@ bool RasterImageWEBP::Decode(RasterFile* file) {
     }
     const uint32_t canvasWidth = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
     const uint32_t canvasHeight = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
-    if (!FitsMemoryLimit(canvasWidth, canvasHeight, 32)) {
-        SetLastError("RASTER_MAX_MEMORY exceeded");
+    if (!CheckMemoryLimit(canvasWidth, canvasHeight, 32)) {
         return false;
     }
     WebPIterator frame;

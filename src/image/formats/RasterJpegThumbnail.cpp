@@ -91,7 +91,7 @@ bool StartReduce(ReduceJob* job, uint32_t minWidth, uint32_t minHeight) {
     // A progressive stream keeps the coefficients of its whole frame, whatever the scale: a
     // small file claiming a huge frame would otherwise have gigabytes allocated and filled.
     // The limit is the one a picture and the full decode have.
-    job->cinfo.mem->max_memory_to_use = long(RASTER_MAX_MEMORY);
+    job->cinfo.mem->max_memory_to_use = long(RasterImage::MemoryLimit());
     jpeg_mem_src(&job->cinfo, job->data, static_cast<unsigned long>(job->size));
     job->cinfo.progress = &job->progress;
     if (jpeg_read_header(&job->cinfo, TRUE) != JPEG_HEADER_OK) return false;

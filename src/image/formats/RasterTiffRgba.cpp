@@ -37,10 +37,8 @@ bool ReadTiffRgba(RasterImage& image, TIFF* tif, const TiffPage& page) {
     uint32_t bandRows = page.tiled ? page.tileLength : page.rowsPerStrip;
     // libtiff flips rows only within what it is asked for, so flipped pages go in one piece.
     if (bandRows == 0 || bandRows > height || page.orientation != ORIENTATION_TOPLEFT) bandRows = height;
-    if (!RasterImage::FitsMemoryLimit(width, bandRows, 32)) {
-        image.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    // The picture first, so that a refusal names its whole size; then libtiff's band.
+    if (!image.CheckMemoryLimit(width, height, 24) || !image.CheckMemoryLimit(width, bandRows, 32)) return false;
     std::vector<uint32_t> band;
     try {
         band.resize(size_t(width) * bandRows);

@@ -63,7 +63,7 @@ public:
             return false;
         }
         const uint64_t bandBytes = m_rowBytes * m_bandRows;
-        if (bandBytes > RASTER_MAX_MEMORY || m_pieceBytes > RASTER_MAX_MEMORY) return false;
+        if (bandBytes > RasterImage::MemoryLimit() || m_pieceBytes > RasterImage::MemoryLimit()) return false;
         try {
             m_bands.assign(m_planes, std::vector<uint8_t>(size_t(bandBytes)));
             if (m_page.tiled) m_piece.resize(size_t(m_pieceBytes));

@@ -373,7 +373,8 @@ bool PlayWmf(const uint8_t* data, size_t size, RasterImage& picture, const char*
         return false;
     }
     if (!RasterImage::FitsMemoryLimit(width, height, 32) || !canvas.Begin(width, height)) {
-        error = "RASTER_MAX_MEMORY exceeded";
+        picture.RefuseTooLarge(width, height, RasterImage::PixelBytes(width, height, 32));
+        error = picture.LastErrorText();
         return false;
     }
     ResetDeviceContext(canvas);

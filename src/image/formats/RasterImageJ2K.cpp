@@ -2,6 +2,8 @@
 // from the RasterFile. Grey, RGB and sYCC pictures with an optional alpha component become
 // 8-bit grey or 24-bit pictures with an alpha plane; every component is brought to the full
 // picture size and to 8 bits.
+#include "image/formats/RasterImageJ2K.h"
+
 #include <openjpeg.h>
 
 #include <cmath>
@@ -12,9 +14,17 @@
 
 #include "image/formats/RasterDecodeSupport.h"
 #include "image/formats/RasterFormatSupport.h"
-#include "image/formats/RasterJasReaders.h"
 
 namespace {
+
+constexpr uint8_t kBoxFileSignature[12] = {0x00, 0x00, 0x00, 0x0C, 0x6A, 0x50, 0x20, 0x20, 0x0D, 0x0A, 0x87, 0x0A};
+constexpr uint8_t kCodestreamSignature[4] = {0xFF, 0x4F, 0xFF, 0x51};  // SOC then SIZ
+
+bool StartsWith(const uint8_t* head, size_t count, const uint8_t* signature, size_t n) {
+    return count >= n && std::memcmp(head, signature, n) == 0;
+}
+
+const char* FormName(uint32_t form) { return form == RASTER_FORMAT_JPC ? "JPEG 2000 code stream" : "JP2"; }
 
 // Wavelet coding of near-empty pictures reaches very high ratios; anything beyond this
 // over a picture larger than the free allowance is treated as a bomb.
@@ -228,20 +238,14 @@ bool SizesAcceptable(RasterImage& out, const opj_image_t& image, uint64_t dataBy
     }
     const uint64_t width = image.x1 - image.x0;
     const uint64_t height = image.y1 - image.y0;
-    if (!RasterImage::FitsMemoryLimit(width, height, 32)) {
-        out.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    if (!out.CheckMemoryLimit(width, height, 32)) return false;
     // The codec holds every decoded component as 32-bit samples.
     uint64_t codecBytes = 0;
     for (uint32_t i = 0; i < image.numcomps; ++i) {
         const opj_image_comp_t& c = image.comps[i];
         codecBytes += ((width + c.dx - 1) / c.dx + 1) * ((height + c.dy - 1) / c.dy + 1) * 4;
     }
-    if (codecBytes > RASTER_MAX_MEMORY) {
-        out.SetLastError("RASTER_MAX_MEMORY exceeded");
-        return false;
-    }
+    if (codecBytes > RasterImage::MemoryLimit()) return out.RefuseTooLarge(width, height, codecBytes);
     return PlausibleDecodedSize(out, width * height * image.numcomps, dataBytes, kJpeg2000MaxRatio);
 }
 
@@ -256,8 +260,7 @@ bool DecodedComponentsUsable(const opj_image_t& image, const Layout& layout) {
     return layout.alphaComp < 0 || usable(uint32_t(layout.alphaComp));
 }
 
-}  // namespace
-
+// codestream: true for a bare code stream, false for a box file.
 bool DecodeJpeg2000(RasterImage& out, RasterFile* file, bool codestream) {
     StreamSource source{file, file->Tell(), int64_t(RemainingBytes(file))};
     if (source.start < 0 || source.length <= 0) {
@@ -311,4 +314,29 @@ bool DecodeJpeg2000(RasterImage& out, RasterFile* file, bool codestream) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool RasterImageJ2K::Decode(RasterFile* file) {
+    if (!StartStreamedFormatData(*this, file, &Sniff, FormName(m_askedForm))) return false;
+    // Sniff said yes to one of the two forms; the same bytes say which.
+    uint8_t head[sizeof(kCodestreamSignature)] = {};
+    const bool codestream = SniffCodestream(head, PeekBytes(file, head, sizeof(head)), 0);
+    SetType(codestream ? RASTER_FORMAT_JPC : RASTER_FORMAT_JP2);
+    return DecodeJpeg2000(*this, file, codestream);
+}
+
+bool RasterImageJ2K::Encode(RasterFile*) { return RasterFormatNotWritable(*this, FormName(m_askedForm)); }
+
+bool RasterImageJ2K::Sniff(const uint8_t* head, size_t count, uint64_t size) {
+    return SniffBoxFile(head, count, size) || SniffCodestream(head, count, size);
+}
+
+bool RasterImageJ2K::SniffBoxFile(const uint8_t* head, size_t count, uint64_t) {
+    return StartsWith(head, count, kBoxFileSignature, sizeof(kBoxFileSignature));
+}
+
+bool RasterImageJ2K::SniffCodestream(const uint8_t* head, size_t count, uint64_t) {
+    return StartsWith(head, count, kCodestreamSignature, sizeof(kCodestreamSignature));
 }

@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/formats/RasterImagePNM.h"
+
 #include "image/formats/RasterDecodeSupport.h"
 #include "image/formats/RasterFormatSupport.h"
-#include "image/formats/RasterJasReaders.h"
 
 namespace {
 
@@ -142,14 +143,14 @@ bool ReadRawPnm(RasterImage& image, RasterFile* file, const PnmHeader& header) {
         }
         return true;
     }
-    const uint32_t samplesPerRow = width * SamplesPerPixel(header.kind);
+    const size_t samplesPerRow = size_t(width) * SamplesPerPixel(header.kind);
     const uint32_t bytesPerSample = header.maxValue > 255 ? 2 : 1;
-    std::vector<uint8_t> raw(size_t(samplesPerRow) * bytesPerSample);
+    std::vector<uint8_t> raw(samplesPerRow * bytesPerSample);
     std::vector<uint8_t> scaled(samplesPerRow);
     for (uint32_t y = 0; y < header.height; ++y) {
         if (!ReadExact(file, raw.data(), raw.size())) return false;
-        for (uint32_t i = 0; i < samplesPerRow; ++i) {
-            const uint32_t v = bytesPerSample == 2 ? Be16(&raw[size_t(i) * 2]) : raw[i];
+        for (size_t i = 0; i < samplesPerRow; ++i) {
+            const uint32_t v = bytesPerSample == 2 ? Be16(&raw[i * 2]) : raw[i];
             scaled[i] = ScaleSampleToByte(v, header.maxValue);
         }
         PutPnmRow(image, y, scaled.data(), header.kind);
@@ -170,11 +171,11 @@ bool ReadPlainPnm(RasterImage& image, RasterFile* file, const PnmHeader& header)
         }
         return true;
     }
-    const uint32_t samplesPerRow = width * SamplesPerPixel(header.kind);
+    const size_t samplesPerRow = size_t(width) * SamplesPerPixel(header.kind);
     std::vector<uint8_t> scaled(samplesPerRow);
     long terminator = 0;
     for (uint32_t y = 0; y < header.height; ++y) {
-        for (uint32_t i = 0; i < samplesPerRow; ++i) {
+        for (size_t i = 0; i < samplesPerRow; ++i) {
             uint32_t v = 0;
             // Values above maxval are clamped; absurdly long numbers are damage.
             if (!ReadNumber(file, UINT32_MAX / 10, v, terminator)) return false;
@@ -188,15 +189,23 @@ bool ReadPlainPnm(RasterImage& image, RasterFile* file, const PnmHeader& header)
 
 }  // namespace
 
-bool DecodePnm(RasterImage& image, RasterFile* file) {
+bool RasterImagePNM::Decode(RasterFile* file) {
+    if (!StartStreamedFormatData(*this, file, &Sniff, "PNM")) return false;
     PnmHeader header;
-    if (!ReadPnmHeader(image, file, header) || !EnoughPnmData(image, file, header)) return false;
-    if (!CreatePnmImage(image, header)) return false;
-    const bool ok = IsRawKind(header.kind) ? ReadRawPnm(image, file, header) : ReadPlainPnm(image, file, header);
+    if (!ReadPnmHeader(*this, file, header) || !EnoughPnmData(*this, file, header)) return false;
+    if (!CreatePnmImage(*this, header)) return false;
+    const bool ok = IsRawKind(header.kind) ? ReadRawPnm(*this, file, header) : ReadPlainPnm(*this, file, header);
     if (!ok) {
-        image.Destroy();
-        image.SetLastError("PNM: damaged or truncated picture data");
+        Destroy();
+        SetLastError("PNM: damaged or truncated picture data");
         return false;
     }
     return true;
+}
+
+bool RasterImagePNM::Encode(RasterFile*) { return RasterFormatNotWritable(*this, "PNM"); }
+
+bool RasterImagePNM::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    // The magic number is followed by white space or a comment.
+    return count >= 3 && head[0] == 'P' && head[1] >= '1' && head[1] <= '6' && (IsPnmSpace(head[2]) || head[2] == '#');
 }

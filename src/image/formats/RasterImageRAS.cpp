@@ -6,9 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#include "image/formats/RasterImageRAS.h"
+
 #include "image/formats/RasterDecodeSupport.h"
 #include "image/formats/RasterFormatSupport.h"
-#include "image/formats/RasterJasReaders.h"
 
 namespace {
 
@@ -168,7 +169,9 @@ bool ReadSunPixels(RasterImage& image, RasterFile* file, const SunHeader& header
 
 }  // namespace
 
-bool DecodeSunRaster(RasterImage& image, RasterFile* file) {
+bool RasterImageRAS::Decode(RasterFile* file) {
+    if (!StartStreamedFormatData(*this, file, &Sniff, "RAS")) return false;
+    RasterImage& image = *this;
     SunHeader header{};
     if (!ReadSunHeader(image, file, header)) return false;
     const uint64_t pixelBytes = (uint64_t(header.width) * header.depth + 15) / 16 * 2 * header.height;
@@ -193,3 +196,7 @@ bool DecodeSunRaster(RasterImage& image, RasterFile* file) {
     }
     return true;
 }
+
+bool RasterImageRAS::Encode(RasterFile*) { return RasterFormatNotWritable(*this, "RAS"); }
+
+bool RasterImageRAS::Sniff(const uint8_t* head, size_t count, uint64_t) { return count >= 4 && Be32(head) == kSunMagic; }

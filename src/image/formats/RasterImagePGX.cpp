@@ -4,9 +4,10 @@
 // before they are scaled to 8 bits.
 #include <vector>
 
+#include "image/formats/RasterImagePGX.h"
+
 #include "image/formats/RasterDecodeSupport.h"
 #include "image/formats/RasterFormatSupport.h"
-#include "image/formats/RasterJasReaders.h"
 
 namespace {
 
@@ -88,7 +89,9 @@ uint64_t PgxSample(const uint8_t* p, uint32_t bytesPerSample, const PgxHeader& h
 
 }  // namespace
 
-bool DecodePgx(RasterImage& image, RasterFile* file) {
+bool RasterImagePGX::Decode(RasterFile* file) {
+    if (!StartStreamedFormatData(*this, file, &Sniff, "PGX")) return false;
+    RasterImage& image = *this;
     PgxHeader header;
     if (!ReadPgxHeader(file, header)) {
         image.SetLastError("PGX: not a PGX file");
@@ -115,4 +118,10 @@ bool DecodePgx(RasterImage& image, RasterFile* file) {
         }
     }
     return true;
+}
+
+bool RasterImagePGX::Encode(RasterFile*) { return RasterFormatNotWritable(*this, "PGX"); }
+
+bool RasterImagePGX::Sniff(const uint8_t* head, size_t count, uint64_t) {
+    return count >= 3 && head[0] == 'P' && head[1] == 'G' && IsBlank(head[2]);
 }
