@@ -85,7 +85,8 @@ TEST_P(MetadataSaveTest, OtherReadersFindTheTagsTheNewSizeAThumbnailAndTheSamePr
 
 INSTANTIATE_TEST_SUITE_P(Formats, MetadataSaveTest,
                          ::testing::Values(SaveCase{"jpg", false}, SaveCase{"png", false}, SaveCase{"jpg", true},
-                                           SaveCase{"png", true}),
+                                           SaveCase{"png", true}, SaveCase{"heic", false}, SaveCase{"avif", false},
+                                           SaveCase{"jxl", false}),
                          [](const auto& info) {
                              return std::string(info.param.extension) + (info.param.largeProfile ? "_LargeProfile" : "");
                          });
