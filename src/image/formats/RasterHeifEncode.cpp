@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "image/PictureMetadata.h"
 #include "image/formats/RasterEncodeRows.h"
 #include "image/formats/RasterFormatSupport.h"
+#include "image/formats/RasterHeifSupport.h"
 #include "image/formats/RasterImageHEIF.h"
 
 namespace {
@@ -23,25 +23,9 @@ constexpr int kEightBits = 8;
 struct EncoderDeleter {
     void operator()(heif_encoder* encoder) const { heif_encoder_release(encoder); }
 };
-struct PictureDeleter {
-    void operator()(heif_image* picture) const { heif_image_release(picture); }
-};
 struct OptionsDeleter {
     void operator()(heif_encoding_options* options) const { heif_encoding_options_free(options); }
 };
-struct ContextDeleter {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-};
-struct HandleDeleter {
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-
-bool Fail(RasterImage& image, const heif_error& error, const char* what) {
-    char text[RASTER_ERROR_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s: %s", what, error.message ? error.message : "libheif error");
-    image.SetLastError(text);
-    return false;
-}
 
 heif_error WriteToFile(heif_context*, const void* data, size_t size, void* target) {
     auto* file = static_cast<RasterFile*>(target);
@@ -56,7 +40,7 @@ heif_image* MakeHeifPicture(const RasterImage& image, bool alpha) {
     heif_image* picture = nullptr;
     const heif_chroma chroma = alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB;
     if (heif_image_create(width, height, heif_colorspace_RGB, chroma, &picture).code != heif_error_Ok) return nullptr;
-    std::unique_ptr<heif_image, PictureDeleter> owned(picture);
+    HeifImagePtr owned(picture);
     if (heif_image_add_plane(picture, heif_channel_interleaved, width, height, kEightBits).code != heif_error_Ok) {
         return nullptr;
     }
@@ -68,7 +52,7 @@ heif_image* MakeHeifPicture(const RasterImage& image, bool alpha) {
 }
 
 // Adds the blocks to the written image; a block libheif refuses is left out.
-void AddMetadata(heif_context* context, heif_image_handle* handle, const PictureMetadata& metadata) {
+void AddMetadata(heif_context* context, const heif_image_handle* handle, const PictureMetadata& metadata) {
     if (!metadata.exif.empty()) {
         heif_context_add_exif_metadata(context, handle, metadata.exif.data(), int(metadata.exif.size()));
     }
@@ -106,7 +90,7 @@ bool RasterImageHEIF::Encode(RasterFile* file) {
         SetLastError("RASTER_MAX_MEMORY exceeded");
         return false;
     }
-    std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
+    HeifContextPtr context(heif_context_alloc());
     std::unique_ptr<heif_encoding_options, OptionsDeleter> options(heif_encoding_options_alloc());
     if (!context || !options) {
         SetLastError("HEIF: not enough memory");
@@ -115,9 +99,9 @@ bool RasterImageHEIF::Encode(RasterFile* file) {
     heif_encoder* rawEncoder = nullptr;
     heif_error error = heif_context_get_encoder_for_format(context.get(), compression, &rawEncoder);
     std::unique_ptr<heif_encoder, EncoderDeleter> encoder(rawEncoder);
-    if (error.code != heif_error_Ok || !encoder) return Fail(*this, error, "HEIF: the encoder could not be set up");
+    if (error.code != heif_error_Ok || !encoder) return FailWithHeifError(*this, error, "HEIF: the encoder could not be set up");
     heif_encoder_set_lossy_quality(encoder.get(), QualityFromJpeg(GetJpegQuality()));
-    std::unique_ptr<heif_image, PictureDeleter> picture(MakeHeifPicture(*this, alpha));
+    HeifImagePtr picture(MakeHeifPicture(*this, alpha));
     if (!picture) {
         SetLastError("HEIF: not enough memory");
         return false;
@@ -128,11 +112,11 @@ bool RasterImageHEIF::Encode(RasterFile* file) {
     options->save_alpha_channel = alpha;
     heif_image_handle* rawHandle = nullptr;
     error = heif_context_encode_image(context.get(), picture.get(), encoder.get(), options.get(), &rawHandle);
-    std::unique_ptr<heif_image_handle, HandleDeleter> handle(rawHandle);
-    if (error.code != heif_error_Ok || !handle) return Fail(*this, error, "HEIF: the picture could not be encoded");
+    HeifHandlePtr handle(rawHandle);
+    if (error.code != heif_error_Ok || !handle) return FailWithHeifError(*this, error, "HEIF: the picture could not be encoded");
     if (m_metadataSource) AddMetadata(context.get(), handle.get(), *m_metadataSource);
     heif_writer writer{1, WriteToFile};
     error = heif_context_write(context.get(), &writer, file);
-    if (error.code != heif_error_Ok) return Fail(*this, error, "Error saving HEIF file");
+    if (error.code != heif_error_Ok) return FailWithHeifError(*this, error, "Error saving HEIF file");
     return true;
 }

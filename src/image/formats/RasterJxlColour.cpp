@@ -6,14 +6,9 @@ namespace {
 
 constexpr uint32_t kMaxSample = 65535;
 
-struct ProfileCloser {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-
-Profile OpenProfile(const std::vector<uint8_t>& icc) {
-    if (icc.empty()) return Profile();
-    return Profile(cmsOpenProfileFromMem(icc.data(), cmsUInt32Number(icc.size())));
+// Null for an empty or unreadable profile; the caller closes it.
+cmsHPROFILE ReadProfile(const std::vector<uint8_t>& icc) {
+    return icc.empty() ? nullptr : cmsOpenProfileFromMem(icc.data(), cmsUInt32Number(icc.size()));
 }
 
 bool LinearCurve(cmsHPROFILE profile, cmsTagSignature tag) {
@@ -21,15 +16,21 @@ bool LinearCurve(cmsHPROFILE profile, cmsTagSignature tag) {
     return curve && cmsIsToneCurveLinear(curve);
 }
 
+bool LinearOrGrey(cmsHPROFILE profile) {
+    const cmsColorSpaceSignature space = cmsGetColorSpace(profile);
+    if (space == cmsSigGrayData) return true;
+    return space == cmsSigRgbData && LinearCurve(profile, cmsSigRedTRCTag) && LinearCurve(profile, cmsSigGreenTRCTag) &&
+           LinearCurve(profile, cmsSigBlueTRCTag);
+}
+
 }  // namespace
 
 bool JxlPixelsNeedConverting(const std::vector<uint8_t>& icc) {
-    const Profile profile = OpenProfile(icc);
+    cmsHPROFILE profile = ReadProfile(icc);
     if (!profile) return false;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
-    if (space == cmsSigGrayData) return true;
-    return space == cmsSigRgbData && LinearCurve(profile.get(), cmsSigRedTRCTag) &&
-           LinearCurve(profile.get(), cmsSigGreenTRCTag) && LinearCurve(profile.get(), cmsSigBlueTRCTag);
+    const bool convert = LinearOrGrey(profile);
+    cmsCloseProfile(profile);
+    return convert;
 }
 
 JxlToSrgb::JxlToSrgb() = default;
@@ -39,15 +40,17 @@ JxlToSrgb::~JxlToSrgb() {
 }
 
 bool JxlToSrgb::Open(const std::vector<uint8_t>& icc, uint32_t colourChannels, bool alpha) {
-    const Profile source = OpenProfile(icc);
-    const Profile srgb(cmsCreate_sRGBProfile());
-    if (!source || !srgb) return false;
     const bool grey = colourChannels == 1;
-    if (cmsGetColorSpace(source.get()) != (grey ? cmsSigGrayData : cmsSigRgbData)) return false;
-    const cmsUInt32Number input = COLORSPACE_SH(grey ? PT_GRAY : PT_RGB) | CHANNELS_SH(colourChannels) | BYTES_SH(2) |
-                                  EXTRA_SH(alpha ? 1 : 0);
-    // The intent the program shows tagged JPEG files with.
-    m_transform = cmsCreateTransform(source.get(), input, srgb.get(), TYPE_BGR_8, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+    cmsHPROFILE source = ReadProfile(icc);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    if (source && srgb && cmsGetColorSpace(source) == (grey ? cmsSigGrayData : cmsSigRgbData)) {
+        const cmsUInt32Number input = COLORSPACE_SH(grey ? PT_GRAY : PT_RGB) | CHANNELS_SH(colourChannels) |
+                                      BYTES_SH(2) | EXTRA_SH(alpha ? 1 : 0);
+        // The intent the program shows tagged JPEG files with.
+        m_transform = cmsCreateTransform(source, input, srgb, TYPE_BGR_8, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE);
+    }
+    if (source) cmsCloseProfile(source);
+    if (srgb) cmsCloseProfile(srgb);
     m_channels = colourChannels + (alpha ? 1 : 0);
     return m_transform != nullptr;
 }

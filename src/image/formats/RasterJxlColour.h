@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 // Whether pixels described by icc (the decoder's profile of its data) go through JxlToSrgb:
