@@ -3,14 +3,15 @@
 // a file without a stored thumbnail, the path that falls back to the full decode and area
 // shrink against that decode and shrink alone. Saving that photo as HEIC against libheif's
 // encode of the same pixels at the same quality as heif-enc makes it (its default settings).
+#include <vector>
+
 #include <benchmark/benchmark.h>
 #include <libheif/heif.h>
-
-#include <vector>
 
 #include "image/RasterFile.h"
 #include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterImageHEIF.h"
+
 #include "RatioReport.h"
 
 namespace {

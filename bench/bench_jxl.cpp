@@ -1,15 +1,16 @@
 // Saving a 12 MP photo (4032 x 3024) as JPEG XL against libjxl's encode of the same pixels at
 // the same distance and effort as cjxl makes it: its thread pool, 8-bit RGB, sRGB.
+#include <cmath>
+#include <vector>
+
 #include <benchmark/benchmark.h>
 #include <jxl/encode.h>
 #include <jxl/thread_parallel_runner.h>
 
-#include <cmath>
-#include <vector>
-
 #include "image/RasterFile.h"
 #include "image/RasterImage.h"
 #include "image/formats/RasterImageJXL.h"
+
 #include "RatioReport.h"
 
 namespace {

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "FuzzFormat.h"
 #include "image/PictureMetadata.h"
 #include "image/RasterFile.h"
 #include "image/RasterImage.h"
 #include "image/formats/RasterPhotoEncode.h"
+
+#include "FuzzFormat.h"
 
 // Larger pictures are only decoded: encoding them would slow the fuzzer down to a crawl.
 constexpr uint64_t kFuzzRoundTripMaxPixels = 128 * 128;
@@ -22,7 +23,7 @@ inline void FuzzRoundTrip(RasterImage& picture, uint32_t type, PictureMetadata& 
     RasterMemFile encoded;
     if (!encoded.Open()) return;
     if (!EncodeCarryingMetadata(picture, &encoded, type, metadata)) {
-        if (!*picture.LastErrorText()) std::abort();   // a failure always says why
+        if (!*picture.LastErrorText()) std::abort();  // a failure always says why
         return;
     }
     RasterImage back;

@@ -3,10 +3,11 @@
 // back with its metadata and read again.
 #include <vector>
 
-#include "FuzzFormat.h"
-#include "FuzzRoundTrip.h"
 #include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterImageHEIF.h"
+
+#include "FuzzFormat.h"
+#include "FuzzRoundTrip.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > RASTER_MAX_MEMORY) return 0;

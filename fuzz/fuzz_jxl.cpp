@@ -1,9 +1,10 @@
 // Feeds arbitrary bytes to the JPEG XL reader (code stream or container with its boxes); a
 // decoded picture must be sound in every byte, and is written back with its metadata and read
 // again.
+#include "image/formats/RasterImageJXL.h"
+
 #include "FuzzFormat.h"
 #include "FuzzRoundTrip.h"
-#include "image/formats/RasterImageJXL.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > RASTER_MAX_MEMORY) return 0;

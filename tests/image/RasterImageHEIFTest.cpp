@@ -3,19 +3,21 @@
 // still converts colours on the way), deeper samples round to 8 bits, the file's rotation is applied once, the embedded
 // thumbnail is found, and sizes past the memory limit are refused before decoding. What we write
 // libheif's own converter reads, and a file that holds more than one 8-bit picture says so.
-#include <gtest/gtest.h>
+#include "image/formats/RasterImageHEIF.h"
 
 #include <cstring>
 
-#include "CodecTestHelpers.h"
-#include "ExternalEncoders.h"
-#include "MetadataFixtures.h"
-#include "FormatFixtures.h"
+#include <gtest/gtest.h>
+
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterHeifThumbnail.h"
-#include "image/formats/RasterImageHEIF.h"
+
+#include "CodecTestHelpers.h"
+#include "ExternalEncoders.h"
+#include "FormatFixtures.h"
+#include "MetadataFixtures.h"
 #include "TestSupport.h"
 
 namespace {
@@ -137,7 +139,8 @@ TEST(RasterImageHEIF, SaysWhatASaveOverItWouldDrop) {
     for (const auto& [arguments, extras] : cases) {
         SCOPED_TRACE(arguments);
         std::string command = "heif-enc -o " + external::Quoted(dir / "x.heic") + " " + arguments;
-        for (const auto& [name, file] : {std::pair{std::string("{a}"), "a.png"}, std::pair{std::string("{deep}"), "deep.png"}}) {
+        for (const auto& [name, file] :
+             {std::pair{std::string("{a}"), "a.png"}, std::pair{std::string("{deep}"), "deep.png"}}) {
             for (size_t at = command.find(name); at != std::string::npos; at = command.find(name)) {
                 command.replace(at, name.size(), external::Quoted(dir / file));
             }

@@ -1,19 +1,21 @@
 // JPEG XL: files written by cjxl decode to their source pictures (exactly when lossless), are
 // turned by their own orientation once, and an animation gives its first frame; grey, linear,
 // tagged and wide-gamut files show the colours djxl's output means; what we write djxl reads.
-#include <gtest/gtest.h>
+#include "image/formats/RasterImageJXL.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include <gtest/gtest.h>
+
+#include "image/PictureMetadata.h"
+#include "image/RasterImage.h"
+#include "image/metadata/ColourConversion.h"
+
 #include "CodecTestHelpers.h"
 #include "ExternalEncoders.h"
 #include "FormatFixtures.h"
-#include "image/PictureMetadata.h"
-#include "image/formats/RasterImageJXL.h"
-#include "image/RasterImage.h"
-#include "image/metadata/ColourConversion.h"
 #include "TaggedPng.h"
 #include "TestSupport.h"
 
@@ -119,7 +121,8 @@ TEST(RasterImageJXL, AnAnimationShowsItsFirstFrame) {
 }
 
 TEST(RasterImageJXL, ShowsTheColoursDjxlMeans) {
-    if (!external::HaveProgram("cjxl") || !external::HaveProgram("djxl")) GTEST_SKIP() << "cjxl or djxl is not installed";
+    if (!external::HaveProgram("cjxl") || !external::HaveProgram("djxl"))
+        GTEST_SKIP() << "cjxl or djxl is not installed";
     const ColourCase cases[] = {
         {"grey linear", 1, 16, taggedpng::GreyProfile(1.0), "0", 0.6, 2},
         {"grey linear lossy", 1, 16, taggedpng::GreyProfile(1.0), "1", 1.0, 4},

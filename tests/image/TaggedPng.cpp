@@ -1,12 +1,12 @@
 #include "TaggedPng.h"
 
-#include <lcms2.h>
-#include <png.h>
-
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+
+#include <lcms2.h>
+#include <png.h>
 
 namespace taggedpng {
 
@@ -39,9 +39,8 @@ std::vector<uint8_t> GreyProfile(double gamma) {
 }
 
 std::vector<uint8_t> RgbProfile(const double primaries[6], double gamma) {
-    const cmsCIExyYTRIPLE triple{{primaries[0], primaries[1], 1.0},
-                                 {primaries[2], primaries[3], 1.0},
-                                 {primaries[4], primaries[5], 1.0}};
+    const cmsCIExyYTRIPLE triple{
+        {primaries[0], primaries[1], 1.0}, {primaries[2], primaries[3], 1.0}, {primaries[4], primaries[5], 1.0}};
     cmsToneCurve* curve = cmsBuildGamma(nullptr, gamma);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&kD65, &triple, curves);
@@ -71,7 +70,7 @@ void Write(const std::filesystem::path& path, uint32_t width, uint32_t height, u
                 const auto value = uint32_t(std::lround(sample(x, y, c) * top));
                 const size_t at = (size_t(x) * channels + c) * (bits / 8);
                 if (bits == 16) {
-                    row[at] = uint8_t(value >> 8);   // PNG samples are big-endian
+                    row[at] = uint8_t(value >> 8);  // PNG samples are big-endian
                     row[at + 1] = uint8_t(value);
                 } else {
                     row[at] = uint8_t(value);
@@ -116,7 +115,8 @@ bool ReadSamples(FILE* file, Samples& out) {
     int compression = 0;
     png_bytep profile = nullptr;
     png_uint_32 profileSize = 0;
-    if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize)) out.icc.assign(profile, profile + profileSize);
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &profileSize))
+        out.icc.assign(profile, profile + profileSize);
     const size_t rowSamples = size_t(out.width) * (out.grey ? 1 : 3);
     out.values.resize(rowSamples * out.height);
     for (uint32_t y = 0; y < out.height; ++y) {
@@ -132,8 +132,9 @@ bool ReadAsSrgb(const std::filesystem::path& path, RasterImage& picture) {
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     Samples samples;
     if (!file || !ReadSamples(file.get(), samples)) return false;
-    cmsHPROFILE source = samples.icc.empty() ? cmsCreate_sRGBProfile()
-                                             : cmsOpenProfileFromMem(samples.icc.data(), cmsUInt32Number(samples.icc.size()));
+    cmsHPROFILE source = samples.icc.empty()
+                             ? cmsCreate_sRGBProfile()
+                             : cmsOpenProfileFromMem(samples.icc.data(), cmsUInt32Number(samples.icc.size()));
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHTRANSFORM transform = source ? cmsCreateTransform(source, samples.grey ? TYPE_GRAY_16 : TYPE_RGB_16, srgb,
                                                           TYPE_BGR_8, INTENT_PERCEPTUAL, 0)

@@ -1,12 +1,12 @@
 // HEIF/HEIC and AVIF writing through libheif: HEVC (x265) for HEIF, AV1 (aom) for AVIF, lossy
 // at a quality derived from the image's JPEG quality, with the alpha plane when the picture
 // has one and the EXIF, XMP and ICC blocks the caller hands over.
-#include <libheif/heif.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
+
+#include <libheif/heif.h>
 
 #include "image/PictureMetadata.h"
 #include "image/formats/RasterEncodeRows.h"
@@ -29,8 +29,10 @@ struct OptionsDeleter {
 
 heif_error WriteToFile(heif_context*, const void* data, size_t size, void* target) {
     auto* file = static_cast<RasterFile*>(target);
-    if (size == 0 || file->Write(data, 1, size) == size) return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
-    return heif_error{heif_error_Encoding_error, heif_suberror_Cannot_write_output_data, "the file could not be written"};
+    if (size == 0 || file->Write(data, 1, size) == size)
+        return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+    return heif_error{heif_error_Encoding_error, heif_suberror_Cannot_write_output_data,
+                      "the file could not be written"};
 }
 
 // The picture as libheif's interleaved 8-bit RGB(A) image.
@@ -47,7 +49,8 @@ heif_image* MakeHeifPicture(const RasterImage& image, bool alpha) {
     int stride = 0;
     uint8_t* plane = heif_image_get_plane(picture, heif_channel_interleaved, &stride);
     if (!plane) return nullptr;
-    for (uint32_t y = 0; y < image.GetHeight(); ++y) GetInterleavedRow(image, y, alpha, plane + size_t(y) * size_t(stride));
+    for (uint32_t y = 0; y < image.GetHeight(); ++y)
+        GetInterleavedRow(image, y, alpha, plane + size_t(y) * size_t(stride));
     return owned.release();
 }
 
@@ -56,7 +59,8 @@ void AddMetadata(heif_context* context, const heif_image_handle* handle, const P
     if (!metadata.exif.empty()) {
         heif_context_add_exif_metadata(context, handle, metadata.exif.data(), int(metadata.exif.size()));
     }
-    if (!metadata.xmp.empty()) heif_context_add_XMP_metadata(context, handle, metadata.xmp.data(), int(metadata.xmp.size()));
+    if (!metadata.xmp.empty())
+        heif_context_add_XMP_metadata(context, handle, metadata.xmp.data(), int(metadata.xmp.size()));
 }
 
 }  // namespace
@@ -67,8 +71,9 @@ int RasterImageHEIF::QualityFromJpeg(float jpegQuality) {
     constexpr float kJpegAnchor = 75.0f;
     constexpr float kHeifAnchor = 50.0f;
     const float q = std::clamp(jpegQuality, 0.0f, 100.0f);
-    const float heif = q <= kJpegAnchor ? q * kHeifAnchor / kJpegAnchor
-                                        : kHeifAnchor + (q - kJpegAnchor) * (100.0f - kHeifAnchor) / (100.0f - kJpegAnchor);
+    const float heif = q <= kJpegAnchor
+                           ? q * kHeifAnchor / kJpegAnchor
+                           : kHeifAnchor + (q - kJpegAnchor) * (100.0f - kHeifAnchor) / (100.0f - kJpegAnchor);
     return int(std::lround(heif));
 }
 
@@ -99,7 +104,8 @@ bool RasterImageHEIF::Encode(RasterFile* file) {
     heif_encoder* rawEncoder = nullptr;
     heif_error error = heif_context_get_encoder_for_format(context.get(), compression, &rawEncoder);
     std::unique_ptr<heif_encoder, EncoderDeleter> encoder(rawEncoder);
-    if (error.code != heif_error_Ok || !encoder) return FailWithHeifError(*this, error, "HEIF: the encoder could not be set up");
+    if (error.code != heif_error_Ok || !encoder)
+        return FailWithHeifError(*this, error, "HEIF: the encoder could not be set up");
     heif_encoder_set_lossy_quality(encoder.get(), QualityFromJpeg(GetJpegQuality()));
     HeifImagePtr picture(MakeHeifPicture(*this, alpha));
     if (!picture) {
@@ -107,13 +113,15 @@ bool RasterImageHEIF::Encode(RasterFile* file) {
         return false;
     }
     if (m_metadataSource && !m_metadataSource->icc.empty()) {
-        heif_image_set_raw_color_profile(picture.get(), "prof", m_metadataSource->icc.data(), m_metadataSource->icc.size());
+        heif_image_set_raw_color_profile(picture.get(), "prof", m_metadataSource->icc.data(),
+                                         m_metadataSource->icc.size());
     }
     options->save_alpha_channel = alpha;
     heif_image_handle* rawHandle = nullptr;
     error = heif_context_encode_image(context.get(), picture.get(), encoder.get(), options.get(), &rawHandle);
     HeifHandlePtr handle(rawHandle);
-    if (error.code != heif_error_Ok || !handle) return FailWithHeifError(*this, error, "HEIF: the picture could not be encoded");
+    if (error.code != heif_error_Ok || !handle)
+        return FailWithHeifError(*this, error, "HEIF: the picture could not be encoded");
     if (m_metadataSource) AddMetadata(context.get(), handle.get(), *m_metadataSource);
     heif_writer writer{1, WriteToFile};
     error = heif_context_write(context.get(), &writer, file);

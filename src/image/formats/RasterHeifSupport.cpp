@@ -126,7 +126,8 @@ bool DecodeHeifImage(const heif_image_handle* handle, RasterImage& image, uint32
     heif_image* decoded = nullptr;
     const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, options.get());
     HeifImagePtr picture(decoded);
-    if (error.code != heif_error_Ok || !picture) return FailWithHeifError(image, error, "HEIF: the picture cannot be decoded");
+    if (error.code != heif_error_Ok || !picture)
+        return FailWithHeifError(image, error, "HEIF: the picture cannot be decoded");
     if (Stopped(image)) return false;
     if (!CopyInterleaved(picture.get(), alpha, image, type)) return false;
     if (alpha && heif_image_handle_is_premultiplied_alpha(handle)) UnpremultiplyPicture(image);

@@ -12,10 +12,10 @@
 // What a file holds besides one 8-bit picture, which a save over it does not keep.
 enum RasterHeifExtra : uint32_t {
     RASTER_HEIF_EXTRA_NONE = 0,
-    RASTER_HEIF_EXTRA_DEEP_SAMPLES = 1u << 0,    // the picture has more than 8 bits a sample
-    RASTER_HEIF_EXTRA_DEPTH_MAP = 1u << 1,       // a depth map (portrait photos)
-    RASTER_HEIF_EXTRA_AUXILIARY = 1u << 2,       // other auxiliary pictures (gain maps, mattes)
-    RASTER_HEIF_EXTRA_MORE_PICTURES = 1u << 3,   // pictures beside the primary one (bursts)
+    RASTER_HEIF_EXTRA_DEEP_SAMPLES = 1u << 0,   // the picture has more than 8 bits a sample
+    RASTER_HEIF_EXTRA_DEPTH_MAP = 1u << 1,      // a depth map (portrait photos)
+    RASTER_HEIF_EXTRA_AUXILIARY = 1u << 2,      // other auxiliary pictures (gain maps, mattes)
+    RASTER_HEIF_EXTRA_MORE_PICTURES = 1u << 3,  // pictures beside the primary one (bursts)
 };
 
 class RasterImageHEIF : public RasterImage {

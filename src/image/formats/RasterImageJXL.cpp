@@ -4,14 +4,14 @@
 // image's escape flag is looked at between events.
 #include "image/formats/RasterImageJXL.h"
 
-#include <jxl/decode.h>
-#include <jxl/encode.h>   // JxlColorEncodingSetToSRGB
-
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
+
+#include <jxl/decode.h>
+#include <jxl/encode.h>  // JxlColorEncodingSetToSRGB
 
 #include "image/PictureMetadata.h"
 #include "image/formats/RasterFormatSupport.h"
@@ -192,9 +192,8 @@ bool JxlJob::HoldsBlackChannel() {
 void JxlJob::PreferSrgbForLinearOrUnnamedColours() {
     JxlDecoder* decoder = m_decoder.get();
     JxlColorEncoding original;
-    const bool named =
-        JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL, &original) ==
-        JXL_DEC_SUCCESS;
+    const bool named = JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
+                                                          &original) == JXL_DEC_SUCCESS;
     if (named && original.transfer_function != JXL_TRANSFER_FUNCTION_LINEAR) return;
     JxlColorEncoding srgb;
     JxlColorEncodingSetToSRGB(&srgb, m_info.num_color_channels == 1 ? JXL_TRUE : JXL_FALSE);
@@ -225,7 +224,8 @@ bool JxlJob::OnColourEncoding() {
     m_convert = grey || JxlPixelsNeedConverting(icc);
     if (m_convert) {
         const uint32_t colour = grey ? 1 : kRgb;
-        if (!m_toSrgb.Open(icc, colour, alpha != 0)) return Fail("JPEG XL: the picture's colour encoding is not usable");
+        if (!m_toSrgb.Open(icc, colour, alpha != 0))
+            return Fail("JPEG XL: the picture's colour encoding is not usable");
         m_format = JxlPixelFormat{colour + alpha, JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
     } else {
         m_format = JxlPixelFormat{kRgb + alpha, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};

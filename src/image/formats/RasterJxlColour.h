@@ -29,5 +29,5 @@ public:
 
 private:
     void* m_transform = nullptr;
-    uint32_t m_channels = 0;   // samples a pixel, alpha included
+    uint32_t m_channels = 0;  // samples a pixel, alpha included
 };

@@ -2,16 +2,16 @@
 // distance derived from the image's JPEG quality (lossless at 100), effort 7 as cjxl's default,
 // on libjxl's thread pool. EXIF and XMP go in boxes ahead of the picture, the ICC profile into
 // the code stream's colour encoding.
-#include <jxl/encode.h>
-#include <jxl/thread_parallel_runner.h>
-#include <lcms2.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
+
+#include <jxl/encode.h>
+#include <jxl/thread_parallel_runner.h>
+#include <lcms2.h>
 
 #include "image/PictureMetadata.h"
 #include "image/formats/RasterEncodeRows.h"
@@ -107,7 +107,8 @@ bool RasterImageJXL::Encode(RasterFile* file) {
         SetLastError("JPEG XL: not enough memory to save the picture");
         return false;
     }
-    for (uint32_t y = 0; y < height; ++y) GetInterleavedRow(*this, y, alpha, pixels.get() + size_t(y) * width * channels);
+    for (uint32_t y = 0; y < height; ++y)
+        GetInterleavedRow(*this, y, alpha, pixels.get() + size_t(y) * width * channels);
 
     std::unique_ptr<JxlEncoder, EncoderDeleter> encoder(JxlEncoderCreate(nullptr));
     std::unique_ptr<void, RunnerDeleter> runner(
@@ -129,20 +130,20 @@ bool RasterImageJXL::Encode(RasterFile* file) {
     info.num_extra_channels = alpha ? 1 : 0;
     info.uses_original_profile = lossless ? JXL_TRUE : JXL_FALSE;
     JxlEncoderFrameSettings* settings = nullptr;
-    const bool ready = JxlEncoderSetBasicInfo(encoder.get(), &info) == JXL_ENC_SUCCESS &&
-                       SetColour(encoder.get(), m_metadataSource) &&
-                       (!m_metadataSource || AddBoxes(encoder.get(), *m_metadataSource)) &&
-                       (settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr)) != nullptr &&
-                       JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, kDefaultEffort) ==
-                           JXL_ENC_SUCCESS &&
-                       (lossless ? JxlEncoderSetFrameLossless(settings, JXL_TRUE)
-                                 : JxlEncoderSetFrameDistance(settings, distance)) == JXL_ENC_SUCCESS;
+    const bool ready =
+        JxlEncoderSetBasicInfo(encoder.get(), &info) == JXL_ENC_SUCCESS && SetColour(encoder.get(), m_metadataSource) &&
+        (!m_metadataSource || AddBoxes(encoder.get(), *m_metadataSource)) &&
+        (settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr)) != nullptr &&
+        JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, kDefaultEffort) == JXL_ENC_SUCCESS &&
+        (lossless ? JxlEncoderSetFrameLossless(settings, JXL_TRUE) : JxlEncoderSetFrameDistance(settings, distance)) ==
+            JXL_ENC_SUCCESS;
     if (!ready) {
         SetLastError("JPEG XL: the encoder could not be set up");
         return false;
     }
     const JxlPixelFormat format{channels, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-    if (JxlEncoderAddImageFrame(settings, &format, pixels.get(), size_t(width) * height * channels) != JXL_ENC_SUCCESS) {
+    if (JxlEncoderAddImageFrame(settings, &format, pixels.get(), size_t(width) * height * channels) !=
+        JXL_ENC_SUCCESS) {
         SetLastError("JPEG XL: the picture could not be encoded");
         return false;
     }
