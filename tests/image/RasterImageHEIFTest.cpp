@@ -81,7 +81,7 @@ TEST(RasterImageHEIF, RoundsDeepSamplesToEightBits) {
         testsupport::TempDir dir;
         RasterImage source = codectest::MakeSmoothImage(64, 48);
         external::WritePng(source, dir / "eight.png");
-        ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "eight.png") + " -depth 16 " +
+        ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "eight.png") + " -depth 16 PNG48:" +
                                                 external::Quoted(dir / "sixteen.png")));
         const std::filesystem::path out = dir / (std::string("deep.") + extension);
         ASSERT_TRUE(external::Run(std::string("heif-enc ") + kLossless + " -b " + bits + " -o " + external::Quoted(out) +
@@ -129,7 +129,7 @@ TEST(RasterImageHEIF, SaysWhatASaveOverItWouldDrop) {
     testsupport::TempDir dir;
     RasterImage source = codectest::MakeSmoothImage(64, 48);
     external::WritePng(source, dir / "a.png");
-    ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "a.png") + " -depth 16 " +
+    ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "a.png") + " -depth 16 PNG48:" +
                                             external::Quoted(dir / "deep.png")));
     const std::pair<std::string, uint32_t> cases[] = {
         {"-q 50 {a}", RASTER_HEIF_EXTRA_NONE},

@@ -22,6 +22,8 @@
 namespace {
 
 constexpr double kLossyPsnr = 40.0;
+// Quality 90 is distance 1, cjxl's default: visually lossless, not 40 dB.
+constexpr double kWrittenLossyPsnr = 36.0;
 constexpr double kSrgbPrimaries[6] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
 constexpr double kP3Primaries[6] = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060};
 // A display as a calibration tool measures it: near sRGB, its own primaries and curve.
@@ -123,15 +125,18 @@ TEST(RasterImageJXL, AnAnimationShowsItsFirstFrame) {
 TEST(RasterImageJXL, ShowsTheColoursDjxlMeans) {
     if (!external::HaveProgram("cjxl") || !external::HaveProgram("djxl"))
         GTEST_SKIP() << "cjxl or djxl is not installed";
+    // Lossless files match to rounding; lossy ones differ where libjxl's own XYB-to-sRGB step
+    // and djxl's colour management round differently. Taking the pixels as sRGB whatever they
+    // are puts the means off by 12 levels and more (a linear grey 80 shows as 21).
     const ColourCase cases[] = {
-        {"grey linear", 1, 16, taggedpng::GreyProfile(1.0), "0", 0.6, 2},
-        {"grey linear lossy", 1, 16, taggedpng::GreyProfile(1.0), "1", 1.0, 4},
-        {"grey sRGB", 1, 8, {}, "0", 0.6, 2},
-        {"display profile", 3, 8, taggedpng::RgbProfile(kDisplayPrimaries, 2.4), "0", 0.6, 2},
-        {"display profile lossy (XYB)", 3, 8, taggedpng::RgbProfile(kDisplayPrimaries, 2.4), "1", 1.5, 8},
-        {"linear", 3, 16, taggedpng::RgbProfile(kSrgbPrimaries, 1.0), "0", 0.6, 2},
-        {"linear lossy", 3, 16, taggedpng::RgbProfile(kSrgbPrimaries, 1.0), "1", 1.5, 8},
-        {"wide gamut lossy", 3, 8, taggedpng::RgbProfile(kP3Primaries, 2.2), "1", 1.5, 8},
+        {"grey linear", 1, 16, taggedpng::GreyProfile(1.0), "0", 0.1, 1},
+        {"grey linear lossy", 1, 16, taggedpng::GreyProfile(1.0), "1", 0.6, 12},
+        {"grey sRGB", 1, 8, {}, "0", 0.1, 1},
+        {"display profile", 3, 8, taggedpng::RgbProfile(kDisplayPrimaries, 2.4), "0", 0.2, 4},
+        {"display profile lossy (XYB)", 3, 8, taggedpng::RgbProfile(kDisplayPrimaries, 2.4), "1", 1.0, 10},
+        {"linear", 3, 16, taggedpng::RgbProfile(kSrgbPrimaries, 1.0), "0", 0.1, 1},
+        {"linear lossy", 3, 16, taggedpng::RgbProfile(kSrgbPrimaries, 1.0), "1", 0.2, 2},
+        {"wide gamut lossy", 3, 8, taggedpng::RgbProfile(kP3Primaries, 2.2), "1", 1.0, 10},
     };
     for (const ColourCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,8 +159,8 @@ TEST(RasterImageJXL, ShowsTheColoursDjxlMeans) {
         ConvertToSrgbColours(decoded, metadata.icc);
         ASSERT_EQ(decoded.GetWidth(), reference.GetWidth());
         const Difference difference = ColourDifference(decoded, reference);
-        EXPECT_LE(difference.mean, c.meanLimit);
-        EXPECT_LE(difference.largest, c.largestLimit);
+        EXPECT_LE(difference.mean, c.meanLimit) << "largest " << difference.largest;
+        EXPECT_LE(difference.largest, c.largestLimit) << "mean " << difference.mean;
     }
 }
 
@@ -180,7 +185,7 @@ TEST(RasterImageJXL, DjxlReadsWhatWeWrite) {
         if (c.quality == 100) {
             EXPECT_TRUE(testsupport::SamePixels(written, source));
         } else {
-            EXPECT_GE(testsupport::Psnr(written, source), kLossyPsnr);
+            EXPECT_GE(testsupport::Psnr(written, source), kWrittenLossyPsnr);
         }
     }
     // The distance follows the quality the way cjxl documents its -q.
