@@ -29,6 +29,7 @@
 #include "image/formats/RasterImageWBMP.h"
 #include "image/formats/RasterImageWEBP.h"
 #include "image/formats/RasterImageWMF.h"
+#include "image/formats/RasterPhotoEncode.h"
 
 namespace {
 
@@ -125,9 +126,9 @@ constexpr RasterFormat kFormats[] = {
     {RASTER_FORMAT_PNM,  "PNM",                    {"pnm", "pgm", "ppm"},  &RasterImagePNM::Sniff,   &Decode<RasterImagePNM>,  nullptr,                  14, 0, nullptr,        false},
     {RASTER_FORMAT_RAS,  "RAS",                    {"ras"},                &RasterImageRAS::Sniff,   &Decode<RasterImageRAS>,  nullptr,                  15, 0, nullptr,        false},
     {RASTER_FORMAT_WEBP, "WebP",                   {"webp"},               &RasterImageWEBP::Sniff,  &DecodeWithMetadata<RasterImageWEBP>, &Encode<RasterImageWEBP>, 16, 5, "WebP files", true},
-    {RASTER_FORMAT_AVIF, "AVIF",                   {"avif"},               &RasterImageHEIF::SniffAvif, &DecodeHeif,           nullptr,                  18, 0, nullptr,        true},
-    {RASTER_FORMAT_HEIF, "HEIF",                   {"heic", "heif", "hif"}, &RasterImageHEIF::SniffHeif, &DecodeHeif,          nullptr,                  17, 0, nullptr,        true},
-    {RASTER_FORMAT_JXL,  "JPEG XL",                {"jxl"},                &RasterImageJXL::Sniff,   &DecodeWithMetadata<RasterImageJXL>, nullptr,       19, 0, nullptr,        true},
+    {RASTER_FORMAT_AVIF, "AVIF",                   {"avif"},               &RasterImageHEIF::SniffAvif, &DecodeHeif,           &EncodeAvifFile,          18, 7, "AVIF files",   true},
+    {RASTER_FORMAT_HEIF, "HEIF",                   {"heic", "heif", "hif"}, &RasterImageHEIF::SniffHeif, &DecodeHeif,          &EncodeHeifFile,          17, 6, "HEIF files",   true},
+    {RASTER_FORMAT_JXL,  "JPEG XL",                {"jxl"},                &RasterImageJXL::Sniff,   &DecodeWithMetadata<RasterImageJXL>, &EncodeJxlFile, 19, 8, "JPEG XL files", true},
     // No published description of SKA exists: its decoder claims no data, so detection skips it.
     {RASTER_FORMAT_SKA,  "SKA",                    {},                     nullptr,                  &Decode<RasterImageSKA>,  nullptr,                  0,  0, nullptr,        false},
     {RASTER_FORMAT_RAW,  "camera raw",             {},                     &RasterImageRAW::Sniff,   &Decode<RasterImageRAW>,  nullptr,                  0,  0, nullptr,        false},

@@ -21,6 +21,7 @@
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterImageJPG.h"
+#include "image/formats/RasterPhotoEncode.h"
 #include "image/metadata/MetadataWriter.h"
 
 namespace {
@@ -192,6 +193,7 @@ bool RasterImage::Save(const char* path, uint32_t type) { return Save(path, type
 
 bool RasterImage::EncodeWithMetadata(RasterFile* file, uint32_t type, PictureMetadata* metadata) {
     if (!metadata || metadata->Empty() || !FormatKeepsMetadata(type)) return Encode(file, type);
+    if (EncoderWritesMetadata(type)) return EncodeCarryingMetadata(*this, file, type, *metadata);
     if (type == RASTER_FORMAT_JPG) {
         // The segments go out with the header as the picture is encoded: no copy of the file.
         std::vector<uint8_t> segments;

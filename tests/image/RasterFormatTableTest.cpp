@@ -90,7 +90,7 @@ TEST(RasterFormatTable, OnlyJpegPngGifBmpAndWebpAreWritable) {
         if (row.encode) writable.insert(row.id);
     }
     EXPECT_EQ(writable, (std::set<uint32_t>{RASTER_FORMAT_BMP, RASTER_FORMAT_GIF, RASTER_FORMAT_JPG, RASTER_FORMAT_PNG,
-                                            RASTER_FORMAT_WEBP}));
+                                            RASTER_FORMAT_WEBP, RASTER_FORMAT_HEIF, RASTER_FORMAT_AVIF, RASTER_FORMAT_JXL}));
 }
 
 TEST(RasterFormatTable, ListPositionsCountFromOneWithoutGaps) {
@@ -116,7 +116,8 @@ TEST(RasterFormatTable, DerivedListsAreTheSystemsOwnTexts) {
               "Image Files (*.bmp *.gif *.jpg *.jpeg *.png *.tif *.tiff *.tga *.pcx *.wbmp *.wmf *.emf *.j2k *.jp2 *.jbg "
               "*.j2c *.jpc *.pgx *.pnm *.pgm *.ppm *.ras *.webp *.heic *.heif *.hif *.avif *.jxl)");
     EXPECT_EQ(RasterSaveFilter(),
-              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp)");
+              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp);;"
+              "HEIF files (*.heic *.heif *.hif);;AVIF files (*.avif);;JPEG XL files (*.jxl)");
     std::vector<std::string> browsed = RasterBrowsedExtensions();
     std::sort(browsed.begin(), browsed.end());
     EXPECT_EQ(browsed, (std::vector<std::string>{"avif", "bmp", "gif", "heic", "heif", "hif", "jpeg", "jpg", "jxl", "png", "tif",

@@ -1,19 +1,23 @@
 // HEIF/HEIC and AVIF: files written by heif-enc decode to libheif's own pictures of them
 // exactly and near their sources (heif-enc's lossless mode is not exact in this libheif: it
 // still converts colours on the way), deeper samples round to 8 bits, the file's rotation is applied once, the embedded
-// thumbnail is found, and sizes past the memory limit are refused before decoding.
-#include <gtest/gtest.h>
+// thumbnail is found, and sizes past the memory limit are refused before decoding. What we write
+// libheif's own converter reads, and a file that holds more than one 8-bit picture says so.
+#include "image/formats/RasterImageHEIF.h"
 
 #include <cstring>
 
-#include "CodecTestHelpers.h"
-#include "ExternalEncoders.h"
-#include "MetadataFixtures.h"
-#include "FormatFixtures.h"
+#include <gtest/gtest.h>
+
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterHeifThumbnail.h"
+
+#include "CodecTestHelpers.h"
+#include "ExternalEncoders.h"
+#include "FormatFixtures.h"
+#include "MetadataFixtures.h"
 #include "TestSupport.h"
 
 namespace {
@@ -77,7 +81,7 @@ TEST(RasterImageHEIF, RoundsDeepSamplesToEightBits) {
         testsupport::TempDir dir;
         RasterImage source = codectest::MakeSmoothImage(64, 48);
         external::WritePng(source, dir / "eight.png");
-        ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "eight.png") + " -depth 16 " +
+        ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "eight.png") + " -depth 16 PNG48:" +
                                                 external::Quoted(dir / "sixteen.png")));
         const std::filesystem::path out = dir / (std::string("deep.") + extension);
         ASSERT_TRUE(external::Run(std::string("heif-enc ") + kLossless + " -b " + bits + " -o " + external::Quoted(out) +
@@ -87,6 +91,63 @@ TEST(RasterImageHEIF, RoundsDeepSamplesToEightBits) {
         ASSERT_EQ(decoded.GetWidth(), source.GetWidth());
         // 8 bits widened to 16, cut to 10 or 12 by the encoder, rounded back here.
         EXPECT_LE(external::LargestDifference(decoded, source), 1);
+    }
+}
+
+TEST(RasterImageHEIF, LibheifReadsWhatWeWrite) {
+    if (!external::HaveProgram("heif-convert")) GTEST_SKIP() << "heif-convert is not installed";
+    const HeifCase cases[] = {
+        {"HEIC", "", "heic", RASTER_FORMAT_HEIF, false},
+        {"HEIC with alpha", "", "heic", RASTER_FORMAT_HEIF, true},
+        {"AVIF with alpha", "", "avif", RASTER_FORMAT_AVIF, true},
+    };
+    for (const HeifCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::TempDir dir;
+        RasterImage source = codectest::MakeSmoothImage(96, 64);
+        if (c.alpha) testsupport::AddPatternAlpha(source);
+        source.SetJpegQuality(95);
+        const std::vector<uint8_t> file = codectest::EncodeToBytes(source, c.type);
+        ASSERT_FALSE(file.empty()) << source.LastErrorText();
+        ExpectLibheifsOwnPicture(dir, file, c.extension, c.type);
+        RasterImage decoded;
+        ASSERT_TRUE(codectest::DecodeBytes(file, c.type, decoded));
+        EXPECT_EQ(decoded.HasAlpha(), c.alpha);
+        EXPECT_GE(testsupport::Psnr(decoded, source), 35.0);
+        // A lower quality makes a smaller file.
+        source.SetJpegQuality(30);
+        EXPECT_LT(codectest::EncodeToBytes(source, c.type).size(), file.size());
+    }
+    EXPECT_EQ(RasterImageHEIF::QualityFromJpeg(75), 50);
+    EXPECT_EQ(RasterImageHEIF::QualityFromJpeg(100), 100);
+}
+
+TEST(RasterImageHEIF, SaysWhatASaveOverItWouldDrop) {
+    if (!external::HaveProgram("heif-enc") || testsupport::ImageMagickConvert().empty()) {
+        GTEST_SKIP() << "heif-enc or ImageMagick is not installed";
+    }
+    testsupport::TempDir dir;
+    RasterImage source = codectest::MakeSmoothImage(64, 48);
+    external::WritePng(source, dir / "a.png");
+    ASSERT_TRUE(testsupport::RunImageMagick(external::Quoted(dir / "a.png") + " -depth 16 PNG48:" +
+                                            external::Quoted(dir / "deep.png")));
+    const std::pair<std::string, uint32_t> cases[] = {
+        {"-q 50 {a}", RASTER_HEIF_EXTRA_NONE},
+        {"-q 50 -b 10 {deep}", RASTER_HEIF_EXTRA_DEEP_SAMPLES},
+        {"-q 50 {a} {a}", RASTER_HEIF_EXTRA_MORE_PICTURES},
+    };
+    for (const auto& [arguments, extras] : cases) {
+        SCOPED_TRACE(arguments);
+        std::string command = "heif-enc -o " + external::Quoted(dir / "x.heic") + " " + arguments;
+        for (const auto& [name, file] :
+             {std::pair{std::string("{a}"), "a.png"}, std::pair{std::string("{deep}"), "deep.png"}}) {
+            for (size_t at = command.find(name); at != std::string::npos; at = command.find(name)) {
+                command.replace(at, name.size(), external::Quoted(dir / file));
+            }
+        }
+        ASSERT_TRUE(external::Run(command));
+        const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(dir / "x.heic");
+        EXPECT_EQ(RasterImageHEIF::ExtrasLostOnSave(bytes.data(), bytes.size()), extras);
     }
 }
 

@@ -212,10 +212,10 @@ TEST(SnipwellCli, ReadsTheNewerFormatsAndWritesWebpAtTheQualityGiven) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(LoadOrFail(dir / "back.png").GetWidth(), 37u);
     // Not writable: a clear refusal, no file.
-    r = RunCli(dir, {in.string(), (dir / "out.heic").string()});
+    r = RunCli(dir, {in.string(), (dir / "out.tif").string()});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("HEIF cannot be saved"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir / "out.heic"));
+    EXPECT_NE(r.err.find("TIFF cannot be saved"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.tif"));
 }
 
 TEST(SnipwellCli, BadArgumentsFailWithAMessageAndWriteNothing) {

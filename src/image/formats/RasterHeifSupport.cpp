@@ -15,19 +15,9 @@ namespace {
 constexpr int kMaxHeifSide = 32768;
 constexpr int kEightBits = 8;
 
-struct HeifImageDeleter {
-    void operator()(heif_image* picture) const { heif_image_release(picture); }
-};
 struct HeifOptionsDeleter {
     void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
 };
-
-bool Fail(RasterImage& image, const heif_error& error, const char* what) {
-    char text[RASTER_ERROR_TEXT_SIZE];
-    std::snprintf(text, sizeof(text), "%s: %s", what, error.message ? error.message : "libheif error");
-    image.SetLastError(text);
-    return false;
-}
 
 bool Stopped(RasterImage& image) {
     if (!image.IsEscaped()) return false;
@@ -70,6 +60,14 @@ bool CopyInterleaved(const heif_image* picture, bool alpha, RasterImage& image, 
 
 }  // namespace
 
+bool FailWithHeifError(RasterImage& image, const heif_error& error, const char* what) {
+    char text[RASTER_ERROR_TEXT_SIZE];
+    std::snprintf(text, sizeof(text), "%s: %s", what, error.message ? error.message : "libheif error");
+    image.SetLastError(text);
+    return false;
+}
+
+void HeifImageDeleter::operator()(heif_image* picture) const { heif_image_release(picture); }
 void HeifContextDeleter::operator()(heif_context* context) const { heif_context_free(context); }
 void HeifHandleDeleter::operator()(const heif_image_handle* handle) const { heif_image_handle_release(handle); }
 
@@ -85,7 +83,7 @@ bool OpenHeifContext(const uint8_t* data, size_t size, HeifContextPtr& context, 
     }
     heif_context_set_maximum_image_size_limit(context.get(), kMaxHeifSide);
     const heif_error error = heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
-    if (error.code != heif_error_Ok) return Fail(image, error, "HEIF: damaged file");
+    if (error.code != heif_error_Ok) return FailWithHeifError(image, error, "HEIF: damaged file");
     return true;
 }
 
@@ -93,7 +91,7 @@ HeifHandlePtr PrimaryHeifImage(heif_context* context, RasterImage& image) {
     heif_image_handle* handle = nullptr;
     const heif_error error = heif_context_get_primary_image_handle(context, &handle);
     if (error.code != heif_error_Ok || !handle) {
-        Fail(image, error, "HEIF: no picture in the file");
+        FailWithHeifError(image, error, "HEIF: no picture in the file");
         return nullptr;
     }
     return HeifHandlePtr(handle);
@@ -127,8 +125,9 @@ bool DecodeHeifImage(const heif_image_handle* handle, RasterImage& image, uint32
     if (Stopped(image)) return false;
     heif_image* decoded = nullptr;
     const heif_error error = heif_decode_image(handle, &decoded, heif_colorspace_RGB, chroma, options.get());
-    std::unique_ptr<heif_image, HeifImageDeleter> picture(decoded);
-    if (error.code != heif_error_Ok || !picture) return Fail(image, error, "HEIF: the picture cannot be decoded");
+    HeifImagePtr picture(decoded);
+    if (error.code != heif_error_Ok || !picture)
+        return FailWithHeifError(image, error, "HEIF: the picture cannot be decoded");
     if (Stopped(image)) return false;
     if (!CopyInterleaved(picture.get(), alpha, image, type)) return false;
     if (alpha && heif_image_handle_is_premultiplied_alpha(handle)) UnpremultiplyPicture(image);

@@ -11,6 +11,8 @@
 #include "image/RasterImage.h"
 
 struct heif_context;
+struct heif_error;
+struct heif_image;
 struct heif_image_handle;
 
 struct HeifContextDeleter {
@@ -19,8 +21,15 @@ struct HeifContextDeleter {
 struct HeifHandleDeleter {
     void operator()(const heif_image_handle* handle) const;
 };
+struct HeifImageDeleter {
+    void operator()(heif_image* picture) const;
+};
+using HeifImagePtr = std::unique_ptr<heif_image, HeifImageDeleter>;
 using HeifContextPtr = std::unique_ptr<heif_context, HeifContextDeleter>;
 using HeifHandlePtr = std::unique_ptr<const heif_image_handle, HeifHandleDeleter>;
+
+// Sets "what: libheif's message" as the image's last error and returns false.
+bool FailWithHeifError(RasterImage& image, const heif_error& error, const char* what);
 
 // Reads the file's structure (no pixels yet) from data, which must outlive the context.
 // False with the last error in image when libheif refuses it.

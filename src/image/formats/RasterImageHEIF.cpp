@@ -93,3 +93,19 @@ bool RasterImageHEIF::SniffHeif(const uint8_t* head, size_t count, uint64_t) {
 bool RasterImageHEIF::SniffAvif(const uint8_t* head, size_t count, uint64_t) {
     return FtypNames(head, count, kAvifBrands);
 }
+
+uint32_t RasterImageHEIF::ExtrasLostOnSave(const uint8_t* data, size_t size) {
+    RasterImage errors;
+    HeifContextPtr context;
+    if (!data || !OpenHeifContext(data, size, context, errors)) return RASTER_HEIF_EXTRA_NONE;
+    HeifHandlePtr primary = PrimaryHeifImage(context.get(), errors);
+    if (!primary) return RASTER_HEIF_EXTRA_NONE;
+    uint32_t extras = RASTER_HEIF_EXTRA_NONE;
+    if (heif_image_handle_get_luma_bits_per_pixel(primary.get()) > 8) extras |= RASTER_HEIF_EXTRA_DEEP_SAMPLES;
+    if (heif_image_handle_has_depth_image(primary.get())) extras |= RASTER_HEIF_EXTRA_DEPTH_MAP;
+    const int filter = LIBHEIF_AUX_IMAGE_FILTER_OMIT_ALPHA | LIBHEIF_AUX_IMAGE_FILTER_OMIT_DEPTH;
+    if (heif_image_handle_get_number_of_auxiliary_images(primary.get(), filter) > 0)
+        extras |= RASTER_HEIF_EXTRA_AUXILIARY;
+    if (heif_context_get_number_of_top_level_images(context.get()) > 1) extras |= RASTER_HEIF_EXTRA_MORE_PICTURES;
+    return extras;
+}

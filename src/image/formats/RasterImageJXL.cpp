@@ -1,9 +1,8 @@
 // JPEG XL reading through libjxl's event loop: the basic information gives the size (checked
-// against the memory limit before any pixel is decoded), the colour encoding the profile, and
-// the first full frame the pixels. The image's escape flag is looked at between events.
+// against the memory limit before any pixel is decoded), the colour encoding the profile and
+// how the pixels reach sRGB (RasterJxlColour.h), and the first full frame the pixels. The
+// image's escape flag is looked at between events.
 #include "image/formats/RasterImageJXL.h"
-
-#include <jxl/decode.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,9 +10,13 @@
 #include <new>
 #include <vector>
 
+#include <jxl/decode.h>
+#include <jxl/encode.h>  // JxlColorEncodingSetToSRGB
+
 #include "image/PictureMetadata.h"
 #include "image/formats/RasterFormatSupport.h"
 #include "image/formats/RasterInterleavedRows.h"
+#include "image/formats/RasterJxlColour.h"
 #include "image/formats/RasterMetadataBlocks.h"
 
 namespace {
@@ -29,7 +32,6 @@ constexpr size_t kAllocationHeader = 16;
 constexpr size_t kBoxStep = size_t(64) << 10;
 constexpr size_t kMaxMetadataBox = size_t(16) << 20;
 constexpr uint32_t kRgb = 3;
-constexpr uint32_t kRgba = 4;
 
 // Counts libjxl's allocations and refuses those past the budget.
 struct MemoryBudget {
@@ -81,8 +83,12 @@ private:
         return false;
     }
     bool OnBasicInfo();
-    void OnColourEncoding();
+    bool HoldsBlackChannel();
+    void PreferSrgbForLinearOrUnnamedColours();
+    std::vector<uint8_t> DataProfile();
+    bool OnColourEncoding();
     bool OnNeedOutput();
+    size_t SampleBytes() const { return m_format.data_type == JXL_TYPE_UINT16 ? sizeof(uint16_t) : 1; }
     bool OnFullImage();
     void OnBox();
     void OnBoxNeedsMore();
@@ -96,6 +102,9 @@ private:
     std::unique_ptr<JxlDecoder, DecoderDeleter> m_decoder;
     JxlBasicInfo m_info{};
     JxlPixelFormat m_format{};
+    // Grey or linear-light pixels, decoded as 16-bit samples and converted to sRGB.
+    bool m_convert = false;
+    JxlToSrgb m_toSrgb;
     uint32_t m_width = 0;
     uint32_t m_height = 0;
     // Left uninitialised: a file that claims a large picture but ends early touches little.
@@ -126,7 +135,7 @@ bool JxlJob::Run() {
                 if (!OnBasicInfo()) return false;
                 break;
             case JXL_DEC_COLOR_ENCODING:
-                OnColourEncoding();
+                if (!OnColourEncoding()) return false;
                 break;
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER:
                 if (!OnNeedOutput()) return false;
@@ -162,30 +171,75 @@ bool JxlJob::OnBasicInfo() {
     const uint64_t pixels = uint64_t(m_width) * m_height;
     m_memory.budget = kHeaderBudget + pixels * kDecoderBytesPerPixel;
     if (m_memory.budget > RASTER_MAX_MEMORY) m_memory.budget = RASTER_MAX_MEMORY;
-    m_format = JxlPixelFormat{m_info.alpha_bits > 0 ? kRgba : kRgb, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    if (HoldsBlackChannel()) return Fail("JPEG XL: CMYK pictures (black in an extra channel) are not supported");
     return true;
 }
 
-void JxlJob::OnColourEncoding() {
-    if (!m_metadata) return;
+bool JxlJob::HoldsBlackChannel() {
+    for (uint32_t index = 0; index < m_info.num_extra_channels; ++index) {
+        JxlExtraChannelInfo extra;
+        if (JxlDecoderGetExtraChannelInfo(m_decoder.get(), index, &extra) == JXL_DEC_SUCCESS &&
+            extra.type == JXL_CHANNEL_BLACK) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A lossy file's pixels can come in any colour encoding that has a name; unasked, libjxl gives
+// linear light for a file tagged with a profile it cannot name. The program's own sRGB is
+// asked for then, and for files whose own colours are linear light.
+void JxlJob::PreferSrgbForLinearOrUnnamedColours() {
+    JxlDecoder* decoder = m_decoder.get();
+    JxlColorEncoding original;
+    const bool named = JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_ORIGINAL,
+                                                          &original) == JXL_DEC_SUCCESS;
+    if (named && original.transfer_function != JXL_TRANSFER_FUNCTION_LINEAR) return;
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, m_info.num_color_channels == 1 ? JXL_TRUE : JXL_FALSE);
+    JxlDecoderSetPreferredColorProfile(decoder, &srgb);
+}
+
+// The profile of the pixels the decoder will hand over; empty when it gives none.
+std::vector<uint8_t> JxlJob::DataProfile() {
     size_t size = 0;
     JxlDecoder* decoder = m_decoder.get();
     if (JxlDecoderGetICCProfileSize(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) != JXL_DEC_SUCCESS ||
         size == 0 || size > m_size + kHeaderBudget) {
-        return;
+        return {};
     }
-    m_metadata->icc.resize(size);
-    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, m_metadata->icc.data(), size) !=
+    std::vector<uint8_t> icc(size);
+    if (JxlDecoderGetColorAsICCProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, icc.data(), size) !=
         JXL_DEC_SUCCESS) {
-        m_metadata->icc.clear();
+        icc.clear();
     }
+    return icc;
+}
+
+bool JxlJob::OnColourEncoding() {
+    if (!m_info.uses_original_profile) PreferSrgbForLinearOrUnnamedColours();
+    std::vector<uint8_t> icc = DataProfile();
+    const bool grey = m_info.num_color_channels == 1;
+    const uint32_t alpha = m_info.alpha_bits > 0 ? 1 : 0;
+    m_convert = grey || JxlPixelsNeedConverting(icc);
+    if (m_convert) {
+        const uint32_t colour = grey ? 1 : kRgb;
+        if (!m_toSrgb.Open(icc, colour, alpha != 0))
+            return Fail("JPEG XL: the picture's colour encoding is not usable");
+        m_format = JxlPixelFormat{colour + alpha, JXL_TYPE_UINT16, JXL_NATIVE_ENDIAN, 0};
+    } else {
+        m_format = JxlPixelFormat{kRgb + alpha, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    }
+    // Converted pixels are sRGB, which needs no profile; others keep the one they are in.
+    if (m_metadata) m_metadata->icc = m_convert ? std::vector<uint8_t>() : std::move(icc);
+    return true;
 }
 
 bool JxlJob::OnNeedOutput() {
-    if (m_width == 0) return Fail("JPEG XL: damaged header");
+    if (m_width == 0 || m_format.num_channels == 0) return Fail("JPEG XL: damaged header");
     size_t size = 0;
     if (JxlDecoderImageOutBufferSize(m_decoder.get(), &m_format, &size) != JXL_DEC_SUCCESS ||
-        size != size_t(m_width) * m_height * m_format.num_channels) {
+        size != size_t(m_width) * m_height * m_format.num_channels * SampleBytes()) {
         return Fail("JPEG XL: unexpected picture layout");
     }
     m_pixels.reset(new (std::nothrow) uint8_t[size]);
@@ -198,14 +252,19 @@ bool JxlJob::OnNeedOutput() {
 
 bool JxlJob::OnFullImage() {
     if (!m_pixels) return Fail("JPEG XL: the file holds no picture");
-    const bool alpha = m_format.num_channels == kRgba;
+    const bool alpha = m_info.alpha_bits > 0;
     if (!m_image.Create(m_width, m_height, 24, RASTER_FORMAT_JXL)) return false;
     if (alpha && !m_image.CreateAlpha()) return false;
-    const size_t rowBytes = size_t(m_width) * m_format.num_channels;
+    const size_t rowBytes = size_t(m_width) * m_format.num_channels * SampleBytes();
     for (uint32_t y = 0; y < m_height; ++y) {
         const uint32_t stored = m_height - 1 - y;
-        PutInterleavedRow(m_pixels.get() + size_t(y) * rowBytes, m_width, m_format.num_channels,
-                          m_image.RowPointer(stored), alpha ? m_image.AlphaPointer(0, stored) : nullptr);
+        const uint8_t* row = m_pixels.get() + size_t(y) * rowBytes;
+        uint8_t* alphaRow = alpha ? m_image.AlphaPointer(0, stored) : nullptr;
+        if (m_convert) {
+            m_toSrgb.ConvertRow(reinterpret_cast<const uint16_t*>(row), m_width, m_image.RowPointer(stored), alphaRow);
+        } else {
+            PutInterleavedRow(row, m_width, m_format.num_channels, m_image.RowPointer(stored), alphaRow);
+        }
     }
     if (alpha && m_info.alpha_premultiplied) UnpremultiplyPicture(m_image);
     return true;

@@ -160,7 +160,47 @@ std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const RasterI
 
 }  // namespace
 
-bool FormatKeepsMetadata(uint32_t type) { return type == RASTER_FORMAT_JPG || type == RASTER_FORMAT_PNG; }
+bool FormatKeepsMetadata(uint32_t type) {
+    return type == RASTER_FORMAT_JPG || type == RASTER_FORMAT_PNG || type == RASTER_FORMAT_HEIF ||
+           type == RASTER_FORMAT_AVIF || type == RASTER_FORMAT_JXL;
+}
+
+PictureMetadata FitMetadataBlocks(const RasterImage& picture, PictureMetadata& metadata) {
+    EnsureExiv2Ready();
+    PictureMetadata fitted;
+    fitted.icc = metadata.icc;
+    try {
+        if (!metadata.exif.empty()) {
+            Exiv2::ExifData exif;
+            const Exiv2::ByteOrder order =
+                Exiv2::ExifParser::decode(exif, metadata.exif.data(), uint32_t(metadata.exif.size()));
+            if (exif.empty()) throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
+            FitExifToPicture(exif, picture);
+            Exiv2::Blob block;
+            Exiv2::ExifParser::encode(block, order == Exiv2::invalidByteOrder ? Exiv2::littleEndian : order, exif);
+            fitted.exif.assign(block.begin(), block.end());
+        }
+    } catch (...) {
+        metadata.exif.clear();
+        metadata.dropped = true;
+    }
+    try {
+        if (!metadata.xmp.empty()) {
+            const std::string packet(metadata.xmp.begin(), metadata.xmp.end());
+            Exiv2::XmpData xmp;
+            if (Exiv2::XmpParser::decode(xmp, packet) != 0) throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
+            std::string written = packet;
+            if (FitXmpToPicture(xmp, picture) && Exiv2::XmpParser::encode(written, xmp) != 0) {
+                throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
+            }
+            fitted.xmp.assign(written.begin(), written.end());
+        }
+    } catch (...) {
+        metadata.xmp.clear();
+        metadata.dropped = true;
+    }
+    return fitted;
+}
 
 bool EmbedMetadata(std::vector<uint8_t>& file, const RasterImage& picture, PictureMetadata& metadata) {
     EnsureExiv2Ready();

@@ -11,8 +11,15 @@
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 
-// Whether files of this format id can carry the metadata blocks (JPEG and PNG).
+// Whether files of this format id can carry the metadata blocks (JPEG and PNG, and HEIF, AVIF
+// and JPEG XL, whose encoders take the blocks from FitMetadataBlocks).
 bool FormatKeepsMetadata(uint32_t type);
+
+// The blocks fitted to picture as for JPEG, for an encoder that stores them whole: the EXIF
+// block as a bare TIFF structure in its own byte order, the XMP packet, the ICC profile as it
+// is. IPTC has no place in such files and is left out. A block that cannot be fitted is left
+// out and cleared in metadata, which is then marked dropped.
+PictureMetadata FitMetadataBlocks(const RasterImage& picture, PictureMetadata& metadata);
 
 // Rewrites file (a whole JPEG or PNG as just encoded from picture) with metadata's blocks.
 // A block that cannot be written is left out and cleared in metadata, which is then marked
