@@ -11,7 +11,9 @@
 #include "commands/CommandIds.h"
 #include "platform/MessageService.h"
 #include "platform/DisplayColourProfile.h"
+#include "platform/MachineMemory.h"
 #include "platform/SettingsStore.h"
+#include "image/RasterImage.h"
 
 Application::Application(StartupHooks hooks, QObject* parent) : QObject(parent), m_hooks(std::move(hooks)) {
     // The atlas is reachable process-wide (icon cutting) from the moment the object exists.
@@ -53,6 +55,7 @@ bool Application::Start() {
         return false;
     }
     NameTheProgram();
+    LimitPictureMemory();
     // Tagged pictures are shown in the screen's colours when the desktop publishes them.
     UseDisplayColourProfile();
     // The single document with its frame and view. Command-line arguments are not looked at:
@@ -81,6 +84,11 @@ void Application::NameTheProgram() {
     QCoreApplication::setOrganizationName(QString::fromLatin1(SettingsStore::kOrganization));
     QCoreApplication::setApplicationName(QString::fromLatin1(SettingsStore::kApplication));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(version::kNumber));
+}
+
+void Application::LimitPictureMemory() {
+    // A picture may take what this machine can hold, not merely what the file format allows.
+    RasterImage::SetMemoryLimit(machinememory::PictureLimitBytes());
 }
 
 bool Application::OpenNewDocument() {

@@ -44,6 +44,8 @@ public:
 private:
     bool LoadAtlas();
     void NameTheProgram();
+    // The largest picture the image core may make, from this machine's memory.
+    void LimitPictureMemory();
     bool OpenNewDocument();
     void RegisterCommands();
     void OnAppAbout();
