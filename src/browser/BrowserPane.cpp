@@ -74,6 +74,7 @@ void BrowserPane::ShowFolders() {
     m_folders = new FolderTreeModel(this);
     m_folders->SetPlaces(places::CurrentPlaces());
     m_tree->setModel(m_folders);
+    m_folders->FollowView(m_tree);
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &BrowserPane::OnFolderChosen);
     auto* mounts = new places::MountWatch(this);
     connect(mounts, &places::MountWatch::changed, this, &BrowserPane::OnMountsChanged);

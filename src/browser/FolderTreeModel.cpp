@@ -3,13 +3,16 @@
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QTreeView>
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "browser/FolderListing.h"
+#include "platform/FolderWatch.h"
 
 struct FolderTreeModel::Node {
     enum class Listing { NotStarted, Running, Done };
@@ -22,6 +25,11 @@ struct FolderTreeModel::Node {
     std::vector<std::unique_ptr<Node>> children;
     Listing listing = Listing::NotStarted;
     bool hasSubfolders = false;
+    // Set while the node is a place or expanded.
+    std::unique_ptr<FolderWatch> watch;
+    // A listing again of a listed node runs; another is wanted after it.
+    bool relisting = false;
+    bool relistAgain = false;
 };
 
 // Where listing threads hand their results in. It outlives the model while a thread still
@@ -113,6 +121,7 @@ void FolderTreeModel::SetPlaces(const QList<places::Place>& list) {
         beginInsertRows(QModelIndex(), row, row);
         m_places.insert(m_places.begin() + row, std::move(node));
         endInsertRows();
+        Watch(inserted);
         StartListing(inserted);
     }
 }
@@ -165,18 +174,79 @@ void FolderTreeModel::ListChildren(Node* node) {
 void FolderTreeModel::StartListing(Node* node) {
     if (node->listing != Node::Listing::NotStarted) return;
     node->listing = Node::Listing::Running;
+    ListOnThread(node->path);
+}
+
+void FolderTreeModel::StartRelisting(Node* node) {
+    if (node->listing != Node::Listing::Done) return;   // the listing under way is fresh enough
+    if (node->relisting) {
+        node->relistAgain = true;
+        return;
+    }
+    node->relisting = true;
+    ListOnThread(node->path);
+}
+
+void FolderTreeModel::ListOnThread(const QString& folder) {
     // A thread of its own, not waited for by anyone: a listing that hangs on a dead volume
     // costs that thread and nothing else.
     ++m_inbox->running;
-    std::thread([inbox = m_inbox, lister = m_lister, folder = node->path] {
+    std::thread([inbox = m_inbox, lister = m_lister, folder] {
         inbox->Deliver(folder, lister(folder));
         --inbox->running;
     }).detach();
 }
 
+void FolderTreeModel::Watch(Node* node) {
+    if (node->watch) return;
+    node->watch = std::make_unique<FolderWatch>(nullptr, FolderWatch::Scope::Subfolders);
+    // The watch goes with its node, and its connection with it.
+    connect(node->watch.get(), &FolderWatch::changed, this, [this, node] { StartRelisting(node); });
+    node->watch->Watch(node->path);
+}
+
+void FolderTreeModel::FollowView(QTreeView* view) {
+    connect(view, &QTreeView::expanded, this, &FolderTreeModel::OnExpanded);
+    connect(view, &QTreeView::collapsed, this, &FolderTreeModel::OnCollapsed);
+    connect(this, &FolderTreeModel::foldersGoing, view, [this, view](const QModelIndex& parent, int first, int last) {
+        // The current folder, or a folder it lies in, is going: its parent that stays takes over.
+        for (QModelIndex at = view->currentIndex(); at.isValid(); at = at.parent()) {
+            if (at.parent() == parent && at.row() >= first && at.row() <= last) {
+                view->setCurrentIndex(parent);
+                return;
+            }
+        }
+    });
+}
+
+void FolderTreeModel::OnExpanded(const QModelIndex& index) {
+    Node* node = NodeOf(index);
+    if (!node) return;
+    Watch(node);
+    // Listed now if it never was, again for what changed while it was not watched.
+    StartListing(node);
+    StartRelisting(node);
+}
+
+void FolderTreeModel::OnCollapsed(const QModelIndex& index) {
+    Node* node = NodeOf(index);
+    if (node && node->parent) node->watch.reset();
+}
+
+bool FolderTreeModel::IsWatched(const QModelIndex& index) const {
+    const Node* node = NodeOf(index);
+    return node && node->watch && node->watch->IsWatching();
+}
+
 void FolderTreeModel::OnListed(const QString& folder, const std::vector<thumbs::SubfolderEntry>& entries) {
     for (Node* node : ExistingNodesOf(folder)) {
-        if (node->listing == Node::Listing::Running) PutChildren(node, entries);
+        if (node->listing == Node::Listing::Running) {
+            PutChildren(node, entries);
+        } else if (node->relisting) {
+            node->relisting = false;
+            MergeChildren(node, entries);
+            if (std::exchange(node->relistAgain, false)) StartRelisting(node);
+        }
     }
 }
 
@@ -195,17 +265,81 @@ void FolderTreeModel::PutChildren(Node* node, std::vector<thumbs::SubfolderEntry
     node->hasSubfolders = true;
     beginInsertRows(IndexOfNode(node), 0, int(entries.size()) - 1);
     for (thumbs::SubfolderEntry& entry : entries) {
-        auto child = std::make_unique<Node>();
-        child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + entry.name
-                                                        : node->path + QLatin1Char('/') + entry.name;
-        child->name = std::move(entry.name);
-        child->icon = m_folderIcon;
-        child->parent = node;
+        auto child = MakeChild(node, std::move(entry));
         child->row = int(node->children.size());
-        child->hasSubfolders = entry.hasSubfolders;
         node->children.push_back(std::move(child));
     }
     endInsertRows();
+}
+
+std::unique_ptr<FolderTreeModel::Node> FolderTreeModel::MakeChild(Node* node, thumbs::SubfolderEntry entry) const {
+    auto child = std::make_unique<Node>();
+    child->path = node->path == QLatin1String("/") ? QLatin1Char('/') + entry.name
+                                                    : node->path + QLatin1Char('/') + entry.name;
+    child->name = std::move(entry.name);
+    child->icon = m_folderIcon;
+    child->parent = node;
+    child->hasSubfolders = entry.hasSubfolders;
+    return child;
+}
+
+void FolderTreeModel::MergeChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries) {
+    std::sort(entries.begin(), entries.end(), [](const thumbs::SubfolderEntry& a, const thumbs::SubfolderEntry& b) {
+        return thumbs::NaturalLess(a.name, b.name);
+    });
+    const auto listed = [&entries](const QString& name) {
+        return std::any_of(entries.cbegin(), entries.cend(), [&](const thumbs::SubfolderEntry& e) { return e.name == name; });
+    };
+    for (int row = int(node->children.size()) - 1; row >= 0; --row) {
+        if (!listed(node->children[size_t(row)]->name)) RemoveChild(node, row);
+    }
+    // The children left are in the entries' order: the new ones go between them.
+    for (size_t row = 0; row < entries.size(); ++row) {
+        if (row < node->children.size() && node->children[row]->name == entries[row].name) {
+            UpdateUnwatchedChild(node->children[row].get(), entries[row].hasSubfolders);
+        } else {
+            InsertChild(node, int(row), std::move(entries[row]));
+        }
+    }
+    node->hasSubfolders = !node->children.empty();
+}
+
+void FolderTreeModel::RemoveChild(Node* node, int row) {
+    const QModelIndex parent = IndexOfNode(node);
+    emit foldersGoing(parent, row, row);
+    beginRemoveRows(parent, row, row);
+    node->children.erase(node->children.begin() + row);
+    for (size_t after = size_t(row); after < node->children.size(); ++after) node->children[after]->row = int(after);
+    endRemoveRows();
+}
+
+void FolderTreeModel::InsertChild(Node* node, int row, thumbs::SubfolderEntry entry) {
+    beginInsertRows(IndexOfNode(node), row, row);
+    node->children.insert(node->children.begin() + row, MakeChild(node, std::move(entry)));
+    for (size_t after = size_t(row); after < node->children.size(); ++after) node->children[after]->row = int(after);
+    endInsertRows();
+}
+
+void FolderTreeModel::UpdateUnwatchedChild(Node* child, bool hasSubfolders) {
+    if (child->watch || child->listing == Node::Listing::Running) return;   // follows on its own
+    const QModelIndex index = IndexOfNode(child);
+    if (child->listing == Node::Listing::NotStarted) {
+        if (child->hasSubfolders == hasSubfolders) return;
+    } else if (!child->children.empty() == hasSubfolders) {
+        return;
+    } else if (hasSubfolders) {
+        // Listed empty, and subfolders came since: listed afresh when expanded.
+        child->listing = Node::Listing::NotStarted;
+    } else {
+        // Every subfolder it showed left the disk.
+        const int last = int(child->children.size()) - 1;
+        emit foldersGoing(index, 0, last);
+        beginRemoveRows(index, 0, last);
+        child->children.clear();
+        endRemoveRows();
+    }
+    child->hasSubfolders = hasSubfolders;
+    emit dataChanged(index, index);
 }
 
 std::vector<FolderTreeModel::Node*> FolderTreeModel::ExistingNodesOf(const QString& folder) {

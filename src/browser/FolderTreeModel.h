@@ -5,6 +5,11 @@
 // An expanded folder is listed on a thread of its own and its subfolders appear when the
 // listing is done, so a slow or hung volume never freezes the window; places are listed as
 // soon as they are shown. Until its listing is done a place shows an arrow.
+//
+// The tree follows the disk: every place and every expanded folder is watched, and a folder
+// that changes is listed again and its subfolders merged in (rows inserted and removed, the
+// others kept with what is expanded and selected below them). A collapsed folder lets go of its
+// watch and is listed again when expanded.
 #pragma once
 
 #include <QAbstractItemModel>
@@ -18,6 +23,8 @@
 
 #include "browser/SubfolderListing.h"
 #include "platform/Places.h"
+
+class QTreeView;
 
 class FolderTreeModel : public QAbstractItemModel {
     Q_OBJECT
@@ -43,6 +50,16 @@ public:
     // True while a listing runs on another thread.
     bool IsListing() const;
 
+    // Has view, which shows this model, watch what it expands and let go of what it collapses;
+    // when the view's current folder is about to go from the disk, its nearest remaining parent
+    // becomes current instead.
+    void FollowView(QTreeView* view);
+    // What an expanded folder does: watched, and listed again when it was listed before.
+    void OnExpanded(const QModelIndex& index);
+    // A collapsed folder lets go of its watch; places keep theirs.
+    void OnCollapsed(const QModelIndex& index);
+    bool IsWatched(const QModelIndex& index) const;
+
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -52,6 +69,10 @@ public:
     bool hasChildren(const QModelIndex& parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
+
+signals:
+    // Rows first..last below parent are about to go because their folders left the disk.
+    void foldersGoing(const QModelIndex& parent, int first, int last);
 
 private:
     struct Node;
@@ -63,10 +84,24 @@ private:
     void ListChildren(Node* node);
     // Starts listing node's subfolders on another thread, unless that was done or started.
     void StartListing(Node* node);
+    // Lists node's subfolders again on another thread, to merge them in when done; a change that
+    // comes while that runs lists them once more after it.
+    void StartRelisting(Node* node);
+    void ListOnThread(const QString& folder);
+    void Watch(Node* node);
+    // Brings node's children in line with entries: the gone removed, the new inserted, the
+    // others kept.
+    void MergeChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries);
+    void RemoveChild(Node* node, int row);
+    void InsertChild(Node* node, int row, thumbs::SubfolderEntry entry);
+    // A kept child that is not watched may have missed changes below it: it is listed afresh
+    // when next expanded, and its arrow follows what the new listing tells.
+    void UpdateUnwatchedChild(Node* child, bool hasSubfolders);
     // The end of a listing started by StartListing: every node of folder still waiting for it
     // gets its subfolders.
     void OnListed(const QString& folder, const std::vector<thumbs::SubfolderEntry>& entries);
     void PutChildren(Node* node, std::vector<thumbs::SubfolderEntry> entries);
+    std::unique_ptr<Node> MakeChild(Node* node, thumbs::SubfolderEntry entry) const;
     // The node of path below place, which holds it, or null; listing (on this thread) the
     // folders on the way that are not listed yet when listing is set.
     Node* Descend(Node* place, const QString& path, bool listing);

@@ -1,17 +1,23 @@
-// Tells when the files of one folder change: created, deleted, renamed, written and closed, or
-// their attributes touched (inotify). Several events that arrive together are reported once;
-// the listener compares the folder with what it knew to learn what changed.
+// Tells when one folder changes. By default any of its files: created, deleted, renamed,
+// written and closed, or their attributes touched; a watch of subfolders only hears of folders
+// created, deleted or renamed in it. Either way it hears when the folder itself goes away.
+// Several events that arrive together are reported once; the listener compares the folder with
+// what it knew to learn what changed. All watches share the thread's one inotify instance.
 #pragma once
 
 #include <QObject>
 #include <QString>
 
-class QSocketNotifier;
+#include <memory>
 
-class FolderWatch : public QObject {
+#include "platform/InotifyHub.h"
+
+class FolderWatch : public QObject, private InotifyHub::Subscriber {
     Q_OBJECT
 public:
-    explicit FolderWatch(QObject* parent = nullptr);
+    enum class Scope { Files, Subfolders };
+
+    explicit FolderWatch(QObject* parent = nullptr, Scope scope = Scope::Files);
     ~FolderWatch() override;
     FolderWatch(const FolderWatch&) = delete;
     FolderWatch& operator=(const FolderWatch&) = delete;
@@ -27,9 +33,9 @@ signals:
     void changed();
 
 private:
-    void ReadEvents();
+    void OnFolderEvent(uint32_t mask) override;
 
-    int m_fd = -1;
+    Scope m_scope;
+    std::shared_ptr<InotifyHub> m_hub;
     int m_watchDescriptor = -1;
-    QSocketNotifier* m_notifier = nullptr;
 };

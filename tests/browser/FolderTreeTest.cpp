@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTreeView>
 
 #include <atomic>
 #include <chrono>
@@ -96,6 +97,84 @@ TEST_F(FolderTree, VolumesThatComeAndGoAreInsertedAndRemovedKeepingTheOtherPlace
     ASSERT_EQ(m_model.rowCount(), 3);
     EXPECT_EQ(m_model.data(m_model.index(1, 0)).toString(), "Stick");
     EXPECT_EQ(m_model.PathOf(m_model.IndexOf(Path("card/DCIM"))), Path("card/DCIM"));
+}
+
+namespace {
+
+// The tree shown in a view that it follows, Home listed and photos expanded.
+class FolderTreeOnDisk : public FolderTree {
+protected:
+    void SetUp() override {
+        FolderTree::SetUp();
+        m_view.setModel(&m_model);
+        m_model.FollowView(&m_view);
+        ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.rowCount(Home()) == 2; }));
+        m_photos = m_model.index(1, 0, Home());
+        m_view.expand(m_photos);
+        ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.rowCount(m_photos) == 1; }));
+    }
+    QModelIndex Home() const { return m_model.index(0, 0); }
+    // Home's subfolders, as the tree shows them.
+    QStringList Names(const QModelIndex& parent) const {
+        QStringList names;
+        for (int row = 0; row < m_model.rowCount(parent); ++row) names << m_model.index(row, 0, parent).data().toString();
+        return names;
+    }
+    bool ShowsWithin2s(const QModelIndex& parent, const QStringList& names) {
+        return browsertest::RunEventLoopUntil([&] { return Names(parent) == names; }, 2000);
+    }
+
+    QTreeView m_view;
+    QPersistentModelIndex m_photos;
+};
+
+}  // namespace
+
+// Folders made, renamed and removed on disk appear, change and go in the tree; what is expanded
+// and selected elsewhere stays.
+TEST_F(FolderTreeOnDisk, FoldersMadeRenamedAndRemovedOnDiskFollowInTheTree) {
+    const QPersistentModelIndex year(m_model.index(0, 0, m_photos));
+    m_view.setCurrentIndex(year);
+
+    std::filesystem::create_directory(m_dir / "home/2026-12-10");
+    EXPECT_TRUE(ShowsWithin2s(Home(), {"2026-12-10", "empty", "photos"}));
+    std::filesystem::rename(m_dir / "home/empty", m_dir / "home/zebra");
+    EXPECT_TRUE(ShowsWithin2s(Home(), {"2026-12-10", "photos", "zebra"}));
+    std::filesystem::remove(m_dir / "home/2026-12-10");
+    EXPECT_TRUE(ShowsWithin2s(Home(), {"photos", "zebra"}));
+    std::filesystem::create_directory(m_dir / "home/photos/2025");
+    EXPECT_TRUE(ShowsWithin2s(m_photos, {"2024", "2025"}));
+    std::filesystem::create_directory(m_dir / "home/.cache");
+    std::filesystem::create_directory(m_dir / "home/zebra/inner");
+    EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.hasChildren(m_model.index(1, 0, Home())); }, 2000))
+        << "a folder that gains a subfolder gains its arrow";
+    EXPECT_EQ(Names(Home()), QStringList({"photos", "zebra"})) << "hidden folders stay out";
+
+    EXPECT_TRUE(m_view.isExpanded(m_photos));
+    EXPECT_EQ(m_view.currentIndex(), QModelIndex(year));
+    EXPECT_EQ(m_model.PathOf(year), Path("home/photos/2024"));
+}
+
+// A collapsed folder lets go of its watch; expanded again, it shows what changed meanwhile.
+TEST_F(FolderTreeOnDisk, ACollapsedFolderIsReleasedAndListedAgainWhenExpanded) {
+    EXPECT_TRUE(m_model.IsWatched(m_photos));
+    m_view.collapse(m_photos);
+    EXPECT_FALSE(m_model.IsWatched(m_photos));
+    m_view.collapse(Home());
+    EXPECT_TRUE(m_model.IsWatched(Home())) << "places stay watched";
+
+    std::filesystem::create_directory(m_dir / "home/photos/2023");
+    m_view.expand(m_photos);
+    EXPECT_TRUE(m_model.IsWatched(m_photos));
+    EXPECT_TRUE(ShowsWithin2s(m_photos, {"2023", "2024"}));
+}
+
+// The shown folder removed from under the program: its nearest remaining parent is shown.
+TEST_F(FolderTreeOnDisk, TheShownFolderRemovedSelectsItsNearestParent) {
+    m_view.setCurrentIndex(m_model.index(0, 0, m_photos));
+    std::filesystem::remove_all(m_dir / "home/photos");
+    ASSERT_TRUE(ShowsWithin2s(Home(), {"empty"}));
+    EXPECT_EQ(m_view.currentIndex(), Home());
 }
 
 namespace {
