@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "commands/CommandIds.h"
-#include "view/CropBoxModel.h"
+#include "doc/CropBoxModel.h"
 #include "StrictNumber.h"
 
 namespace cli {
