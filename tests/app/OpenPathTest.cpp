@@ -13,7 +13,7 @@
 #include <string>
 
 #include "../browser/BrowserTestSupport.h"
-#include "RastertoolRun.h"
+#include "CliRun.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
