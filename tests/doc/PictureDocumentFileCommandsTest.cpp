@@ -167,7 +167,8 @@ TEST_F(PictureDocumentFileCommands, SaveAsOffersTheFileInItsFolderAndTheExtensio
     EXPECT_EQ(request.fileName, "shown.bmp");
     EXPECT_EQ(request.defaultExtension, "jpg");
     EXPECT_EQ(request.filter,
-              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp)");
+              "JPEG files (*.jpg *.jpeg);;PNG files (*.png);;GIF files (*.gif);;Bitmap files (*.bmp);;WebP files (*.webp);;"
+              "HEIF files (*.heic *.heif *.hif);;AVIF files (*.avif);;JPEG XL files (*.jxl)");
     EXPECT_EQ(request.filter, QString::fromStdString(RasterSaveFilter()));  // derived from the format table
 
     EXPECT_TRUE(HasPngSignature(Bytes(chosenPath)));
