@@ -13,7 +13,7 @@
 #include <string>
 
 #include "../browser/BrowserTestSupport.h"
-#include "CliRun.h"
+#include "RastertoolRun.h"
 #include "ShellTestSupport.h"
 #include "TestSupport.h"
 #include "app/MainWindow.h"
