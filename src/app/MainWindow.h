@@ -54,20 +54,9 @@ public:
     // F6 and Shift+F6: the focus moves to the next or previous pane.
     void ActivateNextPane(bool forward);
 
-    // Lists a folder, or a picture's folder with the picture selected and shown, as if the user
-    // had chosen it in the browser; a path that cannot be opened is named in a message with the
-    // reason, and false comes back.
-    bool OpenPath(const QString& path);
-
-    // The first window's size: the wanted size, each side cut to what the screen has room for.
-    static QSize FittedSize(QSize wanted, QSize available);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
-    // A file or folder dropped on the window opens as OpenPath does (the first of several).
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     bool CreateClient();
