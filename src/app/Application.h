@@ -38,7 +38,7 @@ public:
     const CommandHandlers& Handlers() const { return m_handlers; }
     CommandRouter& Router() { return m_router; }
     const QImage& Atlas() const { return m_atlas; }
-    FileCommands* Document() const { return m_document.get(); }
+    FileCommands* Files() const { return m_document.get(); }
     MainWindow* Window() const { return m_mainWindow.get(); }
 
 private:

@@ -28,7 +28,7 @@ TEST_F(ShellTest, MissingAtlasStopsStartUpWithItsMessageAndNoFrame) {
     auto app = Start(hooks);
     EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
     EXPECT_EQ(app->Window(), nullptr);
-    EXPECT_EQ(app->Document(), nullptr);  // the steps after the failed one never run
+    EXPECT_EQ(app->Files(), nullptr);  // the steps after the failed one never run
     EXPECT_TRUE(SettingsFileText().isEmpty());
 }
 
@@ -51,8 +51,8 @@ TEST_F(ShellTest, SuccessfulStartShowsOneFrameWithDocumentViewAndBrowserAndWrite
     EXPECT_FALSE(app->Atlas().isNull());
     EXPECT_EQ(InterfaceAtlas(), &app->Atlas());
 
-    ASSERT_NE(app->Document(), nullptr);
-    EXPECT_EQ(app->Document()->m_view, frame->View());
+    ASSERT_NE(app->Files(), nullptr);
+    EXPECT_EQ(app->Files()->m_view, frame->View());
     EXPECT_EQ(frame->Splitter()->count(), 2);
     EXPECT_EQ(frame->Splitter()->widget(0), frame->Browser());
     EXPECT_EQ(frame->Splitter()->widget(1), frame->View());
