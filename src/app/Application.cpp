@@ -48,7 +48,7 @@ void Application::OnAppAbout() {
     dialog.exec();
 }
 
-bool Application::Start() {
+bool Application::Start(const QString& startPath) {
     // Every ribbon icon is cut from the atlas: without it there is no window worth showing.
     if (!LoadAtlas()) {
         MessageService::ShowMessage(QString::fromLatin1(kAtlasFailedText));
@@ -58,8 +58,7 @@ bool Application::Start() {
     LimitPictureMemory();
     // Tagged pictures are shown in the screen's colours when the desktop publishes them.
     UseDisplayColourProfile();
-    // The single document with its frame and view. Command-line arguments are not looked at:
-    // the program always starts with an empty view.
+    // The single document with its frame and view.
     if (!OpenNewDocument()) {
         MessageService::ShowMessage(QString::fromLatin1(kNoDocumentText));
         return false;
@@ -68,6 +67,9 @@ bool Application::Start() {
     m_router.RunUpdatePass();
     m_mainWindow->showNormal();
     m_mainWindow->repaint();
+    // Opened before the browser reads its folders, so that it starts on the given folder
+    // rather than listing the remembered one first.
+    if (!startPath.isEmpty()) m_mainWindow->OpenPath(startPath);
     // The rest of the start (the browser reading its folders) follows once the window has
     // been painted on screen.
     m_mainWindow->FinishStartupOncePainted();

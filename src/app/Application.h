@@ -1,7 +1,7 @@
 // The application object: loads the interface image atlas, names the program (settings
 // store, version), creates the single document with its main frame and view, and shows the
-// frame. A failed step shows its message and start-up reports failure, after which the
-// process ends.
+// frame, opening the file or folder the program was started with. A failed step shows its
+// message and start-up reports failure, after which the process ends.
 #pragma once
 
 #include <QObject>
@@ -32,8 +32,10 @@ public:
     explicit Application(StartupHooks hooks = {}, QObject* parent = nullptr);
     ~Application() override;
 
-    // The start-up steps in order; false when one failed (its message has been shown).
-    bool Start();
+    // The start-up steps in order; false when one failed (its message has been shown). A
+    // non-empty startPath (a picture or a folder) is opened in the shown frame; one that cannot
+    // be is named in a message and the start goes on.
+    bool Start(const QString& startPath = QString());
 
     const CommandHandlers& Handlers() const { return m_handlers; }
     CommandRouter& Router() { return m_router; }

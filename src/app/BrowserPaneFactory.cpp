@@ -21,3 +21,8 @@ void ConnectBrowserPane(QWidget* pane, PictureView* view, FileCommands* document
 void StartBrowserPane(QWidget* pane) {
     if (auto* picker = qobject_cast<BrowserPane*>(pane)) picker->ShowFolders();
 }
+
+bool OpenInBrowserPane(QWidget* pane, const QString& path) {
+    auto* picker = qobject_cast<BrowserPane*>(pane);
+    return picker != nullptr && picker->OpenPath(path);
+}

@@ -3,6 +3,7 @@
 
 class FileCommands;
 class PictureView;
+class QString;
 class QWidget;
 
 // The browser pane for the document, as a child of parent; null when it cannot be created.
@@ -15,3 +16,7 @@ void ConnectBrowserPane(QWidget* pane, PictureView* view, FileCommands* document
 
 // Fills a pane made by CreateBrowserPane: the folder tree and the remembered folder's pictures.
 void StartBrowserPane(QWidget* pane);
+
+// Opens a file or folder in a pane made by CreateBrowserPane as if the user had chosen it;
+// false when the pane cannot show it.
+bool OpenInBrowserPane(QWidget* pane, const QString& path);

@@ -1,7 +1,14 @@
 #include "app/MainWindow.h"
 
+#include <cmath>
+
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QSplitterHandle>
@@ -16,6 +23,7 @@
 #include "app/MainRibbonBar.h"
 #include "app/RibbonLook.h"
 #include "commands/SettingsKeys.h"
+#include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "app/StatusBarPanes.h"
 #include "app/VisualStyles.h"
@@ -137,8 +145,23 @@ bool MainWindow::Create() {
     }
 
     CreateAccelerators();
-    resize(kInitialWidth, kInitialHeight);
+    // On a small or strongly scaled screen the usual size would run past its edges.
+    const QSize room = screen() != nullptr ? screen()->availableGeometry().size() : QSize(kInitialWidth, kInitialHeight);
+    const qreal scale = screen() != nullptr ? screen()->devicePixelRatio() : 1.0;
+    resize(FittedSize(QSize(kInitialWidth, kInitialHeight), room, scale));
+    setAcceptDrops(true);
     return true;
+}
+
+QSize MainWindow::FittedSize(QSize wanted, QSize available, qreal scale) {
+    if (available.isEmpty()) return wanted;
+    if (scale <= 0) scale = 1.0;
+    // Whole device pixels first, then the device-independent side that stays within them.
+    const auto side = [scale](int logical) {
+        const double devicePixels = std::floor(logical * scale + 1e-9);
+        return int(std::floor(devicePixels / scale + 1e-9));
+    };
+    return wanted.boundedTo(QSize(side(available.width()), side(available.height())));
 }
 
 void MainWindow::FinishStartup() {
@@ -258,6 +281,46 @@ void MainWindow::OnFocusChanged(QWidget* old, QWidget* now) {
     } else if (Contains(m_view, now)) {
         router->SetActiveView(&m_view->Handlers());
     }
+}
+
+namespace {
+
+// The first local file of a drag, or empty.
+QString DroppedPath(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) return QString();
+    const QUrl& first = data->urls().constFirst();
+    return first.isLocalFile() ? first.toLocalFile() : QString();
+}
+
+// Why path cannot be opened, judged before the browser is asked.
+QString OpenProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("there is no such file or folder");
+    if (!info.isReadable()) return QStringLiteral("permission denied");
+    return QString();
+}
+
+}  // namespace
+
+bool MainWindow::OpenPath(const QString& path) {
+    QString problem = OpenProblem(path);
+    if (problem.isEmpty() && !OpenInBrowserPane(m_browserPane, path)) {
+        problem = QStringLiteral("its folder cannot be shown in the browser");
+    }
+    if (problem.isEmpty()) return true;
+    MessageService::ShowMessage(QStringLiteral("Cannot open \"%1\": %2.").arg(path, problem), this);
+    return false;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPath(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenPath(path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -54,9 +54,22 @@ public:
     // F6 and Shift+F6: the focus moves to the next or previous pane.
     void ActivateNextPane(bool forward);
 
+    // Lists a folder, or a picture's folder with the picture selected and shown, as if the user
+    // had chosen it in the browser; a path that cannot be opened is named in a message with the
+    // reason, and false comes back.
+    bool OpenPath(const QString& path);
+
+    // The first window's size: the wanted size, each side cut to what the screen has room for.
+    // At a fractional scale the available size in device-independent pixels is rounded, and
+    // may stand for one device pixel more than the screen has; the fitted size never does.
+    static QSize FittedSize(QSize wanted, QSize available, qreal scale = 1.0);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
+    // A file or folder dropped on the window opens as OpenPath does (the first of several).
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool CreateClient();

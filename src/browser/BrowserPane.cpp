@@ -59,6 +59,8 @@ BrowserPane::BrowserPane(FileCommands* document, QWidget* parent, FolderStart st
     layout->addWidget(m_splitter);
 
     connect(m_list, &ThumbnailList::pictureChosen, this, &BrowserPane::pictureChosen);
+    connect(m_list->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { SelectWaitingPicture(first, last); });
     m_list->installEventFilter(this);
 
     if (m_document) m_document->m_picker = this;
@@ -109,9 +111,41 @@ QString BrowserPane::SelectedFolder() const {
     return !path.isEmpty() && QFileInfo(path).isDir() ? path : QString();
 }
 
+bool BrowserPane::OpenPath(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return false;
+    const QString folder = info.isDir() ? info.canonicalFilePath() : info.canonicalPath();
+    m_waitingPicture = info.isDir() ? QString() : info.canonicalFilePath();
+    if (!m_foldersShown) {
+        m_folder = folder;   // ShowFolders selects it in place of the remembered one
+        return true;
+    }
+    if (!SelectFolder(folder)) {
+        m_waitingPicture.clear();
+        return false;
+    }
+    // The folder may have been listed already, and then no thumbnail arrives any more.
+    SelectWaitingPicture(0, m_list->count() - 1);
+    return true;
+}
+
+void BrowserPane::SelectWaitingPicture(int first, int last) {
+    for (int row = first; row <= last && !m_waitingPicture.isEmpty(); ++row) {
+        const ThumbItem* thumb = m_list->Thumb(row);
+        if (thumb != nullptr && QFileInfo(thumb->m_path).canonicalFilePath() == m_waitingPicture) {
+            m_waitingPicture.clear();
+            m_list->setCurrentRow(row);   // selecting it opens it
+        }
+    }
+}
+
 void BrowserPane::OnFolderChosen() {
     const QString path = SelectedFolder();
     if (path.isEmpty()) return;   // no file-system folder: setting and list stay
+    // A picture still waited for in another folder is no longer wanted.
+    if (!m_waitingPicture.isEmpty() && QFileInfo(m_waitingPicture).path() != QFileInfo(path).canonicalFilePath()) {
+        m_waitingPicture.clear();
+    }
     SettingsStore::WriteString(settings::kSection, settings::kBrowserFolder, path);
     m_folder = path;
     m_list->SetFolder(path);

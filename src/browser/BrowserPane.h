@@ -38,6 +38,11 @@ public:
     bool SelectFolder(const QString& path);
     // The file-system path of the tree's selected node, or empty.
     QString SelectedFolder() const;
+    // Opens path as the user's own choice would: a folder is selected, listed and remembered;
+    // a file's folder is, and the file is selected in the list (which opens it) as soon as its
+    // thumbnail is there. Before ShowFolders the choice waits for it. False when path is no
+    // existing file or folder, or its folder has no node in the tree.
+    bool OpenPath(const QString& path);
 
     ThumbnailList* List() const { return m_list; }
     QTreeView* Tree() const { return m_tree; }
@@ -55,6 +60,7 @@ protected:
 private:
     void OnFolderChosen();
     void OnMountsChanged();
+    void SelectWaitingPicture(int first, int last);
 
     FileCommands* m_document;
     FolderTreeModel* m_folders = nullptr;  // made by ShowFolders
@@ -63,4 +69,5 @@ private:
     ThumbnailList* m_list;
     bool m_foldersShown = false;
     QString m_folder;         // the remembered folder
+    QString m_waitingPicture; // canonical path of a file to select once the list holds it
 };

@@ -120,6 +120,7 @@ TEST(VisualStyles, TheFourLooksAreDistinctAndAnUnknownIdGetsTheBlackOne) {
 
 TEST_F(ShellTest, StatusPanesAreTheThreeOfTheTableSizedToTheirTemplates) {
     auto app = Start();
+    ShowAtUsualSize(app->Window());
     SnipwellStatusBar* bar = app->Window()->StatusBar();
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(bar->Panes().size(), 3u);

@@ -41,6 +41,7 @@ TEST_F(ShellTest, TheRibbonPaintsItsPageAndCheckedButtonsInTheColoursOfTheLook) 
     auto app = Start();
     MainWindow* frame = app->Window();
     ASSERT_NE(frame, nullptr);
+    ShowAtUsualSize(frame);
     MainRibbonBar* ribbon = frame->Ribbon();
     const auto* pages = ribbon->findChild<QStackedWidget*>(QStringLiteral("ribbonPages"));
     ASSERT_NE(pages, nullptr);

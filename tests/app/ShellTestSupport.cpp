@@ -86,6 +86,11 @@ void ShellTest::TearDown() {
     SettingsStore::UseFolder(QString());
 }
 
+void ShellTest::ShowAtUsualSize(MainWindow* window) {
+    window->resize(MainWindow::kInitialWidth, MainWindow::kInitialHeight);
+    QApplication::processEvents();
+}
+
 std::unique_ptr<Application> ShellTest::Start(Application::StartupHooks hooks) {
     if (!hooks.loadAtlas) hooks.loadAtlas = MakeSyntheticAtlas;
     auto app = std::make_unique<Application>(std::move(hooks));

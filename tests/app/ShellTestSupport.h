@@ -15,6 +15,8 @@
 
 #include "app/Application.h"
 
+class MainWindow;
+
 namespace shelltest {
 
 // The colour of a cell of the synthetic atlas: unique per strip row and cell index.
@@ -41,6 +43,9 @@ protected:
     // Starts the application (synthetic atlas unless hooks say otherwise); the frame is shown.
     std::unique_ptr<Application> Start(Application::StartupHooks hooks = {});
     QString SettingsFileText() const;
+    // The window fits its screen, and the offscreen test screen is 800 x 600: tests of the
+    // layout give the window the usual size of a first window on a desktop screen.
+    static void ShowAtUsualSize(MainWindow* window);
 
     QTemporaryDir m_dir;
     QStringList m_messages;
