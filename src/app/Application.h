@@ -21,8 +21,9 @@ class Application : public QObject {
     Q_OBJECT
 public:
     // The fixed texts of the failed start-up steps.
-    static constexpr const char* kAtlasFailedText = "Resource Image Lib failed.";
-    static constexpr const char* kNoDocumentText = "Failed to create empty document.";
+    static constexpr const char* kAtlasFailedText =
+        "Could not start: the program's interface pictures could not be read (the installation may be damaged).";
+    static constexpr const char* kNoDocumentText = "Could not start: there is not enough memory for an empty picture.";
 
     // Replacements for the steps that can fail, for tests; empty members run the real step.
     struct StartupHooks {

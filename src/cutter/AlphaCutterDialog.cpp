@@ -8,6 +8,7 @@
 
 #include "cutter/AlphaCutterPreview.h"
 #include "platform/FileDialogService.h"
+#include "platform/FileProblemText.h"
 #include "platform/MessageService.h"
 #include "commands/SettingsKeys.h"
 #include "platform/SettingsStore.h"
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr const char* kTitle = "Alpha Picture Cutter";
-constexpr const char* kLoadFailedText = "Could not load the image.";
 // The open filter's one entry; its extensions come from the format table.
 constexpr const char* kCutterFilterLabel = "Image Files";
 
@@ -134,7 +134,7 @@ void AlphaCutterDialog::OnOpen() {
         if (loaded) m_preview->SetCutter(image);
     }
     if (!loaded) {
-        MessageService::ShowMessage(QString::fromLatin1(kLoadFailedText), this);
+        MessageService::ShowMessage(OpenFailureText(path, image.LastErrorText()), this);
         return;
     }
     PostCutterState();

@@ -2,12 +2,20 @@
 // the confirmation toggles and the JPEG quality box.
 #include "doc/FileCommands.h"
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <variant>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
 #include "commands/CommandIds.h"
+#include "platform/FileProblemText.h"
 #include "doc/PictureDocument.h"
+#include "image/formats/RasterImageHEIF.h"
 #include "image/RasterFormatTable.h"
 #include "platform/FileChecks.h"
 #include "platform/FileDialogService.h"
@@ -47,6 +55,29 @@ std::optional<long long> LeadingInteger(const QString& text) {
 QString FolderPart(const QString& path) {
     const qsizetype slash = path.lastIndexOf(kPathSeparator);
     return slash > 0 ? path.left(slash) : QString();
+}
+
+// The format path's extension names when the program reads it but cannot write it; null
+// when it can write it or the extension names no format.
+const RasterFormat* UnwritableFormatOf(const QString& path) {
+    const RasterFormat* format = RasterFormatByExtension(QFile::encodeName(QFileInfo(path).suffix()).constData());
+    return format != nullptr && format->encode == nullptr ? format : nullptr;
+}
+
+// The name path gets when the picture goes out as a JPEG beside it.
+QString JpegNameFor(const QString& path) { return QFileInfo(path).completeBaseName() + QStringLiteral(".jpg"); }
+
+// What saving over a file drops of what it held besides the picture shown; empty when nothing.
+QString ExtrasWarning(const PictureDocument& document) {
+    const uint32_t extras = document.ExtrasLostBySave();
+    if (extras == RASTER_HEIF_EXTRA_NONE) return {};
+    QStringList lost;
+    if (extras & RASTER_HEIF_EXTRA_DEEP_SAMPLES) lost << QStringLiteral("its more than 8 bits a colour");
+    if (extras & RASTER_HEIF_EXTRA_DEPTH_MAP) lost << QStringLiteral("its depth map");
+    if (extras & RASTER_HEIF_EXTRA_AUXILIARY) lost << QStringLiteral("its auxiliary pictures");
+    if (extras & RASTER_HEIF_EXTRA_MORE_PICTURES) lost << QStringLiteral("the other pictures it holds");
+    return QStringLiteral("\n\nSaving over %1 keeps only the picture shown, in 8 bits a colour: %2 will be lost.")
+        .arg(document.PictureName(), lost.join(QStringLiteral(", ")));
 }
 
 }  // namespace
@@ -115,11 +146,17 @@ int FileCommands::StoredJpegQuality() {
 void FileCommands::OnFileSave() {
     if (!PicturesValid() || !FileUsable()) return;
     const QString path = Shown()->Path();
+    if (const RasterFormat* format = UnwritableFormatOf(path)) {
+        OfferJpegSaveAs(path, format->name);
+        return;
+    }
     const QString selected = m_picker ? m_picker->GetSelectedPath() : QString();
     // Ask only when the picture written over is the one the browser has selected; file names
-    // that differ only in letter case name different files.
-    if (m_confirmOverwrite && selected == path &&
-        !MessageService::AskYesNo("This will overwrite " + selected + ".\n\nContinue?", DialogParent())) {
+    // that differ only in letter case name different files. What the file holds besides the
+    // picture and would lose is said even when the question is turned off.
+    const QString extras = ExtrasWarning(*Shown());
+    const bool ask = (m_confirmOverwrite && selected == path) || !extras.isEmpty();
+    if (ask && !MessageService::AskYesNo("This will overwrite " + path + "." + extras + "\n\nContinue?", DialogParent())) {
         return;
     }
     if (SaveShown(path) && m_picker) m_picker->FileWritten(path);
@@ -133,16 +170,30 @@ bool FileCommands::SaveShown(const QString& path) {
     return outcome.ok;
 }
 
+void FileCommands::OfferJpegSaveAs(const QString& path, const char* formatName) {
+    const QString jpegName = JpegNameFor(path);
+    const QString question = QStringLiteral("Could not save %1: this program reads %2 pictures but cannot write them."
+                                            "\n\nSave the picture as %3 instead?")
+                                 .arg(FileNameOf(path), QString::fromLatin1(formatName), jpegName);
+    if (MessageService::AskYesNo(question, DialogParent())) SaveAsNamed(jpegName);
+}
+
 void FileCommands::OnFileSaveAs() {
     if (!PicturesValid()) return;
     const QString current = Shown()->Path();
     const qsizetype slash = current.lastIndexOf(kPathSeparator);
+    SaveAsNamed(slash > 0 ? current.mid(slash + 1) : QString());
+}
+
+void FileCommands::SaveAsNamed(const QString& fileName) {
+    if (!PicturesValid()) return;
+    const QString current = Shown()->Path();
 
     FileDialogRequest request;
     request.save = true;
     request.folder = SettingsStore::ReadString(settings::kSection, settings::kSaveAsFileDir);
     if (request.folder.isEmpty()) request.folder = FolderPart(current);
-    request.fileName = slash > 0 ? current.mid(slash + 1) : QString();
+    request.fileName = fileName;
     request.filter = QString::fromStdString(RasterSaveFilter());
     request.defaultExtension = kSaveAsDefaultExtension;
 
@@ -157,7 +208,9 @@ void FileCommands::OnFileSaveAs() {
 bool FileCommands::SaveModified() {
     PictureDocument* document = Shown();
     if (!m_askSaveChanges || document == nullptr || !document->IsModified()) return true;
-    switch (MessageService::AskSaveDiscardCancel("Save changes to " + document->PictureName() + "?", DialogParent())) {
+    // Yes saves over the file when it can be written, and loses what the file held besides.
+    const QString extras = FileUsable() && UnwritableFormatOf(document->Path()) == nullptr ? ExtrasWarning(*document) : QString();
+    switch (MessageService::AskSaveDiscardCancel("Save changes to " + document->PictureName() + "?" + extras, DialogParent())) {
     case MessageAnswer::No:
         return true;
     case MessageAnswer::Yes:
@@ -182,7 +235,8 @@ void FileCommands::OnDelete() {
     }
     // Permanent: there is no recycle bin to move the file to.
     if (!filechecks::RemoveFile(path)) {
-        MessageService::ShowMessage("Failed.", DialogParent());
+        MessageService::ShowMessage(QStringLiteral("Could not delete %1: %2.").arg(FileNameOf(path), ReasonFromCoreError(std::strerror(errno))),
+                                    DialogParent());
         return;
     }
     m_view->LoadPicture(QString());

@@ -89,6 +89,11 @@ private:
     QWidget* DialogParent() const;
     // Writes the shown document to path; shows the failure messages.
     bool SaveShown(const QString& path);
+    // Save As with fileName offered in the dialog.
+    void SaveAsNamed(const QString& fileName);
+    // A picture whose format the program reads but cannot write: says so, and offers Save As
+    // with the JPEG name filled in.
+    void OfferJpegSaveAs(const QString& path, const char* formatName);
 
     CommandHandlers m_handlers;
     int m_jpegQuality;   // what Save writes JPEG files with; kept in the settings store

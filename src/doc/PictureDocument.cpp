@@ -3,6 +3,7 @@
 #include "doc/PictureDocument.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -10,7 +11,9 @@
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxChoices.h"
 #include "doc/CutOperation.h"
+#include "platform/FileProblemText.h"
 #include "image/WorkingPicture.h"
+#include "image/formats/RasterImageHEIF.h"
 #include "image/metadata/MetadataCheck.h"
 #include "platform/FileChecks.h"
 #include "platform/SettingsStore.h"
@@ -36,7 +39,21 @@ void PictureDocument::Clear() {
     m_damage.clear();
     m_metadata.reset();
     m_metadataDropped = false;
+    m_extrasLostBySave = 0;
 }
+
+namespace {
+
+// A HEIF or AVIF file may hold more than the one 8-bit picture the program edits.
+uint32_t ExtrasBesidesThePicture(const QString& path, uint32_t type) {
+    if (type != RASTER_FORMAT_HEIF && type != RASTER_FORMAT_AVIF) return RASTER_HEIF_EXTRA_NONE;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return RASTER_HEIF_EXTRA_NONE;
+    const QByteArray bytes = file.readAll();
+    return RasterImageHEIF::ExtrasLostOnSave(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+}
+
+}  // namespace
 
 FileOutcome PictureDocument::Load(const QString& path) {
     Clear();
@@ -51,7 +68,8 @@ FileOutcome PictureDocument::Load(const QString& path) {
     options.upright = RasterUpright::Turn;
     auto metadata = std::make_shared<PictureMetadata>();
     options.metadata = metadata.get();
-    const bool loaded = filechecks::IsRegularFile(path) &&
+    const bool regular = filechecks::IsRegularFile(path);
+    const bool loaded = regular &&
                         m_working.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
                         m_working.IsValid();
     // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
@@ -59,9 +77,12 @@ FileOutcome PictureDocument::Load(const QString& path) {
     // A picture that cannot be brought to 24 bits would break every later command: it is
     // treated like an unreadable file.
     if (!loaded || !MakeWorkingPicture(m_working)) {
+        const QString problem = !regular  ? OpenFailureText(path, QFileInfo::exists(path) ? "it is not a file" : "there is no such file")
+                                : !loaded ? OpenFailureText(path, m_working.LastErrorText())
+                                          : OpenFailureText(path, "there is not enough memory to prepare it for editing");
         m_working.Destroy();
         emit laidOut(true);
-        return {false, QStringLiteral("Could not load image.")};
+        return {false, problem};
     }
     if (m_box.m_autoHide) m_box.m_showCropBox = true;
     m_path = path;
@@ -69,6 +90,7 @@ FileOutcome PictureDocument::Load(const QString& path) {
     // A block that cannot be read is left out: the picture opens and saves without it.
     m_metadataDropped = DropUnreadableMetadata(*metadata);
     m_metadata = std::move(metadata);
+    m_extrasLostBySave = ExtrasBesidesThePicture(path, m_working.GetType());
     m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
     LayOut();
     emit laidOut(true);
@@ -79,7 +101,9 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
     if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
     const QByteArray native = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(native.constData());
-    if (type == RASTER_FORMAT_UNKNOWN) return {false, QStringLiteral("Unknown image type.")};
+    if (type == RASTER_FORMAT_UNKNOWN) {
+        return {false, SaveFailureText(path, "its extension names no picture format this program writes")};
+    }
     // The light values are only previewed: they go into the written copy, never into the
     // working picture.
     RasterImage copy;
@@ -90,9 +114,10 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
         copy.SetJpegQuality(uint8_t(jpegQuality));
         ok = copy.Save(native.constData(), type, &metadata);
     }
-    if (!ok) return {false, QStringLiteral("Failed.")};
+    if (!ok) return {false, SaveFailureText(path, copy.IsValid() ? copy.LastErrorText() : "there is not enough memory")};
     m_path = path;
     m_savedPosition = m_history.Position();
+    m_extrasLostBySave = 0;
     if (metadata.dropped) m_metadataDropped = true;
     return {true, {}};
 }

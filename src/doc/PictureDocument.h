@@ -54,6 +54,10 @@ public:
     // Set when a metadata block could not be read or written and was left out; cleared when
     // another picture is opened or pasted.
     bool MetadataDropped() const { return m_metadataDropped; }
+    // What the picture's file holds besides the picture shown (RASTER_HEIF_EXTRA_ flags: deeper
+    // samples, a depth map, auxiliary or further pictures), which saving over it leaves out;
+    // none once it has been saved.
+    uint32_t ExtrasLostBySave() const { return m_extrasLostBySave; }
     const RasterImage& WorkPicture() const { return m_working; }
 
     // ---- picture commands ---------------------------------------------------------------------
@@ -133,6 +137,7 @@ private:
     QString m_damage;
     std::shared_ptr<const PictureMetadata> m_metadata;
     bool m_metadataDropped = false;
+    uint32_t m_extrasLostBySave = 0;
     RasterImage m_working;
     PictureHistory m_history;
     uint64_t m_savedPosition = 0;  // the history's position of the picture on disk

@@ -119,6 +119,7 @@ void PictureDocument::TakePasted(RasterImage& pasted) {
     m_damage.clear();
     m_metadata.reset();  // a pasted picture carries none
     m_metadataDropped = false;
+    m_extrasLostBySave = 0;
     ReplaceWorkingPicture(pasted, before);
     m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
     LayOut();

@@ -30,7 +30,7 @@ struct PictureMetadata;
 constexpr uint32_t RASTER_MAX_MEMORY = 0xF0000000u;
 // How a refusal for size starts; the error text goes on with the picture's size and the bytes
 // it needs: "RASTER_MAX_MEMORY exceeded: 60000 x 30000 pixels, 5400000000 bytes".
-constexpr const char* RASTER_TOO_LARGE = "RASTER_MAX_MEMORY exceeded";
+inline constexpr char RASTER_TOO_LARGE[] = "RASTER_MAX_MEMORY exceeded";
 constexpr size_t RASTER_ERROR_TEXT_SIZE = 256;
 constexpr int32_t RASTER_DEFAULT_DPI = 96;
 constexpr float RASTER_DEFAULT_JPEG_QUALITY = 90.0f;

@@ -109,15 +109,14 @@ bool RasterImage::Load(const char* path, uint32_t type) {
 
 bool RasterImage::Load(const char* path, uint32_t type, RasterLoadOptions& options) {
     if (!path) return false;
-    if (IsSupportedRasterFormat(type)) {
-        RasterIOFile file;
-        if (!file.Open(path, "rb")) return false;
-        return Decode(&file, type, options);
+    RasterIOFile file;
+    if (!file.Open(path, "rb")) {
+        SetLastError(std::strerror(errno));
+        return false;
     }
+    if (IsSupportedRasterFormat(type)) return Decode(&file, type, options);
     char remembered[RASTER_ERROR_TEXT_SIZE];
     std::memcpy(remembered, m_info.lastError, sizeof(remembered));
-    RasterIOFile file;
-    if (!file.Open(path, "rb")) return false;
     const bool ok = Decode(&file, RASTER_FORMAT_UNKNOWN, options);
     if (!ok && type != RASTER_FORMAT_UNKNOWN) std::memcpy(m_info.lastError, remembered, sizeof(remembered));
     return ok;
@@ -224,14 +223,21 @@ bool RasterImage::Save(const char* path, uint32_t type, PictureMetadata* metadat
     const std::string target = ResolveSaveTarget(path);
     // Replacing needs the right to write the file itself, as opening it for writing would:
     // a write-protected picture stays as it is.
-    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) return false;
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+        SetLastError(std::strerror(errno));
+        return false;
+    }
     // Encode beside the target, then rename over it: a failed encode or a full disk never
     // touches the picture the user already has.
     std::string temp;
     const int fd = CreateFileBeside(target, temp);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        SetLastError(std::strerror(errno));
+        return false;
+    }
     FILE* stream = fdopen(fd, "wb");
     if (!stream) {
+        SetLastError(std::strerror(errno));
         close(fd);
         unlink(temp.c_str());
         return false;

@@ -22,7 +22,9 @@ bool PictureView::PrintPicture() {
     if (ok) picture = MakeAlphaBitmap(copy).convertToFormat(QImage::Format_RGB32);
     wait.Release();
     if (picture.isNull()) {
-        MessageService::ShowMessage("Failed.", this);
+        MessageService::ShowMessage(
+            QStringLiteral("Could not print %1: there is not enough memory to prepare it for the printer.").arg(m_document->PictureName()),
+            this);
         return false;
     }
 
@@ -36,7 +38,7 @@ bool PictureView::PrintPicture() {
     };
     const PrintResult result = PicturePrinter::Print(picture, QFileInfo(m_document->Path()).fileName(), layout, this);
     if (result.outcome == PrintOutcome::Failed) {
-        MessageService::ShowMessage(QStringLiteral("The picture could not be printed.\n") + result.reason, this);
+        MessageService::ShowMessage(QStringLiteral("Could not print %1.\n").arg(m_document->PictureName()) + result.reason, this);
     }
     return result.outcome == PrintOutcome::Printed;
 }

@@ -26,7 +26,7 @@ TEST_F(ShellTest, MissingAtlasStopsStartUpWithItsMessageAndNoFrame) {
     Application::StartupHooks hooks;
     hooks.loadAtlas = [](QImage&) { return false; };
     auto app = Start(hooks);
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
+    EXPECT_EQ(m_messages, QStringList{QString::fromLatin1(Application::kAtlasFailedText)});
     EXPECT_EQ(app->Window(), nullptr);
     EXPECT_EQ(app->Files(), nullptr);  // the steps after the failed one never run
     EXPECT_TRUE(SettingsFileText().isEmpty());
@@ -36,7 +36,7 @@ TEST_F(ShellTest, AtlasThatLoadsButHoldsNoPictureIsAFailureToo) {
     Application::StartupHooks hooks;
     hooks.loadAtlas = [](QImage&) { return true; };
     auto app = Start(hooks);
-    EXPECT_EQ(m_messages, QStringList{QStringLiteral("Resource Image Lib failed.")});
+    EXPECT_EQ(m_messages, QStringList{QString::fromLatin1(Application::kAtlasFailedText)});
     EXPECT_EQ(app->Window(), nullptr);
 }
 

@@ -31,8 +31,9 @@ class OpenPathTest : public ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        browsertest::WriteSolidPicture(m_pictures / "a.png", 40, 30, 0x00FF00, RASTER_FORMAT_PNG);
-        browsertest::WriteSolidPicture(m_pictures / "b.png", 50, 20, 0x0000FF, RASTER_FORMAT_PNG);
+        // Large enough to be listed (the list leaves out pictures with a side under 72).
+        browsertest::WriteSolidPicture(m_pictures / "a.png", 120, 90, 0x00FF00, RASTER_FORMAT_PNG);
+        browsertest::WriteSolidPicture(m_pictures / "b.png", 150, 100, 0x0000FF, RASTER_FORMAT_PNG);
     }
 
     static std::unique_ptr<Application> StartWith(const QString& path) {
@@ -58,7 +59,7 @@ protected:
         if (withPicture) {
             EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return view->Path() == picture; }));
             EXPECT_EQ(pane->GetSelectedPath(), picture);
-            EXPECT_EQ(view->Document()->WorkPicture().GetWidth(), 50u);
+            EXPECT_EQ(view->Document()->WorkPicture().GetWidth(), 150u);
         } else {
             EXPECT_TRUE(view->Path().isEmpty());
         }

@@ -202,7 +202,7 @@ TEST_F(AlphaCutterDialogTest, FileThatDoesNotLoadKeepsThePreviousCutter) {
     m_chosen = Path("broken.png");
     dialog.OpenButton()->click();
     ASSERT_EQ(m_messages.size(), 1u);
-    EXPECT_EQ(m_messages.front(), "Could not load the image.");
+    EXPECT_EQ(m_messages.front().toStdString(), "Could not open broken.png: not a PNG file.");
     EXPECT_EQ(dialog.CutterPath(), m_shapeCutter);
     EXPECT_EQ(dialog.CutterView()->Model().Cutter().GetWidth(), 100u);
     RunPostedCalls();

@@ -10,6 +10,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <vector>
 
 #include "doc/FileCommands.h"
@@ -20,6 +21,9 @@
 #include "platform/MessageService.h"
 #include "image/RasterImage.h"
 #include "TestSupport.h"
+
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace doctest {
 

@@ -194,7 +194,7 @@ TEST_F(PictureDocumentFileCommands, CancelledSaveAsWritesNothing) {
     EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(PictureDocumentFileCommands, FailedEncodeShowsFailedAndLeavesTheOldFileByteIdentical) {
+TEST_F(PictureDocumentFileCommands, FailedEncodeNamesFileAndReasonAndLeavesTheOldFileByteIdentical) {
     // GIF cannot hold a picture wider than 65535 pixels: the encoder refuses it.
     const QString wide = WritePicture("wide.bmp", MakePatternImage(65536, 128));
     LoadShown(wide);
@@ -203,7 +203,8 @@ TEST_F(PictureDocumentFileCommands, FailedEncodeShowsFailedAndLeavesTheOldFileBy
     chosenPath = old;
 
     router.Execute(cmd::ID_FILE_SAVE_AS);
-    EXPECT_EQ(Texts(), std::vector<QString>{"Failed."});
+    EXPECT_EQ(Texts(), std::vector<QString>{"Could not save old.gif: GIF: pictures wider or higher than 65535 pixels "
+                                            "cannot be saved."});
     EXPECT_EQ(Bytes(old), before);
     EXPECT_TRUE(browser.written.empty());
     EXPECT_EQ(view->Path(), wide);
@@ -219,7 +220,7 @@ TEST_F(PictureDocumentFileCommands, SaveOverAFolderFailsAndKeepsTheFolder) {
     LoadShown(WritePicture("shown.bmp", original));
     std::filesystem::create_directory(temp / "taken.png");
     testsupport::WriteFileBytes(temp / "taken.png" / "inside.txt", kStaleBytes);
-    EXPECT_EQ(SaveShown(PathOf("taken.png")).error, "Failed.");
+    EXPECT_EQ(SaveShown(PathOf("taken.png")).error, "Could not save taken.png: is a directory.");
     EXPECT_EQ(testsupport::ReadFileBytes(temp / "taken.png" / "inside.txt"), kStaleBytes);
     EXPECT_EQ(view->Path(), PathOf("shown.bmp"));
 }
@@ -234,7 +235,7 @@ TEST_F(PictureDocumentFileCommands, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFi
     ASSERT_EQ(chmod(QFile::encodeName(PathOf("locked")).constData(), 0555), 0);
     router.Execute(cmd::ID_FILE_SAVE);
     chmod(QFile::encodeName(PathOf("locked")).constData(), 0755);
-    EXPECT_EQ(Texts(), std::vector<QString>{"Failed."});
+    EXPECT_EQ(Texts(), std::vector<QString>{"Could not save shown.bmp: permission denied."});
     EXPECT_EQ(Bytes(path), before);
 }
 
@@ -277,7 +278,7 @@ TEST_F(PictureDocumentFileCommands, DeleteWithoutConfirmationDeletesAtOnce) {
     EXPECT_EQ(browser.removed, std::vector<QString>{path});
 }
 
-TEST_F(PictureDocumentFileCommands, DeleteThatFailsShowsFailedAndKeepsEverything) {
+TEST_F(PictureDocumentFileCommands, DeleteThatFailsNamesFileAndReasonAndKeepsEverything) {
     if (geteuid() == 0) GTEST_SKIP() << "the super-user deletes from read-only folders";
     std::filesystem::create_directory(temp / "locked");
     const QString path = WritePicture("locked/stuck.bmp", original);
@@ -286,7 +287,7 @@ TEST_F(PictureDocumentFileCommands, DeleteThatFailsShowsFailedAndKeepsEverything
     answers = {MessageAnswer::Yes};
     router.Execute(cmd::ID_DELETE);
     chmod(QFile::encodeName(PathOf("locked")).constData(), 0755);
-    EXPECT_EQ(Texts().back(), "Failed.");
+    EXPECT_EQ(Texts().back(), "Could not delete stuck.bmp: permission denied.");
     EXPECT_TRUE(std::filesystem::exists(path.toStdString()));
     EXPECT_TRUE(view->PicturesValid());
     EXPECT_TRUE(browser.removed.empty());
@@ -353,4 +354,61 @@ TEST_F(PictureDocumentFileCommands, TheQuestionCanBeTurnedOffAndStaysOff) {
     EXPECT_TRUE(files.SaveModified());
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(FileCommands().m_askSaveChanges) << "new file commands read the stored option";
+}
+
+TEST_F(PictureDocumentFileCommands, SaveOverAFormatThatCannotBeWrittenOffersSaveAsWithTheJpegName) {
+    // The program reads PPM files but writes none.
+    const QString scan = PathOf("scan.ppm");
+    std::vector<uint8_t> ppm = {'P', '6', '\n', '4', ' ', '3', '\n', '2', '5', '5', '\n'};
+    ppm.resize(ppm.size() + 4 * 3 * 3, 0x80);
+    testsupport::WriteFileBytes(scan.toStdString(), ppm);
+    LoadShown(scan);
+    router.Execute(cmd::ID_MIRROR);
+    answers = {MessageAnswer::Yes};
+    chosenPath = PathOf("scan.jpg");
+
+    router.Execute(cmd::ID_FILE_SAVE);
+    EXPECT_EQ(Texts(), std::vector<QString>{"Could not save scan.ppm: this program reads PNM pictures but cannot write "
+                                            "them.\n\nSave the picture as scan.jpg instead?"});
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].fileName, "scan.jpg");
+    EXPECT_EQ(Bytes(scan), ppm);
+    EXPECT_EQ(view->Path(), chosenPath);
+    EXPECT_EQ(Decoded(chosenPath).GetWidth(), 4u);
+    EXPECT_FALSE(view->Document()->IsModified());
+
+    // Answered No, nothing is written and the picture stays changed.
+    LoadShown(scan);
+    router.Execute(cmd::ID_MIRROR);
+    messages.clear();
+    router.Execute(cmd::ID_FILE_SAVE);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(view->Document()->IsModified());
+}
+
+TEST_F(PictureDocumentFileCommands, SavingOverAHeicWithMorePicturesSaysWhatIsLost) {
+    if (std::system("command -v heif-enc >/dev/null 2>&1") != 0) GTEST_SKIP() << "heif-enc is not installed";
+    const QString png = WritePicture("a.png", MakePatternImage(32, 24));
+    const QString burst = PathOf("burst.heic");
+    const std::string command = "heif-enc -q 50 -o '" + burst.toStdString() + "' '" + png.toStdString() + "' '" +
+                                png.toStdString() + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    LoadShown(burst);
+    router.Execute(cmd::ID_MIRROR);
+    const QString lost = "\n\nSaving over burst.heic keeps only the picture shown, in 8 bits a colour: the other "
+                         "pictures it holds will be lost.";
+    // The save question, when another picture is opened, and Save's own question.
+    answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(files.SaveModified());
+    answers = {MessageAnswer::No};
+    router.Execute(cmd::ID_FILE_SAVE);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, "Save changes to burst.heic?" + lost);
+    EXPECT_EQ(messages[1].text, "This will overwrite " + burst + "." + lost + "\n\nContinue?");
+    // Once saved, the file holds one picture and nothing more is said.
+    answers = {MessageAnswer::Yes};
+    router.Execute(cmd::ID_FILE_SAVE);
+    EXPECT_FALSE(view->Document()->IsModified());
+    EXPECT_EQ(view->Document()->ExtrasLostBySave(), 0u);
 }

@@ -83,7 +83,7 @@ TEST_F(DocumentModel, LoadSaysWhyAFileCannotBeOpenedAndLeavesTheDocumentEmpty) {
     bad.close();
     const FileOutcome outcome = document.Load(bad.fileName());
     EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.error, "Could not load image.");
+    EXPECT_EQ(outcome.error.toStdString(), "Could not open bad.png: not a PNG file.");
     EXPECT_FALSE(document.WorkPicture().IsValid());
     EXPECT_FALSE(document.History().CanUndo());
     EXPECT_FALSE(document.IsModified());

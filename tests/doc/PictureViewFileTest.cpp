@@ -81,7 +81,7 @@ TEST_F(PictureViewFile, AlphaIsFlattenedOntoWhite) {
     EXPECT_EQ(PictureColor(work, 5, 5), kWhite);
 }
 
-TEST_F(PictureViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) {
+TEST_F(PictureViewFile, UnreadableFileIsNamedWithTheReasonAndLeavesTheViewEmpty) {
     LoadShown(WritePicture("before.bmp", MakePatternImage(20, 10)));
     SetSlider(cmd::ID_BRIGHTNESS, 140);
     SetSlider(cmd::ID_CONTRAST, 60);
@@ -90,7 +90,8 @@ TEST_F(PictureViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) {
     testsupport::WriteFileBytes(text.toStdString(), {'h', 'e', 'l', 'l', 'o', '\n'});
 
     view->LoadPicture(text);
-    EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."});
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(Texts()[0].toStdString(), "Could not open notes.jpg: not a JPEG file.");
     EXPECT_FALSE(view->Document()->WorkPicture().IsValid());
     EXPECT_FALSE(view->ViewPicture().IsValid());
     EXPECT_TRUE(view->Path().isEmpty());
@@ -101,10 +102,11 @@ TEST_F(PictureViewFile, UnreadableFileShowsCouldNotLoadAndLeavesTheViewEmpty) {
     std::filesystem::create_directory(temp / "folder.png");
     // A named pipe without a writer: opening it for reading would wait for ever.
     ASSERT_EQ(mkfifo((temp / "pipe.jpg").c_str(), 0644), 0);
-    for (const char* name : {"missing.png", "folder.png", "pipe.jpg"}) {
+    for (const auto& [name, reason] : {std::pair{"missing.png", "there is no such file"},
+                                       std::pair{"folder.png", "it is not a file"}, std::pair{"pipe.jpg", "it is not a file"}}) {
         messages.clear();
         view->LoadPicture(PathOf(name));
-        EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."}) << name;
+        EXPECT_EQ(Texts(), std::vector<QString>{QStringLiteral("Could not open %1: %2.").arg(name, reason)});
         EXPECT_FALSE(view->PicturesValid());
     }
 }
@@ -134,7 +136,8 @@ TEST_F(PictureViewFile, SaveRefusesAMissingPictureAndAnUnknownExtension) {
 
     messages.clear();
     LoadShown(WritePicture("shown.bmp", MakePatternImage(20, 10)));
-    EXPECT_EQ(SaveShown(PathOf("shown.xyz")).error, "Unknown image type.");
+    EXPECT_EQ(SaveShown(PathOf("shown.xyz")).error,
+              "Could not save shown.xyz: its extension names no picture format this program writes.");
     EXPECT_FALSE(std::filesystem::exists(temp / "shown.xyz"));
     EXPECT_EQ(view->Path(), PathOf("shown.bmp"));
 }
@@ -199,6 +202,7 @@ TEST_F(PictureViewFile, DamagedJpegOpensAndTheFilePaneSaysSoUntilTheNextPicture)
     const QString headerOnly = PathOf("header-only.jpg");
     testsupport::WriteFileBytes(headerOnly.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.begin() + scan + 14));
     view->LoadPicture(headerOnly);
-    EXPECT_EQ(Texts(), std::vector<QString>{"Could not load image."});
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(Texts()[0].toStdString(), "Could not open header-only.jpg: premature end of JPEG file.");
     EXPECT_EQ(filePane().text, "");
 }

@@ -248,7 +248,7 @@ TEST(SnipwellCliCut, BadArgumentsAreRefusedBeforeAnythingIsWritten) {
     r = RunCli(dir, CutCommand(in, out, {"800", "600", kRectangle, kFree, kNoBorder, "0", "700", "100", "801", "300"}));
     EXPECT_NE(r.err.find("outside"), std::string::npos) << r.err;
     r = RunCli(dir, CutCommand(dir / "junk.png", out, {"800", "600", kRectangle, kFree, kNoBorder, "0"}));
-    EXPECT_NE(r.err.find("Could not load image."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Could not open junk.png: "), std::string::npos) << r.err;
     r = RunCli(dir, CutCommand(dir / "missing.png", out, {"800", "600", kRectangle, kFree, kNoBorder, "0"}));
     EXPECT_NE(r.err.find("No such file"), std::string::npos) << r.err;
 }

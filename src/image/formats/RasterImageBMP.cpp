@@ -158,7 +158,9 @@ bool RasterImageBMP::Decode(RasterFile* file) {
     const char* layoutError = nullptr;
     if (start < 0 || !ReadBmpLayout(file, layout, layoutError)) {
         // A refusal for size is told with the size the layout read.
-        if (layoutError == RASTER_TOO_LARGE) return CheckMemoryLimit(layout.width, layout.height, layout.StoredDepth());
+        if (layoutError != nullptr && std::strcmp(layoutError, RASTER_TOO_LARGE) == 0) {
+            return CheckMemoryLimit(layout.width, layout.height, layout.StoredDepth());
+        }
         SetLastError(layoutError ? layoutError : "BMP: not a BMP file");
         return false;
     }
