@@ -1,6 +1,9 @@
 #include "platform/FileProblemText.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "image/RasterImage.h"
 
 namespace {
 
@@ -46,7 +49,26 @@ QString ReasonFromCoreError(const char* coreError) {
 
 QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
+QString ByteSizeText(uint64_t bytes) {
+    constexpr double kGigabyte = 1e9;
+    constexpr double kMegabyte = 1e6;
+    if (double(bytes) >= kGigabyte) return QStringLiteral("%1 GB").arg(double(bytes) / kGigabyte, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(std::max<uint64_t>(1, uint64_t(double(bytes) / kMegabyte + 0.5)));
+}
+
+QString TooLargeText(const QString& path, const RasterTooLarge& size, uint64_t limitBytes) {
+    return QStringLiteral("%1 is %2 x %3 pixels and needs %4; on this computer a picture may take at most %5.")
+        .arg(FileNameOf(path))
+        .arg(size.width)
+        .arg(size.height)
+        .arg(ByteSizeText(size.bytes), ByteSizeText(limitBytes));
+}
+
 QString OpenFailureText(const QString& path, const char* coreError) {
+    RasterTooLarge size{};
+    if (coreError != nullptr && RasterTooLargeFromText(coreError, size)) {
+        return TooLargeText(path, size, RasterImage::MemoryLimit());
+    }
     return QStringLiteral("Could not open %1: %2.").arg(FileNameOf(path), ReasonFromCoreError(coreError));
 }
 

@@ -4,8 +4,17 @@
 
 #include <QString>
 
-// "Could not open NAME: REASON."
+#include <cstdint>
+
+struct RasterTooLarge;
+
+// "Could not open NAME: REASON."; for a picture refused for its size, TooLargeText with the
+// image core's present limit.
 QString OpenFailureText(const QString& path, const char* coreError);
+// "NAME is W x H pixels and needs 5.4 GB; on this computer a picture may take at most 4.3 GB."
+QString TooLargeText(const QString& path, const RasterTooLarge& size, uint64_t limitBytes);
+// A byte count in decimal units as file managers show them: "600 MB", "5.4 GB".
+QString ByteSizeText(uint64_t bytes);
 // "Could not save NAME: REASON."
 QString SaveFailureText(const QString& path, const char* coreError);
 // The reason alone, without the core's "Decode: " style prefixes; a fallback when the core

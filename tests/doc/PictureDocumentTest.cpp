@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "commands/CommandIds.h"
 #include "doc/PictureDocument.h"
+#include "platform/FileProblemText.h"
 #include "platform/SettingsStore.h"
 
 namespace {
@@ -72,6 +73,36 @@ TEST_F(DocumentModel, CutUndoAndRedoFollowTheSavedMark) {
     EXPECT_TRUE(SamePixels(document.WorkPicture(), cut));
     EXPECT_TRUE(document.IsModified());
     EXPECT_EQ(document.Path(), path);
+}
+
+TEST_F(DocumentModel, APictureTooLargeForThisComputerIsRefusedWithItsSizeAndTheLimit) {
+    // A BMP header declaring a 60000 x 30000 picture of 24 bits, and a few pixels of it.
+    std::vector<uint8_t> header(64, 0);
+    const auto put32 = [&header](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) header[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 60000);
+    put32(22, 30000);
+    header[26] = 1;
+    header[28] = 24;
+    testsupport::WriteFileBytes(m_temp / "pano.bmp", header);
+    PictureDocument document;
+    const uint64_t limit = RasterImage::MemoryLimit();
+    RasterImage::SetMemoryLimit(uint64_t(2500) * 1000 * 1000);
+    const FileOutcome outcome = document.Load(PathOf("pano.bmp"));
+    RasterImage::SetMemoryLimit(limit);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.error.toStdString(),
+              "pano.bmp is 60000 x 30000 pixels and needs 5.4 GB; on this computer a picture may take at most 2.5 GB.");
+    EXPECT_FALSE(document.WorkPicture().IsValid());
+    for (const auto& [bytes, text] : {std::pair<uint64_t, const char*>{400, "1 MB"}, {599'600'000, "600 MB"},
+                                      {1'000'000'000, "1.0 GB"}, {4'026'531'840, "4.0 GB"}}) {
+        EXPECT_EQ(ByteSizeText(bytes).toStdString(), text);
+    }
 }
 
 TEST_F(DocumentModel, LoadSaysWhyAFileCannotBeOpenedAndLeavesTheDocumentEmpty) {
