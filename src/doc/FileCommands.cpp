@@ -115,7 +115,7 @@ int FileCommands::StoredJpegQuality() {
 void FileCommands::OnFileSave() {
     if (!PicturesValid() || !FileUsable()) return;
     const QString path = Shown()->Path();
-    const QString selected = m_picker ? m_picker->GetSelectedPath() : QString();
+    const QString selected = m_picker ? m_picker->CurrentPath() : QString();
     // Ask only when the picture written over is the one the browser has selected; file names
     // that differ only in letter case name different files.
     if (m_confirmOverwrite && selected == path &&

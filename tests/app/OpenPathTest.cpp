@@ -57,7 +57,7 @@ protected:
         PictureView* view = app.Window()->View();
         if (withPicture) {
             EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return view->Path() == picture; }));
-            EXPECT_EQ(pane->GetSelectedPath(), picture);
+            EXPECT_EQ(pane->CurrentPath(), picture);
             EXPECT_EQ(view->Document()->WorkPicture().GetWidth(), 50u);
         } else {
             EXPECT_TRUE(view->Path().isEmpty());
