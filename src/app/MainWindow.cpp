@@ -40,9 +40,10 @@ struct PaneSpec {
 
 constexpr PaneSpec kStatusPanes[] = {
     {cmd::ID_STATUSBAR_PANE_FILE, "File", "File Path: D:\\abcdefg\\abcdefg\\abcdefg\\abcdefg\\abcdefg", false},
-    {cmd::ID_STATUSBAR_PANE_IMAGE, "Image", "Image: W=9999, H=9999, W/H=1234,,,,", true},
+    // Room for the five-digit sizes of today's largest camera pictures.
+    {cmd::ID_STATUSBAR_PANE_IMAGE, "Image", "Image: W=99999, H=99999, W/H=99.99,,,,", true},
     {cmd::ID_STATUSBAR_PANE_CROPBOX, "Crop Box",
-     "Crop Box: W=9999, H=9999, W/H=1.23, Print Size=1234x1234, DPI=1234,,,,,", true},
+     "Crop Box: W=99999, H=99999, W/H=99.99, Print Size=1234x1234, DPI=12345,,,,,", true},
 };
 
 struct Accelerator {
