@@ -26,6 +26,7 @@
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "app/StatusBarPanes.h"
+#include "app/TextBoxKeyFilter.h"
 #include "app/VisualStyles.h"
 #include "platform/WaitCursor.h"
 
@@ -217,7 +218,11 @@ bool MainWindow::CreateClient() {
 }
 
 void MainWindow::CreateAccelerators() {
+    std::vector<QKeyCombination> undoKeys;
+    std::vector<QKeyCombination> redoKeys;
     for (const Accelerator& accelerator : kAccelerators) {
+        if (accelerator.id == cmd::ID_EDIT_UNDO) undoKeys.push_back(accelerator.keys);
+        if (accelerator.id == cmd::ID_EDIT_REDO) redoKeys.push_back(accelerator.keys);
         auto* shortcut = new QShortcut(QKeySequence(accelerator.keys), this);
         shortcut->setContext(Qt::WindowShortcut);
         const uint32_t id = accelerator.id;
@@ -226,6 +231,9 @@ void MainWindow::CreateAccelerators() {
             if (CommandRouter* router = CommandRouter::Instance()) router->Execute(id);
         });
     }
+    // The shortcuts are the window's, so they work wherever its keyboard focus is; only a text
+    // box that has typing of its own to undo keeps Undo and Redo.
+    qApp->installEventFilter(new TextBoxKeyFilter(this, std::move(undoKeys), std::move(redoKeys)));
 }
 
 void MainWindow::OnApplicationLook(uint32_t id) {
