@@ -354,7 +354,7 @@ TEST_F(DevicePixelCutterPreview, IsBuiltPaintedAndDraggedAtTheScreensPixels) {
     // A drag of ten logical pixels moves the picture ten logical pixels.
     const QPoint start(int(Centre(placement).x() / ratio), leftEdge.y());
     DragWithMouse(view, start, start + QPoint(10, 0));
-    EXPECT_EQ(view->Model().Placement().left, placement.left + 10 * line);
+    EXPECT_EQ(view->Model().Placement().left, placement.left + qRound(10 * ratio));
 }
 
 TEST_F(AlphaCutterDialogTest, PictureGivenAfterTheFirstBuildIsPlacedToo) {
