@@ -1,9 +1,9 @@
 #include "app/TextBoxKeyFilter.h"
 
+#include <algorithm>
+
 #include <QKeyEvent>
 #include <QLineEdit>
-
-#include <algorithm>
 
 namespace {
 
@@ -24,8 +24,8 @@ bool TextBoxKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     // A text box claims its undo and redo keys before any shortcut sees them, whether it has
     // anything to undo or not. Refused here, the claim passes on and the frame's key applies.
     const QKeyCombination key = static_cast<QKeyEvent*>(event)->keyCombination();
-    const bool unused = (Listed(m_undoKeys, key) && !box->isUndoAvailable()) ||
-                        (Listed(m_redoKeys, key) && !box->isRedoAvailable());
+    const bool unused =
+        (Listed(m_undoKeys, key) && !box->isUndoAvailable()) || (Listed(m_redoKeys, key) && !box->isRedoAvailable());
     if (!unused) return false;
     event->ignore();
     return true;

@@ -3,10 +3,10 @@
 // its own to undo or redo leaves the keys to the frame, which undoes the picture's last change.
 #pragma once
 
+#include <vector>
+
 #include <QKeyCombination>
 #include <QObject>
-
-#include <vector>
 
 class QWidget;
 
