@@ -12,8 +12,11 @@ QWidget* CreateBrowserPane(FileCommands* document, QWidget* parent) {
 
 void ConnectBrowserPane(QWidget* pane, PictureView* view, FileCommands* document) {
     if (auto* picker = qobject_cast<BrowserPane*>(pane)) {
-        QObject::connect(picker, &BrowserPane::pictureChosen, view, [view, document](const QString& path) {
+        QObject::connect(picker, &BrowserPane::pictureChosen, view, [picker, view, document](const QString& path) {
             if (document == nullptr || document->SaveModified()) view->LoadPicture(path);
+            // Whatever the answer, the list frames what the view shows: a cancelled choice
+            // goes back to the picture kept, and a clicked cell opens again next time.
+            picker->PictureShown(view->Path());
         });
     }
 }

@@ -26,6 +26,7 @@
 #include "platform/MessageService.h"
 #include "platform/SettingsStore.h"
 #include "app/StatusBarPanes.h"
+#include "app/TextBoxKeyFilter.h"
 #include "app/VisualStyles.h"
 #include "platform/WaitCursor.h"
 
@@ -40,9 +41,10 @@ struct PaneSpec {
 
 constexpr PaneSpec kStatusPanes[] = {
     {cmd::ID_STATUSBAR_PANE_FILE, "File", "File Path: D:\\abcdefg\\abcdefg\\abcdefg\\abcdefg\\abcdefg", false},
-    {cmd::ID_STATUSBAR_PANE_IMAGE, "Image", "Image: W=9999, H=9999, W/H=1234,,,,", true},
+    // Room for the five-digit sizes of today's largest camera pictures.
+    {cmd::ID_STATUSBAR_PANE_IMAGE, "Image", "Image: W=99999, H=99999, W/H=99.99,,,,", true},
     {cmd::ID_STATUSBAR_PANE_CROPBOX, "Crop Box",
-     "Crop Box: W=9999, H=9999, W/H=1.23, Print Size=1234x1234, DPI=1234,,,,,", true},
+     "Crop Box: W=99999, H=99999, W/H=99.99, Print Size=1234x1234, DPI=12345,,,,,", true},
 };
 
 struct Accelerator {
@@ -216,7 +218,11 @@ bool MainWindow::CreateClient() {
 }
 
 void MainWindow::CreateAccelerators() {
+    std::vector<QKeyCombination> undoKeys;
+    std::vector<QKeyCombination> redoKeys;
     for (const Accelerator& accelerator : kAccelerators) {
+        if (accelerator.id == cmd::ID_EDIT_UNDO) undoKeys.push_back(accelerator.keys);
+        if (accelerator.id == cmd::ID_EDIT_REDO) redoKeys.push_back(accelerator.keys);
         auto* shortcut = new QShortcut(QKeySequence(accelerator.keys), this);
         shortcut->setContext(Qt::WindowShortcut);
         const uint32_t id = accelerator.id;
@@ -225,6 +231,9 @@ void MainWindow::CreateAccelerators() {
             if (CommandRouter* router = CommandRouter::Instance()) router->Execute(id);
         });
     }
+    // The shortcuts are the window's, so they work wherever its keyboard focus is; only a text
+    // box that has typing of its own to undo keeps Undo and Redo.
+    qApp->installEventFilter(new TextBoxKeyFilter(this, std::move(undoKeys), std::move(redoKeys)));
 }
 
 void MainWindow::OnApplicationLook(uint32_t id) {

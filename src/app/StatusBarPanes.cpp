@@ -1,8 +1,10 @@
 #include "app/StatusBarPanes.h"
 
 #include <QContextMenuEvent>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QPainter>
+#include <QtMath>
 
 #include "commands/CommandRouter.h"
 #include "app/RibbonLook.h"
@@ -18,15 +20,23 @@ const QColor kWarningText(0x20, 0x20, 0x20);
 }  // namespace
 
 StatusPane::StatusPane(uint32_t id, const QString& label, const QString& widthTemplate, QWidget* parent)
-    : QLabel(parent), m_id(id), m_label(label) {
+    : QLabel(parent), m_id(id), m_label(label), m_template(widthTemplate) {
     setTextFormat(Qt::PlainText);
     setContentsMargins(kPaneHorizontalPadding, 0, kPaneHorizontalPadding, 0);
-    m_templateWidth = fontMetrics().horizontalAdvance(widthTemplate) + 2 * kPaneHorizontalPadding + 2 * margin();
+    MeasureTemplate();
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    setMinimumHeight(fontMetrics().height());
+}
+
+void StatusPane::MeasureTemplate() {
+    // Measured in fractions of a pixel and rounded up: at a fractional screen scale the
+    // rounded whole-pixel advance can fall short of what the eliding measures.
+    const int textWidth = qCeil(QFontMetricsF(font()).horizontalAdvance(m_template));
+    m_templateWidth = textWidth + 2 * kPaneHorizontalPadding + 2 * margin();
     // As wide as the template when there is room, never wider; a narrow window shrinks the
     // pane down to its label's width, and the text is cut (its whole shows as the tooltip).
     setMaximumWidth(m_templateWidth);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    setMinimumHeight(fontMetrics().height());
+    updateGeometry();
 }
 
 QSize StatusPane::sizeHint() const {
@@ -73,6 +83,7 @@ void StatusPane::resizeEvent(QResizeEvent* event) {
 
 void StatusPane::changeEvent(QEvent* event) {
     QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange) MeasureTemplate();
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) ShowElided();
 }
 

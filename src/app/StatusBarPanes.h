@@ -43,10 +43,13 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Sizes the pane for its template in its current font.
+    void MeasureTemplate();
     void ShowElided();
 
     uint32_t m_id;
     QString m_label;
+    QString m_template;
     QString m_fullText;
     QString m_note;
     int m_templateWidth = 0;

@@ -151,11 +151,17 @@ void BrowserPane::OnFolderChosen() {
     m_list->SetFolder(path);
 }
 
-QString BrowserPane::GetSelectedPath() const { return m_list->GetSelectedPath(); }
+QString BrowserPane::CurrentPath() const { return m_list->CurrentPath(); }
 
 void BrowserPane::RemoveFile(const QString& path) { m_list->RemoveFile(path); }
 
-void BrowserPane::FileWritten(const QString& path) { m_list->FileWritten(path); }
+void BrowserPane::FileWritten(const QString& path) {
+    m_list->FileWritten(path);
+    // Only the shown picture is ever written: after Save As its new file is the one shown.
+    m_list->SetShownPicture(path);
+}
+
+void BrowserPane::PictureShown(const QString& path) { m_list->SetShownPicture(path); }
 
 bool BrowserPane::eventFilter(QObject* watched, QEvent* event) {
     // Delete in the list, with or without Shift, deletes the picture file (the document asks

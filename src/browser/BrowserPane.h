@@ -26,9 +26,10 @@ public:
     ~BrowserPane() override;
 
     // PictureBrowserLink
-    QString GetSelectedPath() const override;
+    QString CurrentPath() const override;
     void RemoveFile(const QString& path) override;
     void FileWritten(const QString& path) override;
+    void PictureShown(const QString& path) override;
 
     // Connects the tree to the file system and selects the remembered folder, which starts
     // its listing. Only the first call does anything.

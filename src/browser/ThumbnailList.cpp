@@ -164,14 +164,32 @@ const ThumbItem* ThumbnailList::Thumb(int row) const {
     return entry ? &entry->Record() : nullptr;
 }
 
-QString ThumbnailList::GetSelectedPath() const {
-    for (int row = 0; row < count(); ++row) {
-        if (item(row)->isSelected()) {
-            const ThumbItem* thumb = Thumb(row);
-            return thumb ? thumb->m_path : QString();
-        }
+QString ThumbnailList::CurrentPath() const {
+    const ThumbItem* thumb = Thumb(currentRow());
+    return thumb ? thumb->m_path : QString();
+}
+
+void ThumbnailList::SetShownPicture(const QString& path) {
+    m_shownPath = path;
+    // A choice the view turned down (the save question's Cancel) must not open later either.
+    m_openTimer.stop();
+    FrameShownPicture();
+}
+
+void ThumbnailList::FrameShownPicture() {
+    const int row = m_shownPath.isEmpty() ? -1 : RowOfPath(m_shownPath);
+    if (row == currentRow() && (row < 0 || item(row)->isSelected())) return;
+    // The view shows it already: no selection change may open it again.
+    const QSignalBlocker quiet(this);
+    if (row < 0) {
+        clearSelection();
+        setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
+    } else {
+        setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        scrollToItem(item(row));
     }
-    return QString();
+    m_frameClock.invalidate();
+    viewport()->update();
 }
 
 QString ThumbnailList::TipText(int row) const {
@@ -183,9 +201,9 @@ QString ThumbnailList::TipText(int row) const {
 
 void ThumbnailList::RemoveFile(const QString& path) {
     const int total = count();
-    int row = 0;
-    while (row < total && !SamePath(Thumb(row), path)) ++row;
-    if (row >= total) return;
+    const int row = RowOfPath(path);
+    if (row < 0) return;
+    if (path == m_shownPath) m_shownPath.clear();   // the view let it go before it was deleted
     // Deselect first: the view would otherwise hand the selection to a neighbour on its own.
     if (item(row)->isSelected()) clearSelection();
     setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
@@ -198,12 +216,20 @@ void ThumbnailList::InsertThumb(ThumbItem* record) {
     auto* entry = new ThumbListItem(record);
     entry->setSizeHint(gridSize());
     insertItem(count(), entry);
+    if (SamePath(record, m_shownPath)) FrameShownPicture();
 }
 
 int ThumbnailList::RowOfName(const QString& name) const {
     for (int row = 0; row < count(); ++row) {
         const ThumbItem* thumb = Thumb(row);
         if (thumb && thumb->m_name == name) return row;
+    }
+    return -1;
+}
+
+int ThumbnailList::RowOfPath(const QString& path) const {
+    for (int row = 0; row < count(); ++row) {
+        if (SamePath(Thumb(row), path)) return row;
     }
     return -1;
 }
@@ -241,6 +267,7 @@ void ThumbnailList::PutThumb(ThumbItem* record) {
         auto* entry = new ThumbListItem(record);
         entry->setSizeHint(gridSize());
         insertItem(SortedRowFor(record->m_name), entry);
+        if (SamePath(record, m_shownPath)) FrameShownPicture();
     }
     m_frameClock.invalidate();
     viewport()->update();
@@ -287,7 +314,7 @@ void ThumbnailList::ArrangeTop() {
 // ---- selection and opening -------------------------------------------------------------------
 
 void ThumbnailList::PostChosenPicture() {
-    QMetaObject::invokeMethod(this, [this] { emit pictureChosen(GetSelectedPath()); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { emit pictureChosen(CurrentPath()); }, Qt::QueuedConnection);
 }
 
 void ThumbnailList::OnSelectionChanged() {

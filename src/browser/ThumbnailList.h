@@ -27,9 +27,15 @@ public:
     explicit ThumbnailList(QWidget* parent = nullptr);
     ~ThumbnailList() override;
 
-    // Full path of the selected item, or empty.
-    QString GetSelectedPath() const;
-    // Drops the item whose path equals path (ignoring case) and selects the one that followed it.
+    // Full path of the current item (the framed cell), or empty. Kept on the picture the view
+    // shows (see SetShownPicture), so that what acts on "the picture" never meets another one.
+    QString CurrentPath() const;
+    // The view shows the picture at path (empty: none). Its cell becomes the current, framed
+    // one without opening the picture again, and a choice still waiting to open is dropped; a
+    // picture not listed leaves no cell current until its cell arrives (a Save As to a new
+    // name, a folder listed again).
+    void SetShownPicture(const QString& path);
+    // Drops the item whose path equals path and selects the one that followed it.
     void RemoveFile(const QString& path);
     // Lists the pictures of folder; an empty or invalid path gives an empty list. While a scan
     // runs, the scan is stopped and the last folder asked for is listed once it has ended.
@@ -82,6 +88,9 @@ private:
     void JoinFinishedLoader();
     void ArrangeTop();
     int RowOfName(const QString& name) const;
+    int RowOfPath(const QString& path) const;
+    // Makes the shown picture's cell current and selected, quietly (nothing is opened).
+    void FrameShownPicture();
     int SortedRowFor(const QString& name) const;
     void TakeRow(int row);
     // Requests of the loader, run on this thread.
@@ -98,6 +107,7 @@ private:
 
     QString m_folder;           // the folder whose pictures are listed
     QString m_pendingFolder;    // listed once the running scan has stopped
+    QString m_shownPath;        // the picture the view shows: its cell is the current one
     QTimer m_openTimer;            // TIMER_OPEN_SELECTED
     QTimer m_waitTimer;            // TIMER_WAIT_LOADER
     // A reported change is looked at once this runs out; further reports meanwhile join it,

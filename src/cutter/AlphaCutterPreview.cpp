@@ -2,6 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
 
 #include "platform/RasterQtBridge.h"
 
@@ -9,8 +13,9 @@ using cutter::DragMode;
 
 namespace {
 
-cutter::Point ToPoint(const QPoint& p) {
-    return cutter::Point{p.x(), p.y()};
+// The device pixel under a logical position.
+cutter::Point ToDevicePoint(const QPointF& p, qreal ratio) {
+    return cutter::Point{int32_t(std::floor(p.x() * ratio)), int32_t(std::floor(p.y() * ratio))};
 }
 
 QRect ToQRect(const RasterRect& r) {
@@ -28,14 +33,17 @@ Qt::CursorShape CursorFor(int hit) {
     }
 }
 
-// The red outline of the placed picture (one pixel inside its edges) and its four handles.
-void DrawPlacementFrame(QPainter& painter, const RasterRect& placement) {
+// The red outline of the placed picture (line pixels thick, inside its edges) and its four
+// handles, in the frame's own pixels.
+void DrawPlacementFrame(QPainter& painter, const RasterRect& placement, int line, int32_t handleHalf) {
     const QColor red(255, 0, 0);
-    painter.setPen(QPen(red, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(ToQRect(placement).adjusted(0, 0, -1, -1));
+    const QRect outline = ToQRect(placement);
+    painter.fillRect(QRect(outline.left(), outline.top(), outline.width(), line), red);
+    painter.fillRect(QRect(outline.left(), outline.bottom() - line + 1, outline.width(), line), red);
+    painter.fillRect(QRect(outline.left(), outline.top(), line, outline.height()), red);
+    painter.fillRect(QRect(outline.right() - line + 1, outline.top(), line, outline.height()), red);
     for (DragMode handle : {cutter::DRAG_LEFT, cutter::DRAG_TOP, cutter::DRAG_RIGHT, cutter::DRAG_BOTTOM}) {
-        painter.fillRect(ToQRect(cutter::HandleRect(placement, handle)), red);
+        painter.fillRect(ToQRect(cutter::HandleRect(placement, handle, handleHalf)), red);
     }
 }
 
@@ -64,12 +72,26 @@ void AlphaCutterPreview::ReverseAlpha() {
 }
 
 int AlphaCutterPreview::HitTestPlacement(const QPoint& point) const {
-    return m_model.HitTestPlacement(ToPoint(point));
+    return m_model.HitTestPlacement(ToDevicePoint(point, devicePixelRatioF()));
+}
+
+QSize AlphaCutterPreview::DeviceSize() const {
+    const qreal ratio = devicePixelRatioF();
+    return QSize(qCeil(width() * ratio), qCeil(height() * ratio));
+}
+
+bool AlphaCutterPreview::BackdropFitsDevice() const {
+    const RasterImage& backdrop = m_model.Backdrop();
+    return QSize(int(backdrop.GetWidth()), int(backdrop.GetHeight())) == DeviceSize();
 }
 
 void AlphaCutterPreview::BuildBackdrop() {
     m_buildPosted = false;
-    m_model.BuildBackdrop(width(), height());
+    // The model works in the screen's own pixels, so that the preview is as sharp as the
+    // picture view; the mouse is brought to them on the way in.
+    m_model.SetHandleScale(devicePixelRatioF());
+    const QSize device = DeviceSize();
+    m_model.BuildBackdrop(device.width(), device.height());
     // Without a backdrop (no memory) a repaint would only post the build again.
     if (m_model.HasBackdrop()) update();
     PostCutterState();
@@ -87,6 +109,8 @@ void AlphaCutterPreview::PostCutterState() {
 
 void AlphaCutterPreview::paintEvent(QPaintEvent*) {
     QPainter screen(this);
+    // Moved to a screen of another ratio: built again for its pixels.
+    if (m_model.HasBackdrop() && !BackdropFitsDevice()) m_model.DropBackdrop();
     if (!m_model.HasBackdrop()) {
         screen.fillRect(rect(), Qt::black);
         PostBuild();
@@ -103,24 +127,24 @@ void AlphaCutterPreview::paintEvent(QPaintEvent*) {
     bitmap.reinterpretAsFormat(QImage::Format_RGB32);
     if (m_model.HasHandles()) {
         QPainter memory(&bitmap);
-        DrawPlacementFrame(memory, m_model.Placement());
+        const int line = std::max(1, cutter::RoundHalfAway(devicePixelRatioF()));
+        DrawPlacementFrame(memory, m_model.Placement(), line, m_model.HandleHalf());
     }
+    // Put on the screen one frame pixel per device pixel.
+    bitmap.setDevicePixelRatio(devicePixelRatioF());
     screen.drawImage(QPoint(0, 0), bitmap);
 }
 
 void AlphaCutterPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    const RasterImage& backdrop = m_model.Backdrop();
-    if (backdrop.IsValid() && (int(backdrop.GetWidth()) != width() || int(backdrop.GetHeight()) != height())) {
-        m_model.DropBackdrop();
-    }
+    if (m_model.HasBackdrop() && !BackdropFitsDevice()) m_model.DropBackdrop();
 }
 
 void AlphaCutterPreview::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     if (event->button() != Qt::LeftButton) return;
     // While the button is down the widget keeps the mouse (Qt's implicit grab).
-    m_model.BeginDrag(ToPoint(event->position().toPoint()));
+    m_model.BeginDrag(ToDevicePoint(event->position(), devicePixelRatioF()));
 }
 
 void AlphaCutterPreview::mouseMoveEvent(QMouseEvent* event) {
@@ -135,7 +159,7 @@ void AlphaCutterPreview::mouseMoveEvent(QMouseEvent* event) {
         UpdateCursor(point);
         return;
     }
-    if (m_model.DragTo(ToPoint(point))) update();
+    if (m_model.DragTo(ToDevicePoint(event->position(), devicePixelRatioF()))) update();
 }
 
 void AlphaCutterPreview::mouseReleaseEvent(QMouseEvent* event) {

@@ -19,12 +19,16 @@ public:
     void ReverseAlpha();
     bool CanCut() const { return m_model.CanCut(); }
     bool GetResult(RasterImage& result) { return m_model.GetResult(result); }
+    // What a point (logical pixels of the control) grabs.
     int HitTestPlacement(const QPoint& point) const;
     // Builds what a paint found missing for the widget's current size (queued by the paint,
     // which stays quick), then repaints and tells the dialog that the cut state may have changed.
     void BuildBackdrop();
 
+    // The model, in the control's device pixels (ratio times its logical size).
     const cutter::CutterModel& Model() const { return m_model; }
+    // The control's size in device pixels: the size the backdrop is built for.
+    QSize DeviceSize() const;
 
 signals:
     // Whether a cut can be made may have changed. Always emitted from a queued call, so the
@@ -39,6 +43,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    bool BackdropFitsDevice() const;
     void PostBuild();
     void PostCutterState();
     // The left button is up: the drag ends where it is, and OK follows the placement.

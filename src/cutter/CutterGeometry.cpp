@@ -49,7 +49,7 @@ void FitAspect(int32_t boxWidth, int32_t boxHeight, double aspect, int32_t& widt
     }
 }
 
-RasterRect HandleRect(const RasterRect& placement, DragMode handle) {
+RasterRect HandleRect(const RasterRect& placement, DragMode handle, int32_t half) {
     const int32_t cx = placement.left + Width(placement) / 2;
     const int32_t cy = placement.top + Height(placement) / 2;
     Point centre{cx, cy};
@@ -60,13 +60,13 @@ RasterRect HandleRect(const RasterRect& placement, DragMode handle) {
         case DRAG_BOTTOM: centre = {cx, placement.bottom}; break;
         default: return kEmptyRect;
     }
-    return RasterRect{centre.x - kHandleHalf, centre.y - kHandleHalf, centre.x + kHandleHalf, centre.y + kHandleHalf};
+    return RasterRect{centre.x - half, centre.y - half, centre.x + half, centre.y + half};
 }
 
-DragMode HitTest(const RasterRect& placement, Point p) {
+DragMode HitTest(const RasterRect& placement, Point p, int32_t handleHalf) {
     if (IsEmpty(placement)) return DRAG_NONE;
     for (DragMode handle : {DRAG_LEFT, DRAG_TOP, DRAG_RIGHT, DRAG_BOTTOM}) {
-        if (Contains(HandleRect(placement, handle), p)) return handle;
+        if (Contains(HandleRect(placement, handle, handleHalf), p)) return handle;
     }
     return Contains(placement, p) ? DRAG_MOVE : DRAG_NONE;
 }

@@ -63,10 +63,11 @@ RasterRect Centred(int32_t clientWidth, int32_t clientHeight, int32_t width, int
 // computed side rounded and kept at least 1.
 void FitAspect(int32_t boxWidth, int32_t boxHeight, double aspect, int32_t& width, int32_t& height);
 
-// The 8 x 8 square of a handle (DRAG_LEFT .. DRAG_BOTTOM) of a non-empty placement.
-RasterRect HandleRect(const RasterRect& placement, DragMode handle);
+// The square of a handle (DRAG_LEFT .. DRAG_BOTTOM) of a non-empty placement, 2 * half pixels
+// on a side (8 x 8 on a screen of one device pixel per logical one).
+RasterRect HandleRect(const RasterRect& placement, DragMode handle, int32_t half = kHandleHalf);
 // Which handle, or the body, of a placement a point hits; DRAG_NONE for an empty placement.
-DragMode HitTest(const RasterRect& placement, Point p);
+DragMode HitTest(const RasterRect& placement, Point p, int32_t handleHalf = kHandleHalf);
 
 // The placement after one drag step of (dx, dy) in the given mode; the height follows the
 // width (or the width the height) by the picture's aspect ratio (width / height). Nothing

@@ -172,9 +172,13 @@ bool CutterModel::ComposeFrame(RasterImage& frame) {
     return true;
 }
 
+void CutterModel::SetHandleScale(double scale) {
+    m_handleHalf = std::max(kHandleHalf, RoundHalfAway(kHandleHalf * scale));
+}
+
 DragMode CutterModel::HitTestPlacement(Point p) const {
     if (!m_cutter.IsValid() || !m_picture.IsValid()) return DRAG_NONE;
-    return HitTest(m_placement, p);
+    return HitTest(m_placement, p, m_handleHalf);
 }
 
 bool CutterModel::BeginDrag(Point p) {

@@ -43,6 +43,11 @@ public:
     // Whether the placement frame and its handles are drawn.
     bool HasHandles() const { return m_cutter.IsValid() && !IsEmpty(m_placement); }
 
+    // The control's pixels per handle pixel: on a screen of two device pixels per logical one
+    // the model works in device pixels, and the handles keep their size on the screen.
+    void SetHandleScale(double scale);
+    int32_t HandleHalf() const { return m_handleHalf; }
+
     DragMode HitTestPlacement(Point p) const;
     // Button down: starts a drag when the point grabs the placement; true when it does.
     bool BeginDrag(Point p);
@@ -85,6 +90,7 @@ private:
     RasterRect m_cutterRect = kEmptyRect;
     DragMode m_dragMode = DRAG_NONE;
     Point m_lastPoint;
+    int32_t m_handleHalf = kHandleHalf;
     RasterImage m_placedPreview;  // cache of PlacedPreview: the preview at
     RasterRect m_placedSize = kEmptyRect;  // the placement's size (0, 0, width, height),
     RasterRect m_placedPart = kEmptyRect;  // the part of it made

@@ -30,13 +30,17 @@ public:
 class PictureBrowserLink {
 public:
     virtual ~PictureBrowserLink() = default;
-    // Full path of the selected thumbnail, or empty.
-    virtual QString GetSelectedPath() const = 0;
+    // Full path of the current thumbnail (the framed one), which is always the picture the
+    // view shows when that is listed; empty when none is current.
+    virtual QString CurrentPath() const = 0;
     // Drops the item whose path equals path and selects the next one.
     virtual void RemoveFile(const QString& path) = 0;
-    // The picture file at path was just written (Save, Save As): its thumbnail shows the new
-    // content, or it appears when it is new in the listed folder.
+    // The shown picture was just written to path (Save, Save As): its thumbnail shows the new
+    // content, or it appears when it is new in the listed folder, and it is the current one.
     virtual void FileWritten(const QString& path) = 0;
+    // The view now shows the picture at path (empty: none): its thumbnail becomes the current
+    // one without opening it again.
+    virtual void PictureShown(const QString& path) = 0;
 };
 
 class FileCommands : public QObject {

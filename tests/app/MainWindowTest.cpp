@@ -127,8 +127,8 @@ TEST_F(ShellTest, StatusPanesAreTheThreeOfTheTableSizedToTheirTemplates) {
     const uint32_t ids[] = {120, 121, 32836};
     const char* labels[] = {"File", "Image", "Crop Box"};
     const char* templates[] = {"File Path: D:\\abcdefg\\abcdefg\\abcdefg\\abcdefg\\abcdefg",
-                               "Image: W=9999, H=9999, W/H=1234,,,,",
-                               "Crop Box: W=9999, H=9999, W/H=1.23, Print Size=1234x1234, DPI=1234,,,,,"};
+                               "Image: W=99999, H=99999, W/H=99.99,,,,",
+                               "Crop Box: W=99999, H=99999, W/H=99.99, Print Size=1234x1234, DPI=12345,,,,,"};
     for (size_t i = 0; i < 3; ++i) {
         StatusPane* pane = bar->Panes()[i];
         EXPECT_EQ(pane->Id(), ids[i]);

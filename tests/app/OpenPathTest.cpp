@@ -58,7 +58,7 @@ protected:
         PictureView* view = app.Window()->View();
         if (withPicture) {
             EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return view->Path() == picture; }));
-            EXPECT_EQ(pane->GetSelectedPath(), picture);
+            EXPECT_EQ(pane->CurrentPath(), picture);
             EXPECT_EQ(view->Document()->WorkPicture().GetWidth(), 150u);
         } else {
             EXPECT_TRUE(view->Path().isEmpty());

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QImage>
 
+#include "ShellTestSupport.h"
+#include "app/MainWindow.h"
 #include "app/StatusBarPanes.h"
 #include "commands/CommandIds.h"
 #include "commands/CommandRouter.h"
@@ -58,4 +60,36 @@ TEST(StatusBarPanes, AFlaggedPaneShowsWarningColoursAndItsNoteAsTooltip) {
     bar.UpdatePanes();
     EXPECT_TRUE(pane->FullText().isEmpty());
     EXPECT_FALSE(pane->IsFlagged());
+}
+
+// Runs at screen scales 1, 1.5 and 2.
+class StatusPaneFit : public shelltest::ShellTest {};
+
+// The largest camera pictures' sizes show whole; a text longer than its pane is cut and shows
+// whole in the tooltip.
+TEST_F(StatusPaneFit, FiveDigitSizesShowWholeAndALongerTextWholeInTheTooltip) {
+    auto app = Start();
+    ShowAtUsualSize(app->Window());
+    SnipwellStatusBar* bar = app->Window()->StatusBar();
+    QString texts[] = {QStringLiteral("Image: W=16320, H=12240, W/H=1.33"),
+                       QStringLiteral("Cropbox: W=16320, H=12240, W/H=1.33, Printing Size=14x11, DPI=1166")};
+    const uint32_t ids[] = {cmd::ID_STATUSBAR_PANE_IMAGE, cmd::ID_STATUSBAR_PANE_CROPBOX};
+    CommandHandlers view;
+    for (size_t i = 0; i < 2; ++i) {
+        view.OnUpdate(ids[i], [&texts, i](CommandUpdate& u) { u.text = texts[i]; });
+    }
+    app->Router().SetActiveView(&view);
+    for (const bool longer : {false, true}) {
+        if (longer) {
+            for (QString& text : texts) text += QStringLiteral(", and a remark far longer than any pane");
+        }
+        app->Router().RunUpdatePass();
+        for (size_t i = 0; i < 2; ++i) {
+            StatusPane* pane = bar->Pane(ids[i]);
+            SCOPED_TRACE(texts[i].toStdString());
+            EXPECT_EQ(pane->text() == texts[i], !longer);
+            EXPECT_EQ(pane->toolTip(), longer ? texts[i] : QString());
+        }
+    }
+    app->Router().SetActiveView(nullptr);
 }

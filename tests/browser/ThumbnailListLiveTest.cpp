@@ -77,14 +77,14 @@ TEST_F(ThumbnailListLive, AddedRemovedRewrittenAndRenamedFilesAreFollowedWithout
 
     std::filesystem::rename(m_dir / "b.png", m_dir / "d.png");
     EXPECT_TRUE(ListedAs(Names({"b2.png", "c.png", "d.png"})));
-    EXPECT_EQ(m_list.GetSelectedPath(), ToQString(m_dir / "d.png")) << "the selection follows the renamed file";
+    EXPECT_EQ(m_list.CurrentPath(), ToQString(m_dir / "d.png")) << "the selection follows the renamed file";
 
     // A picture that is no longer readable loses its cell.
     testsupport::WriteFileBytes(m_dir / "b2.png", {1, 2, 3});
     EXPECT_TRUE(ListedAs(Names({"c.png", "d.png"})));
 
     browsertest::WaitForScan(m_list);
-    EXPECT_EQ(m_list.GetSelectedPath(), ToQString(m_dir / "d.png"));
+    EXPECT_EQ(m_list.CurrentPath(), ToQString(m_dir / "d.png"));
     EXPECT_EQ(opened, 0) << "no change of the folder opens a picture";
 }
 

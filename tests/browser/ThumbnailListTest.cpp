@@ -36,11 +36,11 @@ int OpenCommands(const std::vector<QString>& posted) { return int(posted.size())
 
 }  // namespace
 
-TEST_F(ThumbnailListTest, SelectedPathIsEmptyUntilAnItemIsSelected) {
+TEST_F(ThumbnailListTest, CurrentPathIsEmptyUntilAnItemIsSelected) {
     Fill({"a.png", "b.png"});
-    EXPECT_TRUE(m_list.GetSelectedPath().isEmpty());
+    EXPECT_TRUE(m_list.CurrentPath().isEmpty());
     m_list.setCurrentRow(1);
-    EXPECT_EQ(m_list.GetSelectedPath(), PathOf("b.png"));
+    EXPECT_EQ(m_list.CurrentPath(), PathOf("b.png"));
 }
 
 TEST_F(ThumbnailListTest, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) {
@@ -56,7 +56,7 @@ TEST_F(ThumbnailListTest, SelectionChangesOpenTheLastSelectedOnceAfterTheDelay) 
     RunEventLoop(100);   // a second open would come within this
     EXPECT_EQ(OpenCommands(posted), 1);
     EXPECT_EQ(posted.back(), PathOf("c.png"));
-    EXPECT_EQ(m_list.GetSelectedPath(), PathOf("c.png"));
+    EXPECT_EQ(m_list.CurrentPath(), PathOf("c.png"));
 }
 
 TEST_F(ThumbnailListTest, RemoveFileSelectsTheItemThatFollowed) {
@@ -64,19 +64,19 @@ TEST_F(ThumbnailListTest, RemoveFileSelectsTheItemThatFollowed) {
     m_list.setCurrentRow(0);
     m_list.RemoveFile(PathOf("a.png"));
     ASSERT_EQ(m_list.count(), 2);
-    EXPECT_EQ(m_list.GetSelectedPath(), PathOf("b.png"));
+    EXPECT_EQ(m_list.CurrentPath(), PathOf("b.png"));
     EXPECT_EQ(m_list.Thumb(0)->m_name, QStringLiteral("b.png"));
 
     std::vector<QString> posted;
     QObject::connect(&m_list, &ThumbnailList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
     m_list.RemoveFile(PathOf("b.png"));
-    EXPECT_EQ(m_list.GetSelectedPath(), PathOf("c.png"));
+    EXPECT_EQ(m_list.CurrentPath(), PathOf("c.png"));
     EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return OpenCommands(posted) > 0; }));
     EXPECT_EQ(OpenCommands(posted), 1);
 
     m_list.RemoveFile(PathOf("c.png"));   // the last one: nothing follows
     EXPECT_EQ(m_list.count(), 0);
-    EXPECT_TRUE(m_list.GetSelectedPath().isEmpty());
+    EXPECT_TRUE(m_list.CurrentPath().isEmpty());
 }
 
 TEST_F(ThumbnailListTest, RemovingTheLastItemSelectsNothing) {
@@ -84,7 +84,7 @@ TEST_F(ThumbnailListTest, RemovingTheLastItemSelectsNothing) {
     m_list.setCurrentRow(1);
     m_list.RemoveFile(PathOf("b.png"));
     ASSERT_EQ(m_list.count(), 1);
-    EXPECT_TRUE(m_list.GetSelectedPath().isEmpty());
+    EXPECT_TRUE(m_list.CurrentPath().isEmpty());
     m_list.RemoveFile(PathOf("unknown.png"));
     EXPECT_EQ(m_list.count(), 1);
 }

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QtMath>
 
 #include <algorithm>
 #include <vector>
@@ -320,6 +321,40 @@ TEST_F(AlphaCutterDialogTest, PaintShowsThePictureThroughTheCutterWithTheRedFram
     EXPECT_EQ(shown.pixel(placement.left + 30, placement.top), qRgb(255, 0, 0));        // frame, top edge
     EXPECT_EQ(shown.pixel(placement.right - 1, placement.top + 30), qRgb(255, 0, 0));   // right edge, inside
     EXPECT_EQ(shown.pixel(placement.left - 4, Centre(placement).y() - 4), qRgb(255, 0, 0));  // left handle
+}
+
+// Runs at screen ratios 1 and 2.
+class DevicePixelCutterPreview : public AlphaCutterDialogTest {};
+
+// The preview is built and put on the screen at the screen's own pixels, its frame and handles
+// keep their size on the screen, and the mouse meets the picture where it is drawn.
+TEST_F(DevicePixelCutterPreview, IsBuiltPaintedAndDraggedAtTheScreensPixels) {
+    StoreShapeCutter();
+    AlphaCutterDialog dialog;
+    Prepare(dialog);
+    AlphaCutterPreview* view = dialog.CutterView();
+    const qreal ratio = view->devicePixelRatioF();
+    const int line = qRound(ratio);
+    const QSize device(qCeil(view->width() * ratio), qCeil(view->height() * ratio));
+    const RasterImage& backdrop = view->Model().Backdrop();
+    ASSERT_EQ(QSize(int(backdrop.GetWidth()), int(backdrop.GetHeight())), device);
+
+    const QImage shown = view->grab().toImage();
+    EXPECT_EQ(shown.size(), device);
+    const RasterRect placement = view->Model().Placement();
+    const QPoint centre = Centre(view->Model().CutterRect());
+    EXPECT_EQ(shown.pixel(centre), qRgb(0, 0, 255));   // through the shape
+    const int x = placement.left + 30 * line;
+    EXPECT_EQ(shown.pixel(x, placement.top + line - 1), qRgb(255, 0, 0));   // the frame, as thick as a logical pixel
+    EXPECT_NE(shown.pixel(x, placement.top + line), qRgb(255, 0, 0));
+
+    // Three logical pixels left of the left edge still grab its handle.
+    const QPoint leftEdge(int(placement.left / ratio), int(Centre(placement).y() / ratio));
+    EXPECT_EQ(view->HitTestPlacement(leftEdge - QPoint(3, 0)), cutter::DRAG_LEFT);
+    // A drag of ten logical pixels moves the picture ten logical pixels.
+    const QPoint start(int(Centre(placement).x() / ratio), leftEdge.y());
+    DragWithMouse(view, start, start + QPoint(10, 0));
+    EXPECT_EQ(view->Model().Placement().left, placement.left + qRound(10 * ratio));
 }
 
 TEST_F(AlphaCutterDialogTest, PictureGivenAfterTheFirstBuildIsPlacedToo) {

@@ -34,11 +34,12 @@ struct AskedMessage {
 
 class FakeBrowser : public PictureBrowserLink {
 public:
-    QString GetSelectedPath() const override { return selected; }
+    QString CurrentPath() const override { return current; }
     void RemoveFile(const QString& path) override { removed.push_back(path); }
     void FileWritten(const QString& path) override { written.push_back(path); }
+    void PictureShown(const QString& path) override { current = path; }
 
-    QString selected;
+    QString current;
     std::vector<QString> removed;
     std::vector<QString> written;
 };

@@ -64,7 +64,7 @@ TEST_F(PictureDocumentFileCommands, UpdateRulesFollowThePicturesAndTheFile) {
 
 TEST_F(PictureDocumentFileCommands, SaveAsksBeforeOverwritingTheSelectedFileAndNoKeepsIt) {
     const QString path = LoadThenMakeStale("Selected.bmp");
-    browser.selected = path;
+    browser.current = path;
 
     answers = {MessageAnswer::No};
     router.Execute(cmd::ID_FILE_SAVE);
@@ -81,7 +81,7 @@ TEST_F(PictureDocumentFileCommands, SaveAsksBeforeOverwritingTheSelectedFileAndN
     EXPECT_EQ(browser.written, std::vector<QString>{path}) << "the browser refreshes the file's cell";
 }
 
-// a.png and A.PNG are two files: the question is for the selected one only.
+// a.png and A.PNG are two files: the question is for the current one only.
 TEST_F(PictureDocumentFileCommands, FileNamesInAnotherLetterCaseAreOtherFiles) {
     const QString lower = WritePicture("a.png", MakePatternImage(20, 10));
     const QString upper = WritePicture("A.PNG", MakePatternImage(30, 10));
@@ -89,13 +89,13 @@ TEST_F(PictureDocumentFileCommands, FileNamesInAnotherLetterCaseAreOtherFiles) {
     const QString shown = LoadThenMakeStale("a.png");
     ASSERT_EQ(shown, lower);
 
-    browser.selected = upper;
+    browser.current = upper;
     router.Execute(cmd::ID_FILE_SAVE);
-    EXPECT_TRUE(messages.empty()) << "A.PNG is selected, a.png is written";
+    EXPECT_TRUE(messages.empty()) << "A.PNG is current, a.png is written";
     EXPECT_TRUE(SamePixels(Decoded(lower), original));
     EXPECT_EQ(Bytes(upper), upperBytes);
 
-    browser.selected = lower;
+    browser.current = lower;
     answers = {MessageAnswer::No};
     router.Execute(cmd::ID_FILE_SAVE);
     EXPECT_EQ(Texts(), std::vector<QString>{"This will overwrite " + lower + ".\n\nContinue?"});
@@ -103,13 +103,13 @@ TEST_F(PictureDocumentFileCommands, FileNamesInAnotherLetterCaseAreOtherFiles) {
 
 TEST_F(PictureDocumentFileCommands, SaveWritesWithoutAskingWhenAnotherFileIsSelectedOrTheOptionIsOff) {
     const QString path = LoadThenMakeStale("shown.bmp");
-    browser.selected = PathOf("other.bmp");
+    browser.current = PathOf("other.bmp");
     router.Execute(cmd::ID_FILE_SAVE);
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(SamePixels(Decoded(path), original));
 
     testsupport::WriteFileBytes(path.toStdString(), kStaleBytes);
-    browser.selected = path;
+    browser.current = path;
     router.Execute(cmd::ID_CONFIRM_OVERWRITE);
     router.Execute(cmd::ID_FILE_SAVE);
     EXPECT_TRUE(messages.empty());
@@ -333,7 +333,7 @@ TEST_F(PictureDocumentFileCommands, AChangedPictureIsOfferedForSavingAndCancelOr
     // Save: written as Save writes it, and the mark goes.
     messages.clear();
     answers = {MessageAnswer::Yes, MessageAnswer::Yes};   // the question, then Save's own
-    browser.selected = path;
+    browser.current = path;
     EXPECT_TRUE(files.SaveModified());
     EXPECT_EQ(Texts(), (std::vector<QString>{question, "This will overwrite " + path + ".\n\nContinue?"}));
     EXPECT_FALSE(view->IsModified());
