@@ -71,6 +71,8 @@ constexpr uint32_t ID_JPEG_QUALITY = 32845;          // edit box
 constexpr uint32_t ID_CUTTER_BUILD = 32850;          // cutter dialog: build the backdrop
 constexpr uint32_t ID_CUSTOMIZATION = 32851;         // "Order"
 constexpr uint32_t ID_ASK_SAVE_CHANGES = 32852;      // option: offer to save a changed picture
+constexpr uint32_t ID_GUIDE_NEXT = 32860;            // O: the next composition guide in the box
+constexpr uint32_t ID_GUIDE_TURN_SPIRAL = 32861;     // Shift+O: the golden spiral winds to the next corner
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change

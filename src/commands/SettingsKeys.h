@@ -14,6 +14,8 @@ inline constexpr const char* kAutoHideCropbox = "AutoHideCropbox";
 // 1: a changed picture about to be left is offered for saving (the default); 0: never asked.
 inline constexpr const char* kAskSaveChanges = "AskSaveChanges";
 inline constexpr const char* kSaveAsFileDir = "SaveAsFileDir";
+inline constexpr const char* kCompositionGuide = "CompositionGuide";   // 0 none .. 4 golden spiral
+inline constexpr const char* kSpiralTurn = "GoldenSpiralTurn";        // 0..3
 inline constexpr const char* kBrowserFolder = "PicPickerFolder";
 inline constexpr const char* kCutterFilePath = "AlphaPicCutterFilePath";
 

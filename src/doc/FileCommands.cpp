@@ -151,7 +151,7 @@ void FileCommands::OnFileSave() {
         return;
     }
     const QString selected = m_picker ? m_picker->CurrentPath() : QString();
-    // Ask only when the picture written over is the one the browser has selected; file names
+    // Ask only when the picture written over is the browser's current photo; file names
     // that differ only in letter case name different files. What the file holds besides the
     // picture and would lose is said even when the question is turned off.
     const QString extras = ExtrasWarning(*Shown());

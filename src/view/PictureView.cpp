@@ -9,11 +9,15 @@
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+
 #include "commands/CommandIds.h"
+#include "commands/SettingsKeys.h"
 #include "cutter/ExtCutterCommand.h"
 #include "image/WorkingPicture.h"
 #include "platform/MessageService.h"
 #include "platform/RasterQtBridge.h"
+#include "platform/SettingsStore.h"
 #include "platform/ShellOpen.h"
 #include "platform/WaitCursor.h"
 #include "view/DocumentStatusPanes.h"
@@ -46,6 +50,10 @@ PictureView::PictureView(FileCommands* files, QWidget* parent)
     RegisterPictureCommands(*this, m_handlers);
     RegisterStatusPanes(*this, m_handlers);
     RegisterViewCommands();
+    // The guide chosen last, kept from one run to the next.
+    m_guide = GuideFromNumber(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, 0));
+    m_spiralTurn = std::clamp(SettingsStore::ReadInt(settings::kSection, settings::kSpiralTurn, 0), 0, kSpiralTurns - 1);
+    m_painter.SetGuide(m_guide, m_spiralTurn);
     if (m_files) m_files->m_view = this;
 }
 
@@ -80,6 +88,21 @@ void PictureView::RegisterViewCommands() {
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
     h.On(cmd::ID_FILE_PRINT, [this] { PrintPicture(); },
          [this](CommandUpdate& u) { u.enabled = m_document->WorkPicture().IsValid(); });
+    h.On(cmd::ID_GUIDE_NEXT, [this] { ShowNextGuide(); });
+    h.On(cmd::ID_GUIDE_TURN_SPIRAL, [this] { TurnSpiral(); });
+}
+
+void PictureView::ShowNextGuide() { SetGuide(NextGuide(m_guide), m_spiralTurn); }
+
+void PictureView::TurnSpiral() { SetGuide(m_guide, (m_spiralTurn + 1) % kSpiralTurns); }
+
+void PictureView::SetGuide(CompositionGuide guide, int spiralTurn) {
+    m_guide = guide;
+    m_spiralTurn = spiralTurn;
+    m_painter.SetGuide(guide, spiralTurn);
+    SettingsStore::WriteInt(settings::kSection, settings::kCompositionGuide, int(guide));
+    SettingsStore::WriteInt(settings::kSection, settings::kSpiralTurn, spiralTurn);
+    Repaint();
 }
 
 // ---- the document's picture ------------------------------------------------------------------

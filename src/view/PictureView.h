@@ -99,6 +99,10 @@ private:
     // copy is made once the size has settled. A single resize (maximise) stays sharp.
     void NoteResize();
     void ResizeSettled();
+    // Shows guide inside the box and remembers it for the next run.
+    void SetGuide(CompositionGuide guide, int spiralTurn);
+    void ShowNextGuide();   // O
+    void TurnSpiral();      // Shift+O
     void UpdateCursor(QPoint position);
     void BeginDrag(QPoint position);
     void EndDrag();
@@ -115,4 +119,6 @@ private:
     QTimer m_resizeSettle;          // single shot: the end of a resize drag
     bool m_resizing = false;        // within a resize drag: no screen-sized copy
     bool m_captured = false;        // the view holds the mouse during a drag
+    CompositionGuide m_guide = CompositionGuide::None;
+    int m_spiralTurn = 0;
 };

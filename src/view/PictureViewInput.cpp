@@ -100,6 +100,17 @@ void PictureView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Delete:
         if (CommandRouter* router = CommandRouter::Instance()) router->Post(cmd::ID_DELETE);
         break;
+    case Qt::Key_O:
+        // A plain letter: only while the picture has the keyboard (the list and the tree use
+        // letters to find names).
+        if ((event->modifiers() & ~Qt::ShiftModifier & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            if (event->modifiers() & Qt::ShiftModifier) {
+                TurnSpiral();
+            } else {
+                ShowNextGuide();
+            }
+        }
+        break;
     default:
         break;
     }

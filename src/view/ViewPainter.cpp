@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/AntiAliasedDrawing.h"
 #include "doc/RoundCornerPath.h"
@@ -159,10 +160,34 @@ void ToClientBitmap(RasterImage& composite, QImage& bitmap) {
     }
 }
 
-void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
+// The part of the box the picture keeps: inside the white border.
+Rect InnerBox(const cropbox::CropBoxModel& model) {
     const Rect& box = model.m_crop;
     const int inset = model.BorderInset(box.Width(), box.Height());
-    const Rect inner{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+    return Rect{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
+}
+
+// Light lines on a dark edge, so that they show on bright and dark pictures alike.
+void DrawGuide(QPainter& painter, const cropbox::CropBoxModel& model, CompositionGuide guide, int spiralTurn) {
+    const Rect inner = InnerBox(model);
+    if (guide == CompositionGuide::None || inner.IsEmpty()) return;
+    const QRectF box(inner.left, inner.top, inner.Width(), inner.Height());
+    const std::vector<QLineF> lines = GuideLines(guide, box, spiralTurn);
+    const QPolygonF spiral = guide == CompositionGuide::GoldenSpiral ? GoldenSpiral(box, spiralTurn) : QPolygonF();
+    painter.save();
+    painter.setClipRect(box);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    for (const QPen& pen : {QPen(QColor(0, 0, 0, 96), 2.0), QPen(QColor(255, 255, 255, 176), 1.0)}) {
+        painter.setPen(pen);
+        painter.drawLines(lines.data(), int(lines.size()));
+        if (!spiral.isEmpty()) painter.drawPolyline(spiral);
+    }
+    painter.restore();
+}
+
+void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
+    const Rect inner = InnerBox(model);
     if (inner.IsEmpty()) return;
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(QColor::fromRgb(kBoxBlue), 1.0));
@@ -257,6 +282,7 @@ QImage ViewPainter::Render(const RasterImage& view, const RasterImage& shown, co
     m_bitmap.setDevicePixelRatio(ratio);
     if (showBox) {
         QPainter painter(&m_bitmap);
+        DrawGuide(painter, model, m_guide, m_spiralTurn);
         DrawShapeOutline(painter, model);
         DrawFrameAndHandles(painter, model);
     }

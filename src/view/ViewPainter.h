@@ -7,6 +7,7 @@
 
 #include "doc/CropBoxModel.h"
 #include "image/RasterImage.h"
+#include "view/CompositionGuides.h"
 
 // Renders paints, keeping the client-sized buffers from one paint to the next so that a paint
 // does not allocate (and fault in) fresh pages every time.
@@ -29,11 +30,19 @@ public:
     // The size of the picture a paint at that ratio shows for a view copy of viewSize.
     static QSize ShownSize(QSize viewSize, qreal ratio);
 
+    // The composition guide drawn inside the box from the next paint on.
+    void SetGuide(CompositionGuide guide, int spiralTurn) {
+        m_guide = guide;
+        m_spiralTurn = spiralTurn;
+    }
+
 private:
     bool PrepareBuffers(int width, int height);
 
     RasterImage m_composite;  // 24 bits, bottom-up, as the image core composes it
     QImage m_bitmap;          // what is blitted
+    CompositionGuide m_guide = CompositionGuide::None;
+    int m_spiralTurn = 0;
 };
 
 // One paint with buffers of its own.

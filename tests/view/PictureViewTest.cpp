@@ -247,6 +247,38 @@ TEST_F(ViewTest, AutoShowIsStoredAndReadAtConstruction) {
     EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, -1), 0);
 }
 
+TEST_F(ViewTest, OShowsTheNextGuideInTheBoxShiftOTurnsTheSpiralAndBothAreRemembered) {
+    PasteSolid(400, 300, qRgb(40, 40, 40));
+    m_view->Box().m_showCropBox = true;
+    const Rect box = Box();
+    ASSERT_FALSE(box.IsEmpty());
+    const QImage plain = Shown();
+    // A point on the first vertical third, halfway down the box.
+    const int inset = m_view->Box().BorderInset(box.Width(), box.Height());
+    const QPoint onThird(box.left + inset + (box.Width() - 2 * inset) / 3, (box.top + box.bottom) / 2);
+    SendKey(Qt::Key_O);
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 1);
+    const QImage thirds = Shown();
+    EXPECT_GT(qGray(thirds.pixel(onThird)), qGray(plain.pixel(onThird)) + 40);
+    for (int i = 0; i < 3; ++i) SendKey(Qt::Key_O);   // to the spiral
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 4);
+    const QImage spiral = Shown();
+    QKeyEvent shiftO(QEvent::KeyPress, Qt::Key_O, Qt::ShiftModifier);
+    QApplication::sendEvent(m_view.get(), &shiftO);
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kSpiralTurn, -1), 1);
+    EXPECT_NE(Shown(), spiral);
+    // Another view starts with the guide chosen last.
+    auto next = MakeView(100, 100);
+    m_router->SetActiveView(&next->Handlers());
+    m_router->Execute(cmd::ID_GUIDE_NEXT);
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 0);
+    // Ctrl+O is not a guide key.
+    m_router->SetActiveView(&m_view->Handlers());
+    QKeyEvent ctrlO(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier);
+    QApplication::sendEvent(m_view.get(), &ctrlO);
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 0);
+}
+
 TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
     PasteSolid(400, 300, Grey(128));
     m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
