@@ -14,4 +14,7 @@ struct ThumbItem {
     RasterImage m_thumb;    // fits 60 x 60, 24 bits, possibly with an alpha plane
     int32_t m_width = 0;      // the picture file's size in pixels
     int32_t m_height = 0;
+    // Why no thumbnail could be made, said for the person (the cell's tooltip); empty when
+    // m_thumb holds one. Such a cell shows a broken-picture sign and opens like any other.
+    QString m_problem;
 };

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "commands/CommandIds.h"
+#include "browser/BrokenPictureGlyph.h"
 #include "browser/FolderListing.h"
 #include "browser/LoaderHandoff.h"
 #include "platform/RasterQtBridge.h"
@@ -195,6 +196,7 @@ void ThumbnailList::FrameShownPicture() {
 QString ThumbnailList::TipText(int row) const {
     const ThumbItem* thumb = Thumb(row);
     if (!thumb) return QString();
+    if (!thumb->m_problem.isEmpty()) return thumb->m_problem;
     return QString::asprintf("%s\nWidth=%d, Height=%d", thumb->m_name.toUtf8().constData(), thumb->m_width,
                              thumb->m_height);
 }
@@ -413,6 +415,7 @@ QImage ThumbnailList::RenderClient() const {
         painter.drawRect(QRect(centre.x() - kFrameHalf, centre.y() - kFrameHalf, 2 * kFrameHalf - 1, 2 * kFrameHalf - 1));
         const auto* entry = dynamic_cast<const ThumbListItem*>(item(row));
         if (!entry) continue;
+        if (!entry->Record().m_thumb.IsValid()) DrawBrokenPictureGlyph(painter, icon);
         const QRect label = LabelRect(row);
         bool centred = false;
         const QStaticText& text = entry->Label(painter.font(), label.width(), centred);
@@ -587,7 +590,7 @@ void ThumbnailList::UpdateFolder(QString folder, thumbs::FolderStamps before, st
         if (!changes.removed.isEmpty() || !changes.renamed.empty()) {
             handoff->Run([list, &changes] { list->ApplyRemovalsAndRenames(changes); });
         }
-        // Names that give no thumbnail any more (unreadable now, or too small) lose their cell.
+        // Names that give no record any more (too small now) lose their cell.
         QSet<QString> unlisted(changes.changed.cbegin(), changes.changed.cend());
         {
             thumbs::ThumbnailRequest request;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "doc/PictureProblemText.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterJpegThumbnail.h"
@@ -159,12 +160,15 @@ bool PlatformThumbnail(const QString& path, Size& size, RasterImage& image, Cach
            FromReducedJpeg(bytes, stored, orientation, size, image, cacheCopy, request, metadata.icc);
 }
 
-bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy,
-                      const ThumbnailRequest& request) {
+namespace {
+
+// DecodedThumbnail, telling why it failed when problem is given.
+bool DecodeThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy,
+                     const ThumbnailRequest& request, QString* problem) {
     size = {};
     const QByteArray file = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(file.constData());
-    if (type == RASTER_FORMAT_UNKNOWN) return false;
+    if (type == RASTER_FORMAT_UNKNOWN) return false;   // not named as a picture: nothing to tell
     RasterImage whole;
     // A stop reaches the decoder's row loops (and the shrink's) through the picture's escape.
     whole.WatchEscapeFlag(request.stop);
@@ -173,21 +177,33 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Cache
     options.upright = RasterUpright::Report;
     PictureMetadata metadata;
     options.metadata = &metadata;
-    if (!whole.Load(file.constData(), type, options) || !whole.IsValid()) return false;
+    const bool loaded = whole.Load(file.constData(), type, options) && whole.IsValid();
     const Size stored{whole.GetWidth(), whole.GetHeight()};
-    if (stored.width == 0 || stored.height == 0) return false;
-    const bool made = FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request, metadata.icc);
+    const bool made = loaded && stored.width != 0 && stored.height != 0 &&
+                      FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request, metadata.icc);
+    if (!made && problem) {
+        *problem = pictureproblem::LoadProblemText(QFileInfo(path).fileName(), whole.LastErrorText(),
+                                                   RasterImage::MemoryLimit());
+    }
     // The flag belongs to the loader; the pictures handed on outlive its watch.
     image.WatchEscapeFlag(nullptr);
     if (cacheCopy) cacheCopy->picture.WatchEscapeFlag(nullptr);
     return made;
 }
 
-bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request) {
+}  // namespace
+
+bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, CacheCopy* cacheCopy,
+                      const ThumbnailRequest& request) {
+    return DecodeThumbnail(path, size, image, cacheCopy, request, nullptr);
+}
+
+bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request,
+                   QString* problem) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     CacheCopy cacheCopy{RasterImage(), CacheEntrySizeFor(request)};
     if (!PlatformThumbnail(absolute, size, image, &cacheCopy, request) &&
-        !DecodedThumbnail(absolute, size, image, &cacheCopy, request)) {
+        !DecodeThumbnail(absolute, size, image, &cacheCopy, request, problem)) {
         return false;
     }
     if (cacheCopy.picture.IsValid()) {

@@ -50,7 +50,10 @@ bool DecodedThumbnail(const QString& path, Size& size, RasterImage& image, Cache
                       const ThumbnailRequest& request = {});
 
 // PlatformThumbnail, else DecodedThumbnail; a freshly computed thumbnail is recorded in the
-// cache so that the next visit finds it.
-bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request = {});
+// cache so that the next visit finds it. When neither gives one, problem (if given) receives
+// why the picture could not be decoded, in the words the picture view uses; it stays empty
+// for a file whose name is no picture's.
+bool MakeThumbnail(const QString& path, Size& size, RasterImage& image, const ThumbnailRequest& request = {},
+                   QString* problem = nullptr);
 
 }  // namespace thumbs

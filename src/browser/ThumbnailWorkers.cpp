@@ -27,7 +27,12 @@ std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString&
     record->m_name = name;
     record->m_path = JoinFolderAndName(folder, name);
     Size size;
-    if (!MakeThumbnail(record->m_path, size, record->m_thumb, request)) return nullptr;
+    if (!MakeThumbnail(record->m_path, size, record->m_thumb, request, &record->m_problem)) {
+        // A picture that fails keeps its cell; one cut short by a stop is simply not handed
+        // out, nor is a file that is no picture.
+        if (request.stop && request.stop->load()) return nullptr;
+        return record->m_problem.isEmpty() ? nullptr : std::move(record);
+    }
     record->m_width = ClampedSide(size.width);
     record->m_height = ClampedSide(size.height);
     if (std::min(size.width, size.height) < uint32_t(kMinPictureSide)) return nullptr;

@@ -19,8 +19,9 @@
 
 namespace thumbs {
 
-// The record of one picture file of folder with its thumbnail, or null when no thumbnail can
-// be made or the picture is too small to be listed.
+// The record of one picture file of folder with its thumbnail, or, when none can be made, with
+// the reason (ThumbItem::m_problem); null when the picture is too small to be listed, the file
+// is not named as a picture or the request's stop flag ended the work.
 std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString& name,
                                            const ThumbnailRequest& request = {});
 

@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <new>
 #include <optional>
 
-#include "platform/AntiAliasedDrawing.h"
-#include "image/RasterBlockPool.h"
-#include "doc/RoundCornerPath.h"
+#include "doc/CutShapeMask.h"
 
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint8_t kKept = 255;
 // Scaled box coordinates beyond this cannot come from a real window; refusing them keeps the
 // rounding and the edge differences inside int.
 constexpr double kLargestScaledCoordinate = double(1 << 29);
@@ -63,47 +58,6 @@ bool CopyCropOntoWhite(const RasterImage& work, const cropbox::Rect& crop, Raste
     // The paste covers the whole canvas when the crop lies inside the picture.
     if (!CoversWholeArea(work, crop)) canvas.FillColor(kWhite);
     return canvas.PasteAll(work, 0, 0, -crop.left, -crop.top, RASTER_PASTE_COPY, 1.0);
-}
-
-// Fills the kept shape white on a black surface of the crop's size; the area inside the border
-// inset is the shape's frame. An inset that leaves no inner area keeps nothing.
-bool DrawKeptShape(GreySurface& surface, int shape, int inset) {
-    const int width = surface.Width();
-    const int height = surface.Height();
-    const int innerWidth = width - 2 * inset;
-    const int innerHeight = height - 2 * inset;
-    const bool hasInner = innerWidth > 0 && innerHeight > 0;
-    switch (shape) {
-        case cropbox::kShapeRectangle:
-            if (hasInner) surface.FillRect(inset, inset, innerWidth, innerHeight, kKept);
-            return true;
-        case cropbox::kShapeRoundCorner:
-            if (hasInner) surface.FillPath(RoundCornerFigureCovering(inset, inset, width - inset, height - inset), kKept);
-            return true;
-        case cropbox::kShapeOval:
-            if (hasInner) surface.FillEllipse(inset, inset, innerWidth, innerHeight, kKept);
-            return true;
-        default:
-            return false;
-    }
-}
-
-// The anti-aliased mask of the kept shape as a plane from the block pool in stored (bottom-up)
-// row order, ready to be an alpha plane; null when it cannot be made.
-uint8_t* MakeShapeMask(int width, int height, int shape, int inset) {
-    try {
-        GreySurface surface(width, height);
-        if (!surface.IsValid() || !DrawKeptShape(surface, shape, inset)) return nullptr;
-        const size_t rowBytes = size_t(width);
-        uint8_t* plane = RasterBlockPool::Shared().Allocate(rowBytes * size_t(height));
-        if (!plane) return nullptr;
-        for (int y = 0; y < height; ++y) {
-            std::memcpy(plane + size_t(height - 1 - y) * rowBytes, surface.Row(y), rowBytes);
-        }
-        return plane;
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
 }
 
 // Turns everything outside the kept shape white, blending the anti-aliased edge. Blending the

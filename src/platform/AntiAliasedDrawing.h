@@ -9,10 +9,19 @@
 
 #include "image/RasterImage.h"
 
-// A width x height grey surface, black (0) at first, top row first.
+// A width x height grey surface, black (0) at first, top row first. Qt's painter draws at most
+// 32767 pixels a side, so a larger surface is drawn in square tiles (the painter moved to each
+// tile in whole pixels, which leaves every pixel's coverage as one pass would give it).
 class GreySurface {
 public:
-    GreySurface(int width, int height);
+    // The largest tile: 16 MB of surface at a time, well inside the painter's reach.
+    static constexpr int kLargestTile = 4096;
+
+    // A surface of its own.
+    GreySurface(int width, int height, int tileSide = kLargestTile);
+    // Draws onto the caller's width x height bytes (top row first, no padding), which must
+    // outlive the surface and are not cleared.
+    GreySurface(uint8_t* pixels, int width, int height, int tileSide = kLargestTile);
     bool IsValid() const;
     int Width() const { return m_width; }
     int Height() const { return m_height; }
@@ -28,7 +37,14 @@ public:
     std::vector<uint8_t> BottomUpBytes() const;
 
 private:
+    uint8_t* Bits() { return m_external ? m_external : m_owned.data(); }
+    const uint8_t* Bits() const { return m_external ? m_external : m_owned.data(); }
+    template <class Draw>
+    void PaintTiles(uint8_t level, Draw draw);
+
     int m_width;
     int m_height;
-    std::vector<uint8_t> m_pixels;  // top row first, no padding
+    int m_tileSide;
+    std::vector<uint8_t> m_owned;     // top row first, no padding; empty when drawing on the caller's
+    uint8_t* m_external = nullptr;
 };

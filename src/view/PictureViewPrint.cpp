@@ -5,9 +5,9 @@
 
 #include "platform/MessageService.h"
 #include "platform/PicturePrinter.h"
-#include "platform/RasterQtBridge.h"
 #include "platform/WaitCursor.h"
 #include "view/PictureView.h"
+#include "view/PrintBitmap.h"
 #include "view/PrintLayout.h"
 
 bool PictureView::PrintPicture() {
@@ -18,8 +18,10 @@ bool PictureView::PrintPicture() {
     WaitCursor wait;
     RasterImage copy;
     const bool ok = m_document->MakeLitCopy(copy);
+    // The picture's own size places it on the paper; the bitmap may be a reduced copy.
+    const QSize pictureSize(int(copy.GetWidth()), int(copy.GetHeight()));
     QImage picture;
-    if (ok) picture = MakeAlphaBitmap(copy).convertToFormat(QImage::Format_RGB32);
+    if (ok) picture = printbitmap::MakePrintBitmap(copy);
     wait.Release();
     if (picture.isNull()) {
         MessageService::ShowMessage(
@@ -29,8 +31,8 @@ bool PictureView::PrintPicture() {
     }
 
     const uint32_t presetId = m_document->Box().m_presetId;
-    const int width = picture.width();
-    const int height = picture.height();
+    const int width = pictureSize.width();
+    const int height = pictureSize.height();
     const auto layout = [presetId, width, height](const PrintPaper& paper) {
         const printlayout::Placement placed = printlayout::PlacePicture(presetId, width, height, paper);
         return PrintPlacement{QRectF(placed.left, placed.top, placed.width, placed.height),

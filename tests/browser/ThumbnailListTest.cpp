@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "BrowserTestSupport.h"
@@ -96,6 +97,45 @@ TEST_F(ThumbnailListTest, TipShowsNameThenSize) {
     ASSERT_EQ(m_list.count(), 1);
     EXPECT_EQ(m_list.TipText(0), QStringLiteral("wide.png\nWidth=400, Height=300"));
     EXPECT_TRUE(m_list.TipText(5).isEmpty());
+}
+
+// A picture that gives no thumbnail keeps its cell: a drawn broken-picture sign (the tear's
+// red among the frame's greys), the reason as its tip, and a click opens it as any other, so
+// that the picture view says why. A refusal for size is told with the picture's size.
+TEST_F(ThumbnailListTest, APictureWithoutThumbnailKeepsItsCellWithASignAndTheReason) {
+    testsupport::WriteFileBytes(m_dir / "broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+    WriteSolidPicture(m_dir / "huge.png", 1000, 800, kGreen, RASTER_FORMAT_PNG);
+    // The limit of a small machine, lowered so far that the 2.4 MB picture is refused.
+    const uint64_t previous = RasterImage::MemoryLimit();
+    RasterImage::SetMemoryLimit(2'000'000);
+    const std::shared_ptr<void> restore(nullptr, [previous](void*) { RasterImage::SetMemoryLimit(previous); });
+    m_list.resize(400, 300);
+    m_list.SetFolder(ToQString(m_dir.path()));
+    browsertest::WaitForScan(m_list);
+    ASSERT_EQ(browsertest::ListedNames(m_list), (std::vector<QString>{"broken.png", "huge.png"}));
+    EXPECT_TRUE(m_list.TipText(0).startsWith(QStringLiteral("broken.png could not be read"))) << m_list.TipText(0).toStdString();
+    EXPECT_EQ(m_list.TipText(1),
+              QStringLiteral("huge.png is 1000 x 800 pixels and needs 0.1 GB; this computer allows pictures up to 0.0 GB"));
+
+    const QImage client = m_list.RenderClient().convertToFormat(QImage::Format_RGB32);
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_FALSE(m_list.Thumb(row)->m_thumb.IsValid());
+        const QRect icon = m_list.IconRect(row);
+        int reddish = 0;
+        for (int y = icon.top(); y <= icon.bottom(); ++y) {
+            for (int x = icon.left(); x <= icon.right(); ++x) {
+                const QRgb c = client.pixel(x, y);
+                reddish += qRed(c) > 150 && qGreen(c) < 100 && qBlue(c) < 100;
+            }
+        }
+        EXPECT_GT(reddish, 5) << "no sign drawn in cell " << row;
+    }
+
+    std::vector<QString> posted;
+    QObject::connect(&m_list, &ThumbnailList::pictureChosen, [&](const QString& path) { posted.push_back(path); });
+    m_list.setCurrentRow(1);
+    EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return OpenCommands(posted) > 0; }));
+    EXPECT_EQ(posted, std::vector<QString>{PathOf("huge.png")});
 }
 
 TEST_F(ThumbnailListTest, AnEmptyListPaintsItsWholeClientWhite) {

@@ -42,6 +42,7 @@ protected:
 
 }  // namespace
 
+// A picture file that cannot be decoded is listed too (with the reason instead of a thumbnail).
 TEST_F(ThumbnailLoader, ListsOnlyPicturesWithPictureExtensionsAndLongEnoughSides) {
     WriteSolidPicture(m_dir / "holiday.JPG", 200, 150, kBlue, RASTER_FORMAT_JPG);
     testsupport::WriteFileBytes(m_dir / "notes.txt", {'h', 'i'});
@@ -54,8 +55,10 @@ TEST_F(ThumbnailLoader, ListsOnlyPicturesWithPictureExtensionsAndLongEnoughSides
     m_list.SetFolder(ToQString(m_dir.path()));
     WaitForScan(m_list);
 
-    ASSERT_EQ(ListedNames(m_list), std::vector<QString>{QStringLiteral("holiday.JPG")});
-    const ThumbItem& item = *m_list.Thumb(0);
+    ASSERT_EQ(ListedNames(m_list), (std::vector<QString>{"broken.png", "holiday.JPG"}));
+    EXPECT_FALSE(m_list.Thumb(0)->m_problem.isEmpty());
+    const ThumbItem& item = *m_list.Thumb(1);
+    EXPECT_TRUE(item.m_problem.isEmpty());
     EXPECT_EQ(item.m_path, ToQString(m_dir / "holiday.JPG"));
     EXPECT_EQ(item.m_width, 200);
     EXPECT_EQ(item.m_height, 150);

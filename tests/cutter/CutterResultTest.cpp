@@ -183,6 +183,22 @@ TEST(CutterResult, StarterCuttersCutAsTheStepsSay) {
     }
 }
 
+// A panorama wider than Qt's painter reaches (32767 pixels) is cut all the same: the picture
+// shows through the vignette's clear middle, the cutter's opaque corners keep their colours.
+TEST(CutterResult, APanoramaWiderThanThePainterReachesIsCut) {
+    RasterImage cutter = MakeVignetteCutter(40, 30, true);
+    const RasterImage picture = testsupport::MakeSolidImage(40000, 1000, kRed);
+    RasterImage cut;
+    ASSERT_TRUE(ComposeCut(cutter, std::nullopt, picture, CutLayout{40000, 1000, 0, 0}, cut));
+    ASSERT_EQ(cut.GetWidth(), 40000u);
+    ASSERT_EQ(cut.GetHeight(), 1000u);
+    for (const uint32_t x : {10000u, 20000u, 30000u}) EXPECT_EQ(testsupport::PictureColor(cut, x, 500), kRed) << x;
+    for (const auto& [x, y] : {std::pair{0u, 0u}, std::pair{39999u, 999u}}) {
+        EXPECT_EQ(PictureAlpha(cut, x, y), 255) << x << ", " << y;
+        EXPECT_NE(testsupport::PictureColor(cut, x, y), kRed) << x << ", " << y;
+    }
+}
+
 TEST(CutterResult, ComposedCutRefusesAnEmptySizeAndLeavesTheOutputAlone) {
     RasterImage cutter = MakeVignetteCutter(40, 30, true);
     const RasterImage picture = testsupport::MakePatternImage(50, 50);

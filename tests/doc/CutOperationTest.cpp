@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <memory>
 #include <set>
 
 #include "doc/CutOperation.h"
+#include "doc/CutShapeMask.h"
+#include "image/RasterBlockPool.h"
 #include "doc/RoundCornerPath.h"
 #include "TestSupport.h"
 
@@ -310,4 +313,56 @@ TEST(CutPicture, RoundCornerFigureReachesTheLastColumnAndRow) {
     EXPECT_EQ(PictureColor(result, 50, 8), kDark);
     EXPECT_EQ(PictureColor(result, 50, 51), kDark);
     EXPECT_EQ(PictureColor(result, 50, 52), kWhite);
+}
+
+// The painter reaches 32767 pixels a side, so masks are drawn in tiles. Tiles as small as a
+// few pixels, cutting every edge and corner, give the mask of one pass byte for byte.
+TEST(CutShapeMask, TilesGiveTheMaskOfOnePass) {
+    constexpr int kWidth = 101;
+    constexpr int kHeight = 67;
+    struct PoolRelease {
+        void operator()(uint8_t* plane) const { RasterBlockPool::Shared().Release(plane); }
+    };
+    using Plane = std::unique_ptr<uint8_t, PoolRelease>;
+    for (const int shape : {cropbox::kShapeRectangle, cropbox::kShapeRoundCorner, cropbox::kShapeOval}) {
+        for (const int inset : {0, 7}) {
+            const Plane whole(MakeShapeMask(kWidth, kHeight, shape, inset));
+            const Plane tiled(MakeShapeMask(kWidth, kHeight, shape, inset, 16));
+            ASSERT_TRUE(whole && tiled);
+            const size_t bytes = size_t(kWidth) * kHeight;
+            EXPECT_TRUE(std::equal(whole.get(), whole.get() + bytes, tiled.get())) << "shape " << shape << ", inset " << inset;
+            // An edge runs through the tiles: only a rectangle without border keeps everything.
+            const bool cutsAway = inset > 0 || shape != cropbox::kShapeRectangle;
+            EXPECT_EQ(std::count(whole.get(), whole.get() + bytes, uint8_t(0)) > 0, cutsAway);
+            EXPECT_GT(std::count(whole.get(), whole.get() + bytes, uint8_t(255)), 0);
+        }
+    }
+}
+
+// A panorama wider than the painter reaches: the oval's corners are cut away to white all along
+// the picture and its middle kept, on both sides of every tile edge.
+TEST(CutPicture, OvalOnAPictureWiderThanThePainterReaches) {
+    constexpr int kWidth = 40000;
+    constexpr int kHeight = 1000;
+    RasterImage work = testsupport::MakeSolidImage(kWidth, kHeight, kDark);
+    ASSERT_TRUE(work.IsValid());
+    RasterImage result;
+    ASSERT_TRUE(CutPicture(work, FullSizeRequest(work, {0, 0, kWidth, kHeight}, cropbox::kShapeOval, 0.0), result));
+    ASSERT_EQ(result.GetWidth(), uint32_t(kWidth));
+    ASSERT_EQ(result.GetHeight(), uint32_t(kHeight));
+    for (int y = 0; y < kHeight; y += 7) {
+        for (int x = 0; x < kWidth; x += 61) {
+            const double dx = (x + 0.5 - kWidth / 2.0) / (kWidth / 2.0);
+            const double dy = (y + 0.5 - kHeight / 2.0) / (kHeight / 2.0);
+            const double d = dx * dx + dy * dy;
+            if (d < 0.95) {
+                ASSERT_EQ(PictureColor(result, x, y), kDark) << "at " << x << ", " << y;
+            } else if (d > 1.05) {
+                ASSERT_EQ(PictureColor(result, x, y), kWhite) << "at " << x << ", " << y;
+            }
+        }
+    }
+    EXPECT_EQ(PictureColor(result, 0, 0), kWhite);
+    EXPECT_EQ(PictureColor(result, kWidth - 1, kHeight - 1), kWhite);
+    EXPECT_EQ(PictureColor(result, kWidth / 2, kHeight / 2), kDark);
 }

@@ -186,6 +186,24 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
+// A panorama longer than a print uses reaches the printer reduced, yet placed by its own size:
+// the free preset fits it across landscape Letter inside half-inch margins.
+TEST_F(PrintTest, APanoramaLongerThanAPrintUsesIsPrintedReducedWhereItsOwnSizePlacesIt) {
+    m_router->Execute(cmd::ID_PRESET_FREE);
+    PasteSolid(40000, 1000, kBlue);
+    const QString pdf = m_folder.filePath(QStringLiteral("panorama.pdf"));
+    ASSERT_TRUE(PrintToPdf(pdf, QPageSize::Letter, 0.5, true));
+    const PdfPage page = ReadPdf(pdf, m_folder.path());
+    ASSERT_EQ(page.images, 1);
+    EXPECT_EQ(page.imageWidth, 16384);
+    EXPECT_EQ(page.imageHeight, 410);
+    const double pixel = 1.0 / kRenderDpi + 1e-9;
+    EXPECT_NEAR(page.blueInches.left(), 0.5, pixel);
+    EXPECT_NEAR(page.blueInches.width(), 10, 2 * pixel);
+    EXPECT_NEAR(page.blueInches.height(), 10.0 / 40, 2 * pixel);
+    EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+}
+
 TEST_F(PrintTest, TheLightValuesArePrintedAsSaveWritesThemAndTheWorkingPictureKeepsItsPixels) {
     const QRgb grey = qRgb(100, 110, 120);
     PasteSolid(300, 200, grey);
