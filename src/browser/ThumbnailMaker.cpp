@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "doc/PictureProblemText.h"
+#include "platform/FileProblemText.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterHeifThumbnail.h"
 #include "image/formats/RasterJpegThumbnail.h"
@@ -182,8 +182,7 @@ bool DecodeThumbnail(const QString& path, Size& size, RasterImage& image, CacheC
     const bool made = loaded && stored.width != 0 && stored.height != 0 &&
                       FinishThumbnails(whole, stored, options.orientation, size, image, cacheCopy, request, metadata.icc);
     if (!made && problem) {
-        *problem = pictureproblem::LoadProblemText(QFileInfo(path).fileName(), whole.LastErrorText(),
-                                                   RasterImage::MemoryLimit());
+        *problem = OpenFailureText(path, whole.LastErrorText());
     }
     // The flag belongs to the loader; the pictures handed on outlive its watch.
     image.WatchEscapeFlag(nullptr);

@@ -1,6 +1,7 @@
 #include "platform/FileProblemText.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "image/RasterImage.h"
@@ -49,19 +50,22 @@ QString ReasonFromCoreError(const char* coreError) {
 
 QString FileNameOf(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }
 
-QString ByteSizeText(uint64_t bytes) {
-    constexpr double kGigabyte = 1e9;
-    constexpr double kMegabyte = 1e6;
-    if (double(bytes) >= kGigabyte) return QStringLiteral("%1 GB").arg(double(bytes) / kGigabyte, 0, 'f', 1);
-    return QStringLiteral("%1 MB").arg(std::max<uint64_t>(1, uint64_t(double(bytes) / kMegabyte + 0.5)));
+QString ByteSizeText(uint64_t bytes, Rounding rounding) {
+    const bool giga = bytes >= 1'000'000'000;
+    // Tenths of a gigabyte, or whole megabytes.
+    const double units = double(bytes) / (giga ? 1e8 : 1e6);
+    const double rounded = rounding == Rounding::Up     ? std::ceil(units - 1e-9)
+                           : rounding == Rounding::Down ? std::floor(units + 1e-9)
+                                                        : std::round(units);
+    if (giga) return QStringLiteral("%1 GB").arg(rounded / 10.0, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(std::max(1.0, rounded), 0, 'f', 0);
 }
 
 QString TooLargeText(const QString& path, const RasterTooLarge& size, uint64_t limitBytes) {
+    // One pass over the text: a name with markers of its own is taken as it is.
     return QStringLiteral("%1 is %2 x %3 pixels and needs %4; on this computer a picture may take at most %5.")
-        .arg(FileNameOf(path))
-        .arg(size.width)
-        .arg(size.height)
-        .arg(ByteSizeText(size.bytes), ByteSizeText(limitBytes));
+        .arg(FileNameOf(path), QString::number(size.width), QString::number(size.height),
+             ByteSizeText(size.bytes, Rounding::Up), ByteSizeText(limitBytes, Rounding::Down));
 }
 
 QString OpenFailureText(const QString& path, const char* coreError) {

@@ -81,7 +81,7 @@ TEST_F(ThumbnailListLive, AddedRemovedRewrittenAndRenamedFilesAreFollowedWithout
 
     // A picture that is no longer readable keeps its cell, which tells why instead.
     testsupport::WriteFileBytes(m_dir / "b2.png", {1, 2, 3});
-    EXPECT_TRUE(RunEventLoopUntil([&] { return m_list.TipText(0).startsWith("b2.png could not be read"); }))
+    EXPECT_TRUE(RunEventLoopUntil([&] { return m_list.TipText(0).startsWith("Could not open b2.png: "); }))
         << m_list.TipText(0).toStdString();
     EXPECT_EQ(ListedNames(m_list), Names({"b2.png", "c.png", "d.png"}));
 

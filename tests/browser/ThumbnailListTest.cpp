@@ -113,7 +113,7 @@ TEST_F(ThumbnailListTest, APictureWithoutThumbnailKeepsItsCellWithASignAndTheRea
     m_list.SetFolder(ToQString(m_dir.path()));
     browsertest::WaitForScan(m_list);
     ASSERT_EQ(browsertest::ListedNames(m_list), (std::vector<QString>{"broken.png", "huge.png"}));
-    EXPECT_TRUE(m_list.TipText(0).startsWith(QStringLiteral("broken.png could not be read"))) << m_list.TipText(0).toStdString();
+    EXPECT_TRUE(m_list.TipText(0).startsWith(QStringLiteral("Could not open broken.png: "))) << m_list.TipText(0).toStdString();
     EXPECT_EQ(m_list.TipText(1),
               QStringLiteral("huge.png is 1000 x 800 pixels and needs 0.1 GB; this computer allows pictures up to 0.0 GB"));
 

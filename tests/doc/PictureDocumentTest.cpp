@@ -99,6 +99,9 @@ TEST_F(DocumentModel, APictureTooLargeForThisComputerIsRefusedWithItsSizeAndTheL
     EXPECT_EQ(outcome.error.toStdString(),
               "pano.bmp is 60000 x 30000 pixels and needs 5.4 GB; on this computer a picture may take at most 2.5 GB.");
     EXPECT_FALSE(document.WorkPicture().IsValid());
+    // The need is rounded up and the limit down: a picture a little over never reads as fitting.
+    EXPECT_EQ(TooLargeText("%3 %1.png", RasterTooLarge{20000, 20000, 1'200'000'001}, 1'299'999'999).toStdString(),
+              "%3 %1.png is 20000 x 20000 pixels and needs 1.3 GB; on this computer a picture may take at most 1.2 GB.");
     for (const auto& [bytes, text] : {std::pair<uint64_t, const char*>{400, "1 MB"}, {599'600'000, "600 MB"},
                                       {1'000'000'000, "1.0 GB"}, {4'026'531'840, "4.0 GB"}}) {
         EXPECT_EQ(ByteSizeText(bytes).toStdString(), text);
