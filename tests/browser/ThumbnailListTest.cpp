@@ -115,7 +115,7 @@ TEST_F(ThumbnailListTest, APictureWithoutThumbnailKeepsItsCellWithASignAndTheRea
     ASSERT_EQ(browsertest::ListedNames(m_list), (std::vector<QString>{"broken.png", "huge.png"}));
     EXPECT_TRUE(m_list.TipText(0).startsWith(QStringLiteral("Could not open broken.png: "))) << m_list.TipText(0).toStdString();
     EXPECT_EQ(m_list.TipText(1),
-              QStringLiteral("huge.png is 1000 x 800 pixels and needs 0.1 GB; this computer allows pictures up to 0.0 GB"));
+              QStringLiteral("huge.png is 1000 x 800 pixels and needs 3 MB; on this computer a picture may take at most 2 MB."));
 
     const QImage client = m_list.RenderClient().convertToFormat(QImage::Format_RGB32);
     for (int row = 0; row < 2; ++row) {
