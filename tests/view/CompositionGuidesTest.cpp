@@ -78,7 +78,9 @@ TEST(CompositionGuides, TheSpiralStaysInsideStartsAtAnotherCornerForEachTurnAndW
             const double size = std::max(box.width(), box.height());
             for (qsizetype i = 0; i < spiral.size(); ++i) {
                 ASSERT_TRUE(Inside(box, spiral[i])) << i;
-                if (i > 0) ASSERT_LT(QLineF(spiral[i - 1], spiral[i]).length(), size / 20) << i;   // no jumps
+                if (i > 0) {
+                    ASSERT_LT(QLineF(spiral[i - 1], spiral[i]).length(), size / 20) << i;   // no jumps
+                }
             }
             const QPointF first = spiral.first();
             EXPECT_TRUE((std::abs(first.x() - box.left()) < kEpsilon || std::abs(first.x() - box.right()) < kEpsilon) &&
