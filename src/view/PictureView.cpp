@@ -1,5 +1,6 @@
 #include "view/PictureView.h"
 
+#include <QActionGroup>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
@@ -220,7 +221,26 @@ QMenu* PictureView::CreateContextMenu(QWidget* parent) {
             if (CommandRouter* current = CommandRouter::Instance()) current->Execute(commandId);
         });
     }
+    menu->addSeparator();
+    AddGuideMenu(*menu);
     return menu;
+}
+
+void PictureView::AddGuideMenu(QMenu& menu) {
+    QMenu* guides = menu.addMenu(QStringLiteral("Composition &Guides"));
+    auto* choices = new QActionGroup(guides);
+    for (int i = 0; i < kCompositionGuideCount; ++i) {
+        const CompositionGuide guide = GuideFromNumber(i);
+        QAction* action = guides->addAction(GuideName(guide));
+        action->setCheckable(true);
+        action->setChecked(guide == m_guide);
+        choices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, guide] { SetGuide(guide, m_spiralTurn); });
+    }
+    guides->addSeparator();
+    QAction* turn = guides->addAction(QStringLiteral("Turn the Spiral\tShift+O"));
+    turn->setEnabled(m_guide == CompositionGuide::GoldenSpiral);
+    connect(turn, &QAction::triggered, this, &PictureView::TurnSpiral);
 }
 
 void PictureView::contextMenuEvent(QContextMenuEvent* event) {

@@ -102,6 +102,8 @@ private:
     // Shows guide inside the box and remembers it for the next run.
     void SetGuide(CompositionGuide guide, int spiralTurn);
     void ShowNextGuide();   // O
+    // The context menu's choice of guide: each guide (O steps through them) and the spiral's turn.
+    void AddGuideMenu(QMenu& menu);
     void TurnSpiral();      // Shift+O
     void UpdateCursor(QPoint position);
     void BeginDrag(QPoint position);

@@ -277,6 +277,14 @@ TEST_F(ViewTest, OShowsTheNextGuideInTheBoxShiftOTurnsTheSpiralAndBothAreRemembe
     QKeyEvent ctrlO(QEvent::KeyPress, Qt::Key_O, Qt::ControlModifier);
     QApplication::sendEvent(m_view.get(), &ctrlO);
     EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 0);
+    // The context menu shows this view's guide and chooses another.
+    const std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
+    QMenu* guides = menu->actions().back()->menu();
+    ASSERT_NE(guides, nullptr);
+    EXPECT_TRUE(guides->actions()[int(CompositionGuide::GoldenSpiral)]->isChecked());
+    EXPECT_TRUE(guides->actions().back()->isEnabled());   // turning the spiral
+    guides->actions()[int(CompositionGuide::Diagonals)]->trigger();
+    EXPECT_EQ(SettingsStore::ReadInt(settings::kSection, settings::kCompositionGuide, -1), 3);
 }
 
 TEST_F(ViewTest, BorderZonePreviewLightensOnlyWhatCutMakesWhite) {
@@ -681,7 +689,9 @@ TEST_F(ViewTest, ContextMenuRunsCopyAndPasteThroughTheRouter) {
     QGuiApplication::clipboard()->clear();
     std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 2);
+    ASSERT_EQ(actions.size(), 4);   // Copy, Paste, a separator and the guides
+    ASSERT_NE(actions[3]->menu(), nullptr);
+    EXPECT_EQ(actions[3]->menu()->actions().size(), kCompositionGuideCount + 2);
     EXPECT_EQ(actions[0]->text(), "&Copy\tCtrl+C");
     EXPECT_EQ(actions[1]->text(), "&Paste\tCtrl+V");
     EXPECT_TRUE(actions[0]->isEnabled());
