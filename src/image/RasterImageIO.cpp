@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "image/FileBeside.h"
 #include "image/RasterFile.h"
 #include "image/RasterFormatTable.h"
 #include "image/PictureMetadata.h"
@@ -24,76 +25,6 @@
 #include "image/formats/RasterPhotoEncode.h"
 #include "image/metadata/MetadataWriter.h"
 
-namespace {
-
-// Folder part of path ("." when it has none).
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// Symbolic links followed before giving up (a loop of links).
-constexpr int kMaxLinkHops = 40;
-// Names tried for the temporary file before giving up.
-constexpr int kTempNameAttempts = 100;
-
-// The file a save really replaces: symbolic links are followed, even a dangling one, so that
-// the link survives and its target receives the picture.
-std::string ResolveSaveTarget(const std::string& path) {
-    std::string current = path;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat st {};
-        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
-        char link[PATH_MAX];
-        const ssize_t n = readlink(current.c_str(), link, sizeof(link) - 1);
-        if (n <= 0) return current;
-        link[n] = '\0';
-        current = link[0] == '/' ? std::string(link) : FolderOf(current) + "/" + link;
-    }
-    return current;
-}
-
-// Creates a new empty file beside target and returns its descriptor (-1 on failure). Mode
-// 0666 lets the umask and the folder's default ACL decide, as for any newly written file;
-// the name starts with a dot so that folder listings do not show it as a picture.
-int CreateFileBeside(const std::string& target, std::string& created) {
-    static std::atomic<uint32_t> counter{0};
-    const std::string folder = FolderOf(target);
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        struct timespec now {};
-        clock_gettime(CLOCK_REALTIME, &now);
-        char name[96];
-        std::snprintf(name, sizeof(name), "/.snipwell-save-%ld-%u-%ld", long(getpid()),
-                      unsigned(counter.fetch_add(1)), long(now.tv_nsec));
-        created = folder + name;
-        const int fd = open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-// Gives the new file the permission bits (and, where allowed, the group) of the file it
-// replaces. A new file keeps the permissions it was created with.
-bool KeepTargetPermissions(int fd, const std::string& target) {
-    struct stat st {};
-    if (stat(target.c_str(), &st) != 0) return true;
-    if (fchown(fd, uid_t(-1), st.st_gid) != 0) {
-        // Not a member of the file's group: the picture is still saved, with our group.
-    }
-    return fchmod(fd, st.st_mode & 07777) == 0;
-}
-
-// Makes the rename itself durable; a failure here does not undo a completed save.
-void SyncFolder(const std::string& folder) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    close(fd);
-}
-
-}  // namespace
 
 uint32_t RasterImage::TypeFromExtension(const char* path) {
     if (!path) return RASTER_FORMAT_UNKNOWN;

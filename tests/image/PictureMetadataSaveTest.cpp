@@ -75,6 +75,8 @@ TEST_P(MetadataSaveTest, OtherReadersFindTheTagsTheNewSizeAThumbnailAndTheSamePr
         EXPECT_EQ(tags[tag.name], tag.value) << tag.name;
     }
     EXPECT_EQ(tags["Orientation"], "Horizontal (normal)");
+    // The saved picture is what a crop gives: no tool may crop it again.
+    EXPECT_EQ(tags.count("HasCrop") + tags.count("CropLeft"), 0u);
     EXPECT_EQ(tags["ExifImageWidth"], "1200");
     EXPECT_EQ(tags["ExifImageHeight"], "800");
     EXPECT_EQ(tags["ResolutionUnit"], "inches");

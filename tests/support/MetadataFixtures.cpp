@@ -73,7 +73,10 @@ std::filesystem::path TaggedPhoto(const TempDir& dir, const std::string& name, c
     WriteFileBytes(profile, icc);
     std::vector<std::string> args = {"-q", "-overwrite_original", "-GPSLatitudeRef=N", "-GPSLongitudeRef=E",
                                      "-GPSLatitude=48.5", "-GPSLongitude=9.1", "-IPTC:Keywords=holiday",
-                                     "-IPTC:Keywords=beach", "-XMP:Rating=4", "-XMP:Headline=By the sea"};
+                                     "-IPTC:Keywords=beach", "-XMP:Rating=4", "-XMP:Headline=By the sea",
+                                     // A crop another tool keeps in the photo itself.
+                                     "-XMP-crs:HasCrop=True", "-XMP-crs:CropLeft=0.1", "-XMP-crs:CropTop=0.1",
+                                     "-XMP-crs:CropRight=0.9", "-XMP-crs:CropBottom=0.9"};
     for (const PhotoTag& tag : TaggedPhotoTags()) {
         const std::string n = tag.name;
         if (n == "GPSLatitude" || n == "GPSLongitude" || n == "Keywords" || n == "Rating" || n == "Headline") continue;

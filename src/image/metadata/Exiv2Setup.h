@@ -10,6 +10,12 @@ namespace Exiv2 {
 class Image;
 }
 
+// This program's own XMP namespace (the print order's choices in a photo's sidecar).
+inline constexpr const char* kSnipwellXmpNamespace = "http://ns.norvane.com/snipwell/1.0/";
+inline constexpr const char* kSnipwellXmpPrefix = "snipwell";
+
+// Also starts exiv2's XMP toolkit with a lock, so that threads may use it at once, and
+// registers the program's namespace.
 void EnsureExiv2Ready();
 
 // exiv2's reader and writer of a whole file held in memory (a copy is not made until it

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/metadata/ExifThumbnail.h"
+#include "image/metadata/CropSidecar.h"
 #include "image/metadata/Exiv2Setup.h"
 #include "image/metadata/MetadataBlocks.h"
 #include "image/RasterFile.h"
@@ -46,7 +47,8 @@ void FitExifToPicture(Exiv2::ExifData& exif, const RasterImage& picture) {
     }
 }
 
-// The XMP properties that describe the pixels; true when one of them was there to change.
+// The XMP properties that describe the pixels, and no Camera Raw crop (the written picture is
+// what a crop gives: no tool may crop it again); true when one of them was there to change.
 bool FitXmpToPicture(Exiv2::XmpData& xmp, const RasterImage& picture) {
     const auto has = [&xmp](const char* key) { return xmp.findKey(Exiv2::XmpKey(key)) != xmp.end(); };
     bool changed = false;
@@ -63,6 +65,7 @@ bool FitXmpToPicture(Exiv2::XmpData& xmp, const RasterImage& picture) {
     set("Xmp.tiff.XResolution", std::to_string(picture.GetXDpi()) + "/1");
     set("Xmp.tiff.YResolution", std::to_string(picture.GetYDpi()) + "/1");
     set("Xmp.tiff.ResolutionUnit", std::to_string(kResolutionUnitInch));
+    if (EraseCrsCrop(xmp)) changed = true;
     return changed;
 }
 
