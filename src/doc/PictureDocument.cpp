@@ -10,9 +10,6 @@
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxChoices.h"
 #include "doc/CutOperation.h"
-#include "image/WorkingPicture.h"
-#include "image/metadata/MetadataCheck.h"
-#include "platform/FileChecks.h"
 #include "platform/SettingsStore.h"
 
 PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
@@ -31,6 +28,8 @@ void PictureDocument::Clear() {
     m_history.Clear();
     m_savedPosition = m_history.Position();
     m_working.Destroy();
+    m_preview.Destroy();
+    m_standInSize = {};
     m_viewSize = {};
     m_path.clear();
     m_damage.clear();
@@ -39,62 +38,119 @@ void PictureDocument::Clear() {
 }
 
 FileOutcome PictureDocument::Load(const QString& path) {
+    StopLoading();
+    FinishJob();
     Clear();
     if (path.isEmpty()) {
         emit laidOut(true);
         return {true, {}};
     }
-    const QByteArray native = QFile::encodeName(path);
-    // Photos are stored as the camera was held; the JPEG load turns them the way they were
-    // shot. A turn that fails for lack of memory leaves the picture as stored.
-    RasterLoadOptions options;
-    options.upright = RasterUpright::Turn;
-    auto metadata = std::make_shared<PictureMetadata>();
-    options.metadata = metadata.get();
-    const bool loaded = filechecks::IsRegularFile(path) &&
-                        m_working.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
-                        m_working.IsValid();
-    // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
-    const QByteArray damage = loaded ? QByteArray(m_working.LoadWarningText()) : QByteArray();
-    // A picture that cannot be brought to 24 bits would break every later command: it is
-    // treated like an unreadable file.
-    if (!loaded || !MakeWorkingPicture(m_working)) {
-        m_working.Destroy();
+    PicturePreview preview;
+    const auto full = [this](OpenedPicture& opened) { TakeFullDecode(opened); };
+    if (m_loader.OpenInBackground(path, m_previewBound, m_backgroundPixels, preview, full)) {
+        m_preview.TakeOver(preview.picture);
+        m_standInSize = preview.fullSize;
+        OpenedPicture none;
+        TakeOpened(path, none);
+        m_busyText = QStringLiteral("Opening %1\u2026").arg(PictureName());
+        emit busyChanged(true);
+        return {true, {}};
+    }
+    OpenedPicture opened;
+    if (!PictureLoader::OpenFull(path, opened)) {
         emit laidOut(true);
         return {false, QStringLiteral("Could not load image.")};
     }
-    if (m_box.m_autoHide) m_box.m_showCropBox = true;
-    m_path = path;
-    m_damage = QString::fromUtf8(damage);
-    // A block that cannot be read is left out: the picture opens and saves without it.
-    m_metadataDropped = DropUnreadableMetadata(*metadata);
-    m_metadata = std::move(metadata);
-    m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
-    LayOut();
-    emit laidOut(true);
+    TakeOpened(path, opened);
     return {true, {}};
 }
 
+void PictureDocument::StopLoading() {
+    // Another picture replaces this one: a full decode still running is of no use any more.
+    if (!m_loader.IsLoading()) return;
+    m_loader.Stop();
+    m_busyText.clear();
+    emit busyChanged(false);
+}
+
+void PictureDocument::TakeOpened(const QString& path, OpenedPicture& opened) {
+    if (opened.ok) m_working.TakeOver(opened.picture);
+    if (m_box.m_autoHide) m_box.m_showCropBox = true;
+    m_path = path;
+    m_damage = opened.damage;
+    m_metadataDropped = opened.metadataDropped;
+    m_metadata = opened.metadata;
+    const cropbox::Size size = PictureSize();
+    m_box.MatchOrientation(size.width, size.height);
+    LayOut();
+    emit laidOut(true);
+}
+
+void PictureDocument::TakeFullDecode(OpenedPicture& opened) {
+    m_preview.Destroy();
+    m_standInSize = {};
+    m_busyText.clear();
+    if (opened.ok) {
+        // The crop box was laid over the preview in the full picture's size: it stays.
+        m_working.TakeOver(opened.picture);
+        m_damage = opened.damage;
+        m_metadataDropped = opened.metadataDropped;
+        m_metadata = opened.metadata;
+        emit laidOut(true);
+    } else {
+        Clear();
+        emit laidOut(true);
+        emit loadFailed(QStringLiteral("Could not load image."));
+    }
+    emit busyChanged(false);
+}
+
 FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
+    FinishJob();
     if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
     const QByteArray native = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(native.constData());
     if (type == RASTER_FORMAT_UNKNOWN) return {false, QStringLiteral("Unknown image type.")};
-    // The light values are only previewed: they go into the written copy, never into the
-    // working picture.
-    RasterImage copy;
-    bool ok = MakeLitCopy(copy);
     // The blocks travel in a copy: one that cannot be written is left out of this file only.
-    PictureMetadata metadata = Metadata();
-    if (ok) {
-        copy.SetJpegQuality(uint8_t(jpegQuality));
-        ok = copy.Save(native.constData(), type, &metadata);
-    }
+    struct SaveJob {
+        RasterImage picture;
+        PictureMetadata metadata;
+        bool ok = false;
+    };
+    auto job = std::make_shared<SaveJob>();
+    job->metadata = Metadata();
+    LendWorkingPicture(job->picture);
+    const int contrast = m_contrast;
+    const int brightness = m_brightness;
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    RunJob(
+        QStringLiteral("Saving %1\u2026").arg(name),
+        [job, native, type, jpegQuality, contrast, brightness] {
+            job->ok = WriteLitPicture(job->picture, contrast, brightness, native.constData(), type, jpegQuality,
+                                      job->metadata);
+        },
+        [this, job, path] {
+            ReturnWorkingPicture(job->picture);
+            if (!job->ok) return;
+            m_path = path;
+            m_savedPosition = m_history.Position();
+            if (job->metadata.dropped) m_metadataDropped = true;
+        });
+    const bool ok = job->ok;
     if (!ok) return {false, QStringLiteral("Failed.")};
-    m_path = path;
-    m_savedPosition = m_history.Position();
-    if (metadata.dropped) m_metadataDropped = true;
     return {true, {}};
+}
+
+bool PictureDocument::WriteLitPicture(RasterImage& picture, int contrast, int brightness, const char* path,
+                                      uint32_t type, int jpegQuality, PictureMetadata& metadata) {
+    // The light values are only previewed: they go into the written copy, never into the
+    // working picture, which is written as it is when they are neutral.
+    RasterImage lit;
+    const bool neutral = contrast == 0 && brightness == 0;
+    if (!neutral && (!lit.Copy(picture) || !lit.AdjustLight(brightness, contrast))) return false;
+    RasterImage& written = neutral ? picture : lit;
+    written.SetJpegQuality(uint8_t(jpegQuality));
+    return written.Save(path, type, &metadata);
 }
 
 const PictureMetadata& PictureDocument::Metadata() const {
@@ -102,7 +158,12 @@ const PictureMetadata& PictureDocument::Metadata() const {
     return m_metadata ? *m_metadata : none;
 }
 
-bool PictureDocument::IsModified() const { return m_working.IsValid() && m_history.Position() != m_savedPosition; }
+bool PictureDocument::IsModified() const { return HasPicture() && m_history.Position() != m_savedPosition; }
+
+cropbox::Size PictureDocument::PictureSize() const {
+    if (m_standInSize.width > 0) return m_standInSize;
+    return m_working.IsValid() ? cropbox::Size{int(m_working.GetWidth()), int(m_working.GetHeight())} : cropbox::Size{};
+}
 
 QString PictureDocument::PictureName() const {
     const qsizetype slash = m_path.lastIndexOf(QLatin1Char('/'));
@@ -126,6 +187,7 @@ void PictureDocument::ApplyLightValues(RasterImage& picture, int contrast, int b
 }
 
 bool PictureDocument::MakeLitCopy(RasterImage& copy) const {
+    if (!m_working.IsValid()) return false;
     if (!copy.Copy(m_working)) return false;
     return (m_contrast == 0 && m_brightness == 0) || copy.AdjustLight(m_brightness, m_contrast);
 }
@@ -140,9 +202,9 @@ void PictureDocument::SetViewArea(cropbox::Size area) {
 void PictureDocument::LayOut() {
     m_box.m_crop = {};
     m_viewSize = {};
-    if (!m_working.IsValid()) return;
-    const cropbox::Size size =
-        cropbox::FitViewSize(m_area.width, m_area.height, int(m_working.GetWidth()), int(m_working.GetHeight()));
+    const cropbox::Size picture = PictureSize();
+    if (picture.width <= 0) return;
+    const cropbox::Size size = cropbox::FitViewSize(m_area.width, m_area.height, picture.width, picture.height);
     // An area too small for a fit shows nothing until it grows again.
     if (size.width <= 0 || size.height <= 0) return;
     m_viewSize = size;
@@ -150,7 +212,7 @@ void PictureDocument::LayOut() {
 }
 
 bool PictureDocument::PicturesValid() const {
-    return m_working.IsValid() && m_viewSize.width > 0 && m_viewSize.height > 0;
+    return HasPicture() && m_viewSize.width > 0 && m_viewSize.height > 0;
 }
 
 void PictureDocument::PlaceCropBox() {
@@ -158,12 +220,12 @@ void PictureDocument::PlaceCropBox() {
         m_box.m_crop = {};
         return;
     }
-    m_box.PlaceCropBox(m_area, m_viewSize, {int(m_working.GetWidth()), int(m_working.GetHeight())});
+    m_box.PlaceCropBox(m_area, m_viewSize, PictureSize());
 }
 
 cropbox::Rect PictureDocument::BoxInPicture() const {
     if (!PicturesValid() || m_box.m_crop.IsEmpty()) return {};
-    return MapBoxToPicture(m_working, CurrentCutRequest());
+    return MapBoxToPicture(PictureSize(), CurrentCutRequest());
 }
 
 CutRequest PictureDocument::CurrentCutRequest() const {
