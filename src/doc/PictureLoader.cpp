@@ -2,7 +2,10 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <fstream>
 #include <utility>
+#include <vector>
 
 #include "image/WorkingPicture.h"
 #include "image/formats/RasterExifOrientation.h"
@@ -14,6 +17,17 @@ namespace {
 
 // A reduced decode pays off once at least one halving fits the bound.
 constexpr int kLeastReduction = 2;
+// The start of a file read for its headers (EXIF, colour profile and frame header).
+constexpr size_t kHeaderBytes = size_t(1) << 20;
+
+// Up to count bytes from the start of the file; fewer when it is shorter or cannot be read.
+std::vector<uint8_t> ReadFileStart(const char* path, size_t count) {
+    std::vector<uint8_t> bytes(count);
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(count));
+    bytes.resize(size_t(std::max<std::streamsize>(file.gcount(), 0)));
+    return bytes;
+}
 
 }  // namespace
 
@@ -56,10 +70,13 @@ bool PictureLoader::OpenPreview(const QString& path, cropbox::Size bound, uint64
     if (RasterImage::TypeFromExtension(native.constData()) != RASTER_FORMAT_JPG || !filechecks::IsRegularFile(path)) {
         return false;
     }
+    // The headers come first: a file whose frame header lies further in opens at once.
+    std::vector<uint8_t> bytes = ReadFileStart(native.constData(), kHeaderBytes);
     uint32_t width = 0, height = 0;
-    if (!ReadJpegFrameSize(native.constData(), width, height)) return false;
-    if (uint64_t(width) * height <= largePixels) return false;
-    const int orientation = ExifOrientationOrUpright(ReadExifOrientationFromFile(native.constData()));
+    if (!ReadJpegFrameSize(bytes.data(), bytes.size(), width, height) || uint64_t(width) * height <= largePixels) {
+        return false;
+    }
+    const int orientation = ExifOrientationOrUpright(ReadExifOrientation(bytes.data(), bytes.size()));
     // The bound is upright; the stored picture may lie on its side.
     cropbox::Size stored = bound;
     if (ExifOrientationSwapsSides(orientation)) std::swap(stored.width, stored.height);
@@ -67,7 +84,7 @@ bool PictureLoader::OpenPreview(const QString& path, cropbox::Size bound, uint64
         return false;
     }
     RasterImage reduced;
-    if (!DecodeJpegReduced(native.constData(), uint32_t(stored.width), uint32_t(stored.height), reduced) ||
+    if (!ReadWholeFile(native.constData(), bytes) || !DecodeJpegReduced(bytes.data(), bytes.size(), uint32_t(stored.width), uint32_t(stored.height), reduced) ||
         !ApplyExifOrientation(reduced, orientation) || !MakeWorkingPicture(reduced)) {
         return false;
     }
