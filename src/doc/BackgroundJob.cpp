@@ -15,14 +15,14 @@ void BackgroundJob::Start(std::function<void()> work, std::function<void()> fini
     m_finish = std::move(finish);
     m_thread = std::thread([this, job, work = std::move(work)] {
         work();
-        // A notice that arrives after the job was finished by a waiting caller, or after
-        // the context was destroyed, does nothing.
-        QMetaObject::invokeMethod(
-            m_context, [this, job] {
-                if (job == m_started) Finish();
-            },
-            Qt::QueuedConnection);
+        m_ended.store(job, std::memory_order_release);
+        QMetaObject::invokeMethod(this, "WorkerEnded", Qt::QueuedConnection);
     });
+}
+
+void BackgroundJob::WorkerEnded() {
+    // A notice that arrives after a waiting caller finished the job does nothing.
+    if (m_ended.load(std::memory_order_acquire) == m_started) Finish();
 }
 
 void BackgroundJob::Finish() {

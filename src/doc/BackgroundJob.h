@@ -8,16 +8,17 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
 
-class BackgroundJob {
+class BackgroundJob : public QObject {
+    Q_OBJECT
 public:
-    // The finishing steps are delivered through context's event loop.
-    explicit BackgroundJob(QObject* context) : m_context(context) {}
+    BackgroundJob() = default;
     // Waits for a running worker; its finishing step does not run.
-    ~BackgroundJob();
+    ~BackgroundJob() override;
     BackgroundJob(const BackgroundJob&) = delete;
     BackgroundJob& operator=(const BackgroundJob&) = delete;
 
@@ -32,8 +33,12 @@ public:
     void WaitTurningEvents();
 
 private:
-    QObject* m_context;
+    // The worker's notice that a job ended, queued to this object's thread. It carries no
+    // data: what the worker made is read only after it has been joined.
+    Q_INVOKABLE void WorkerEnded();
+
     std::thread m_thread;
     std::function<void()> m_finish;
-    uint64_t m_started = 0;  // counts the jobs started, to tell a late notice from a current one
+    uint64_t m_started = 0;             // counts the jobs started
+    std::atomic<uint64_t> m_ended{0};   // the last job whose worker has ended
 };

@@ -200,6 +200,6 @@ private:
     cropbox::Size m_previewBound;
     uint64_t m_backgroundPixels = kBackgroundPixels;
     QString m_busyText;
-    PictureLoader m_loader{this};
-    BackgroundJob m_job{this};
+    PictureLoader m_loader;
+    BackgroundJob m_job;
 };

@@ -33,8 +33,8 @@ struct PicturePreview {
 
 class PictureLoader {
 public:
-    // The finishing steps of the full decodes run through context's event loop.
-    explicit PictureLoader(QObject* context) : m_job(context) {}
+    // The full decodes end through the event loop of the thread that made the loader.
+    PictureLoader() = default;
     ~PictureLoader() { Stop(); }
 
     // Decodes the whole picture now into opened (which should be empty); false, as opened.ok,
