@@ -7,13 +7,6 @@
 //   against cjpeg -quality 90 -sample 1x1 reading the same pixels from a PPM file;
 // - the growth of the resident peak while a document cuts the 100-megapixel picture with an
 //   oval box (its undo copy is the picture itself), over the picture's bytes, in a child.
-#include <benchmark/benchmark.h>
-#include <malloc.h>
-#include <unistd.h>
-
-#include <QApplication>
-#include <QTemporaryDir>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,16 +16,26 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <unistd.h>
+
+#include "doc/PictureDocument.h"
+#include "doc/PictureLoader.h"
+#include "view/PictureView.h"
+
+#include "platform/SettingsStore.h"
+
+#include "image/formats/RasterJpegThumbnail.h"
+
 #include "BareJpeg.h"
 #include "BenchPictures.h"
 #include "ChildModes.h"
 #include "ProcessMemory.h"
 #include "RatioReport.h"
-#include "doc/PictureDocument.h"
-#include "doc/PictureLoader.h"
-#include "image/formats/RasterJpegThumbnail.h"
-#include "platform/SettingsStore.h"
-#include "view/PictureView.h"
 
 namespace {
 

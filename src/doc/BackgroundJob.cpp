@@ -1,9 +1,9 @@
 #include "doc/BackgroundJob.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QEventLoop>
-
-#include <utility>
 
 BackgroundJob::~BackgroundJob() {
     if (m_thread.joinable()) m_thread.join();

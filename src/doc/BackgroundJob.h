@@ -6,12 +6,12 @@
 // any lock.
 #pragma once
 
-#include <QObject>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
+
+#include <QObject>
 
 class BackgroundJob : public QObject {
     Q_OBJECT
@@ -39,6 +39,6 @@ private:
 
     std::thread m_thread;
     std::function<void()> m_finish;
-    uint64_t m_started = 0;             // counts the jobs started
-    std::atomic<uint64_t> m_ended{0};   // the last job whose worker has ended
+    uint64_t m_started = 0;            // counts the jobs started
+    std::atomic<uint64_t> m_ended{0};  // the last job whose worker has ended
 };

@@ -1,17 +1,18 @@
 #include "doc/PictureLoader.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <fstream>
 #include <utility>
 #include <vector>
 
+#include <QFile>
+
+#include "platform/FileChecks.h"
+
 #include "image/WorkingPicture.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/MetadataCheck.h"
-#include "platform/FileChecks.h"
 
 namespace {
 
@@ -84,7 +85,8 @@ bool PictureLoader::OpenPreview(const QString& path, cropbox::Size bound, uint64
         return false;
     }
     RasterImage reduced;
-    if (!ReadWholeFile(native.constData(), bytes) || !DecodeJpegReduced(bytes.data(), bytes.size(), uint32_t(stored.width), uint32_t(stored.height), reduced) ||
+    if (!ReadWholeFile(native.constData(), bytes) ||
+        !DecodeJpegReduced(bytes.data(), bytes.size(), uint32_t(stored.width), uint32_t(stored.height), reduced) ||
         !ApplyExifOrientation(reduced, orientation) || !MakeWorkingPicture(reduced)) {
         return false;
     }

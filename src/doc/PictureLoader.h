@@ -4,15 +4,16 @@
 // Whatever steps through photos (the view, a print order) opens them through this.
 #pragma once
 
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 
+#include <QString>
+
 #include "doc/BackgroundJob.h"
 #include "doc/CropBoxModel.h"
+
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 
@@ -27,8 +28,8 @@ struct OpenedPicture {
 
 // The quick stand-in shown while the full picture decodes.
 struct PicturePreview {
-    RasterImage picture;    // upright, at least the bound on both sides when the file allows
-    cropbox::Size fullSize; // the upright size of the full picture, from the file's headers
+    RasterImage picture;     // upright, at least the bound on both sides when the file allows
+    cropbox::Size fullSize;  // the upright size of the full picture, from the file's headers
 };
 
 class PictureLoader {

@@ -2,23 +2,25 @@
 // turning (a timer fires meanwhile), the picture commands are disabled until they end, and
 // the history stays right. A large JPEG photo shows a reduced decode first. The document's
 // threshold is lowered so that small pictures count as large. Run under ThreadSanitizer too.
-#include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
+
+#include "doc/FileCommands.h"
+#include "view/StatusPaneText.h"
+
+#include "commands/CommandIds.h"
 
 #include "RoutedViewFixture.h"
 #include "TestSupport.h"
-#include "commands/CommandIds.h"
-#include "doc/FileCommands.h"
-#include "view/StatusPaneText.h"
 
 namespace {
 
@@ -109,8 +111,8 @@ TEST_F(PictureWorker, CutTurnAndSaveRunOnTheWorkerWhileTheLoopTurnsAndUndoStaysR
     } steps[] = {
         {"cut", [&] { EXPECT_TRUE(m_router->Execute(cmd::ID_CUT)); }, "Cutting\u2026", uint32_t(box.Width()),
          uint32_t(box.Height())},
-        {"turn", [&] { EXPECT_TRUE(m_router->Execute(cmd::ID_ROTATE_RIGHT)); }, "Turning\u2026",
-         uint32_t(box.Height()), uint32_t(box.Width())},
+        {"turn", [&] { EXPECT_TRUE(m_router->Execute(cmd::ID_ROTATE_RIGHT)); }, "Turning\u2026", uint32_t(box.Height()),
+         uint32_t(box.Width())},
         {"save",
          [&] {
              const FileOutcome saved = Document().Save(QString::fromStdString((m_dir / "saved.jpg").string()), 90);
