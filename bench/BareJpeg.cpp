@@ -20,9 +20,14 @@ void JumpOut(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<JumpingErrors*>
 // library's per-call overhead does not dominate.
 constexpr int kRowBatch = 16;
 
-bool DecodeRows(jpeg_decompress_struct& cinfo, BareBgrPicture& out) {
+// The full size decodes at 8 / 8.
+constexpr unsigned kFullScale = 8;
+
+bool DecodeRows(jpeg_decompress_struct& cinfo, unsigned scaleNum, BareBgrPicture& out) {
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_EXT_BGR;
+    cinfo.scale_num = scaleNum;
+    cinfo.scale_denom = kFullScale;
     jpeg_start_decompress(&cinfo);
     out.width = cinfo.output_width;
     out.height = cinfo.output_height;
@@ -80,6 +85,10 @@ BareBgrPicture::~BareBgrPicture() { std::free(rows); }
 BareJpegFile::~BareJpegFile() { std::free(data); }
 
 bool BareJpegDecode(const uint8_t* data, size_t size, BareBgrPicture& out) {
+    return BareJpegDecodeScaled(data, size, kFullScale, out);
+}
+
+bool BareJpegDecodeScaled(const uint8_t* data, size_t size, unsigned scaleNum, BareBgrPicture& out) {
     jpeg_decompress_struct cinfo;
     JumpingErrors errors;
     cinfo.err = jpeg_std_error(&errors.base);
@@ -90,7 +99,7 @@ bool BareJpegDecode(const uint8_t* data, size_t size, BareBgrPicture& out) {
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    const bool ok = DecodeRows(cinfo, out);
+    const bool ok = DecodeRows(cinfo, scaleNum, out);
     jpeg_destroy_decompress(&cinfo);
     return ok;
 }

@@ -23,6 +23,8 @@ struct BareBgrPicture {
 // Decodes to B,G,R (JCS_EXT_BGR) into out's rows, allocated anew only when out's block is too
 // small; false on a bad stream.
 bool BareJpegDecode(const uint8_t* data, size_t size, BareBgrPicture& out);
+// The same, reduced in the DCT domain to scaleNum / 8 of the picture's size.
+bool BareJpegDecodeScaled(const uint8_t* data, size_t size, unsigned scaleNum, BareBgrPicture& out);
 
 // A JPEG file in the buffer libjpeg's memory destination grew.
 struct BareJpegFile {

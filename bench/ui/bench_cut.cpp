@@ -14,6 +14,7 @@
 
 #include "BenchPictures.h"
 #include "ChildModes.h"
+#include "ProcessMemory.h"
 #include "doc/CutOperation.h"
 #include "RatioReport.h"
 
@@ -51,16 +52,6 @@ void Rescale_ToView(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(view.GetBits());
     }
-}
-
-// Kilobytes of a "VmRSS:" / "VmHWM:" line of /proc/self/status; -1 when missing.
-long StatusKilobytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
-    }
-    return -1;
 }
 
 // Growth of the resident peak during one Cut over the picture's bytes; run in a child.

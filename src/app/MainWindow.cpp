@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -73,6 +74,8 @@ const Accelerator kAccelerators[] = {
 
 // How long the rest of the start waits for a first paint that does not come.
 constexpr int kStartupFallbackMs = 500;
+// The busy bar shown in the status bar while a long operation runs on the picture.
+constexpr int kBusyBarWidth = 120;
 
 bool Contains(const QWidget* outer, const QWidget* inner) {
     return outer != nullptr && inner != nullptr && (outer == inner || outer->isAncestorOf(inner));
@@ -145,6 +148,15 @@ bool MainWindow::Create() {
         m_statusBar->AddPane(pane.id, QString::fromLatin1(pane.label), QString::fromLatin1(pane.widthTemplate),
                               pane.extendedArea);
     }
+    // While the picture is cut, turned, saved or decoded on a worker, a busy bar runs beside
+    // the panes (the file pane says what runs).
+    auto* busyBar = new QProgressBar(m_statusBar);
+    busyBar->setObjectName(QStringLiteral("busyBar"));
+    busyBar->setRange(0, 0);
+    busyBar->setMaximumWidth(kBusyBarWidth);
+    busyBar->setVisible(m_view->Document()->IsBusy());
+    m_statusBar->addPermanentWidget(busyBar);
+    connect(m_view, &PictureView::busyChanged, busyBar, &QWidget::setVisible);
 
     CreateAccelerators();
     // On a small or strongly scaled screen the usual size would run past its edges.

@@ -78,12 +78,16 @@ bool WhitenOutsideShape(RasterImage& canvas, int shape, double borderFraction) {
 }  // namespace
 
 cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request) {
-    if (!work.IsValid() || request.viewWidth <= 0 || request.viewHeight <= 0) return {};
-    const double scale = double(work.GetWidth()) / double(request.viewWidth);
-    const ShownSpan across{cropbox::Halve(request.clientWidth - request.viewWidth), request.viewWidth,
-                           int(work.GetWidth())};
+    if (!work.IsValid()) return {};
+    return MapBoxToPicture(cropbox::Size{int(work.GetWidth()), int(work.GetHeight())}, request);
+}
+
+cropbox::Rect MapBoxToPicture(cropbox::Size picture, const CutRequest& request) {
+    if (picture.width <= 0 || picture.height <= 0 || request.viewWidth <= 0 || request.viewHeight <= 0) return {};
+    const double scale = double(picture.width) / double(request.viewWidth);
+    const ShownSpan across{cropbox::Halve(request.clientWidth - request.viewWidth), request.viewWidth, picture.width};
     const ShownSpan down{cropbox::Halve(request.clientHeight - request.viewHeight), request.viewHeight,
-                         int(work.GetHeight())};
+                         picture.height};
     const auto left = MapCoordinate(scale, request.box.left, across);
     const auto top = MapCoordinate(scale, request.box.top, down);
     const auto right = MapCoordinate(scale, request.box.right, across);

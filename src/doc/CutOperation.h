@@ -25,3 +25,5 @@ bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage&
 // picture; only the parts of the box beyond the shown picture reach beyond the picture. Empty
 // when the picture or view copy is invalid or the box maps beyond int range.
 cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request);
+// The same for a picture of that size, whose pixels need not be at hand.
+cropbox::Rect MapBoxToPicture(cropbox::Size picture, const CutRequest& request);

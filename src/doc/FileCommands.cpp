@@ -124,11 +124,16 @@ void FileCommands::OnNewDocument() {
 
 PictureDocument* FileCommands::Shown() const { return m_view ? m_view->ShownDocument() : nullptr; }
 
-bool FileCommands::PicturesValid() const { return Shown() != nullptr && Shown()->PicturesValid(); }
+// Nothing is saved or deleted while a long operation runs on the picture.
+bool FileCommands::PicturesValid() const {
+    return Shown() != nullptr && Shown()->PicturesValid() && !Shown()->IsBusy();
+}
 
 QWidget* FileCommands::DialogParent() const { return m_view ? m_view->DialogParent() : nullptr; }
 
-bool FileCommands::FileUsable() const { return Shown() != nullptr && FileUsable(Shown()->Path()); }
+bool FileCommands::FileUsable() const {
+    return Shown() != nullptr && !Shown()->IsBusy() && FileUsable(Shown()->Path());
+}
 
 bool FileCommands::FileUsable(const QString& path) { return filechecks::IsWritableRegularFile(path); }
 
@@ -207,6 +212,8 @@ void FileCommands::SaveAsNamed(const QString& fileName) {
 
 bool FileCommands::SaveModified() {
     PictureDocument* document = Shown();
+    // The picture is left only once the operation running on it has ended.
+    if (document != nullptr) document->FinishJob();
     if (!m_askSaveChanges || document == nullptr || !document->IsModified()) return true;
     // Yes saves over the file when it can be written, and loses what the file held besides.
     const QString extras = FileUsable() && UnwritableFormatOf(document->Path()) == nullptr ? ExtrasWarning(*document) : QString();

@@ -3,19 +3,16 @@
 #include "doc/PictureDocument.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
+#include <string>
 
 #include "commands/CommandIds.h"
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxChoices.h"
 #include "doc/CutOperation.h"
-#include "platform/FileProblemText.h"
-#include "image/WorkingPicture.h"
 #include "image/formats/RasterImageHEIF.h"
-#include "image/metadata/MetadataCheck.h"
-#include "platform/FileChecks.h"
+#include "platform/FileProblemText.h"
 #include "platform/SettingsStore.h"
 
 PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
@@ -34,6 +31,8 @@ void PictureDocument::Clear() {
     m_history.Clear();
     m_savedPosition = m_history.Position();
     m_working.Destroy();
+    m_preview.Destroy();
+    m_standInSize = {};
     m_viewSize = {};
     m_path.clear();
     m_damage.clear();
@@ -56,70 +55,131 @@ uint32_t ExtrasBesidesThePicture(const QString& path, uint32_t type) {
 }  // namespace
 
 FileOutcome PictureDocument::Load(const QString& path) {
+    StopLoading();
+    FinishJob();
     Clear();
     if (path.isEmpty()) {
         emit laidOut(true);
         return {true, {}};
     }
-    const QByteArray native = QFile::encodeName(path);
-    // Photos are stored as the camera was held; the JPEG load turns them the way they were
-    // shot. A turn that fails for lack of memory leaves the picture as stored.
-    RasterLoadOptions options;
-    options.upright = RasterUpright::Turn;
-    auto metadata = std::make_shared<PictureMetadata>();
-    options.metadata = metadata.get();
-    const bool regular = filechecks::IsRegularFile(path);
-    const bool loaded = regular &&
-                        m_working.Load(native.constData(), RasterImage::TypeFromExtension(native.constData()), options) &&
-                        m_working.IsValid();
-    // A damaged file that still loaded says what was wrong; the picture is shown as decoded.
-    const QByteArray damage = loaded ? QByteArray(m_working.LoadWarningText()) : QByteArray();
-    // A picture that cannot be brought to 24 bits would break every later command: it is
-    // treated like an unreadable file.
-    if (!loaded || !MakeWorkingPicture(m_working)) {
-        const QString problem = !regular  ? OpenFailureText(path, QFileInfo::exists(path) ? "it is not a file" : "there is no such file")
-                                : !loaded ? OpenFailureText(path, m_working.LastErrorText())
-                                          : OpenFailureText(path, "there is not enough memory to prepare it for editing");
-        m_working.Destroy();
-        emit laidOut(true);
-        return {false, problem};
+    PicturePreview preview;
+    const auto full = [this](OpenedPicture& opened) { TakeFullDecode(opened); };
+    if (m_loader.OpenInBackground(path, m_previewBound, m_backgroundPixels, preview, full)) {
+        m_preview.TakeOver(preview.picture);
+        m_standInSize = preview.fullSize;
+        OpenedPicture none;
+        TakeOpened(path, none);
+        m_busyText = QStringLiteral("Opening %1\u2026").arg(PictureName());
+        emit busyChanged(true);
+        return {true, {}};
     }
-    if (m_box.m_autoHide) m_box.m_showCropBox = true;
-    m_path = path;
-    m_damage = QString::fromUtf8(damage);
-    // A block that cannot be read is left out: the picture opens and saves without it.
-    m_metadataDropped = DropUnreadableMetadata(*metadata);
-    m_metadata = std::move(metadata);
-    m_extrasLostBySave = ExtrasBesidesThePicture(path, m_working.GetType());
-    m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
-    LayOut();
-    emit laidOut(true);
+    OpenedPicture opened;
+    if (!PictureLoader::OpenFull(path, opened)) {
+        emit laidOut(true);
+        return {false, opened.error};
+    }
+    TakeOpened(path, opened);
     return {true, {}};
 }
 
+void PictureDocument::StopLoading() {
+    // Another picture replaces this one: a full decode still running is of no use any more.
+    if (!m_loader.IsLoading()) return;
+    m_loader.Stop();
+    m_busyText.clear();
+    emit busyChanged(false);
+}
+
+void PictureDocument::TakeOpened(const QString& path, OpenedPicture& opened) {
+    if (opened.ok) m_working.TakeOver(opened.picture);
+    if (m_box.m_autoHide) m_box.m_showCropBox = true;
+    m_path = path;
+    m_damage = opened.damage;
+    m_metadataDropped = opened.metadataDropped;
+    m_metadata = opened.metadata;
+    m_extrasLostBySave = opened.ok ? ExtrasBesidesThePicture(path, m_working.GetType()) : 0;
+    const cropbox::Size size = PictureSize();
+    m_box.MatchOrientation(size.width, size.height);
+    LayOut();
+    emit laidOut(true);
+}
+
+void PictureDocument::TakeFullDecode(OpenedPicture& opened) {
+    m_preview.Destroy();
+    m_standInSize = {};
+    m_busyText.clear();
+    if (opened.ok) {
+        // The crop box was laid over the preview in the full picture's size: it stays.
+        m_working.TakeOver(opened.picture);
+        m_damage = opened.damage;
+        m_metadataDropped = opened.metadataDropped;
+        m_metadata = opened.metadata;
+        emit laidOut(true);
+    } else {
+        Clear();
+        emit laidOut(true);
+        emit loadFailed(opened.error);
+    }
+    emit busyChanged(false);
+}
+
 FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
+    FinishJob();
     if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
     const QByteArray native = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(native.constData());
     if (type == RASTER_FORMAT_UNKNOWN) {
         return {false, SaveFailureText(path, "its extension names no picture format this program writes")};
     }
-    // The light values are only previewed: they go into the written copy, never into the
-    // working picture.
-    RasterImage copy;
-    bool ok = MakeLitCopy(copy);
     // The blocks travel in a copy: one that cannot be written is left out of this file only.
-    PictureMetadata metadata = Metadata();
-    if (ok) {
-        copy.SetJpegQuality(uint8_t(jpegQuality));
-        ok = copy.Save(native.constData(), type, &metadata);
-    }
-    if (!ok) return {false, SaveFailureText(path, copy.IsValid() ? copy.LastErrorText() : "there is not enough memory")};
-    m_path = path;
-    m_savedPosition = m_history.Position();
-    m_extrasLostBySave = 0;
-    if (metadata.dropped) m_metadataDropped = true;
+    struct SaveJob {
+        RasterImage picture;
+        PictureMetadata metadata;
+        bool ok = false;
+        std::string error;
+    };
+    auto job = std::make_shared<SaveJob>();
+    job->metadata = Metadata();
+    LendWorkingPicture(job->picture);
+    const int contrast = m_contrast;
+    const int brightness = m_brightness;
+    const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    RunJob(
+        QStringLiteral("Saving %1\u2026").arg(name),
+        [job, native, type, jpegQuality, contrast, brightness] {
+            job->ok = WriteLitPicture(job->picture, contrast, brightness, native.constData(), type, jpegQuality,
+                                      job->metadata);
+            if (!job->ok) job->error = job->picture.LastErrorText();
+        },
+        [this, job, path] {
+            ReturnWorkingPicture(job->picture);
+            if (!job->ok) return;
+            m_path = path;
+            m_savedPosition = m_history.Position();
+            m_extrasLostBySave = 0;
+            if (job->metadata.dropped) m_metadataDropped = true;
+        });
+    const bool ok = job->ok;
+    if (!ok) return {false, SaveFailureText(path, job->error.c_str())};
     return {true, {}};
+}
+
+bool PictureDocument::WriteLitPicture(RasterImage& picture, int contrast, int brightness, const char* path,
+                                      uint32_t type, int jpegQuality, PictureMetadata& metadata) {
+    // The light values are only previewed: they go into the written copy, never into the
+    // working picture, which is written as it is when they are neutral.
+    // A failure's reason is left in picture.
+    RasterImage lit;
+    const bool neutral = contrast == 0 && brightness == 0;
+    if (!neutral && (!lit.Copy(picture) || !lit.AdjustLight(brightness, contrast))) {
+        picture.SetLastError("there is not enough memory");
+        return false;
+    }
+    RasterImage& written = neutral ? picture : lit;
+    written.SetJpegQuality(uint8_t(jpegQuality));
+    const bool ok = written.Save(path, type, &metadata);
+    if (!ok && !neutral) picture.SetLastError(lit.LastErrorText());
+    return ok;
 }
 
 const PictureMetadata& PictureDocument::Metadata() const {
@@ -127,7 +187,12 @@ const PictureMetadata& PictureDocument::Metadata() const {
     return m_metadata ? *m_metadata : none;
 }
 
-bool PictureDocument::IsModified() const { return m_working.IsValid() && m_history.Position() != m_savedPosition; }
+bool PictureDocument::IsModified() const { return HasPicture() && m_history.Position() != m_savedPosition; }
+
+cropbox::Size PictureDocument::PictureSize() const {
+    if (m_standInSize.width > 0) return m_standInSize;
+    return m_working.IsValid() ? cropbox::Size{int(m_working.GetWidth()), int(m_working.GetHeight())} : cropbox::Size{};
+}
 
 QString PictureDocument::PictureName() const {
     const qsizetype slash = m_path.lastIndexOf(QLatin1Char('/'));
@@ -151,6 +216,7 @@ void PictureDocument::ApplyLightValues(RasterImage& picture, int contrast, int b
 }
 
 bool PictureDocument::MakeLitCopy(RasterImage& copy) const {
+    if (!m_working.IsValid()) return false;
     if (!copy.Copy(m_working)) return false;
     return (m_contrast == 0 && m_brightness == 0) || copy.AdjustLight(m_brightness, m_contrast);
 }
@@ -165,9 +231,9 @@ void PictureDocument::SetViewArea(cropbox::Size area) {
 void PictureDocument::LayOut() {
     m_box.m_crop = {};
     m_viewSize = {};
-    if (!m_working.IsValid()) return;
-    const cropbox::Size size =
-        cropbox::FitViewSize(m_area.width, m_area.height, int(m_working.GetWidth()), int(m_working.GetHeight()));
+    const cropbox::Size picture = PictureSize();
+    if (picture.width <= 0) return;
+    const cropbox::Size size = cropbox::FitViewSize(m_area.width, m_area.height, picture.width, picture.height);
     // An area too small for a fit shows nothing until it grows again.
     if (size.width <= 0 || size.height <= 0) return;
     m_viewSize = size;
@@ -175,7 +241,7 @@ void PictureDocument::LayOut() {
 }
 
 bool PictureDocument::PicturesValid() const {
-    return m_working.IsValid() && m_viewSize.width > 0 && m_viewSize.height > 0;
+    return HasPicture() && m_viewSize.width > 0 && m_viewSize.height > 0;
 }
 
 void PictureDocument::PlaceCropBox() {
@@ -183,12 +249,12 @@ void PictureDocument::PlaceCropBox() {
         m_box.m_crop = {};
         return;
     }
-    m_box.PlaceCropBox(m_area, m_viewSize, {int(m_working.GetWidth()), int(m_working.GetHeight())});
+    m_box.PlaceCropBox(m_area, m_viewSize, PictureSize());
 }
 
 cropbox::Rect PictureDocument::BoxInPicture() const {
     if (!PicturesValid() || m_box.m_crop.IsEmpty()) return {};
-    return MapBoxToPicture(m_working, CurrentCutRequest());
+    return MapBoxToPicture(PictureSize(), CurrentCutRequest());
 }
 
 CutRequest PictureDocument::CurrentCutRequest() const {

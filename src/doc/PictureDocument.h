@@ -9,10 +9,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 
+#include "doc/BackgroundJob.h"
 #include "doc/CropBoxModel.h"
 #include "doc/PictureHistory.h"
+#include "doc/PictureLoader.h"
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 
@@ -32,7 +36,9 @@ public:
 
     // ---- files ------------------------------------------------------------------------------
     // Opens a picture file; an empty path, or a file that cannot be opened, leaves the
-    // document empty.
+    // document empty. A large JPEG photo is shown from a reduced decode first while the full
+    // picture decodes on a worker (the document is busy meanwhile); should that decode fail,
+    // loadFailed follows and the document is empty again.
     FileOutcome Load(const QString& path);
     // Writes the working picture with the light values to path (JPEG at that quality); on
     // success path becomes the document's path and the picture counts as saved.
@@ -58,7 +64,32 @@ public:
     // samples, a depth map, auxiliary or further pictures), which saving over it leaves out;
     // none once it has been saved.
     uint32_t ExtrasLostBySave() const { return m_extrasLostBySave; }
+    // The working picture at full resolution: invalid while a long operation holds it and while
+    // the full decode of a previewed photo runs.
     const RasterImage& WorkPicture() const { return m_working; }
+    // What a view shows: the working picture, or the reduced preview while the full one decodes.
+    const RasterImage& ShownPicture() const { return m_working.IsValid() ? m_working : m_preview; }
+    // The working picture's size, also while a long operation holds it or it is still decoding
+    // (the file's headers give it): the crop box and the status texts use it from the start.
+    cropbox::Size PictureSize() const;
+    // A picture is open, whether or not its pixels are at hand.
+    bool HasPicture() const { return PictureSize().width > 0; }
+
+    // ---- long operations ----------------------------------------------------------------------
+    // Pictures of more pixels than this are cut, turned, toned and saved on a worker thread, and
+    // JPEG photos this large are previewed while they decode. The event loop keeps turning
+    // meanwhile; the picture commands are disabled and the document's entries wait for the
+    // operation to end first.
+    static constexpr uint64_t kBackgroundPixels = 20'000'000;
+    void SetBackgroundPixels(uint64_t pixels) { m_backgroundPixels = pixels; }
+    // The device pixels the view shows the picture in at most: a preview is at least as large.
+    void SetPreviewBound(cropbox::Size devicePixels) { m_previewBound = devicePixels; }
+    // A long operation or a full decode is running.
+    bool IsBusy() const { return m_job.IsRunning() || m_loader.IsLoading(); }
+    // What runs, for the status bar ("Cutting…"); empty when nothing does.
+    const QString& BusyText() const { return m_busyText; }
+    // Waits for the running operation or decode and takes its result now.
+    void FinishJob();
 
     // ---- picture commands ---------------------------------------------------------------------
     // A turn, Mirror, Flip, a tone, or a light slider (which only refreshes the layout).
@@ -114,8 +145,30 @@ signals:
     // withLightPreview: they show the light values (a cut's result does not until the next
     // picture command).
     void laidOut(bool withLightPreview);
+    // A long operation or a full decode started (true) or ended (false).
+    void busyChanged(bool busy);
+    // The full decode of a previewed photo failed: the document is empty again.
+    void loadFailed(const QString& error);
 
 private:
+    // Runs work on the worker when the working picture is large (the event loop turning until
+    // it ends), else right here; finish then runs on this thread either way.
+    void RunJob(const QString& text, std::function<void()> work, std::function<void()> finish);
+    // Hands the working picture to a long operation; PictureSize still gives its size.
+    void LendWorkingPicture(RasterImage& to);
+    // The operation gives the working picture back.
+    void ReturnWorkingPicture(RasterImage& from);
+    // Writes picture with the light values in a copy (none when they are neutral).
+    static bool WriteLitPicture(RasterImage& picture, int contrast, int brightness, const char* path, uint32_t type,
+                                int jpegQuality, PictureMetadata& metadata);
+    // Drops the full decode of a previewed photo, when one runs.
+    void StopLoading();
+    // An opened picture becomes the document's.
+    void TakeOpened(const QString& path, OpenedPicture& opened);
+    // A previewed photo's full picture arrived (or failed to).
+    void TakeFullDecode(OpenedPicture& opened);
+    // Records a command's step: a geometric change, or a tone with the picture it replaced.
+    void RecordCommand(std::optional<PictureHistory::Change> change, RasterImage& kept, const PictureState& before);
     CutRequest CurrentCutRequest() const;
     PictureState CaptureState() const;
     void RestoreState(const PictureState& state);
@@ -125,8 +178,9 @@ private:
     void LayOut();
     // Replaces the working picture with replacement, as one step of the history.
     void ReplaceWorkingPicture(RasterImage& replacement, const PictureState& before);
-    // Takes a step back or forth: applies change (or swaps the kept picture) and swaps states.
-    bool SwapStep(PictureHistory::Step& step, PictureHistory::Change change);
+    // Takes a step back (undo) or forth: applies change (or swaps the kept picture), swaps
+    // states and puts the step on the other stack.
+    bool SwapStep(PictureHistory::Step step, PictureHistory::Change change, bool undo);
     // The print size of the crop box's preset as the cut picture's dpi; the Free preset and
     // the Ext Cutter keep the source's.
     void SetCutDpi(RasterImage& result, bool byPreset) const;
@@ -139,6 +193,8 @@ private:
     bool m_metadataDropped = false;
     uint32_t m_extrasLostBySave = 0;
     RasterImage m_working;
+    RasterImage m_preview;         // see ShownPicture
+    cropbox::Size m_standInSize;   // the picture's size while its pixels are lent or decoding
     PictureHistory m_history;
     uint64_t m_savedPosition = 0;  // the history's position of the picture on disk
     int m_contrast = 0;            // light values, -100..100
@@ -146,4 +202,9 @@ private:
     cropbox::CropBoxModel m_box;
     cropbox::Size m_area;      // see ViewArea
     cropbox::Size m_viewSize;  // see ViewSize
+    cropbox::Size m_previewBound;
+    uint64_t m_backgroundPixels = kBackgroundPixels;
+    QString m_busyText;
+    PictureLoader m_loader;
+    BackgroundJob m_job;
 };

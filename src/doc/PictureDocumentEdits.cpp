@@ -1,5 +1,6 @@
 // The document's edits: the commands that change the whole picture, Cut, the Ext Cutter's and
 // the clipboard's replacements, and their undo and redo.
+#include <memory>
 #include <optional>
 
 #include "commands/CommandIds.h"
@@ -43,52 +44,95 @@ bool ApplyTone(RasterImage& picture, uint32_t id) {
 
 bool IsTone(uint32_t id) { return id == cmd::ID_COOL_TONE || id == cmd::ID_WARM_TONE || id == cmd::ID_SEPIA; }
 
+QString TurningText() { return QStringLiteral("Turning\u2026"); }
+
+// The busy text of a command that changes the whole picture.
+QString BusyTextOf(uint32_t id) { return GeometricChange(id) ? TurningText() : QStringLiteral("Toning\u2026"); }
+
 }  // namespace
 
 void PictureDocument::RunPictureCommand(uint32_t id) {
+    FinishJob();
     const PictureState before = CaptureState();
-    m_box.m_crop = {};
-    if (!m_working.IsValid()) {
+    const std::optional<PictureHistory::Change> change = GeometricChange(id);
+    if (!m_working.IsValid() || (!change && !IsTone(id))) {
+        m_box.m_crop = {};
+        LayOut();
+        // The preview starts from fresh view copies every time, so it never accumulates.
         emit laidOut(true);
         return;
     }
-    if (const std::optional<PictureHistory::Change> change = GeometricChange(id)) {
-        RasterImage none;
-        if (PictureHistory::Apply(*change, m_working)) m_history.Record(*change, none, before);
-    } else if (IsTone(id)) {
-        RasterImage kept(m_working);
-        if (ApplyTone(m_working, id)) {
-            if (kept.IsValid()) {
-                m_history.Record(PictureHistory::Change::Replaced, kept, before);
-            } else {
-                m_history.Clear();  // no memory for the old picture: the steps before cannot return
+    struct CommandJob {
+        RasterImage picture;
+        RasterImage kept;  // a tone's undo copy
+        bool changed = false;
+    };
+    auto job = std::make_shared<CommandJob>();
+    LendWorkingPicture(job->picture);
+    RunJob(
+        BusyTextOf(id),
+        [job, change, id] {
+            if (change) {
+                job->changed = PictureHistory::Apply(*change, job->picture);
+                return;
             }
-        }
+            job->kept.Copy(job->picture);
+            job->changed = ApplyTone(job->picture, id);
+        },
+        [this, job, change, before, id] {
+            ReturnWorkingPicture(job->picture);
+            if (job->changed) RecordCommand(change, job->kept, before);
+            m_box.m_crop = {};
+            // A quarter turn swaps the picture's orientation: the box follows it, as on load.
+            if (id == cmd::ID_ROTATE_LEFT || id == cmd::ID_ROTATE_RIGHT) {
+                m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
+            }
+            LayOut();
+            emit laidOut(true);
+        });
+}
+
+void PictureDocument::RecordCommand(std::optional<PictureHistory::Change> change, RasterImage& kept,
+                                    const PictureState& before) {
+    if (change) {
+        RasterImage none;
+        m_history.Record(*change, none, before);
+    } else if (kept.IsValid()) {
+        m_history.Record(PictureHistory::Change::Replaced, kept, before);
+    } else {
+        m_history.Clear();  // no memory for the old picture: the steps before cannot return
     }
-    // A quarter turn swaps the picture's orientation: the box follows it, as on load.
-    if (id == cmd::ID_ROTATE_LEFT || id == cmd::ID_ROTATE_RIGHT) {
-        m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
-    }
-    LayOut();
-    // The preview starts from fresh view copies every time, so it never accumulates.
-    emit laidOut(true);
 }
 
 // ---- replacements ---------------------------------------------------------------------------------
 
 bool PictureDocument::CutToCropBox() {
+    FinishJob();
     if (!m_box.m_showCropBox || !PicturesValid()) return false;
     const cropbox::Rect box = m_box.m_crop;
     if (box.Width() < kMinimumCutSpan || box.Height() < kMinimumCutSpan) return false;
+    struct CutJob {
+        RasterImage source;
+        RasterImage result;
+        bool made = false;
+    };
+    auto job = std::make_shared<CutJob>();
     const PictureState before = CaptureState();
-    RasterImage result;
-    // A cut that cannot be made leaves the picture and the box as they were.
-    if (!CutPicture(m_working, CurrentCutRequest(), result) || !result.IsValid()) return false;
-    TakeCut(result, true, before);
-    return true;
+    const CutRequest request = CurrentCutRequest();
+    LendWorkingPicture(job->source);
+    RunJob(
+        QStringLiteral("Cutting\u2026"),
+        [job, request] { job->made = CutPicture(job->source, request, job->result) && job->result.IsValid(); },
+        [this, job, before] {
+            ReturnWorkingPicture(job->source);
+            // A cut that cannot be made leaves the picture and the box as they were.
+            if (job->made) TakeCut(job->result, true, before);
+        });
+    return job->made;
 }
 
 void PictureDocument::TakeExternalCut(RasterImage& result) {
+    FinishJob();
     if (!PicturesValid() || !result.IsValid()) return;
     TakeCut(result, false, CaptureState());
 }
@@ -111,6 +155,8 @@ void PictureDocument::SetCutDpi(RasterImage& result, bool byPreset) const {
 }
 
 void PictureDocument::TakePasted(RasterImage& pasted) {
+    StopLoading();
+    FinishJob();
     const PictureState before = CaptureState();
     m_box.m_crop = {};
     m_contrast = 0;
@@ -150,39 +196,58 @@ void PictureDocument::RestoreState(const PictureState& state) {
     emit laidOut(true);
 }
 
-bool PictureDocument::SwapStep(PictureHistory::Step& step, PictureHistory::Change change) {
+bool PictureDocument::SwapStep(PictureHistory::Step taken, PictureHistory::Change change, bool undo) {
+    auto step = std::make_shared<PictureHistory::Step>(std::move(taken));
     const PictureState current = CaptureState();
+    // The step goes back on the other stack with the state it leaves.
+    const auto keep = [this, step, current, undo] {
+        RestoreState(step->state);
+        step->state = current;
+        if (undo) {
+            m_history.Undone(std::move(*step));
+        } else {
+            m_history.Redone(std::move(*step));
+        }
+    };
     if (change == PictureHistory::Change::Replaced) {
         RasterImage other;
         if (m_working.IsValid()) other.TakeOver(m_working);
-        if (step.picture.IsValid()) m_working.TakeOver(step.picture);
-        if (other.IsValid()) step.picture.TakeOver(other);
-    } else if (!PictureHistory::Apply(change, m_working)) {
-        return false;
+        if (step->picture.IsValid()) m_working.TakeOver(step->picture);
+        if (other.IsValid()) step->picture.TakeOver(other);
+        keep();
+        return true;
     }
-    RestoreState(step.state);
-    step.state = current;
-    return true;
+    struct TurnJob {
+        RasterImage picture;
+        bool applied = false;
+    };
+    auto job = std::make_shared<TurnJob>();
+    LendWorkingPicture(job->picture);
+    RunJob(
+        TurningText(), [job, change] { job->applied = PictureHistory::Apply(change, job->picture); },
+        [this, job, keep] {
+            ReturnWorkingPicture(job->picture);
+            if (job->applied) {
+                keep();
+            } else {
+                m_history.Clear();  // the turn back failed for lack of memory: the picture stays as it is
+            }
+        });
+    return job->applied;
 }
 
 bool PictureDocument::UndoPicture() {
+    FinishJob();
     if (!m_history.CanUndo()) return false;
     PictureHistory::Step step = m_history.TakeUndo();
-    if (!SwapStep(step, PictureHistory::Inverse(step.change))) {
-        m_history.Clear();  // the turn back failed for lack of memory: the picture stays as it is
-        return false;
-    }
-    m_history.Undone(std::move(step));
-    return true;
+    const PictureHistory::Change change = PictureHistory::Inverse(step.change);
+    return SwapStep(std::move(step), change, true);
 }
 
 bool PictureDocument::RedoPicture() {
+    FinishJob();
     if (!m_history.CanRedo()) return false;
     PictureHistory::Step step = m_history.TakeRedo();
-    if (!SwapStep(step, step.change)) {
-        m_history.Clear();
-        return false;
-    }
-    m_history.Redone(std::move(step));
-    return true;
+    const PictureHistory::Change change = step.change;
+    return SwapStep(std::move(step), change, false);
 }

@@ -16,6 +16,18 @@ uint64_t PictureHistory::DefaultBudget() {
     return memory == 0 ? kMaxBudget : std::min(kMaxBudget, memory / 4);
 }
 
+PictureHistory::Step::Step(Step&& other) noexcept { *this = std::move(other); }
+
+PictureHistory::Step& PictureHistory::Step::operator=(Step&& other) noexcept {
+    if (this == &other) return *this;
+    change = other.change;
+    picture.Destroy();
+    if (other.picture.IsValid()) picture.TakeOver(other.picture);
+    state = std::move(other.state);
+    serial = other.serial;
+    return *this;
+}
+
 PictureHistory::PictureHistory(uint64_t budgetBytes) : m_budget(budgetBytes) {}
 
 uint64_t PictureHistory::BytesOf(const Step& step) {

@@ -38,6 +38,14 @@ public:
         RasterImage picture;   // Replaced: the picture on the other side of the step
         PictureState state;    // the state on the other side of the step
         uint64_t serial = 0;   // the state after the step, for the saved mark
+
+        Step() = default;
+        // A step moves with its picture handed over: a copy of its pixels could double the
+        // memory a large picture's history takes.
+        Step(Step&& other) noexcept;
+        Step& operator=(Step&& other) noexcept;
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
     };
 
     // At most 1 GiB or a quarter of the machine's memory, whichever is smaller.

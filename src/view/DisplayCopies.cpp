@@ -33,7 +33,7 @@ void DisplayCopies::ForgetShown() {
 void DisplayCopies::Reduce(const PictureDocument& document, QSize bound, qreal ratio) {
     m_reduced.Destroy();
     m_reducedLogical.Destroy();
-    const RasterImage& work = document.WorkPicture();
+    const RasterImage& work = document.ShownPicture();
     if (!work.IsValid()) return;
     // Without memory for them, relayouts simply use the working picture.
     if (!ReduceToFit(work, bound * ratio, m_reduced)) m_reduced.Destroy();
@@ -62,7 +62,7 @@ const RasterImage& DisplayCopies::ScaleSource(const RasterImage& work, QSize tar
 }
 
 bool DisplayCopies::MakeScaledCopy(const PictureDocument& document, QSize size, RasterImage& copy) const {
-    const RasterImage& work = document.WorkPicture();
+    const RasterImage& work = document.ShownPicture();
     const bool made = size == QSize(int(work.GetWidth()), int(work.GetHeight()))
                           ? copy.Copy(work)
                           : RescaleInto(ScaleSource(work, size), size, copy);
@@ -72,20 +72,32 @@ bool DisplayCopies::MakeScaledCopy(const PictureDocument& document, QSize size, 
 }
 
 bool DisplayCopies::Fit(const PictureDocument& document) {
+    const cropbox::Size size = document.ViewSize();
+    if (document.PicturesValid() && !document.ShownPicture().IsValid()) return RefitViewCopy({size.width, size.height});
     m_viewCopy.Destroy();
     ForgetShown();
-    const cropbox::Size size = document.ViewSize();
     if (!document.PicturesValid()) return false;
     return MakeScaledCopy(document, {size.width, size.height}, m_viewCopy);
 }
 
+bool DisplayCopies::RefitViewCopy(QSize size) {
+    ForgetShown();
+    if (!m_viewCopy.IsValid()) return false;
+    if (size == QSize(int(m_viewCopy.GetWidth()), int(m_viewCopy.GetHeight()))) return true;
+    RasterImage refitted;
+    if (!RescaleInto(m_viewCopy, size, refitted)) return false;
+    return m_viewCopy.TakeOver(refitted);
+}
+
 void DisplayCopies::ApplyLightPreview(const PictureDocument& document) {
+    // A stand-in made from the last view copy carries the preview already.
+    if (!document.ShownPicture().IsValid()) return;
     PictureDocument::ApplyLightValues(m_viewCopy, document.Contrast(), document.Brightness());
     ForgetShown();
 }
 
 const RasterImage& DisplayCopies::Shown(const PictureDocument& document, qreal ratio, bool makeNew) {
-    if (!m_viewCopy.IsValid() || !document.WorkPicture().IsValid()) return m_viewCopy;
+    if (!m_viewCopy.IsValid() || !document.ShownPicture().IsValid()) return m_viewCopy;
     const QSize viewSize(int(m_viewCopy.GetWidth()), int(m_viewCopy.GetHeight()));
     const QSize size = ViewPainter::ShownSize(viewSize, ratio);
     if (size == viewSize || size.isEmpty()) return m_viewCopy;

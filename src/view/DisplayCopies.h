@@ -20,7 +20,8 @@ public:
     // so that a relayout there reads no more pixels than at ratio 1.
     void Reduce(const PictureDocument& document, QSize bound, qreal ratio);
     // Makes the view copy at the document's fitted size; false when it has none or there is
-    // no memory for it.
+    // no memory for it. While a long operation holds the working picture, the last view copy
+    // is rescaled to that size instead.
     bool Fit(const PictureDocument& document);
     // Shows the document's light values on the view copy.
     void ApplyLightPreview(const PictureDocument& document);
@@ -39,6 +40,8 @@ public:
 
 private:
     void ForgetShown();
+    // The view copy rescaled to size; false when there is none or no memory.
+    bool RefitViewCopy(QSize size);
     // The working picture rescaled to fit bound, into reduced, when that is under 0.8 of its
     // width and height (reduced is left as it is otherwise); false when there is no memory.
     static bool ReduceToFit(const RasterImage& work, QSize bound, RasterImage& reduced);

@@ -7,6 +7,11 @@
 namespace {
 
 void FilePane(const PictureDocument& document, CommandUpdate& u) {
+    // What runs on the picture is said until it ends.
+    if (!document.BusyText().isEmpty()) {
+        SetPaneText(u, document.BusyText());
+        return;
+    }
     const QString& path = document.Path();
     const QString shown = path.isEmpty() ? QString() : document.ModifiedMark() + path;
     const QString& damage = document.DamageNote();
@@ -42,9 +47,9 @@ void CropBoxPane(const PictureView& view, CommandUpdate& u) {
 void RegisterStatusPanes(PictureView& view, CommandHandlers& h) {
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_FILE, [&view](CommandUpdate& u) { FilePane(*view.Document(), u); });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_IMAGE, [&view](CommandUpdate& u) {
-        const RasterImage& work = view.Document()->WorkPicture();
-        u.text = QString::fromStdString(
-            cropbox::CropBoxModel::ImageStatusText(work.IsValid(), int(work.GetWidth()), int(work.GetHeight())));
+        // The full picture's size, also while it decodes or a long operation holds it.
+        const cropbox::Size size = view.Document()->PictureSize();
+        u.text = QString::fromStdString(cropbox::CropBoxModel::ImageStatusText(size.width > 0, size.width, size.height));
     });
     h.OnUpdate(cmd::ID_STATUSBAR_PANE_CROPBOX, [&view](CommandUpdate& u) { CropBoxPane(view, u); });
 }

@@ -95,10 +95,10 @@ void RegisterPictureCommands(PictureView& view, CommandHandlers& h) {
         },
         [&view](CommandUpdate& u) {
             u.text = QString::fromLatin1(kCutText);
-            u.enabled = view.Document()->Box().CutEnabled(view.PicturesValid());
+            u.enabled = view.Document()->Box().CutEnabled(view.CanEdit());
         });
 
-    const auto picturesValid = [&view](CommandUpdate& u) { u.enabled = view.PicturesValid(); };
+    const auto canEdit = [&view](CommandUpdate& u) { u.enabled = view.CanEdit(); };
     for (uint32_t id : {cmd::ID_ROTATE_LEFT, cmd::ID_ROTATE_RIGHT, cmd::ID_MIRROR, cmd::ID_FLIP, cmd::ID_COOL_TONE,
                         cmd::ID_WARM_TONE, cmd::ID_SEPIA}) {
         h.On(
@@ -107,7 +107,7 @@ void RegisterPictureCommands(PictureView& view, CommandHandlers& h) {
                 WaitCursor wait;
                 view.Document()->RunPictureCommand(id);
             },
-            picturesValid);
+            canEdit);
     }
     // The light values are the document's; the sliders show them as positions 0..200.
     for (uint32_t id : {cmd::ID_CONTRAST, cmd::ID_BRIGHTNESS}) {
@@ -122,7 +122,7 @@ void RegisterPictureCommands(PictureView& view, CommandHandlers& h) {
             },
             [&view, id](CommandUpdate& u) {
                 const PictureDocument& document = *view.Document();
-                u.enabled = view.PicturesValid();
+                u.enabled = view.CanEdit();
                 u.value = (id == cmd::ID_CONTRAST ? document.Contrast() : document.Brightness()) +
                           PictureDocument::kLightSliderNeutral;
             });
@@ -133,12 +133,12 @@ void RegisterPictureCommands(PictureView& view, CommandHandlers& h) {
             WaitCursor wait;
             view.Document()->UndoPicture();
         },
-        [&view](CommandUpdate& u) { u.enabled = view.Document()->History().CanUndo(); });
+        [&view](CommandUpdate& u) { u.enabled = !view.Document()->IsBusy() && view.Document()->History().CanUndo(); });
     h.On(
         cmd::ID_EDIT_REDO,
         [&view] {
             WaitCursor wait;
             view.Document()->RedoPicture();
         },
-        [&view](CommandUpdate& u) { u.enabled = view.Document()->History().CanRedo(); });
+        [&view](CommandUpdate& u) { u.enabled = !view.Document()->IsBusy() && view.Document()->History().CanRedo(); });
 }

@@ -59,8 +59,9 @@ PictureView::PictureView(FileCommands* files, QWidget* parent)
 }
 
 PictureView::~PictureView() {
-    disconnect(m_layoutConnection);
-    disconnect(m_closedConnection);
+    for (const auto& connection : {m_layoutConnection, m_closedConnection, m_busyConnection, m_failedConnection}) {
+        disconnect(connection);
+    }
     if (m_files && m_files->m_view == this) m_files->m_view = nullptr;
     CommandRouter* router = CommandRouter::Instance();
     if (router != nullptr && router->ActiveView() == &m_handlers) router->SetActiveView(nullptr);
@@ -68,10 +69,17 @@ PictureView::~PictureView() {
 }
 
 void PictureView::SetDocument(PictureDocument* document) {
-    disconnect(m_layoutConnection);
-    disconnect(m_closedConnection);
+    for (const auto& connection : {m_layoutConnection, m_closedConnection, m_busyConnection, m_failedConnection}) {
+        disconnect(connection);
+    }
+    const bool wasBusy = m_document != nullptr && m_document->IsBusy();
     m_document = document != nullptr ? document : m_ownDocument.get();
     m_layoutConnection = connect(m_document, &PictureDocument::laidOut, this, &PictureView::FollowLayout);
+    m_busyConnection = connect(m_document, &PictureDocument::busyChanged, this, &PictureView::busyChanged);
+    // The full picture of a previewed photo could not be decoded after all.
+    m_failedConnection = connect(m_document, &PictureDocument::loadFailed, this,
+                                 [this](const QString& error) { MessageService::ShowMessage(error, this); });
+    if (wasBusy != m_document->IsBusy()) emit busyChanged(m_document->IsBusy());
     // A document closed while shown leaves the view showing its own, empty one.
     if (m_document != m_ownDocument.get()) {
         m_closedConnection = connect(m_document, &QObject::destroyed, this, [this] { SetDocument(nullptr); });
@@ -82,10 +90,11 @@ void PictureView::SetDocument(PictureDocument* document) {
 
 void PictureView::RegisterViewCommands() {
     CommandHandlers& h = m_handlers;
-    h.On(cmd::ID_EXT_CUTTER, [this] { RunExternalCutter(); }, [this](CommandUpdate& u) { u.enabled = PicturesValid(); });
+    h.On(cmd::ID_EXT_CUTTER, [this] { RunExternalCutter(); }, [this](CommandUpdate& u) { u.enabled = CanEdit(); });
     h.On(cmd::ID_EDIT_COPY, [this] { Copy(); },
          [this](CommandUpdate& u) { u.enabled = m_document->WorkPicture().IsValid(); });
-    h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); }, [](CommandUpdate& u) { u.enabled = ClipboardHasBitmap(); });
+    h.On(cmd::ID_EDIT_PASTE, [this] { Paste(); },
+         [this](CommandUpdate& u) { u.enabled = !m_document->IsBusy() && ClipboardHasBitmap(); });
     h.On(cmd::ID_CUSTOMIZATION, [] { ShellOpen::OpenUrl(QString::fromLatin1(kCustomizationUrl)); });
     h.On(cmd::ID_FILE_PRINT, [this] { PrintPicture(); },
          [this](CommandUpdate& u) { u.enabled = m_document->WorkPicture().IsValid(); });
@@ -112,6 +121,8 @@ void PictureView::LoadPicture(const QString& path) {
     if (CommandRouter* router = CommandRouter::Instance()) router->SetActiveView(&m_handlers);
     WaitCursor wait;
     SyncViewArea();
+    const QSize area = LargestArea() * devicePixelRatioF();
+    m_document->SetPreviewBound({area.width(), area.height()});
     const FileOutcome outcome = m_document->Load(path);
     wait.Release();
     if (!outcome.ok) MessageService::ShowMessage(outcome.error, this);
@@ -151,10 +162,14 @@ void PictureView::SyncViewArea() {
     FitViewCopy();
 }
 
-void PictureView::FollowLayout(bool withLightPreview) {
+QSize PictureView::LargestArea() const {
     QSize bound = size();
     if (const QScreen* shownOn = screen()) bound = bound.expandedTo(shownOn->geometry().size());
-    m_copies.Reduce(*m_document, bound, devicePixelRatioF());
+    return bound;
+}
+
+void PictureView::FollowLayout(bool withLightPreview) {
+    m_copies.Reduce(*m_document, LargestArea(), devicePixelRatioF());
     FitViewCopy();
     if (withLightPreview) m_copies.ApplyLightPreview(*m_document);
     update();

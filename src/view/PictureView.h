@@ -48,6 +48,8 @@ public:
 
     // The document's picture and the view copy both hold pixels.
     bool PicturesValid() const { return m_document->PicturesValid() && m_copies.ViewCopy().IsValid(); }
+    // The picture can be edited: it is shown and no long operation or decode runs on it.
+    bool CanEdit() const { return PicturesValid() && !m_document->IsBusy(); }
     // The shown document's state, as the frame's title and the tests read it.
     const QString& Path() const { return m_document->Path(); }
     bool IsModified() const { return m_document->IsModified(); }
@@ -72,6 +74,10 @@ public:
     // The context menu (Copy, Paste), its entries running their commands through the router.
     QMenu* CreateContextMenu(QWidget* parent);
 
+signals:
+    // A long operation or a full decode on the shown document started or ended.
+    void busyChanged(bool busy);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -88,6 +94,9 @@ private:
     void RegisterViewCommands();
     // The document laid its picture out again: new display copies, and a repaint.
     void FollowLayout(bool withLightPreview);
+    // The largest area the view shows the picture in (logical pixels): the window or the
+    // screen, whichever is larger.
+    QSize LargestArea() const;
     // Gives the document the client's size when it has another one (a hidden widget takes
     // its new size before it hears of it).
     void SyncViewArea();
@@ -114,6 +123,8 @@ private:
     PictureDocument* m_document = nullptr;
     QMetaObject::Connection m_layoutConnection;
     QMetaObject::Connection m_closedConnection;
+    QMetaObject::Connection m_busyConnection;
+    QMetaObject::Connection m_failedConnection;
     CommandHandlers m_handlers;
     DisplayCopies m_copies;
     mutable ViewPainter m_painter;  // keeps the paint buffers between paints

@@ -79,3 +79,16 @@ TEST(PictureHistory, EachTurnIsUndoneByItsInverse) {
         EXPECT_TRUE(testsupport::SamePixels(picture, original)) << int(change);
     }
 }
+
+TEST(PictureHistory, StepsHandTheirPicturesOverInsteadOfCopyingThem) {
+    // A copy on the way in or out would double what a large picture's undo step takes.
+    PictureHistory history(uint64_t(4) << 20);
+    RasterImage replaced = PictureOf(64);
+    const uint8_t* pixels = replaced.GetBits();
+    history.Record(Change::Replaced, replaced, {});
+    PictureHistory::Step step = history.TakeUndo();
+    EXPECT_EQ(step.picture.GetBits(), pixels);
+    history.Undone(std::move(step));
+    step = history.TakeRedo();
+    EXPECT_EQ(step.picture.GetBits(), pixels);
+}
