@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QTreeView>
 
 #include <algorithm>
@@ -208,6 +209,10 @@ void FolderTreeModel::Watch(Node* node) {
 void FolderTreeModel::FollowView(QTreeView* view) {
     connect(view, &QTreeView::expanded, this, &FolderTreeModel::OnExpanded);
     connect(view, &QTreeView::collapsed, this, &FolderTreeModel::OnCollapsed);
+    if (QItemSelectionModel* selection = view->selectionModel()) {
+        connect(selection, &QItemSelectionModel::currentChanged, this,
+                [this, view](const QModelIndex& current) { OnCurrentChanged(view, current); });
+    }
     connect(this, &FolderTreeModel::foldersGoing, view, [this, view](const QModelIndex& parent, int first, int last) {
         // The current folder, or a folder it lies in, is going: its parent that stays takes over.
         for (QModelIndex at = view->currentIndex(); at.isValid(); at = at.parent()) {
@@ -230,7 +235,21 @@ void FolderTreeModel::OnExpanded(const QModelIndex& index) {
 
 void FolderTreeModel::OnCollapsed(const QModelIndex& index) {
     Node* node = NodeOf(index);
-    if (node && node->parent) node->watch.reset();
+    if (node && node->parent && index != QModelIndex(m_current)) node->watch.reset();
+}
+
+void FolderTreeModel::OnCurrentChanged(const QTreeView* view, const QModelIndex& current) {
+    if (m_current.isValid() && m_current != current) {
+        Node* before = NodeOf(m_current);
+        if (before && before->parent && !view->isExpanded(m_current)) before->watch.reset();
+    }
+    m_current = current;
+    Node* node = NodeOf(current);
+    if (!node) return;
+    Watch(node);
+    // Listed in the background (rows under a collapsed folder stay hidden): its arrow says
+    // what it holds, and a change in it lists it again.
+    StartListing(node);
 }
 
 bool FolderTreeModel::IsWatched(const QModelIndex& index) const {

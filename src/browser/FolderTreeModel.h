@@ -15,6 +15,7 @@
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QString>
 
 #include <functional>
@@ -50,14 +51,18 @@ public:
     // True while a listing runs on another thread.
     bool IsListing() const;
 
-    // Has view, which shows this model, watch what it expands and let go of what it collapses;
-    // when the view's current folder is about to go from the disk, its nearest remaining parent
-    // becomes current instead.
+    // Has view, which shows this model, watch what it expands and let go of what it collapses,
+    // and watch its current folder too (so that it gains its arrow when a subfolder is made in
+    // it); when the view's current folder is about to go from the disk, its nearest remaining
+    // parent becomes current instead.
     void FollowView(QTreeView* view);
     // What an expanded folder does: watched, and listed again when it was listed before.
     void OnExpanded(const QModelIndex& index);
-    // A collapsed folder lets go of its watch; places keep theirs.
+    // A collapsed folder lets go of its watch; places and the current folder keep theirs.
     void OnCollapsed(const QModelIndex& index);
+    // The view's current folder is watched and listed; the one before lets go of its watch
+    // unless it is expanded or a place.
+    void OnCurrentChanged(const QTreeView* view, const QModelIndex& current);
     bool IsWatched(const QModelIndex& index) const;
 
     // QAbstractItemModel
@@ -112,4 +117,5 @@ private:
     std::shared_ptr<Inbox> m_inbox;
     std::vector<std::unique_ptr<Node>> m_places;
     QIcon m_folderIcon;
+    QPersistentModelIndex m_current;   // the followed view's current folder
 };

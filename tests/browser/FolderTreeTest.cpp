@@ -169,6 +169,24 @@ TEST_F(FolderTreeOnDisk, ACollapsedFolderIsReleasedAndListedAgainWhenExpanded) {
     EXPECT_TRUE(ShowsWithin2s(m_photos, {"2023", "2024"}));
 }
 
+// The shown folder, collapsed, gains its arrow when a subfolder is made in it, and lets go of
+// its watch once another folder is shown.
+TEST_F(FolderTreeOnDisk, TheShownFolderGainsItsArrowWhenASubfolderIsMadeInIt) {
+    const QPersistentModelIndex year(m_model.index(0, 0, m_photos));
+    m_view.setCurrentIndex(year);
+    EXPECT_TRUE(m_model.IsWatched(year));
+    ASSERT_TRUE(browsertest::RunEventLoopUntil([&] { return !m_model.IsListing(); }, 2000));
+    EXPECT_FALSE(m_model.hasChildren(year));
+    std::filesystem::create_directory(m_dir / "home/photos/2024/march");
+    EXPECT_TRUE(browsertest::RunEventLoopUntil([&] { return m_model.hasChildren(year); }, 2000));
+    m_view.expand(year);
+    m_view.collapse(year);
+    EXPECT_TRUE(m_model.IsWatched(year)) << "the current folder keeps its watch";
+    m_view.setCurrentIndex(m_photos);
+    EXPECT_FALSE(m_model.IsWatched(year));
+    EXPECT_TRUE(m_model.IsWatched(m_photos));
+}
+
 // The shown folder removed from under the program: its nearest remaining parent is shown.
 TEST_F(FolderTreeOnDisk, TheShownFolderRemovedSelectsItsNearestParent) {
     m_view.setCurrentIndex(m_model.index(0, 0, m_photos));
