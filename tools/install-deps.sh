@@ -2,7 +2,8 @@
 # Installs the Debian packages needed to build, run and test Snipwell.
 # Idempotent: apt-get runs only when something is missing. Works as root or through sudo.
 #   tools/install-deps.sh            build + test dependencies
-#   tools/install-deps.sh --dev      also the fuzzing and screenshot tools
+#   tools/install-deps.sh --dev      also the screenshot tools, xdotool and the programs the
+#                                    benchmarks compare with (cjpeg)
 set -euo pipefail
 
 packages=(
@@ -20,7 +21,7 @@ packages=(
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--dev" ]]; then
-  packages+=(xvfb xauth x11-apps)
+  packages+=(xvfb xauth x11-apps xdotool libjpeg-turbo-progs)
 fi
 
 missing=()
