@@ -82,7 +82,12 @@ void PictureView::SetDocument(PictureDocument* document) {
     if (wasBusy != m_document->IsBusy()) emit busyChanged(m_document->IsBusy());
     // A document closed while shown leaves the view showing its own, empty one.
     if (m_document != m_ownDocument.get()) {
-        m_closedConnection = connect(m_document, &QObject::destroyed, this, [this] { SetDocument(nullptr); });
+        m_closedConnection = connect(m_document, &QObject::destroyed, this, [this] {
+            // Only its QObject part is left: nothing of the document may be asked any more.
+            m_document = nullptr;
+            SetDocument(nullptr);
+            emit busyChanged(m_document->IsBusy());
+        });
     }
     m_document->SetViewArea({width(), height()});
     FollowLayout(true);
