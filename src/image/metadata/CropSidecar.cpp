@@ -7,12 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "image/FileBeside.h"
+#include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/Exiv2Setup.h"
 
 namespace {
@@ -33,7 +34,7 @@ constexpr const char* kOwnKeys[] = {kShape, kPreset, kBorder, kPlacedWidth, kPla
 // Camera Raw writes six decimals; so do we.
 constexpr int kFractionDigits = 6;
 // A sidecar is a few kilobytes; anything this large is not one.
-constexpr std::streamsize kMaxSidecarBytes = 4 << 20;
+constexpr uint64_t kMaxSidecarBytes = 4 << 20;
 
 void Fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -116,25 +117,22 @@ std::string ToolSidecarPathOf(const std::string& photo) {
     return photo.substr(0, dot) + ".xmp";
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        Fail(error, "the sidecar cannot be opened");
+// The sidecar's text; its size is checked before anything is read.
+bool ReadSidecarText(const std::string& path, std::string& content, std::string* error) {
+    std::vector<uint8_t> bytes;
+    if (!ReadWholeFile(path.c_str(), bytes, kMaxSidecarBytes)) {
+        Fail(error, "the sidecar cannot be read, or is too large to be one");
         return false;
     }
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (std::streamsize(content.size()) > kMaxSidecarBytes) {
-        Fail(error, "the sidecar is too large to be one");
-        return false;
-    }
-    return !in.bad();
+    content.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
 // The packet a write starts from: the photo's own sidecar, else another tool's.
 bool StartingPacket(const std::string& photo, std::string& packet, std::string* error) {
     packet.clear();
     for (const std::string& path : {SidecarPathOf(photo), ToolSidecarPathOf(photo)}) {
-        if (FileExists(path)) return ReadWholeFile(path, packet, error);
+        if (FileExists(path)) return ReadSidecarText(path, packet, error);
     }
     return true;
 }
@@ -236,7 +234,7 @@ bool RemoveSidecarCrop(const std::string& photo, std::string* error) {
     const std::string path = SidecarPathOf(photo);
     if (!FileExists(path)) return true;
     std::string packet;
-    if (!ReadWholeFile(path, packet, error) || !RemoveKeptCrop(packet, error)) return false;
+    if (!ReadSidecarText(path, packet, error) || !RemoveKeptCrop(packet, error)) return false;
     if (packet.empty()) {
         if (unlink(path.c_str()) == 0) return true;
         Fail(error, std::strerror(errno));
