@@ -11,7 +11,6 @@
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxChoices.h"
 #include "doc/CutOperation.h"
-#include "image/formats/RasterImageHEIF.h"
 #include "platform/FileProblemText.h"
 #include "platform/SettingsStore.h"
 
@@ -41,18 +40,6 @@ void PictureDocument::Clear() {
     m_extrasLostBySave = 0;
 }
 
-namespace {
-
-// A HEIF or AVIF file may hold more than the one 8-bit picture the program edits.
-uint32_t ExtrasBesidesThePicture(const QString& path, uint32_t type) {
-    if (type != RASTER_FORMAT_HEIF && type != RASTER_FORMAT_AVIF) return RASTER_HEIF_EXTRA_NONE;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return RASTER_HEIF_EXTRA_NONE;
-    const QByteArray bytes = file.readAll();
-    return RasterImageHEIF::ExtrasLostOnSave(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
-}
-
-}  // namespace
 
 FileOutcome PictureDocument::Load(const QString& path) {
     StopLoading();
@@ -97,7 +84,7 @@ void PictureDocument::TakeOpened(const QString& path, OpenedPicture& opened) {
     m_damage = opened.damage;
     m_metadataDropped = opened.metadataDropped;
     m_metadata = opened.metadata;
-    m_extrasLostBySave = opened.ok ? ExtrasBesidesThePicture(path, m_working.GetType()) : 0;
+    m_extrasLostBySave = opened.ok ? opened.extrasLostOnSave : 0;
     const cropbox::Size size = PictureSize();
     m_box.MatchOrientation(size.width, size.height);
     LayOut();

@@ -66,6 +66,7 @@ bool PictureLoader::OpenFull(const QString& path, OpenedPicture& opened, const s
     // A block that cannot be read is left out: the picture opens and saves without it.
     opened.metadataDropped = DropUnreadableMetadata(*metadata);
     opened.metadata = std::move(metadata);
+    opened.extrasLostOnSave = options.extrasLostOnSave;
     return true;
 }
 

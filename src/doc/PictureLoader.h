@@ -25,6 +25,7 @@ struct OpenedPicture {
     bool metadataDropped = false;  // an unreadable block was left out
     QString damage;                // what was wrong with a damaged file that still decoded
     QString error;                 // why it could not be opened, naming the file
+    uint32_t extrasLostOnSave = 0; // what the file holds besides the picture (RasterLoadOptions)
 };
 
 // The quick stand-in shown while the full picture decodes.

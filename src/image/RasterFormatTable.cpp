@@ -86,6 +86,7 @@ bool DecodeHeif(RasterImage& image, RasterFile* file, uint32_t id, RasterLoadOpt
     format.SetMetadataTarget(options.metadata);
     if (!DecodeWith(image, format, file, keepError)) return false;
     image.SetType(format.FoundType());
+    options.extrasLostOnSave = format.Extras();
     return true;
 }
 

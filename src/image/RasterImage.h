@@ -54,6 +54,9 @@ struct RasterLoadOptions {
     // Out, when not null: the metadata blocks the file carries, for the formats that keep
     // them; left empty by the others. Cleared by the load first.
     PictureMetadata* metadata = nullptr;
+    // Out: what the file holds besides the picture decoded, which saving over it would drop
+    // (RASTER_HEIF_EXTRA_ flags of formats/RasterImageHEIF.h); 0 for the other formats.
+    uint32_t extrasLostOnSave = 0;
 };
 constexpr uint8_t RASTER_ALPHA_OPAQUE = 255;
 

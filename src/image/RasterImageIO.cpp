@@ -60,6 +60,7 @@ bool RasterImage::Decode(RasterFile* file, uint32_t type) {
 
 bool RasterImage::Decode(RasterFile* file, uint32_t type, RasterLoadOptions& options) {
     options.orientation = RASTER_EXIF_ORIENTATION_UPRIGHT;
+    options.extrasLostOnSave = 0;
     if (options.metadata) options.metadata->Clear();
     if (!file) {
         SetLastError("null file handler");

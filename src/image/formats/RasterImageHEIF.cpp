@@ -66,6 +66,17 @@ void ReadMetadata(const heif_image_handle* handle, PictureMetadata& metadata) {
     metadata.icc = HeifIccProfile(handle);
 }
 
+// What the file holds besides its primary 8-bit picture (RASTER_HEIF_EXTRA_ flags).
+uint32_t ExtrasBesides(heif_context* context, const heif_image_handle* primary) {
+    uint32_t extras = RASTER_HEIF_EXTRA_NONE;
+    if (heif_image_handle_get_luma_bits_per_pixel(primary) > 8) extras |= RASTER_HEIF_EXTRA_DEEP_SAMPLES;
+    if (heif_image_handle_has_depth_image(primary)) extras |= RASTER_HEIF_EXTRA_DEPTH_MAP;
+    const int filter = LIBHEIF_AUX_IMAGE_FILTER_OMIT_ALPHA | LIBHEIF_AUX_IMAGE_FILTER_OMIT_DEPTH;
+    if (heif_image_handle_get_number_of_auxiliary_images(primary, filter) > 0) extras |= RASTER_HEIF_EXTRA_AUXILIARY;
+    if (heif_context_get_number_of_top_level_images(context) > 1) extras |= RASTER_HEIF_EXTRA_MORE_PICTURES;
+    return extras;
+}
+
 }  // namespace
 
 bool RasterImageHEIF::Decode(RasterFile* file) {
@@ -83,6 +94,7 @@ bool RasterImageHEIF::Decode(RasterFile* file) {
     // The rotation is applied from the file's own boxes: an EXIF orientation in it only
     // describes what the camera did and is never applied again.
     if (m_metadata) ReadMetadata(primary.get(), *m_metadata);
+    m_extras = ExtrasBesides(context.get(), primary.get());
     return true;
 }
 
@@ -99,13 +111,5 @@ uint32_t RasterImageHEIF::ExtrasLostOnSave(const uint8_t* data, size_t size) {
     HeifContextPtr context;
     if (!data || !OpenHeifContext(data, size, context, errors)) return RASTER_HEIF_EXTRA_NONE;
     HeifHandlePtr primary = PrimaryHeifImage(context.get(), errors);
-    if (!primary) return RASTER_HEIF_EXTRA_NONE;
-    uint32_t extras = RASTER_HEIF_EXTRA_NONE;
-    if (heif_image_handle_get_luma_bits_per_pixel(primary.get()) > 8) extras |= RASTER_HEIF_EXTRA_DEEP_SAMPLES;
-    if (heif_image_handle_has_depth_image(primary.get())) extras |= RASTER_HEIF_EXTRA_DEPTH_MAP;
-    const int filter = LIBHEIF_AUX_IMAGE_FILTER_OMIT_ALPHA | LIBHEIF_AUX_IMAGE_FILTER_OMIT_DEPTH;
-    if (heif_image_handle_get_number_of_auxiliary_images(primary.get(), filter) > 0)
-        extras |= RASTER_HEIF_EXTRA_AUXILIARY;
-    if (heif_context_get_number_of_top_level_images(context.get()) > 1) extras |= RASTER_HEIF_EXTRA_MORE_PICTURES;
-    return extras;
+    return primary ? ExtrasBesides(context.get(), primary.get()) : RASTER_HEIF_EXTRA_NONE;
 }

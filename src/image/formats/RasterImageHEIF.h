@@ -37,6 +37,8 @@ public:
     static uint32_t ExtrasLostOnSave(const uint8_t* data, size_t size);
     // After a decode: AVIF or HEIF by the file's brands, whichever id the reader was given.
     uint32_t FoundType() const { return m_foundType; }
+    // After a decode: ExtrasLostOnSave of the decoded file.
+    uint32_t Extras() const { return m_extras; }
     // Any file of the HEIF family (libheif reads AV1 and HEVC pictures alike).
     static bool SniffHeif(const uint8_t* head, size_t count, uint64_t size);
     // A file branded AVIF.
@@ -46,4 +48,5 @@ private:
     PictureMetadata* m_metadata = nullptr;
     const PictureMetadata* m_metadataSource = nullptr;
     uint32_t m_foundType = RASTER_FORMAT_UNKNOWN;
+    uint32_t m_extras = RASTER_HEIF_EXTRA_NONE;
 };
