@@ -67,6 +67,7 @@ bool PictureLoader::OpenFull(const QString& path, OpenedPicture& opened, const s
     opened.metadataDropped = DropUnreadableMetadata(*metadata);
     opened.metadata = std::move(metadata);
     opened.extrasLostOnSave = options.extrasLostOnSave;
+    opened.orientation = ExifOrientationOrUpright(options.orientation);
     return true;
 }
 

@@ -26,6 +26,7 @@ struct OpenedPicture {
     QString damage;                // what was wrong with a damaged file that still decoded
     QString error;                 // why it could not be opened, naming the file
     uint32_t extrasLostOnSave = 0; // what the file holds besides the picture (RasterLoadOptions)
+    int orientation = 1;           // the EXIF orientation the picture was turned upright by (1..8)
 };
 
 // The quick stand-in shown while the full picture decodes.
