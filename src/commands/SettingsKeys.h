@@ -25,6 +25,8 @@ inline constexpr const char* kCropShape = "CropShape";
 inline constexpr const char* kCropPreset = "CropPreset";
 inline constexpr const char* kCropBorder = "CropBorder";
 inline constexpr const char* kCropRotated = "CropRotated";
+// 1: each photo's box is kept in an XMP sidecar beside it (the default); 0: for the session only.
+inline constexpr const char* kKeepBoxesInSidecars = "KeepBoxesInSidecars";
 
 // In the "Workspace" sub-section.
 inline constexpr const char* kApplicationLook = "ApplicationLook";

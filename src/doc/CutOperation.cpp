@@ -96,6 +96,16 @@ cropbox::Rect MapBoxToPicture(cropbox::Size picture, const CutRequest& request) 
     return cropbox::Rect{*left, *top, *right, *bottom};
 }
 
+cropbox::Rect MapPictureToBox(cropbox::Size picture, const CutRequest& layout, const cropbox::Rect& inPicture) {
+    if (picture.width <= 0 || picture.height <= 0 || layout.viewWidth <= 0 || layout.viewHeight <= 0) return {};
+    const double scale = double(layout.viewWidth) / double(picture.width);
+    const int left = cropbox::Halve(layout.clientWidth - layout.viewWidth);
+    const int top = cropbox::Halve(layout.clientHeight - layout.viewHeight);
+    const auto at = [scale](int origin, int value) { return origin + cropbox::Round(scale * value); };
+    return cropbox::Rect{at(left, inPicture.left), at(top, inPicture.top), at(left, inPicture.right),
+                         at(top, inPicture.bottom)};
+}
+
 bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result) {
     if (!work.IsValid() || work.GetBpp() != 24) return false;
     const cropbox::Rect crop = MapBoxToPicture(work, request);

@@ -27,3 +27,6 @@ bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage&
 cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request);
 // The same for a picture of that size, whose pixels need not be at hand.
 cropbox::Rect MapBoxToPicture(cropbox::Size picture, const CutRequest& request);
+// The other way: a rectangle of the picture's pixels in the client pixels of the layout
+// request gives (its box is not read). Empty when the layout shows no picture.
+cropbox::Rect MapPictureToBox(cropbox::Size picture, const CutRequest& layout, const cropbox::Rect& inPicture);

@@ -14,6 +14,7 @@
 
 #include "commands/CommandIds.h"
 #include "platform/FileProblemText.h"
+#include "doc/KeptBoxes.h"
 #include "doc/PictureDocument.h"
 #include "image/formats/RasterImageHEIF.h"
 #include "image/RasterFormatTable.h"
@@ -246,6 +247,7 @@ void FileCommands::OnDelete() {
                                     DialogParent());
         return;
     }
+    KeptBoxes::Instance().Discard(path);
     m_view->LoadPicture(QString());
     if (!path.isEmpty() && m_picker) m_picker->RemoveFile(path);
 }

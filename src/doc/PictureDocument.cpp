@@ -11,15 +11,21 @@
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxChoices.h"
 #include "doc/CutOperation.h"
+#include "doc/KeptBoxes.h"
 #include "platform/FileProblemText.h"
 #include "platform/SettingsStore.h"
 
 PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
     m_box.m_autoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
     cropbox::RestoreChoices(m_box);
+    // The wheel and the arrow keys move the box a pixel a step: it is kept once they rest.
+    constexpr int kKeepAfterMs = 700;
+    m_keepTimer.setSingleShot(true);
+    m_keepTimer.setInterval(kKeepAfterMs);
+    connect(&m_keepTimer, &QTimer::timeout, this, [this] { KeepBox(true); });
 }
 
-PictureDocument::~PictureDocument() = default;
+PictureDocument::~PictureDocument() { FlushKeptBox(); }
 
 // ---- files ----------------------------------------------------------------------------------------
 
@@ -38,12 +44,17 @@ void PictureDocument::Clear() {
     m_metadata.reset();
     m_metadataDropped = false;
     m_extrasLostBySave = 0;
+    m_keepTimer.stop();
+    m_kept.reset();
+    m_orientation = 1;
+    m_boxNote.clear();
 }
 
 
 FileOutcome PictureDocument::Load(const QString& path) {
     StopLoading();
     FinishJob();
+    FlushKeptBox();
     Clear();
     if (path.isEmpty()) {
         emit laidOut(true);
@@ -55,6 +66,7 @@ FileOutcome PictureDocument::Load(const QString& path) {
         m_preview.TakeOver(preview.picture);
         m_standInSize = preview.fullSize;
         OpenedPicture none;
+        none.orientation = preview.orientation;
         TakeOpened(path, none);
         m_busyText = QStringLiteral("Opening %1\u2026").arg(PictureName());
         emit busyChanged(true);
@@ -87,6 +99,7 @@ void PictureDocument::TakeOpened(const QString& path, OpenedPicture& opened) {
     m_extrasLostBySave = opened.ok ? opened.extrasLostOnSave : 0;
     const cropbox::Size size = PictureSize();
     m_box.MatchOrientation(size.width, size.height);
+    RestoreKeptBox(opened.orientation);
     LayOut();
     emit laidOut(true);
 }
@@ -112,6 +125,7 @@ void PictureDocument::TakeFullDecode(OpenedPicture& opened) {
 
 FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
     FinishJob();
+    FlushKeptBox();
     if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
     const QByteArray native = QFile::encodeName(path);
     const uint32_t type = RasterImage::TypeFromExtension(native.constData());
@@ -141,6 +155,7 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
         [this, job, path] {
             ReturnWorkingPicture(job->picture);
             if (!job->ok) return;
+            KeepSavedBox(path);
             m_path = path;
             m_savedPosition = m_history.Position();
             m_extrasLostBySave = 0;
@@ -224,7 +239,7 @@ void PictureDocument::LayOut() {
     // An area too small for a fit shows nothing until it grows again.
     if (size.width <= 0 || size.height <= 0) return;
     m_viewSize = size;
-    PlaceCropBox();
+    if (!LayKeptBox()) PlaceCropBox();
 }
 
 bool PictureDocument::PicturesValid() const {

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,7 @@
 #include "doc/PictureLoader.h"
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
+#include "image/metadata/CropSidecar.h"
 
 struct CutRequest;
 
@@ -140,6 +142,21 @@ public:
     // The crop box in working-picture pixels, as Cut maps it; empty without pictures or box.
     cropbox::Rect BoxInPicture() const;
 
+    // ---- the photo's kept box ------------------------------------------------------------------
+    // A photo keeps the box placed on it (KeptBoxes): opening it shows that box with its shape,
+    // print size and border, in place of the default one.
+    // The user changed the box (moved, sized, turned, its shape, print size or border): it is
+    // kept for the photo, at once when settled (a drag ended, a choice), else a moment after the
+    // last of a run of small steps (the wheel, the arrow keys).
+    void KeepBox(bool settled);
+    // Keeps a box change that still waits for its moment now.
+    void FlushKeptBox();
+    // The photo shown has a box of its own (kept, or restored from its sidecar).
+    bool HasKeptBox() const { return m_kept.has_value(); }
+    // What to say about the photo's kept box: it could not be read or kept, or the photo has
+    // changed since the box was placed. Empty when all is well.
+    const QString& BoxNote() const { return m_boxNote; }
+
 signals:
     // The working picture or its layout changed: the view copies must be made again.
     // withLightPreview: they show the light values (a cut's result does not until the next
@@ -174,6 +191,15 @@ private:
     void RestoreState(const PictureState& state);
     // Empties everything that belongs to one picture.
     void Clear();
+    // Reads the box kept for the opened photo and takes its choices.
+    void RestoreKeptBox(int orientation);
+    // Lays the kept box over the view; false when there is none to lay (the default is placed).
+    bool LayKeptBox();
+    // The box is kept for the picture on disk only: after an edit it no longer matches it.
+    bool BoxKeepable() const;
+    // The picture was written to path: over its own file the box has been applied and leaves
+    // the sidecar; a copy elsewhere leaves the photo's box as it is.
+    void KeepSavedBox(const QString& path);
     // Fits the picture into the view area and re-places the box.
     void LayOut();
     // Replaces the working picture with replacement, as one step of the history.
@@ -207,4 +233,8 @@ private:
     QString m_busyText;
     PictureLoader m_loader;
     BackgroundJob m_job;
+    std::optional<KeptCrop> m_kept;  // the photo's box, in its stored picture's fractions
+    int m_orientation = 1;           // the EXIF orientation the picture was turned upright by
+    QString m_boxNote;
+    QTimer m_keepTimer;              // single shot: a run of small box steps has ended
 };

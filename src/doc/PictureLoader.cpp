@@ -99,6 +99,7 @@ bool PictureLoader::OpenPreview(const QString& path, cropbox::Size bound, uint64
         return false;
     }
     preview.picture.TakeOver(reduced);
+    preview.orientation = orientation;
     preview.fullSize = ExifOrientationSwapsSides(orientation) ? cropbox::Size{int(height), int(width)}
                                                               : cropbox::Size{int(width), int(height)};
     return true;

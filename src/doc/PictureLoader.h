@@ -33,6 +33,7 @@ struct OpenedPicture {
 struct PicturePreview {
     RasterImage picture;     // upright, at least the bound on both sides when the file allows
     cropbox::Size fullSize;  // the upright size of the full picture, from the file's headers
+    int orientation = 1;     // the EXIF orientation it was turned upright by
 };
 
 class PictureLoader {

@@ -22,6 +22,11 @@ void FilePane(const PictureDocument& document, CommandUpdate& u) {
                         .arg(path));
         return;
     }
+    if (damage.isEmpty() && !document.BoxNote().isEmpty()) {
+        SetPaneText(u, QStringLiteral("%1 \u2014 %2").arg(shown, document.BoxNote()),
+                    QStringLiteral("%1\n%2.").arg(path, document.BoxNote()));
+        return;
+    }
     if (damage.isEmpty()) {
         SetPaneText(u, shown);
         return;

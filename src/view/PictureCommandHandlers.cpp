@@ -21,6 +21,7 @@ void RegisterBoxChoices(PictureView& view, CommandHandlers& h) {
             [&view, box, shape] {
                 box().m_shape = shape;
                 cropbox::StoreChoices(box());
+                view.Document()->KeepBox(true);
                 view.Repaint();
             },
             [box, shape](CommandUpdate& u) { u.checked = box().m_shape == shape; });
@@ -32,6 +33,7 @@ void RegisterBoxChoices(PictureView& view, CommandHandlers& h) {
             cropbox::StoreChoices(box());
             if (!boxShown()) return;
             view.Document()->PlaceCropBox();
+            view.Document()->KeepBox(true);
             view.Repaint();
         },
         [box](CommandUpdate& u) { u.checked = u.id == box().m_presetId; });
@@ -44,6 +46,7 @@ void RegisterBoxChoices(PictureView& view, CommandHandlers& h) {
         [&view, box, boxShown](uint32_t id) {
             box().m_borderId = id;
             cropbox::StoreChoices(box());
+            view.Document()->KeepBox(true);
             if (boxShown()) view.Repaint();
         },
         [box](CommandUpdate& u) { u.checked = u.id == box().m_borderId; });
@@ -61,6 +64,7 @@ void RegisterBoxChoices(PictureView& view, CommandHandlers& h) {
             box().m_rotated = !box().m_rotated;
             cropbox::StoreChoices(box());
             view.Document()->PlaceCropBox();
+            view.Document()->KeepBox(true);
             view.Repaint();
         },
         [box, rotateEnabled](CommandUpdate& u) {

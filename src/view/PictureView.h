@@ -117,6 +117,8 @@ private:
     void UpdateCursor(QPoint position);
     void BeginDrag(QPoint position);
     void EndDrag();
+    // The wheel or an arrow key moved the box a step.
+    void BoxStepped();
 
     QPointer<FileCommands> m_files;
     std::unique_ptr<PictureDocument> m_ownDocument;

@@ -45,6 +45,12 @@ void PictureView::EndDrag() {
     Box().m_dragMode = cropbox::kDragNone;
     if (m_captured && isVisible()) releaseMouse();
     m_captured = false;
+    m_document->KeepBox(true);
+    Repaint();
+}
+
+void PictureView::BoxStepped() {
+    m_document->KeepBox(false);
     Repaint();
 }
 
@@ -86,16 +92,16 @@ void PictureView::keyPressEvent(QKeyEvent* event) {
         if (m_captured && Box().m_dragMode > cropbox::kDragNone) EndDrag();
         break;
     case Qt::Key_Left:
-        if (Box().NudgeStep(-1, 0)) Repaint();
+        if (Box().NudgeStep(-1, 0)) BoxStepped();
         break;
     case Qt::Key_Up:
-        if (Box().NudgeStep(0, -1)) Repaint();
+        if (Box().NudgeStep(0, -1)) BoxStepped();
         break;
     case Qt::Key_Right:
-        if (Box().NudgeStep(1, 0)) Repaint();
+        if (Box().NudgeStep(1, 0)) BoxStepped();
         break;
     case Qt::Key_Down:
-        if (Box().NudgeStep(0, 1)) Repaint();
+        if (Box().NudgeStep(0, 1)) BoxStepped();
         break;
     case Qt::Key_Delete:
         if (CommandRouter* router = CommandRouter::Instance()) router->Post(cmd::ID_DELETE);
@@ -121,7 +127,7 @@ void PictureView::wheelEvent(QWheelEvent* event) {
     // Only the vertical wheel resizes; one pixel per message whatever its delta.
     const int delta = event->angleDelta().y();
     if (delta != 0 && Box().WheelStep(delta)) {
-        Repaint();
+        BoxStepped();
         event->accept();
         return;
     }
