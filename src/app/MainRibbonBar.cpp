@@ -209,6 +209,13 @@ void MainRibbonBar::SetupHomeCategory() {
     small(color, cmd::ID_WARM_TONE, "Warm Tone", 9);
     small(color, cmd::ID_SEPIA, "Sepia", 10);
 
+    // The print order's commands have no cells in the atlas: the icon theme's, or the style's.
+    RibbonPanel* order = home->AddPanel(QStringLiteral("Print Order"));
+    order->AddLargeButton(cmd::ID_APPLY_TO_SELECTED, QStringLiteral("Apply to Selected"),
+                          QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)), -1);
+    order->AddLargeButton(cmd::ID_EXPORT_ORDER, QStringLiteral("Export Order"),
+                          QIcon::fromTheme(QStringLiteral("document-export"), style()->standardIcon(QStyle::SP_DialogSaveButton)), -1);
+
     // Print has no cell in the atlas.
     RibbonPanel* print = home->AddPanel(QStringLiteral("Print"));
     print->AddLargeButton(cmd::ID_FILE_PRINT, QStringLiteral("Print"), PrinterIcon(), -1);
@@ -230,6 +237,7 @@ void MainRibbonBar::SetupOptionsCategory() {
     RibbonPanel* cropBox = options->AddPanel(QStringLiteral("Crop Box"));
     cropBox->AddCheckBox(cmd::ID_HIDE_CROPBOX, QStringLiteral("Hide Cropbox"));
     cropBox->AddCheckBox(cmd::ID_AUTO_SHOW_CROPBOX, QStringLiteral("Auto Show"));
+    cropBox->AddCheckBox(cmd::ID_KEEP_BOXES, QStringLiteral("Keep boxes in sidecars"));
 
     RibbonPanel* customization = options->AddPanel(QStringLiteral("Customization"));
     customization->AddLargeButton(cmd::ID_CUSTOMIZATION, QStringLiteral("Order"), options->LargeIcon(0), 0);

@@ -163,6 +163,10 @@ void BrowserPane::FileWritten(const QString& path) {
 
 void BrowserPane::PictureShown(const QString& path) { m_list->SetShownPicture(path); }
 
+QString BrowserPane::NeighbourPath(const QString& path, int step) const { return m_list->NeighbourPath(path, step); }
+
+QStringList BrowserPane::SelectedPaths() const { return m_list->SelectedPaths(); }
+
 bool BrowserPane::eventFilter(QObject* watched, QEvent* event) {
     // Delete in the list, with or without Shift, deletes the picture file (the document asks
     // first); the list never sees the key. Elsewhere, the tree for instance, Delete keeps its

@@ -30,6 +30,8 @@ public:
     void RemoveFile(const QString& path) override;
     void FileWritten(const QString& path) override;
     void PictureShown(const QString& path) override;
+    QString NeighbourPath(const QString& path, int step) const override;
+    QStringList SelectedPaths() const override;
 
     // Connects the tree to the file system and selects the remembered folder, which starts
     // its listing. Only the first call does anything.

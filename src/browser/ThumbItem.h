@@ -17,4 +17,6 @@ struct ThumbItem {
     // Why no thumbnail could be made, said for the person (the cell's tooltip); empty when
     // m_thumb holds one. Such a cell shows a broken-picture sign and opens like any other.
     QString m_problem;
+    // The photo keeps a box (a print order's): the cell shows a mark.
+    bool m_hasBox = false;
 };

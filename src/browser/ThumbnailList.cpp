@@ -15,6 +15,7 @@
 
 #include "commands/CommandIds.h"
 #include "browser/BrokenPictureGlyph.h"
+#include "browser/KeptBoxMark.h"
 #include "browser/FolderListing.h"
 #include "browser/LoaderHandoff.h"
 #include "platform/RasterQtBridge.h"
@@ -22,6 +23,7 @@
 #include "browser/ThumbnailWorkers.h"
 #include "platform/FolderWatch.h"
 #include "platform/WakePipe.h"
+#include "doc/KeptBoxes.h"
 
 namespace {
 
@@ -43,12 +45,16 @@ constexpr int kUpdateRetryMs = 50;
 const QColor kFrameIdle(0xC0, 0xC0, 0xC0);     // light grey
 const QColor kFrameFocused(0xFF, 0x00, 0x00);  // red
 const QColor kFrameUnfocused(0x80, 0x00, 0x00); // dark red
+// The cells gathered besides the current one (several selected).
+const QColor kFrameGathered(0x30, 0x70, 0xD0);
+const QColor kGatheredTint(0x30, 0x70, 0xD0, 0x40);
 
 // A list entry that owns its record: removing the entry destroys the record.
 class ThumbListItem : public QListWidgetItem {
 public:
     explicit ThumbListItem(ThumbItem* record) : QListWidgetItem(record->m_name), m_record(record) {}
     const ThumbItem& Record() const { return *m_record; }
+    void MarkBox(bool hasBox) { m_record->m_hasBox = hasBox; }
 
     // Takes record in place of the one held (the file was written again or renamed).
     void Replace(ThumbItem* record) {
@@ -129,7 +135,7 @@ ThumbnailList::ThumbnailList(QWidget* parent)
     setFlow(QListView::LeftToRight);
     setWrapping(true);
     setUniformItemSizes(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionRectVisible(false);
     setIconSize(QSize(thumbs::kThumbSide, thumbs::kThumbSide));
     // Cells for a 60 x 60 thumbnail with its frame and one line of label.
@@ -147,6 +153,7 @@ ThumbnailList::ThumbnailList(QWidget* parent)
     m_frameTimer.setSingleShot(true);
     connect(&m_frameTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     connect(this, &QListWidget::itemSelectionChanged, this, &ThumbnailList::OnSelectionChanged);
+    connect(&KeptBoxes::Instance(), &KeptBoxes::changed, this, &ThumbnailList::OnBoxChanged);
     // Scrolling moves pixels already painted; the frames and labels are composed anew at its end.
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, viewport(), qOverload<>(&QWidget::update));
 }
@@ -166,8 +173,34 @@ const ThumbItem* ThumbnailList::Thumb(int row) const {
 }
 
 QString ThumbnailList::CurrentPath() const {
+    // Gathering several cells moves the list's own current cell; the photo is still the one shown.
+    if (selectedItems().size() > 1 && !m_shownPath.isEmpty() && RowOfPath(m_shownPath) >= 0) return m_shownPath;
     const ThumbItem* thumb = Thumb(currentRow());
     return thumb ? thumb->m_path : QString();
+}
+
+QString ThumbnailList::NeighbourPath(const QString& path, int step) const {
+    const int row = RowOfPath(path);
+    const ThumbItem* thumb = row < 0 ? nullptr : Thumb(row + step);
+    return thumb ? thumb->m_path : QString();
+}
+
+QStringList ThumbnailList::SelectedPaths() const {
+    QStringList paths;
+    for (int row = 0; row < count(); ++row) {
+        const ThumbItem* thumb = Thumb(row);
+        if (thumb && item(row)->isSelected()) paths.append(thumb->m_path);
+    }
+    return paths;
+}
+
+void ThumbnailList::OnBoxChanged(const QString& path) {
+    const int row = RowOfPath(path);
+    auto* entry = row < 0 ? nullptr : dynamic_cast<ThumbListItem*>(item(row));
+    if (!entry) return;
+    entry->MarkBox(KeptBoxes::Instance().Has(path));
+    m_frameClock.invalidate();
+    viewport()->update();
 }
 
 void ThumbnailList::SetShownPicture(const QString& path) {
@@ -183,8 +216,12 @@ void ThumbnailList::FrameShownPicture() {
     // The view shows it already: no selection change may open it again.
     const QSignalBlocker quiet(this);
     if (row < 0) {
-        clearSelection();
+        if (selectedItems().size() <= 1) clearSelection();
         setCurrentItem(nullptr, QItemSelectionModel::NoUpdate);
+    } else if (selectedItems().size() > 1) {
+        // Stepping through a selection of several keeps it.
+        setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        scrollToItem(item(row));
     } else {
         setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
         scrollToItem(item(row));
@@ -322,7 +359,14 @@ void ThumbnailList::PostChosenPicture() {
 void ThumbnailList::OnSelectionChanged() {
     m_frameClock.invalidate();   // the user's own change is shown at once
     viewport()->update();
-    m_openTimer.start();   // restarts a pending one: the open follows the last change
+    // Only a single chosen cell opens; gathering several (Ctrl, Shift, Ctrl+A) leaves the
+    // picture shown as it is.
+    const QList<QListWidgetItem*> selected = selectedItems();
+    if (selected.size() == 1 && selected.front() == currentItem()) {
+        m_openTimer.start();   // restarts a pending one: the open follows the last change
+    } else {
+        m_openTimer.stop();
+    }
 }
 
 void ThumbnailList::OnOpenTimer() {
@@ -332,7 +376,7 @@ void ThumbnailList::OnOpenTimer() {
 
 void ThumbnailList::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (!selectedItems().isEmpty() && !m_openTimer.isActive()) PostChosenPicture();
+    if (!m_openTimer.isActive() && currentItem() && currentItem()->isSelected()) PostChosenPicture();
 }
 
 bool ThumbnailList::viewportEvent(QEvent* event) {
@@ -404,18 +448,25 @@ QImage ThumbnailList::RenderClient() const {
     QPainter painter(&bitmap);
     painter.setFont(font());
     const bool focused = hasFocus();
+    const int shown = m_shownPath.isEmpty() ? -1 : RowOfPath(m_shownPath);
+    const bool several = selectedItems().size() > 1;
     for (int row = 0; row < count(); ++row) {
         const QRect icon = IconRect(row);
         if (!icon.intersects(clientRect)) continue;
-        const bool selected = item(row)->isSelected();
+        // The current cell (the picture shown) is framed; cells gathered besides it are tinted.
+        const bool framed = several ? row == shown : item(row)->isSelected();
+        const bool gathered = several && item(row)->isSelected();
         const QPoint centre(icon.left() + icon.width() / 2, icon.top() + icon.height() / 2);
-        const QColor frame = !selected ? kFrameIdle : focused ? kFrameFocused : kFrameUnfocused;
-        painter.setPen(QPen(frame, selected ? 2 : 0, Qt::SolidLine));
+        const QRect frameRect(centre.x() - kFrameHalf, centre.y() - kFrameHalf, 2 * kFrameHalf - 1, 2 * kFrameHalf - 1);
+        if (gathered) painter.fillRect(frameRect.adjusted(-kIconPadding / 2, -kIconPadding / 2, kIconPadding / 2, kIconPadding / 2), kGatheredTint);
+        const QColor frame = framed ? (focused ? kFrameFocused : kFrameUnfocused) : gathered ? kFrameGathered : kFrameIdle;
+        painter.setPen(QPen(frame, framed || gathered ? 2 : 0, Qt::SolidLine));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRect(centre.x() - kFrameHalf, centre.y() - kFrameHalf, 2 * kFrameHalf - 1, 2 * kFrameHalf - 1));
+        painter.drawRect(frameRect);
         const auto* entry = dynamic_cast<const ThumbListItem*>(item(row));
         if (!entry) continue;
         if (!entry->Record().m_thumb.IsValid()) DrawBrokenPictureGlyph(painter, icon);
+        if (entry->Record().m_hasBox) DrawKeptBoxMark(painter, frameRect);
         const QRect label = LabelRect(row);
         bool centred = false;
         const QStaticText& text = entry->Label(painter.font(), label.width(), centred);

@@ -35,6 +35,11 @@ public:
     // picture not listed leaves no cell current until its cell arrives (a Save As to a new
     // name, a folder listed again).
     void SetShownPicture(const QString& path);
+    // The listed picture step places after path (before it for a negative step), or empty.
+    QString NeighbourPath(const QString& path, int step) const;
+    // The selected cells' paths in list order. Several may be selected (Ctrl or Shift and a
+    // click, Ctrl+A); the current cell, the picture the view shows, stays apart from them.
+    QStringList SelectedPaths() const;
     // Drops the item whose path equals path and selects the one that followed it.
     void RemoveFile(const QString& path);
     // Lists the pictures of folder; an empty or invalid path gives an empty list. While a scan
@@ -77,6 +82,8 @@ protected:
 private:
     void PostChosenPicture();
     void OnSelectionChanged();
+    // A photo's kept box came or went: its mark follows.
+    void OnBoxChanged(const QString& path);
     void OnOpenTimer();
     void OnWaitTimer();
     void StartLoader();

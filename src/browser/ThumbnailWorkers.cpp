@@ -7,6 +7,7 @@
 #include "browser/FolderListing.h"
 #include "browser/ThumbnailGeometry.h"
 #include "browser/ThumbnailMaker.h"
+#include "doc/KeptBoxes.h"
 
 namespace thumbs {
 
@@ -36,6 +37,7 @@ std::unique_ptr<ThumbItem> MakeThumbRecord(const QString& folder, const QString&
     record->m_width = ClampedSide(size.width);
     record->m_height = ClampedSide(size.height);
     if (std::min(size.width, size.height) < uint32_t(kMinPictureSide)) return nullptr;
+    record->m_hasBox = KeptBoxes::Instance().Has(record->m_path);
     return record;
 }
 

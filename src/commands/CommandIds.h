@@ -73,6 +73,9 @@ constexpr uint32_t ID_CUSTOMIZATION = 32851;         // "Order"
 constexpr uint32_t ID_ASK_SAVE_CHANGES = 32852;      // option: offer to save a changed picture
 constexpr uint32_t ID_GUIDE_NEXT = 32860;            // O: the next composition guide in the box
 constexpr uint32_t ID_GUIDE_TURN_SPIRAL = 32861;     // Shift+O: the golden spiral winds to the next corner
+constexpr uint32_t ID_APPLY_TO_SELECTED = 32862;     // the box's choices to every selected photo
+constexpr uint32_t ID_EXPORT_ORDER = 32863;          // the print order's export dialog
+constexpr uint32_t ID_KEEP_BOXES = 32864;            // option: boxes kept in XMP sidecars
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change
@@ -95,6 +98,9 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_APP_EXIT, "Quit the application; prompts to save documents\nExit"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_DELETE, "Delete the current picture file\nDelete"},
+    {ID_APPLY_TO_SELECTED, "Give every selected photo a centred box of this print size, shape and border\nApply to Selected"},
+    {ID_EXPORT_ORDER, "Cut every photo of the print order and write the prints to a folder\nExport Order"},
+    {ID_KEEP_BOXES, "Keep each photo's box in an XMP sidecar file beside it\nKeep Boxes in Sidecars"},
     {ID_CROPBOX, "Select standard photo print crop box or free-size crop box\nCropbox Type"},
     {ID_BORDER, "White border width inside the crop box.\nBorder Width"},
     {ID_ROTATE_CROPBOX, "Rotate the cropbox\nRotate"},

@@ -100,7 +100,8 @@ void FileCommands::RegisterCommands() {
     m_handlers.On(
         cmd::ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }, [this](CommandUpdate& u) { u.enabled = PicturesValid(); });
     m_handlers.On(
-        cmd::ID_DELETE, [this] { OnDelete(); }, [this](CommandUpdate& u) { u.enabled = FileUsable(); });
+        cmd::ID_DELETE, [this] { OnDelete(); },
+        [this](CommandUpdate& u) { u.enabled = FileUsable() || (m_picker && m_picker->SelectedPaths().size() > 1); });
     m_handlers.On(
         cmd::ID_CONFIRM_OVERWRITE, [this] { m_confirmOverwrite = !m_confirmOverwrite; },
         [this](CommandUpdate& u) { u.checked = m_confirmOverwrite; });
@@ -236,6 +237,11 @@ bool FileCommands::SaveModified() {
 }
 
 void FileCommands::OnDelete() {
+    const QStringList selected = m_picker ? m_picker->SelectedPaths() : QStringList();
+    if (selected.size() > 1) {
+        DeleteSeveral(selected);
+        return;
+    }
     if (!FileUsable()) return;
     const QString path = Shown()->Path();
     if (m_confirmDelete && !MessageService::AskYesNo("This will delete " + path + "\n\nContinue?", DialogParent())) {
@@ -250,6 +256,33 @@ void FileCommands::OnDelete() {
     KeptBoxes::Instance().Discard(path);
     m_view->LoadPicture(QString());
     if (!path.isEmpty() && m_picker) m_picker->RemoveFile(path);
+}
+
+void FileCommands::DeleteSeveral(const QStringList& paths) {
+    constexpr int kNamesListed = 10;
+    QStringList names;
+    for (const QString& path : paths.mid(0, kNamesListed)) names.append(FileNameOf(path));
+    if (paths.size() > kNamesListed) names.append(QStringLiteral("and %1 more").arg(paths.size() - kNamesListed));
+    const QString question =
+        QStringLiteral("This will delete %1 pictures:\n%2\n\nContinue?").arg(paths.size()).arg(names.join(QLatin1Char('\n')));
+    if (m_confirmDelete && !MessageService::AskYesNo(question, DialogParent())) return;
+    QStringList failures;
+    const QString shown = Shown() ? Shown()->Path() : QString();
+    for (const QString& path : paths) {
+        if (!filechecks::RemoveFile(path)) {
+            failures.append(QStringLiteral("%1: %2").arg(FileNameOf(path), ReasonFromCoreError(std::strerror(errno))));
+            continue;
+        }
+        KeptBoxes::Instance().Discard(path);
+        if (path == shown && m_view) m_view->LoadPicture(QString());
+        if (m_picker) m_picker->RemoveFile(path);
+    }
+    if (!failures.isEmpty()) {
+        MessageService::ShowMessage(QStringLiteral("Could not delete %1 of the pictures:\n%2")
+                                        .arg(failures.size())
+                                        .arg(failures.join(QLatin1Char('\n'))),
+                                    DialogParent());
+    }
 }
 
 void FileCommands::OnJpegQuality(const CommandValue& value) {

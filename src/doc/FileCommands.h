@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 class PictureDocument;
@@ -41,6 +42,11 @@ public:
     // The view now shows the picture at path (empty: none): its thumbnail becomes the current
     // one without opening it again.
     virtual void PictureShown(const QString& path) = 0;
+    // The listed picture step places after path (before it when step is negative); empty past
+    // either end of the list or when path is not listed.
+    virtual QString NeighbourPath(const QString& path, int step) const = 0;
+    // The selected thumbnails' paths in list order: one or several, apart from the current one.
+    virtual QStringList SelectedPaths() const = 0;
 };
 
 class FileCommands : public QObject {
@@ -64,6 +70,8 @@ public:
     void OnFileSave();
     void OnFileSaveAs();
     void OnDelete();
+    // Delete with several thumbnails selected: one question for all of them.
+    void DeleteSeveral(const QStringList& paths);
     // A quality box text (empty or not a number: 75) or a number (outside 0..100: 75).
     void OnJpegQuality(const CommandValue& value);
     int JpegQuality() const { return m_jpegQuality; }

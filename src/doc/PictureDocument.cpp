@@ -81,6 +81,15 @@ FileOutcome PictureDocument::Load(const QString& path) {
     return {true, {}};
 }
 
+FileOutcome PictureDocument::LoadOpened(const QString& path, OpenedPicture& opened) {
+    StopLoading();
+    FinishJob();
+    FlushKeptBox();
+    Clear();
+    TakeOpened(path, opened);
+    return {true, {}};
+}
+
 void PictureDocument::StopLoading() {
     // Another picture replaces this one: a full decode still running is of no use any more.
     if (!m_loader.IsLoading()) return;

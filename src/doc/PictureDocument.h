@@ -42,6 +42,8 @@ public:
     // picture decodes on a worker (the document is busy meanwhile); should that decode fail,
     // loadFailed follows and the document is empty again.
     FileOutcome Load(const QString& path);
+    // The same for a photo already decoded (ahead of the step that shows it).
+    FileOutcome LoadOpened(const QString& path, OpenedPicture& opened);
     // Writes the working picture with the light values to path (JPEG at that quality); on
     // success path becomes the document's path and the picture counts as saved.
     FileOutcome Save(const QString& path, int jpegQuality);
@@ -156,6 +158,8 @@ public:
     // What to say about the photo's kept box: it could not be read or kept, or the photo has
     // changed since the box was placed. Empty when all is well.
     const QString& BoxNote() const { return m_boxNote; }
+    // The photo's box was given from outside (Apply to Selected): it is read again and shown.
+    void ReloadKeptBox();
 
 signals:
     // The working picture or its layout changed: the view copies must be made again.

@@ -91,3 +91,11 @@ void PictureDocument::KeepSavedBox(const QString& path) {
     m_kept.reset();
     if (overItself) m_boxNote = KeptBoxes::Instance().Forget(path);
 }
+
+void PictureDocument::ReloadKeptBox() {
+    if (m_path.isEmpty() || !HasPicture() || IsModified()) return;
+    m_keepTimer.stop();
+    RestoreKeptBox(m_orientation);
+    LayOut();
+    emit laidOut(true);
+}

@@ -29,6 +29,20 @@ bool MessageService::AskYesNo(const QString& text, QWidget* parent) {
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
+MessageAnswer MessageService::AskTwoWays(const QString& text, const QString& yes, const QString& no, QWidget* parent) {
+    if (g_answerer) return g_answerer(text, true);
+    QMessageBox box(QMessageBox::Question, SettingsStore::kApplication, text, QMessageBox::NoButton,
+                    parent ? parent : QApplication::activeWindow());
+    QPushButton* first = box.addButton(yes, QMessageBox::YesRole);
+    QPushButton* second = box.addButton(no, QMessageBox::NoRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(second);
+    box.exec();
+    if (box.clickedButton() == first) return MessageAnswer::Yes;
+    if (box.clickedButton() == second) return MessageAnswer::No;
+    return MessageAnswer::Cancel;
+}
+
 MessageAnswer MessageService::AskSaveDiscardCancel(const QString& text, QWidget* parent) {
     if (g_answerer) return g_answerer(text, true);
     QMessageBox box(QMessageBox::Warning, SettingsStore::kApplication, text, QMessageBox::NoButton,

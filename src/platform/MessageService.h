@@ -23,6 +23,10 @@ public:
     // Save / Don't Save / Cancel: Yes, No or Cancel (also when the box is closed). A scripted
     // answerer sees a question.
     static MessageAnswer AskSaveDiscardCancel(const QString& text, QWidget* parent = nullptr);
+    // A question with two answers of its own and Cancel: Yes for the first, No for the second,
+    // Cancel also when the box is closed. A scripted answerer sees a question.
+    static MessageAnswer AskTwoWays(const QString& text, const QString& yes, const QString& no,
+                                    QWidget* parent = nullptr);
 
     // Installs (or, with an empty function, removes) the scripted answerer.
     static void SetAnswerer(Answerer answerer);

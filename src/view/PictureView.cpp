@@ -105,6 +105,7 @@ void PictureView::RegisterViewCommands() {
          [this](CommandUpdate& u) { u.enabled = m_document->WorkPicture().IsValid(); });
     h.On(cmd::ID_GUIDE_NEXT, [this] { ShowNextGuide(); });
     h.On(cmd::ID_GUIDE_TURN_SPIRAL, [this] { TurnSpiral(); });
+    RegisterOrderCommands();
 }
 
 void PictureView::ShowNextGuide() { SetGuide(NextGuide(m_guide), m_spiralTurn); }
@@ -128,9 +129,12 @@ void PictureView::LoadPicture(const QString& path) {
     SyncViewArea();
     const QSize area = LargestArea() * devicePixelRatioF();
     m_document->SetPreviewBound({area.width(), area.height()});
-    const FileOutcome outcome = m_document->Load(path);
+    OpenedPicture ahead;
+    const FileOutcome outcome =
+        m_ahead.Take(path, ahead) ? m_document->LoadOpened(path, ahead) : m_document->Load(path);
     wait.Release();
     if (!outcome.ok) MessageService::ShowMessage(outcome.error, this);
+    PrepareNeighbours();
 }
 
 void PictureView::Copy() {

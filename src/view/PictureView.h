@@ -14,6 +14,7 @@
 
 #include "commands/CommandRouter.h"
 #include "doc/FileCommands.h"
+#include "doc/PhotosAhead.h"
 #include "doc/PictureDocument.h"
 #include "view/DisplayCopies.h"
 #include "view/ViewPainter.h"
@@ -39,6 +40,14 @@ public:
     // Opens a picture file into the shown document and makes this the active view; says so
     // in a message when it cannot be opened. An empty path clears the view.
     void LoadPicture(const QString& path) override;
+    // Page Down / Page Up and the mouse's forward and back buttons: the next or previous photo
+    // of the list opens (after the save question) and the list follows.
+    void StepPhoto(int step);
+    // Apply to Selected: the box's shape, print size and border, and a centred box, to every
+    // selected photo; photos with a box of their own keep it unless the user says otherwise.
+    void ApplyToSelected();
+    // The photos next to the shown one, decoded ahead.
+    const PhotosAhead& Ahead() const { return m_ahead; }
     // The Ext Cutter command: the Alpha Picture Cutter's result replaces the working picture.
     void RunExternalCutter();
     // The Print command: the print dialog with a preview; true when the picture was printed.
@@ -92,6 +101,8 @@ protected:
 
 private:
     void RegisterViewCommands();
+    // Apply to Selected and the sidecar option.
+    void RegisterOrderCommands();
     // The document laid its picture out again: new display copies, and a repaint.
     void FollowLayout(bool withLightPreview);
     // The largest area the view shows the picture in (logical pixels): the window or the
@@ -134,6 +145,10 @@ private:
     QTimer m_resizeSettle;          // single shot: the end of a resize drag
     bool m_resizing = false;        // within a resize drag: no screen-sized copy
     bool m_captured = false;        // the view holds the mouse during a drag
+    // The photos next to the shown one in the list, decoded ahead of a step.
+    void PrepareNeighbours();
+
+    PhotosAhead m_ahead;
     CompositionGuide m_guide = CompositionGuide::None;
     int m_spiralTurn = 0;
 };

@@ -56,6 +56,10 @@ void PictureView::BoxStepped() {
 
 void PictureView::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
+    if (event->button() == Qt::ForwardButton || event->button() == Qt::BackButton) {
+        StepPhoto(event->button() == Qt::ForwardButton ? 1 : -1);
+        return;
+    }
     if (event->button() != Qt::LeftButton) return;
     setFocus(Qt::MouseFocusReason);
     BeginDrag(event->position().toPoint());
@@ -102,6 +106,12 @@ void PictureView::keyPressEvent(QKeyEvent* event) {
         break;
     case Qt::Key_Down:
         if (Box().NudgeStep(0, 1)) BoxStepped();
+        break;
+    case Qt::Key_PageDown:
+        StepPhoto(1);
+        break;
+    case Qt::Key_PageUp:
+        StepPhoto(-1);
         break;
     case Qt::Key_Delete:
         if (CommandRouter* router = CommandRouter::Instance()) router->Post(cmd::ID_DELETE);

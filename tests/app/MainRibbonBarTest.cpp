@@ -63,6 +63,8 @@ const Expected kHome[] = {
     {"Color", 32782, "Cool Tone", S, 8, ""},
     {"Color", 32783, "Warm Tone", S, 9, ""},
     {"Color", 32784, "Sepia", S, 10, ""},
+    {"Print Order", 32862, "Apply to Selected", L, -1, ""},
+    {"Print Order", 32863, "Export Order", L, -1, ""},
     {"Print", 57607, "Print", L, -1, ""},
 };
 
@@ -73,6 +75,7 @@ const Expected kOptions[] = {
     {"Image", 32845, "JPEG Quality:", RibbonKind::EditBox, -1, ""},
     {"Crop Box", 32833, "Hide Cropbox", RibbonKind::CheckBox, -1, ""},
     {"Crop Box", 32834, "Auto Show", RibbonKind::CheckBox, -1, ""},
+    {"Crop Box", 32864, "Keep boxes in sidecars", RibbonKind::CheckBox, -1, ""},
     {"Customization", 32851, "Order", L, 0, ""},
 };
 

@@ -38,10 +38,17 @@ public:
     void RemoveFile(const QString& path) override { removed.push_back(path); }
     void FileWritten(const QString& path) override { written.push_back(path); }
     void PictureShown(const QString& path) override { current = path; }
+    QString NeighbourPath(const QString& path, int step) const override {
+        const qsizetype at = listed.indexOf(path);
+        return at < 0 || at + step < 0 || at + step >= listed.size() ? QString() : listed[at + step];
+    }
+    QStringList SelectedPaths() const override { return selected; }
 
     QString current;
     std::vector<QString> removed;
     std::vector<QString> written;
+    QStringList listed;
+    QStringList selected;
 };
 
 class DocFixture : public ::testing::Test {
