@@ -29,12 +29,13 @@ void PhotosAhead::Prepare(const QStringList& paths) {
     m_wanted = paths.mid(0, kAhead);
     m_wanted.removeAll(QString());
     std::erase_if(m_ready, [this](const auto& photo) { return !m_wanted.contains(photo->path); });
-    if (m_job.IsRunning() && !m_wanted.contains(m_decoding)) {
-        m_stop->store(true);
-        m_job.Finish();  // its finishing step starts the next one
+    if (m_job.IsRunning()) {
+        // A decode no longer wanted is told to stop, not waited for: its finishing step starts
+        // the next one.
+        if (!m_wanted.contains(m_decoding)) m_stop->store(true);
         return;
     }
-    if (!m_job.IsRunning()) StartNext();
+    StartNext();
 }
 
 void PhotosAhead::StartNext() {
@@ -52,7 +53,7 @@ void PhotosAhead::StartNext() {
                         if (!stop->load() && photo->opened.ok && m_wanted.contains(photo->path)) {
                             m_ready.push_back(photo);
                         }
-                        if (!stop->load()) StartNext();
+                        StartNext();
                     });
         return;
     }
