@@ -26,6 +26,11 @@ inline constexpr const char* kCropPreset = "CropPreset";
 inline constexpr const char* kCropBorder = "CropBorder";
 inline constexpr const char* kCropRotated = "CropRotated";
 
+// The print order's export: the last destination folder (empty: a prints folder beside the
+// photos) and name pattern, whose extension is the format.
+inline constexpr const char* kOrderExportFolder = "OrderExportFolder";
+inline constexpr const char* kOrderExportPattern = "OrderExportPattern";
+
 // In the "Workspace" sub-section.
 inline constexpr const char* kApplicationLook = "ApplicationLook";
 inline constexpr int kApplicationLookDefault = 216;
