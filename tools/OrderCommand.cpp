@@ -10,6 +10,7 @@
 #include "doc/OrderExport.h"
 #include "doc/OrderNames.h"
 #include "doc/OrderSummary.h"
+
 #include "StrictNumber.h"
 
 namespace cli {
@@ -89,7 +90,9 @@ int RunOrderCommand(int argc, char** argv) {
     }
     const order::ExportOutcome outcome = exporter.Run(plan);
     std::fputs(order::SummaryText(outcome).c_str(), stdout);
-    return outcome.AnyFailed() ? 1 : 0;
+    if (!outcome.AnyFailed()) return 0;
+    return Fail(std::to_string(outcome.NotExported()) + " of " + std::to_string(outcome.photos.size()) +
+                " photos not exported" + (outcome.stopReason.empty() ? "" : ": " + outcome.stopReason));
 }
 
 }  // namespace cli

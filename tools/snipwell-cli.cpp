@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
     switch (cli::CommandOf(options)) {
         case cli::Command::Info: return PrintInfo(options);
         case cli::Command::Meta: return PrintMetadata(options);
-        case cli::Command::Order: return Fail("order takes its options after the word (see --help)");
+        case cli::Command::Order:
+            return Fail("order takes its options after the word (a file named order is given as ./order)");
         case cli::Command::Reserved:
             return Fail(options.positional[0] + " is not available yet in this snipwell-cli (a file named so is given as ./" +
                         options.positional[0] + ")");

@@ -1,12 +1,12 @@
 #include "ui/BenchPhotoFolder.h"
 
+#include <cstdio>
+
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
-#include <cstdio>
 
 #include "image/formats/RasterJpegThumbnail.h"
 
@@ -33,7 +33,8 @@ void CollectPhotos(PhotoFolder& photos) {
     const QByteArray chosen = qgetenv("SNIPWELL_BENCH_PHOTOS");
     const QString root = chosen.isEmpty() ? QString::fromLatin1(kDefaultPhotoRoot) : QFile::decodeName(chosen);
     if (!QDir(root).exists()) {
-        photos.problem = QStringLiteral("no photo folder %1 (run tools/bench-photos.sh or set SNIPWELL_BENCH_PHOTOS)").arg(root);
+        photos.problem =
+            QStringLiteral("no photo folder %1 (run tools/bench-photos.sh or set SNIPWELL_BENCH_PHOTOS)").arg(root);
         return;
     }
     if (!photos.copy.isValid()) {
@@ -56,7 +57,8 @@ void CollectPhotos(PhotoFolder& photos) {
         const QByteArray key = ContentKey(source);
         if (key.isEmpty() || seen.contains(key)) continue;
         seen.insert(key);
-        const QString target = photos.copy.filePath(QStringLiteral("photo-%1.jpg").arg(photos.files.size() + 1, 3, 10, QLatin1Char('0')));
+        const QString target =
+            photos.copy.filePath(QStringLiteral("photo-%1.jpg").arg(photos.files.size() + 1, 3, 10, QLatin1Char('0')));
         if (!QFile::copy(source, target)) continue;
         photos.files.append(target);
         photos.bytes += QFileInfo(target).size();

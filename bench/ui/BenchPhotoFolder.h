@@ -5,20 +5,20 @@
 // need them report an error and are skipped.
 #pragma once
 
-#include <benchmark/benchmark.h>
-
 #include <cstdint>
 
 #include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <benchmark/benchmark.h>
+
 struct PhotoFolder {
     QTemporaryDir copy{QDir::tempPath() + QStringLiteral("/snipwell-bench-photos-XXXXXX")};
-    QStringList files;   // full paths inside copy
+    QStringList files;  // full paths inside copy
     qint64 bytes = 0;
     uint64_t pixels = 0;
-    QString problem;     // why the benchmarks cannot run, or empty
+    QString problem;  // why the benchmarks cannot run, or empty
 };
 
 // The photographs, collected on first use.

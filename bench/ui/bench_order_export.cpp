@@ -5,7 +5,8 @@
 //                   same rectangles, worked out beforehand, one process a photo, two at a time
 //                   through `xargs -P2` (libvips-tools; skipped when vips is missing).
 // Both re-encode, both read wall-clock time; each runs three times and the fastest counts.
-#include <benchmark/benchmark.h>
+#include <string>
+#include <vector>
 
 #include <QDir>
 #include <QFile>
@@ -13,15 +14,17 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <string>
-#include <vector>
+#include <benchmark/benchmark.h>
 
-#include "RatioReport.h"
-#include "commands/CommandIds.h"
 #include "doc/KeptBox.h"
 #include "doc/OrderExport.h"
+
+#include "commands/CommandIds.h"
+
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/CropSidecar.h"
+
+#include "RatioReport.h"
 #include "ui/BenchPhotoFolder.h"
 
 namespace {
@@ -35,7 +38,7 @@ constexpr double kPrintRatio = 6.0 / 4.0;
 struct OrderFolder {
     QTemporaryDir folder{QDir::tempPath() + QStringLiteral("/snipwell-bench-order-XXXXXX")};
     std::vector<std::string> photos;
-    QString vipsJobs;   // "IN OUT[Q=90] L T W H" a line
+    QString vipsJobs;  // "IN OUT[Q=90] L T W H" a line
     QString problem;
 };
 
@@ -132,8 +135,8 @@ void Order_VipsCrop(benchmark::State& state) {
     }
     for (auto _ : state) {
         QProcess xargs;
-        xargs.start(QStringLiteral("xargs"), {QStringLiteral("-P2"), QStringLiteral("-n6"), QStringLiteral("vips"),
-                                              QStringLiteral("crop")});
+        xargs.start(QStringLiteral("xargs"),
+                    {QStringLiteral("-P2"), QStringLiteral("-n6"), QStringLiteral("vips"), QStringLiteral("crop")});
         xargs.write(Order().vipsJobs.toUtf8());
         xargs.closeWriteChannel();
         if (!xargs.waitForFinished(-1) || xargs.exitCode() != 0) {

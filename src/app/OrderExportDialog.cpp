@@ -18,10 +18,12 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "commands/CommandIds.h"
-#include "commands/SettingsKeys.h"
 #include "doc/OrderNames.h"
 #include "doc/OrderSummary.h"
+
+#include "commands/CommandIds.h"
+#include "commands/SettingsKeys.h"
+
 #include "platform/SettingsStore.h"
 
 #include "image/RasterFormatTable.h"
@@ -90,7 +92,8 @@ void OrderExportDialog::SetExistingNamesChooser(ExistingNamesChooser chooser) {
 
 void OrderExportDialog::BuildLayout() {
     m_selectedChoice = new QRadioButton(tr("The %n selected photo(s)", nullptr, int(m_selected.size())), this);
-    m_allChoice = new QRadioButton(tr("All %n photo(s) with a box in this folder", nullptr, int(m_withBox.size())), this);
+    m_allChoice =
+        new QRadioButton(tr("All %n photo(s) with a box in this folder", nullptr, int(m_withBox.size())), this);
     m_selectedChoice->setEnabled(!m_selected.isEmpty());
     (m_selected.isEmpty() ? m_allChoice : m_selectedChoice)->setChecked(true);
 
@@ -252,16 +255,17 @@ void OrderExportDialog::StartExport() {
     // The calls come from the workers; each is queued to this window's thread.
     order::ExportProgress progress;
     progress.started = [this](int index, const std::string& name, int) {
-        QMetaObject::invokeMethod(this, [this, index, name = FromNative(name)] { ShowStarted(index, name); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, index, name = FromNative(name)] { ShowStarted(index, name); }, Qt::QueuedConnection);
     };
     progress.finished = [this](int, const order::PhotoOutcome&, int done) {
-        QMetaObject::invokeMethod(this, [this, done] { ShowFinished(done); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, done] { ShowFinished(done); }, Qt::QueuedConnection);
     };
     m_worker = std::thread([this, plan = std::move(plan), progress] {
         order::ExportOutcome outcome = m_exporter->Run(plan, progress);
-        QMetaObject::invokeMethod(this, [this, outcome = std::move(outcome)] { EndExport(outcome); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, outcome = std::move(outcome)] { EndExport(outcome); }, Qt::QueuedConnection);
     });
 }
 
@@ -281,7 +285,7 @@ void OrderExportDialog::EndExport(const order::ExportOutcome& outcome) {
 
 void OrderExportDialog::SetRunning(bool running) {
     for (QWidget* field : std::initializer_list<QWidget*>{m_selectedChoice, m_allChoice, m_destination, m_browse,
-                                                         m_pattern, m_format, m_quality}) {
+                                                          m_pattern, m_format, m_quality}) {
         field->setEnabled(!running);
     }
     m_selectedChoice->setEnabled(!running && !m_selected.isEmpty());

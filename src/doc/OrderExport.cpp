@@ -97,10 +97,10 @@ std::string DestinationOf(const std::string& photo, const ExportOptions& options
     return options.destination.empty() ? FolderOf(photo) + "/" + kDefaultFolderName : options.destination;
 }
 
-bool ExportOutcome::AnyFailed() const {
-    return !stopReason.empty() || std::any_of(photos.begin(), photos.end(), [](const PhotoOutcome& photo) {
-               return photo.status == PhotoStatus::Failed || photo.status == PhotoStatus::NotReached;
-           });
+int ExportOutcome::NotExported() const {
+    return int(std::count_if(photos.begin(), photos.end(), [](const PhotoOutcome& photo) {
+        return photo.status == PhotoStatus::Failed || photo.status == PhotoStatus::NotReached;
+    }));
 }
 
 OrderExport::OrderExport(ExportOptions options) : m_options(std::move(options)) {
@@ -139,8 +139,12 @@ OrderPlan OrderExport::Plan(const std::vector<std::string>& photos) const {
                 planned.clash = true;
                 plan.clashes.push_back(target);
                 break;
-            case ExistingNames::Number: target = FreeNumberedName(target, taken); break;
-            case ExistingNames::Overwrite: planned.clash = true; break;
+            case ExistingNames::Number:
+                target = FreeNumberedName(target, taken);
+                break;
+            case ExistingNames::Overwrite:
+                planned.clash = true;
+                break;
             case ExistingNames::Skip:
                 planned.clash = true;
                 planned.skip = true;
@@ -156,7 +160,7 @@ OrderPlan OrderExport::Plan(const std::vector<std::string>& photos) const {
 ExportOutcome OrderExport::Run(const OrderPlan& plan, const ExportProgress& progress) {
     ExportOutcome outcome;
     for (const PlannedPhoto& planned : plan.photos) outcome.photos.emplace_back().photo = planned.photo;
-    outcome.stopReason = !plan.problem.empty()    ? plan.problem
+    outcome.stopReason = !plan.problem.empty()   ? plan.problem
                          : !plan.clashes.empty() ? ClashRefusal(plan.clashes)
                                                  : MakeFolders(plan);
     if (!outcome.stopReason.empty()) return outcome;
@@ -186,7 +190,8 @@ ExportOutcome OrderExport::Run(const OrderPlan& plan, const ExportProgress& prog
             if (!cut.ok) {
                 result.status = PhotoStatus::Failed;
                 result.reason = cut.reason;
-            } else if (std::string error; !WriteFileBeside(planned.target, cut.bytes.data(), cut.bytes.size(), &error)) {
+            } else if (std::string error;
+                       !WriteFileBeside(planned.target, cut.bytes.data(), cut.bytes.size(), &error)) {
                 result.status = PhotoStatus::Failed;
                 result.reason = FileNameOf(planned.target) + " cannot be written: " + error;
                 const std::lock_guard lock(stopping);

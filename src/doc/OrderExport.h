@@ -46,11 +46,11 @@ struct ExportOptions {
     // The folder the files go to, made when missing; empty: a "prints" folder inside each
     // photo's own folder (kDefaultFolderName).
     std::string destination;
-    std::string pattern;      // OrderNames.h; its extension decides the format
-    int quality = 90;         // JPEG and lossy WebP quality, mapped for HEIF, AVIF and JPEG XL
+    std::string pattern;  // OrderNames.h; its extension decides the format
+    int quality = 90;     // JPEG and lossy WebP quality, mapped for HEIF, AVIF and JPEG XL
     ExistingNames existing = ExistingNames::Ask;
-    BoxSource boxes;          // empty: ReadBoxFromSidecar
-    int workers = 0;          // threads; 0: one per core
+    BoxSource boxes;  // empty: ReadBoxFromSidecar
+    int workers = 0;  // threads; 0: one per core
 };
 
 // The pictures of folder (the kinds the browser lists) that have a box, sorted by name.
@@ -64,15 +64,15 @@ std::string DestinationOf(const std::string& photo, const ExportOptions& options
 struct PlannedPhoto {
     std::string photo;
     std::optional<KeptCrop> box;
-    std::string problem;   // why it will not be cut (no box, unreadable sidecar); empty when it will
-    std::string target;    // the file it is written to (full path)
-    bool clash = false;    // target exists already
-    bool skip = false;     // not exported: its name exists and existing names are skipped
+    std::string problem;  // why it will not be cut (no box, unreadable sidecar); empty when it will
+    std::string target;   // the file it is written to (full path)
+    bool clash = false;   // target exists already
+    bool skip = false;    // not exported: its name exists and existing names are skipped
 };
 
 struct OrderPlan {
     std::vector<PlannedPhoto> photos;
-    std::string problem;   // the whole order cannot run (a bad pattern); empty when it can
+    std::string problem;               // the whole order cannot run (a bad pattern); empty when it can
     std::vector<std::string> clashes;  // targets that exist already (ExistingNames::Ask only)
 };
 
@@ -82,22 +82,24 @@ enum class PhotoStatus { Written, Skipped, Failed, NotReached };
 struct PhotoOutcome {
     std::string photo;
     PhotoStatus status = PhotoStatus::NotReached;
-    std::string written;       // the file written
-    std::string reason;        // why it failed or was skipped
-    std::string preset;        // the {preset} token of its box
-    int width = 0;             // the cut's pixels
+    std::string written;  // the file written
+    std::string reason;   // why it failed or was skipped
+    std::string preset;   // the {preset} token of its box
+    int width = 0;        // the cut's pixels
     int height = 0;
-    int dpi = 0;               // written into the file
-    double widthInches = 0;    // printed at that dpi
+    int dpi = 0;             // written into the file
+    double widthInches = 0;  // printed at that dpi
     double heightInches = 0;
-    bool lowDpi = false;       // under cropbox::kLowPrintDpi: soft in print
+    bool lowDpi = false;  // under cropbox::kLowPrintDpi: soft in print
 };
 
 struct ExportOutcome {
     std::vector<PhotoOutcome> photos;  // in the order's sequence
     bool cancelled = false;
-    std::string stopReason;            // why writing stopped (a full disk), empty otherwise
-    bool AnyFailed() const;
+    std::string stopReason;  // why writing stopped (a full disk), empty otherwise
+    // The photos that failed or were not reached.
+    int NotExported() const;
+    bool AnyFailed() const { return !stopReason.empty() || NotExported() > 0; }
 };
 
 // Calls from Run. Both may come from any worker thread, at the same time: they must be safe
@@ -118,8 +120,8 @@ public:
     // names rule. Two photos of the order whose names meet are numbered whatever the rule: the
     // later one takes "-2".
     OrderPlan Plan(const std::vector<std::string>& photos) const;
-    // Cuts and writes the planned photos (once per OrderExport: a cancel is not undone); refuses (every photo NotReached, stopReason set) a
-    // plan with a problem or with clashes left to ask about.
+    // Cuts and writes the planned photos (once per OrderExport: a cancel is not undone); refuses (every photo
+    // NotReached, stopReason set) a plan with a problem or with clashes left to ask about.
     ExportOutcome Run(const OrderPlan& plan, const ExportProgress& progress = {});
     // Ends Run early, from any thread: no photo starts after it, a decode or encode under way
     // ends within moments, and no partial file is left.

@@ -64,7 +64,8 @@ std::string PatternProblem(const std::string& pattern) {
         const std::string_view rest = std::string_view(pattern).substr(open);
         if (!rest.starts_with(kNameToken) && !rest.starts_with(kPresetToken) && !rest.starts_with(kNumberToken)) {
             const size_t close = rest.find('}');
-            return "the name pattern's " + std::string(rest.substr(0, close == std::string_view::npos ? 1 : close + 1)) +
+            return "the name pattern's " +
+                   std::string(rest.substr(0, close == std::string_view::npos ? 1 : close + 1)) +
                    " is no token (use {name}, {preset} and {n})";
         }
     }

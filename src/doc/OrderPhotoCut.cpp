@@ -69,7 +69,7 @@ PhotoCut CutPhoto(const std::string& photo, const KeptCrop& box, uint32_t format
     const int shape = box.shape >= cropbox::kShapeRectangle && box.shape <= cropbox::kShapeOval
                           ? box.shape
                           : int(cropbox::kShapeRectangle);
-    const CutRequest request{upright.width, upright.height, upright.width, upright.height,
+    const CutRequest request{upright.width, upright.height, upright.width,           upright.height,
                              rect,          shape,          choices.BorderFraction()};
     EncodableCut cut;
     if (!CutPicture(opened.picture, request, cut)) return Failure("it cannot be cut: there is not enough memory");

@@ -19,7 +19,7 @@ struct PhotoCut {
     std::vector<uint8_t> bytes;  // the encoded file
     int width = 0;               // the cut's pixels
     int height = 0;
-    int dpi = 0;                 // written into the file (horizontal)
+    int dpi = 0;  // written into the file (horizontal)
 };
 
 // The cut of photo by box, encoded as format at quality. stop (may be null) ends a decode or

@@ -1,20 +1,24 @@
 // The Export dialog driven to its end: the photos of a folder with a box are cut into the
 // destination on worker threads and the summary names each one.
-#include <gtest/gtest.h>
+#include "app/OrderExportDialog.h"
 
+#include <filesystem>
+
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QEventLoop>
 #include <QTimer>
 
-#include <filesystem>
+#include <gtest/gtest.h>
 
-#include "app/OrderExportDialog.h"
 #include "commands/CommandIds.h"
+
 #include "platform/SettingsStore.h"
+
 #include "image/metadata/CropSidecar.h"
+
 #include "TestSupport.h"
 
 namespace {
@@ -41,7 +45,8 @@ TEST(OrderExportDialog, ExportsTheFoldersBoxesAndShowsTheSummary) {
 
     {
         OrderExportDialog dialog(QString::fromStdString(dir.path().string()), {}, 85, {});
-        dialog.findChild<QLineEdit*>(QStringLiteral("destination"))->setText(QString::fromStdString((dir / "out").string()));
+        dialog.findChild<QLineEdit*>(QStringLiteral("destination"))
+            ->setText(QString::fromStdString((dir / "out").string()));
         EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("example"))->text(), QStringLiteral("e.g. a-6x4.jpg"));
         QEventLoop loop;
         QObject::connect(&dialog, &OrderExportDialog::exportEnded, &loop, &QEventLoop::quit);

@@ -1,10 +1,7 @@
 // A print order's export: names, cuts equal to the view's Cut, metadata and dpi, problems
 // listed, cancel and a failing disk leaving whole files only, existing names, and
 // snipwell-cli's "order" writing the same bytes.
-#include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/resource.h>
+#include "doc/OrderExport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,15 +10,21 @@
 
 #include <QFile>
 
-#include "commands/CommandIds.h"
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "doc/CutOperation.h"
 #include "doc/KeptBox.h"
-#include "doc/OrderExport.h"
 #include "doc/OrderNames.h"
 #include "doc/OrderSummary.h"
 #include "doc/PictureLoader.h"
+
+#include "commands/CommandIds.h"
+
 #include "image/RasterImage.h"
 #include "image/metadata/CropSidecar.h"
+
 #include "CliRun.h"
 #include "MetadataFixtures.h"
 #include "TestSupport.h"
@@ -79,8 +82,13 @@ RasterImage ViewCutOf(const std::string& photo) {
     const cropbox::Size size{int(opened.picture.GetWidth()), int(opened.picture.GetHeight())};
     cropbox::CropBoxModel choices;
     choices.m_borderId = box.border;
-    const CutRequest request{size.width, size.height, size.width, size.height,
-                             keptbox::UprightRect(box, opened.orientation, size), box.shape, choices.BorderFraction()};
+    const CutRequest request{size.width,
+                             size.height,
+                             size.width,
+                             size.height,
+                             keptbox::UprightRect(box, opened.orientation, size),
+                             box.shape,
+                             choices.BorderFraction()};
     RasterImage cut;
     EXPECT_TRUE(CutPicture(opened.picture, request, cut));
     return cut;
@@ -143,11 +151,11 @@ TEST(OrderExport, CutsAsTheViewCutsAndKeepsMetadataWithThePrintsDpi) {
     oval.placedWidth = 1200;
     oval.placedHeight = 1800;
     ASSERT_TRUE(WriteSidecarCrop(tagged.string(), oval));
-    const std::string upright = PhotoWithBox(
-        dir, "Landscape_1.jpg", "upright.jpg", Box(0.25, 0.05, 0.75, 0.95, cropbox::kShapeRoundCorner, cmd::ID_PRESET_FREE));
+    const std::string upright =
+        PhotoWithBox(dir, "Landscape_1.jpg", "upright.jpg",
+                     Box(0.25, 0.05, 0.75, 0.95, cropbox::kShapeRoundCorner, cmd::ID_PRESET_FREE));
 
-    const order::ExportOutcome outcome =
-        Export({tagged.string(), upright}, Into(dir / "out", "{name}.png"));
+    const order::ExportOutcome outcome = Export({tagged.string(), upright}, Into(dir / "out", "{name}.png"));
     ASSERT_EQ(outcome.photos.size(), 2u);
     EXPECT_FALSE(outcome.AnyFailed()) << order::SummaryText(outcome);
     for (const order::PhotoOutcome& photo : outcome.photos) {
@@ -182,15 +190,15 @@ TEST(OrderExport, PhotosThatCannotBeCutAreListedAndTheRestAreWritten) {
     const std::string broken = PatternPhoto(dir, "broken.jpg", 300, 200);
     testsupport::WriteFileBytes(broken, {0xFF, 0xD8, 0xFF, 0x00, 0x01});
 
-    const order::ExportOutcome outcome =
-        Export({noBox, damaged, changed, broken, good}, Into(dir / "out"));
+    const order::ExportOutcome outcome = Export({noBox, damaged, changed, broken, good}, Into(dir / "out"));
     const struct {
         order::PhotoStatus status;
         const char* reason;
     } expected[] = {
         {order::PhotoStatus::Failed, "no box"},
         {order::PhotoStatus::Failed, "the sidecar cannot be read: "},
-        {order::PhotoStatus::Failed, "changed since its box was placed: now 280 x 200, the box was placed on 300 x 200"},
+        {order::PhotoStatus::Failed,
+         "changed since its box was placed: now 280 x 200, the box was placed on 300 x 200"},
         {order::PhotoStatus::Failed, "Could not open broken.jpg"},
         {order::PhotoStatus::Written, ""},
     };
@@ -323,9 +331,11 @@ TEST(OrderCli, WritesTheEnginesBytesFromAnotherToolsCropAndRefusesExistingNames)
     options.quality = 80;
     const order::ExportOutcome engine = Export({photo.string()}, options);
     ASSERT_EQ(engine.photos[0].status, order::PhotoStatus::Written) << order::SummaryText(engine);
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "cli" / "shot-free.jpg"), testsupport::ReadFileBytes(engine.photos[0].written));
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "cli" / "shot-free.jpg"),
+              testsupport::ReadFileBytes(engine.photos[0].written));
 
-    const testsupport::RunResult again = testsupport::RunCli(dir, {"order", "--to", (dir / "cli").string(), photo.string()});
+    const testsupport::RunResult again =
+        testsupport::RunCli(dir, {"order", "--to", (dir / "cli").string(), photo.string()});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("exist already; nothing was written"), std::string::npos) << again.err;
     EXPECT_EQ(FilesIn(dir / "cli"), std::vector<std::string>{"shot-free.jpg"});
