@@ -36,6 +36,8 @@ OrderExportDialog::ExistingNamesChooser g_existingNamesChooser;
 constexpr const char* kExamplePhoto = "IMG_0001.jpg";
 constexpr uint32_t kExamplePreset = cmd::ID_PRESET_6X4;
 constexpr int kSummaryLines = 8;
+// Wide enough for a photo's summary line and the destination's hint.
+constexpr int kMinimumWidth = 560;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
@@ -46,11 +48,17 @@ std::vector<std::string> NativePaths(const QStringList& paths) {
     return native;
 }
 
+// "1 photo", "20 photos".
+QString PhotoCount(int count) {
+    return count == 1 ? OrderExportDialog::tr("1 photo") : OrderExportDialog::tr("%1 photos").arg(count);
+}
+
 order::ExistingNames AskAboutExistingNames(QWidget* parent, const QStringList& existing) {
     if (g_existingNamesChooser) return g_existingNamesChooser(existing);
     QMessageBox box(QMessageBox::Question, SettingsStore::kApplication,
-                    OrderExportDialog::tr("%n file(s) of this order exist already in the destination, such as %1.",
-                                          nullptr, int(existing.size()))
+                    OrderExportDialog::tr("Files of this order exist already in the destination (%1 of them, such as "
+                                          "%2). Number the new files, overwrite the old ones or skip those photos?")
+                        .arg(existing.size())
                         .arg(existing.value(0).mid(existing.value(0).lastIndexOf(QLatin1Char('/')) + 1)),
                     QMessageBox::Cancel, parent);
     QPushButton* number = box.addButton(OrderExportDialog::tr("Number them"), QMessageBox::AcceptRole);
@@ -72,6 +80,7 @@ OrderExportDialog::OrderExportDialog(const QString& folder, const QStringList& s
     if (!m_boxes) m_boxes = order::ReadBoxFromSidecar;
     m_withBox = order::PhotosWithBox(NativePath(folder), m_boxes);
     setWindowTitle(tr("Export the Print Order"));
+    setMinimumWidth(kMinimumWidth);
     BuildLayout();
     m_quality->setValue(std::clamp(jpegQuality, 1, 100));
     RestoreSettings();
@@ -91,9 +100,9 @@ void OrderExportDialog::SetExistingNamesChooser(ExistingNamesChooser chooser) {
 }
 
 void OrderExportDialog::BuildLayout() {
-    m_selectedChoice = new QRadioButton(tr("The %n selected photo(s)", nullptr, int(m_selected.size())), this);
+    m_selectedChoice = new QRadioButton(tr("The selected photos: %1").arg(PhotoCount(int(m_selected.size()))), this);
     m_allChoice =
-        new QRadioButton(tr("All %n photo(s) with a box in this folder", nullptr, int(m_withBox.size())), this);
+        new QRadioButton(tr("All photos with a box in this folder: %1").arg(PhotoCount(int(m_withBox.size()))), this);
     m_selectedChoice->setEnabled(!m_selected.isEmpty());
     (m_selected.isEmpty() ? m_allChoice : m_selectedChoice)->setChecked(true);
 
