@@ -5,6 +5,7 @@
 #include "image/RasterImage.h"
 #include "CliOperations.h"
 #include "CutNames.h"
+#include "OrderCommand.h"
 #include "StrictNumber.h"
 #include "ViewCut.h"
 
@@ -17,9 +18,9 @@ struct CommandWord {
     Command command;
 };
 
-// "order", "sheet" and "contact" are the print order's export, its sheets and contact sheets.
+// "sheet" and "contact" are the print order's sheets and contact sheets, still to come.
 constexpr CommandWord kCommandWords[] = {
-    {"info", Command::Info},     {"meta", Command::Meta},       {"order", Command::Reserved},
+    {"info", Command::Info},     {"meta", Command::Meta},       {"order", Command::Order},
     {"sheet", Command::Reserved}, {"contact", Command::Reserved},
 };
 
@@ -84,11 +85,13 @@ std::string HelpText() {
         "usage: snipwell-cli [--in-type N] [--type N] [--quality Q] [--strip] IN OUT [OP ARGS]...\n"
         "       snipwell-cli [--in-type N] info IN\n"
         "       snipwell-cli [--in-type N] meta IN   (the kept metadata, one key=value a line)\n"
+        "       snipwell-cli " + std::string(kOrderSynopsis) + "\n"
+        "      " + kOrderHelp + "\n"
         "  --strip      OUT without IN's metadata (kept by default when both are JPEG or PNG)\n"
         "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
         "  --type N     format id of OUT (default: from the extension)\n"
         "  --quality Q  JPEG and WebP quality 1..100\n"
-        "commands: info, meta; order, sheet and contact are reserved for commands to come\n"
+        "commands: info, meta, order; sheet and contact are reserved for commands to come\n"
         "  (a file named like a command is given as ./NAME)\n"
         "operations, applied in order:\n";
     text += std::string("  ") + rastertool::kViewCutSynopsis + "\n";

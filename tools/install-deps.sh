@@ -3,7 +3,7 @@
 # Idempotent: apt-get runs only when something is missing. Works as root or through sudo.
 #   tools/install-deps.sh            build + test dependencies
 #   tools/install-deps.sh --dev      also the screenshot tools, xdotool and the programs the
-#                                    benchmarks compare with (cjpeg)
+#                                    benchmarks compare with (cjpeg, vips)
 set -euo pipefail
 
 packages=(
@@ -21,7 +21,7 @@ packages=(
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--dev" ]]; then
-  packages+=(xvfb xauth x11-apps xdotool libjpeg-turbo-progs)
+  packages+=(xvfb xauth x11-apps xdotool libjpeg-turbo-progs libvips-tools)
 fi
 
 missing=()

@@ -8,6 +8,7 @@
 //                [L T R B] [OP ARGS]...
 //   snipwell-cli [--in-type N] info IN
 //   snipwell-cli [--in-type N] meta IN
+//   snipwell-cli order [--to DIR] [--pattern P] [--quality Q] [--existing WHAT] PHOTO...
 //
 // When IN and OUT are both JPEG or PNG files, OUT keeps IN's metadata (EXIF, XMP, IPTC, colour
 // profile) the way the program's Save keeps it, with the picture turned upright; --strip
@@ -33,6 +34,7 @@
 #include "CliArguments.h"
 #include "CliOperations.h"
 #include "CutNames.h"
+#include "OrderCommand.h"
 #include "ViewCut.h"
 
 namespace {
@@ -169,6 +171,8 @@ int main(int argc, char** argv) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
+    // "order" takes options of its own, after its word.
+    if (argc > 1 && std::strcmp(argv[1], "order") == 0) return cli::RunOrderCommand(argc - 2, argv + 2);
     Options options;
     if (std::string error = cli::ParseOptions(argc, argv, options); !error.empty()) return Fail(error);
     if (options.positional.empty()) {
@@ -178,6 +182,8 @@ int main(int argc, char** argv) {
     switch (cli::CommandOf(options)) {
         case cli::Command::Info: return PrintInfo(options);
         case cli::Command::Meta: return PrintMetadata(options);
+        case cli::Command::Order:
+            return Fail("order takes its options after the word (a file named order is given as ./order)");
         case cli::Command::Reserved:
             return Fail(options.positional[0] + " is not available yet in this snipwell-cli (a file named so is given as ./" +
                         options.positional[0] + ")");

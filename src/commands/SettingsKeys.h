@@ -28,6 +28,11 @@ inline constexpr const char* kCropRotated = "CropRotated";
 // 1: each photo's box is kept in an XMP sidecar beside it (the default); 0: for the session only.
 inline constexpr const char* kKeepBoxesInSidecars = "KeepBoxesInSidecars";
 
+// The print order's export: the last destination folder (empty: a prints folder beside the
+// photos) and name pattern, whose extension is the format.
+inline constexpr const char* kOrderExportFolder = "OrderExportFolder";
+inline constexpr const char* kOrderExportPattern = "OrderExportPattern";
+
 // In the "Workspace" sub-section.
 inline constexpr const char* kApplicationLook = "ApplicationLook";
 inline constexpr int kApplicationLookDefault = 216;
