@@ -1,6 +1,7 @@
 #include "app/BrowserPaneFactory.h"
 
 #include "browser/BrowserPane.h"
+#include "browser/ThumbnailList.h"
 #include "doc/FileCommands.h"
 #include "view/PictureView.h"
 
@@ -23,6 +24,11 @@ void ConnectBrowserPane(QWidget* pane, PictureView* view, FileCommands* document
 
 void StartBrowserPane(QWidget* pane) {
     if (auto* picker = qobject_cast<BrowserPane*>(pane)) picker->ShowFolders();
+}
+
+QString BrowserPaneFolder(QWidget* pane) {
+    auto* picker = qobject_cast<BrowserPane*>(pane);
+    return picker != nullptr ? picker->List()->CurrentFolder() : QString();
 }
 
 bool OpenInBrowserPane(QWidget* pane, const QString& path) {

@@ -20,3 +20,6 @@ void StartBrowserPane(QWidget* pane);
 // Opens a file or folder in a pane made by CreateBrowserPane as if the user had chosen it;
 // false when the pane cannot show it.
 bool OpenInBrowserPane(QWidget* pane, const QString& path);
+
+// The folder the browser lists; empty when none.
+QString BrowserPaneFolder(QWidget* pane);

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProgressBar>
@@ -18,7 +19,9 @@
 
 
 #include "app/BrowserPaneFactory.h"
+#include "app/OrderExportDialog.h"
 #include "doc/FileCommands.h"
+#include "doc/KeptBoxes.h"
 #include "view/PictureView.h"
 #include "commands/CommandIds.h"
 #include "app/MainRibbonBar.h"
@@ -115,6 +118,22 @@ void MainWindow::RegisterCommands() {
         [this](CommandUpdate& update) { update.radio = update.id == m_appLook; });
     m_handlers.On(cmd::ID_NEXT_PANE, [this] { ActivateNextPane(true); });
     m_handlers.On(cmd::ID_PREV_PANE, [this] { ActivateNextPane(false); });
+    m_handlers.On(cmd::ID_EXPORT_ORDER, [this] { ExportOrder(); });
+}
+
+void MainWindow::ExportOrder() {
+    // The box being placed is kept before the order is read.
+    m_view->Document()->FlushKeptBox();
+    PictureBrowserLink* picker = m_document ? m_document->m_picker : nullptr;
+    const QStringList selected = picker ? picker->SelectedPaths() : QStringList();
+    QString folder = BrowserPaneFolder(m_browserPane);
+    if (folder.isEmpty() && !m_view->Path().isEmpty()) folder = QFileInfo(m_view->Path()).path();
+    // Boxes kept for the session only (a folder that takes no sidecar) are exported too.
+    const order::BoxSource boxes = [](const std::string& photo) {
+        const KeptBoxes::Found found = KeptBoxes::Instance().Read(QFile::decodeName(photo.c_str()));
+        return order::BoxLookup{found.crop, found.problem.toStdString()};
+    };
+    OrderExportDialog::Run(this, folder, selected, FileCommands::StoredJpegQuality(), boxes);
 }
 
 bool MainWindow::Create() {

@@ -76,6 +76,8 @@ private:
     void CreateAccelerators();
     void ApplyLook();
     void RegisterCommands();
+    // Export Order: the print order's dialog over the browser's folder and selection.
+    void ExportOrder();
     void OnFocusChanged(QWidget* old, QWidget* now);
 
     // "*NAME - Norvane Snipwell" while a picture is shown, the modified mark first.
