@@ -25,7 +25,8 @@ bool PhotosAhead::IsHeld(const QString& path) const {
     return std::any_of(m_ready.begin(), m_ready.end(), [&path](const auto& photo) { return photo->path == path; });
 }
 
-void PhotosAhead::Prepare(const QStringList& paths) {
+void PhotosAhead::Prepare(const QStringList& paths, Preparation preparation) {
+    m_preparation = std::move(preparation);
     m_wanted = paths.mid(0, kAhead);
     m_wanted.removeAll(QString());
     std::erase_if(m_ready, [this](const auto& photo) { return !m_wanted.contains(photo->path); });
@@ -47,7 +48,11 @@ void PhotosAhead::StartNext() {
         auto stop = std::make_shared<std::atomic<bool>>(false);
         m_stop = stop;
         m_decoding = path;
-        m_job.Start([photo, stop] { PictureLoader::OpenFull(photo->path, photo->opened, stop.get()); },
+        m_job.Start([photo, stop, preparation = m_preparation] {
+                        if (PictureLoader::OpenFull(photo->path, photo->opened, stop.get()) && preparation) {
+                            preparation(photo->opened.picture, photo->made);
+                        }
+                    },
                     [this, photo, stop] {
                         m_decoding.clear();
                         if (!stop->load() && photo->opened.ok && m_wanted.contains(photo->path)) {
@@ -59,7 +64,7 @@ void PhotosAhead::StartNext() {
     }
 }
 
-bool PhotosAhead::Take(const QString& path, OpenedPicture& opened) {
+bool PhotosAhead::Take(const QString& path, OpenedPicture& opened, std::vector<RasterImage>* made) {
     const auto found =
         std::find_if(m_ready.begin(), m_ready.end(), [&path](const auto& photo) { return photo->path == path; });
     if (found == m_ready.end()) return false;
@@ -77,6 +82,7 @@ bool PhotosAhead::Take(const QString& path, OpenedPicture& opened) {
     opened.error = held.error;
     opened.extrasLostOnSave = held.extrasLostOnSave;
     opened.orientation = held.orientation;
+    if (made != nullptr) made->swap(photo->made);
     return true;
 }
 

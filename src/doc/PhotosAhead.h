@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,12 +25,16 @@ public:
     PhotosAhead() = default;
     ~PhotosAhead() { Stop(); }
 
-    // Decodes the first kAhead of paths, one after another; photos held or decoding that are
-    // not among them are dropped.
-    void Prepare(const QStringList& paths);
-    // Hands over the decoded photo at path when it is ready and its file has not changed since;
-    // false otherwise (it is then opened as usual).
-    bool Take(const QString& path, OpenedPicture& opened);
+    // What a view makes of a decoded photo before it can show it (its reduced copies), made
+    // ahead on the worker too; it only reads the picture.
+    using Preparation = std::function<void(const RasterImage& picture, std::vector<RasterImage>& made)>;
+
+    // Decodes the first kAhead of paths, one after another, and runs preparation on each;
+    // photos held or decoding that are not among them are dropped.
+    void Prepare(const QStringList& paths, Preparation preparation = {});
+    // Hands over the decoded photo at path, with what the preparation made of it, when it is
+    // ready and its file has not changed since; false otherwise (it is then opened as usual).
+    bool Take(const QString& path, OpenedPicture& opened, std::vector<RasterImage>* made = nullptr);
     // Drops everything and stops the decode that runs.
     void Stop();
     // The photos ready to be taken.
@@ -43,11 +48,13 @@ private:
         QString path;
         FileStamp stamp;
         OpenedPicture opened;
+        std::vector<RasterImage> made;
     };
     void StartNext();
     bool IsHeld(const QString& path) const;
 
     QStringList m_wanted;
+    Preparation m_preparation;
     std::vector<std::shared_ptr<Photo>> m_ready;
     QString m_decoding;
     std::shared_ptr<std::atomic<bool>> m_stop;

@@ -30,11 +30,35 @@ void DisplayCopies::ForgetShown() {
     m_shownRatio = 0;
 }
 
+void DisplayCopies::ReduceAhead(const RasterImage& work, QSize bound, qreal ratio, std::vector<RasterImage>& made) {
+    made.clear();
+    made.reserve(2);  // no reallocation: a copy of a picture would copy its pixels
+    made.emplace_back();
+    made.emplace_back();
+    if (!ReduceToFit(work, bound * ratio, made[0])) made[0].Destroy();
+    if (ratio > 1 && !ReduceToFit(work, bound, made[1])) made[1].Destroy();
+}
+
+void DisplayCopies::AdoptAhead(std::vector<RasterImage>& made, QSize workSize, QSize bound, qreal ratio) {
+    m_ahead.swap(made);
+    m_aheadWork = workSize;
+    m_aheadBound = bound;
+    m_aheadRatio = ratio;
+}
+
 void DisplayCopies::Reduce(const PictureDocument& document, QSize bound, qreal ratio) {
     m_reduced.Destroy();
     m_reducedLogical.Destroy();
     const RasterImage& work = document.ShownPicture();
+    std::vector<RasterImage> ahead;
+    ahead.swap(m_ahead);
     if (!work.IsValid()) return;
+    const QSize workSize(int(work.GetWidth()), int(work.GetHeight()));
+    if (ahead.size() == 2 && m_aheadWork == workSize && m_aheadBound == bound && m_aheadRatio == ratio) {
+        m_reduced.TakeOver(ahead[0]);
+        m_reducedLogical.TakeOver(ahead[1]);
+        return;
+    }
     // Without memory for them, relayouts simply use the working picture.
     if (!ReduceToFit(work, bound * ratio, m_reduced)) m_reduced.Destroy();
     // View copies are made at logical pixels: on a HiDPI screen a smaller reduction serves them.

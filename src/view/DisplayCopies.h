@@ -6,6 +6,8 @@
 
 #include <QSize>
 
+#include <vector>
+
 #include "image/RasterImage.h"
 
 class PictureDocument;
@@ -19,6 +21,12 @@ public:
     // logical ones, the same fit at logical pixels too, which the view copies are made from,
     // so that a relayout there reads no more pixels than at ratio 1.
     void Reduce(const PictureDocument& document, QSize bound, qreal ratio);
+    // The reduced pictures Reduce would make of work, made ahead (on a worker, of a photo
+    // decoded ahead): made receives them in the order AdoptAhead takes them.
+    static void ReduceAhead(const RasterImage& work, QSize bound, qreal ratio, std::vector<RasterImage>& made);
+    // The next Reduce takes these instead of making them, when they were made for a picture
+    // of workSize at the same bound and ratio.
+    void AdoptAhead(std::vector<RasterImage>& made, QSize workSize, QSize bound, qreal ratio);
     // Makes the view copy at the document's fitted size; false when it has none or there is
     // no memory for it. While a long operation holds the working picture, the last view copy
     // is rescaled to that size instead.
@@ -56,5 +64,9 @@ private:
     RasterImage m_reduced;
     RasterImage m_reducedLogical;
     RasterImage m_shownCopy;  // the view copy at the screen's pixels
+    std::vector<RasterImage> m_ahead;  // see AdoptAhead
+    QSize m_aheadWork;
+    QSize m_aheadBound;
+    qreal m_aheadRatio = 0;
     qreal m_shownRatio = 0;   // the ratio m_shownCopy was made for, 0 for none
 };

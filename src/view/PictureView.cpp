@@ -130,8 +130,16 @@ void PictureView::LoadPicture(const QString& path) {
     const QSize area = LargestArea() * devicePixelRatioF();
     m_document->SetPreviewBound({area.width(), area.height()});
     OpenedPicture ahead;
-    const FileOutcome outcome =
-        m_ahead.Take(path, ahead) ? m_document->LoadOpened(path, ahead) : m_document->Load(path);
+    std::vector<RasterImage> reduced;
+    FileOutcome outcome;
+    if (m_ahead.Take(path, ahead, &reduced)) {
+        // The reduced copies were made ahead too: the step only fits the view copy.
+        const QSize workSize(int(ahead.picture.GetWidth()), int(ahead.picture.GetHeight()));
+        m_copies.AdoptAhead(reduced, workSize, LargestArea(), devicePixelRatioF());
+        outcome = m_document->LoadOpened(path, ahead);
+    } else {
+        outcome = m_document->Load(path);
+    }
     wait.Release();
     if (!outcome.ok) MessageService::ShowMessage(outcome.error, this);
     PrepareNeighbours();

@@ -27,7 +27,12 @@ void PictureView::PrepareNeighbours() {
         return;
     }
     // The next photo first: stepping forward is the usual way through an order.
-    m_ahead.Prepare({picker->NeighbourPath(shown, 1), picker->NeighbourPath(shown, -1)});
+    const QSize bound = LargestArea();
+    const qreal ratio = devicePixelRatioF();
+    m_ahead.Prepare({picker->NeighbourPath(shown, 1), picker->NeighbourPath(shown, -1)},
+                    [bound, ratio](const RasterImage& picture, std::vector<RasterImage>& made) {
+                        DisplayCopies::ReduceAhead(picture, bound, ratio, made);
+                    });
 }
 
 void PictureView::StepPhoto(int step) {
