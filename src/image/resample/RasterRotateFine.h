@@ -1,5 +1,5 @@
-// Turning a 24-bit picture by any angle about its centre (the straighten turn), sampled with
-// the Keys cubic filter (a = -0.5, Catmull-Rom) over 4 x 4 source pixels.
+// Turning a 24-bit picture by any angle up to a quarter turn about its centre (the straighten
+// turn), made of three shears that each filter with the Keys cubic (a = -0.5, Catmull-Rom).
 //
 // The turned picture lives in the source's own picture coordinates (top row = 0): the turn
 // keeps the source's centre where it is, so a region of the turned picture is given as a
@@ -32,7 +32,8 @@ RasterRect WholeTurnedRegion(uint32_t width, uint32_t height, double degrees);
 // Writes region of source turned by degrees into target, a 24-bit picture of the region's
 // size. A target that already is one keeps its memory (only its pixels are written); any other
 // is replaced. source must be a 24-bit picture and not target itself; its alpha plane is not
-// read. False with source's error text on failure (a refused size, no memory, a stop request).
+// read. False with source's error text on failure (a refused size, no memory, a stop request,
+// a turn beyond 90 degrees either way).
 bool RenderTurnedRegion(RasterImage& source, double degrees, const RasterRect& region, RasterImage& target,
                         const FineTurnOptions& options = {});
 

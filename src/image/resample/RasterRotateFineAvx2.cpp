@@ -1,13 +1,10 @@
-// AVX2 row kernel of the fine turn: eight target pixels per step, one per 32-bit lane, each
-// channel in its own float vector. A turned row walks the source on a slant, so the sixteen
-// taps of each pixel are fetched by gathers of whole 4-byte words.
+// AVX2 kernels of the fine turn's shears: sixteen bytes per step, widened to 16-bit values
+// and filtered in pairs of taps by multiply-adds into 32-bit sums, then rounded and narrowed.
 #include "image/resample/RasterRotateFineAvx2.h"
 
 #if defined(RASTER_BLEND_AVX2)
 
 #include <immintrin.h>
-
-#include "image/RasterPixels24Avx2.h"
 
 #define RASTER_AVX2 __attribute__((target("avx2")))
 #define RASTER_AVX2_INLINE inline __attribute__((target("avx2"), always_inline))
@@ -15,124 +12,88 @@
 namespace rasteravx2 {
 namespace {
 
-using raster_resample::TurnRow;
-using raster_resample::TurnSource;
+using raster_resample::kShiftGroup;
+using raster_resample::kTapBits;
+using raster_resample::kTapOne;
 
-struct Weights4 {
-    __m256 w[4];
+RASTER_AVX2_INLINE __m256i Widen(const uint8_t* p) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Sixteen 32-bit sums of a + b, in the lane order of unpacking within 128-bit halves: the
+// first vector holds bytes 0-3 and 8-11, the second 4-7 and 12-15.
+struct Sums {
+    __m256i low;
+    __m256i high;
 };
 
-// KeysWeights, lane by lane, in its order of operations.
-RASTER_AVX2_INLINE Weights4 KeysWeights8(__m256 t) {
-    const __m256 half = _mm256_set1_ps(0.5f);
-    const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 tt = _mm256_mul_ps(t, t);
-    Weights4 k;
-    k.w[0] = _mm256_mul_ps(
-        t, _mm256_sub_ps(_mm256_mul_ps(t, _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(-0.5f), t), one)), half));
-    k.w[1] = _mm256_add_ps(_mm256_mul_ps(tt, _mm256_sub_ps(_mm256_mul_ps(_mm256_set1_ps(1.5f), t), _mm256_set1_ps(2.5f))),
-                           one);
-    k.w[2] = _mm256_mul_ps(
-        t, _mm256_add_ps(_mm256_mul_ps(t, _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(-1.5f), t), _mm256_set1_ps(2.0f))),
-                         half));
-    k.w[3] = _mm256_mul_ps(tt, _mm256_sub_ps(_mm256_mul_ps(half, t), half));
-    return k;
+// The pairs of taps (a[b], b[b]) multiplied by their weights and added.
+RASTER_AVX2_INLINE Sums PairSums(__m256i a, __m256i b, __m256i weights) {
+    return Sums{_mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), weights),
+                _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), weights)};
 }
 
-RASTER_AVX2_INLINE __m256i ClampLanes(__m256i v, __m256i high) {
-    return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), high);
+// TapLevel of the sixteen sums, stored in byte order.
+RASTER_AVX2_INLINE void StoreLevels(Sums first, Sums second, uint8_t* out) {
+    const __m256i half = _mm256_set1_epi32(kTapOne >> 1);
+    const __m256i low = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(first.low, second.low), half), kTapBits);
+    const __m256i high = _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(first.high, second.high), half), kTapBits);
+    const __m256i words = _mm256_packs_epi32(low, high);   // bytes 0-7 | 8-15 as 16-bit values
+    const __m256i bytes = _mm256_packus_epi16(words, words);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, 0x08)));
 }
 
-struct Channels {
-    __m256 blue, green, red;
-};
-
-// One tap of the eight pixels: the source pixel at byte offset (the word that ends with it,
-// shifted down a byte) as floats per channel.
-RASTER_AVX2_INLINE Channels FetchTap(const uint8_t* before, __m256i offset) {
-    const __m256i bytes = _mm256_srli_epi32(_mm256_i32gather_epi32(reinterpret_cast<const int*>(before), offset, 1), 8);
-    const __m256i low = _mm256_set1_epi32(0xFF);
-    return Channels{_mm256_cvtepi32_ps(_mm256_and_si256(bytes, low)),
-                    _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srli_epi32(bytes, 8), low)),
-                    _mm256_cvtepi32_ps(_mm256_srli_epi32(bytes, 16))};
+// Sixteen pairs of weights for bytes b .. b + 15 in the order PairSums reads them.
+RASTER_AVX2_INLINE __m256i PairsLow(const int32_t* pairs) {
+    return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pairs + 8), reinterpret_cast<const __m128i*>(pairs));
 }
-
-RASTER_AVX2_INLINE __m256 Mul(__m256 a, __m256 b) { return _mm256_mul_ps(a, b); }
-RASTER_AVX2_INLINE __m256 Add(__m256 a, __m256 b) { return _mm256_add_ps(a, b); }
-
-// Rounded to nearest even, clamped to 0..255, as a 32-bit lane.
-RASTER_AVX2_INLINE __m256i ToLevel(__m256 v) {
-    return ClampLanes(_mm256_cvtps_epi32(v), _mm256_set1_epi32(255));
-}
-
-// The eight pixels starting at target pixel i, as blue | green << 8 | red << 16 per lane.
-RASTER_AVX2_INLINE __m256i TurnGroup(const TurnSource& source, const TurnRow& row, size_t i) {
-    const __m256 index = _mm256_add_ps(_mm256_set1_ps(float(i)), _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7));
-    const __m256 x = Add(_mm256_set1_ps(row.x0), Mul(index, _mm256_set1_ps(row.stepX)));
-    const __m256 y = Add(_mm256_set1_ps(row.y0), Mul(index, _mm256_set1_ps(row.stepY)));
-    const __m256 lowEdge = _mm256_set1_ps(-0.5f);
-    const __m256 inside = _mm256_and_ps(
-        _mm256_and_ps(_mm256_cmp_ps(x, lowEdge, _CMP_GE_OQ),
-                      _mm256_cmp_ps(x, _mm256_set1_ps(float(source.width) - 0.5f), _CMP_LE_OQ)),
-        _mm256_and_ps(_mm256_cmp_ps(y, lowEdge, _CMP_GE_OQ),
-                      _mm256_cmp_ps(y, _mm256_set1_ps(float(source.height) - 0.5f), _CMP_LE_OQ)));
-    const __m256i white = _mm256_set1_epi32(0xFFFFFF);
-    if (_mm256_movemask_ps(inside) == 0) return white;
-
-    const __m256 wholeX = _mm256_floor_ps(x);
-    const __m256 wholeY = _mm256_floor_ps(y);
-    const Weights4 wx = KeysWeights8(_mm256_sub_ps(x, wholeX));
-    const Weights4 wy = KeysWeights8(_mm256_sub_ps(y, wholeY));
-    // Points far outside only need indices that stay inside: clamp before the conversion.
-    // Any whole part beyond two pixels outside gives the same (clamped) taps.
-    const __m256 lowReach = _mm256_set1_ps(-4.0f);
-    const __m256i ix = _mm256_cvttps_epi32(
-        _mm256_min_ps(_mm256_max_ps(wholeX, lowReach), _mm256_set1_ps(float(source.width) + 4.0f)));
-    const __m256i iy = _mm256_cvttps_epi32(
-        _mm256_min_ps(_mm256_max_ps(wholeY, lowReach), _mm256_set1_ps(float(source.height) + 4.0f)));
-    const __m256i lastX = _mm256_set1_epi32(int(source.width - 1));
-    const __m256i lastY = _mm256_set1_epi32(int(source.height - 1));
-    const __m256i three = _mm256_set1_epi32(3);
-    const __m256i stride = _mm256_set1_epi32(int(source.stride));
-
-    __m256i column[4];
-    for (int k = 0; k < 4; ++k) {
-        column[k] = _mm256_mullo_epi32(ClampLanes(_mm256_add_epi32(ix, _mm256_set1_epi32(k - 1)), lastX), three);
-    }
-    const uint8_t* before = source.bits - 1;
-    Channels sum{};
-    for (int j = 0; j < 4; ++j) {
-        // Picture row iy + j - 1 is stored row height - 1 - (iy + j - 1).
-        const __m256i pictureRow = ClampLanes(_mm256_add_epi32(iy, _mm256_set1_epi32(j - 1)), lastY);
-        const __m256i rowStart = _mm256_mullo_epi32(_mm256_sub_epi32(lastY, pictureRow), stride);
-        Channels line{};
-        for (int k = 0; k < 4; ++k) {
-            const Channels tap = FetchTap(before, _mm256_add_epi32(rowStart, column[k]));
-            if (k == 0) {
-                line = Channels{Mul(wx.w[0], tap.blue), Mul(wx.w[0], tap.green), Mul(wx.w[0], tap.red)};
-            } else {
-                line = Channels{Add(line.blue, Mul(wx.w[k], tap.blue)), Add(line.green, Mul(wx.w[k], tap.green)),
-                                Add(line.red, Mul(wx.w[k], tap.red))};
-            }
-        }
-        if (j == 0) {
-            sum = Channels{Mul(wy.w[0], line.blue), Mul(wy.w[0], line.green), Mul(wy.w[0], line.red)};
-        } else {
-            sum = Channels{Add(sum.blue, Mul(wy.w[j], line.blue)), Add(sum.green, Mul(wy.w[j], line.green)),
-                           Add(sum.red, Mul(wy.w[j], line.red))};
-        }
-    }
-    const __m256i pixels = _mm256_or_si256(
-        _mm256_or_si256(ToLevel(sum.blue), _mm256_slli_epi32(ToLevel(sum.green), 8)), _mm256_slli_epi32(ToLevel(sum.red), 16));
-    return _mm256_blendv_epi8(white, pixels, _mm256_castps_si256(inside));
+RASTER_AVX2_INLINE __m256i PairsHigh(const int32_t* pairs) {
+    return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(pairs + 12),
+                               reinterpret_cast<const __m128i*>(pairs + 4));
 }
 
 }  // namespace
 
-RASTER_AVX2 size_t TurnRowGroups(const TurnSource& source, const TurnRow& row, size_t count, uint8_t* out) {
-    size_t done = 0;
-    for (; done + kTurnGroup <= count; done += kTurnGroup) StorePixels24(TurnGroup(source, row, done), out + done * 3);
-    return done;
+RASTER_AVX2 size_t ShiftRowGroups(const uint8_t* in, raster_resample::ShiftTaps taps, size_t count, uint8_t* out) {
+    const __m256i pair01 = _mm256_set1_epi32(raster_resample::TapPair(taps.w[0], taps.w[1]));
+    const __m256i pair23 = _mm256_set1_epi32(raster_resample::TapPair(taps.w[2], taps.w[3]));
+    size_t b = 0;
+    for (; b + kShiftGroup <= count; b += kShiftGroup) {
+        const Sums first = PairSums(Widen(in + b), Widen(in + b + 3), pair01);
+        const Sums second = PairSums(Widen(in + b + 6), Widen(in + b + 9), pair23);
+        StoreLevels(first, second, out + b);
+    }
+    return b;
+}
+
+RASTER_AVX2 void ShiftColumnGroups(const uint8_t* top, size_t stride, raster_resample::ColumnTaps taps, size_t first,
+                                   size_t end, uint8_t* const out[kColumnBatch]) {
+    constexpr size_t kRowsRead = kColumnBatch + 3;
+    for (size_t b = first; b < end; b += kShiftGroup) {
+        const __m256i upperLow = PairsLow(taps.pair01 + b);
+        const __m256i upperHigh = PairsHigh(taps.pair01 + b);
+        const __m256i lowerLow = PairsLow(taps.pair23 + b);
+        const __m256i lowerHigh = PairsHigh(taps.pair23 + b);
+        __m256i rows[kRowsRead];
+        for (size_t k = 0; k < kRowsRead; ++k) rows[k] = Widen(top + k * stride + b);
+        // The next batch reads the rows below these at the same bytes: one batch later, the
+        // walk has moved on to other rows, which the processor's own fetching does not foresee.
+        for (size_t k = kRowsRead; k < kRowsRead + kColumnBatch; ++k) {
+            _mm_prefetch(reinterpret_cast<const char*>(top + k * stride + b), _MM_HINT_T0);
+        }
+        // Neighbouring rows side by side: pair k is rows k and k + 1.
+        __m256i pairLow[kRowsRead - 1];
+        __m256i pairHigh[kRowsRead - 1];
+        for (size_t k = 0; k + 1 < kRowsRead; ++k) {
+            pairLow[k] = _mm256_unpacklo_epi16(rows[k], rows[k + 1]);
+            pairHigh[k] = _mm256_unpackhi_epi16(rows[k], rows[k + 1]);
+        }
+        for (size_t r = 0; r < kColumnBatch; ++r) {
+            const Sums upper{_mm256_madd_epi16(pairLow[r], upperLow), _mm256_madd_epi16(pairHigh[r], upperHigh)};
+            const Sums lower{_mm256_madd_epi16(pairLow[r + 2], lowerLow), _mm256_madd_epi16(pairHigh[r + 2], lowerHigh)};
+            StoreLevels(upper, lower, out[r] + b);
+        }
+    }
 }
 
 }  // namespace rasteravx2
