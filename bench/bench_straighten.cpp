@@ -35,7 +35,7 @@ const RasterImage& LargePhoto() {
 }
 
 void TurnBox(benchmark::State& state, raster_resample::FineTurnPath path) {
-    RasterImage large(LargePhoto());
+    const RasterImage& large = LargePhoto();
     // A box of the photo's size about the centre lies inside the turned picture.
     const int32_t left = int32_t(kLargeWidth - kPhotoWidth) / 2;
     const int32_t top = int32_t(kLargeHeight - kPhotoHeight) / 2;
@@ -43,7 +43,7 @@ void TurnBox(benchmark::State& state, raster_resample::FineTurnPath path) {
     RasterImage target;
     for (auto _ : state) {
         if (!raster_resample::RenderTurnedRegion(large, kDegrees, box, target, {1, path})) {
-            state.SkipWithError(large.LastErrorText());
+            state.SkipWithError(target.LastErrorText());
             return;
         }
         benchmark::DoNotOptimize(target.GetBits());

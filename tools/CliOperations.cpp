@@ -93,7 +93,10 @@ bool Straighten(RasterImage& image, const Values& values) {
     const straighten::TurnedPicture turned{double(image.GetWidth()), double(image.GetHeight()), degrees};
     const RasterRect kept = straighten::InnerPixels(straighten::LargestUprightOfOwnRatio(turned));
     RasterImage result;
-    if (!raster_resample::RenderTurnedRegion(image, degrees, kept, result, {0})) return false;
+    if (!raster_resample::RenderTurnedRegion(image, degrees, kept, result, {0})) {
+        image.SetLastError(result.LastErrorText());
+        return false;
+    }
     return image.TakeOver(result);
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "doc/CutShapeMask.h"
+#include "image/resample/RasterRotateFine.h"
 
 namespace {
 
@@ -102,7 +103,14 @@ bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage&
     if (crop.IsEmpty()) return false;
 
     RasterImage canvas;
-    if (!CopyCropOntoWhite(work, crop, canvas)) return false;
+    if (request.straightenDegrees != 0.0) {
+        // The picture as the view shows it, turned, over the crop alone: nothing outside the box
+        // is sampled. Workers share the rows; the cut already runs off the event loop when large.
+        const RasterRect region{crop.left, crop.top, crop.right, crop.bottom};
+        if (!raster_resample::RenderTurnedRegion(work, request.straightenDegrees, region, canvas, {0})) return false;
+    } else if (!CopyCropOntoWhite(work, crop, canvas)) {
+        return false;
+    }
     const bool plainCrop = request.shape == cropbox::kShapeRectangle && !(request.borderFraction > 0);
     if (!plainCrop && !WhitenOutsideShape(canvas, request.shape, request.borderFraction)) return false;
     return result.TakeOver(canvas);

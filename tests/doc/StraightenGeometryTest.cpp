@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "TestSupport.h"
+#include "doc/CutOperation.h"
 #include "doc/StraightenGeometry.h"
 #include "image/metadata/CropSidecar.h"
 #include "image/resample/RasterRotateFine.h"
@@ -61,7 +62,7 @@ double HorizonAt(const RasterImage& image, uint32_t x) {
 
 // True when the pixels of box (rounded outwards) in the turned picture hold no white: none of
 // them lies outside the picture, whose own pixels are all darker.
-bool PixelsInside(RasterImage& source, double degrees, const PictureBox& box) {
+bool PixelsInside(const RasterImage& source, double degrees, const PictureBox& box) {
     const RasterRect region{int32_t(std::floor(box.left)), int32_t(std::floor(box.top)),
                             int32_t(std::ceil(box.left + box.width)), int32_t(std::ceil(box.top + box.height))};
     RasterImage turned;
@@ -115,6 +116,28 @@ TEST(StraightenGeometry, TheLineToolLevelsATiltedHorizonAndTheBoxFitsTheTurnedPi
     EXPECT_NEAR(own.width / own.height, 1.5, 1e-12);
     EXPECT_TRUE(BoxInsideTurned(own, turned));
     EXPECT_FALSE(BoxInsideTurned(Grown(own, 1.001), turned));
+}
+
+// Cut with the angle the line tool read, over the largest 6x4 box: the horizon comes out level
+// and no corner of the turned picture's background is in the cut.
+TEST(StraightenGeometry, ACutOfTheStraightenedPictureHasALevelHorizon) {
+    const RasterImage picture = HorizonPicture(3.0);
+    const double degrees = ControlDegrees(*AngleFromHorizonLine({100.5, HorizonAt(picture, 100)},
+                                                                {500.5, HorizonAt(picture, 500)}));
+    const PictureBox box = LargestBoxInside(1.5, PicturePoint{300, 200}, TurnedPicture{kWidth, kHeight, degrees});
+    const RasterRect inner = InnerPixels(box);
+    CutRequest request{int(kWidth), int(kHeight), int(kWidth), int(kHeight),
+                       cropbox::Rect{inner.left, inner.top, inner.right, inner.bottom}, cropbox::kShapeRectangle, 0.0};
+    request.straightenDegrees = degrees;
+    RasterImage cut;
+    ASSERT_TRUE(CutPicture(picture, request, cut));
+    ASSERT_EQ(cut.GetWidth(), uint32_t(inner.right - inner.left));
+    const uint32_t right = cut.GetWidth() - 10;
+    EXPECT_NEAR(HorizonAt(cut, 10), HorizonAt(cut, right), 0.3);
+    EXPECT_NEAR(HorizonAt(cut, 10), 200.0 - inner.top, 1.0);
+    for (uint32_t y = 0; y < cut.GetHeight(); ++y) {
+        for (uint32_t x = 0; x < cut.GetWidth(); ++x) ASSERT_NE(testsupport::PictureColor(cut, x, y), 0xFFFFFFu);
+    }
 }
 
 TEST(StraightenGeometry, LinesReadTheTurnThatLevelsOrPlumbsThem) {

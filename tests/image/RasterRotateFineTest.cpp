@@ -61,9 +61,9 @@ int MostDifference(const RasterImage& a, const RasterImage& b) {
     return most;
 }
 
-RasterImage Turned(RasterImage& source, double degrees, const RasterRect& region, FineTurnOptions options = {}) {
+RasterImage Turned(const RasterImage& source, double degrees, const RasterRect& region, FineTurnOptions options = {}) {
     RasterImage target;
-    EXPECT_TRUE(RenderTurnedRegion(source, degrees, region, target, options)) << source.LastErrorText();
+    EXPECT_TRUE(RenderTurnedRegion(source, degrees, region, target, options)) << target.LastErrorText();
     return target;
 }
 

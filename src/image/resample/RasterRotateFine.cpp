@@ -28,7 +28,6 @@ namespace {
 
 using raster_geometry::AllocateArray;
 using raster_geometry::AllocatePlane;
-using raster_geometry::CreateBlankLike;
 using raster_geometry::kCancelledText;
 using raster_geometry::kNoMemoryText;
 using raster_geometry::MallocArray;
@@ -279,7 +278,7 @@ private:
 // threads of their own (a thread that cannot start leaves its band to the caller). False when
 // a band failed or source was asked to stop.
 template <typename Work>
-bool InBands(int64_t count, unsigned workers, RasterImage& source, Work work) {
+bool InBands(int64_t count, unsigned workers, const RasterImage& source, Work work) {
     workers = unsigned(std::clamp<int64_t>(workers, 1, std::max<int64_t>(1, count)));
     std::atomic<bool> stop{false};
     // A band works through its rows in slices, so that a stop request is seen soon.
@@ -341,15 +340,24 @@ ShearPlan PlanShears(const RasterImage& source, double degrees, const RasterRect
     return plan;
 }
 
-// target as a 24-bit picture of width x height: kept when it is one, else made anew.
-bool PrepareTarget(RasterImage& source, RasterImage& target, uint32_t width, uint32_t height) {
+// target as a 24-bit picture of width x height: kept when it is one, else made anew with
+// source's type and resolution.
+bool PrepareTarget(const RasterImage& source, RasterImage& target, uint32_t width, uint32_t height) {
     if (target.IsValid() && !target.IsBorrowed() && target.GetBpp() == 24 && target.GetWidth() == width &&
         target.GetHeight() == height) {
         return true;
     }
-    RasterImage blank;
-    if (!CreateBlankLike(blank, source, width, height, 24)) return false;
-    return target.TakeOver(blank);
+    RasterImage blank(source.GetType());
+    // Create keeps the pixels-per-metre fields these set.
+    blank.SetXDpi(source.GetXDpi());
+    blank.SetYDpi(source.GetYDpi());
+    if (!blank.Create(width, height, 24, source.GetType())) {
+        target.SetLastError(blank.LastErrorText());
+        return false;
+    }
+    if (target.TakeOver(blank)) return true;
+    target.SetLastError(raster_geometry::kBorrowedText);
+    return false;
 }
 
 }  // namespace
@@ -390,15 +398,15 @@ RasterRect WholeTurnedRegion(uint32_t width, uint32_t height, double degrees) {
                       int32_t(std::ceil(height / 2.0 + halfH - kWholeSlack))};
 }
 
-bool RenderTurnedRegion(RasterImage& source, double degrees, const RasterRect& region, RasterImage& target,
+bool RenderTurnedRegion(const RasterImage& source, double degrees, const RasterRect& region, RasterImage& target,
                         const FineTurnOptions& options) {
     if (!source.IsValid() || &source == &target) return false;
     if (source.GetBpp() != 24) {
-        source.SetLastError("RasterImage: the fine turn needs a 24-bit picture");
+        target.SetLastError("RasterImage: the fine turn needs a 24-bit picture");
         return false;
     }
     if (region.right <= region.left || region.bottom <= region.top || std::fabs(degrees) > 90.0) {
-        source.SetLastError("RasterImage: the turned region is empty or the turn too large");
+        target.SetLastError("RasterImage: the turned region is empty or the turn too large");
         return false;
     }
     if (!PrepareTarget(source, target, uint32_t(int64_t(region.right) - region.left),
@@ -411,7 +419,7 @@ bool RenderTurnedRegion(RasterImage& source, double degrees, const RasterRect& r
     const PlaneArray sheared = AllocatePlane(stride * size_t(plan.sheared.Height()));
     ColumnShear columns;
     if (!sheared || !columns.Prepare(plan)) {
-        source.SetLastError(kNoMemoryText);
+        target.SetLastError(kNoMemoryText);
         return false;
     }
     const unsigned workers = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
@@ -427,7 +435,7 @@ bool RenderTurnedRegion(RasterImage& source, double degrees, const RasterRect& r
         InBands(plan.target.Height(), workers, source, makeRows)) {
         return true;
     }
-    source.SetLastError(source.IsEscaped() ? kCancelledText : kNoMemoryText);
+    target.SetLastError(source.IsEscaped() ? kCancelledText : kNoMemoryText);
     return false;
 }
 

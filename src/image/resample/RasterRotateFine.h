@@ -30,11 +30,11 @@ struct FineTurnOptions {
 RasterRect WholeTurnedRegion(uint32_t width, uint32_t height, double degrees);
 
 // Writes region of source turned by degrees into target, a 24-bit picture of the region's
-// size. A target that already is one keeps its memory (only its pixels are written); any other
-// is replaced. source must be a 24-bit picture and not target itself; its alpha plane is not
-// read. False with source's error text on failure (a refused size, no memory, a stop request,
-// a turn beyond 90 degrees either way).
-bool RenderTurnedRegion(RasterImage& source, double degrees, const RasterRect& region, RasterImage& target,
+// size with source's type and resolution. A target that already is one keeps its memory (only
+// its pixels are written); any other is replaced. source must be a 24-bit picture and not
+// target itself; its alpha plane is not read. False with target's error text on failure (a
+// refused size, no memory, a stop request to source, a turn beyond 90 degrees either way).
+bool RenderTurnedRegion(const RasterImage& source, double degrees, const RasterRect& region, RasterImage& target,
                         const FineTurnOptions& options = {});
 
 }  // namespace raster_resample
