@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "doc/CutShapeMask.h"
+#include "doc/StraightenGeometry.h"
 #include "image/resample/RasterRotateFine.h"
 
 namespace {
@@ -105,8 +106,15 @@ bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage&
     RasterImage canvas;
     if (request.straightenDegrees != 0.0) {
         // The picture as the view shows it, turned, over the crop alone: nothing outside the box
-        // is sampled. Workers share the rows; the cut already runs off the event loop when large.
-        const RasterRect region{crop.left, crop.top, crop.right, crop.bottom};
+        // is sampled. The box was kept inside the turned picture in view pixels; what their
+        // rounding put past its edge is left out, so no corner of the background comes in.
+        // Workers share the rows; the cut already runs off the event loop when large.
+        const straighten::TurnedPicture turned{double(work.GetWidth()), double(work.GetHeight()),
+                                               request.straightenDegrees};
+        const straighten::PictureBox mapped{double(crop.left), double(crop.top), double(crop.Width()),
+                                            double(crop.Height())};
+        const RasterRect region = straighten::InnerPixels(straighten::ShrinkToFit(mapped, turned));
+        if (region.right <= region.left || region.bottom <= region.top) return false;
         if (!raster_resample::RenderTurnedRegion(work, request.straightenDegrees, region, canvas, {0})) return false;
     } else if (!CopyCropOntoWhite(work, crop, canvas)) {
         return false;

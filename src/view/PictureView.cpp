@@ -242,6 +242,7 @@ QMenu* PictureView::CreateContextMenu(QWidget* parent) {
         });
     }
     menu->addSeparator();
+    AddStraightenMenu(*menu);
     AddGuideMenu(*menu);
     return menu;
 }

@@ -9,7 +9,7 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "image/compose/RasterBlendAvx2.h"
+#include "image/compose/RasterBlendRow.h"
 #include "image/resample/RasterRotateFine.h"
 
 namespace {
@@ -19,14 +19,6 @@ using raster_resample::FineTurnPath;
 using raster_resample::RenderTurnedRegion;
 using raster_resample::WholeTurnedRegion;
 using testsupport::PictureColor;
-
-bool HaveAvx2() {
-#if defined(RASTER_BLEND_AVX2)
-    return rasteravx2::Avx2Supported();
-#else
-    return false;
-#endif
-}
 
 // Noise over gradients: every tap of the filter matters.
 RasterImage NoisyPicture(uint32_t width, uint32_t height) {
@@ -68,7 +60,7 @@ RasterImage Turned(const RasterImage& source, double degrees, const RasterRect& 
 }
 
 TEST(RasterRotateFine, KernelsAndThreadsWriteTheSamePicture) {
-    if (!HaveAvx2()) GTEST_SKIP() << "the processor runs no AVX2 code";
+    if (!Avx2BlendAvailable()) GTEST_SKIP() << "the processor runs no AVX2 code";
     RasterImage source = NoisyPicture(203, 157);
     struct Case {
         double degrees;
