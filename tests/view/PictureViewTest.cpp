@@ -689,9 +689,10 @@ TEST_F(ViewTest, ContextMenuRunsCopyAndPasteThroughTheRouter) {
     QGuiApplication::clipboard()->clear();
     std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 4);   // Copy, Paste, a separator and the guides
-    ASSERT_NE(actions[3]->menu(), nullptr);
-    EXPECT_EQ(actions[3]->menu()->actions().size(), kCompositionGuideCount + 2);
+    ASSERT_EQ(actions.size(), 5);   // Copy, Paste, a separator, Straighten by Line and the guides
+    EXPECT_EQ(actions[3]->text(), "Straighten by &Line");
+    ASSERT_NE(actions[4]->menu(), nullptr);
+    EXPECT_EQ(actions[4]->menu()->actions().size(), kCompositionGuideCount + 2);
     EXPECT_EQ(actions[0]->text(), "&Copy\tCtrl+C");
     EXPECT_EQ(actions[1]->text(), "&Paste\tCtrl+V");
     EXPECT_TRUE(actions[0]->isEnabled());
