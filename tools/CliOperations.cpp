@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <limits>
 
+#include "doc/StraightenGeometry.h"
 #include "image/RasterImage.h"
+#include "image/resample/RasterRotateFine.h"
 #include "StrictNumber.h"
 
 namespace cli {
@@ -15,7 +17,10 @@ namespace {
 constexpr std::string_view kCutWord = "cut";
 constexpr size_t kHexColourDigits = 6;
 
-enum class ArgKind { Int32, Size, Colour };
+enum class ArgKind { Int32, Size, Colour, Tenths };
+
+// Tenths of a degree in a straighten angle: the control's step.
+constexpr int64_t kTenths = 10;
 
 struct ArgDef {
     const char* name;
@@ -23,6 +28,24 @@ struct ArgDef {
 };
 
 using ApplyFn = bool (*)(RasterImage&, const Values&);
+
+// "-3.5" as -35: whole degrees and at most one decimal, within the straighten range.
+std::optional<int64_t> ParseTenths(std::string_view text) {
+    const auto most = int64_t(straighten::kMostDegrees) * kTenths;
+    const size_t point = text.find('.');
+    if (point == std::string_view::npos) {
+        const auto whole = ParseInteger(text, -most / kTenths, most / kTenths);
+        return whole ? std::optional<int64_t>(*whole * kTenths) : std::nullopt;
+    }
+    const std::string_view fraction = text.substr(point + 1);
+    if (fraction.size() != 1 || fraction[0] < '0' || fraction[0] > '9') return std::nullopt;
+    const bool negative = !text.empty() && text[0] == '-';
+    const auto whole = ParseInteger(text.substr(0, point), -most / kTenths, most / kTenths);
+    if (!whole) return std::nullopt;
+    const int64_t tenths = *whole * kTenths + (negative ? -1 : 1) * (fraction[0] - '0');
+    if (tenths < -most || tenths > most) return std::nullopt;
+    return tenths;
+}
 
 std::optional<int64_t> ParseArg(ArgKind kind, std::string_view text) {
     switch (kind) {
@@ -33,6 +56,8 @@ std::optional<int64_t> ParseArg(ArgKind kind, std::string_view text) {
         case ArgKind::Colour:
             if (const auto colour = ParseColour(text)) return int64_t(*colour);
             return std::nullopt;
+        case ArgKind::Tenths:
+            return ParseTenths(text);
     }
     return std::nullopt;
 }
@@ -42,6 +67,7 @@ const char* KindText(ArgKind kind) {
         case ArgKind::Int32: return "a 32-bit integer";
         case ArgKind::Size: return "a whole number of at least 1";
         case ArgKind::Colour: return "a colour #RRGGBB (or a number 0x00BBGGRR, at most 0xFFFFFF)";
+        case ArgKind::Tenths: return "degrees from -45 to 45 in steps of 0.1 (such as -3.5)";
     }
     return "a number";
 }
@@ -57,6 +83,21 @@ bool Normalize(RasterImage& image, const Values&) {
     if (image.HasAlpha() && !image.FlattenAlpha(kWhite)) return false;
     image.DeleteAlpha();
     return true;
+}
+
+// Turns the picture and keeps the largest upright part of its own ratio that holds no corner
+// of the background.
+bool Straighten(RasterImage& image, const Values& values) {
+    if (image.GetBpp() != 24) return false;
+    const double degrees = double(values[0]) / kTenths;
+    const straighten::TurnedPicture turned{double(image.GetWidth()), double(image.GetHeight()), degrees};
+    const RasterRect kept = straighten::InnerPixels(straighten::LargestUprightOfOwnRatio(turned));
+    RasterImage result;
+    if (!raster_resample::RenderTurnedRegion(image, degrees, kept, result, {0})) {
+        image.SetLastError(result.LastErrorText());
+        return false;
+    }
+    return image.TakeOver(result);
 }
 
 }  // namespace
@@ -80,6 +121,8 @@ const std::vector<Operation>& Operations() {
          "turn 90 degrees counter-clockwise"},
         {"rotate-right", {}, [](RasterImage& im, const Values&) { return im.RotateRight(); },
          "turn 90 degrees clockwise"},
+        {"straighten", {{"DEGREES", ArgKind::Tenths}}, Straighten,
+         "turn anticlockwise (negative: clockwise), keep the largest upright part of the same ratio"},
         {"mirror", {}, [](RasterImage& im, const Values&) { return im.Mirror(); }, "mirror left-right"},
         {"flip", {}, [](RasterImage& im, const Values&) { return im.Flip(); }, "turn upside down"},
         {"crop", {{"L", ArgKind::Int32}, {"T", ArgKind::Int32}, {"R", ArgKind::Int32}, {"B", ArgKind::Int32}},

@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "doc/CutShapeMask.h"
+#include "doc/StraightenGeometry.h"
+#include "image/resample/RasterRotateFine.h"
 
 namespace {
 
@@ -112,7 +114,21 @@ bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage&
     if (crop.IsEmpty()) return false;
 
     RasterImage canvas;
-    if (!CopyCropOntoWhite(work, crop, canvas)) return false;
+    if (request.straightenDegrees != 0.0) {
+        // The picture as the view shows it, turned, over the crop alone: nothing outside the box
+        // is sampled. The box was kept inside the turned picture in view pixels; what their
+        // rounding put past its edge is left out, so no corner of the background comes in.
+        // Workers share the rows; the cut already runs off the event loop when large.
+        const straighten::TurnedPicture turned{double(work.GetWidth()), double(work.GetHeight()),
+                                               request.straightenDegrees};
+        const straighten::PictureBox mapped{double(crop.left), double(crop.top), double(crop.Width()),
+                                            double(crop.Height())};
+        const RasterRect region = straighten::InnerPixels(straighten::ShrinkToFit(mapped, turned));
+        if (region.right <= region.left || region.bottom <= region.top) return false;
+        if (!raster_resample::RenderTurnedRegion(work, request.straightenDegrees, region, canvas, {0})) return false;
+    } else if (!CopyCropOntoWhite(work, crop, canvas)) {
+        return false;
+    }
     const bool plainCrop = request.shape == cropbox::kShapeRectangle && !(request.borderFraction > 0);
     if (!plainCrop && !WhitenOutsideShape(canvas, request.shape, request.borderFraction)) return false;
     return result.TakeOver(canvas);

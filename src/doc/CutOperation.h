@@ -12,11 +12,15 @@ struct CutRequest {
     cropbox::Rect box;              // client pixels
     int shape;                      // cropbox::Shape
     double borderFraction;          // 0 .. 0.30 of half the crop's width plus height
+    // The straighten turn the view shows the picture with (degrees, positive anticlockwise):
+    // the box lies over the turned picture, whose pixels Cut samples.
+    double straightenDegrees = 0.0;
 };
 
-// Cuts the box out of the working picture at full resolution and gives a plain 24-bit picture
-// without alpha plane: the box's pixels inside the shape, white outside it, in the border and
-// wherever the box lies beyond the picture. False (result untouched) when the box maps to no
+// Cuts the box out of the working picture at full resolution (turned by the straighten angle,
+// only the box's pixels sampled) and gives a plain 24-bit picture without alpha plane: the
+// box's pixels inside the shape, white outside it, in the border and wherever the box lies
+// beyond the (turned) picture. False (result untouched) when the box maps to no
 // pixels or the canvas or mask cannot be made.
 bool CutPicture(const RasterImage& work, const CutRequest& request, RasterImage& result);
 

@@ -31,6 +31,7 @@ PictureDocument::~PictureDocument() { FlushKeptBox(); }
 
 void PictureDocument::Clear() {
     m_box.m_crop = {};
+    m_straighten = 0.0;
     m_contrast = 0;
     m_brightness = 0;
     m_history.Clear();
@@ -261,6 +262,7 @@ void PictureDocument::PlaceCropBox() {
         return;
     }
     m_box.PlaceCropBox(m_area, m_viewSize, PictureSize());
+    FitBoxToStraighten();
 }
 
 cropbox::Rect PictureDocument::BoxInPicture() const {
@@ -269,6 +271,6 @@ cropbox::Rect PictureDocument::BoxInPicture() const {
 }
 
 CutRequest PictureDocument::CurrentCutRequest() const {
-    return CutRequest{m_area.width,  m_area.height, m_viewSize.width,        m_viewSize.height,
-                      m_box.m_crop, m_box.m_shape, m_box.BorderFraction()};
+    return CutRequest{m_area.width,  m_area.height, m_viewSize.width,         m_viewSize.height,
+                      m_box.m_crop, m_box.m_shape, m_box.BorderFraction(), m_straighten};
 }

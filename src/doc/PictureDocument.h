@@ -161,6 +161,22 @@ public:
     // The photo's box was given from outside (Apply to Selected): it is read again and shown.
     void ReloadKeptBox();
 
+    // ---- straighten ----------------------------------------------------------------------------
+    // The turn the picture is shown and cut with: degrees, positive anticlockwise, -45 .. 45 in
+    // steps of 0.1. It returns with the crop box's state on Undo; a cut takes it into its pixels.
+    double StraightenDegrees() const { return m_straighten; }
+    // Turns the shown picture; the crop box keeps its ratio and shrinks about its centre while
+    // it would leave the turned picture.
+    void SetStraightenDegrees(double degrees);
+    // Turns the shown picture further, so that the line from `from` to `to` (view area pixels,
+    // drawn over the picture as shown) becomes level or plumb; false for a line without length.
+    bool StraightenAlongLine(cropbox::Point from, cropbox::Point to);
+
+private:
+    // Shrinks the crop box into the turned picture (see SetStraightenDegrees).
+    void FitBoxToStraighten();
+    double m_straighten = 0.0;
+
 signals:
     // The working picture or its layout changed: the view copies must be made again.
     // withLightPreview: they show the light values (a cut's result does not until the next

@@ -140,6 +140,7 @@ void PictureDocument::TakeExternalCut(RasterImage& result) {
 void PictureDocument::TakeCut(RasterImage& result, bool byPreset, const PictureState& before) {
     SetCutDpi(result, byPreset);
     if (m_box.m_autoHide) m_box.m_showCropBox = false;
+    m_straighten = 0.0;   // the cut holds the turn in its pixels
     ReplaceWorkingPicture(result, before);
     LayOut();
     // The fresh view copies show the cut as it will be saved less the light values; the next
@@ -182,7 +183,8 @@ void PictureDocument::ReplaceWorkingPicture(RasterImage& replacement, const Pict
 // ---- history --------------------------------------------------------------------------------------
 
 PictureState PictureDocument::CaptureState() const {
-    return PictureState{m_path, m_box.m_crop, m_viewSize, m_box.m_rotated, m_box.m_showCropBox, m_metadata};
+    return PictureState{m_path,           m_box.m_crop, m_viewSize, m_box.m_rotated, m_box.m_showCropBox,
+                        m_straighten, m_metadata};
 }
 
 void PictureDocument::RestoreState(const PictureState& state) {
@@ -190,6 +192,7 @@ void PictureDocument::RestoreState(const PictureState& state) {
     m_metadata = state.metadata;
     m_box.m_rotated = state.rotated;
     m_box.m_showCropBox = state.shown;
+    m_straighten = state.straighten;
     LayOut();
     // The box returns where it was, unless the view area changed size since.
     if (!state.crop.IsEmpty() && m_viewSize == state.viewSize) m_box.m_crop = state.crop;

@@ -24,6 +24,7 @@ struct PictureState {
     cropbox::Size viewSize;   // the view copy's size the crop box was laid over
     bool rotated = false;
     bool shown = true;
+    double straighten = 0.0;   // the turn the picture was shown with
     // The metadata the picture came with (none for a pasted one); shared, never changed.
     std::shared_ptr<const PictureMetadata> metadata;
 };

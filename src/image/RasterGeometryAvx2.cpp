@@ -1,5 +1,7 @@
 #include "image/RasterGeometryAvx2.h"
 
+#include "image/RasterPixels24Avx2.h"
+
 #if defined(RASTER_BLEND_AVX2)
 
 #include <immintrin.h>
@@ -9,26 +11,6 @@
 
 namespace rasteravx2 {
 namespace {
-
-// 8 pixels of 3 bytes into 8 lanes of 4 bytes (the fourth byte zero). The two 16-byte loads
-// overlap so that nothing past the 24 bytes is read.
-RASTER_AVX2_INLINE __m256i LoadPixels24(const uint8_t* p) {
-    const __m256i bytes =
-        _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8), reinterpret_cast<const __m128i*>(p));
-    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
-                                            4, 5, 6, -1, 7, 8, 9, -1, 10, 11, 12, -1, 13, 14, 15, -1);
-    return _mm256_shuffle_epi8(bytes, spread);
-}
-
-// The inverse of LoadPixels24: writes exactly 24 bytes.
-RASTER_AVX2_INLINE void StorePixels24(__m256i lanes, uint8_t* p) {
-    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(lanes, pack),
-                                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 16), _mm256_extracti128_si256(packed, 1));
-}
 
 // rows[j] becomes lane j of every row, in row order.
 RASTER_AVX2_INLINE void Transpose8x8(__m256i rows[8]) {

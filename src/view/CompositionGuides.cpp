@@ -148,3 +148,21 @@ QPolygonF GoldenSpiral(const QRectF& box, int spiralTurn) {
     });
     return spiral;
 }
+
+std::vector<QLineF> FineGridLines(const QRectF& area, double spacing) {
+    std::vector<QLineF> lines;
+    if (!(spacing > 0.0) || area.isEmpty()) return lines;
+    const QPointF centre = area.center();
+    // Lines at centre + k * spacing for every k that lands inside the area.
+    const auto reachX = int(std::floor(area.width() / 2.0 / spacing));
+    const auto reachY = int(std::floor(area.height() / 2.0 / spacing));
+    for (int k = -reachX; k <= reachX; ++k) {
+        const double x = centre.x() + k * spacing;
+        lines.emplace_back(x, area.top(), x, area.bottom());
+    }
+    for (int k = -reachY; k <= reachY; ++k) {
+        const double y = centre.y() + k * spacing;
+        lines.emplace_back(area.left(), y, area.right(), y);
+    }
+    return lines;
+}

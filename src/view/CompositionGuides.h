@@ -26,6 +26,13 @@ QString GuideName(CompositionGuide guide);
 // corner-to-side lines at 45 degrees for the diagonal method, and for the spiral the edges of
 // the squares it winds through. Empty for None.
 std::vector<QLineF> GuideLines(CompositionGuide guide, const QRectF& box, int spiralTurn = 0);
+// Pixels between the lines of the fine grid drawn while the picture is straightened.
+inline constexpr double kFineGridSpacing = 24.0;
+// The fine grid over area: verticals and horizontals `spacing` apart, one of each through the
+// area's centre, so that a line of the picture can be laid along one wherever it lies. Empty
+// for a spacing that is not positive.
+std::vector<QLineF> FineGridLines(const QRectF& area, double spacing = kFineGridSpacing);
+
 // The golden spiral fitted to box (its long side along the box's long side) as a polyline,
 // from the corner it starts at inward; spiralTurn (0..3) mirrors it so that it winds toward
 // another corner.

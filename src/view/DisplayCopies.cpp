@@ -5,6 +5,7 @@
 
 #include "doc/PictureDocument.h"
 #include "image/metadata/ColourConversion.h"
+#include "image/resample/RasterRotateFine.h"
 #include "view/ViewPainter.h"
 
 namespace {
@@ -92,6 +93,13 @@ bool DisplayCopies::MakeScaledCopy(const PictureDocument& document, QSize size, 
                           : RescaleInto(ScaleSource(work, size), size, copy);
     // Shown in the colours the picture's colour profile means.
     if (made && copy.IsValid()) ConvertToScreenColours(copy, document.Metadata().icc);
+    // Straightened: turned about its centre within its own rectangle, as Cut will sample it.
+    if (made && copy.IsValid() && document.StraightenDegrees() != 0.0) {
+        RasterImage turned;
+        const RasterRect whole{0, 0, int32_t(copy.GetWidth()), int32_t(copy.GetHeight())};
+        return raster_resample::RenderTurnedRegion(copy, document.StraightenDegrees(), whole, turned, {0}) &&
+               copy.TakeOver(turned);
+    }
     return made;
 }
 

@@ -254,6 +254,7 @@ QMenu* PictureView::CreateContextMenu(QWidget* parent) {
         });
     }
     menu->addSeparator();
+    AddStraightenMenu(*menu);
     AddGuideMenu(*menu);
     return menu;
 }

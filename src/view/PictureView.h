@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QLineF>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
@@ -19,7 +20,9 @@
 #include "view/DisplayCopies.h"
 #include "view/ViewPainter.h"
 
+class QKeyEvent;
 class QMenu;
+class QMouseEvent;
 
 // The maker's customisation page opened by "Order".
 inline constexpr const char* kCustomizationUrl = "https://www.norvane.com/snipwell/customization";
@@ -130,6 +133,26 @@ private:
     void EndDrag();
     // The wheel or an arrow key moved the box a step.
     void BoxStepped();
+
+    // ---- straighten (PictureViewStraighten.cpp) ----------------------------------------------
+    // [ and ] turn the picture by a tenth of a degree (with Shift by a degree); true when the
+    // key was one of them.
+    bool StraightenKey(const QKeyEvent& event);
+    void StraightenBy(double degrees);
+    // "Straighten by Line": the next drag draws a line along a horizon (or a plumb line), and
+    // the picture turns to make it level when the button is let go.
+    void AddStraightenMenu(QMenu& menu);
+    void StartHorizonLine();
+    // The mouse while a horizon line is drawn; true when it was taken for the line.
+    bool HorizonPress(const QMouseEvent& event);
+    bool HorizonMove(const QMouseEvent& event);
+    bool HorizonRelease(const QMouseEvent& event);
+    // The fine grid shows while the turn changes and fades a moment after the last change.
+    void ShowStraightenMarks();
+    bool m_horizonMode = false;       // the next drag draws a horizon line
+    bool m_horizonDrawing = false;    // a horizon line is being drawn
+    QLineF m_horizon;
+    uint64_t m_straightenChange = 0;  // counts changes, so only the last one hides the grid
 
     QPointer<FileCommands> m_files;
     std::unique_ptr<PictureDocument> m_ownDocument;

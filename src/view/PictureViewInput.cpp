@@ -62,11 +62,13 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
     }
     if (event->button() != Qt::LeftButton) return;
     setFocus(Qt::MouseFocusReason);
+    if (HorizonPress(*event)) return;
     BeginDrag(event->position().toPoint());
 }
 
 void PictureView::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
+    if (HorizonMove(*event)) return;
     const QPoint position = event->position().toPoint();
     if (Box().m_dragMode > cropbox::kDragNone) {
         if (Box().DragStep(ToPoint(position))) Repaint();
@@ -77,6 +79,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
 
 void PictureView::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
+    if (HorizonRelease(*event)) return;
     if (event->button() == Qt::LeftButton && Box().m_dragMode > cropbox::kDragNone) EndDrag();
 }
 
@@ -91,6 +94,7 @@ void PictureView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void PictureView::keyPressEvent(QKeyEvent* event) {
+    if (StraightenKey(*event)) return;
     switch (event->key()) {
     case Qt::Key_Escape:
         if (m_captured && Box().m_dragMode > cropbox::kDragNone) EndDrag();

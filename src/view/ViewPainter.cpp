@@ -167,23 +167,40 @@ Rect InnerBox(const cropbox::CropBoxModel& model) {
     return Rect{box.left + inset, box.top + inset, box.right - inset, box.bottom - inset};
 }
 
-// Light lines on a dark edge, so that they show on bright and dark pictures alike.
-void DrawGuide(QPainter& painter, const cropbox::CropBoxModel& model, CompositionGuide guide, int spiralTurn) {
-    const Rect inner = InnerBox(model);
-    if (guide == CompositionGuide::None || inner.IsEmpty()) return;
-    const QRectF box(inner.left, inner.top, inner.Width(), inner.Height());
-    const std::vector<QLineF> lines = GuideLines(guide, box, spiralTurn);
-    const QPolygonF spiral = guide == CompositionGuide::GoldenSpiral ? GoldenSpiral(box, spiralTurn) : QPolygonF();
+// Light lines on a dark edge, so that they show on bright and dark pictures alike; clipped to
+// clip unless it is empty.
+void DrawLightLines(QPainter& painter, const QRectF& clip, const std::vector<QLineF>& lines,
+                    const QPolygonF& polyline = QPolygonF()) {
     painter.save();
-    painter.setClipRect(box);
+    if (!clip.isEmpty()) painter.setClipRect(clip);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
     for (const QPen& pen : {QPen(QColor(0, 0, 0, 96), 2.0), QPen(QColor(255, 255, 255, 176), 1.0)}) {
         painter.setPen(pen);
         painter.drawLines(lines.data(), int(lines.size()));
-        if (!spiral.isEmpty()) painter.drawPolyline(spiral);
+        if (!polyline.isEmpty()) painter.drawPolyline(polyline);
     }
     painter.restore();
+}
+
+void DrawGuide(QPainter& painter, const cropbox::CropBoxModel& model, CompositionGuide guide, int spiralTurn) {
+    const Rect inner = InnerBox(model);
+    if (guide == CompositionGuide::None || inner.IsEmpty()) return;
+    const QRectF box(inner.left, inner.top, inner.Width(), inner.Height());
+    const QPolygonF spiral = guide == CompositionGuide::GoldenSpiral ? GoldenSpiral(box, spiralTurn) : QPolygonF();
+    DrawLightLines(painter, box, GuideLines(guide, box, spiralTurn), spiral);
+}
+
+// While the picture is straightened: the fine grid inside the box and the line being drawn
+// along a horizon.
+void DrawStraightenMarks(QPainter& painter, const cropbox::CropBoxModel& model, bool showBox, bool fineGrid,
+                         const QLineF& horizon) {
+    const Rect inner = InnerBox(model);
+    if (showBox && fineGrid && !inner.IsEmpty()) {
+        const QRectF box(inner.left, inner.top, inner.Width(), inner.Height());
+        DrawLightLines(painter, box, FineGridLines(box));
+    }
+    if (!horizon.isNull()) DrawLightLines(painter, QRectF(), {horizon});
 }
 
 void DrawShapeOutline(QPainter& painter, const cropbox::CropBoxModel& model) {
@@ -280,11 +297,14 @@ QImage ViewPainter::Render(const RasterImage& view, const RasterImage& shown, co
     // The outline, the frame and the handles are drawn in client pixels; the painter puts
     // them on the screen's pixels.
     m_bitmap.setDevicePixelRatio(ratio);
-    if (showBox) {
+    if (showBox || !m_horizon.isNull()) {
         QPainter painter(&m_bitmap);
-        DrawGuide(painter, model, m_guide, m_spiralTurn);
-        DrawShapeOutline(painter, model);
-        DrawFrameAndHandles(painter, model);
+        if (showBox) {
+            DrawGuide(painter, model, m_guide, m_spiralTurn);
+            DrawShapeOutline(painter, model);
+            DrawFrameAndHandles(painter, model);
+        }
+        DrawStraightenMarks(painter, model, showBox, m_fineGrid, m_horizon);
     }
     return m_bitmap;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QLineF>
 
 #include "doc/CropBoxModel.h"
 #include "image/RasterImage.h"
@@ -36,6 +37,13 @@ public:
         m_spiralTurn = spiralTurn;
     }
 
+    // While straightening: the fine grid inside the box, and the line being drawn along a
+    // horizon (client pixels; a null line for none).
+    void SetStraightenMarks(bool fineGrid, const QLineF& horizon) {
+        m_fineGrid = fineGrid;
+        m_horizon = horizon;
+    }
+
 private:
     bool PrepareBuffers(int width, int height);
 
@@ -43,6 +51,8 @@ private:
     QImage m_bitmap;          // what is blitted
     CompositionGuide m_guide = CompositionGuide::None;
     int m_spiralTurn = 0;
+    bool m_fineGrid = false;
+    QLineF m_horizon;
 };
 
 // One paint with buffers of its own.

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "commands/CommandIds.h"
 #include "doc/PictureDocument.h"
+#include "doc/StraightenGeometry.h"
 #include "platform/FileProblemText.h"
 #include "platform/SettingsStore.h"
 
@@ -179,6 +180,33 @@ TEST_F(DocumentModel, EveryPictureCommandIsUndoneAndRedoneWithItsBox) {
         EXPECT_EQ(document.History().Position(), position) << id;
         EXPECT_EQ(document.Contrast(), 50) << id;
     }
+}
+
+TEST_F(DocumentModel, AStraightenedBoxStaysInsideTheTurnedPictureAndUndoBringsTheTurnBack) {
+    PictureDocument document;
+    Open(document, 400, 300);   // shown 1:1 at (300, 250) in the area
+    document.Box().m_crop = Rect{300, 250, 700, 550};
+    document.SetStraightenDegrees(7.25);
+    EXPECT_DOUBLE_EQ(document.StraightenDegrees(), 7.3) << "the control's steps";
+    const Rect box = document.Box().m_crop;
+    EXPECT_NEAR(double(box.Width()) / box.Height(), 4.0 / 3.0, 0.02);
+    EXPECT_LT(box.Width(), 400);
+    const cropbox::Rect inPicture = document.BoxInPicture();
+    const straighten::PictureBox turnedBox{double(inPicture.left), double(inPicture.top), double(inPicture.Width()),
+                                           double(inPicture.Height())};
+    EXPECT_TRUE(straighten::BoxInsideTurned(turnedBox, {400, 300, 7.3}, 0.5));
+
+    ASSERT_TRUE(document.CutToCropBox());
+    EXPECT_EQ(document.StraightenDegrees(), 0.0) << "the cut holds the turn";
+    EXPECT_NEAR(double(document.WorkPicture().GetWidth()), box.Width(), 1.0);
+    ASSERT_TRUE(document.UndoPicture());
+    EXPECT_DOUBLE_EQ(document.StraightenDegrees(), 7.3);
+    EXPECT_EQ(document.Box().m_crop, box);
+
+    // A horizon seen rising by 3 degrees turns the picture 3 degrees further clockwise.
+    ASSERT_TRUE(document.StraightenAlongLine({100, 400}, {600, 374}));
+    EXPECT_NEAR(document.StraightenDegrees(), 4.3, 1e-9);
+    EXPECT_FALSE(document.StraightenAlongLine({5, 5}, {5, 5}));
 }
 
 }  // namespace

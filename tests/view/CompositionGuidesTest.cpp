@@ -4,6 +4,7 @@
 #include <QLineF>
 #include <QRectF>
 
+#include <cmath>
 #include <set>
 #include <utility>
 
@@ -99,6 +100,26 @@ TEST(CompositionGuides, TheSpiralStaysInsideStartsAtAnotherCornerForEachTurnAndW
         EXPECT_EQ(starts.size(), 4u);
         EXPECT_EQ(ends.size(), 4u);
     }
+}
+
+TEST(CompositionGuides, TheFineGridCrossesAtTheCentreAndStaysInside) {
+    const QRectF area(10, 20, 300, 150);
+    const std::vector<QLineF> lines = FineGridLines(area, 24.0);
+    // 150 / 24 = 6.25 to each side across, 75 / 24 = 3.1 down: 13 verticals, 7 horizontals.
+    ASSERT_EQ(lines.size(), 20u);
+    int verticals = 0;
+    bool throughCentre[2] = {false, false};
+    for (const QLineF& line : lines) {
+        EXPECT_TRUE(Inside(area, line.p1()) && Inside(area, line.p2()));
+        const bool vertical = line.x1() == line.x2();
+        verticals += vertical;
+        const double offset = vertical ? line.x1() - area.center().x() : line.y1() - area.center().y();
+        EXPECT_NEAR(std::remainder(offset, 24.0), 0.0, kEpsilon);
+        if (std::fabs(offset) < kEpsilon) throughCentre[vertical] = true;
+    }
+    EXPECT_EQ(verticals, 13);
+    EXPECT_TRUE(throughCentre[0] && throughCentre[1]);
+    EXPECT_TRUE(FineGridLines(area, 0.0).empty());
 }
 
 TEST(CompositionGuides, OCyclesThroughEveryGuideAndBackToNone) {

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <QtMath>
 
+#include <algorithm>
 #include <memory>
 
 #include "view/PictureView.h"
@@ -689,9 +690,10 @@ TEST_F(ViewTest, ContextMenuRunsCopyAndPasteThroughTheRouter) {
     QGuiApplication::clipboard()->clear();
     std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
     const QList<QAction*> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 4);   // Copy, Paste, a separator and the guides
-    ASSERT_NE(actions[3]->menu(), nullptr);
-    EXPECT_EQ(actions[3]->menu()->actions().size(), kCompositionGuideCount + 2);
+    ASSERT_EQ(actions.size(), 5);   // Copy, Paste, a separator, Straighten by Line and the guides
+    EXPECT_EQ(actions[3]->text(), "Straighten by &Line");
+    ASSERT_NE(actions[4]->menu(), nullptr);
+    EXPECT_EQ(actions[4]->menu()->actions().size(), kCompositionGuideCount + 2);
     EXPECT_EQ(actions[0]->text(), "&Copy\tCtrl+C");
     EXPECT_EQ(actions[1]->text(), "&Paste\tCtrl+V");
     EXPECT_TRUE(actions[0]->isEnabled());
@@ -778,6 +780,47 @@ TEST_F(ViewTest, CutRefusesBoxesUnderSixtyFourPixels) {
     EXPECT_TRUE(SamePixels(m_view->Document()->WorkPicture(), before));
     EXPECT_TRUE(m_view->Box().m_showCropBox);
     EXPECT_EQ(Box(), (Rect{300, 250, 363, 400}));
+}
+
+TEST_F(ViewTest, BracketKeysAndALineAlongTheHorizonStraightenThePictureAndShowTheFineGrid) {
+    m_view->show();
+    PasteSolid(400, 300, qRgb(40, 40, 40));   // shown 1:1 at (300, 250)
+    m_view->Box().m_showCropBox = true;
+    const QImage plain = Shown();
+    SendKey(Qt::Key_BracketRight);
+    EXPECT_DOUBLE_EQ(m_view->Document()->StraightenDegrees(), 0.1);
+    QKeyEvent shifted(QEvent::KeyPress, Qt::Key_BraceRight, Qt::ShiftModifier);
+    QApplication::sendEvent(m_view.get(), &shifted);
+    EXPECT_NEAR(m_view->Document()->StraightenDegrees(), 1.1, 1e-9);
+
+    // Turned anticlockwise: the top edge now runs below the picture's top-left corner, which
+    // shows white; the fine grid crosses the box's middle while the turn changes.
+    const QImage turned = Shown();
+    EXPECT_LT(qGray(plain.pixel(301, 251)), 60);
+    EXPECT_GT(qGray(turned.pixel(301, 251)), 200);
+    const Rect box = Box();
+    const int middle = (box.left + box.right) / 2;
+    const int below = (box.top + box.bottom) / 2 + 5;
+    int brightest = 0;
+    for (int x = middle - 2; x <= middle + 2; ++x) brightest = std::max(brightest, qGray(turned.pixel(x, below)));
+    EXPECT_GT(brightest, qGray(plain.pixel(middle, below)) + 40);
+
+    // A line drawn rising 16 pixels over 300 (3.05 degrees) turns the picture that much clockwise.
+    const std::unique_ptr<QMenu> menu(m_view->CreateContextMenu(nullptr));
+    QAction* byLine = nullptr;
+    for (QAction* action : menu->actions()) {
+        if (action->text() == QStringLiteral("Straighten by &Line")) byLine = action;
+    }
+    ASSERT_NE(byLine, nullptr);
+    ASSERT_TRUE(byLine->isEnabled());
+    byLine->trigger();
+    const Rect before = Box();
+    SendMouse(QEvent::MouseButtonPress, QPoint(350, 420));
+    SendMouse(QEvent::MouseMove, QPoint(650, 404));
+    SendMouse(QEvent::MouseButtonRelease, QPoint(650, 404), Qt::NoButton);
+    EXPECT_NEAR(m_view->Document()->StraightenDegrees(), -2.0, 1e-9);
+    EXPECT_EQ(m_view->Box().m_dragMode, 0) << "the line is no drag of the box";
+    EXPECT_LE(Box().Width(), before.Width());
 }
 
 }  // namespace
