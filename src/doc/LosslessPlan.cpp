@@ -1,13 +1,11 @@
 #include "doc/LosslessPlan.h"
 
-#include <algorithm>
 #include <cstdio>
 
 LosslessPlan::LosslessPlan(const JpegFrameFacts& facts)
     : m_source(facts),
       m_fromJpeg(LosslessUnsupportedReason(facts).empty()),
-      m_layout(facts.orientation),
-      m_storedCut{0, 0, int32_t(facts.size.width), int32_t(facts.size.height)} {}
+      m_chain(facts.size, facts.orientation) {}
 
 LosslessPlan LosslessPlan::FromJpegFile(const std::string& path) {
     const LosslessJpegResult header = CheckLosslessJpegFile(path, LosslessJpegRequest{});
@@ -16,37 +14,18 @@ LosslessPlan LosslessPlan::FromJpegFile(const std::string& path) {
     return haveFacts ? LosslessPlan(header.source) : LosslessPlan();
 }
 
-void LosslessPlan::TurnRight() { m_layout = ComposeLayouts(m_layout, kLayoutTurnRight); }
-void LosslessPlan::TurnLeft() { m_layout = ComposeLayouts(m_layout, kLayoutTurnLeft); }
-void LosslessPlan::Mirror() { m_layout = ComposeLayouts(m_layout, kLayoutMirror); }
-void LosslessPlan::Flip() { m_layout = ComposeLayouts(m_layout, kLayoutFlip); }
+void LosslessPlan::TurnRight() { m_chain.Apply(kLayoutTurnRight); }
+void LosslessPlan::TurnLeft() { m_chain.Apply(kLayoutTurnLeft); }
+void LosslessPlan::Mirror() { m_chain.Apply(kLayoutMirror); }
+void LosslessPlan::Flip() { m_chain.Apply(kLayoutFlip); }
 void LosslessPlan::Spoil() { m_spoiled = true; }
 
 void LosslessPlan::Cut(const RasterRect& box) {
-    if (!m_fromJpeg) return;
-    const RasterRect place = ShownPlace();
-    const int32_t width = place.right - place.left;
-    const int32_t height = place.bottom - place.top;
-    const RasterRect clipped{std::clamp(box.left, 0, width), std::clamp(box.top, 0, height),
-                             std::clamp(box.right, 0, width), std::clamp(box.bottom, 0, height)};
-    if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) {
-        Spoil();
-        return;
-    }
-    const RasterRect shown{place.left + clipped.left, place.top + clipped.top, place.left + clipped.right,
-                           place.top + clipped.bottom};
-    m_storedCut = StoredRectOf(shown, m_source.size, m_layout);
-}
-
-RasterRect LosslessPlan::ShownPlace() const { return ShownRectOf(m_storedCut, m_source.size, m_layout); }
-
-PixelSize LosslessPlan::PictureSize() const {
-    const RasterRect place = ShownPlace();
-    return {uint32_t(place.right - place.left), uint32_t(place.bottom - place.top)};
+    if (!m_chain.Cut(box)) Spoil();
 }
 
 LosslessLayout LosslessPlan::Check() const {
-    return PlanLosslessCut(ShownPlace(), m_source.size, m_source.grid, m_layout);
+    return PlanLosslessCut(m_chain.ShownPlace(), m_source.size, m_source.grid, m_chain.Layout());
 }
 
 LosslessPlan::State LosslessPlan::GetState() const {
@@ -82,15 +61,15 @@ std::string LosslessPlan::Explanation() const {
 
 LosslessJpegRequest LosslessPlan::Request(bool allowTrim) const {
     LosslessJpegRequest request;
-    request.layout = m_layout;
-    request.storedCut = m_storedCut;
+    request.layout = m_chain.Layout();
+    request.storedCut = m_chain.StoredCut();
     request.allowTrim = allowTrim;
     return request;
 }
 
 ShownGrid LosslessPlan::GridInPicture() const {
-    ShownGrid grid = ShownGridOf(m_source.size, m_source.grid, m_layout);
-    const RasterRect place = ShownPlace();
+    ShownGrid grid = ShownGridOf(m_source.size, m_source.grid, m_chain.Layout());
+    const RasterRect place = m_chain.ShownPlace();
     const auto relative = [](uint32_t offset, int32_t origin, uint32_t step) {
         if (step == 0) return 0u;
         const int64_t shifted = (int64_t(offset) - origin) % int64_t(step);
@@ -104,8 +83,8 @@ ShownGrid LosslessPlan::GridInPicture() const {
 RasterRect LosslessPlan::SnapBoxCorner(const RasterRect& box) const {
     const State state = GetState();
     if (state == State::NotJpeg || state == State::Spoiled) return box;
-    const RasterRect place = ShownPlace();
+    const RasterRect place = m_chain.ShownPlace();
     const RasterRect shown{place.left + box.left, place.top + box.top, place.left + box.right, place.top + box.bottom};
-    const RasterRect snapped = SnapCornerToGrid(shown, ShownGridOf(m_source.size, m_source.grid, m_layout), place);
+    const RasterRect snapped = SnapCornerToGrid(shown, ShownGridOf(m_source.size, m_source.grid, m_chain.Layout()), place);
     return {snapped.left - place.left, snapped.top - place.top, snapped.right - place.left, snapped.bottom - place.top};
 }

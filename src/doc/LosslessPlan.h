@@ -56,10 +56,10 @@ public:
     std::string Explanation() const;
 
     // The size of the picture as it is now.
-    PixelSize PictureSize() const;
+    PixelSize PictureSize() const { return m_chain.PictureSize(); }
     // Where the composed steps stand, in the source's stored pixels and as a layout 1..8.
-    RasterRect StoredCut() const { return m_storedCut; }
-    int Layout() const { return m_layout; }
+    RasterRect StoredCut() const { return m_chain.StoredCut(); }
+    int Layout() const { return m_chain.Layout(); }
     // What SaveLosslessJpeg is to do; allowTrim answers the question about a trim.
     LosslessJpegRequest Request(bool allowTrim) const;
 
@@ -71,13 +71,10 @@ public:
     RasterRect SnapBoxCorner(const RasterRect& box) const;
 
 private:
-    // The current picture's place in the whole picture shown in m_layout.
-    RasterRect ShownPlace() const;
     LosslessLayout Check() const;
 
     JpegFrameFacts m_source;
     bool m_fromJpeg = false;
     bool m_spoiled = false;
-    int m_layout = kLayoutUpright;
-    RasterRect m_storedCut{0, 0, 0, 0};
+    LayoutChain m_chain;
 };

@@ -1,5 +1,6 @@
 #include "image/formats/LosslessJpegGeometry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -159,6 +160,31 @@ RasterRect SnapCornerToGrid(const RasterRect& shown, const ShownGrid& grid, cons
     snapped.left = int32_t(SnapPosition(shown.left, within.left, shown.right, grid.step.width, grid.offset.width));
     snapped.top = int32_t(SnapPosition(shown.top, within.top, shown.bottom, grid.step.height, grid.offset.height));
     return snapped;
+}
+
+LayoutChain::LayoutChain(PixelSize stored, int layout)
+    : m_stored(stored), m_layout(layout >= 1 && layout <= 8 ? layout : kLayoutUpright),
+      m_storedCut{0, 0, int32_t(stored.width), int32_t(stored.height)} {}
+
+void LayoutChain::Apply(int step) { m_layout = ComposeLayouts(m_layout, step); }
+
+bool LayoutChain::Cut(const RasterRect& box) {
+    const RasterRect place = ShownPlace();
+    const int32_t width = place.right - place.left;
+    const int32_t height = place.bottom - place.top;
+    const int32_t left = std::clamp(std::min(box.left, box.right), 0, width);
+    const int32_t right = std::clamp(std::max(box.left, box.right), 0, width);
+    const int32_t top = std::clamp(std::min(box.top, box.bottom), 0, height);
+    const int32_t bottom = std::clamp(std::max(box.top, box.bottom), 0, height);
+    if (left == right || top == bottom) return false;
+    const RasterRect shown{place.left + left, place.top + top, place.left + right, place.top + bottom};
+    m_storedCut = StoredRectOf(shown, m_stored, m_layout);
+    return true;
+}
+
+PixelSize LayoutChain::PictureSize() const {
+    const RasterRect place = ShownPlace();
+    return {uint32_t(place.right - place.left), uint32_t(place.bottom - place.top)};
 }
 
 LosslessLayout PlanLosslessCut(const RasterRect& shown, PixelSize stored, PixelSize grid, int layout) {

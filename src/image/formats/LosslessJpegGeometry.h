@@ -61,6 +61,33 @@ ShownGrid ShownGridOf(PixelSize stored, PixelSize grid, int layout);
 // as it was.
 RasterRect SnapCornerToGrid(const RasterRect& shown, const ShownGrid& grid, const RasterRect& within);
 
+// Quarter turns, mirrors, flips and rectangle cuts made one after the other on a stored
+// picture, composed into one layout and one cut of the stored picture. A plain value.
+class LayoutChain {
+public:
+    LayoutChain() = default;
+    // The stored picture shown in layout (its EXIF orientation, when it is shown upright).
+    LayoutChain(PixelSize stored, int layout);
+
+    // One of kLayoutTurnRight, kLayoutTurnLeft, kLayoutMirror, kLayoutFlip.
+    void Apply(int step);
+    // Keeps box of the picture as it is now, clipped to it (edges given in either order);
+    // false, changing nothing, when no pixel is left.
+    bool Cut(const RasterRect& box);
+
+    PixelSize Stored() const { return m_stored; }
+    int Layout() const { return m_layout; }
+    RasterRect StoredCut() const { return m_storedCut; }
+    // The picture as it is now, placed in the whole stored picture shown in Layout().
+    RasterRect ShownPlace() const { return ShownRectOf(m_storedCut, m_stored, m_layout); }
+    PixelSize PictureSize() const;
+
+private:
+    PixelSize m_stored;
+    int m_layout = kLayoutUpright;
+    RasterRect m_storedCut{0, 0, 0, 0};
+};
+
 enum class LosslessVerdict {
     Lossless,       // the blocks give the cut exactly
     NeedsTrim,      // exact only without the partial edge blocks (trim counts the pixels lost)
