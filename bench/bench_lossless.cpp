@@ -21,16 +21,20 @@ constexpr uint8_t kQuality = 90;
 // A 6 x 4 box of 4800 x 3200 with its corner on the block grid.
 constexpr RasterRect kCut{592, 400, 592 + 4800, 400 + 3200};
 
-// The benchmark photo stretched to 24 megapixels and encoded baseline at quality 90, made on
-// first use.
+// Encodes image as a baseline JPEG at kQuality into file; false when it cannot.
+bool EncodeJpeg(RasterImage& image, RasterMemFile& file) {
+    image.SetJpegQuality(kQuality);
+    return file.Open() && image.Encode(&file, RASTER_FORMAT_JPG);
+}
+
+// The benchmark photo stretched to 24 megapixels and encoded, made on first use.
 const std::vector<uint8_t>& LargeJpeg() {
     static const std::vector<uint8_t> jpeg = [] {
         RasterImage large(Pictures().photo);
-        large.Rescale(kLargeWidth, kLargeHeight, RASTER_RESCALE_AREA);
-        large.SetJpegQuality(kQuality);
         RasterMemFile file;
-        file.Open();
-        large.Encode(&file, RASTER_FORMAT_JPG);
+        if (!large.Rescale(kLargeWidth, kLargeHeight, RASTER_RESCALE_AREA) || !EncodeJpeg(large, file)) {
+            return std::vector<uint8_t>();
+        }
         return std::vector<uint8_t>(file.GetBuffer(), file.GetBuffer() + file.Size());
     }();
     return jpeg;
@@ -61,10 +65,8 @@ void Recode(benchmark::State& state, Edit edit) {
             state.SkipWithError(image.LastErrorText());
             return;
         }
-        image.SetJpegQuality(kQuality);
         RasterMemFile file;
-        file.Open();
-        if (!image.Encode(&file, RASTER_FORMAT_JPG)) {
+        if (!EncodeJpeg(image, file)) {
             state.SkipWithError(image.LastErrorText());
             return;
         }

@@ -61,6 +61,8 @@ bool ReadFrame(int marker, const uint8_t* body, size_t length, JpegFrameFacts& f
         maxH = std::max(maxH, sampling >> 4);
         maxV = std::max(maxV, sampling & 0x0F);
     }
+    // A single component is coded block by block whatever sampling factors it states.
+    if (facts.components == 1) maxH = maxV = 1;
     facts.grid = {uint32_t(kBlockSide * maxH), uint32_t(kBlockSide * maxV)};
     return true;
 }
