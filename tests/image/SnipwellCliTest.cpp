@@ -205,9 +205,10 @@ TEST(SnipwellCli, JpegCutsAndTurnsMoveBlocksUnlessAskedToRecompress) {
     }
     TempDir dir;
     const std::filesystem::path in = dir / "in.jpg";
-    const std::filesystem::path uneven = dir / "uneven.jpg";   // 8 columns past the last 16-pixel block
+    // The program's encoder samples every component fully: 8-pixel blocks.
+    const std::filesystem::path uneven = dir / "uneven.jpg";   // 4 rows past the last block
     ASSERT_TRUE(testsupport::MakePatternImage(64, 48, 24).Save(in.c_str(), RASTER_FORMAT_JPG));
-    ASSERT_TRUE(testsupport::MakePatternImage(72, 40, 24).Save(uneven.c_str(), RASTER_FORMAT_JPG));
+    ASSERT_TRUE(testsupport::MakePatternImage(72, 44, 24).Save(uneven.c_str(), RASTER_FORMAT_JPG));
     const std::string out = (dir / "out.jpg").string();
     const auto decode = [&dir](const std::filesystem::path& jpeg) {
         const std::filesystem::path ppm = dir / "decoded.ppm";
@@ -217,7 +218,7 @@ TEST(SnipwellCli, JpegCutsAndTurnsMoveBlocksUnlessAskedToRecompress) {
     RunResult r = RunCli(dir, {in.string(), out, "crop", "16", "16", "48", "48", "rotate-right"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::filesystem::path theirs = dir / "jpegtran.jpg";
-    ASSERT_TRUE(external::Run("jpegtran -crop 32x32+16+16 -rotate 90 -outfile " + external::Quoted(theirs) + " " +
+    ASSERT_TRUE(external::Run("jpegtran -rotate 90 -crop 32x32+0+16 -outfile " + external::Quoted(theirs) + " " +
                               external::Quoted(in)));
     EXPECT_EQ(decode(out), decode(theirs));
 
@@ -228,11 +229,11 @@ TEST(SnipwellCli, JpegCutsAndTurnsMoveBlocksUnlessAskedToRecompress) {
         uint32_t width, height;
     };
     const Case cases[] = {
-        {{in.string(), out, "crop", "5", "0", "40", "40"}, 1, "nearest lossless is crop 0 0 40 40", 0, 0},
+        {{in.string(), out, "crop", "5", "0", "40", "40"}, 1, "nearest lossless is crop 8 0 40 40", 0, 0},
         {{"--recompress", in.string(), out, "crop", "5", "0", "40", "40"}, 0, "", 35, 40},
         {{uneven.string(), out, "rotate-right"}, 1, "--trim", 0, 0},
-        {{"--trim", uneven.string(), out, "rotate-right"}, 0, "", 40, 64},
-        {{"--recompress", uneven.string(), out, "rotate-right"}, 0, "", 40, 72},
+        {{"--trim", uneven.string(), out, "rotate-right"}, 0, "", 40, 72},
+        {{"--recompress", uneven.string(), out, "rotate-right"}, 0, "", 44, 72},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args.back());
