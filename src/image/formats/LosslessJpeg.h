@@ -69,8 +69,9 @@ struct LosslessJpegResult {
 // means the save can be done (with the trim layout.trim states, when allowTrim is set).
 LosslessJpegResult CheckLosslessJpeg(const JpegFrameFacts& source, const LosslessJpegRequest& request);
 
-// Moves the blocks of JPEG files held in memory. Keeps TurboJPEG's handles and its output
-// buffer from one call to the next, so repeated saves reuse their memory.
+// Moves the blocks of JPEG files held in memory. Keeps TurboJPEG's handle and its output
+// buffer from one call to the next; the coefficient arrays of the whole picture are allocated
+// by libjpeg inside each call.
 class LosslessJpegTransformer {
 public:
     LosslessJpegTransformer();
