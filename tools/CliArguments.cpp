@@ -56,6 +56,10 @@ std::string ParseOptions(int argc, char** argv, Options& options) {
             options.strip = true;
             continue;
         }
+        if (arg == "--recompress" || arg == "--trim") {
+            (arg == "--trim" ? options.trim : options.recompress) = true;
+            continue;
+        }
         if (i + 1 >= argc) return std::string(arg) + " needs a value";
         const std::string_view value = argv[++i];
         if (arg == "--in-type") {
@@ -82,7 +86,8 @@ bool WantsHelp(int argc, char** argv) {
 
 std::string HelpText() {
     std::string text =
-        "usage: snipwell-cli [--in-type N] [--type N] [--quality Q] [--strip] IN OUT [OP ARGS]...\n"
+        "usage: snipwell-cli [--in-type N] [--type N] [--quality Q] [--strip] [--recompress] [--trim]\n"
+        "                    IN OUT [OP ARGS]...\n"
         "       snipwell-cli [--in-type N] info IN\n"
         "       snipwell-cli [--in-type N] meta IN   (the kept metadata, one key=value a line)\n"
         "       snipwell-cli " + std::string(kOrderSynopsis) + "\n"
@@ -91,6 +96,11 @@ std::string HelpText() {
         "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
         "  --type N     format id of OUT (default: from the extension)\n"
         "  --quality Q  JPEG and WebP quality 1..100\n"
+        "  --recompress JPEG to JPEG: decode and encode even when only crop, rotate-left,\n"
+        "               rotate-right, mirror and flip are asked (by default those move the\n"
+        "               file's DCT blocks, losing nothing)\n"
+        "  --trim       a lossless turn may leave out the partial edge blocks it would bring to\n"
+        "               the front (at most 15 pixels), instead of failing\n"
         "commands: info, meta, order; sheet and contact are reserved for commands to come\n"
         "  (a file named like a command is given as ./NAME)\n"
         "operations, applied in order:\n";

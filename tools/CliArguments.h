@@ -15,6 +15,8 @@ struct Options {
     std::optional<uint32_t> outType;
     std::optional<uint8_t> quality;
     bool strip = false;   // OUT without IN's metadata
+    bool recompress = false;   // JPEG to JPEG cuts and turns decoded and encoded, not moved block by block
+    bool trim = false;         // a lossless turn may leave out the partial edge blocks it brings to the front
     std::vector<std::string> positional;
 };
 

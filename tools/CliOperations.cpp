@@ -215,6 +215,8 @@ bool RunStep(const Step& step, RasterImage& image, std::string& error) {
     return false;
 }
 
+std::string_view StepName(const Step& step) { return step.op->name; }
+
 std::string OperationsHelp() {
     std::string text;
     for (const Operation& op : Operations()) {

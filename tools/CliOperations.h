@@ -36,6 +36,9 @@ std::string ParseSteps(const std::vector<std::string>& words, size_t first, std:
 // error when it cannot be done.
 bool RunStep(const Step& step, RasterImage& image, std::string& error);
 
+// The operation's name as the command line gives it ("crop", "rotate-right", ...).
+std::string_view StepName(const Step& step);
+
 // One line per operation, "  SYNOPSIS  help", for --help.
 std::string OperationsHelp();
 

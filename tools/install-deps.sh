@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages needed to build, run and test Snipwell.
 # Idempotent: apt-get runs only when something is missing. Works as root or through sudo.
-#   tools/install-deps.sh            build + test dependencies
+#   tools/install-deps.sh            build + test dependencies (djpeg and jpegtran, which
+#                                    the lossless JPEG tests check against, and cjpeg)
 #   tools/install-deps.sh --dev      also the screenshot tools, xdotool and the programs the
-#                                    benchmarks compare with (cjpeg, vips)
+#                                    benchmarks compare with (vips)
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   libmng-dev libjbig-dev libraw-dev libgif-dev libcairo2-dev libexif-dev
   libexiv2-dev liblcms2-dev libxcb1-dev
   libheif-dev libwebp-dev libjxl-dev
@@ -17,11 +18,12 @@ packages=(
   poppler-utils
   imagemagick
   exiv2 libimage-exiftool-perl
+  libjpeg-turbo-progs
   libheif-examples webp libjxl-tools
   clang libclang-rt-14-dev
 )
 if [[ "${1:-}" == "--dev" ]]; then
-  packages+=(xvfb xauth x11-apps xdotool libjpeg-turbo-progs libvips-tools)
+  packages+=(xvfb xauth x11-apps xdotool libvips-tools)
 fi
 
 missing=()

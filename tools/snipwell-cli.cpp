@@ -12,7 +12,8 @@
 //
 // When IN and OUT are both JPEG or PNG files, OUT keeps IN's metadata (EXIF, XMP, IPTC, colour
 // profile) the way the program's Save keeps it, with the picture turned upright; --strip
-// leaves it out.
+// leaves it out. Between JPEG files, crop, rotate-left, rotate-right, mirror and flip alone
+// move IN's DCT blocks, losing nothing (LosslessCli.h); --recompress decodes and encodes.
 //
 // The whole command line is checked before any file is read, so a typo never leaves a
 // half-written output behind. "cut" opens IN in the program's picture view (ViewCut.h), so
@@ -34,6 +35,7 @@
 #include "CliArguments.h"
 #include "CliOperations.h"
 #include "CutNames.h"
+#include "LosslessCli.h"
 #include "OrderCommand.h"
 #include "ViewCut.h"
 
@@ -139,6 +141,11 @@ int Convert(const Options& options) {
     }
 
     const uint32_t inType = options.inType.value_or(RasterImage::TypeFromExtension(words[0].c_str()));
+    if (cli::GoesLossless(options, cut.has_value(), steps, inType, outType)) {
+        if (const std::string reason = UnreadableReason(words[0]); !reason.empty()) return Fail(reason);
+        const std::string error = cli::RunLossless(options, words[0], outPath, steps);
+        return error.empty() ? 0 : Fail(error);
+    }
     const bool keepMetadata = !options.strip && FormatKeepsMetadata(inType) && FormatKeepsMetadata(outType);
     PictureMetadata metadata;
     PictureMetadata* kept = keepMetadata ? &metadata : nullptr;

@@ -14,6 +14,7 @@
 
 #include "image/RasterImage.h"
 #include "CliRun.h"
+#include "ExternalEncoders.h"
 #include "TestSupport.h"
 
 namespace {
@@ -193,6 +194,61 @@ TEST(SnipwellCli, OptionsForceTheOutputFormatAndJpegQuality) {
     r = RunCli(dir, {in.string(), (dir / "high.jpg").string(), "--quality", "98"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_LT(std::filesystem::file_size(dir / "low.jpg"), std::filesystem::file_size(dir / "high.jpg"));
+}
+
+// Between JPEG files, crop and turns move the blocks: the result decodes (djpeg) as jpegtran's
+// does for the same cut and turn. What cannot be done exactly fails with the reason and the way
+// out, and --recompress or --trim take it.
+TEST(SnipwellCli, JpegCutsAndTurnsMoveBlocksUnlessAskedToRecompress) {
+    for (const char* tool : {"djpeg", "jpegtran"}) {
+        if (!external::HaveProgram(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    TempDir dir;
+    const std::filesystem::path in = dir / "in.jpg";
+    // The program's encoder samples every component fully: 8-pixel blocks.
+    const std::filesystem::path uneven = dir / "uneven.jpg";   // 4 rows past the last block
+    ASSERT_TRUE(testsupport::MakePatternImage(64, 48, 24).Save(in.c_str(), RASTER_FORMAT_JPG));
+    ASSERT_TRUE(testsupport::MakePatternImage(72, 44, 24).Save(uneven.c_str(), RASTER_FORMAT_JPG));
+    const std::string out = (dir / "out.jpg").string();
+    const auto decode = [&dir](const std::filesystem::path& jpeg) {
+        const std::filesystem::path ppm = dir / "decoded.ppm";
+        EXPECT_TRUE(external::Run("djpeg -ppm -outfile " + external::Quoted(ppm) + " " + external::Quoted(jpeg)));
+        return testsupport::ReadFileBytes(ppm);
+    };
+    RunResult r = RunCli(dir, {in.string(), out, "crop", "16", "16", "48", "48", "rotate-right"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::filesystem::path theirs = dir / "jpegtran.jpg";
+    ASSERT_TRUE(external::Run("jpegtran -rotate 90 -crop 32x32+0+16 -outfile " + external::Quoted(theirs) + " " +
+                              external::Quoted(in)));
+    EXPECT_EQ(decode(out), decode(theirs));
+
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* errHas;
+        uint32_t width, height;
+    };
+    const Case cases[] = {
+        {{in.string(), out, "crop", "5", "0", "40", "40"}, 1, "nearest lossless is crop 8 0 40 40", 0, 0},
+        {{"--recompress", in.string(), out, "crop", "5", "0", "40", "40"}, 0, "", 35, 40},
+        {{uneven.string(), out, "rotate-right"}, 1, "--trim", 0, 0},
+        {{"--trim", uneven.string(), out, "rotate-right"}, 0, "", 40, 72},
+        {{"--recompress", uneven.string(), out, "rotate-right"}, 0, "", 44, 72},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::filesystem::remove(out);
+        r = RunCli(dir, c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE(r.err.find(c.errHas), std::string::npos) << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        const RasterImage written = LoadOrFail(out);
+        EXPECT_EQ(written.GetWidth(), c.width);
+        EXPECT_EQ(written.GetHeight(), c.height);
+    }
 }
 
 TEST(SnipwellCli, ReadsTheNewerFormatsAndWritesWebpAtTheQualityGiven) {

@@ -26,30 +26,30 @@ void UpdateIfPresent(Exiv2::ExifData& exif, const char* key, uint32_t value) {
 }
 
 // The EXIF block brought in line with the picture it now describes.
-void FitExifToPicture(Exiv2::ExifData& exif, const RasterImage& picture) {
-    const uint32_t width = picture.GetWidth();
-    const uint32_t height = picture.GetHeight();
+void FitExifToPicture(Exiv2::ExifData& exif, const MetadataTarget& picture) {
+    const uint32_t width = picture.width;
+    const uint32_t height = picture.height;
     exif["Exif.Image.Orientation"] = kOrientationUpright;
     exif["Exif.Photo.PixelXDimension"] = width;
     exif["Exif.Photo.PixelYDimension"] = height;
     UpdateIfPresent(exif, "Exif.Image.ImageWidth", width);
     UpdateIfPresent(exif, "Exif.Image.ImageLength", height);
-    exif["Exif.Image.XResolution"] = Exiv2::URational(uint32_t(picture.GetXDpi()), 1);
-    exif["Exif.Image.YResolution"] = Exiv2::URational(uint32_t(picture.GetYDpi()), 1);
+    exif["Exif.Image.XResolution"] = Exiv2::URational(uint32_t(picture.xDpi), 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(uint32_t(picture.yDpi), 1);
     exif["Exif.Image.ResolutionUnit"] = kResolutionUnitInch;
 
     Exiv2::ExifThumb thumb(exif);
     thumb.erase();
     std::vector<uint8_t> jpeg;
-    if (MakeExifThumbnail(picture, jpeg)) {
-        thumb.setJpegThumbnail(jpeg.data(), long(jpeg.size()), Exiv2::URational(uint32_t(picture.GetXDpi()), 1),
-                               Exiv2::URational(uint32_t(picture.GetYDpi()), 1), kResolutionUnitInch);
+    if (picture.thumbnailSource && MakeExifThumbnail(*picture.thumbnailSource, jpeg)) {
+        thumb.setJpegThumbnail(jpeg.data(), long(jpeg.size()), Exiv2::URational(uint32_t(picture.xDpi), 1),
+                               Exiv2::URational(uint32_t(picture.yDpi), 1), kResolutionUnitInch);
     }
 }
 
 // The XMP properties that describe the pixels, and no Camera Raw crop (the written picture is
 // what a crop gives: no tool may crop it again); true when one of them was there to change.
-bool FitXmpToPicture(Exiv2::XmpData& xmp, const RasterImage& picture) {
+bool FitXmpToPicture(Exiv2::XmpData& xmp, const MetadataTarget& picture) {
     const auto has = [&xmp](const char* key) { return xmp.findKey(Exiv2::XmpKey(key)) != xmp.end(); };
     bool changed = false;
     const auto set = [&](const char* key, const std::string& value) {
@@ -58,12 +58,12 @@ bool FitXmpToPicture(Exiv2::XmpData& xmp, const RasterImage& picture) {
         changed = true;
     };
     set("Xmp.tiff.Orientation", std::to_string(kOrientationUpright));
-    set("Xmp.tiff.ImageWidth", std::to_string(picture.GetWidth()));
-    set("Xmp.tiff.ImageLength", std::to_string(picture.GetHeight()));
-    set("Xmp.exif.PixelXDimension", std::to_string(picture.GetWidth()));
-    set("Xmp.exif.PixelYDimension", std::to_string(picture.GetHeight()));
-    set("Xmp.tiff.XResolution", std::to_string(picture.GetXDpi()) + "/1");
-    set("Xmp.tiff.YResolution", std::to_string(picture.GetYDpi()) + "/1");
+    set("Xmp.tiff.ImageWidth", std::to_string(picture.width));
+    set("Xmp.tiff.ImageLength", std::to_string(picture.height));
+    set("Xmp.exif.PixelXDimension", std::to_string(picture.width));
+    set("Xmp.exif.PixelYDimension", std::to_string(picture.height));
+    set("Xmp.tiff.XResolution", std::to_string(picture.xDpi) + "/1");
+    set("Xmp.tiff.YResolution", std::to_string(picture.yDpi) + "/1");
     set("Xmp.tiff.ResolutionUnit", std::to_string(kResolutionUnitInch));
     if (EraseCrsCrop(xmp)) changed = true;
     return changed;
@@ -101,7 +101,7 @@ struct BlockChoice {
     bool exif, xmp, iptc, icc;
 };
 
-void PutExif(Exiv2::Image& image, const std::vector<uint8_t>& block, const RasterImage& picture) {
+void PutExif(Exiv2::Image& image, const std::vector<uint8_t>& block, const MetadataTarget& picture) {
     Exiv2::ExifData exif;
     const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(exif, block.data(), uint32_t(block.size()));
     if (exif.empty()) throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
@@ -111,7 +111,7 @@ void PutExif(Exiv2::Image& image, const std::vector<uint8_t>& block, const Raste
     image.setExifData(exif);
 }
 
-void PutXmp(Exiv2::Image& image, const std::vector<uint8_t>& block, const RasterImage& picture) {
+void PutXmp(Exiv2::Image& image, const std::vector<uint8_t>& block, const MetadataTarget& picture) {
     const std::string packet(block.begin(), block.end());
     Exiv2::XmpData xmp;
     if (Exiv2::XmpParser::decode(xmp, packet) != 0) throw Exiv2::Error(Exiv2::kerCorruptedMetadata);
@@ -134,7 +134,7 @@ void PutIptc(Exiv2::Image& image, const std::vector<uint8_t>& block) {
 }
 
 // One pass of exiv2 over the encoded file; throws when a chosen block cannot be written.
-std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const RasterImage& picture,
+std::vector<uint8_t> WriteBlocks(const std::vector<uint8_t>& file, const MetadataTarget& picture,
                                  const PictureMetadata& metadata, BlockChoice choice) {
     std::unique_ptr<Exiv2::Image> image = OpenExiv2Image(file.data(), file.size());
     if (!image) throw Exiv2::Error(Exiv2::kerFileContainsUnknownImageType);
@@ -168,8 +168,9 @@ bool FormatKeepsMetadata(uint32_t type) {
            type == RASTER_FORMAT_AVIF || type == RASTER_FORMAT_JXL;
 }
 
-PictureMetadata FitMetadataBlocks(const RasterImage& picture, PictureMetadata& metadata) {
+PictureMetadata FitMetadataBlocks(const RasterImage& image, PictureMetadata& metadata) {
     EnsureExiv2Ready();
+    const MetadataTarget picture = MetadataTarget::Of(image);
     PictureMetadata fitted;
     fitted.icc = metadata.icc;
     try {
@@ -206,6 +207,10 @@ PictureMetadata FitMetadataBlocks(const RasterImage& picture, PictureMetadata& m
 }
 
 bool EmbedMetadata(std::vector<uint8_t>& file, const RasterImage& picture, PictureMetadata& metadata) {
+    return EmbedMetadata(file, MetadataTarget::Of(picture), metadata);
+}
+
+bool EmbedMetadata(std::vector<uint8_t>& file, const MetadataTarget& picture, PictureMetadata& metadata) {
     EnsureExiv2Ready();
     if (metadata.Empty()) return true;
     try {

@@ -21,10 +21,26 @@ bool FormatKeepsMetadata(uint32_t type);
 // out and cleared in metadata, which is then marked dropped.
 PictureMetadata FitMetadataBlocks(const RasterImage& picture, PictureMetadata& metadata);
 
+// What the blocks are fitted to: the written picture's size and print dpi, and the picture
+// the EXIF thumbnail is made from (the picture itself, or a reduced decode of a file whose
+// pixels were never decoded whole).
+struct MetadataTarget {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int32_t xDpi = 0;
+    int32_t yDpi = 0;
+    const RasterImage* thumbnailSource = nullptr;
+
+    static MetadataTarget Of(const RasterImage& picture) {
+        return {picture.GetWidth(), picture.GetHeight(), picture.GetXDpi(), picture.GetYDpi(), &picture};
+    }
+};
+
 // Rewrites file (a whole JPEG or PNG as just encoded from picture) with metadata's blocks.
 // A block that cannot be written is left out and cleared in metadata, which is then marked
 // dropped; the file is still written with the others. False only when file is no JPEG or PNG.
 bool EmbedMetadata(std::vector<uint8_t>& file, const RasterImage& picture, PictureMetadata& metadata);
+bool EmbedMetadata(std::vector<uint8_t>& file, const MetadataTarget& picture, PictureMetadata& metadata);
 
 // The JPEG marker segments (APP1 EXIF and XMP, APP2 ICC, APP13 IPTC) that carry metadata for
 // picture, made without the picture's file, for an encoder to write as it goes: a large
