@@ -1,5 +1,9 @@
 #include "doc/LosslessPlan.h"
 
+#include <algorithm>
+#include <fstream>
+#include <vector>
+
 #include <cstdio>
 
 LosslessPlan::LosslessPlan(const JpegFrameFacts& facts)
@@ -8,6 +12,20 @@ LosslessPlan::LosslessPlan(const JpegFrameFacts& facts)
       m_chain(facts.size, facts.orientation) {}
 
 LosslessPlan LosslessPlan::FromJpegFile(const std::string& path) {
+    // The header comes first: a photo is not read a second time for it. Only a frame header
+    // that lies beyond a megabyte of other segments needs the whole file.
+    constexpr size_t kHeaderBytes = size_t(1) << 20;
+    std::vector<uint8_t> start(kHeaderBytes);
+    std::ifstream file(path, std::ios::binary);
+    file.read(reinterpret_cast<char*>(start.data()), std::streamsize(start.size()));
+    start.resize(size_t(std::max<std::streamsize>(file.gcount(), 0)));
+    if (start.size() < 2 || start[0] != 0xFF || start[1] != 0xD8) return LosslessPlan();
+    JpegFrameFacts facts;
+    std::string reason;
+    if (ReadJpegFrameFacts(start.data(), start.size(), facts, reason) && facts.frameMarker != 0) {
+        return LosslessPlan(facts);
+    }
+    if (start.size() < kHeaderBytes) return LosslessPlan();
     const LosslessJpegResult header = CheckLosslessJpegFile(path, LosslessJpegRequest{});
     const bool haveFacts = header.status != LosslessJpegStatus::NotJpeg && header.status != LosslessJpegStatus::Damaged &&
                            header.source.frameMarker != 0;

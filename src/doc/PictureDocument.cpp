@@ -46,6 +46,7 @@ void PictureDocument::Clear() {
     m_metadataDropped = false;
     m_extrasLostBySave = 0;
     m_keepTimer.stop();
+    m_lossless = LosslessPlan();
     m_kept.reset();
     m_orientation = 1;
     m_boxNote.clear();
@@ -110,6 +111,7 @@ void PictureDocument::TakeOpened(const QString& path, OpenedPicture& opened) {
     const cropbox::Size size = PictureSize();
     m_box.MatchOrientation(size.width, size.height);
     RestoreKeptBox(opened.orientation);
+    m_lossless = path.isEmpty() ? LosslessPlan() : LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
     LayOut();
     emit laidOut(true);
 }
@@ -155,9 +157,19 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
     const int contrast = m_contrast;
     const int brightness = m_brightness;
     const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+    // A JPEG photo only cut and turned is written by moving its file's blocks: not a pixel lost.
+    // An unchanged picture saved over its own file is encoded again: that is what such a Save
+    // asks for (another JPEG quality).
+    const bool lossless = type == RASTER_FORMAT_JPG && NextJpegSaveLossless() && (IsModified() || path != m_path);
+    const QString source = m_path;
+    const LosslessPlan plan = m_lossless;
     RunJob(
         QStringLiteral("Saving %1\u2026").arg(name),
-        [job, native, type, jpegQuality, contrast, brightness] {
+        [job, native, type, jpegQuality, contrast, brightness, lossless, source, plan, path] {
+            if (lossless && WriteLossless(source, plan, job->picture, path, job->metadata)) {
+                job->ok = true;
+                return;
+            }
             job->ok = WriteLitPicture(job->picture, contrast, brightness, native.constData(), type, jpegQuality,
                                       job->metadata);
             if (!job->ok) job->error = job->picture.LastErrorText();
@@ -167,6 +179,8 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
             if (!job->ok) return;
             KeepSavedBox(path);
             m_path = path;
+            // From now on the file written is the one whose blocks a later save moves.
+            m_lossless = LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
             m_savedPosition = m_history.Position();
             m_extrasLostBySave = 0;
             if (job->metadata.dropped) m_metadataDropped = true;

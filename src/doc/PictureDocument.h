@@ -16,6 +16,7 @@
 
 #include "doc/BackgroundJob.h"
 #include "doc/CropBoxModel.h"
+#include "doc/LosslessPlan.h"
 #include "doc/PictureHistory.h"
 #include "doc/PictureLoader.h"
 #include "image/PictureMetadata.h"
@@ -161,6 +162,16 @@ public:
     // The photo's box was given from outside (Apply to Selected): it is read again and shown.
     void ReloadKeptBox();
 
+    // ---- lossless JPEG saves -------------------------------------------------------------------
+    // Whether the picture can be saved to JPEG by moving its file's DCT blocks (a photo opened
+    // from a JPEG with only rectangle cuts, quarter turns, mirror and flip since, and neutral
+    // light values): Save then writes it so, never decoding and encoding its pixels.
+    bool NextJpegSaveLossless() const;
+    // What the status bar says about the next JPEG save of a changed photo; empty when the
+    // picture did not come from a JPEG.
+    QString NextJpegSaveNote() const;
+    const LosslessPlan& Lossless() const { return m_lossless; }
+
     // ---- straighten ----------------------------------------------------------------------------
     // The turn the picture is shown and cut with: degrees, positive anticlockwise, -45 .. 45 in
     // steps of 0.1. It returns with the crop box's state on Undo; a cut takes it into its pixels.
@@ -217,6 +228,14 @@ private:
     bool LayKeptBox();
     // The box is kept for the picture on disk only: after an edit it no longer matches it.
     bool BoxKeepable() const;
+    // The plan follows a geometric step, or ends with any other change.
+    void FollowInLosslessPlan(std::optional<PictureHistory::Change> change);
+    // The plan follows a cut: a plain rectangle inside the picture, else it ends.
+    void FollowCutInLosslessPlan(const CutRequest& request);
+    // Writes the picture to path by moving the blocks of the file it came from; false (and
+    // nothing written) when that cannot be done, so that Save encodes instead.
+    static bool WriteLossless(const QString& source, const LosslessPlan& plan, const RasterImage& picture,
+                              const QString& path, PictureMetadata& metadata);
     // The picture was written to path: over its own file the box has been applied and leaves
     // the sidecar; a copy elsewhere leaves the photo's box as it is.
     void KeepSavedBox(const QString& path);
@@ -253,6 +272,7 @@ private:
     QString m_busyText;
     PictureLoader m_loader;
     BackgroundJob m_job;
+    LosslessPlan m_lossless;
     std::optional<KeptCrop> m_kept;  // the photo's box, in its stored picture's fractions
     int m_orientation = 1;           // the EXIF orientation the picture was turned upright by
     QString m_boxNote;

@@ -81,7 +81,10 @@ void PictureDocument::RunPictureCommand(uint32_t id) {
         },
         [this, job, change, before, id] {
             ReturnWorkingPicture(job->picture);
-            if (job->changed) RecordCommand(change, job->kept, before);
+            if (job->changed) {
+                RecordCommand(change, job->kept, before);
+                FollowInLosslessPlan(change);
+            }
             m_box.m_crop = {};
             // A quarter turn swaps the picture's orientation: the box follows it, as on load.
             if (id == cmd::ID_ROTATE_LEFT || id == cmd::ID_ROTATE_RIGHT) {
@@ -123,10 +126,12 @@ bool PictureDocument::CutToCropBox() {
     RunJob(
         QStringLiteral("Cutting\u2026"),
         [job, request] { job->made = CutPicture(job->source, request, job->result) && job->result.IsValid(); },
-        [this, job, before] {
+        [this, job, before, request] {
             ReturnWorkingPicture(job->source);
             // A cut that cannot be made leaves the picture and the box as they were.
-            if (job->made) TakeCut(job->result, true, before);
+            if (!job->made) return;
+            FollowCutInLosslessPlan(request);
+            TakeCut(job->result, true, before);
         });
     return job->made;
 }
@@ -134,7 +139,9 @@ bool PictureDocument::CutToCropBox() {
 void PictureDocument::TakeExternalCut(RasterImage& result) {
     FinishJob();
     if (!PicturesValid() || !result.IsValid()) return;
-    TakeCut(result, false, CaptureState());
+    const PictureState before = CaptureState();
+    m_lossless.Spoil();
+    TakeCut(result, false, before);
 }
 
 void PictureDocument::TakeCut(RasterImage& result, bool byPreset, const PictureState& before) {
@@ -167,6 +174,7 @@ void PictureDocument::TakePasted(RasterImage& pasted) {
     m_metadata.reset();  // a pasted picture carries none
     m_metadataDropped = false;
     m_extrasLostBySave = 0;
+    m_lossless = LosslessPlan();
     ReplaceWorkingPicture(pasted, before);
     m_box.MatchOrientation(int(m_working.GetWidth()), int(m_working.GetHeight()));
     LayOut();
@@ -184,7 +192,7 @@ void PictureDocument::ReplaceWorkingPicture(RasterImage& replacement, const Pict
 
 PictureState PictureDocument::CaptureState() const {
     return PictureState{m_path,           m_box.m_crop, m_viewSize, m_box.m_rotated, m_box.m_showCropBox,
-                        m_straighten, m_metadata};
+                        m_straighten, m_metadata, m_lossless};
 }
 
 void PictureDocument::RestoreState(const PictureState& state) {
@@ -193,6 +201,7 @@ void PictureDocument::RestoreState(const PictureState& state) {
     m_box.m_rotated = state.rotated;
     m_box.m_showCropBox = state.shown;
     m_straighten = state.straighten;
+    m_lossless = state.lossless;
     LayOut();
     // The box returns where it was, unless the view area changed size since.
     if (!state.crop.IsEmpty() && m_viewSize == state.viewSize) m_box.m_crop = state.crop;

@@ -16,6 +16,7 @@
 #include "image/PictureMetadata.h"
 #include "image/RasterImage.h"
 #include "doc/CropBoxModel.h"
+#include "doc/LosslessPlan.h"
 
 // What returns with a picture besides its pixels.
 struct PictureState {
@@ -27,6 +28,8 @@ struct PictureState {
     double straighten = 0.0;   // the turn the picture was shown with
     // The metadata the picture came with (none for a pasted one); shared, never changed.
     std::shared_ptr<const PictureMetadata> metadata;
+    // Whether the picture can still be saved by moving its JPEG file's blocks, and how.
+    LosslessPlan lossless;
 };
 
 class PictureHistory {

@@ -27,6 +27,12 @@ void FilePane(const PictureDocument& document, CommandUpdate& u) {
                     QStringLiteral("%1\n%2.").arg(path, document.BoxNote()));
         return;
     }
+    const QString saveNote = document.NextJpegSaveNote();
+    if (damage.isEmpty() && !saveNote.isEmpty()) {
+        SetPaneText(u, QStringLiteral("%1 \u2014 %2").arg(shown, saveNote),
+                    QStringLiteral("%1\nSaved as JPEG, the picture is %2.").arg(path, saveNote.mid(9)));
+        return;
+    }
     if (damage.isEmpty()) {
         SetPaneText(u, shown);
         return;

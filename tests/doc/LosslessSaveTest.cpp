@@ -1,0 +1,90 @@
+// Save of a JPEG photo that was only cut and turned moves the file's blocks: the saved file
+// decodes, with a decoder that is not ours, to exactly what jpegtran makes of the same steps;
+// a tone or a light value makes Save encode again.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cstdlib>
+#include <string>
+
+#include "TestSupport.h"
+#include "commands/CommandIds.h"
+#include "doc/PictureDocument.h"
+#include "platform/SettingsStore.h"
+
+namespace {
+
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+class LosslessSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SettingsStore::UseFolder(QString::fromStdString(m_temp.path().string()));
+        if (!Shell("command -v jpegtran") || !Shell("command -v djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
+        // A 4:2:0 photo (16-pixel blocks) as cameras write them.
+        RasterImage photo = testsupport::MakePatternImage(320, 240);
+        ASSERT_TRUE(photo.Save(Path("photo.bmp").c_str(), RASTER_FORMAT_BMP));
+        ASSERT_TRUE(Shell("cjpeg -quality 85 -sample 2x2 -outfile '" + Path("photo.jpg") + "' '" + Path("photo.bmp") + "'"));
+        m_document.SetViewArea({420, 420});  // the picture shown at its own pixels, turned or not
+        ASSERT_TRUE(m_document.Load(QString::fromStdString(Path("photo.jpg"))).ok);
+        ASSERT_EQ(m_document.ViewSize(), (cropbox::Size{320, 240}));
+    }
+    void TearDown() override { SettingsStore::UseFolder(QString()); }
+
+    std::string Path(const std::string& name) const { return (m_temp / name).string(); }
+    // A free rectangle box over these picture pixels, cut.
+    void CutPicturePixels(cropbox::Rect rect) {
+        cropbox::CropBoxModel& box = m_document.Box();
+        box.m_shape = cropbox::kShapeRectangle;
+        box.m_borderId = cmd::ID_BORDER_NONE;
+        box.m_presetId = cmd::ID_PRESET_FREE;
+        box.m_showCropBox = true;
+        const cropbox::Size area = m_document.ViewArea();
+        const cropbox::Size shown = m_document.ViewSize();
+        const int left = (area.width - shown.width) / 2, top = (area.height - shown.height) / 2;
+        box.m_crop = {left + rect.left, top + rect.top, left + rect.right, top + rect.bottom};
+        ASSERT_EQ(m_document.BoxInPicture(), rect);
+        ASSERT_TRUE(m_document.CutToCropBox());
+    }
+    // The pixels djpeg decodes, as bytes.
+    std::vector<uint8_t> Decoded(const std::string& jpeg) {
+        const std::string out = jpeg + ".ppm";
+        EXPECT_TRUE(Shell("djpeg -nosmooth -ppm -outfile '" + out + "' '" + jpeg + "'"));
+        return testsupport::ReadFileBytes(out);
+    }
+
+    testsupport::TempDir m_temp;
+    PictureDocument m_document;
+};
+
+TEST_F(LosslessSave, ACutAndATurnAreSavedAsJpegtranMovesTheBlocks) {
+    m_document.RunPictureCommand(cmd::ID_ROTATE_RIGHT);  // 240 x 320
+    CutPicturePixels({48, 32, 48 + 150, 32 + 201});      // the corner on the 16-pixel grid
+    EXPECT_TRUE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.Save(QString::fromStdString(Path("saved.jpg")), 75).ok);
+    ASSERT_TRUE(Shell("jpegtran -rotate 90 -copy none -outfile '" + Path("turned.jpg") + "' '" + Path("photo.jpg") + "'"));
+    ASSERT_TRUE(Shell("jpegtran -crop 150x201+48+32 -copy none -outfile '" + Path("expected.jpg") + "' '" +
+                    Path("turned.jpg") + "'"));
+    EXPECT_EQ(Decoded(Path("saved.jpg")), Decoded(Path("expected.jpg")));
+}
+
+TEST_F(LosslessSave, ATonedOrLitPictureIsEncodedAgain) {
+    for (const uint32_t step : {cmd::ID_SEPIA, cmd::ID_BRIGHTNESS}) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(m_document.Load(QString::fromStdString(Path("photo.jpg"))).ok);
+        if (step == cmd::ID_BRIGHTNESS) {
+            m_document.SetLightSlider(cmd::ID_BRIGHTNESS, 130);
+            CutPicturePixels({0, 0, 160, 160});
+        } else {
+            m_document.RunPictureCommand(step);
+        }
+        EXPECT_FALSE(m_document.NextJpegSaveLossless());
+        EXPECT_TRUE(m_document.NextJpegSaveNote().contains(QLatin1String("encoding again")));
+        ASSERT_TRUE(m_document.Save(QString::fromStdString(Path("again.jpg")), 75).ok);
+        // Encoded by the program: 4:4:4, where the source was 4:2:0.
+        EXPECT_TRUE(Shell("identify -format %[jpeg:sampling-factor] '" + Path("again.jpg") + "' | grep -q 1x1"));
+    }
+}
+
+}  // namespace
