@@ -6,6 +6,7 @@
 #include "doc/CutOperation.h"
 #include "doc/KeptBox.h"
 #include "doc/PictureLoader.h"
+#include "doc/StraightenGeometry.h"
 
 #include "image/PictureMetadata.h"
 #include "image/RasterFile.h"
@@ -69,8 +70,10 @@ PhotoCut CutPhoto(const std::string& photo, const KeptCrop& box, uint32_t format
     const int shape = box.shape >= cropbox::kShapeRectangle && box.shape <= cropbox::kShapeOval
                           ? box.shape
                           : int(cropbox::kShapeRectangle);
-    const CutRequest request{upright.width, upright.height, upright.width,           upright.height,
-                             rect,          shape,          choices.BorderFraction()};
+    CutRequest request{upright.width, upright.height, upright.width,           upright.height,
+                       rect,          shape,          choices.BorderFraction()};
+    // The turn the box was placed with, as the view's Cut samples it.
+    request.straightenDegrees = straighten::ControlDegrees(box.angle);
     EncodableCut cut;
     if (!CutPicture(opened.picture, request, cut)) return Failure("it cannot be cut: there is not enough memory");
     // A print size's dpi makes the file print at exactly that size at 100 %; the free size

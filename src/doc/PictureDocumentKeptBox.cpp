@@ -6,6 +6,7 @@
 #include "doc/KeptBox.h"
 #include "doc/KeptBoxes.h"
 #include "doc/PictureDocument.h"
+#include "doc/StraightenGeometry.h"
 
 namespace {
 
@@ -44,6 +45,8 @@ void PictureDocument::RestoreKeptBox(int orientation) {
         // Another tool's rectangle has no print size: it is a Free box.
         m_box.m_presetId = cmd::ID_PRESET_FREE;
     }
+    // The turn the box was placed with (crs:CropAngle has the control's sign).
+    m_straighten = straighten::ControlDegrees(m_kept->angle);
     const cropbox::Rect rect = keptbox::UprightRect(*m_kept, m_orientation, PictureSize());
     m_box.m_rotated = rect.Height() > rect.Width();
     m_box.m_showCropBox = true;
@@ -77,6 +80,7 @@ void PictureDocument::KeepBox(bool settled) {
     crop.shape = m_box.m_shape;
     crop.preset = m_box.m_presetId;
     crop.border = m_box.m_borderId;
+    crop.angle = m_straighten;
     m_kept = crop;
     m_boxNote = KeptBoxes::Instance().Keep(m_path, crop);
 }

@@ -35,6 +35,8 @@ void PictureDocument::SetStraightenDegrees(double degrees) {
     m_straighten = angle;
     FitBoxToStraighten();
     emit laidOut(true);
+    // The turn is kept with the photo's box once the keys rest.
+    KeepBox(false);
 }
 
 bool PictureDocument::StraightenAlongLine(cropbox::Point from, cropbox::Point to) {

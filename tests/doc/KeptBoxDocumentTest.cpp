@@ -201,3 +201,24 @@ TEST_F(KeptBoxDocument, SmallStepsAreKeptOnceTheyRestNotOnEveryStep) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(KeptBoxDocument, TheStraightenTurnIsKeptWithTheBoxAsItsCropAngle) {
+    const QString path = Photo("tilted.jpg");
+    {
+        PictureDocument document;
+        Open(document, path);
+        PlaceOvalBox(document);
+        document.SetStraightenDegrees(-2.5);
+        document.FlushKeptBox();
+    }
+    const auto kept = ReadSidecarCrop(QFile::encodeName(path).toStdString());
+    ASSERT_TRUE(kept.has_value());
+    EXPECT_DOUBLE_EQ(kept->angle, -2.5);
+    PictureDocument again;
+    Open(again, path);
+    EXPECT_DOUBLE_EQ(again.StraightenDegrees(), -2.5);
+}
+
+}  // namespace
