@@ -264,18 +264,32 @@ void OrderExportDialog::StartExport() {
     // The calls come from the workers; each is queued to this window's thread.
     order::ExportProgress progress;
     progress.started = [this](int index, const std::string& name, int) {
-        QMetaObject::invokeMethod(
-            this, [this, index, name = FromNative(name)] { ShowStarted(index, name); }, Qt::QueuedConnection);
+        PostReport([this, index, name = FromNative(name)] { ShowStarted(index, name); });
     };
     progress.finished = [this](int, const order::PhotoOutcome&, int done) {
-        QMetaObject::invokeMethod(
-            this, [this, done] { ShowFinished(done); }, Qt::QueuedConnection);
+        PostReport([this, done] { ShowFinished(done); });
     };
     m_worker = std::thread([this, plan = std::move(plan), progress] {
-        order::ExportOutcome outcome = m_exporter->Run(plan, progress);
-        QMetaObject::invokeMethod(
-            this, [this, outcome = std::move(outcome)] { EndExport(outcome); }, Qt::QueuedConnection);
+        auto outcome = std::make_shared<order::ExportOutcome>(m_exporter->Run(plan, progress));
+        PostReport([this, outcome] { EndExport(*outcome); });
     });
+}
+
+void OrderExportDialog::PostReport(std::function<void()> report) {
+    {
+        std::lock_guard lock(m_reportsMutex);
+        m_reports.push_back(std::move(report));
+    }
+    QMetaObject::invokeMethod(this, "TakeReports", Qt::QueuedConnection);
+}
+
+void OrderExportDialog::TakeReports() {
+    std::vector<std::function<void()>> reports;
+    {
+        std::lock_guard lock(m_reportsMutex);
+        reports.swap(m_reports);
+    }
+    for (const auto& report : reports) report();
 }
 
 void OrderExportDialog::ShowStarted(int index, const QString& name) {

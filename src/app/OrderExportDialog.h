@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include <QDialog>
 #include <QStringList>
@@ -52,6 +54,11 @@ protected:
     void reject() override;
 
 private:
+    // What the workers report, run on this window's thread: queued under a lock and taken by
+    // TakeReports, whose call carries no data across threads.
+    void PostReport(std::function<void()> report);
+    Q_INVOKABLE void TakeReports();
+
     void BuildLayout();
     void RestoreSettings();
     void SaveSettings() const;
@@ -75,6 +82,8 @@ private:
     order::BoxSource m_boxes;
     std::unique_ptr<order::OrderExport> m_exporter;
     std::thread m_worker;
+    std::mutex m_reportsMutex;
+    std::vector<std::function<void()>> m_reports;
     int m_total = 0;
 
     QRadioButton* m_selectedChoice = nullptr;
