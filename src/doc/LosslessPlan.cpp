@@ -1,8 +1,8 @@
 #include "doc/LosslessPlan.h"
 
-#include <algorithm>
-#include <fstream>
 #include <vector>
+
+#include "image/formats/RasterJpegThumbnail.h"
 
 #include <cstdio>
 
@@ -14,18 +14,14 @@ LosslessPlan::LosslessPlan(const JpegFrameFacts& facts)
 LosslessPlan LosslessPlan::FromJpegFile(const std::string& path) {
     // The header comes first: a photo is not read a second time for it. Only a frame header
     // that lies beyond a megabyte of other segments needs the whole file.
-    constexpr size_t kHeaderBytes = size_t(1) << 20;
-    std::vector<uint8_t> start(kHeaderBytes);
-    std::ifstream file(path, std::ios::binary);
-    file.read(reinterpret_cast<char*>(start.data()), std::streamsize(start.size()));
-    start.resize(size_t(std::max<std::streamsize>(file.gcount(), 0)));
+    const std::vector<uint8_t> start = ReadFileStart(path.c_str(), kJpegHeaderBytes);
     if (start.size() < 2 || start[0] != 0xFF || start[1] != 0xD8) return LosslessPlan();
     JpegFrameFacts facts;
     std::string reason;
     if (ReadJpegFrameFacts(start.data(), start.size(), facts, reason) && facts.frameMarker != 0) {
         return LosslessPlan(facts);
     }
-    if (start.size() < kHeaderBytes) return LosslessPlan();
+    if (start.size() < kJpegHeaderBytes) return LosslessPlan();
     const LosslessJpegResult header = CheckLosslessJpegFile(path, LosslessJpegRequest{});
     const bool haveFacts = header.status != LosslessJpegStatus::NotJpeg && header.status != LosslessJpegStatus::Damaged &&
                            header.source.frameMarker != 0;

@@ -1,7 +1,6 @@
 #include "doc/PictureLoader.h"
 
 #include <algorithm>
-#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -20,17 +19,6 @@ namespace {
 
 // A reduced decode pays off once at least one halving fits the bound.
 constexpr int kLeastReduction = 2;
-// The start of a file read for its headers (EXIF, colour profile and frame header).
-constexpr size_t kHeaderBytes = size_t(1) << 20;
-
-// Up to count bytes from the start of the file; fewer when it is shorter or cannot be read.
-std::vector<uint8_t> ReadFileStart(const char* path, size_t count) {
-    std::vector<uint8_t> bytes(count);
-    std::ifstream file(path, std::ios::binary);
-    file.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(count));
-    bytes.resize(size_t(std::max<std::streamsize>(file.gcount(), 0)));
-    return bytes;
-}
 
 }  // namespace
 
@@ -80,7 +68,7 @@ bool PictureLoader::OpenPreview(const QString& path, cropbox::Size bound, uint64
         return false;
     }
     // The headers come first: a file whose frame header lies further in opens at once.
-    std::vector<uint8_t> bytes = ReadFileStart(native.constData(), kHeaderBytes);
+    std::vector<uint8_t> bytes = ReadFileStart(native.constData(), kJpegHeaderBytes);
     uint32_t width = 0, height = 0;
     if (!ReadJpegFrameSize(bytes.data(), bytes.size(), width, height) || uint64_t(width) * height <= largePixels) {
         return false;

@@ -242,9 +242,22 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes, uint64_t maxBy
     return ok;
 }
 
+std::vector<uint8_t> ReadFileStart(const char* path, size_t count) {
+    std::vector<uint8_t> bytes(count);
+    FILE* stream = path ? std::fopen(path, "rb") : nullptr;
+    const size_t read = stream ? std::fread(bytes.data(), 1, count, stream) : 0;
+    if (stream) std::fclose(stream);
+    bytes.resize(read);
+    return bytes;
+}
+
 bool ReadJpegFrameSize(const char* path, uint32_t& width, uint32_t& height) {
-    std::vector<uint8_t> bytes;
-    return ReadWholeFile(path, bytes) && ReadJpegFrameSize(bytes.data(), bytes.size(), width, height);
+    // The frame header comes first: only one behind a megabyte of other segments needs the
+    // whole file.
+    std::vector<uint8_t> bytes = ReadFileStart(path, kJpegHeaderBytes);
+    if (ReadJpegFrameSize(bytes.data(), bytes.size(), width, height)) return true;
+    return bytes.size() == kJpegHeaderBytes && ReadWholeFile(path, bytes) &&
+           ReadJpegFrameSize(bytes.data(), bytes.size(), width, height);
 }
 
 bool DecodeJpegReduced(const char* path, uint32_t minWidth, uint32_t minHeight, RasterImage& image) {

@@ -30,3 +30,8 @@ bool ReadExifThumbnail(const char* path, std::vector<uint8_t>& bytes);
 
 // The whole file; false when it cannot be read or holds more than maxBytes.
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes, uint64_t maxBytes = RASTER_MAX_MEMORY);
+// Up to count bytes from the start of the file (its headers); fewer when it is shorter or
+// cannot be read.
+std::vector<uint8_t> ReadFileStart(const char* path, size_t count);
+// The start of a file read for a JPEG's headers (EXIF, colour profile and frame header).
+inline constexpr size_t kJpegHeaderBytes = size_t(1) << 20;
