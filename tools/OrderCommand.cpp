@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "doc/OrderExport.h"
-#include "doc/OrderNames.h"
-#include "doc/OrderSummary.h"
+#include "order/OrderExport.h"
+#include "order/OrderNames.h"
+#include "order/OrderSummary.h"
 
 #include "StrictNumber.h"
 

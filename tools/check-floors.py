@@ -10,18 +10,20 @@ import os
 import re
 import sys
 
-# Lowest floor first. The subsystems (doc, cutter, view, browser) share a floor and reach
-# each other only along these edges: the view runs the cutter and serves the document; the
-# browser serves the document.
+# Lowest floor first. The subsystems (doc, cutter, order, view, browser) share a floor and
+# reach each other only along these edges: the view runs the cutter, serves the document and
+# lays boxes on the order's photos; the print order cuts through the document; the browser
+# serves the document.
 ALLOWED = {
     "image": set(),
     "platform": {"image"},
     "commands": set(),
     "doc": {"image", "platform", "commands"},
     "cutter": {"image", "platform", "commands"},
-    "view": {"image", "platform", "commands", "doc", "cutter"},
+    "order": {"image", "platform", "commands", "doc"},
+    "view": {"image", "platform", "commands", "doc", "cutter", "order"},
     "browser": {"image", "platform", "commands", "doc"},
-    "app": {"image", "platform", "commands", "doc", "cutter", "view", "browser"},
+    "app": {"image", "platform", "commands", "doc", "cutter", "order", "view", "browser"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 

@@ -17,7 +17,7 @@
 #include <benchmark/benchmark.h>
 
 #include "doc/KeptBox.h"
-#include "doc/OrderExport.h"
+#include "order/OrderExport.h"
 
 #include "commands/CommandIds.h"
 

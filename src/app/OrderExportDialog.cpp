@@ -18,8 +18,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "doc/OrderNames.h"
-#include "doc/OrderSummary.h"
+#include "order/OrderNames.h"
+#include "order/OrderSummary.h"
 
 #include "commands/CommandIds.h"
 #include "commands/SettingsKeys.h"

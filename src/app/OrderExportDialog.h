@@ -13,7 +13,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "doc/OrderExport.h"
+#include "order/OrderExport.h"
 
 class QComboBox;
 class QDialogButtonBox;

@@ -2,18 +2,22 @@
 // decoded ahead, and giving the selected photos a box.
 #include <QFileInfo>
 
-#include "commands/CommandIds.h"
-#include "doc/ApplyToPhotos.h"
 #include "doc/KeptBoxes.h"
+#include "order/ApplyToPhotos.h"
+#include "view/PictureView.h"
+
+#include "commands/CommandIds.h"
+
 #include "platform/MessageService.h"
 #include "platform/WaitCursor.h"
-#include "view/PictureView.h"
 
 void PictureView::RegisterOrderCommands() {
     CommandHandlers& h = m_handlers;
-    h.On(cmd::ID_APPLY_TO_SELECTED, [this] { ApplyToSelected(); }, [this](CommandUpdate& u) {
-        u.enabled = m_files && m_files->m_picker && !m_files->m_picker->SelectedPaths().isEmpty();
-    });
+    h.On(
+        cmd::ID_APPLY_TO_SELECTED, [this] { ApplyToSelected(); },
+        [this](CommandUpdate& u) {
+            u.enabled = m_files && m_files->m_picker && !m_files->m_picker->SelectedPaths().isEmpty();
+        });
     h.On(
         cmd::ID_KEEP_BOXES, [] { KeptBoxes::Instance().SetSidecarsOn(!KeptBoxes::Instance().SidecarsOn()); },
         [](CommandUpdate& u) { u.checked = KeptBoxes::Instance().SidecarsOn(); });
@@ -58,7 +62,8 @@ void PictureView::ApplyToSelected() {
             QStringLiteral("%1 of the %2 selected photos already have a box of their own.\n\nReplace their boxes too?")
                 .arg(withBox)
                 .arg(selected.size());
-        switch (MessageService::AskTwoWays(question, QStringLiteral("&Replace Them"), QStringLiteral("&Keep Them"), this)) {
+        switch (
+            MessageService::AskTwoWays(question, QStringLiteral("&Replace Them"), QStringLiteral("&Keep Them"), this)) {
         case MessageAnswer::Yes:
             replace = true;
             break;

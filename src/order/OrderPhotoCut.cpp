@@ -1,4 +1,4 @@
-#include "doc/OrderPhotoCut.h"
+#include "order/OrderPhotoCut.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "doc/OrderNames.h"
+#include "order/OrderNames.h"
 
 #include <cctype>
 #include <string_view>

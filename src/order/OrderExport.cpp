@@ -1,4 +1,4 @@
-#include "doc/OrderExport.h"
+#include "order/OrderExport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "doc/CropBoxModel.h"
-#include "doc/OrderNames.h"
-#include "doc/OrderPhotoCut.h"
+#include "order/OrderNames.h"
+#include "order/OrderPhotoCut.h"
 
 #include "image/FileBeside.h"
 #include "image/RasterFormatTable.h"

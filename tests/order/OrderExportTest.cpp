@@ -1,7 +1,7 @@
 // A print order's export: names, cuts equal to the view's Cut, metadata and dpi, problems
 // listed, cancel and a failing disk leaving whole files only, existing names, and
 // snipwell-cli's "order" writing the same bytes.
-#include "doc/OrderExport.h"
+#include "order/OrderExport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,9 +16,9 @@
 
 #include "doc/CutOperation.h"
 #include "doc/KeptBox.h"
-#include "doc/OrderNames.h"
-#include "doc/OrderSummary.h"
 #include "doc/PictureLoader.h"
+#include "order/OrderNames.h"
+#include "order/OrderSummary.h"
 
 #include "commands/CommandIds.h"
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "doc/CropBoxModel.h"
+
 #include "image/metadata/CropSidecar.h"
 
 namespace applyboxes {
@@ -21,9 +22,9 @@ KeptCrop CentredKeptBox(cropbox::Size upright, int orientation, const cropbox::C
 
 struct Outcome {
     int applied = 0;
-    QStringList kept;      // photos whose own box was left as it was
-    QStringList failed;    // "NAME: why"
-    QStringList notes;     // where boxes could not go into sidecars
+    QStringList kept;    // photos whose own box was left as it was
+    QStringList failed;  // "NAME: why"
+    QStringList notes;   // where boxes could not go into sidecars
 };
 // Gives each photo a centred box (replacing one it keeps only when replace).
 Outcome ApplyToPhotos(const QStringList& photos, const cropbox::CropBoxModel& box, bool replace);

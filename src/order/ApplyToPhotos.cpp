@@ -1,15 +1,17 @@
-#include "doc/ApplyToPhotos.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "order/ApplyToPhotos.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "commands/CommandIds.h"
+#include <QFile>
+#include <QFileInfo>
+
 #include "doc/KeptBox.h"
 #include "doc/KeptBoxes.h"
 #include "doc/PictureLoader.h"
+
+#include "commands/CommandIds.h"
+
 #include "image/RasterImage.h"
 #include "image/formats/RasterExifOrientation.h"
 #include "image/formats/RasterJpegThumbnail.h"

@@ -1,4 +1,4 @@
-#include "doc/OrderSummary.h"
+#include "order/OrderSummary.h"
 
 #include <cmath>
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "doc/OrderExport.h"
+#include "order/OrderExport.h"
 
 namespace order {
 
