@@ -16,12 +16,14 @@
 namespace cli {
 
 const char* const kOrderSynopsis =
-    "order [--to DIR] [--pattern P] [--quality Q] [--existing number|overwrite|skip] PHOTO...";
+    "order [--to DIR] [--pattern P] [--quality Q|original] [--existing number|overwrite|skip] PHOTO...";
 const char* const kOrderHelp =
     "cuts every PHOTO by the box its sidecar keeps into DIR (default: a prints folder beside each\n"
     "      photo), named by P (tokens {name}, {preset}, {n}; default {name}-{preset}.jpg; its\n"
-    "      extension names the format) at quality Q (default 90). Without --existing, names that\n"
-    "      exist stop the command before anything is written. Prints a line a photo.";
+    "      extension names the format) at quality Q (default 90); 'original' moves a JPEG's blocks\n"
+    "      for a rectangle box on its block grid and keeps each photo's own quality otherwise.\n"
+    "      Without --existing, names that exist stop the command before anything is written.\n"
+    "      Prints a line a photo.";
 
 namespace {
 
@@ -56,9 +58,11 @@ std::string ParseOrderArguments(int argc, char** argv, order::ExportOptions& opt
             options.destination = value;
         } else if (word == "--pattern") {
             options.pattern = value;
+        } else if (word == "--quality" && value == "original") {
+            options.quality = order::kQualityAsOriginal;
         } else if (word == "--quality") {
             const auto quality = rastertool::ParseInteger(value, 1, 100);
-            if (!quality) return "--quality needs a number 1..100, not '" + std::string(value) + "'";
+            if (!quality) return "--quality needs a number 1..100 or original, not '" + std::string(value) + "'";
             options.quality = int(*quality);
         } else if (word == "--existing") {
             const auto found = kExistingWords.find(value);

@@ -82,7 +82,7 @@ OrderExportDialog::OrderExportDialog(const QString& folder, const QStringList& s
     setWindowTitle(tr("Export the Print Order"));
     setMinimumWidth(kMinimumWidth);
     BuildLayout();
-    m_quality->setValue(std::clamp(jpegQuality, 1, 100));
+    m_quality->setValue(std::clamp(jpegQuality, 1, 100));  // the settings may hold "as the original"
     RestoreSettings();
     ShowExample();
 }
@@ -122,7 +122,11 @@ void OrderExportDialog::BuildLayout() {
     m_format = new QComboBox(this);
     FillFormats();
     m_quality = new QSpinBox(this);
-    m_quality->setRange(1, 100);
+    // Below 1: "as the original", a JPEG's rectangle cut on its block grid moved without loss.
+    m_quality->setRange(order::kQualityAsOriginal, 100);
+    m_quality->setSpecialValueText(tr("As the original"));
+    m_quality->setToolTip(tr("As the original: a JPEG's rectangle cut whose corner lies on its block grid is "
+                             "written without re-encoding; other cuts keep the quality of their photo"));
 
     auto* form = new QFormLayout;
     form->addRow(tr("Photos:"), m_selectedChoice);

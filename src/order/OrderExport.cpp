@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "doc/CropBoxModel.h"
+#include "order/OrderLosslessCut.h"
 #include "order/OrderNames.h"
 #include "order/OrderPhotoCut.h"
 
@@ -184,7 +185,9 @@ ExportOutcome OrderExport::Run(const OrderPlan& plan, const ExportProgress& prog
             result.reason = FileNameOf(planned.target) + " exists already";
         } else {
             if (progress.started) progress.started(index, FileNameOf(planned.photo), done.load());
-            const PhotoCut cut = CutPhoto(planned.photo, *planned.box, format, m_options.quality, &m_halt);
+            const PhotoCut cut = m_options.quality == kQualityAsOriginal
+                                     ? CutPhotoAsOriginal(planned.photo, *planned.box, format, &m_halt)
+                                     : CutPhoto(planned.photo, *planned.box, format, m_options.quality, &m_halt);
             // A cut stopped by a cancel or by a full disk is not the photo's fault.
             if (m_halt.load()) return;
             if (!cut.ok) {

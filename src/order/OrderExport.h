@@ -47,7 +47,10 @@ struct ExportOptions {
     // photo's own folder (kDefaultFolderName).
     std::string destination;
     std::string pattern;  // OrderNames.h; its extension decides the format
-    int quality = 90;     // JPEG and lossy WebP quality, mapped for HEIF, AVIF and JPEG XL
+    // JPEG and lossy WebP quality, mapped for HEIF, AVIF and JPEG XL; kQualityAsOriginal: a
+    // JPEG's rectangle cut on its block grid moves the blocks, others keep the photo's own
+    // quality (OrderLosslessCut.h).
+    int quality = 90;
     ExistingNames existing = ExistingNames::Ask;
     BoxSource boxes;  // empty: ReadBoxFromSidecar
     int workers = 0;  // threads; 0: one per core
@@ -57,6 +60,7 @@ struct ExportOptions {
 std::vector<std::string> PhotosWithBox(const std::string& folder, const BoxSource& boxes);
 
 inline constexpr const char* kDefaultFolderName = "prints";
+inline constexpr int kQualityAsOriginal = 0;
 // The folder a photo's file goes to under options.
 std::string DestinationOf(const std::string& photo, const ExportOptions& options);
 

@@ -23,6 +23,7 @@
 #include "commands/CommandIds.h"
 
 #include "image/RasterImage.h"
+#include "image/formats/JpegQualityEstimate.h"
 #include "image/metadata/CropSidecar.h"
 
 #include "CliRun.h"
@@ -175,6 +176,41 @@ TEST(OrderExport, CutsAsTheViewCutsAndKeepsMetadataWithThePrintsDpi) {
     EXPECT_EQ(tags.at("Make"), "TestCam");
     EXPECT_EQ(tags.at("Orientation"), "1");
     EXPECT_EQ(tags.at("XResolution"), std::to_string(turned.dpi));
+}
+
+TEST(OrderExport, AsTheOriginalMovesTheBlocksOfAGridCutAndKeepsThePhotosQualityOtherwise) {
+    const auto shell = [](const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; };
+    if (!shell("command -v jpegtran") || !shell("command -v djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is needed";
+    TempDir dir;
+    // 1800 x 1200 in 16-pixel blocks: the first box's corner (160, 96) lies on the grid, the
+    // second's (180, 120) does not; the third is an oval.
+    const std::string onGrid = PhotoWithBox(dir, "Landscape_1.jpg", "grid.jpg",
+                                            Box(160 / 1800.0, 0.08, 0.9, 0.9, cropbox::kShapeRectangle, cmd::ID_PRESET_FREE));
+    const std::string offGrid = PhotoWithBox(dir, "Landscape_1.jpg", "off.jpg",
+                                             Box(0.1, 0.1, 0.9, 0.9, cropbox::kShapeRectangle, cmd::ID_PRESET_6X4));
+    const std::string oval = PhotoWithBox(dir, "Landscape_1.jpg", "oval.jpg",
+                                          Box(160 / 1800.0, 0.08, 0.9, 0.9, cropbox::kShapeOval, cmd::ID_PRESET_FREE));
+    order::ExportOptions options = Into(dir / "out", "{name}.jpg");
+    options.quality = order::kQualityAsOriginal;
+    const order::ExportOutcome outcome = Export({onGrid, offGrid, oval}, options);
+    ASSERT_FALSE(outcome.AnyFailed()) << order::SummaryText(outcome);
+
+    const auto decoded = [&](const std::string& jpeg) {
+        EXPECT_TRUE(shell("djpeg -nosmooth -ppm -outfile '" + jpeg + ".ppm' '" + jpeg + "'"));
+        return testsupport::ReadFileBytes(jpeg + ".ppm");
+    };
+    const std::string expected = (dir / "expected.jpg").string();
+    ASSERT_TRUE(shell("jpegtran -crop 1460x984+160+96 -copy none -outfile '" + expected + "' '" + onGrid + "'"));
+    EXPECT_EQ(decoded(outcome.photos[0].written), decoded(expected));
+    EXPECT_EQ(outcome.photos[0].width, 1460);
+
+    const std::vector<uint8_t> source = testsupport::ReadFileBytes(onGrid);
+    const std::optional<int> sourceQuality = EstimateJpegQuality(source.data(), source.size());
+    ASSERT_TRUE(sourceQuality.has_value());
+    for (const size_t encoded : {size_t(1), size_t(2)}) {
+        const std::vector<uint8_t> file = testsupport::ReadFileBytes(outcome.photos[encoded].written);
+        EXPECT_EQ(EstimateJpegQuality(file.data(), file.size()), sourceQuality) << outcome.photos[encoded].written;
+    }
 }
 
 TEST(OrderExport, PhotosThatCannotBeCutAreListedAndTheRestAreWritten) {
