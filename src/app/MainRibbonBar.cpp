@@ -190,6 +190,7 @@ void MainRibbonBar::SetupHomeCategory() {
     small(cutter, cmd::ID_SHAPE_RECTANGLE, "Rectangle", 3);
     small(cutter, cmd::ID_SHAPE_ROUND_CORNER, "Round Corner", 4);
     small(cutter, cmd::ID_SHAPE_OVAL, "Oval", 5);
+    cutter->AddCheckBox(cmd::ID_SNAP_TO_BLOCKS, QStringLiteral("Lossless"));
     large(cutter, cmd::ID_CUT, "Cut", 3);
     cutter->AddSeparator();
     large(cutter, cmd::ID_EXT_CUTTER, "Ext. Cutter", 10);
@@ -199,10 +200,17 @@ void MainRibbonBar::SetupHomeCategory() {
     large(rotate, cmd::ID_ROTATE_RIGHT, "Rotate Right", 6);
     small(rotate, cmd::ID_MIRROR, "Mirror", 6);
     small(rotate, cmd::ID_FLIP, "Flip", 7);
+    // The line tool has no cell in the atlas.
+    rotate->AddSmallButton(cmd::ID_STRAIGHTEN_BY_LINE, QStringLiteral("Horizon"),
+                           QIcon::fromTheme(QStringLiteral("draw-line"), style()->standardIcon(QStyle::SP_ArrowRight)), -1);
 
     RibbonPanel* light = home->AddPanel(QStringLiteral("Light"));
     light->AddLabelledSlider(QStringLiteral("Contrast   :"), cmd::ID_CONTRAST, QString());
     light->AddLabelledSlider(QStringLiteral("Brightness:"), cmd::ID_BRIGHTNESS, QStringLiteral("Brightness"));
+    // The straighten turn, shown like the light values until a cut takes it in: tenths of a
+    // degree either way.
+    light->AddLabelledSlider(QStringLiteral("Straighten:"), cmd::ID_STRAIGHTEN, QStringLiteral("Straighten"),
+                             RibbonSliderScale{-450, 450, 0, 1, 1, QStringLiteral("\u00b0")});
 
     RibbonPanel* color = home->AddPanel(QStringLiteral("Color"));
     small(color, cmd::ID_COOL_TONE, "Cool Tone", 8);
@@ -211,9 +219,11 @@ void MainRibbonBar::SetupHomeCategory() {
 
     // The print order's commands have no cells in the atlas: the icon theme's, or the style's.
     RibbonPanel* order = home->AddPanel(QStringLiteral("Print Order"));
-    order->AddLargeButton(cmd::ID_APPLY_TO_SELECTED, QStringLiteral("Apply to Selected"),
+    // Small buttons, three to a column: the panel stays narrow enough for the Home tab to show
+    // whole on a 1600-pixel screen.
+    order->AddSmallButton(cmd::ID_APPLY_TO_SELECTED, QStringLiteral("Apply to Selected"),
                           QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)), -1);
-    order->AddLargeButton(cmd::ID_EXPORT_ORDER, QStringLiteral("Export Order"),
+    order->AddSmallButton(cmd::ID_EXPORT_ORDER, QStringLiteral("Export Order"),
                           QIcon::fromTheme(QStringLiteral("document-export"), style()->standardIcon(QStyle::SP_DialogSaveButton)), -1);
 
     // Print has no cell in the atlas.

@@ -113,13 +113,14 @@ RibbonCheckBox* RibbonPanel::AddCheckBox(uint32_t id, const QString& text) {
     return AddRow(new RibbonCheckBox(id, text, this));
 }
 
-RibbonSlider* RibbonPanel::AddLabelledSlider(const QString& label, uint32_t id, const QString& sliderText) {
+RibbonSlider* RibbonPanel::AddLabelledSlider(const QString& label, uint32_t id, const QString& sliderText,
+                                             const RibbonSliderScale& scale) {
     auto* group = new QWidget(this);
     auto* row = new QHBoxLayout(group);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
     auto* caption = new RibbonLabel(label, group);
-    auto* slider = new RibbonSlider(id, sliderText, group);
+    auto* slider = new RibbonSlider(id, sliderText, group, scale);
     row->addWidget(caption);
     row->addWidget(slider);
     AddRowElement(group);

@@ -30,7 +30,8 @@ public:
     RibbonButton* AddSmallButton(uint32_t id, const QString& text, const QIcon& icon, int iconIndex);
     RibbonCheckBox* AddCheckBox(uint32_t id, const QString& text);
     // A group on one row: a label, then a slider carrying the command.
-    RibbonSlider* AddLabelledSlider(const QString& label, uint32_t id, const QString& sliderText);
+    RibbonSlider* AddLabelledSlider(const QString& label, uint32_t id, const QString& sliderText,
+                                    const RibbonSliderScale& scale = RibbonSliderScale());
     RibbonEdit* AddEdit(uint32_t id, const QString& label);
     void AddSeparator();
 

@@ -254,8 +254,8 @@ QToolButton* MakeStepButton(const QString& text, QWidget* parent) {
 }
 }  // namespace
 
-RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
-    : QWidget(parent), RibbonElement(id, text, RibbonKind::Slider, QString(), -1) {
+RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent, const RibbonSliderScale& scale)
+    : QWidget(parent), RibbonElement(id, text, RibbonKind::Slider, QString(), -1), m_scale(scale) {
     setToolTip(RibbonTooltip(id));
     setAccessibleName(text);
     auto* row = new QHBoxLayout(this);
@@ -263,10 +263,10 @@ RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
     row->setSpacing(0);
     m_minus = MakeStepButton(QStringLiteral("\u2212"), this);
     m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setRange(kMin, kMax);
-    m_slider->setValue(kStart);
-    m_slider->setSingleStep(kStep);
-    m_slider->setPageStep(kStep);
+    m_slider->setRange(m_scale.min, m_scale.max);
+    m_slider->setValue(m_scale.start);
+    m_slider->setSingleStep(m_scale.step);
+    m_slider->setPageStep(m_scale.step);
     m_slider->setFixedWidth(kWidth);
     m_slider->setFocusPolicy(Qt::NoFocus);
     m_plus = MakeStepButton(QStringLiteral("+"), this);
@@ -274,7 +274,7 @@ RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
     m_value->setObjectName(QStringLiteral("sliderValue"));
     m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // As wide as the widest value, so that nothing moves while the value changes.
-    m_value->setFixedWidth(m_value->fontMetrics().horizontalAdvance(ValueText(kMin)) + kValueGap);
+    m_value->setFixedWidth(m_value->fontMetrics().horizontalAdvance(ValueText(m_scale.min)) + kValueGap);
     row->addWidget(m_minus);
     row->addWidget(m_slider);
     row->addWidget(m_plus);
@@ -282,8 +282,8 @@ RibbonSlider::RibbonSlider(uint32_t id, const QString& text, QWidget* parent)
     m_tooltip = toolTip();
     m_slider->installEventFilter(this);
     ShowValue();
-    connect(m_minus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() - kStep); });
-    connect(m_plus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() + kStep); });
+    connect(m_minus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() - m_scale.step); });
+    connect(m_plus, &QToolButton::clicked, this, [this] { m_slider->setValue(m_slider->value() + m_scale.step); });
     connect(m_slider, &QSlider::valueChanged, this, &RibbonSlider::OnValueChanged);
 }
 
@@ -292,9 +292,10 @@ void RibbonSlider::OnValueChanged() {
     if (!m_settingByProgram) SendRibbonValue(Id(), m_slider->value());
 }
 
-QString RibbonSlider::ValueText(int position) {
-    const int value = position - kStart;
-    return value > 0 ? QStringLiteral("+%1").arg(value) : QString::number(value);
+QString RibbonSlider::ValueText(int position) const {
+    const int value = position - m_scale.start;
+    const QString number = m_scale.tenths ? QString::number(value / 10.0, 'f', 1) : QString::number(value);
+    return (value > 0 ? QStringLiteral("+") : QString()) + number + m_scale.unit;
 }
 
 void RibbonSlider::ShowValue() {
@@ -307,7 +308,7 @@ void RibbonSlider::ShowValue() {
 bool RibbonSlider::eventFilter(QObject* watched, QEvent* event) {
     // A double click on the track puts the slider back to no change.
     if (watched == m_slider && event->type() == QEvent::MouseButtonDblClick && isEnabled()) {
-        m_slider->setValue(kStart);
+        m_slider->setValue(m_scale.start);
         return true;
     }
     return QWidget::eventFilter(watched, event);

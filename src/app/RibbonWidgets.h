@@ -144,22 +144,31 @@ public:
     QWidget* Widget() override { return this; }
 };
 
-// A slider 0..200 starting at 100, with minus and plus buttons that move it by 5 and its value
-// (position - 100, signed) beside it and in its tooltip. Every change of position the user
-// makes (drag, track click, minus, plus, a double click that puts it back to 0) sends the
-// command with the new position; it shows the position the command's update reports (except
-// while the user holds it), and a position set that way sends nothing.
+// The positions a ribbon slider takes and how it shows them: the light sliders' 0..200 from
+// 100, moved 5 at a time, or the straighten turn's tenths of a degree.
+struct RibbonSliderScale {
+    int min = 0;
+    int max = 200;
+    int start = 100;  // no change: shown as 0, and where a double click puts it back
+    int step = 5;     // the minus and plus buttons
+    int tenths = 0;   // 1: the value is shown with one decimal (position 30 from start is "+3.0")
+    QString unit;     // after the value, e.g. a degree sign
+};
+
+// A slider (0..200 starting at 100 unless its scale says otherwise), with minus and plus
+// buttons that move it by a step and its value (position - start, signed) beside it and in its
+// tooltip. Every change of position the user makes (drag, track click, minus, plus, a double
+// click that puts it back to 0) sends the command with the new position; it shows the position
+// the command's update reports (except while the user holds it), and a position set that way
+// sends nothing.
 class RibbonSlider : public QWidget, public RibbonElement {
     Q_OBJECT
 public:
-    static constexpr int kMin = 0;
-    static constexpr int kMax = 200;
-    static constexpr int kStart = 100;
-    static constexpr int kStep = 5;
     static constexpr int kWidth = 70;
 
     // text: the slider's own text (shown as its accessible name), may be empty.
-    RibbonSlider(uint32_t id, const QString& text, QWidget* parent = nullptr);
+    RibbonSlider(uint32_t id, const QString& text, QWidget* parent = nullptr,
+                 const RibbonSliderScale& scale = RibbonSliderScale());
     QWidget* Widget() override { return this; }
     void ApplyUpdate(const CommandUpdate& update) override;
     void ActivateByKeyTip() override;
@@ -171,8 +180,8 @@ public:
     QToolButton* PlusButton() const { return m_plus; }
     QSlider* Track() const { return m_slider; }
     QLabel* ValueLabel() const { return m_value; }
-    // A value as shown: "+8", "0", "-12".
-    static QString ValueText(int position);
+    // A value as shown: "+8", "0", "-12" (or "+3.0°" on a scale of tenths in degrees).
+    QString ValueText(int position) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -186,6 +195,7 @@ private:
     QToolButton* m_plus;
     QLabel* m_value;
     QString m_tooltip;   // the command's own tooltip, before the value
+    RibbonSliderScale m_scale;
     bool m_settingByProgram = false;
 };
 

@@ -76,6 +76,9 @@ constexpr uint32_t ID_GUIDE_TURN_SPIRAL = 32861;     // Shift+O: the golden spir
 constexpr uint32_t ID_APPLY_TO_SELECTED = 32862;     // the box's choices to every selected photo
 constexpr uint32_t ID_EXPORT_ORDER = 32863;          // the print order's export dialog
 constexpr uint32_t ID_KEEP_BOXES = 32864;            // option: boxes kept in XMP sidecars
+constexpr uint32_t ID_SNAP_TO_BLOCKS = 32880;        // "Lossless": a rectangle box snaps to the JPEG block grid
+constexpr uint32_t ID_STRAIGHTEN = 32881;            // slider: the straighten turn, tenths of a degree
+constexpr uint32_t ID_STRAIGHTEN_BY_LINE = 32882;    // the next drag draws a line along the horizon
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change
@@ -101,6 +104,12 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_APPLY_TO_SELECTED, "Give every selected photo a centred box of this print size, shape and border\nApply to Selected"},
     {ID_EXPORT_ORDER, "Cut every photo of the print order and write the prints to a folder\nExport Order"},
     {ID_KEEP_BOXES, "Keep each photo's box in an XMP sidecar file beside it\nKeep Boxes in Sidecars"},
+    {ID_SNAP_TO_BLOCKS,
+     "Keep a rectangle box's corner on the JPEG's block grid, so that its cut is saved without re-encoding\n"
+     "Lossless"},
+    {ID_STRAIGHTEN, "Turn the picture to level a crooked horizon, -45 to +45 degrees\nStraighten"},
+    {ID_STRAIGHTEN_BY_LINE, "Draw a line along the horizon (or a plumb line): the picture turns to level it\n"
+                            "Straighten by Line"},
     {ID_CROPBOX, "Select standard photo print crop box or free-size crop box\nCropbox Type"},
     {ID_BORDER, "White border width inside the crop box.\nBorder Width"},
     {ID_ROTATE_CROPBOX, "Rotate the cropbox\nRotate"},

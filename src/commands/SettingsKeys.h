@@ -27,6 +27,8 @@ inline constexpr const char* kCropBorder = "CropBorder";
 inline constexpr const char* kCropRotated = "CropRotated";
 // 1: each photo's box is kept in an XMP sidecar beside it (the default); 0: for the session only.
 inline constexpr const char* kKeepBoxesInSidecars = "KeepBoxesInSidecars";
+// 1: a rectangle box on a JPEG snaps its corner to the block grid (the default); 0: it does not.
+inline constexpr const char* kSnapToJpegBlocks = "SnapToJpegBlocks";
 
 // The print order's export: the last destination folder (empty: a prints folder beside the
 // photos) and name pattern, whose extension is the format.

@@ -86,6 +86,7 @@ cropbox::Rect MapBoxToPicture(const RasterImage& work, const CutRequest& request
 
 cropbox::Rect MapBoxToPicture(cropbox::Size picture, const CutRequest& request) {
     if (picture.width <= 0 || picture.height <= 0 || request.viewWidth <= 0 || request.viewHeight <= 0) return {};
+    if (request.exact) return *request.exact;
     const double scale = double(picture.width) / double(request.viewWidth);
     const ShownSpan across{cropbox::Halve(request.clientWidth - request.viewWidth), request.viewWidth, picture.width};
     const ShownSpan down{cropbox::Halve(request.clientHeight - request.viewHeight), request.viewHeight,

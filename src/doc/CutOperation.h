@@ -3,6 +3,8 @@
 // anti-aliased edges and blended onto white. No window is involved, so it runs in tests.
 #pragma once
 
+#include <optional>
+
 #include "doc/CropBoxModel.h"
 #include "image/RasterImage.h"
 
@@ -15,6 +17,9 @@ struct CutRequest {
     // The straighten turn the view shows the picture with (degrees, positive anticlockwise):
     // the box lies over the turned picture, whose pixels Cut samples.
     double straightenDegrees = 0.0;
+    // The box in picture pixels when the document placed it more finely than client pixels
+    // can say (its corner on a JPEG's block grid); box still says where it is drawn.
+    std::optional<cropbox::Rect> exact = std::nullopt;
 };
 
 // Cuts the box out of the working picture at full resolution (turned by the straighten angle,

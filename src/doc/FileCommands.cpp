@@ -170,8 +170,22 @@ void FileCommands::OnFileSave() {
 }
 
 bool FileCommands::SaveShown(const QString& path) {
+    // A turned JPEG whose sides are not whole blocks keeps every remaining pixel only when its
+    // partial edge blocks are left out: the user decides.
+    bool trim = false;
+    if (const QString question = Shown()->TrimQuestion(path); !question.isEmpty()) {
+        switch (MessageService::AskTwoWays(question, QStringLiteral("&Trim"), QStringLiteral("&Encode Again"), DialogParent())) {
+        case MessageAnswer::Yes:
+            trim = true;
+            break;
+        case MessageAnswer::No:
+            break;
+        default:
+            return false;
+        }
+    }
     WaitCursor wait;
-    const FileOutcome outcome = Shown()->Save(path, StoredJpegQuality());
+    const FileOutcome outcome = Shown()->Save(path, StoredJpegQuality(), trim);
     wait.Release();
     if (!outcome.ok) MessageService::ShowMessage(outcome.error, DialogParent());
     return outcome.ok;

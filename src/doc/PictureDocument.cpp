@@ -18,6 +18,7 @@
 PictureDocument::PictureDocument(QObject* parent) : QObject(parent) {
     m_box.m_autoHide = SettingsStore::ReadInt(settings::kSection, settings::kAutoHideCropbox, 0) > 0;
     cropbox::RestoreChoices(m_box);
+    m_snapToBlocks = SettingsStore::ReadInt(settings::kSection, settings::kSnapToJpegBlocks, 1) != 0;
     // The wheel and the arrow keys move the box a pixel a step: it is kept once they rest.
     constexpr int kKeepAfterMs = 700;
     m_keepTimer.setSingleShot(true);
@@ -135,7 +136,7 @@ void PictureDocument::TakeFullDecode(OpenedPicture& opened) {
     emit busyChanged(false);
 }
 
-FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
+FileOutcome PictureDocument::Save(const QString& path, int jpegQuality, bool trimForLossless) {
     FinishJob();
     FlushKeptBox();
     if (!m_working.IsValid()) return {false, QStringLiteral("The current image is invalid.")};
@@ -160,13 +161,15 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
     // A JPEG photo only cut and turned is written by moving its file's blocks: not a pixel lost.
     // An unchanged picture saved over its own file is encoded again: that is what such a Save
     // asks for (another JPEG quality).
-    const bool lossless = type == RASTER_FORMAT_JPG && NextJpegSaveLossless() && (IsModified() || path != m_path);
+    const bool changed = IsModified() || path != m_path;
+    const bool trimmed = trimForLossless && type == RASTER_FORMAT_JPG && changed && LosslessAfterTrim();
+    const bool lossless = trimmed || (type == RASTER_FORMAT_JPG && NextJpegSaveLossless() && changed);
     const QString source = m_path;
     const LosslessPlan plan = m_lossless;
     RunJob(
         QStringLiteral("Saving %1\u2026").arg(name),
-        [job, native, type, jpegQuality, contrast, brightness, lossless, source, plan, path] {
-            if (lossless && WriteLossless(source, plan, job->picture, path, job->metadata)) {
+        [job, native, type, jpegQuality, contrast, brightness, lossless, trimmed, source, plan, path] {
+            if (lossless && WriteLossless(source, plan, trimmed, job->picture, path, job->metadata)) {
                 job->ok = true;
                 return;
             }
@@ -174,13 +177,14 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality) {
                                       job->metadata);
             if (!job->ok) job->error = job->picture.LastErrorText();
         },
-        [this, job, path] {
+        [this, job, path, trimmed] {
             ReturnWorkingPicture(job->picture);
             if (!job->ok) return;
             KeepSavedBox(path);
             m_path = path;
-            // From now on the file written is the one whose blocks a later save moves.
-            m_lossless = LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
+            // From now on the file written is the one whose blocks a later save moves; not
+            // after a trim, since the working picture still has the pixels the file left out.
+            m_lossless = trimmed ? LosslessPlan() : LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
             m_savedPosition = m_history.Position();
             m_extrasLostBySave = 0;
             if (job->metadata.dropped) m_metadataDropped = true;
@@ -285,6 +289,8 @@ cropbox::Rect PictureDocument::BoxInPicture() const {
 }
 
 CutRequest PictureDocument::CurrentCutRequest() const {
-    return CutRequest{m_area.width,  m_area.height, m_viewSize.width,         m_viewSize.height,
-                      m_box.m_crop, m_box.m_shape, m_box.BorderFraction(), m_straighten};
+    CutRequest request{m_area.width,  m_area.height, m_viewSize.width,         m_viewSize.height,
+                       m_box.m_crop, m_box.m_shape, m_box.BorderFraction(), m_straighten};
+    request.exact = SnappedBox(request);
+    return request;
 }

@@ -47,7 +47,12 @@ public:
     FileOutcome LoadOpened(const QString& path, OpenedPicture& opened);
     // Writes the working picture with the light values to path (JPEG at that quality); on
     // success path becomes the document's path and the picture counts as saved.
-    FileOutcome Save(const QString& path, int jpegQuality);
+    // trimForLossless: the answer to TrimQuestion, a JPEG written without the partial edge
+    // blocks a turn brought to the front rather than encoded again.
+    FileOutcome Save(const QString& path, int jpegQuality, bool trimForLossless = false);
+    // The question to ask before a JPEG save to path that is lossless only without a few edge
+    // pixels (a turn of a picture whose sides are not whole blocks); empty when there is none.
+    QString TrimQuestion(const QString& path) const;
 
     const QString& Path() const { return m_path; }
     // The name the picture is saved under ("Untitled" for a pasted one).
@@ -167,10 +172,18 @@ public:
     // from a JPEG with only rectangle cuts, quarter turns, mirror and flip since, and neutral
     // light values): Save then writes it so, never decoding and encoding its pixels.
     bool NextJpegSaveLossless() const;
-    // What the status bar says about the next JPEG save of a changed photo; empty when the
-    // picture did not come from a JPEG.
+    // What the status bar says about the next JPEG save: of a changed photo, or of the cut of
+    // the box laid on an unchanged one; empty when the picture did not come from a JPEG.
     QString NextJpegSaveNote() const;
     const LosslessPlan& Lossless() const { return m_lossless; }
+    // Whether a rectangle box on such a photo has the corner that comes first in the file on
+    // the JPEG's block grid (the "Lossless" toggle), so that its cut saves without loss. The
+    // choice is kept across runs; a new document starts with the last one.
+    void SetSnapToBlocks(bool snap);
+    bool SnapsToBlocks() const { return m_snapToBlocks; }
+    // The box as it is drawn and cut, in client pixels: its corner on the block grid while it
+    // snaps (the box itself follows the mouse freely), else the box itself.
+    cropbox::Rect ShownBox() const;
 
     // ---- straighten ----------------------------------------------------------------------------
     // The turn the picture is shown and cut with: degrees, positive anticlockwise, -45 .. 45 in
@@ -182,10 +195,14 @@ public:
     // Turns the shown picture further, so that the line from `from` to `to` (view area pixels,
     // drawn over the picture as shown) becomes level or plumb; false for a line without length.
     bool StraightenAlongLine(cropbox::Point from, cropbox::Point to);
+    // One mouse move of a drag of the crop box (CropBoxModel::DragStep); on a turned picture
+    // the box goes no further than the turned picture's edge. True when the box changed.
+    bool DragBox(cropbox::Point point);
 
 private:
     // Shrinks the crop box into the turned picture (see SetStraightenDegrees).
     void FitBoxToStraighten();
+    bool BoxInsideStraighten() const;
     double m_straighten = 0.0;
 
 signals:
@@ -233,9 +250,12 @@ private:
     // The plan follows a cut: a plain rectangle inside the picture, else it ends.
     void FollowCutInLosslessPlan(const CutRequest& request);
     // Writes the picture to path by moving the blocks of the file it came from; false (and
-    // nothing written) when that cannot be done, so that Save encodes instead.
-    static bool WriteLossless(const QString& source, const LosslessPlan& plan, const RasterImage& picture,
+    // nothing written) when that cannot be done, so that Save encodes instead. trim: without
+    // the partial edge blocks a turn brought to the front.
+    static bool WriteLossless(const QString& source, const LosslessPlan& plan, bool trim, const RasterImage& picture,
                               const QString& path, PictureMetadata& metadata);
+    // Lossless but for a trim of partial edge blocks (NextJpegSaveLossless's other case).
+    bool LosslessAfterTrim() const;
     // The picture was written to path: over its own file the box has been applied and leaves
     // the sidecar; a copy elsewhere leaves the photo's box as it is.
     void KeepSavedBox(const QString& path);
@@ -273,6 +293,10 @@ private:
     PictureLoader m_loader;
     BackgroundJob m_job;
     LosslessPlan m_lossless;
+    bool m_snapToBlocks = true;
+    // The box in picture pixels with its corner on the block grid, when the box snaps.
+    std::optional<cropbox::Rect> SnappedBox(const CutRequest& request) const;
+    QString CutSaveNote() const;
     std::optional<KeptCrop> m_kept;  // the photo's box, in its stored picture's fractions
     int m_orientation = 1;           // the EXIF orientation the picture was turned upright by
     QString m_boxNote;

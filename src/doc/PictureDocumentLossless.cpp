@@ -1,10 +1,13 @@
 // Saving a JPEG photo without a loss: the document follows its steps in a lossless plan, and
 // Save moves the file's DCT blocks when the plan allows it.
 #include <QFile>
+#include <QStringList>
 
+#include "commands/SettingsKeys.h"
 #include "doc/CutOperation.h"
 #include "doc/PictureDocument.h"
 #include "image/RasterFormatIds.h"
+#include "platform/SettingsStore.h"
 
 void PictureDocument::FollowInLosslessPlan(std::optional<PictureHistory::Change> change) {
     if (!change) {
@@ -30,18 +33,58 @@ void PictureDocument::FollowInLosslessPlan(std::optional<PictureHistory::Change>
     }
 }
 
+namespace {
+
+// Why a cut by request could not keep the blocks; empty when it can.
+const char* WhyCutNotPlain(cropbox::Size size, const CutRequest& request, const cropbox::Rect& rect) {
+    if (request.shape != cropbox::kShapeRectangle) return "the box is not a rectangle";
+    if (request.borderFraction > 0) return "the box has a border";
+    if (request.straightenDegrees != 0.0) return "the picture is straightened";
+    if (rect.IsEmpty() || rect.left < 0 || rect.top < 0 || rect.right > size.width || rect.bottom > size.height) {
+        return "the box reaches beyond the picture";
+    }
+    return "";
+}
+
+}  // namespace
+
 void PictureDocument::FollowCutInLosslessPlan(const CutRequest& request) {
-    const cropbox::Rect rect = MapBoxToPicture(PictureSize(), request);
     const cropbox::Size size = PictureSize();
+    const cropbox::Rect rect = MapBoxToPicture(size, request);
     // A shape, a border, a turn or white beyond the picture are pixels the blocks do not hold.
-    const bool plain = request.shape == cropbox::kShapeRectangle && !(request.borderFraction > 0) &&
-                       request.straightenDegrees == 0.0 && rect.left >= 0 && rect.top >= 0 &&
-                       rect.right <= size.width && rect.bottom <= size.height && !rect.IsEmpty();
-    if (!plain) {
+    if (*WhyCutNotPlain(size, request, rect) != '\0') {
         m_lossless.Spoil();
         return;
     }
     m_lossless.Cut(RasterRect{rect.left, rect.top, rect.right, rect.bottom});
+}
+
+std::optional<cropbox::Rect> PictureDocument::SnappedBox(const CutRequest& request) const {
+    const LosslessPlan::State state = m_lossless.GetState();
+    if (!m_snapToBlocks || state == LosslessPlan::State::NotJpeg || state == LosslessPlan::State::Spoiled) return {};
+    // Only a plain rectangle inside the picture cuts into whole blocks.
+    if (request.shape != cropbox::kShapeRectangle || request.borderFraction > 0 || request.straightenDegrees != 0.0) {
+        return {};
+    }
+    const cropbox::Size size = PictureSize();
+    const cropbox::Rect rect = MapBoxToPicture(size, request);
+    if (rect.IsEmpty() || rect.left < 0 || rect.top < 0 || rect.right > size.width || rect.bottom > size.height) {
+        return {};
+    }
+    const RasterRect snapped = m_lossless.SnapBoxCorner(RasterRect{rect.left, rect.top, rect.right, rect.bottom});
+    return cropbox::Rect{snapped.left, snapped.top, snapped.right, snapped.bottom};
+}
+
+void PictureDocument::SetSnapToBlocks(bool snap) {
+    m_snapToBlocks = snap;
+    SettingsStore::WriteInt(settings::kSection, settings::kSnapToJpegBlocks, snap ? 1 : 0);
+}
+
+cropbox::Rect PictureDocument::ShownBox() const {
+    if (!PicturesValid() || m_box.m_crop.IsEmpty()) return m_box.m_crop;
+    const CutRequest request = CurrentCutRequest();
+    if (!request.exact) return m_box.m_crop;
+    return MapPictureToBox(PictureSize(), request, *request.exact);
 }
 
 bool PictureDocument::NextJpegSaveLossless() const {
@@ -49,19 +92,62 @@ bool PictureDocument::NextJpegSaveLossless() const {
            m_lossless.GetState() == LosslessPlan::State::Lossless;
 }
 
+bool PictureDocument::LosslessAfterTrim() const {
+    return !m_path.isEmpty() && m_contrast == 0 && m_brightness == 0 &&
+           m_lossless.GetState() == LosslessPlan::State::NeedsTrim;
+}
+
+QString PictureDocument::TrimQuestion(const QString& path) const {
+    const QByteArray native = QFile::encodeName(path);
+    if (RasterImage::TypeFromExtension(native.constData()) != RASTER_FORMAT_JPG) return {};
+    if (!(IsModified() || path != m_path) || !LosslessAfterTrim()) return {};
+    const PixelSize trim = m_lossless.Trim();
+    QStringList edges;
+    if (trim.width > 0) edges << QStringLiteral("%1 column(s) at the left").arg(trim.width);
+    if (trim.height > 0) edges << QStringLiteral("%1 row(s) at the top").arg(trim.height);
+    return QStringLiteral("%1 can be saved as JPEG without loss only by leaving out %2: the turn brings the "
+                          "partial blocks of its edge to the front.\n\nTrim those pixels, or encode the whole "
+                          "picture again?")
+        .arg(PictureName(), edges.join(QStringLiteral(" and ")));
+}
+
 QString PictureDocument::NextJpegSaveNote() const {
-    if (m_lossless.GetState() == LosslessPlan::State::NotJpeg || !IsModified()) return {};
+    const LosslessPlan::State state = m_lossless.GetState();
+    if (state == LosslessPlan::State::NotJpeg) return {};
+    if (!IsModified()) return CutSaveNote();
     if (NextJpegSaveLossless()) return QStringLiteral("saved as JPEG without loss");
     if (m_contrast != 0 || m_brightness != 0) return QStringLiteral("saved as JPEG by encoding again (light values)");
-    if (m_lossless.GetState() == LosslessPlan::State::NeedsTrim) {
-        return QStringLiteral("saved as JPEG by encoding again (a turn leaves partial blocks)");
+    if (state == LosslessPlan::State::NeedsTrim) {
+        return QStringLiteral("saved as JPEG without loss only by trimming partial blocks at the edge");
     }
     return QStringLiteral("saved as JPEG by encoding again");
 }
 
-bool PictureDocument::WriteLossless(const QString& source, const LosslessPlan& plan, const RasterImage& picture,
+QString PictureDocument::CutSaveNote() const {
+    // Said while a box is laid on the unchanged photo: what its cut would make of the save.
+    if (!m_box.m_showCropBox || !m_box.CutEnabled(PicturesValid())) return {};
+    const CutRequest request = CurrentCutRequest();
+    const cropbox::Size size = PictureSize();
+    // A shape, a border or a turn the user chose is no news: only the grid is.
+    if (*WhyCutNotPlain(size, request, MapBoxToPicture(size, request)) != '\0') return {};
+    LosslessPlan after = m_lossless;
+    const cropbox::Rect rect = MapBoxToPicture(size, request);
+    after.Cut(RasterRect{rect.left, rect.top, rect.right, rect.bottom});
+    switch (after.GetState()) {
+    case LosslessPlan::State::Lossless:
+        return QStringLiteral("a cut here is saved without loss");
+    case LosslessPlan::State::NeedsTrim:
+        return QStringLiteral("a cut here is saved without loss only by trimming partial blocks at the edge");
+    case LosslessPlan::State::OffGrid:
+        return QStringLiteral("a cut here is saved by encoding again (its corner is off the JPEG block grid)");
+    default:
+        return QStringLiteral("a cut here is saved by encoding again");
+    }
+}
+
+bool PictureDocument::WriteLossless(const QString& source, const LosslessPlan& plan, bool trim, const RasterImage& picture,
                                     const QString& path, PictureMetadata& metadata) {
-    LosslessJpegRequest request = plan.Request(false);
+    LosslessJpegRequest request = plan.Request(trim);
     // The print size a cut set; the file's own otherwise.
     request.xDpi = int32_t(picture.GetXDpi());
     request.yDpi = int32_t(picture.GetYDpi());

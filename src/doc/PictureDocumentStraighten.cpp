@@ -47,6 +47,38 @@ bool PictureDocument::StraightenAlongLine(cropbox::Point from, cropbox::Point to
     return true;
 }
 
+bool PictureDocument::BoxInsideStraighten() const {
+    if (m_straighten == 0.0 || m_box.m_crop.IsEmpty() || !PicturesValid()) return true;
+    const cropbox::Size picture = PictureSize();
+    const ViewPlacement shown{double(cropbox::Halve(m_area.width - m_viewSize.width)),
+                             double(cropbox::Halve(m_area.height - m_viewSize.height)),
+                             double(picture.width) / double(m_viewSize.width)};
+    const straighten::TurnedPicture turned{double(picture.width), double(picture.height), m_straighten};
+    // Half an area pixel of slack: the box's edges are whole area pixels.
+    return straighten::BoxInsideTurned(shown.ToPicture(m_box.m_crop), turned, shown.scale / 2);
+}
+
+bool PictureDocument::DragBox(cropbox::Point point) {
+    const cropbox::CropBoxModel before = m_box;
+    if (!m_box.DragStep(point)) return false;
+    if (BoxInsideStraighten()) return true;
+    // On a turned picture the box stops where it meets the picture's edge: the farthest part
+    // of this step that keeps it inside (found by halving), the rest of the step refused.
+    constexpr int kHalvings = 8;
+    double inside = 0.0, outside = 1.0;
+    for (int i = 0; i < kHalvings; ++i) {
+        const double middle = (inside + outside) / 2;
+        m_box = before;
+        const cropbox::Point partial{before.m_lastPoint.x + int(std::lround((point.x - before.m_lastPoint.x) * middle)),
+                                     before.m_lastPoint.y + int(std::lround((point.y - before.m_lastPoint.y) * middle))};
+        (m_box.DragStep(partial) && BoxInsideStraighten() ? inside : outside) = middle;
+    }
+    m_box = before;
+    const cropbox::Point reached{before.m_lastPoint.x + int(std::lround((point.x - before.m_lastPoint.x) * inside)),
+                                 before.m_lastPoint.y + int(std::lround((point.y - before.m_lastPoint.y) * inside))};
+    return m_box.DragStep(reached) && BoxInsideStraighten();
+}
+
 void PictureDocument::FitBoxToStraighten() {
     if (m_straighten == 0.0 || m_box.m_crop.IsEmpty() || !PicturesValid()) return;
     const cropbox::Size picture = PictureSize();

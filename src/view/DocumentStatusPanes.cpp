@@ -30,7 +30,7 @@ void FilePane(const PictureDocument& document, CommandUpdate& u) {
     const QString saveNote = document.NextJpegSaveNote();
     if (damage.isEmpty() && !saveNote.isEmpty()) {
         SetPaneText(u, QStringLiteral("%1 \u2014 %2").arg(shown, saveNote),
-                    QStringLiteral("%1\nSaved as JPEG, the picture is %2.").arg(path, saveNote.mid(9)));
+                    QStringLiteral("%1\nNext JPEG save: %2.").arg(path, saveNote));
         return;
     }
     if (damage.isEmpty()) {

@@ -26,6 +26,14 @@ void RegisterBoxChoices(PictureView& view, CommandHandlers& h) {
             },
             [box, shape](CommandUpdate& u) { u.checked = box().m_shape == shape; });
     }
+    h.On(
+        cmd::ID_SNAP_TO_BLOCKS,
+        [&view] {
+            view.Document()->SetSnapToBlocks(!view.Document()->SnapsToBlocks());
+            view.Document()->KeepBox(true);
+            view.Repaint();
+        },
+        [&view](CommandUpdate& u) { u.checked = view.Document()->SnapsToBlocks(); });
     h.OnRange(
         cmd::ID_PRESET_FIRST, cmd::ID_PRESET_LAST,
         [&view, box, boxShown](uint32_t id) {

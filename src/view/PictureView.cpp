@@ -106,6 +106,7 @@ void PictureView::RegisterViewCommands() {
     h.On(cmd::ID_GUIDE_NEXT, [this] { ShowNextGuide(); });
     h.On(cmd::ID_GUIDE_TURN_SPIRAL, [this] { TurnSpiral(); });
     RegisterOrderCommands();
+    RegisterStraightenCommands();
 }
 
 void PictureView::ShowNextGuide() { SetGuide(NextGuide(m_guide), m_spiralTurn); }
@@ -226,7 +227,10 @@ QImage PictureView::RenderClient() { return RenderClient(devicePixelRatioF()); }
 
 QImage PictureView::RenderClient(qreal ratio) {
     const RasterImage& shown = m_copies.Shown(*m_document, ratio, !m_resizing);
-    return m_painter.Render(m_copies.ViewCopy(), shown, m_document->Box(), width(), height(), ratio);
+    // The box is drawn where it cuts: on the JPEG block grid while it snaps.
+    cropbox::CropBoxModel box = m_document->Box();
+    box.m_crop = m_document->ShownBox();
+    return m_painter.Render(m_copies.ViewCopy(), shown, box, width(), height(), ratio);
 }
 
 void PictureView::paintEvent(QPaintEvent* event) {

@@ -137,6 +137,7 @@ private:
     // ---- straighten (PictureViewStraighten.cpp) ----------------------------------------------
     // [ and ] turn the picture by a tenth of a degree (with Shift by a degree); true when the
     // key was one of them.
+    void RegisterStraightenCommands();
     bool StraightenKey(const QKeyEvent& event);
     void StraightenBy(double degrees);
     // "Straighten by Line": the next drag draws a line along a horizon (or a plumb line), and

@@ -71,7 +71,7 @@ void PictureView::mouseMoveEvent(QMouseEvent* event) {
     if (HorizonMove(*event)) return;
     const QPoint position = event->position().toPoint();
     if (Box().m_dragMode > cropbox::kDragNone) {
-        if (Box().DragStep(ToPoint(position))) Repaint();
+        if (m_document->DragBox(ToPoint(position))) Repaint();
     } else {
         UpdateCursor(position);
     }

@@ -7,6 +7,10 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include <cmath>
+#include <variant>
+
+#include "commands/CommandIds.h"
 #include "doc/StraightenGeometry.h"
 #include "view/PictureView.h"
 
@@ -19,6 +23,24 @@ constexpr int kFineGridMilliseconds = 1500;
 cropbox::Point ToPoint(QPointF p) { return {p.toPoint().x(), p.toPoint().y()}; }
 
 }  // namespace
+
+void PictureView::RegisterStraightenCommands() {
+    CommandHandlers& h = m_handlers;
+    // The ribbon's slider: tenths of a degree.
+    h.OnValue(
+        cmd::ID_STRAIGHTEN,
+        [this](const CommandValue& position) {
+            const int* tenths = std::get_if<int>(&position);
+            if (tenths == nullptr || !CanEdit()) return;
+            m_document->SetStraightenDegrees(*tenths / 10.0);
+            ShowStraightenMarks();
+        },
+        [this](CommandUpdate& u) {
+            u.enabled = CanEdit();
+            u.value = int(std::lround(m_document->StraightenDegrees() * 10.0));
+        });
+    h.On(cmd::ID_STRAIGHTEN_BY_LINE, [this] { StartHorizonLine(); }, [this](CommandUpdate& u) { u.enabled = CanEdit(); });
+}
 
 bool PictureView::StraightenKey(const QKeyEvent& event) {
     double direction = 0.0;

@@ -33,6 +33,18 @@ protected:
     void TearDown() override { SettingsStore::UseFolder(QString()); }
 
     std::string Path(const std::string& name) const { return (m_temp / name).string(); }
+    // A free rectangle box laid over these picture pixels.
+    void LayBox(cropbox::Rect rect, int shape = cropbox::kShapeRectangle) {
+        cropbox::CropBoxModel& box = m_document.Box();
+        box.m_shape = shape;
+        box.m_borderId = cmd::ID_BORDER_NONE;
+        box.m_presetId = cmd::ID_PRESET_FREE;
+        box.m_showCropBox = true;
+        const cropbox::Size area = m_document.ViewArea();
+        const cropbox::Size shown = m_document.ViewSize();
+        const int left = (area.width - shown.width) / 2, top = (area.height - shown.height) / 2;
+        box.m_crop = {left + rect.left, top + rect.top, left + rect.right, top + rect.bottom};
+    }
     // A free rectangle box over these picture pixels, cut.
     void CutPicturePixels(cropbox::Rect rect) {
         cropbox::CropBoxModel& box = m_document.Box();
@@ -67,6 +79,52 @@ TEST_F(LosslessSave, ACutAndATurnAreSavedAsJpegtranMovesTheBlocks) {
     ASSERT_TRUE(Shell("jpegtran -crop 150x201+48+32 -copy none -outfile '" + Path("expected.jpg") + "' '" +
                     Path("turned.jpg") + "'"));
     EXPECT_EQ(Decoded(Path("saved.jpg")), Decoded(Path("expected.jpg")));
+}
+
+TEST_F(LosslessSave, ARectangleBoxSnapsItsCornerToTheBlockGridWhileLosslessIsOn) {
+    const cropbox::Rect laid{21, 39, 221, 187};
+    LayBox(laid);
+    // The nearest grid corner; the far edges stay where the box says.
+    EXPECT_EQ(m_document.BoxInPicture(), (cropbox::Rect{16, 32, 221, 187}));
+    EXPECT_EQ(m_document.ShownBox().left - m_document.Box().m_crop.left, -5);
+    EXPECT_EQ(m_document.NextJpegSaveNote(), QStringLiteral("a cut here is saved without loss"));
+    ASSERT_TRUE(m_document.CutToCropBox());
+    EXPECT_TRUE(m_document.NextJpegSaveLossless());
+
+    // Shapes do not snap, nor does a box once the toggle is off, for this and later documents.
+    m_document.UndoPicture();
+    LayBox(laid, cropbox::kShapeOval);
+    EXPECT_EQ(m_document.BoxInPicture(), laid);
+    EXPECT_TRUE(m_document.NextJpegSaveNote().isEmpty()) << "a shape the user chose is no news";
+    m_document.SetSnapToBlocks(false);
+    LayBox(laid);
+    EXPECT_EQ(m_document.BoxInPicture(), laid);
+    EXPECT_TRUE(m_document.NextJpegSaveNote().contains(QLatin1String("off the JPEG block grid")));
+    EXPECT_FALSE(PictureDocument().SnapsToBlocks());
+}
+
+TEST_F(LosslessSave, ATurnOfPartialBlocksIsLosslessOnlyWithTheTrimTheUserChose) {
+    RasterImage odd = testsupport::MakePatternImage(330, 250);
+    ASSERT_TRUE(odd.Save(Path("odd.bmp").c_str(), RASTER_FORMAT_BMP));
+    ASSERT_TRUE(Shell("cjpeg -quality 85 -sample 2x2 -outfile '" + Path("odd.jpg") + "' '" + Path("odd.bmp") + "'"));
+    ASSERT_TRUE(Shell("jpegtran -rotate 90 -trim -copy none -outfile '" + Path("expected.jpg") + "' '" + Path("odd.jpg") + "'"));
+    for (const bool trim : {true, false}) {
+        SCOPED_TRACE(trim);
+        ASSERT_TRUE(m_document.Load(QString::fromStdString(Path("odd.jpg"))).ok);
+        m_document.RunPictureCommand(cmd::ID_ROTATE_RIGHT);
+        const QString saved = QString::fromStdString(Path(trim ? "trimmed.jpg" : "encoded.jpg"));
+        EXPECT_TRUE(m_document.TrimQuestion(saved).contains(QLatin1String("10 column(s) at the left")));
+        EXPECT_TRUE(m_document.TrimQuestion(saved + ".png").isEmpty());
+        ASSERT_TRUE(m_document.Save(saved, 75, trim).ok);
+        RasterImage back;
+        ASSERT_TRUE(back.Load(saved.toUtf8().constData(), RASTER_FORMAT_JPG));
+        EXPECT_EQ(back.GetWidth(), trim ? 240u : 250u);
+        if (trim) {
+            EXPECT_EQ(Decoded(saved.toStdString()), Decoded(Path("expected.jpg")));
+        }
+        // Saved, the picture has no question left.
+        EXPECT_TRUE(m_document.TrimQuestion(saved).isEmpty());
+    }
 }
 
 TEST_F(LosslessSave, ATonedOrLitPictureIsEncodedAgain) {

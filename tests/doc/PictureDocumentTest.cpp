@@ -207,6 +207,18 @@ TEST_F(DocumentModel, AStraightenedBoxStaysInsideTheTurnedPictureAndUndoBringsTh
     ASSERT_TRUE(document.StraightenAlongLine({100, 400}, {600, 374}));
     EXPECT_NEAR(document.StraightenDegrees(), 4.3, 1e-9);
     EXPECT_FALSE(document.StraightenAlongLine({5, 5}, {5, 5}));
+
+    // Dragged towards a corner, the box stops at the turned picture's edge; it still moves.
+    const Rect placed = document.Box().m_crop;
+    const cropbox::Point grip{(placed.left + placed.right) / 2, (placed.top + placed.bottom) / 2};
+    document.Box().BeginDrag(cropbox::kDragMove, grip);
+    EXPECT_TRUE(document.DragBox({grip.x + 200, grip.y + 150}));
+    const cropbox::Rect dragged = document.BoxInPicture();
+    EXPECT_GT(document.Box().m_crop.left, placed.left);
+    EXPECT_TRUE(straighten::BoxInsideTurned({double(dragged.left), double(dragged.top), double(dragged.Width()),
+                                             double(dragged.Height())},
+                                            {400, 300, 4.3}, 0.5));
+    EXPECT_FALSE(document.DragBox({grip.x + 260, grip.y + 200})) << "no further into the corner";
 }
 
 }  // namespace
