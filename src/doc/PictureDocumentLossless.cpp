@@ -35,15 +35,12 @@ void PictureDocument::FollowInLosslessPlan(std::optional<PictureHistory::Change>
 
 namespace {
 
-// Why a cut by request could not keep the blocks; empty when it can.
-const char* WhyCutNotPlain(cropbox::Size size, const CutRequest& request, const cropbox::Rect& rect) {
-    if (request.shape != cropbox::kShapeRectangle) return "the box is not a rectangle";
-    if (request.borderFraction > 0) return "the box has a border";
-    if (request.straightenDegrees != 0.0) return "the picture is straightened";
-    if (rect.IsEmpty() || rect.left < 0 || rect.top < 0 || rect.right > size.width || rect.bottom > size.height) {
-        return "the box reaches beyond the picture";
-    }
-    return "";
+// Whether a cut by request takes whole pixels of the picture and nothing else: a shape, a
+// border, a turn or white beyond the picture are pixels the blocks do not hold.
+bool CutIsPlain(cropbox::Size size, const CutRequest& request, const cropbox::Rect& rect) {
+    return request.shape == cropbox::kShapeRectangle && !(request.borderFraction > 0) &&
+           request.straightenDegrees == 0.0 && !rect.IsEmpty() && rect.left >= 0 && rect.top >= 0 &&
+           rect.right <= size.width && rect.bottom <= size.height;
 }
 
 }  // namespace
@@ -51,8 +48,7 @@ const char* WhyCutNotPlain(cropbox::Size size, const CutRequest& request, const 
 void PictureDocument::FollowCutInLosslessPlan(const CutRequest& request) {
     const cropbox::Size size = PictureSize();
     const cropbox::Rect rect = MapBoxToPicture(size, request);
-    // A shape, a border, a turn or white beyond the picture are pixels the blocks do not hold.
-    if (*WhyCutNotPlain(size, request, rect) != '\0') {
+    if (!CutIsPlain(size, request, rect)) {
         m_lossless.Spoil();
         return;
     }
@@ -63,16 +59,26 @@ std::optional<cropbox::Rect> PictureDocument::SnappedBox(const CutRequest& reque
     const LosslessPlan::State state = m_lossless.GetState();
     if (!m_snapToBlocks || state == LosslessPlan::State::NotJpeg || state == LosslessPlan::State::Spoiled) return {};
     // Only a plain rectangle inside the picture cuts into whole blocks.
-    if (request.shape != cropbox::kShapeRectangle || request.borderFraction > 0 || request.straightenDegrees != 0.0) {
-        return {};
-    }
     const cropbox::Size size = PictureSize();
     const cropbox::Rect rect = MapBoxToPicture(size, request);
-    if (rect.IsEmpty() || rect.left < 0 || rect.top < 0 || rect.right > size.width || rect.bottom > size.height) {
-        return {};
-    }
-    const RasterRect snapped = m_lossless.SnapBoxCorner(RasterRect{rect.left, rect.top, rect.right, rect.bottom});
-    return cropbox::Rect{snapped.left, snapped.top, snapped.right, snapped.bottom};
+    if (!CutIsPlain(size, request, rect)) return {};
+    // A free box keeps its far edges. A box of a print size moves, whole, so that its corner
+    // meets the grid and its ratio stays; where that would take it past the far edge, it goes
+    // to the grid place before, and a box too wide for either keeps its far edge instead.
+    const RasterRect corner = m_lossless.SnapBoxCorner(RasterRect{rect.left, rect.top, rect.right, rect.bottom});
+    if (m_box.CropBoxRatio() == 0.0) return cropbox::Rect{corner.left, corner.top, corner.right, corner.bottom};
+    const PixelSize step = m_lossless.GridInPicture().step;
+    const auto shift = [](int begin, int end, int snapped, int limit, int gridStep) {
+        int by = snapped - begin;
+        if (end + by > limit) by -= gridStep;
+        return begin + by >= 0 && end + by <= limit ? std::optional<int>(by) : std::nullopt;
+    };
+    const std::optional<int> across = shift(rect.left, rect.right, corner.left, size.width, int(step.width));
+    const std::optional<int> down = shift(rect.top, rect.bottom, corner.top, size.height, int(step.height));
+    cropbox::Rect snapped{corner.left, corner.top, rect.right, rect.bottom};
+    if (across) snapped = {rect.left + *across, snapped.top, rect.right + *across, snapped.bottom};
+    if (down) snapped = {snapped.left, rect.top + *down, snapped.right, rect.bottom + *down};
+    return snapped;
 }
 
 void PictureDocument::SetSnapToBlocks(bool snap) {
@@ -129,7 +135,7 @@ QString PictureDocument::CutSaveNote() const {
     const CutRequest request = CurrentCutRequest();
     const cropbox::Size size = PictureSize();
     // A shape, a border or a turn the user chose is no news: only the grid is.
-    if (*WhyCutNotPlain(size, request, MapBoxToPicture(size, request)) != '\0') return {};
+    if (!CutIsPlain(size, request, MapBoxToPicture(size, request))) return {};
     LosslessPlan after = m_lossless;
     const cropbox::Rect rect = MapBoxToPicture(size, request);
     after.Cut(RasterRect{rect.left, rect.top, rect.right, rect.bottom});

@@ -34,11 +34,11 @@ protected:
 
     std::string Path(const std::string& name) const { return (m_temp / name).string(); }
     // A free rectangle box laid over these picture pixels.
-    void LayBox(cropbox::Rect rect, int shape = cropbox::kShapeRectangle) {
+    void LayBox(cropbox::Rect rect, int shape = cropbox::kShapeRectangle, uint32_t preset = cmd::ID_PRESET_FREE) {
         cropbox::CropBoxModel& box = m_document.Box();
         box.m_shape = shape;
         box.m_borderId = cmd::ID_BORDER_NONE;
-        box.m_presetId = cmd::ID_PRESET_FREE;
+        box.m_presetId = preset;
         box.m_showCropBox = true;
         const cropbox::Size area = m_document.ViewArea();
         const cropbox::Size shown = m_document.ViewSize();
@@ -84,8 +84,14 @@ TEST_F(LosslessSave, ACutAndATurnAreSavedAsJpegtranMovesTheBlocks) {
 TEST_F(LosslessSave, ARectangleBoxSnapsItsCornerToTheBlockGridWhileLosslessIsOn) {
     const cropbox::Rect laid{21, 39, 221, 187};
     LayBox(laid);
-    // The nearest grid corner; the far edges stay where the box says.
+    // A free box's corner goes to the nearest grid place and its far edges stay; a print
+    // size's box moves whole, and at the picture's far edge to the grid place before.
     EXPECT_EQ(m_document.BoxInPicture(), (cropbox::Rect{16, 32, 221, 187}));
+    LayBox(laid, cropbox::kShapeRectangle, cmd::ID_PRESET_6X4);
+    EXPECT_EQ(m_document.BoxInPicture(), (cropbox::Rect{16, 32, 216, 180}));
+    LayBox({110, 47, 319, 200}, cropbox::kShapeRectangle, cmd::ID_PRESET_6X4);
+    EXPECT_EQ(m_document.BoxInPicture(), (cropbox::Rect{96, 48, 305, 201}));
+    LayBox(laid);
     EXPECT_EQ(m_document.ShownBox().left - m_document.Box().m_crop.left, -5);
     EXPECT_EQ(m_document.NextJpegSaveNote(), QStringLiteral("a cut here is saved without loss"));
     ASSERT_TRUE(m_document.CutToCropBox());
