@@ -16,6 +16,9 @@ namespace sheetprobe {
 // Empty when poppler-utils is installed; else why a test skips.
 std::string MissingTools();
 
+// A PDF page box is given in whole points by Qt's writer: a page is its paper to this.
+inline constexpr double kHalfPointMm = 0.5 * 25.4 / 72;
+
 struct PdfPages {
     int pages = 0;
     double widthMm = 0;  // of the first page

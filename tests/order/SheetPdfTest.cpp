@@ -29,6 +29,7 @@ using testsupport::TempDir;
 constexpr uint32_t kPreset5x35 = 32789;
 constexpr double kMeasureMm = 0.2;
 constexpr int kRenderDpi = 300;
+using sheetprobe::kHalfPointMm;
 
 // 0xRRGGBB as the core's 0x00BBGGRR.
 uint32_t ColorRef(uint32_t rgb) { return (rgb & 0xff) << 16 | (rgb & 0xff00) | (rgb >> 16 & 0xff); }
@@ -212,8 +213,9 @@ TEST(SheetPdfTest, PrintsLieOnThePageAtTheirExactSize) {
         const auto pages = sheetprobe::ReadPages(dir, pdf);
         ASSERT_TRUE(pages) << c.what;
         EXPECT_EQ(pages->pages, c.pages) << c.what;
-        EXPECT_NEAR(pages->widthMm, paper.widthMm, 0.05) << c.what;
-        EXPECT_NEAR(pages->heightMm, paper.heightMm, 0.05) << c.what;
+        // The PDF's page box is in whole points (Qt's writer rounds it): within half a point.
+        EXPECT_NEAR(pages->widthMm, paper.widthMm, kHalfPointMm) << c.what;
+        EXPECT_NEAR(pages->heightMm, paper.heightMm, kHalfPointMm) << c.what;
         // Each print embedded with its own pixels, or 300 dpi's worth of them.
         const std::vector<sheetprobe::PdfImage> images = sheetprobe::ReadImages(dir, pdf);
         ASSERT_EQ(images.size(), c.photos.size()) << c.what;
