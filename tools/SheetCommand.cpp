@@ -17,6 +17,7 @@
 #include "order/SheetPdf.h"
 
 #include "StrictNumber.h"
+#include "ViewCut.h"
 
 namespace cli {
 
@@ -140,6 +141,7 @@ std::string ParseSheetArguments(int argc, char** argv, bool contact, SheetArgume
 template <typename Work>
 int WithGuiApplication(Work work) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    rastertool::QuietQtNotes();
     static char programName[] = "snipwell-cli";
     char* arguments[] = {programName, nullptr};
     int count = 1;

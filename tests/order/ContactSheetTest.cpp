@@ -99,7 +99,8 @@ TEST(ContactSheetTest, PdfShowsEachReadablePhotoWithItsCaption) {
     }
     EXPECT_TRUE(std::regex_search(text, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d)"))) << text;
 
-    // Each photo whole, fitted and centred in its square: the green one, second, is portrait.
+    // Each photo whole, fitted in its square, centred across and at its foot: the green one,
+    // second, is portrait.
     const order::ContactLayout layout = order::LayoutContactSheet(2, paper, options);
     const auto render = sheetprobe::RenderPage(dir, pdf, 1, 300);
     ASSERT_TRUE(render);
@@ -116,7 +117,7 @@ TEST(ContactSheetTest, PdfShowsEachReadablePhotoWithItsCaption) {
         EXPECT_NEAR(extent.width, width, 0.2) << e.cell;
         EXPECT_NEAR(extent.height, height, 0.2) << e.cell;
         EXPECT_NEAR(extent.left + extent.width / 2, paper.leftMm + square.center().x(), 0.2) << e.cell;
-        EXPECT_NEAR(extent.top + extent.height / 2, paper.topMm + square.center().y(), 0.2) << e.cell;
+        EXPECT_NEAR(extent.top + extent.height, paper.topMm + square.bottom(), 0.2) << e.cell;
     }
 }
 
