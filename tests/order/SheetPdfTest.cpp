@@ -34,7 +34,7 @@ using sheetprobe::kHalfPointMm;
 // 0xRRGGBB as the core's 0x00BBGGRR.
 uint32_t ColorRef(uint32_t rgb) { return (rgb & 0xff) << 16 | (rgb & 0xff00) | (rgb >> 16 & 0xff); }
 
-struct PhotoSpec {
+struct TestPhoto {
     const char* name;
     uint32_t width;
     uint32_t height;
@@ -52,21 +52,21 @@ KeptCrop Cover(double left, double top, double right, double bottom) {
     return box;
 }
 
-// A flat-coloured PNG (exact colours) with its box kept in a sidecar when spec has one.
-std::string MakePhoto(const TempDir& dir, const PhotoSpec& spec, PictureMetadata* metadata = nullptr) {
-    const std::string path = (dir / spec.name).string();
-    RasterImage picture = testsupport::MakeSolidImage(spec.width, spec.height, ColorRef(spec.rgb));
+// A flat-coloured PNG (exact colours) with its box kept in a sidecar when it has one.
+std::string MakePhoto(const TempDir& dir, const TestPhoto& made, PictureMetadata* metadata = nullptr) {
+    const std::string path = (dir / made.name).string();
+    RasterImage picture = testsupport::MakeSolidImage(made.width, made.height, ColorRef(made.rgb));
     const bool jpeg = metadata != nullptr;
     if (jpeg) picture.SetJpegQuality(100);
     EXPECT_TRUE(picture.Save(path.c_str(), jpeg ? RASTER_FORMAT_JPG : RASTER_FORMAT_PNG, metadata));
-    if (spec.preset) {
-        KeptCrop box = spec.cover;
+    if (made.preset) {
+        KeptCrop box = made.cover;
         box.ownFields = true;
         box.shape = 1;
-        box.preset = *spec.preset;
+        box.preset = *made.preset;
         box.border = cmd::ID_BORDER_NONE;
-        box.placedWidth = spec.width;
-        box.placedHeight = spec.height;
+        box.placedWidth = made.width;
+        box.placedHeight = made.height;
         EXPECT_TRUE(WriteSidecarCrop(path, box));
     }
     return path;
@@ -76,7 +76,7 @@ const KeptCrop kWhole = Cover(0, 0, 1, 1);
 
 TEST(SheetPdfTest, EachPhotoIsMadeReadyAtItsPrintSize) {
     struct Case {
-        PhotoSpec photo;
+        TestPhoto photo;
         uint32_t fallback;
         double widthMm;
         double heightMm;
@@ -129,8 +129,8 @@ TEST(SheetPdfTest, UnprintablePhotosSayWhyAndColoursBecomeSrgb) {
     // larger red numbers for.
     PictureMetadata metadata;
     metadata.icc = testsupport::MakeDisplayP3Profile();
-    const PhotoSpec spec{"p3.jpg", 600, 400, 0xc86432, cmd::ID_PRESET_6X4, kWhole};
-    const order::SheetPrint print = order::PrepareSheetPrint(MakePhoto(dir, spec, &metadata), {}, nullptr);
+    const TestPhoto p3{"p3.jpg", 600, 400, 0xc86432, cmd::ID_PRESET_6X4, kWhole};
+    const order::SheetPrint print = order::PrepareSheetPrint(MakePhoto(dir, p3, &metadata), {}, nullptr);
     ASSERT_TRUE(print.Printable()) << print.problem;
     const QRgb converted = print.pixels.pixel(300, 200);
     EXPECT_GE(qRed(converted), 0xc8 + 8);
@@ -140,7 +140,7 @@ TEST(SheetPdfTest, UnprintablePhotosSayWhyAndColoursBecomeSrgb) {
 struct SheetCase {
     const char* what;
     const char* paper;
-    std::vector<PhotoSpec> photos;
+    std::vector<TestPhoto> photos;
     bool cutMarks;
     int pages;
 };
@@ -151,7 +151,7 @@ void ExpectPrintsWherePacked(const TempDir& dir, const std::string& pdf, const S
         const auto render = sheetprobe::RenderPage(dir, pdf, int(sheet) + 1, kRenderDpi);
         ASSERT_TRUE(render) << c.what;
         for (const order::PlacedPrint& placed : plan.sheets[sheet].prints) {
-            const PhotoSpec& photo = c.photos[size_t(indices[size_t(placed.print)])];
+            const TestPhoto& photo = c.photos[size_t(indices[size_t(placed.print)])];
             const sheetprobe::ExtentMm extent = sheetprobe::ColourExtent(*render, photo.rgb);
             EXPECT_NEAR(extent.left, paper.leftMm + placed.xMm, kMeasureMm) << c.what << " " << photo.name;
             EXPECT_NEAR(extent.top, paper.topMm + placed.yMm, kMeasureMm) << c.what << " " << photo.name;
@@ -198,7 +198,7 @@ TEST(SheetPdfTest, PrintsLieOnThePageAtTheirExactSize) {
     for (const SheetCase& c : cases) {
         TempDir dir;
         std::vector<std::string> photos;
-        for (const PhotoSpec& photo : c.photos) photos.push_back(MakePhoto(dir, photo));
+        for (const TestPhoto& photo : c.photos) photos.push_back(MakePhoto(dir, photo));
         const std::vector<order::SheetPrint> prints = order::PrepareSheetPrints(photos, {}, nullptr);
         std::vector<int> indices;
         const std::vector<order::PrintSizeMm> sizes = order::PrintableSizes(prints, &indices);
