@@ -144,6 +144,15 @@ std::vector<uint8_t> Coefficients(const TempDir& dir, const fs::path& path) {
     return {};
 }
 
+// ours holds the coefficients jpegtran writes for source turned whole in layout, without the
+// partial blocks a reversed axis brings to the front.
+void ExpectJpegtranTrimCoefficients(const TempDir& dir, const fs::path& source, int layout, const fs::path& ours) {
+    const fs::path theirs = dir / "jpegtran.jpg";
+    ASSERT_TRUE(external::Run("jpegtran -copy none -trim " + std::string(JpegtranOp(layout)) + " -outfile " +
+                              Quoted(theirs) + " " + Quoted(source)));
+    EXPECT_EQ(Coefficients(dir, ours), Coefficients(dir, theirs));
+}
+
 // Largest difference of any colour byte; the sizes must agree.
 int LargestDifference(const Pixels& a, const Pixels& b) {
     EXPECT_EQ(a.width, b.width);
@@ -197,9 +206,7 @@ TEST_F(LosslessJpeg, EveryLayoutMatchesTheSourceDecodeAndJpegtran) {
             const RasterRect kept{int32_t(trim.width), int32_t(trim.height), int32_t(shownSize.width),
                                   int32_t(shownSize.height)};
             EXPECT_LE(LargestDifference(Decode(m_dir, whole), Expected(stored, layout, kept)), kTurnedRounding);
-            const fs::path theirs = m_dir / "jpegtran.jpg";
-            ASSERT_TRUE(external::Run("jpegtran -copy none -trim " + op + " -outfile " + Quoted(theirs) + " " + Quoted(source)));
-            EXPECT_EQ(Coefficients(m_dir, whole), Coefficients(m_dir, theirs));
+            ExpectJpegtranTrimCoefficients(m_dir, source, layout, whole);
 
             // Every edge of the cut on both grids; jpegtran counts its crop in the picture it
             // turned, where the partial blocks are not in front.
@@ -218,6 +225,7 @@ TEST_F(LosslessJpeg, EveryLayoutMatchesTheSourceDecodeAndJpegtran) {
                                      std::to_string(shownCut.bottom - shownCut.top) + "+" +
                                      std::to_string(shownCut.left - int32_t(trim.width)) + "+" +
                                      std::to_string(shownCut.top - int32_t(trim.height));
+            const fs::path theirs = m_dir / "jpegtran.jpg";
             ASSERT_TRUE(external::Run("jpegtran -copy none " + op + " -crop " + crop + " -outfile " + Quoted(theirs) + " " +
                             Quoted(source)));
             EXPECT_EQ(Coefficients(m_dir, cutFile), Coefficients(m_dir, theirs));
@@ -243,6 +251,28 @@ TEST_F(LosslessJpeg, FourQuarterTurnsGiveTheSourceCoefficientsBack) {
         ASSERT_TRUE(ReadJpegFrameFacts(bytes.data(), bytes.size(), facts, reason)) << reason;
         EXPECT_EQ(facts.Progressive(), std::string(options).find("progressive") != std::string::npos);
         EXPECT_EQ(Coefficients(m_dir, source), Coefficients(m_dir, turned));
+    }
+}
+
+// The coefficient memory one move leaves behind serves the next, of another size and kind
+// (a progressive source's blocks are filled scan by scan over zeros): nothing it held shows.
+TEST_F(LosslessJpeg, ReusedCoefficientMemoryLeavesNoTrace) {
+    const fs::path large = MakeJpeg(m_dir, 203, 141, "-sample 2x2 -progressive", "large.jpg");
+    const fs::path small = MakeJpeg(m_dir, 120, 88, "-sample 1x1", "small.jpg");
+    LosslessJpegTransformer transformer;
+    std::vector<uint8_t> out;
+    for (const fs::path& source : {small, large, small, large}) {
+        for (const int layout : {kLayoutTurnLeft, kLayoutFlip}) {
+            SCOPED_TRACE(source.filename().string() + " layout " + std::to_string(layout));
+            const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(source);
+            LosslessJpegRequest request;
+            request.layout = layout;
+            request.allowTrim = true;
+            ASSERT_TRUE(transformer.Transform(bytes.data(), bytes.size(), request, out).Written());
+            const fs::path written = m_dir / "written.jpg";
+            testsupport::WriteFileBytes(written, out);
+            ExpectJpegtranTrimCoefficients(m_dir, source, layout, written);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "image/FileBeside.h"
 #include "image/PictureMetadata.h"
+#include "image/formats/JpegBlockMover.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/ExifThumbnail.h"
 #include "image/metadata/MetadataBlocks.h"
@@ -134,6 +135,27 @@ LosslessJpegResult LosslessJpegTransformer::Transform(const uint8_t* source, siz
 
 bool LosslessJpegTransformer::MoveBlocks(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
                                          LosslessJpegResult& result, std::vector<uint8_t>& out) {
+    JpegBlockMove move;
+    move.layout = request.layout >= 1 && request.layout <= 8 ? request.layout : kLayoutUpright;
+    move.blockCrop = result.layout.blockCrop;
+    move.progressive = result.source.Progressive();
+    std::string reason;
+    switch (MoveJpegBlocks(source, size, move, out, reason)) {
+        case JpegBlockOutcome::Moved: return true;
+        case JpegBlockOutcome::Damaged: {
+            const JpegFrameFacts facts = result.source;
+            result = Refusal(LosslessJpegStatus::Damaged, "damaged: " + reason);
+            result.source = facts;
+            return false;
+        }
+        case JpegBlockOutcome::Failed: break;   // TurboJPEG's general transform may still take it
+    }
+    return MoveBlocksGenerally(source, size, request, result, out);
+}
+
+bool LosslessJpegTransformer::MoveBlocksGenerally(const uint8_t* source, size_t size,
+                                                  const LosslessJpegRequest& request, LosslessJpegResult& result,
+                                                  std::vector<uint8_t>& out) {
     if (!m_transformer) {
         result = Refusal(LosslessJpegStatus::Failed, "TurboJPEG could not be started");
         return false;
