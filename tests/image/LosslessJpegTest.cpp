@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "image/formats/JpegBlockMover.h"
 #include "image/formats/JpegFrameFacts.h"
 #include "image/formats/LosslessJpeg.h"
 #include "image/formats/LosslessJpegGeometry.h"
@@ -273,6 +274,58 @@ TEST_F(LosslessJpeg, ReusedCoefficientMemoryLeavesNoTrace) {
             testsupport::WriteFileBytes(written, out);
             ExpectJpegtranTrimCoefficients(m_dir, source, layout, written);
         }
+    }
+}
+
+// The preview a move makes from the DC terms is the written file decoded at 1/8 by djpeg, up
+// to the rounding of the colour conversion and the chroma a reduced decode still takes from
+// its AC terms; a misplaced or mirrored block would differ far more on a gradient.
+TEST_F(LosslessJpeg, EighthPreviewIsTheWrittenFileDecodedAtAnEighth) {
+    const uint32_t width = 400;
+    const uint32_t height = 264;
+    RasterImage gradient;
+    ASSERT_TRUE(gradient.Create(width, height, 24, 0));
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* pixel = gradient.PixelPointer(x, y);
+            pixel[0] = uint8_t(x * 255 / width);
+            pixel[1] = uint8_t(y * 255 / height);
+            pixel[2] = uint8_t((x + 2 * y) * 255 / (width + 2 * height));
+        }
+    }
+    WritePpm(gradient, m_dir / "gradient.ppm");
+    const fs::path source = m_dir / "gradient.jpg";
+    ASSERT_TRUE(external::Run("cjpeg -quality 90 -sample 2x2 -outfile " + Quoted(source) + " " + Quoted(m_dir / "gradient.ppm")));
+    const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(source);
+    JpegFrameFacts facts;
+    std::string reason;
+    ASSERT_TRUE(ReadJpegFrameFacts(bytes.data(), bytes.size(), facts, reason)) << reason;
+    for (const int layout : {kLayoutUpright, kLayoutTurnRight, kLayoutFlip}) {
+        SCOPED_TRACE(layout);
+        LosslessJpegRequest request;
+        request.layout = layout;
+        request.storedCut = {16, 32, 400, 264};
+        request.allowTrim = true;
+        const LosslessJpegResult plan = CheckLosslessJpeg(facts, request);
+        ASSERT_TRUE(plan.Written()) << plan.reason;
+        RasterImage preview;
+        JpegBlockMove move;
+        move.layout = layout;
+        move.blockCrop = plan.layout.blockCrop;
+        move.eighthPreview = &preview;
+        std::vector<uint8_t> out;
+        ASSERT_EQ(MoveJpegBlocks(bytes.data(), bytes.size(), move, out, reason), JpegBlockOutcome::Moved) << reason;
+        testsupport::WriteFileBytes(m_dir / "moved.jpg", out);
+        const fs::path reduced = m_dir / "reduced.ppm";
+        ASSERT_TRUE(external::Run("djpeg -scale 1/8 -ppm -outfile " + Quoted(reduced) + " " + Quoted(m_dir / "moved.jpg")));
+        WritePpm(preview, m_dir / "preview.ppm");
+        const Pixels ours = ReadPpm(m_dir / "preview.ppm");
+        const Pixels theirs = ReadPpm(reduced);
+        EXPECT_LE(LargestDifference(ours, theirs), 10);
+        // One block out of place would move the whole gradient by a block's step (2.5 to 5 levels).
+        double total = 0;
+        for (size_t i = 0; i < ours.rgb.size() && i < theirs.rgb.size(); ++i) total += std::abs(int(ours.rgb[i]) - int(theirs.rgb[i]));
+        EXPECT_LE(total / double(std::max<size_t>(1, ours.rgb.size())), 2.0);
     }
 }
 

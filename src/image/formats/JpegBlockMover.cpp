@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>   // jpeglib.h needs FILE
 #include <cstring>
@@ -162,10 +163,17 @@ const JCOEF* SourceBlockOf(const TurnedComponent& component, JDIMENSION alongY, 
     return component.sourceRows[sourceRow][sourceColumn];
 }
 
-void TurnRow(const TurnedComponent& component, JDIMENSION row, JBLOCKROW out) {
+// The source's block row (or column, when transposed) that the written row comes from, and
+// whether it is mirrored across y.
+JDIMENSION AlongYOf(const TurnedComponent& component, JDIMENSION row, bool& mirrorY) {
     const JDIMENSION y = row + component.offsetY;
-    const bool mirrorY = component.steps.reverseY && y < component.wholeY;
-    const JDIMENSION alongY = mirrorY ? component.wholeY - 1 - y : y;
+    mirrorY = component.steps.reverseY && y < component.wholeY;
+    return mirrorY ? component.wholeY - 1 - y : y;
+}
+
+void TurnRow(const TurnedComponent& component, JDIMENSION row, JBLOCKROW out) {
+    bool mirrorY = false;
+    const JDIMENSION alongY = AlongYOf(component, row, mirrorY);
     for (JDIMENSION column = 0; column < component.columns; ++column) {
         bool mirrorX = false;
         if (column + kFetchAhead < component.columns) {
@@ -274,7 +282,8 @@ bool FitFrame(MoveJob& job) {
     return true;
 }
 
-// The written components over the source's arrays, allocated in the compressor's image pool.
+// The written components over the source's arrays, allocated in the compressor's permanent
+// pool: the preview reads them after the file is written.
 void PrepareComponents(MoveJob& job, jvirt_barray_ptr* sourceArrays) {
     jpeg_compress_struct& target = job.target;
     auto* common = reinterpret_cast<j_common_ptr>(&target);
@@ -291,7 +300,8 @@ void PrepareComponents(MoveJob& job, jvirt_barray_ptr* sourceArrays) {
     for (int c = 0; c < target.num_components; ++c) {
         const jpeg_component_info& written = target.comp_info[c];
         const jpeg_component_info& read = job.source.comp_info[c];
-        auto* component = static_cast<TurnedComponent*>((*target.mem->alloc_small)(common, JPOOL_IMAGE, sizeof(TurnedComponent)));
+        auto* component = static_cast<TurnedComponent*>(
+            (*target.mem->alloc_small)(common, JPOOL_PERMANENT, sizeof(TurnedComponent)));
         component->sourceColumns = RoundedUp(read.width_in_blocks, read.h_samp_factor);
         component->sourceRowCount = RoundedUp(read.height_in_blocks, read.v_samp_factor);
         // The source's arrays live in the block pool, which hands out all their rows at once.
@@ -309,7 +319,7 @@ void PrepareComponents(MoveJob& job, jvirt_barray_ptr* sourceArrays) {
         component->inPlace = upright;
         component->rowsPerAccess = JDIMENSION(written.v_samp_factor);
         component->rowPointers = static_cast<JBLOCKARRAY>(
-            (*target.mem->alloc_small)(common, JPOOL_IMAGE, component->rowsPerAccess * sizeof(JBLOCKROW)));
+            (*target.mem->alloc_small)(common, JPOOL_PERMANENT, component->rowsPerAccess * sizeof(JBLOCKROW)));
         component->turnedRows = nullptr;
         if (upright && (component->offsetY + component->paddedRows > component->sourceRowCount ||
                         component->offsetX + RoundedUp(component->columns, written.h_samp_factor) >
@@ -318,7 +328,7 @@ void PrepareComponents(MoveJob& job, jvirt_barray_ptr* sourceArrays) {
         }
         if (!upright) {
             const size_t rowBytes = size_t(RoundedUp(component->columns, written.h_samp_factor)) * sizeof(JBLOCK);
-            auto* rows = static_cast<uint8_t*>((*target.mem->alloc_large)(common, JPOOL_IMAGE, rowBytes * component->rowsPerAccess));
+            auto* rows = static_cast<uint8_t*>((*target.mem->alloc_large)(common, JPOOL_PERMANENT, rowBytes * component->rowsPerAccess));
             std::memset(rows, 0, rowBytes * component->rowsPerAccess);
             for (JDIMENSION i = 0; i < component->rowsPerAccess; ++i) {
                 component->rowPointers[i] = reinterpret_cast<JBLOCKROW>(rows + rowBytes * i);
@@ -368,6 +378,55 @@ bool RunMove(MoveJob* job) {
     return true;
 }
 
+// The level of a block's pixels' mean from its DC term, as libjpeg's 1/8 decode rounds it.
+int DcLevel(JCOEF dc, int quant) { return std::clamp(((int(dc) * quant + 4) >> 3) + CENTERJSAMPLE, 0, MAXJSAMPLE); }
+
+uint8_t ByteOf(double level) { return uint8_t(std::clamp(std::lround(level), 0L, long(MAXJSAMPLE))); }
+
+void MakeEighthPreview(const MoveJob& job, RasterImage& preview) {
+    const jpeg_compress_struct& target = job.target;
+    const int components = target.num_components;
+    const bool ycc = components == 3 && target.jpeg_color_space == JCS_YCbCr;
+    if (components != 1 && !ycc && !(components == 3 && target.jpeg_color_space == JCS_RGB)) return;
+    int quant[3] = {0, 0, 0};
+    for (int c = 0; c < components; ++c) {
+        const JQUANT_TBL* table = target.quant_tbl_ptrs[target.comp_info[c].quant_tbl_no];
+        if (!table) return;
+        quant[c] = table->quantval[0];
+    }
+    const uint32_t width = (target.image_width + DCTSIZE - 1) / DCTSIZE;
+    const uint32_t height = (target.image_height + DCTSIZE - 1) / DCTSIZE;
+    if (!preview.Create(width, height, 24, RASTER_FORMAT_JPG)) return;
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* out = preview.RowPointer(height - 1 - y);
+        for (uint32_t x = 0; x < width; ++x, out += 3) {
+            int level[3] = {CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE};
+            for (int c = 0; c < components; ++c) {
+                const auto& component = *reinterpret_cast<const TurnedComponent*>(job.turned[c]);
+                const jpeg_component_info& info = target.comp_info[c];
+                bool mirror = false;
+                const JDIMENSION alongY = AlongYOf(component, y * JDIMENSION(info.v_samp_factor) / JDIMENSION(target.max_v_samp_factor), mirror);
+                const JCOEF* block = SourceBlockOf(component, alongY, x * JDIMENSION(info.h_samp_factor) / JDIMENSION(target.max_h_samp_factor), mirror);
+                if (block) level[c] = DcLevel(block[0], quant[c]);
+            }
+            if (components == 1) {
+                out[0] = out[1] = out[2] = uint8_t(level[0]);
+            } else if (!ycc) {
+                out[0] = uint8_t(level[2]);
+                out[1] = uint8_t(level[1]);
+                out[2] = uint8_t(level[0]);
+            } else {
+                const double luma = level[0];
+                const double blue = level[1] - CENTERJSAMPLE;
+                const double red = level[2] - CENTERJSAMPLE;
+                out[0] = ByteOf(luma + 1.772 * blue);
+                out[1] = ByteOf(luma - 0.344136 * blue - 0.714136 * red);
+                out[2] = ByteOf(luma + 1.402 * red);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 JpegBlockOutcome MoveJpegBlocks(const uint8_t* source, size_t size, const JpegBlockMove& move,
@@ -392,6 +451,7 @@ JpegBlockOutcome MoveJpegBlocks(const uint8_t* source, size_t size, const JpegBl
     job->destination.out = &out;
     InstallErrors(*job);
     const bool moved = RunMove(job);
+    if (moved && move.eighthPreview) MakeEighthPreview(*job, *move.eighthPreview);
     if (job->targetCreated) jpeg_destroy_compress(&job->target);
     if (job->sourceCreated) jpeg_destroy_decompress(&job->source);
     const JpegBlockOutcome outcome = moved                ? JpegBlockOutcome::Moved

@@ -25,6 +25,10 @@ struct JpegBlockMove {
     RasterRect blockCrop{0, 0, 0, 0};
     // Write the blocks in progressive scans.
     bool progressive = false;
+    // When set, receives the written picture at an eighth of its size, each pixel the mean of
+    // its block as the DC term gives it (as a decode reduced to 1/8 makes it, without one). Left
+    // invalid for CMYK files and when memory runs out.
+    RasterImage* eighthPreview = nullptr;
 };
 
 enum class JpegBlockOutcome {

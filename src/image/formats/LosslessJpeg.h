@@ -85,13 +85,14 @@ public:
                                  std::vector<uint8_t>& out);
 
 private:
+    // preview, when set, receives the written picture at 1/8 from the move (see JpegBlockMove).
     bool MoveBlocks(const uint8_t* source, size_t size, const LosslessJpegRequest& request, LosslessJpegResult& result,
-                    std::vector<uint8_t>& out);
+                    std::vector<uint8_t>& out, RasterImage* preview);
     // TurboJPEG's transform, for what MoveJpegBlocks does not take.
     bool MoveBlocksGenerally(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
                              LosslessJpegResult& result, std::vector<uint8_t>& out);
     void WriteMetadata(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
-                       LosslessJpegResult& result, std::vector<uint8_t>& out);
+                       const RasterImage& preview, LosslessJpegResult& result, std::vector<uint8_t>& out);
 
     void* m_transformer = nullptr;
     unsigned char* m_buffer = nullptr;
