@@ -1,11 +1,9 @@
 // Saving a cut or a quarter turn of a 24-megapixel baseline JPEG by moving its DCT blocks,
 // against decoding, cutting or turning and encoding the pixels, in the same run. Both sides
-// keep what memory they own across iterations: the block mover its TurboJPEG handle and output
-// buffer, the decode path the image core's block pool. TurboJPEG holds the whole picture's
-// coefficients (twice for a turn) in arrays libjpeg allocates on every call; blocks that large
-// come fresh from the system each time unless malloc is told to keep them
-// (GLIBC_TUNABLES=glibc.malloc.mmap_threshold=...), which is where most of the block mover's
-// time goes.
+// keep what memory they own across iterations: the block mover its output buffer and, through
+// the image core's block pool, the source's coefficient arrays; the decode path the pool's
+// pixel blocks. The written blocks of a turn are made row by row as the encoder reads them, so
+// no second whole-picture array is needed.
 #include <benchmark/benchmark.h>
 
 #include <vector>

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "image/formats/JpegBlockMover.h"
 #include "image/formats/JpegFrameFacts.h"
 #include "image/formats/LosslessJpeg.h"
 #include "image/formats/LosslessJpegGeometry.h"
@@ -144,6 +145,15 @@ std::vector<uint8_t> Coefficients(const TempDir& dir, const fs::path& path) {
     return {};
 }
 
+// ours holds the coefficients jpegtran writes for source turned whole in layout, without the
+// partial blocks a reversed axis brings to the front.
+void ExpectJpegtranTrimCoefficients(const TempDir& dir, const fs::path& source, int layout, const fs::path& ours) {
+    const fs::path theirs = dir / "jpegtran.jpg";
+    ASSERT_TRUE(external::Run("jpegtran -copy none -trim " + std::string(JpegtranOp(layout)) + " -outfile " +
+                              Quoted(theirs) + " " + Quoted(source)));
+    EXPECT_EQ(Coefficients(dir, ours), Coefficients(dir, theirs));
+}
+
 // Largest difference of any colour byte; the sizes must agree.
 int LargestDifference(const Pixels& a, const Pixels& b) {
     EXPECT_EQ(a.width, b.width);
@@ -197,9 +207,7 @@ TEST_F(LosslessJpeg, EveryLayoutMatchesTheSourceDecodeAndJpegtran) {
             const RasterRect kept{int32_t(trim.width), int32_t(trim.height), int32_t(shownSize.width),
                                   int32_t(shownSize.height)};
             EXPECT_LE(LargestDifference(Decode(m_dir, whole), Expected(stored, layout, kept)), kTurnedRounding);
-            const fs::path theirs = m_dir / "jpegtran.jpg";
-            ASSERT_TRUE(external::Run("jpegtran -copy none -trim " + op + " -outfile " + Quoted(theirs) + " " + Quoted(source)));
-            EXPECT_EQ(Coefficients(m_dir, whole), Coefficients(m_dir, theirs));
+            ExpectJpegtranTrimCoefficients(m_dir, source, layout, whole);
 
             // Every edge of the cut on both grids; jpegtran counts its crop in the picture it
             // turned, where the partial blocks are not in front.
@@ -218,6 +226,7 @@ TEST_F(LosslessJpeg, EveryLayoutMatchesTheSourceDecodeAndJpegtran) {
                                      std::to_string(shownCut.bottom - shownCut.top) + "+" +
                                      std::to_string(shownCut.left - int32_t(trim.width)) + "+" +
                                      std::to_string(shownCut.top - int32_t(trim.height));
+            const fs::path theirs = m_dir / "jpegtran.jpg";
             ASSERT_TRUE(external::Run("jpegtran -copy none " + op + " -crop " + crop + " -outfile " + Quoted(theirs) + " " +
                             Quoted(source)));
             EXPECT_EQ(Coefficients(m_dir, cutFile), Coefficients(m_dir, theirs));
@@ -243,6 +252,80 @@ TEST_F(LosslessJpeg, FourQuarterTurnsGiveTheSourceCoefficientsBack) {
         ASSERT_TRUE(ReadJpegFrameFacts(bytes.data(), bytes.size(), facts, reason)) << reason;
         EXPECT_EQ(facts.Progressive(), std::string(options).find("progressive") != std::string::npos);
         EXPECT_EQ(Coefficients(m_dir, source), Coefficients(m_dir, turned));
+    }
+}
+
+// The coefficient memory one move leaves behind serves the next, of another size and kind
+// (a progressive source's blocks are filled scan by scan over zeros): nothing it held shows.
+TEST_F(LosslessJpeg, ReusedCoefficientMemoryLeavesNoTrace) {
+    const fs::path large = MakeJpeg(m_dir, 203, 141, "-sample 2x2 -progressive", "large.jpg");
+    const fs::path small = MakeJpeg(m_dir, 120, 88, "-sample 1x1", "small.jpg");
+    LosslessJpegTransformer transformer;
+    std::vector<uint8_t> out;
+    for (const fs::path& source : {small, large, small, large}) {
+        for (const int layout : {kLayoutTurnLeft, kLayoutFlip}) {
+            SCOPED_TRACE(source.filename().string() + " layout " + std::to_string(layout));
+            const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(source);
+            LosslessJpegRequest request;
+            request.layout = layout;
+            request.allowTrim = true;
+            ASSERT_TRUE(transformer.Transform(bytes.data(), bytes.size(), request, out).Written());
+            const fs::path written = m_dir / "written.jpg";
+            testsupport::WriteFileBytes(written, out);
+            ExpectJpegtranTrimCoefficients(m_dir, source, layout, written);
+        }
+    }
+}
+
+// The preview a move makes from the DC terms is the written file decoded at 1/8 by djpeg, up
+// to the rounding of the colour conversion and the chroma a reduced decode still takes from
+// its AC terms; a misplaced or mirrored block would differ far more on a gradient.
+TEST_F(LosslessJpeg, EighthPreviewIsTheWrittenFileDecodedAtAnEighth) {
+    const uint32_t width = 400;
+    const uint32_t height = 264;
+    RasterImage gradient;
+    ASSERT_TRUE(gradient.Create(width, height, 24, 0));
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* pixel = gradient.PixelPointer(x, y);
+            pixel[0] = uint8_t(x * 255 / width);
+            pixel[1] = uint8_t(y * 255 / height);
+            pixel[2] = uint8_t((x + 2 * y) * 255 / (width + 2 * height));
+        }
+    }
+    WritePpm(gradient, m_dir / "gradient.ppm");
+    const fs::path source = m_dir / "gradient.jpg";
+    ASSERT_TRUE(external::Run("cjpeg -quality 90 -sample 2x2 -outfile " + Quoted(source) + " " + Quoted(m_dir / "gradient.ppm")));
+    const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(source);
+    JpegFrameFacts facts;
+    std::string reason;
+    ASSERT_TRUE(ReadJpegFrameFacts(bytes.data(), bytes.size(), facts, reason)) << reason;
+    for (const int layout : {kLayoutUpright, kLayoutTurnRight, kLayoutFlip}) {
+        SCOPED_TRACE(layout);
+        LosslessJpegRequest request;
+        request.layout = layout;
+        request.storedCut = {16, 32, 400, 264};
+        request.allowTrim = true;
+        const LosslessJpegResult plan = CheckLosslessJpeg(facts, request);
+        ASSERT_TRUE(plan.Written()) << plan.reason;
+        RasterImage preview;
+        JpegBlockMove move;
+        move.layout = layout;
+        move.blockCrop = plan.layout.blockCrop;
+        move.eighthPreview = &preview;
+        std::vector<uint8_t> out;
+        ASSERT_EQ(MoveJpegBlocks(bytes.data(), bytes.size(), move, out, reason), JpegBlockOutcome::Moved) << reason;
+        testsupport::WriteFileBytes(m_dir / "moved.jpg", out);
+        const fs::path reduced = m_dir / "reduced.ppm";
+        ASSERT_TRUE(external::Run("djpeg -scale 1/8 -ppm -outfile " + Quoted(reduced) + " " + Quoted(m_dir / "moved.jpg")));
+        WritePpm(preview, m_dir / "preview.ppm");
+        const Pixels ours = ReadPpm(m_dir / "preview.ppm");
+        const Pixels theirs = ReadPpm(reduced);
+        EXPECT_LE(LargestDifference(ours, theirs), 10);
+        // One block out of place would move the whole gradient by a block's step (2.5 to 5 levels).
+        double total = 0;
+        for (size_t i = 0; i < ours.rgb.size() && i < theirs.rgb.size(); ++i) total += std::abs(int(ours.rgb[i]) - int(theirs.rgb[i]));
+        EXPECT_LE(total / double(std::max<size_t>(1, ours.rgb.size())), 2.0);
     }
 }
 

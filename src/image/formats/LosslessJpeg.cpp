@@ -7,6 +7,7 @@
 
 #include "image/FileBeside.h"
 #include "image/PictureMetadata.h"
+#include "image/formats/JpegBlockMover.h"
 #include "image/formats/RasterJpegThumbnail.h"
 #include "image/metadata/ExifThumbnail.h"
 #include "image/metadata/MetadataBlocks.h"
@@ -25,6 +26,8 @@ constexpr std::array<uint8_t, 18> kJfifSegment = {0xFF, 0xE0, 0x00, 0x10, 'J', '
 constexpr size_t kJfifUnitsAt = 11;
 constexpr uint8_t kJfifDotsPerInch = 1;
 constexpr size_t kSoiBytes = 2;
+constexpr uint8_t kStartOfScan = 0xDA;
+constexpr std::array<uint8_t, 2> kEndOfImage = {0xFF, 0xD9};
 constexpr int kCmykComponents = 4;
 constexpr uint16_t kMaxDensity = 65535;
 
@@ -89,6 +92,38 @@ void WrittenDpi(const JpegFrameFacts& source, const LosslessJpegRequest& request
     if (request.yDpi > 0) yDpi = request.yDpi;
 }
 
+// Where the first scan's marker starts (0 when the header has none).
+size_t FirstScanAt(const std::vector<uint8_t>& file) {
+    size_t at = kSoiBytes;
+    while (at + 4 <= file.size() && file[at] == 0xFF) {
+        if (file[at + 1] == kStartOfScan) return at;
+        at += 2 + ((size_t(file[at + 2]) << 8) | file[at + 3]);
+    }
+    return 0;
+}
+
+// EmbedMetadata of file, where exiv2 is handed the header and the first scan's header alone,
+// not the scans: it copies whatever file it is given, whole, more than once.
+bool EmbedMetadataInHeader(std::vector<uint8_t>& file, const MetadataTarget& target, PictureMetadata& metadata) {
+    const size_t scans = FirstScanAt(file);
+    if (scans == 0 || scans + 4 > file.size()) return EmbedMetadata(file, target, metadata);
+    const size_t scanHeader = 2 + ((size_t(file[scans + 2]) << 8) | file[scans + 3]);
+    if (scans + scanHeader > file.size()) return EmbedMetadata(file, target, metadata);
+    std::vector<uint8_t> header(file.begin(), file.begin() + long(scans + scanHeader));
+    header.insert(header.end(), kEndOfImage.begin(), kEndOfImage.end());
+    if (!EmbedMetadata(header, target, metadata)) return false;
+    const size_t written = FirstScanAt(header);
+    if (written == 0) return false;
+    if (written > scans) {
+        file.insert(file.begin(), header.begin(), header.begin() + long(written - scans));
+        std::copy(header.begin() + long(written - scans), header.begin() + long(written), file.begin() + long(written - scans));
+    } else {
+        file.erase(file.begin(), file.begin() + long(scans - written));
+        std::copy(header.begin(), header.begin() + long(written), file.begin());
+    }
+    return true;
+}
+
 }  // namespace
 
 LosslessJpegResult CheckLosslessJpeg(const JpegFrameFacts& source, const LosslessJpegRequest& request) {
@@ -123,17 +158,40 @@ LosslessJpegResult LosslessJpegTransformer::Transform(const uint8_t* source, siz
     if (!ReadFactsOrRefuse(source, size, facts, result)) return result;
     result = CheckLosslessJpeg(facts, request);
     if (!result.Written()) return result;
-    if (!MoveBlocks(source, size, request, result, out)) return result;
+    RasterImage preview;
+    if (!MoveBlocks(source, size, request, result, out, request.keepMetadata ? &preview : nullptr)) return result;
     int32_t xDpi = 0;
     int32_t yDpi = 0;
     WrittenDpi(facts, request, xDpi, yDpi);
     SetJfifDensity(out, xDpi, yDpi, facts.components);
-    if (request.keepMetadata) WriteMetadata(source, size, request, result, out);
+    if (request.keepMetadata) WriteMetadata(source, size, request, preview, result, out);
     return result;
 }
 
 bool LosslessJpegTransformer::MoveBlocks(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
-                                         LosslessJpegResult& result, std::vector<uint8_t>& out) {
+                                         LosslessJpegResult& result, std::vector<uint8_t>& out, RasterImage* preview) {
+    JpegBlockMove move;
+    move.eighthPreview = preview;
+    move.layout = request.layout >= 1 && request.layout <= 8 ? request.layout : kLayoutUpright;
+    move.blockCrop = result.layout.blockCrop;
+    move.progressive = result.source.Progressive();
+    std::string reason;
+    switch (MoveJpegBlocks(source, size, move, out, reason)) {
+        case JpegBlockOutcome::Moved: return true;
+        case JpegBlockOutcome::Damaged: {
+            const JpegFrameFacts facts = result.source;
+            result = Refusal(LosslessJpegStatus::Damaged, "damaged: " + reason);
+            result.source = facts;
+            return false;
+        }
+        case JpegBlockOutcome::Failed: break;   // TurboJPEG's general transform may still take it
+    }
+    return MoveBlocksGenerally(source, size, request, result, out);
+}
+
+bool LosslessJpegTransformer::MoveBlocksGenerally(const uint8_t* source, size_t size,
+                                                  const LosslessJpegRequest& request, LosslessJpegResult& result,
+                                                  std::vector<uint8_t>& out) {
     if (!m_transformer) {
         result = Refusal(LosslessJpegStatus::Failed, "TurboJPEG could not be started");
         return false;
@@ -172,7 +230,8 @@ bool LosslessJpegTransformer::MoveBlocks(const uint8_t* source, size_t size, con
 }
 
 void LosslessJpegTransformer::WriteMetadata(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
-                                            LosslessJpegResult& result, std::vector<uint8_t>& out) {
+                                            const RasterImage& preview, LosslessJpegResult& result,
+                                            std::vector<uint8_t>& out) {
     PictureMetadata metadata;
     ReadJpegMetadata(source, size, metadata);
     if (metadata.Empty()) {
@@ -183,14 +242,18 @@ void LosslessJpegTransformer::WriteMetadata(const uint8_t* source, size_t size, 
     target.width = uint32_t(result.layout.shown.right - result.layout.shown.left);
     target.height = uint32_t(result.layout.shown.bottom - result.layout.shown.top);
     WrittenDpi(result.source, request, target.xDpi, target.yDpi);
-    // The thumbnail comes from a decode reduced in the DCT domain, never the whole picture.
-    RasterImage preview;
+    // The thumbnail comes from the blocks' DC terms when they give enough pixels, else from a
+    // decode reduced in the DCT domain; never from the whole picture.
     const uint32_t side = 2 * kExifThumbnailSide;
-    if (!metadata.exif.empty() &&
-        DecodeJpegReduced(out.data(), out.size(), std::min(side, target.width), std::min(side, target.height), preview)) {
+    const uint32_t minWidth = std::min(side, target.width);
+    const uint32_t minHeight = std::min(side, target.height);
+    RasterImage decoded;
+    if (preview.IsValid() && preview.GetWidth() >= minWidth && preview.GetHeight() >= minHeight) {
         target.thumbnailSource = &preview;
+    } else if (!metadata.exif.empty() && DecodeJpegReduced(out.data(), out.size(), minWidth, minHeight, decoded)) {
+        target.thumbnailSource = &decoded;
     }
-    if (!EmbedMetadata(out, target, metadata)) metadata.dropped = true;
+    if (!EmbedMetadataInHeader(out, target, metadata)) metadata.dropped = true;
     result.metadataDropped = metadata.dropped;
 }
 

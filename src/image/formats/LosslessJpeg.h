@@ -69,9 +69,10 @@ struct LosslessJpegResult {
 // means the save can be done (with the trim layout.trim states, when allowTrim is set).
 LosslessJpegResult CheckLosslessJpeg(const JpegFrameFacts& source, const LosslessJpegRequest& request);
 
-// Moves the blocks of JPEG files held in memory. Keeps TurboJPEG's handle and its output
-// buffer from one call to the next; the coefficient arrays of the whole picture are allocated
-// by libjpeg inside each call.
+// Moves the blocks of JPEG files held in memory: with MoveJpegBlocks, whose coefficient memory
+// comes back from the picture block pool on the next call, and with TurboJPEG's transform for
+// what that does not take. Keeps TurboJPEG's handle and its output buffer from one call to the
+// next.
 class LosslessJpegTransformer {
 public:
     LosslessJpegTransformer();
@@ -84,10 +85,14 @@ public:
                                  std::vector<uint8_t>& out);
 
 private:
+    // preview, when set, receives the written picture at 1/8 from the move (see JpegBlockMove).
     bool MoveBlocks(const uint8_t* source, size_t size, const LosslessJpegRequest& request, LosslessJpegResult& result,
-                    std::vector<uint8_t>& out);
+                    std::vector<uint8_t>& out, RasterImage* preview);
+    // TurboJPEG's transform, for what MoveJpegBlocks does not take.
+    bool MoveBlocksGenerally(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
+                             LosslessJpegResult& result, std::vector<uint8_t>& out);
     void WriteMetadata(const uint8_t* source, size_t size, const LosslessJpegRequest& request,
-                       LosslessJpegResult& result, std::vector<uint8_t>& out);
+                       const RasterImage& preview, LosslessJpegResult& result, std::vector<uint8_t>& out);
 
     void* m_transformer = nullptr;
     unsigned char* m_buffer = nullptr;

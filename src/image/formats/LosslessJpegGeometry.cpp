@@ -6,14 +6,6 @@
 
 namespace {
 
-// A layout as three steps on stored coordinates, in this order: exchange x and y, then
-// reverse x, then reverse y.
-struct LayoutSteps {
-    bool transpose;
-    bool reverseX;
-    bool reverseY;
-};
-
 constexpr std::array<LayoutSteps, 8> kLayoutSteps = {{
     {false, false, false},  // 1 upright
     {false, true, false},   // 2 mirror
@@ -25,15 +17,11 @@ constexpr std::array<LayoutSteps, 8> kLayoutSteps = {{
     {true, false, true},    // 8 quarter turn left
 }};
 
-LayoutSteps StepsOf(int layout) {
-    return layout >= 1 && layout <= 8 ? kLayoutSteps[size_t(layout - 1)] : kLayoutSteps[0];
-}
-
 // The layout as a 2x2 matrix taking stored axes to shown axes (entries -1, 0, 1).
 using AxisMatrix = std::array<int, 4>;
 
 AxisMatrix MatrixOf(int layout) {
-    const LayoutSteps steps = StepsOf(layout);
+    const LayoutSteps steps = StepsOfLayout(layout);
     const int sx = steps.reverseX ? -1 : 1;
     const int sy = steps.reverseY ? -1 : 1;
     return steps.transpose ? AxisMatrix{0, sx, sy, 0} : AxisMatrix{sx, 0, 0, sy};
@@ -112,6 +100,10 @@ int64_t SnapPosition(int64_t position, int64_t low, int64_t limit, uint32_t step
 
 }  // namespace
 
+LayoutSteps StepsOfLayout(int layout) {
+    return layout >= 1 && layout <= 8 ? kLayoutSteps[size_t(layout - 1)] : kLayoutSteps[0];
+}
+
 int ComposeLayouts(int first, int then) { return LayoutOf(Multiply(MatrixOf(then), MatrixOf(first))); }
 
 int InverseLayout(int layout) {
@@ -121,14 +113,14 @@ int InverseLayout(int layout) {
     return kLayoutUpright;
 }
 
-bool LayoutSwapsSides(int layout) { return StepsOf(layout).transpose; }
+bool LayoutSwapsSides(int layout) { return StepsOfLayout(layout).transpose; }
 
 PixelSize ShownSize(PixelSize stored, int layout) {
     return LayoutSwapsSides(layout) ? PixelSize{stored.height, stored.width} : stored;
 }
 
 RasterRect StoredRectOf(const RasterRect& shown, PixelSize stored, int layout) {
-    const LayoutSteps steps = StepsOf(layout);
+    const LayoutSteps steps = StepsOfLayout(layout);
     const PixelSize size = ShownSize(stored, layout);
     const Span u = Reversed({shown.left, shown.right}, size.width, steps.reverseX);
     const Span v = Reversed({shown.top, shown.bottom}, size.height, steps.reverseY);
@@ -136,7 +128,7 @@ RasterRect StoredRectOf(const RasterRect& shown, PixelSize stored, int layout) {
 }
 
 RasterRect ShownRectOf(const RasterRect& storedRect, PixelSize stored, int layout) {
-    const LayoutSteps steps = StepsOf(layout);
+    const LayoutSteps steps = StepsOfLayout(layout);
     const PixelSize size = ShownSize(stored, layout);
     const Span x{storedRect.left, storedRect.right};
     const Span y{storedRect.top, storedRect.bottom};
@@ -146,7 +138,7 @@ RasterRect ShownRectOf(const RasterRect& storedRect, PixelSize stored, int layou
 }
 
 ShownGrid ShownGridOf(PixelSize stored, PixelSize grid, int layout) {
-    const LayoutSteps steps = StepsOf(layout);
+    const LayoutSteps steps = StepsOfLayout(layout);
     const PixelSize step = ShownSize(grid, layout);
     const PixelSize size = ShownSize(stored, layout);
     ShownGrid shown{step, {}};
@@ -196,7 +188,7 @@ LosslessLayout PlanLosslessCut(const RasterRect& shown, PixelSize stored, PixelS
         shown.top >= shown.bottom || uint32_t(shown.right) > size.width || uint32_t(shown.bottom) > size.height) {
         return plan;
     }
-    const LayoutSteps steps = StepsOf(layout);
+    const LayoutSteps steps = StepsOfLayout(layout);
     const RasterRect storedRect = StoredRectOf(shown, stored, layout);
     // A stored axis is reversed when the shown axis it becomes is.
     const bool reverseStoredX = steps.transpose ? steps.reverseY : steps.reverseX;

@@ -25,6 +25,15 @@ constexpr int kLayoutFlip = 4;          // upside down
 constexpr int kLayoutTurnRight = 6;     // a quarter turn clockwise
 constexpr int kLayoutTurnLeft = 8;      // a quarter turn counter-clockwise
 
+// A layout as three steps on stored coordinates, in this order: exchange x and y, then
+// reverse x, then reverse y.
+struct LayoutSteps {
+    bool transpose;
+    bool reverseX;
+    bool reverseY;
+};
+LayoutSteps StepsOfLayout(int layout);
+
 // The layout that applying first, then then (both 1..8) gives.
 int ComposeLayouts(int first, int then);
 // The layout that undoes layout.
