@@ -6,9 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "image/PictureMetadata.h"
+#include "image/RasterImage.h"
 #include "image/metadata/CropSidecar.h"
 
 namespace order {
@@ -21,6 +24,25 @@ struct PhotoCut {
     int height = 0;
     int dpi = 0;  // written into the file (horizontal)
 };
+
+// What comes with a cut's pixels: why there are none, or the photo's metadata.
+struct CutDetails {
+    std::string reason;                               // why it could not be made
+    std::shared_ptr<const PictureMetadata> metadata;  // the photo's, as it was read (may be null)
+};
+
+// How a box is narrowed before the cut: to the largest centred rectangle inside it of the
+// ratio longOverShort, lying as the photo lies (portrait in a portrait photo); 0: the box as
+// it is.
+struct CutNarrowing {
+    double longOverShort = 0;
+};
+
+// Cuts photo by box into cut, upright, before it is encoded (what the file, a sheet or a print
+// is made from), with the print's dpi set as CutPhoto sets it; false with details.reason set
+// when it cannot. stop as for CutPhoto.
+bool CutPhotoPixels(const std::string& photo, const KeptCrop& box, CutNarrowing narrowing, RasterImage& cut,
+                    CutDetails& details, const std::atomic<bool>* stop);
 
 // The cut of photo by box, encoded as format at quality. stop (may be null) ends a decode or
 // encode early, with a failure.
