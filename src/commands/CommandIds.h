@@ -76,6 +76,8 @@ constexpr uint32_t ID_GUIDE_TURN_SPIRAL = 32861;     // Shift+O: the golden spir
 constexpr uint32_t ID_APPLY_TO_SELECTED = 32862;     // the box's choices to every selected photo
 constexpr uint32_t ID_EXPORT_ORDER = 32863;          // the print order's export dialog
 constexpr uint32_t ID_KEEP_BOXES = 32864;            // option: boxes kept in XMP sidecars
+constexpr uint32_t ID_PRINT_SHEETS = 32865;          // the print order's prints packed on sheets
+constexpr uint32_t ID_CONTACT_SHEET = 32866;         // the photos as a grid with their names
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change
@@ -101,6 +103,8 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_APPLY_TO_SELECTED, "Give every selected photo a centred box of this print size, shape and border\nApply to Selected"},
     {ID_EXPORT_ORDER, "Cut every photo of the print order and write the prints to a folder\nExport Order"},
     {ID_KEEP_BOXES, "Keep each photo's box in an XMP sidecar file beside it\nKeep Boxes in Sidecars"},
+    {ID_PRINT_SHEETS, "Print the order's photos at their print sizes, as many to a sheet as fit\nPrint Sheets"},
+    {ID_CONTACT_SHEET, "Print the photos as a grid of small pictures with their names\nContact Sheet"},
     {ID_CROPBOX, "Select standard photo print crop box or free-size crop box\nCropbox Type"},
     {ID_BORDER, "White border width inside the crop box.\nBorder Width"},
     {ID_ROTATE_CROPBOX, "Rotate the cropbox\nRotate"},
