@@ -60,7 +60,7 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
         m_router->Execute(c.preset);
         ASSERT_EQ(m_view->Box().m_presetId, c.preset);
         PasteSolid(c.pictureWidth, c.pictureHeight, kBlue);
-        HideBox();
+        ShowBox(false);
         const QString pdf = m_folder.filePath(QStringLiteral("print.pdf"));
         QFile::remove(pdf);
         ASSERT_TRUE(PrintToPdf(pdf, c.paper, c.margin, c.keepOrientation));
@@ -91,7 +91,7 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
 TEST_F(PrintTest, APanoramaLongerThanAPrintUsesIsPrintedReducedWhereItsOwnSizePlacesIt) {
     m_router->Execute(cmd::ID_PRESET_FREE);
     PasteSolid(40000, 1000, kBlue);
-    HideBox();
+    ShowBox(false);
     const QString pdf = m_folder.filePath(QStringLiteral("panorama.pdf"));
     ASSERT_TRUE(PrintToPdf(pdf, QPageSize::Letter, 0.5, true));
     const PdfPage page = ReadPdf(pdf, m_folder.path());
@@ -108,7 +108,7 @@ TEST_F(PrintTest, APanoramaLongerThanAPrintUsesIsPrintedReducedWhereItsOwnSizePl
 TEST_F(PrintTest, TheLightValuesArePrintedAsSaveWritesThemAndTheWorkingPictureKeepsItsPixels) {
     const QRgb grey = qRgb(100, 110, 120);
     PasteSolid(300, 200, grey);
-    HideBox();
+    ShowBox(false);
     m_router->Execute(cmd::ID_BRIGHTNESS, CommandValue(PictureDocument::kLightSliderNeutral + 40));
     m_router->Execute(cmd::ID_CONTRAST, CommandValue(PictureDocument::kLightSliderNeutral - 20));
     RasterImage expected;

@@ -38,6 +38,8 @@ TEST_F(PrintBoxCupsTest, TheBoxOfAWidePhotoComesOutOfTheQueueAtItsPrintSize) {
         << QPrinterInfo::availablePrinterNames().join(' ').toStdString();
     m_router->Execute(cmd::ID_PRESET_6X4);
     OpenSolidPhoto(QStringLiteral("wide.png"), 2560, 1600, qRgb(0, 0, 255));
+    m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+    m_router->Execute(cmd::ID_BORDER_NONE);
     ASSERT_TRUE(PrintWith([this](QPrinter& printer) {
         printer.setPrinterName(m_cups->Queue());
         printer.setPageSize(QPageSize(QPageSize::Letter));

@@ -50,8 +50,9 @@ protected:
         m_view->LoadPicture(path);
         ASSERT_TRUE(m_view->CanEdit());
     }
-    void HideBox() {
-        if (m_view->Box().m_showCropBox) m_router->Execute(cmd::ID_HIDE_CROPBOX);
+    // Shows or hides the crop box, as its command does.
+    void ShowBox(bool shown) {
+        if (m_view->Box().m_showCropBox != shown) m_router->Execute(cmd::ID_HIDE_CROPBOX);
     }
 
     // Runs Print with the dialog scripted by setUp (which chooses the printer and its paper);

@@ -66,7 +66,10 @@ TEST_F(PrintBoxTest, AShownBoxPrintsAtItsPrintSizeAndAHiddenOrFreeBoxPrintsThePh
         m_router->Execute(c.preset);
         const QString name = QStringLiteral("photo%1.png").arg(++n);
         OpenSolidPhoto(name, c.photoWidth, c.photoHeight, qRgb(0, 0, 255));
-        if (c.hideBox) HideBox();
+        // A plain rectangle without a border: the print is blue to its edges.
+        m_router->Execute(cmd::ID_SHAPE_RECTANGLE);
+        m_router->Execute(cmd::ID_BORDER_NONE);
+        ShowBox(!c.hideBox);
         const QString pdf = m_folder.filePath(QStringLiteral("print%1.pdf").arg(n));
         ASSERT_TRUE(PrintToPdf(pdf, QPageSize::Letter, 0));
         EXPECT_EQ(m_warning.contains(name + QStringLiteral(" gives only")), c.warns) << m_warning.toStdString();
