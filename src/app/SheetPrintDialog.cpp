@@ -21,6 +21,7 @@
 
 #include <algorithm>
 
+#include "app/NativePaths.h"
 #include "commands/SettingsKeys.h"
 #include "doc/CropBoxModel.h"
 #include "order/SheetPdf.h"
@@ -36,15 +37,6 @@ constexpr int kPreviewWidth = 360;  // pixels of the sheet's preview across
 constexpr int kProgressMs = 100;    // how often the progress bar follows the workers
 constexpr double kMaximumGapMm = 50;
 const char* const kPapers[] = {"A4", "Letter"};
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-std::vector<std::string> NativePaths(const QStringList& paths) {
-    std::vector<std::string> native;
-    for (const QString& path : paths) native.push_back(NativePath(path));
-    return native;
-}
 
 // Every picture of the folder the browser lists, whatever its box.
 std::vector<std::string> AllPhotos(const QString& folder) {
@@ -306,6 +298,16 @@ order::Paper SheetPrintDialog::ChosenPaper() const {
     return order::PaperNamed(m_paperChoice->currentText().toLower().toStdString()).value_or(order::Paper{});
 }
 
+order::ContactOptions SheetPrintDialog::ContactChoices() const {
+    order::ContactOptions options;
+    options.columns = m_columns->value();
+    options.date = m_date->isChecked();
+    options.printSize = m_printSize->isChecked();
+    options.gapMm = m_gap->value();
+    options.boxes = m_boxes;
+    return options;
+}
+
 int SheetPrintDialog::SheetCount() const {
     if (m_kind == Kind::Prints) return int(m_plan.sheets.size());
     return m_contact.sheets;
@@ -353,12 +355,7 @@ void SheetPrintDialog::StartPreparing() {
             prepared->prints = order::PrepareSheetPrints(photos, options, &m_stop, [this](int done) { m_done = done; });
         };
     } else {
-        order::ContactOptions options;
-        options.columns = m_columns->value();
-        options.date = m_date->isChecked();
-        options.printSize = m_printSize->isChecked();
-        options.gapMm = m_gap->value();
-        options.boxes = m_boxes;
+        const order::ContactOptions options = ContactChoices();
         const order::ContactLayout layout = order::LayoutContactSheet(m_total, m_paper, options);
         work = [this, prepared, photos, layout, options] {
             prepared->entries = order::PrepareContactEntries(photos, layout, options, &m_stop);
@@ -399,12 +396,7 @@ void SheetPrintDialog::LayOut() {
         const std::vector<order::PrintSizeMm> sizes = order::PrintableSizes(m_prepared->prints, &m_indices);
         m_plan = order::PackPrints(sizes, m_paper.PrintableWidthMm(), m_paper.PrintableHeightMm(), m_gap->value());
     } else {
-        order::ContactOptions options;
-        options.columns = m_columns->value();
-        options.date = m_date->isChecked();
-        options.printSize = m_printSize->isChecked();
-        options.gapMm = m_gap->value();
-        m_contact = order::LayoutContactSheet(int(m_readable.size()), m_paper, options);
+        m_contact = order::LayoutContactSheet(int(m_readable.size()), m_paper, ContactChoices());
     }
     const int sheets = SheetCount();
     m_count->setText(tr("%1 of %2 x %3 mm")

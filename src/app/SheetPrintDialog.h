@@ -73,6 +73,7 @@ private:
     void RestoreSettings();
     void SaveSettings() const;
     std::vector<std::string> ChosenPhotos() const;
+    order::ContactOptions ContactChoices() const;
 
     // Prepares the chosen photos on a worker; a preparation already running is stopped and
     // started again once it has ended.
