@@ -6,6 +6,7 @@
 #include "CliOperations.h"
 #include "CutNames.h"
 #include "OrderCommand.h"
+#include "SheetCommand.h"
 #include "StrictNumber.h"
 #include "ViewCut.h"
 
@@ -18,10 +19,10 @@ struct CommandWord {
     Command command;
 };
 
-// "sheet" and "contact" are the print order's sheets and contact sheets, still to come.
+// The print order's words take their options after the word (Command::Order).
 constexpr CommandWord kCommandWords[] = {
-    {"info", Command::Info},     {"meta", Command::Meta},       {"order", Command::Order},
-    {"sheet", Command::Reserved}, {"contact", Command::Reserved},
+    {"info", Command::Info},   {"meta", Command::Meta},       {"order", Command::Order},
+    {"sheet", Command::Order}, {"contact", Command::Order},
 };
 
 std::string ParseFormatId(std::string_view option, std::string_view text, std::optional<uint32_t>& out) {
@@ -92,6 +93,10 @@ std::string HelpText() {
         "       snipwell-cli [--in-type N] meta IN   (the kept metadata, one key=value a line)\n"
         "       snipwell-cli " + std::string(kOrderSynopsis) + "\n"
         "      " + kOrderHelp + "\n"
+        "       snipwell-cli " + kSheetSynopsis + "\n"
+        "      " + kSheetHelp + "\n"
+        "       snipwell-cli " + kContactSynopsis + "\n"
+        "      " + kContactHelp + "\n"
         "  --strip      OUT without IN's metadata (kept by default when both are JPEG or PNG)\n"
         "  --in-type N  format id of IN (0 = detect by content; default: from the extension)\n"
         "  --type N     format id of OUT (default: from the extension)\n"
@@ -101,7 +106,7 @@ std::string HelpText() {
         "               file's DCT blocks, losing nothing)\n"
         "  --trim       a lossless turn may leave out the partial edge blocks it would bring to\n"
         "               the front (at most 15 pixels), instead of failing\n"
-        "commands: info, meta, order; sheet and contact are reserved for commands to come\n"
+        "commands: info, meta, order, sheet, contact\n"
         "  (a file named like a command is given as ./NAME)\n"
         "operations, applied in order:\n";
     text += std::string("  ") + rastertool::kViewCutSynopsis + "\n";

@@ -23,7 +23,7 @@ struct Options {
 // What the first word asks for. A first word that names a command is never read as IN, so
 // the commands still to come can take their word without changing what a script means; a
 // file named so is given as ./NAME.
-enum class Command { Convert, Info, Meta, Order, Reserved };
+enum class Command { Convert, Info, Meta, Order };
 
 Command CommandOf(const Options& options);
 

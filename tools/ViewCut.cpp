@@ -185,6 +185,8 @@ std::string ParseViewCutArgs(const std::vector<std::string>& words, size_t& next
     return {};
 }
 
+void QuietQtNotes() { qInstallMessageHandler(QuietQtMessages); }
+
 std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result, PictureMetadata* metadata) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     const QtMessageHandler previous = qInstallMessageHandler(QuietQtMessages);

@@ -51,4 +51,7 @@ std::string ParseViewCutArgs(const std::vector<std::string>& words, size_t& next
 std::string RunViewCut(const std::string& path, const ViewCutArgs& args, RasterImage& result,
                        PictureMetadata* metadata = nullptr);
 
+// From now on only Qt's critical messages reach standard error, as during RunViewCut.
+void QuietQtNotes();
+
 }  // namespace rastertool

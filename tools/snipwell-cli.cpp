@@ -9,6 +9,8 @@
 //   snipwell-cli [--in-type N] info IN
 //   snipwell-cli [--in-type N] meta IN
 //   snipwell-cli order [--to DIR] [--pattern P] [--quality Q] [--existing WHAT] PHOTO...
+//   snipwell-cli sheet --paper PAPER [--size 6x4] [--gap MM] [--marks] OUT.pdf PHOTO...
+//   snipwell-cli contact [--columns N] [--date] [--size] [--paper PAPER] OUT.pdf PHOTO...
 //
 // When IN and OUT are both JPEG or PNG files, OUT keeps IN's metadata (EXIF, XMP, IPTC, colour
 // profile) the way the program's Save keeps it, with the picture turned upright; --strip
@@ -37,6 +39,7 @@
 #include "CutNames.h"
 #include "LosslessCli.h"
 #include "OrderCommand.h"
+#include "SheetCommand.h"
 #include "ViewCut.h"
 
 namespace {
@@ -178,8 +181,10 @@ int main(int argc, char** argv) {
         std::fputs(cli::HelpText().c_str(), stdout);
         return 0;
     }
-    // "order" takes options of its own, after its word.
+    // "order", "sheet" and "contact" take options of their own, after their word.
     if (argc > 1 && std::strcmp(argv[1], "order") == 0) return cli::RunOrderCommand(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "sheet") == 0) return cli::RunSheetCommand(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "contact") == 0) return cli::RunContactCommand(argc - 2, argv + 2);
     Options options;
     if (std::string error = cli::ParseOptions(argc, argv, options); !error.empty()) return Fail(error);
     if (options.positional.empty()) {
@@ -190,9 +195,7 @@ int main(int argc, char** argv) {
         case cli::Command::Info: return PrintInfo(options);
         case cli::Command::Meta: return PrintMetadata(options);
         case cli::Command::Order:
-            return Fail("order takes its options after the word (a file named order is given as ./order)");
-        case cli::Command::Reserved:
-            return Fail(options.positional[0] + " is not available yet in this snipwell-cli (a file named so is given as ./" +
+            return Fail(options.positional[0] + " takes its options after the word (a file named so is given as ./" +
                         options.positional[0] + ")");
         case cli::Command::Convert: break;
     }

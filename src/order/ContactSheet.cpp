@@ -104,12 +104,12 @@ QRectF Scaled(const QRectF& mm, const SheetGeometry& geometry) {
             mm.width() * geometry.unitsPerMm, mm.height() * geometry.unitsPerMm};
 }
 
-// The picture's rectangle: fitted into square, centred.
+// The picture's rectangle: fitted into square, centred across and resting on its bottom edge,
+// so that its caption lies just beneath it whichever way it stands.
 QRectF FittedInto(const QRectF& square, QSize pixels) {
     const double scale = std::min(square.width() / pixels.width(), square.height() / pixels.height());
     const QSizeF size(pixels.width() * scale, pixels.height() * scale);
-    return {square.center().x() - size.width() / 2, square.center().y() - size.height() / 2, size.width(),
-            size.height()};
+    return {square.center().x() - size.width() / 2, square.bottom() - size.height(), size.width(), size.height()};
 }
 
 }  // namespace

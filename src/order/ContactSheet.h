@@ -40,7 +40,7 @@ struct ContactLayout {
     int rows = 0;  // per sheet
     int sheets = 0;
     double cellWidthMm = 0;
-    double pictureMm = 0;  // the square the picture is fitted into, centred
+    double pictureMm = 0;  // the square the picture is fitted into, centred across, at its foot
     double captionMm = 0;  // the caption lines' height
     double gapMm = 0;
 

@@ -62,32 +62,39 @@ struct Shelf {
     double nextX = 0;  // where the next print on it starts
 };
 
-// A sheet packed from pending (largest first) with every print lying as lie says; the prints
-// placed leave pending.
+// Where a print of w x h goes on the shelves of a sheet of that size: a shelf with room, else
+// a new one below the last (added to shelves); null when neither has room.
+Shelf* FindRoom(std::vector<Shelf>& shelves, double w, double h, double width, double height, double gap) {
+    for (Shelf& shelf : shelves) {
+        if (h <= shelf.height && shelf.nextX + w <= width) return &shelf;
+    }
+    const double top = shelves.empty() ? 0.0 : shelves.back().top + shelves.back().height + gap;
+    if (w <= width && top + h <= height) return &shelves.emplace_back(Shelf{top, h, 0.0});
+    return nullptr;
+}
+
+// A sheet packed from pending (largest first) with every print lying as lie says, or turned
+// from that when only so it finds room; the prints placed leave pending.
 Sheet PackOneSheet(const std::vector<PrintSizeMm>& prints, std::vector<int>& pending, Lie lie, double width,
                    double height, double gap) {
     Sheet sheet;
     std::vector<Shelf> shelves;
     std::vector<int> left;
     for (const int index : pending) {
-        const bool turned = TurnedFor(lie, prints[size_t(index)]);
-        const double w = turned ? prints[size_t(index)].heightMm : prints[size_t(index)].widthMm;
-        const double h = turned ? prints[size_t(index)].widthMm : prints[size_t(index)].heightMm;
+        const PrintSizeMm& size = prints[size_t(index)];
+        bool turned = TurnedFor(lie, size);
         Shelf* home = nullptr;
-        for (Shelf& shelf : shelves) {
-            if (h <= shelf.height && shelf.nextX + w <= width) {
-                home = &shelf;
-                break;
-            }
-        }
-        if (home == nullptr) {
-            const double top = shelves.empty() ? 0.0 : shelves.back().top + shelves.back().height + gap;
-            if (w <= width && top + h <= height) home = &shelves.emplace_back(Shelf{top, h, 0.0});
+        for (int tries = 0; tries < 2 && home == nullptr; ++tries) {
+            if (tries == 1) turned = !turned;
+            home = FindRoom(shelves, turned ? size.heightMm : size.widthMm, turned ? size.widthMm : size.heightMm,
+                            width, height, gap);
         }
         if (home == nullptr) {
             left.push_back(index);
             continue;
         }
+        const double w = turned ? size.heightMm : size.widthMm;
+        const double h = turned ? size.widthMm : size.heightMm;
         sheet.prints.push_back({index, home->nextX, home->top, w, h, turned});
         home->nextX += w + gap;
     }
