@@ -215,9 +215,10 @@ void MainRibbonBar::SetupHomeCategory() {
                           QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)), -1);
     order->AddLargeButton(cmd::ID_EXPORT_ORDER, QStringLiteral("Export Order"),
                           QIcon::fromTheme(QStringLiteral("document-export"), style()->standardIcon(QStyle::SP_DialogSaveButton)), -1);
-    order->AddLargeButton(cmd::ID_PRINT_SHEETS, QStringLiteral("Print Sheets"),
+    // The sheets' two commands stack in one column: the Home tab keeps its width.
+    order->AddSmallButton(cmd::ID_PRINT_SHEETS, QStringLiteral("Print Sheets"),
                           QIcon::fromTheme(QStringLiteral("document-print-preview"), PrinterIcon()), -1);
-    order->AddLargeButton(cmd::ID_CONTACT_SHEET, QStringLiteral("Contact Sheet"),
+    order->AddSmallButton(cmd::ID_CONTACT_SHEET, QStringLiteral("Contact Sheet"),
                           QIcon::fromTheme(QStringLiteral("view-grid"), style()->standardIcon(QStyle::SP_FileDialogContentsView)), -1);
 
     // Print has no cell in the atlas.
