@@ -16,6 +16,7 @@ packages=(
   libheif-dev libwebp-dev libjxl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils
+  cups printer-driver-cups-pdf
   imagemagick
   exiv2 libimage-exiftool-perl
   libjpeg-turbo-progs

@@ -219,12 +219,15 @@ void MainRibbonBar::SetupHomeCategory() {
 
     // The print order's commands have no cells in the atlas: the icon theme's, or the style's.
     RibbonPanel* order = home->AddPanel(QStringLiteral("Print Order"));
-    // Small buttons, three to a column: the panel stays narrow enough for the Home tab to show
-    // whole on a 1600-pixel screen.
+    // Small buttons, three to a column, so that the panel stays narrow.
     order->AddSmallButton(cmd::ID_APPLY_TO_SELECTED, QStringLiteral("Apply to Selected"),
                           QIcon::fromTheme(QStringLiteral("edit-select-all"), style()->standardIcon(QStyle::SP_DialogApplyButton)), -1);
     order->AddSmallButton(cmd::ID_EXPORT_ORDER, QStringLiteral("Export Order"),
                           QIcon::fromTheme(QStringLiteral("document-export"), style()->standardIcon(QStyle::SP_DialogSaveButton)), -1);
+    order->AddSmallButton(cmd::ID_PRINT_SHEETS, QStringLiteral("Print Sheets"),
+                          QIcon::fromTheme(QStringLiteral("document-print-preview"), PrinterIcon()), -1);
+    order->AddSmallButton(cmd::ID_CONTACT_SHEET, QStringLiteral("Contact Sheet"),
+                          QIcon::fromTheme(QStringLiteral("view-grid"), style()->standardIcon(QStyle::SP_FileDialogContentsView)), -1);
 
     // Print has no cell in the atlas.
     RibbonPanel* print = home->AddPanel(QStringLiteral("Print"));

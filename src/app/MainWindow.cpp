@@ -20,6 +20,7 @@
 
 #include "app/BrowserPaneFactory.h"
 #include "app/OrderExportDialog.h"
+#include "app/SheetPrintDialog.h"
 #include "doc/FileCommands.h"
 #include "doc/KeptBoxes.h"
 #include "view/PictureView.h"
@@ -119,21 +120,47 @@ void MainWindow::RegisterCommands() {
     m_handlers.On(cmd::ID_NEXT_PANE, [this] { ActivateNextPane(true); });
     m_handlers.On(cmd::ID_PREV_PANE, [this] { ActivateNextPane(false); });
     m_handlers.On(cmd::ID_EXPORT_ORDER, [this] { ExportOrder(); });
+    m_handlers.On(cmd::ID_PRINT_SHEETS, [this] { PrintSheets(false); });
+    m_handlers.On(cmd::ID_CONTACT_SHEET, [this] { PrintSheets(true); });
 }
 
-void MainWindow::ExportOrder() {
+namespace {
+
+// The photos a print order's dialog works on: the browser's folder (else the shown photo's)
+// and its selection, with the boxes kept for the session (a folder that takes no sidecar) as
+// well as those in sidecars.
+struct OrderPhotos {
+    QString folder;
+    QStringList selected;
+    order::BoxSource boxes;
+};
+
+OrderPhotos GatherOrderPhotos(FileCommands* document, QWidget* browserPane, PictureView* view) {
     // The box being placed is kept before the order is read.
-    m_view->Document()->FlushKeptBox();
-    PictureBrowserLink* picker = m_document ? m_document->m_picker : nullptr;
-    const QStringList selected = picker ? picker->SelectedPaths() : QStringList();
-    QString folder = BrowserPaneFolder(m_browserPane);
-    if (folder.isEmpty() && !m_view->Path().isEmpty()) folder = QFileInfo(m_view->Path()).path();
-    // Boxes kept for the session only (a folder that takes no sidecar) are exported too.
-    const order::BoxSource boxes = [](const std::string& photo) {
+    view->Document()->FlushKeptBox();
+    PictureBrowserLink* picker = document ? document->m_picker : nullptr;
+    OrderPhotos photos;
+    photos.selected = picker ? picker->SelectedPaths() : QStringList();
+    photos.folder = BrowserPaneFolder(browserPane);
+    if (photos.folder.isEmpty() && !view->Path().isEmpty()) photos.folder = QFileInfo(view->Path()).path();
+    photos.boxes = [](const std::string& photo) {
         const KeptBoxes::Found found = KeptBoxes::Instance().Read(QFile::decodeName(photo.c_str()));
         return order::BoxLookup{found.crop, found.problem.toStdString()};
     };
-    OrderExportDialog::Run(this, folder, selected, FileCommands::StoredJpegQuality(), boxes);
+    return photos;
+}
+
+}  // namespace
+
+void MainWindow::ExportOrder() {
+    const OrderPhotos photos = GatherOrderPhotos(m_document, m_browserPane, m_view);
+    OrderExportDialog::Run(this, photos.folder, photos.selected, FileCommands::StoredJpegQuality(), photos.boxes);
+}
+
+void MainWindow::PrintSheets(bool contact) {
+    const OrderPhotos photos = GatherOrderPhotos(m_document, m_browserPane, m_view);
+    SheetPrintDialog::Run(contact ? SheetPrintDialog::Kind::Contact : SheetPrintDialog::Kind::Prints, this,
+                          photos.folder, photos.selected, photos.boxes);
 }
 
 bool MainWindow::Create() {

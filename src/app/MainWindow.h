@@ -78,6 +78,8 @@ private:
     void RegisterCommands();
     // Export Order: the print order's dialog over the browser's folder and selection.
     void ExportOrder();
+    // Print Sheets and Contact Sheet: the sheets' dialog over the same photos.
+    void PrintSheets(bool contact);
     void OnFocusChanged(QWidget* old, QWidget* now);
 
     // "*NAME - Norvane Snipwell" while a picture is shown, the modified mark first.

@@ -18,6 +18,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/NativePaths.h"
 #include "order/OrderNames.h"
 #include "order/OrderSummary.h"
 
@@ -38,15 +39,6 @@ constexpr uint32_t kExamplePreset = cmd::ID_PRESET_6X4;
 constexpr int kSummaryLines = 8;
 // Wide enough for a photo's summary line and the destination's hint.
 constexpr int kMinimumWidth = 560;
-
-std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString FromNative(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-std::vector<std::string> NativePaths(const QStringList& paths) {
-    std::vector<std::string> native;
-    for (const QString& path : paths) native.push_back(NativePath(path));
-    return native;
-}
 
 // "1 photo", "20 photos".
 QString PhotoCount(int count) {

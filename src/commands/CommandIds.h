@@ -79,6 +79,8 @@ constexpr uint32_t ID_KEEP_BOXES = 32864;            // option: boxes kept in XM
 constexpr uint32_t ID_SNAP_TO_BLOCKS = 32880;        // "Lossless": a rectangle box snaps to the JPEG block grid
 constexpr uint32_t ID_STRAIGHTEN = 32881;            // slider: the straighten turn, tenths of a degree
 constexpr uint32_t ID_STRAIGHTEN_BY_LINE = 32882;    // the next drag draws a line along the horizon
+constexpr uint32_t ID_PRINT_SHEETS = 32865;          // the print order's prints packed on sheets
+constexpr uint32_t ID_CONTACT_SHEET = 32866;         // the photos as a grid with their names
 
 // ---- timers ---------------------------------------------------------------------------------------
 constexpr int TIMER_OPEN_SELECTED = 8001;  // 100 ms after the last thumbnail selection change
@@ -110,6 +112,8 @@ inline constexpr CommandTooltip kCommandTooltips[] = {
     {ID_STRAIGHTEN, "Turn the picture to level a crooked horizon, -45 to +45 degrees\nStraighten"},
     {ID_STRAIGHTEN_BY_LINE, "Draw a line along the horizon (or a plumb line): the picture turns to level it\n"
                             "Straighten by Line"},
+    {ID_PRINT_SHEETS, "Print the order's photos at their print sizes, as many to a sheet as fit\nPrint Sheets"},
+    {ID_CONTACT_SHEET, "Print the photos as a grid of small pictures with their names\nContact Sheet"},
     {ID_CROPBOX, "Select standard photo print crop box or free-size crop box\nCropbox Type"},
     {ID_BORDER, "White border width inside the crop box.\nBorder Width"},
     {ID_ROTATE_CROPBOX, "Rotate the cropbox\nRotate"},

@@ -35,6 +35,19 @@ inline constexpr const char* kSnapToJpegBlocks = "SnapToJpegBlocks";
 inline constexpr const char* kOrderExportFolder = "OrderExportFolder";
 inline constexpr const char* kOrderExportPattern = "OrderExportPattern";
 
+// The sheets of prints: the paper of a PDF ("A4", "Letter"), the gap between prints in mm,
+// cut marks 0 or 1, the preset id for photos whose box has no print size; the contact sheet's
+// columns and whether it shows each photo's date and print size (0 or 1).
+inline constexpr const char* kSheetPaper = "SheetPaper";
+inline constexpr const char* kSheetGapMm = "SheetGapMm";
+inline constexpr double kSheetGapMmDefault = 3;
+inline constexpr const char* kSheetCutMarks = "SheetCutMarks";
+inline constexpr const char* kSheetDefaultPreset = "SheetDefaultPreset";
+inline constexpr const char* kContactColumns = "ContactColumns";
+inline constexpr int kContactColumnsDefault = 4;
+inline constexpr const char* kContactShowDate = "ContactShowDate";
+inline constexpr const char* kContactShowSize = "ContactShowSize";
+
 // In the "Workspace" sub-section.
 inline constexpr const char* kApplicationLook = "ApplicationLook";
 inline constexpr int kApplicationLookDefault = 216;

@@ -26,26 +26,26 @@ Inches PresetPrintSize(uint32_t presetId, int pictureWidth, int pictureHeight) {
     return {longSide, shortSide};
 }
 
-Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, const Page& page) {
+namespace {
+
+// Places a picture printed at size, or fitted into the printable area when size is empty;
+// a size larger than the printable area is shrunk into it with the picture's proportions.
+Placement Place(Inches size, int pictureWidth, int pictureHeight, const Page& page) {
     Placement placement;
     const Inches printable{page.width - page.marginLeft - page.marginRight,
                            page.height - page.marginTop - page.marginBottom};
     if (pictureWidth <= 0 || pictureHeight <= 0 || printable.width <= 0 || printable.height <= 0) return placement;
 
-    const Inches preset = PresetPrintSize(presetId, pictureWidth, pictureHeight);
-    Inches size;
+    const bool sized = size.width > 0 && size.height > 0;
     double centreX = page.width / 2;
     double centreY = page.height / 2;
-    if (preset.width > 0) {
-        size = FitInto(pictureWidth, pictureHeight, preset);
-        if (size.width > printable.width || size.height > printable.height) {
-            size = FitInto(pictureWidth, pictureHeight, printable);
-            placement.shrunkToPage = true;
-        }
-    } else {
+    if (sized && (size.width > printable.width || size.height > printable.height)) {
+        size = FitInto(pictureWidth, pictureHeight, printable);
+        placement.shrunkToPage = true;
+    } else if (!sized) {
         size = FitInto(pictureWidth, pictureHeight, printable);
     }
-    if (preset.width <= 0 || placement.shrunkToPage) {
+    if (!sized || placement.shrunkToPage) {
         centreX = page.marginLeft + printable.width / 2;
         centreY = page.marginTop + printable.height / 2;
     }
@@ -62,7 +62,21 @@ Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, c
     return placement;
 }
 
-std::string PlacementWarning(const Placement& placement) {
+}  // namespace
+
+Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, const Page& page) {
+    const Inches preset = PresetPrintSize(presetId, pictureWidth, pictureHeight);
+    if (preset.width <= 0 || pictureWidth <= 0 || pictureHeight <= 0) return Place({}, pictureWidth, pictureHeight, page);
+    return Place(FitInto(pictureWidth, pictureHeight, preset), pictureWidth, pictureHeight, page);
+}
+
+Placement PlaceBoxCut(uint32_t presetId, int cutWidth, int cutHeight, const Page& page) {
+    const Inches preset = PresetPrintSize(presetId, cutWidth, cutHeight);
+    if (preset.width <= 0) return {};
+    return Place(preset, cutWidth, cutHeight, page);
+}
+
+std::string PlacementWarning(const Placement& placement, const std::string& name) {
     std::string warning;
     char line[160];
     if (placement.shrunkToPage) {
@@ -72,10 +86,10 @@ std::string PlacementWarning(const Placement& placement) {
         warning = line;
     }
     if (placement.lowResolution) {
-        std::snprintf(line, sizeof line, "The picture gives only %d dpi at this size (%d dpi or more prints sharply).",
-                      int(std::floor(placement.dpi)), int(kMinimumPrintDpi));
+        std::snprintf(line, sizeof line, " gives only %d dpi at %.2f x %.2f in (%d dpi or more prints sharply).",
+                      int(std::floor(placement.dpi)), placement.width, placement.height, int(kMinimumPrintDpi));
         if (!warning.empty()) warning += '\n';
-        warning += line;
+        warning += (name.empty() ? std::string("The picture") : name) + line;
     }
     return warning;
 }

@@ -1,6 +1,7 @@
 // Where a picture goes on a printed page: its size in inches for a print-size preset (turned
 // to the picture's orientation), centred on the paper, or fitted into the printable area for
-// the free preset; and the resolution it gets there. Plain arithmetic in inches.
+// the free preset; a cut of the crop box at exactly its print size; and the resolution it gets
+// there. Plain arithmetic in inches.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +42,14 @@ Inches PresetPrintSize(uint32_t presetId, int pictureWidth, int pictureHeight);
 // printable area, centred there.
 Placement PlacePicture(uint32_t presetId, int pictureWidth, int pictureHeight, const Page& page);
 
-// The warning the print dialog shows for a placement, or empty when there is none.
-std::string PlacementWarning(const Placement& placement);
+// Places the cut of a crop box of that preset at exactly the preset's print size, turned as
+// the cut is: the box has the print's proportions, and the pixel or two its sides were
+// rounded by must not shrink the print. Centred on the paper; shrunk into the printable area
+// like PlacePicture when larger. Nothing is placed for the free preset.
+Placement PlaceBoxCut(uint32_t presetId, int cutWidth, int cutHeight, const Page& page);
+
+// The warning the print dialog shows for a placement of the print called name, or empty when
+// there is none.
+std::string PlacementWarning(const Placement& placement, const std::string& name);
 
 }  // namespace printlayout

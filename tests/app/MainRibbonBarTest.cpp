@@ -69,6 +69,8 @@ const Expected kHome[] = {
     {"Color", 32784, "Sepia", S, 10, ""},
     {"Print Order", 32862, "Apply to Selected", S, -1, ""},
     {"Print Order", 32863, "Export Order", S, -1, ""},
+    {"Print Order", 32865, "Print Sheets", S, -1, ""},
+    {"Print Order", 32866, "Contact Sheet", S, -1, ""},
     {"Print", 57607, "Print", L, -1, ""},
 };
 

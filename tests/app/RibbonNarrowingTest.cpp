@@ -93,7 +93,7 @@ protected:
 TEST_F(RibbonNarrowingTest, PanelsCollapseFromTheRightAsTheWindowNarrowsAndEveryCommandStaysReachable) {
     std::map<int, int> homeCounts;  // width -> collapsed Home panels on the way down
     int lastCount = 0;
-    for (int width : {1600, 1300, 1100, 1000, 900, 800, 700, 640, 900, 1600}) {
+    for (int width : {1760, 1300, 1100, 1000, 900, 800, 700, 640, 900, 1760}) {
         SCOPED_TRACE(width);
         Resize(width, width == 640 ? 480 : 600);
         EXPECT_EQ(m_frame->width(), width);
@@ -121,7 +121,7 @@ TEST_F(RibbonNarrowingTest, PanelsCollapseFromTheRightAsTheWindowNarrowsAndEvery
         }
         lastCount = homeCount;
     }
-    EXPECT_EQ(homeCounts[1600], 0);
+    EXPECT_EQ(homeCounts[1760], 0);
     EXPECT_GT(homeCounts[1000], 0);
     EXPECT_LT(homeCounts[640], int(m_ribbon->Categories()[0]->Panels().size())) << "640 still shows Pictures";
     m_ribbon->SetActiveCategory(m_ribbon->Categories()[0]);

@@ -73,11 +73,27 @@ TEST(PrintLayout, PresetSizesTurnWithThePictureAndFreeHasNone) {
     EXPECT_EQ(PresetPrintSize(12345, 30, 20).width, 0);
 }
 
-TEST(PrintLayout, WarningNamesTheDpiAndAShrunkPrint) {
-    EXPECT_EQ(PlacementWarning(PlacePicture(cmd::ID_PRESET_6X4, 1200, 800, kLetter)), "");
-    const std::string coarse = PlacementWarning(PlacePicture(cmd::ID_PRESET_6X4, 894, 596, kLetter));
-    EXPECT_NE(coarse.find("only 149 dpi"), std::string::npos) << coarse;
-    const std::string shrunk = PlacementWarning(PlacePicture(kPreset14x11, 1400, 1100, kLetter));
+// A cut of the box prints at exactly the print size, even a pixel off its proportions.
+TEST(PrintLayout, ABoxCutPrintsAtExactlyItsPrintSize) {
+    const Placement landscape = PlaceBoxCut(cmd::ID_PRESET_6X4, 2399, 1600, kLetter);
+    EXPECT_DOUBLE_EQ(landscape.width, 6);
+    EXPECT_DOUBLE_EQ(landscape.height, 4);
+    EXPECT_DOUBLE_EQ(landscape.left, 1.25);
+    EXPECT_DOUBLE_EQ(landscape.top, 3.5);
+    EXPECT_NEAR(landscape.dpi, 2399 / 6.0, 1e-9);
+    const Placement portrait = PlaceBoxCut(cmd::ID_PRESET_6X4, 400, 601, kLetter);
+    EXPECT_DOUBLE_EQ(portrait.width, 4);
+    EXPECT_DOUBLE_EQ(portrait.height, 6);
+    EXPECT_TRUE(portrait.lowResolution);
+    EXPECT_EQ(PlaceBoxCut(cmd::ID_PRESET_FREE, 400, 600, kLetter).width, 0);
+    EXPECT_TRUE(PlaceBoxCut(kPreset14x11, 1400, 1100, kLetter).shrunkToPage);
+}
+
+TEST(PrintLayout, WarningNamesThePrintItsDpiAndAShrunkPrint) {
+    EXPECT_EQ(PlacementWarning(PlacePicture(cmd::ID_PRESET_6X4, 1200, 800, kLetter), "a.jpg"), "");
+    const std::string coarse = PlacementWarning(PlacePicture(cmd::ID_PRESET_6X4, 894, 596, kLetter), "beach.jpg");
+    EXPECT_NE(coarse.find("beach.jpg gives only 149 dpi at 6.00 x 4.00 in"), std::string::npos) << coarse;
+    const std::string shrunk = PlacementWarning(PlacePicture(kPreset14x11, 1400, 1100, kLetter), "");
     EXPECT_NE(shrunk.find("larger than the page"), std::string::npos) << shrunk;
     EXPECT_NE(shrunk.find("8.50 x 6.68 in"), std::string::npos) << shrunk;
 }

@@ -1,0 +1,72 @@
+#include "PdfMeasure.h"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace pdfmeasure {
+
+QString RunTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
+        return {};
+    }
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+PdfFacts ReadFacts(const QString& pdf) {
+    PdfFacts facts;
+    const QString info = RunTool(QStringLiteral("pdfinfo"), {pdf});
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts")).match(info);
+    if (size.hasMatch()) {
+        facts.pageWidth = size.captured(1).toDouble();
+        facts.pageHeight = size.captured(2).toDouble();
+    }
+    const QRegularExpressionMatch pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
+    if (pages.hasMatch()) facts.pages = pages.captured(1).toInt();
+    // page num type width height color comp bpc enc interp object ID x-ppi y-ppi size ratio
+    const QStringList rows = RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split('\n', Qt::SkipEmptyParts);
+    for (qsizetype i = 2; i < rows.size(); ++i) {
+        const QStringList fields = rows[i].split(' ', Qt::SkipEmptyParts);
+        if (fields.size() < 14 || fields[2] != QLatin1String("image")) continue;
+        facts.images.push_back(
+            {fields[0].toInt(), fields[3].toInt(), fields[4].toInt(), fields[12].toDouble(), fields[13].toDouble()});
+    }
+    return facts;
+}
+
+QImage RenderPage(const QString& pdf, int page, int dpi, const QString& folder) {
+    const QString prefix = folder + QStringLiteral("/render-") + QString::number(page);
+    const QString number = QString::number(page);
+    RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), number,
+                                         QStringLiteral("-l"), number, QStringLiteral("-aa"), QStringLiteral("no"),
+                                         QStringLiteral("-aaVector"), QStringLiteral("no"), QStringLiteral("-singlefile"),
+                                         pdf, prefix});
+    return QImage(prefix + QStringLiteral(".ppm")).convertToFormat(QImage::Format_RGB32);
+}
+
+QRectF InchesWhere(const QImage& render, int dpi, const std::function<bool(QRgb)>& matches) {
+    QRect found;
+    for (int y = 0; y < render.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(render.constScanLine(y));
+        int first = -1;
+        int last = -1;
+        for (int x = 0; x < render.width(); ++x) {
+            if (!matches(row[x])) continue;
+            if (first < 0) first = x;
+            last = x;
+        }
+        if (first >= 0) found |= QRect(first, y, last - first + 1, 1);
+    }
+    if (found.isEmpty()) return {};
+    return QRectF(double(found.left()) / dpi, double(found.top()) / dpi, double(found.width()) / dpi,
+                  double(found.height()) / dpi);
+}
+
+bool IsBlue(QRgb colour) { return qRed(colour) < 128 && qBlue(colour) > 128; }
+
+}  // namespace pdfmeasure
