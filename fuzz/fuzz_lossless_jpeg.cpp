@@ -1,4 +1,5 @@
-// Arbitrary bytes into the lossless JPEG path: the header facts it reads, and the block move
+// Arbitrary bytes into the lossless JPEG path: the header facts it reads, the quality its
+// tables tell (the export's "as the original"), and the block move
 // with its metadata for a cut and a layout chosen from the input's size. Whatever it writes is a
 // JPEG whose header reads back with the size the move promised.
 #include <cstddef>
@@ -7,11 +8,15 @@
 #include <vector>
 
 #include "image/formats/JpegFrameFacts.h"
+#include "image/formats/JpegQualityEstimate.h"
 #include "image/formats/LosslessJpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact copy, so that a read past the end shows.
     const std::vector<uint8_t> bytes(data, data + size);
+    if (const auto quality = EstimateJpegQuality(bytes.data(), bytes.size()); quality && (*quality < 1 || *quality > 100)) {
+        __builtin_trap();
+    }
     JpegFrameFacts facts;
     std::string reason;
     if (!ReadJpegFrameFacts(bytes.data(), bytes.size(), facts, reason)) return 0;
