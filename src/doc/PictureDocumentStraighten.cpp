@@ -64,19 +64,20 @@ bool PictureDocument::DragBox(cropbox::Point point) {
     if (BoxInsideStraighten()) return true;
     // On a turned picture the box stops where it meets the picture's edge: the farthest part
     // of this step that keeps it inside (found by halving), the rest of the step refused.
+    const auto partOfStep = [&before, point](double part) {
+        const cropbox::Point from = before.m_lastPoint;
+        return cropbox::Point{from.x + int(std::lround((point.x - from.x) * part)),
+                              from.y + int(std::lround((point.y - from.y) * part))};
+    };
     constexpr int kHalvings = 8;
     double inside = 0.0, outside = 1.0;
     for (int i = 0; i < kHalvings; ++i) {
         const double middle = (inside + outside) / 2;
         m_box = before;
-        const cropbox::Point partial{before.m_lastPoint.x + int(std::lround((point.x - before.m_lastPoint.x) * middle)),
-                                     before.m_lastPoint.y + int(std::lround((point.y - before.m_lastPoint.y) * middle))};
-        (m_box.DragStep(partial) && BoxInsideStraighten() ? inside : outside) = middle;
+        (m_box.DragStep(partOfStep(middle)) && BoxInsideStraighten() ? inside : outside) = middle;
     }
     m_box = before;
-    const cropbox::Point reached{before.m_lastPoint.x + int(std::lround((point.x - before.m_lastPoint.x) * inside)),
-                                 before.m_lastPoint.y + int(std::lround((point.y - before.m_lastPoint.y) * inside))};
-    return m_box.DragStep(reached) && BoxInsideStraighten();
+    return m_box.DragStep(partOfStep(inside)) && BoxInsideStraighten();
 }
 
 void PictureDocument::FitBoxToStraighten() {
