@@ -9,10 +9,15 @@
 #include <cstdio>   // jpeglib.h needs FILE
 #include <cstring>
 #include <new>
+#include <cstdio>
 #include <utility>
 
 #include <jpeglib.h>
 #include <jerror.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "image/formats/LosslessJpegGeometry.h"
 #include "image/formats/RasterJpegCoefficientArrays.h"
@@ -96,9 +101,11 @@ void EndOutput(j_compress_ptr cinfo) {
     destination.out->resize(destination.out->size() - destination.pub.free_in_buffer);
 }
 
-// One component of the written picture as the encoder reads it, one row of blocks at a time:
-// the rows are turned from the source's blocks on each access (the encoder of a progressive
-// file reads them once per pass), or, for an upright cut, read from the source in place.
+// One component of the written picture as the encoder reads it, one row of MCUs at a time:
+// for an upright cut the rows are read from the source in place; otherwise they are turned
+// from the source's blocks a batch of rows at a time (the encoder of a progressive file reads
+// them once per pass). A turned row reads down a column of the source, one block per source
+// row; a batch of rows reads a short run of neighbouring blocks from each source row instead.
 struct TurnedComponent {
     JBLOCKARRAY sourceRows;   // the source component's whole array
     JDIMENSION sourceColumns;
@@ -114,7 +121,13 @@ struct TurnedComponent {
     bool inPlace;
     JDIMENSION rowsPerAccess;   // the component's vertical sampling: one row of MCUs
     JBLOCKARRAY rowPointers;    // what an access returns
-    JBLOCKROW* turnedRows;      // the rows turned blocks are written to
+    JBLOCKARRAY batch;          // the turned rows batchFirst .. batchFirst + batchRows - 1
+    JDIMENSION batchRows;
+    JDIMENSION batchFirst;
+    bool batchFilled;
+    // When a preview is wanted: the DC term of each written block, columns x rows, taken as
+    // the encoder reads the rows (they are in the processor's cache then).
+    JCOEF* dcTerms;
 };
 
 // The sign each coefficient of a block takes when the block is mirrored across either axis: a
@@ -135,9 +148,43 @@ struct BlockSigns {
 
 const BlockSigns kBlockSigns;
 
+#if defined(__SSE2__)
+// An 8 x 8 block of 16-bit values held as eight rows, transposed in three rounds of
+// interleaving (pairs of values, of pairs, of quads).
+void TransposeRows(__m128i r[DCTSIZE]) {
+    __m128i a[DCTSIZE];
+    __m128i b[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; i += 2) {
+        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < DCTSIZE; i += 4) {
+        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
+        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
+        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
+    }
+    for (int i = 0; i < DCTSIZE / 2; ++i) {
+        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+#endif
+
+static_assert(sizeof(JCOEF) == 2 && DCTSIZE == 8, "blocks are 8 x 8 16-bit coefficients");
+
 // The source block at in, transposed and mirrored as a block at its new place is.
 void TurnBlock(const JCOEF* in, bool transpose, bool mirrorX, bool mirrorY, JCOEF* out) {
     const JCOEF* sign = kBlockSigns.sign[size_t(mirrorX) + 2 * size_t(mirrorY)].data();
+#if defined(__SSE2__)
+    __m128i rows[DCTSIZE];
+    for (int i = 0; i < DCTSIZE; ++i) rows[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i * DCTSIZE));
+    if (transpose) TransposeRows(rows);
+    for (int i = 0; i < DCTSIZE; ++i) {
+        const __m128i signs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sign + i * DCTSIZE));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i * DCTSIZE), _mm_mullo_epi16(rows[i], signs));
+    }
+#else
     if (!transpose) {
         for (int i = 0; i < DCTSIZE2; ++i) out[i] = JCOEF(in[i] * sign[i]);
         return;
@@ -145,11 +192,8 @@ void TurnBlock(const JCOEF* in, bool transpose, bool mirrorX, bool mirrorY, JCOE
     for (int v = 0; v < DCTSIZE; ++v) {
         for (int u = 0; u < DCTSIZE; ++u) out[v * DCTSIZE + u] = JCOEF(in[u * DCTSIZE + v] * sign[v * DCTSIZE + u]);
     }
+#endif
 }
-
-// Blocks looked up ahead of the one turned: a turned row reads down a column of the source,
-// one block per source row, which the processor's own fetching does not foresee.
-constexpr JDIMENSION kFetchAhead = 8;
 
 // Where the block at column of the written row lies in the source (null when outside it),
 // and whether it is mirrored across x.
@@ -171,23 +215,41 @@ JDIMENSION AlongYOf(const TurnedComponent& component, JDIMENSION row, bool& mirr
     return mirrorY ? component.wholeY - 1 - y : y;
 }
 
-void TurnRow(const TurnedComponent& component, JDIMENSION row, JBLOCKROW out) {
+void TurnBlockAt(const TurnedComponent& component, JDIMENSION row, JDIMENSION column, JBLOCKROW out) {
+    bool mirrorX = false;
     bool mirrorY = false;
-    const JDIMENSION alongY = AlongYOf(component, row, mirrorY);
-    for (JDIMENSION column = 0; column < component.columns; ++column) {
-        bool mirrorX = false;
-        if (column + kFetchAhead < component.columns) {
-            if (const JCOEF* ahead = SourceBlockOf(component, alongY, column + kFetchAhead, mirrorX)) {
-                __builtin_prefetch(ahead);
-                __builtin_prefetch(ahead + DCTSIZE2 / 2);
+    const JCOEF* block = SourceBlockOf(component, AlongYOf(component, row, mirrorY), column, mirrorX);
+    if (!block) {
+        std::memset(out[column], 0, sizeof(JBLOCK));
+        return;
+    }
+    TurnBlock(block, component.steps.transpose, mirrorX, mirrorY, out[column]);
+}
+
+// Turns the written rows first .. first + batchRows - 1 (those inside the picture) into the
+// batch. A transposing layout takes each written column of the batch in turn: its blocks are
+// neighbours in one source row.
+void FillBatch(TurnedComponent& component, JDIMENSION first) {
+    const JDIMENSION end = std::min(first + component.batchRows, component.rows);
+    if (component.steps.transpose) {
+        for (JDIMENSION column = 0; column < component.columns; ++column) {
+            for (JDIMENSION row = first; row < end; ++row) TurnBlockAt(component, row, column, component.batch[row - first]);
+        }
+    } else {
+        for (JDIMENSION row = first; row < end; ++row) {
+            for (JDIMENSION column = 0; column < component.columns; ++column) {
+                TurnBlockAt(component, row, column, component.batch[row - first]);
             }
         }
-        const JCOEF* block = SourceBlockOf(component, alongY, column, mirrorX);
-        if (!block) {
-            std::memset(out[column], 0, sizeof(JBLOCK));
-            continue;
-        }
-        TurnBlock(block, component.steps.transpose, mirrorX, mirrorY, out[column]);
+    }
+    component.batchFirst = first;
+    component.batchFilled = true;
+}
+
+void KeepDcTerms(TurnedComponent& component, JDIMENSION start, JDIMENSION count, JBLOCKARRAY rows) {
+    for (JDIMENSION i = 0; i < count && start + i < component.rows; ++i) {
+        JCOEF* out = component.dcTerms + size_t(start + i) * component.columns;
+        for (JDIMENSION column = 0; column < component.columns; ++column) out[column] = rows[i][column][0];
     }
 }
 
@@ -199,16 +261,25 @@ JBLOCKARRAY AccessTurned(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION 
         count > component->paddedRows - start) {
         ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
     }
-    for (JDIMENSION i = 0; i < count; ++i) {
-        const JDIMENSION row = start + i;
-        if (component->inPlace) {
-            component->rowPointers[i] = component->sourceRows[row + component->offsetY] + component->offsetX;
-        } else if (row < component->rows) {
-            // Rows past the picture are the MCU's padding: the encoder writes its own there.
-            TurnRow(*component, row, component->turnedRows[i]);
+    JBLOCKARRAY rows = nullptr;
+    if (component->inPlace) {
+        for (JDIMENSION i = 0; i < count; ++i) {
+            component->rowPointers[i] = component->sourceRows[start + i + component->offsetY] + component->offsetX;
         }
+        rows = component->rowPointers;
+    } else {
+        // Batches start on a row of MCUs, and hold whole rows of them: an access never
+        // straddles two.
+        if (!component->batchFilled || start < component->batchFirst ||
+            start + count > component->batchFirst + component->batchRows) {
+            FillBatch(*component, start);
+        }
+        // Rows past the picture are the MCU's padding: the encoder writes its own there, and
+        // reads the batch's rows only for their place.
+        rows = component->batch + (start - component->batchFirst);
     }
-    return component->rowPointers;
+    if (component->dcTerms) KeepDcTerms(*component, start, count, rows);
+    return rows;
 }
 
 struct MoveJob {
@@ -238,6 +309,10 @@ JDIMENSION BlocksOver(JDIMENSION pixels, int sampling, int maxSampling) {
 JDIMENSION RoundedUp(JDIMENSION value, int multiple) {
     return JDIMENSION((long(value) + multiple - 1) / multiple * multiple);
 }
+
+// The written rows of blocks turned at once: enough that each source row gives a run of
+// neighbouring blocks, few enough that the batch stays in the processor's cache.
+constexpr JDIMENSION kBatchRows = 8;
 
 void TransposeQuantTables(jpeg_compress_struct& target) {
     for (JQUANT_TBL* table : target.quant_tbl_ptrs) {
@@ -320,20 +395,35 @@ void PrepareComponents(MoveJob& job, jvirt_barray_ptr* sourceArrays) {
         component->rowsPerAccess = JDIMENSION(written.v_samp_factor);
         component->rowPointers = static_cast<JBLOCKARRAY>(
             (*target.mem->alloc_small)(common, JPOOL_PERMANENT, component->rowsPerAccess * sizeof(JBLOCKROW)));
-        component->turnedRows = nullptr;
+        component->batch = nullptr;
+        component->batchRows = 0;
+        component->batchFirst = 0;
+        component->batchFilled = false;
+        component->dcTerms = nullptr;
+        if (job.move.eighthPreview) {
+            // Every row is read before the preview is made; zeros keep a stray gap mid-grey.
+            const size_t terms = size_t(component->columns) * component->rows;
+            component->dcTerms = static_cast<JCOEF*>((*target.mem->alloc_large)(common, JPOOL_PERMANENT, terms * sizeof(JCOEF)));
+            std::memset(component->dcTerms, 0, terms * sizeof(JCOEF));
+        }
         if (upright && (component->offsetY + component->paddedRows > component->sourceRowCount ||
                         component->offsetX + RoundedUp(component->columns, written.h_samp_factor) >
                             component->sourceColumns)) {
             ERREXIT(common, JERR_BAD_VIRTUAL_ACCESS);
         }
         if (!upright) {
+            // Rows of MCUs, as many as make up kBatchRows rows of blocks or just over.
+            component->batchRows = RoundedUp(kBatchRows, written.v_samp_factor);
             const size_t rowBytes = size_t(RoundedUp(component->columns, written.h_samp_factor)) * sizeof(JBLOCK);
-            auto* rows = static_cast<uint8_t*>((*target.mem->alloc_large)(common, JPOOL_PERMANENT, rowBytes * component->rowsPerAccess));
-            std::memset(rows, 0, rowBytes * component->rowsPerAccess);
-            for (JDIMENSION i = 0; i < component->rowsPerAccess; ++i) {
-                component->rowPointers[i] = reinterpret_cast<JBLOCKROW>(rows + rowBytes * i);
+            const size_t bytes = rowBytes * component->batchRows;
+            auto* rows = static_cast<uint8_t*>((*target.mem->alloc_large)(common, JPOOL_PERMANENT, bytes));
+            // The padding blocks at each row's end are never turned into.
+            std::memset(rows, 0, bytes);
+            component->batch = static_cast<JBLOCKARRAY>(
+                (*target.mem->alloc_small)(common, JPOOL_PERMANENT, component->batchRows * sizeof(JBLOCKROW)));
+            for (JDIMENSION i = 0; i < component->batchRows; ++i) {
+                component->batch[i] = reinterpret_cast<JBLOCKROW>(rows + rowBytes * i);
             }
-            component->turnedRows = component->rowPointers;
         }
         job.turned[c] = reinterpret_cast<jvirt_barray_ptr>(component);
     }
@@ -383,46 +473,64 @@ int DcLevel(JCOEF dc, int quant) { return std::clamp(((int(dc) * quant + 4) >> 3
 
 uint8_t ByteOf(double level) { return uint8_t(std::clamp(std::lround(level), 0L, long(MAXJSAMPLE))); }
 
+// The preview's pixel from the levels of its blocks' components.
+void PutPreviewPixel(const int level[3], int components, bool ycc, uint8_t* out) {
+    if (components == 1) {
+        out[0] = out[1] = out[2] = uint8_t(level[0]);
+    } else if (!ycc) {
+        out[0] = uint8_t(level[2]);
+        out[1] = uint8_t(level[1]);
+        out[2] = uint8_t(level[0]);
+    } else {
+        const double luma = level[0];
+        const double blue = level[1] - CENTERJSAMPLE;
+        const double red = level[2] - CENTERJSAMPLE;
+        out[0] = ByteOf(luma + 1.772 * blue);
+        out[1] = ByteOf(luma - 0.344136 * blue - 0.714136 * red);
+        out[2] = ByteOf(luma + 1.402 * red);
+    }
+}
+
 void MakeEighthPreview(const MoveJob& job, RasterImage& preview) {
     const jpeg_compress_struct& target = job.target;
     const int components = target.num_components;
     const bool ycc = components == 3 && target.jpeg_color_space == JCS_YCbCr;
     if (components != 1 && !ycc && !(components == 3 && target.jpeg_color_space == JCS_RGB)) return;
-    int quant[3] = {0, 0, 0};
-    for (int c = 0; c < components; ++c) {
-        const JQUANT_TBL* table = target.quant_tbl_ptrs[target.comp_info[c].quant_tbl_no];
-        if (!table) return;
-        quant[c] = table->quantval[0];
-    }
     const uint32_t width = (target.image_width + DCTSIZE - 1) / DCTSIZE;
     const uint32_t height = (target.image_height + DCTSIZE - 1) / DCTSIZE;
+    // Per component: its DC terms, their quantizer, and the column of its block under each
+    // preview column (a subsampled component's block covers several).
+    struct Plane {
+        const JCOEF* dc;
+        JDIMENSION columns, rows;
+        int quant;
+        JDIMENSION h, v, maxH, maxV;
+    };
+    Plane planes[3]{};
+    for (int c = 0; c < components; ++c) {
+        const auto& component = *reinterpret_cast<const TurnedComponent*>(job.turned[c]);
+        const jpeg_component_info& info = target.comp_info[c];
+        const JQUANT_TBL* table = target.quant_tbl_ptrs[info.quant_tbl_no];
+        if (!table || !component.dcTerms) return;
+        planes[c] = Plane{component.dcTerms, component.columns, component.rows, table->quantval[0], JDIMENSION(info.h_samp_factor),
+                          JDIMENSION(info.v_samp_factor), JDIMENSION(target.max_h_samp_factor),
+                          JDIMENSION(target.max_v_samp_factor)};
+    }
     if (!preview.Create(width, height, 24, RASTER_FORMAT_JPG)) return;
     for (uint32_t y = 0; y < height; ++y) {
         uint8_t* out = preview.RowPointer(height - 1 - y);
+        const JCOEF* rows[3] = {};
+        for (int c = 0; c < components; ++c) {
+            const JDIMENSION row = std::min(y * planes[c].v / planes[c].maxV, planes[c].rows - 1);
+            rows[c] = planes[c].dc + size_t(row) * planes[c].columns;
+        }
         for (uint32_t x = 0; x < width; ++x, out += 3) {
             int level[3] = {CENTERJSAMPLE, CENTERJSAMPLE, CENTERJSAMPLE};
             for (int c = 0; c < components; ++c) {
-                const auto& component = *reinterpret_cast<const TurnedComponent*>(job.turned[c]);
-                const jpeg_component_info& info = target.comp_info[c];
-                bool mirror = false;
-                const JDIMENSION alongY = AlongYOf(component, y * JDIMENSION(info.v_samp_factor) / JDIMENSION(target.max_v_samp_factor), mirror);
-                const JCOEF* block = SourceBlockOf(component, alongY, x * JDIMENSION(info.h_samp_factor) / JDIMENSION(target.max_h_samp_factor), mirror);
-                if (block) level[c] = DcLevel(block[0], quant[c]);
+                const JDIMENSION column = x * planes[c].h / planes[c].maxH;
+                if (column < planes[c].columns) level[c] = DcLevel(rows[c][column], planes[c].quant);
             }
-            if (components == 1) {
-                out[0] = out[1] = out[2] = uint8_t(level[0]);
-            } else if (!ycc) {
-                out[0] = uint8_t(level[2]);
-                out[1] = uint8_t(level[1]);
-                out[2] = uint8_t(level[0]);
-            } else {
-                const double luma = level[0];
-                const double blue = level[1] - CENTERJSAMPLE;
-                const double red = level[2] - CENTERJSAMPLE;
-                out[0] = ByteOf(luma + 1.772 * blue);
-                out[1] = ByteOf(luma - 0.344136 * blue - 0.714136 * red);
-                out[2] = ByteOf(luma + 1.402 * red);
-            }
+            PutPreviewPixel(level, components, ycc, out);
         }
     }
 }

@@ -2,9 +2,9 @@
 // itself, in less memory than a general transform needs:
 // - the source's coefficients live in the picture block pool, so the next save of a photo of
 //   about that size finds its memory already mapped (fresh memory is most of the cost here);
-// - the written file's blocks are never kept as a second whole picture: each row of blocks is
-//   turned from the source's as the encoder asks for it, and a plain cut reads the source's
-//   rows in place.
+// - the written file's blocks are never kept as a second whole picture: a few rows of blocks at
+//   a time are turned from the source's as the encoder asks for them, and a plain cut reads the
+//   source's rows in place.
 // The file written has no markers beyond the frame's own (JFIF or Adobe, as libjpeg writes
 // them); its blocks are those TurboJPEG's transform with its crop option gives.
 #pragma once
