@@ -4,10 +4,11 @@
 // whole row (or column) by one amount, so it filters with four weights that stay the same along
 // it: cheap, and in plain vector steps.
 //
-// Pass one shears the source's rows into the sheared picture, kept whole for the rows the next
-// passes read. Then each target row is made at once: its row of the column shear (from four rows
-// of the sheared picture, column by column) and the last row shear of that. Where a target
-// pixel's point lies outside the source it is white; the shears repeat the outermost pixels.
+// Pass one shears the source's rows into the sheared picture (signed bytes), kept whole for the
+// rows the next passes read. Then each target row is made at once: its row of the column shear
+// (from four rows of the sheared picture, column by column, into words that keep the sums'
+// fraction bits) and the last row shear of that. Where a target pixel's point lies outside the
+// source it is white; the shears repeat the outermost pixels.
 #include "image/resample/RasterRotateFine.h"
 
 #include <algorithm>
@@ -34,8 +35,8 @@ using raster_geometry::MallocArray;
 using raster_geometry::PlaneArray;
 
 constexpr int64_t kChannels = 3;
-// Bytes kept free after every row of the work planes: the column kernel's last group may pass
-// the row's end.
+// Values kept free after every row of the work planes and weight tables: the column kernel's
+// last group may pass the row's end.
 constexpr size_t kRowSlack = 2 * kShiftGroup;
 // Added before rounding a region's sides outwards, so that sides a turn keeps on whole pixels
 // (quarter turns, no turn) are not widened by the error of the sine and cosine.
@@ -79,35 +80,36 @@ struct ShearPlan {
 // The first shear's rows: source row y (repeated above and below the source) moved along.
 class RowShear {
 public:
-    RowShear(const ShearPlan& plan, uint8_t* plane, size_t stride) : m_plan(plan), m_plane(plane), m_stride(stride) {}
+    explicit RowShear(const ShearPlan& plan) : m_plan(plan) {}
 
-    // Sheared rows first .. end - 1 (counted from sheared.top); false when out of memory.
-    bool Rows(int64_t first, int64_t end, const std::atomic<bool>& stop) const {
+    // Room for a source run that needs padding: the sheared row's pixels and the filter's reach.
+    size_t PaddedBytes() const { return size_t(m_plan.sheared.Width() + 3) * kChannels; }
+
+    // Sheared row `row` (counted from sheared.top) into out.
+    void Row(int64_t row, uint8_t* padded, int8_t* out) const {
         const Span& span = m_plan.sheared;
-        const auto reach = size_t(span.Width() + 3) * kChannels;
-        MallocArray<uint8_t> padded = AllocateArray<uint8_t>(reach);
-        if (!padded) return false;
-        for (int64_t row = first; row < end && !stop.load(std::memory_order_relaxed); ++row) {
-            const int64_t y = span.top + row;
-            const Shift shift = ShiftBy(m_plan.rowShear * m_plan.RowOffset(y));
-            const uint8_t* in = SourceRun(y, span.left + shift.whole - 1, span.Width() + 3, padded.get());
-            ShiftAnyPath(in, shift.taps, size_t(span.Width()) * kChannels, m_plane + size_t(row) * m_stride,
-                         m_plan.vector);
-        }
-        return true;
-    }
-
-    static void ShiftAnyPath(const uint8_t* in, ShiftTaps taps, size_t count, uint8_t* out, bool vector) {
+        const int64_t y = span.top + row;
+        const Shift shift = ShiftBy(m_plan.rowShear * m_plan.RowOffset(y));
+        const int64_t x = span.left + shift.whole - 1;
+        const uint8_t* in = SourceRun(y, x, span.Width() + 3, padded);
+        const size_t count = size_t(span.Width()) * kChannels;
         size_t done = 0;
 #if defined(RASTER_BLEND_AVX2)
-        if (vector) done = rasteravx2::ShiftRowGroups(in, taps, count, out);
-#else
-        (void)vector;
+        if (m_plan.vector) done = rasteravx2::ShiftRowBytesGroups(in, shift.taps, count, out, NextSourceRun(y, x, span.Width() + 3));
 #endif
-        ShiftRowPortable(in, taps, done, count, out);
+        ShiftRowBytesPortable(in, shift.taps, done, count, out);
     }
 
 private:
+    // The same run of the row after y when it lies inside the source, else null: rows follow
+    // each other in memory downwards, which the processor's own fetching does not foresee.
+    const uint8_t* NextSourceRun(int64_t y, int64_t x, int64_t count) const {
+        const RasterImage& source = *m_plan.source;
+        const int64_t height = source.GetHeight();
+        if (y + 1 < 0 || y + 1 >= height || x < 0 || x + count > int64_t(source.GetWidth())) return nullptr;
+        return source.RowPointer(uint32_t(height - 2 - y)) + x * kChannels;
+    }
+
     // count pixels of source row y from column x, the outermost pixels standing for those past
     // the sides: in the source itself when they all lie inside, else copied into padded.
     const uint8_t* SourceRun(int64_t y, int64_t x, int64_t count, uint8_t* padded) const {
@@ -133,35 +135,36 @@ private:
     }
 
     const ShearPlan& m_plan;
-    uint8_t* m_plane;
-    size_t m_stride;
 };
 
 // The column shear's weights and row offsets, per column of the sheared plane.
 struct ColumnShear {
-    MallocArray<int32_t> pair01;
-    MallocArray<int32_t> pair23;
-    std::vector<int64_t> whole;   // per column: the row offset of its tap at 0
+    MallocArray<int16_t> weights[4];   // per byte of a row: tap k's weight
+    std::vector<int64_t> whole;        // per column: the row offset of its tap at 0
+    int64_t leastWhole = 0;
+    int64_t greatestWhole = 0;
 
     bool Prepare(const ShearPlan& plan) {
         const int64_t columns = plan.sheared.Width();
         const auto bytes = size_t(columns * kChannels) + kRowSlack;
-        pair01 = AllocateArray<int32_t>(bytes);
-        pair23 = AllocateArray<int32_t>(bytes);
-        if (!pair01 || !pair23) return false;
-        std::fill_n(pair01.get(), bytes, 0);
-        std::fill_n(pair23.get(), bytes, 0);
+        for (MallocArray<int16_t>& tap : weights) {
+            tap = AllocateArray<int16_t>(bytes);
+            if (!tap) return false;
+            std::fill_n(tap.get(), bytes, int16_t(0));
+        }
         whole.resize(size_t(columns));
         for (int64_t i = 0; i < columns; ++i) {
             const Shift shift = ShiftBy(plan.columnShear * plan.ColumnOffset(plan.sheared.left + i));
             whole[size_t(i)] = shift.whole;
-            for (int64_t c = 0; c < kChannels; ++c) {
-                pair01[size_t(i * kChannels + c)] = TapPair(shift.taps.w[0], shift.taps.w[1]);
-                pair23[size_t(i * kChannels + c)] = TapPair(shift.taps.w[2], shift.taps.w[3]);
-            }
+            for (size_t k = 0; k < 4; ++k) std::fill_n(weights[k].get() + i * kChannels, kChannels, shift.taps.w[k]);
         }
+        const auto [least, greatest] = std::minmax_element(whole.begin(), whole.end());
+        leastWhole = *least;
+        greatestWhole = *greatest;
         return true;
     }
+
+    ColumnTaps Taps() const { return ColumnTaps{{weights[0].get(), weights[1].get(), weights[2].get(), weights[3].get()}}; }
 };
 
 // The target pixels of a row whose points lie inside the source: [first, end), maybe empty.
@@ -197,96 +200,192 @@ InsideRun InsideOf(const ShearPlan& plan, int64_t y) {
     return InsideRun{int64_t(first), int64_t(last) + 1};
 }
 
-// The column shear and the last row shear of target rows, each into a target row at once.
-class TargetRows {
-public:
-    TargetRows(const ShearPlan& plan, const uint8_t* sheared, size_t stride, const ColumnShear& columns,
-               RasterImage& target)
-        : m_plan(plan), m_sheared(sheared), m_stride(stride), m_columns(columns), m_target(target) {}
+#if defined(RASTER_BLEND_AVX2)
+constexpr size_t kColumnBatch = rasteravx2::kColumnBatch;
+#else
+constexpr size_t kColumnBatch = 4;
+#endif
+// The rows of the sheared picture a batch of the column shear reads from one column's first.
+constexpr int64_t kBatchReach = int64_t(kColumnBatch) + 3;
+// The target's columns a tile spans: the sheared rows of a strip this wide and the rows a batch
+// of it reads stay in the processor's cache.
+constexpr int64_t kStripWidth = 1024;
 
-    bool Rows(int64_t first, int64_t end, const std::atomic<bool>& stop) const {
-        const size_t rowBytes = size_t(m_plan.sheared.Width() * kChannels) + kRowSlack;
-        MallocArray<uint8_t> between = AllocateArray<uint8_t>(rowBytes * kBatch);
-        if (!between) return false;
-        uint8_t* batch[kBatch];
-        for (size_t r = 0; r < kBatch; ++r) batch[r] = between.get() + r * rowBytes;
-        for (int64_t row = first; row < end && !stop.load(std::memory_order_relaxed);) {
-            const auto count = size_t(std::min<int64_t>(int64_t(kBatch), end - row));
-            ShearColumns(m_plan.target.top + row, count, batch);
-            for (size_t r = 0; r < count; ++r, ++row) {
-                uint8_t* out = m_target.RowPointer(uint32_t(m_plan.target.Height() - 1 - row));
-                ShearLastRow(m_plan.target.top + row, batch[r], out);
+// The sheared rows a band of target rows reads, kept in a ring rather than as a whole picture,
+// so that they are still in the processor's cache when read: a batch of target rows reads, in
+// each column, its rows at an offset that grows along the row, so it needs the sheared rows
+// from its top at the least offset to its bottom at the greatest; the next batch needs a few
+// more below and none above. Row q lives in slot q % size; the first kBatchReach - 1 slots are
+// repeated after the last, so that the rows a batch reads from any slot on lie a stride apart.
+class ShearedRing {
+public:
+    // Room for `size` rows of rowValues, none held yet; false when out of memory.
+    bool Prepare(const RowShear& shear, int64_t rowValues, int64_t size) {
+        m_stride = size_t(rowValues) + kRowSlack;
+        m_size = size;
+        m_next = -1;
+        const size_t bytes = m_stride * size_t(size + kBatchReach - 1);
+        if (bytes > m_bytes) {
+            m_plane = AllocatePlane(bytes);
+            m_bytes = m_plane ? bytes : 0;
+        }
+        if (shear.PaddedBytes() > m_paddedBytes) {
+            m_padded = AllocateArray<uint8_t>(shear.PaddedBytes());
+            m_paddedBytes = m_padded ? shear.PaddedBytes() : 0;
+        }
+        return m_plane && m_padded;
+    }
+
+    // Makes sure rows first .. last are held (at most size of them); rows before first may go.
+    void Hold(int64_t first, int64_t last, const RowShear& shear) {
+        if (m_next < 0 || first >= m_next || m_next - first > m_size) m_next = first;
+        for (; m_next <= last; ++m_next) {
+            const int64_t slot = m_next % m_size;
+            int8_t* row = SlotRow(slot);
+            shear.Row(m_next, m_padded.get(), row);
+            if (slot < kBatchReach - 1) std::memcpy(SlotRow(m_size + slot), row, m_stride);
+        }
+    }
+
+    const int8_t* RowAt(int64_t q) const { return SlotRow(q % m_size); }
+    size_t Stride() const { return m_stride; }
+
+private:
+    int8_t* SlotRow(int64_t slot) const { return reinterpret_cast<int8_t*>(m_plane.get()) + size_t(slot) * m_stride; }
+
+    PlaneArray m_plane;
+    size_t m_bytes = 0;
+    MallocArray<uint8_t> m_padded;
+    size_t m_paddedBytes = 0;
+    size_t m_stride = 0;
+    int64_t m_size = 1;
+    int64_t m_next = -1;   // the row after the last one made
+};
+
+// A tile of the target (a strip of columns over a band of rows), made batch by batch: the
+// column shear of a batch of rows from the sheared rows, then the last row shear of each of
+// its rows into the target. The ring and the rows between the shears are kept for the next
+// tile the renderer makes.
+class TileRenderer {
+public:
+    // target holds the turned picture's region whole.
+    TileRenderer(RasterImage& target, const Span& region) : m_target(target), m_region(region) {}
+
+    // The tile plan.target; false when out of memory or stopped.
+    bool Render(const ShearPlan& plan, const std::atomic<bool>& stop) {
+        ColumnShear columns;
+        const RowShear rowShear(plan);
+        if (!columns.Prepare(plan) || !Prepare(plan, columns, rowShear)) return false;
+        m_plan = &plan;
+        m_columns = &columns;
+        m_rowShear = &rowShear;
+        const RasterImage& source = *plan.source;
+        // In slices, so that a stop request is seen soon.
+        constexpr int64_t kSlice = 64;
+        for (int64_t row = 0; row < plan.target.Height();) {
+            if (stop.load(std::memory_order_relaxed) || source.IsEscaped()) return false;
+            const int64_t sliceEnd = std::min(plan.target.Height(), row + kSlice);
+            while (row < sliceEnd) {
+                const auto count = size_t(std::min<int64_t>(int64_t(kColumnBatch), sliceEnd - row));
+                ShearColumns(plan.target.top + row, count);
+                for (size_t r = 0; r < count; ++r, ++row) ShearLastRow(plan.target.top + row, m_batch[r]);
             }
         }
         return true;
     }
 
 private:
-#if defined(RASTER_BLEND_AVX2)
-    static constexpr size_t kBatch = rasteravx2::kColumnBatch;
-#else
-    static constexpr size_t kBatch = 4;
-#endif
+    bool Prepare(const ShearPlan& plan, const ColumnShear& columns, const RowShear& rowShear) {
+        const int64_t rowValues = plan.sheared.Width() * kChannels;
+        const size_t betweenValues = size_t(rowValues) + kRowSlack;
+        if (betweenValues > m_betweenValues) {
+            m_between = AllocateArray<int16_t>(betweenValues * kColumnBatch);
+            m_betweenValues = m_between ? betweenValues : 0;
+            if (!m_between) return false;
+        }
+        for (size_t r = 0; r < kColumnBatch; ++r) m_batch[r] = m_between.get() + r * betweenValues;
+        const int64_t ringRows = columns.greatestWhole - columns.leastWhole + kBatchReach;
+        return m_ring.Prepare(rowShear, rowValues, ringRows);
+    }
 
-    // Rows y .. y + count - 1 of the column shear over the sheared plane's columns into out:
-    // runs of columns whose taps start on the same row share their rows.
-    void ShearColumns(int64_t y, size_t count, uint8_t* const out[kBatch]) const {
-        const int64_t columns = m_plan.sheared.Width();
-        const ColumnTaps taps{m_columns.pair01.get(), m_columns.pair23.get()};
+    // Rows y .. y + count - 1 of the column shear over the sheared plane's columns into the
+    // batch: runs of columns whose taps start on the same row share their rows.
+    void ShearColumns(int64_t y, size_t count) {
+        const ShearPlan& plan = *m_plan;
+        const ColumnShear& shear = *m_columns;
+        const int64_t top = y - 1 - plan.sheared.top;   // the sheared row of a tap at -1 with no offset
+        m_ring.Hold(top + shear.leastWhole, top + int64_t(count) + 2 + shear.greatestWhole, *m_rowShear);
+        const int64_t columns = plan.sheared.Width();
+        const ColumnTaps taps = shear.Taps();
+        const size_t stride = m_ring.Stride();
         for (int64_t i = 0; i < columns;) {
-            const int64_t whole = m_columns.whole[size_t(i)];
+            const int64_t whole = shear.whole[size_t(i)];
             int64_t end = i + 1;
-            while (end < columns && m_columns.whole[size_t(end)] == whole) ++end;
-            const uint8_t* top = m_sheared + size_t(y + whole - 1 - m_plan.sheared.top) * m_stride;
+            while (end < columns && shear.whole[size_t(end)] == whole) ++end;
+            const int8_t* first = m_ring.RowAt(top + whole);
             const auto from = size_t(i * kChannels);
             const auto to = size_t(end * kChannels);
+            i = end;
 #if defined(RASTER_BLEND_AVX2)
-            if (m_plan.vector && count == kBatch) {
-                rasteravx2::ShiftColumnGroups(top, m_stride, taps, from, to, out);
-                i = end;
+            if (plan.vector && count == kColumnBatch) {
+                rasteravx2::ShiftColumnGroups(first, stride, taps, from, to, m_batch);
                 continue;
             }
 #endif
             for (size_t r = 0; r < count; ++r) {
-                const uint8_t* rows[4];
-                for (size_t k = 0; k < 4; ++k) rows[k] = top + (r + k) * m_stride;
-                ShiftColumnsPortable(rows, taps, from, to, out[r]);
+                const int8_t* rows[4];
+                for (size_t k = 0; k < 4; ++k) rows[k] = first + (r + k) * stride;
+                ShiftColumnsPortable(rows, taps, from, to, m_batch[r]);
             }
-            i = end;
         }
     }
 
-    void ShearLastRow(int64_t y, const uint8_t* between, uint8_t* out) const {
-        const Shift shift = ShiftBy(m_plan.rowShear * m_plan.RowOffset(y));
-        const uint8_t* in = between + size_t(m_plan.target.left + shift.whole - 1 - m_plan.sheared.left) * kChannels;
-        RowShear::ShiftAnyPath(in, shift.taps, size_t(m_plan.target.Width()) * kChannels, out, m_plan.vector);
-        const InsideRun inside = InsideOf(m_plan, y);
-        const auto before = size_t(inside.first - m_plan.target.left) * kChannels;
-        const auto after = size_t(inside.end - m_plan.target.left) * kChannels;
-        std::memset(out, 255, before);
-        std::memset(out + after, 255, size_t(m_plan.target.Width()) * kChannels - after);
+    // Where the tile's part of target row y lies in the target, or null past the region.
+    uint8_t* TargetAt(int64_t y) const {
+        if (y >= m_region.bottom) return nullptr;
+        const int64_t left = (m_plan->target.left - m_region.left) * kChannels;
+        return m_target.RowPointer(uint32_t(m_region.bottom - 1 - y)) + left;
     }
 
-    const ShearPlan& m_plan;
-    const uint8_t* m_sheared;
-    size_t m_stride;
-    const ColumnShear& m_columns;
+    void ShearLastRow(int64_t y, const int16_t* between) const {
+        const ShearPlan& plan = *m_plan;
+        uint8_t* out = TargetAt(y);
+        const Shift shift = ShiftBy(plan.rowShear * plan.RowOffset(y));
+        const int16_t* in = between + size_t(plan.target.left + shift.whole - 1 - plan.sheared.left) * kChannels;
+        const size_t count = size_t(plan.target.Width()) * kChannels;
+        size_t done = 0;
+#if defined(RASTER_BLEND_AVX2)
+        // Target rows follow each other in memory downwards: the next one is fetched ahead.
+        const uint8_t* next = y + 1 < plan.target.bottom ? TargetAt(y + 1) : nullptr;
+        if (plan.vector) done = rasteravx2::ShiftRowWordsGroups(in, shift.taps, count, out, next);
+#endif
+        ShiftRowWordsPortable(in, shift.taps, done, count, out);
+        const InsideRun inside = InsideOf(plan, y);
+        const auto before = size_t(inside.first - plan.target.left) * kChannels;
+        const auto after = size_t(inside.end - plan.target.left) * kChannels;
+        std::memset(out, 255, before);
+        std::memset(out + after, 255, count - after);
+    }
+
     RasterImage& m_target;
+    Span m_region;
+    const ShearPlan* m_plan = nullptr;
+    const ColumnShear* m_columns = nullptr;
+    const RowShear* m_rowShear = nullptr;
+    ShearedRing m_ring;
+    MallocArray<int16_t> m_between;
+    size_t m_betweenValues = 0;
+    int16_t* m_batch[kColumnBatch] = {};
 };
 
-// Runs work(first, end) over `count` rows split into `workers` bands, all but the first on
-// threads of their own (a thread that cannot start leaves its band to the caller). False when
-// a band failed or source was asked to stop.
+// Runs work(first, end, stop) over `count` rows split into `workers` bands, all but the first
+// on threads of their own (a thread that cannot start leaves its band to the caller); a band
+// that fails sets stop, which the others watch. False when a band failed.
 template <typename Work>
-bool InBands(int64_t count, unsigned workers, const RasterImage& source, Work work) {
-    workers = unsigned(std::clamp<int64_t>(workers, 1, std::max<int64_t>(1, count)));
+bool InBands(int64_t count, unsigned workers, Work work) {
     std::atomic<bool> stop{false};
-    // A band works through its rows in slices, so that a stop request is seen soon.
     auto band = [&](int64_t first, int64_t end) {
-        constexpr int64_t kSlice = 64;
-        for (int64_t at = first; at < end && !stop.load(); at += kSlice) {
-            if (source.IsEscaped() || !work(at, std::min(end, at + kSlice), stop)) stop = true;
-        }
+        if (first < end && !work(first, end, stop)) stop = true;
     };
     auto start = [&](unsigned b) { return count * b / workers; };
     std::vector<std::thread> threads;
@@ -373,17 +472,33 @@ ShiftTaps KeysTaps(double t) {
     return ShiftTaps{{q0, int16_t(kTapOne - q0 - q2 - q3), q2, q3}};
 }
 
-void ShiftRowPortable(const uint8_t* in, ShiftTaps taps, size_t first, size_t count, uint8_t* out) {
+namespace {
+
+int8_t SignedLevel(int32_t level) { return int8_t(std::clamp(level, -128, 127)); }
+
+}  // namespace
+
+void ShiftRowBytesPortable(const uint8_t* in, ShiftTaps taps, size_t first, size_t count, int8_t* out) {
     for (size_t b = first; b < count; ++b) {
-        out[b] = TapLevel(taps.w[0] * in[b] + taps.w[1] * in[b + 3] + taps.w[2] * in[b + 6] + taps.w[3] * in[b + 9]);
+        int32_t sum = 0;
+        for (size_t k = 0; k < 4; ++k) sum += MulHigh((in[b + 3 * k] - 128) * 256, taps.w[k]);
+        out[b] = SignedLevel(MulHigh(sum, 1 << 8));
     }
 }
 
-void ShiftColumnsPortable(const uint8_t* const rows[4], ColumnTaps taps, size_t first, size_t end, uint8_t* out) {
+void ShiftRowWordsPortable(const int16_t* in, ShiftTaps taps, size_t first, size_t count, uint8_t* out) {
+    for (size_t b = first; b < count; ++b) {
+        int32_t sum = 0;
+        for (size_t k = 0; k < 4; ++k) sum += MulHigh(in[b + 3 * k], taps.w[k]);
+        out[b] = uint8_t(SignedLevel(MulHigh(sum, 1 << 9)) + 128);
+    }
+}
+
+void ShiftColumnsPortable(const int8_t* const rows[4], ColumnTaps taps, size_t first, size_t end, int16_t* out) {
     for (size_t b = first; b < end; ++b) {
-        const int32_t upper = int16_t(taps.pair01[b]) * rows[0][b] + int16_t(uint32_t(taps.pair01[b]) >> 16) * rows[1][b];
-        const int32_t lower = int16_t(taps.pair23[b]) * rows[2][b] + int16_t(uint32_t(taps.pair23[b]) >> 16) * rows[3][b];
-        out[b] = TapLevel(upper + lower);
+        int32_t sum = 0;
+        for (size_t k = 0; k < 4; ++k) sum += MulHigh(rows[k][b] * 256, taps.w[k][b]);
+        out[b] = int16_t(sum);
     }
 }
 
@@ -413,28 +528,23 @@ bool RenderTurnedRegion(const RasterImage& source, double degrees, const RasterR
                        uint32_t(int64_t(region.bottom) - region.top))) {
         return false;
     }
-    const ShearPlan plan = PlanShears(source, degrees, region, options.path);
-    const size_t stride = size_t(plan.sheared.Width()) * kChannels + kRowSlack;
-    // From the shared block pool: the next turn of about this size gets the same block back.
-    const PlaneArray sheared = AllocatePlane(stride * size_t(plan.sheared.Height()));
-    ColumnShear columns;
-    if (!sheared || !columns.Prepare(plan)) {
-        target.SetLastError(kNoMemoryText);
-        return false;
-    }
-    const unsigned workers = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    const RowShear rowShear(plan, sheared.get(), stride);
-    const TargetRows targetRows(plan, sheared.get(), stride, columns, target);
-    auto shearRows = [&](int64_t first, int64_t end, const std::atomic<bool>& stop) {
-        return rowShear.Rows(first, end, stop);
-    };
-    auto makeRows = [&](int64_t first, int64_t end, const std::atomic<bool>& stop) {
-        return targetRows.Rows(first, end, stop);
-    };
-    if (InBands(plan.sheared.Height(), workers, source, shearRows) &&
-        InBands(plan.target.Height(), workers, source, makeRows)) {
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int64_t height = int64_t(region.bottom) - region.top;
+    const auto workers =
+        unsigned(std::clamp<int64_t>(options.threads != 0 ? options.threads : cores, 1, std::max<int64_t>(1, height)));
+    // Each band of rows strip by strip: a strip's sheared rows stay in the processor's cache
+    // from the first shear to the second.
+    auto band = [&](int64_t first, int64_t end, const std::atomic<bool>& stop) {
+        TileRenderer renderer(target, Span{region.left, region.top, region.right, region.bottom});
+        for (int64_t left = region.left; left < region.right; left += kStripWidth) {
+            const RasterRect tile{int32_t(left), int32_t(region.top + first),
+                                  int32_t(std::min<int64_t>(left + kStripWidth, region.right)), int32_t(region.top + end)};
+            const ShearPlan plan = PlanShears(source, degrees, tile, options.path);
+            if (!renderer.Render(plan, stop)) return false;
+        }
         return true;
-    }
+    };
+    if (InBands(height, workers, band)) return true;
     target.SetLastError(source.IsEscaped() ? kCancelledText : kNoMemoryText);
     return false;
 }
