@@ -4,11 +4,12 @@
 // whole row (or column) by one amount, so it filters with four weights that stay the same along
 // it: cheap, and in plain vector steps.
 //
-// Pass one shears the source's rows into the sheared picture (signed bytes), kept whole for the
-// rows the next passes read. Then each target row is made at once: its row of the column shear
-// (from four rows of the sheared picture, column by column, into words that keep the sums'
-// fraction bits) and the last row shear of that. Where a target pixel's point lies outside the
-// source it is white; the shears repeat the outermost pixels.
+// The target is made in tiles: each thread takes a band of rows, strip of columns by strip.
+// Within a tile, the first shear makes the sheared rows (signed bytes) as they are needed, into
+// a ring that holds the few the next step reads; then a few target rows at once take their rows
+// of the column shear (from four sheared rows, column by column, into words that keep the sums'
+// fraction bits) and the last row shear of those. Where a target pixel's point lies outside
+// the source it is white; the shears repeat the outermost pixels.
 #include "image/resample/RasterRotateFine.h"
 
 #include <algorithm>
