@@ -208,8 +208,9 @@ constexpr size_t kColumnBatch = 4;
 #endif
 // The rows of the sheared picture a batch of the column shear reads from one column's first.
 constexpr int64_t kBatchReach = int64_t(kColumnBatch) + 3;
-// The target's columns a tile spans: the sheared rows of a strip this wide and the rows a batch
-// of it reads stay in the processor's cache.
+// The most target columns a tile spans: the sheared rows of a strip this wide and the rows a
+// batch of it reads stay in the processor's cache. Each strip also makes the columns its last
+// shear reaches past its sides, so strips are as wide as that allows.
 constexpr int64_t kStripWidth = 1024;
 
 // The sheared rows a band of target rows reads, kept in a ring rather than as a whole picture,
@@ -537,9 +538,11 @@ bool RenderTurnedRegion(const RasterImage& source, double degrees, const RasterR
     // from the first shear to the second.
     auto band = [&](int64_t first, int64_t end, const std::atomic<bool>& stop) {
         TileRenderer renderer(target, Span{region.left, region.top, region.right, region.bottom});
-        for (int64_t left = region.left; left < region.right; left += kStripWidth) {
-            const RasterRect tile{int32_t(left), int32_t(region.top + first),
-                                  int32_t(std::min<int64_t>(left + kStripWidth, region.right)), int32_t(region.top + end)};
+        const int64_t width = int64_t(region.right) - region.left;
+        const int64_t strips = (width + kStripWidth - 1) / kStripWidth;
+        for (int64_t strip = 0; strip < strips; ++strip) {
+            const RasterRect tile{int32_t(region.left + width * strip / strips), int32_t(region.top + first),
+                                  int32_t(region.left + width * (strip + 1) / strips), int32_t(region.top + end)};
             const ShearPlan plan = PlanShears(source, degrees, tile, options.path);
             if (!renderer.Render(plan, stop)) return false;
         }

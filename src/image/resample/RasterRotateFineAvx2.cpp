@@ -33,52 +33,67 @@ RASTER_AVX2_INLINE Weights Broadcast(raster_resample::ShiftTaps taps) {
 
 RASTER_AVX2_INLINE __m256i Tap(__m256i value, __m256i weight) { return _mm256_mulhrs_epi16(value, weight); }
 
-}  // namespace
-
-RASTER_AVX2 size_t ShiftRowBytesGroups(const uint8_t* in, raster_resample::ShiftTaps taps, size_t count,
-                                       int8_t* out, const uint8_t* next) {
-    const Weights weights = Broadcast(taps);
+RASTER_AVX2_INLINE void RowBytesGroup(const uint8_t* in, const Weights& weights, size_t b, int8_t* out) {
     const __m256i offset = _mm256_set1_epi8(char(0x80));
     // MulHigh by 256: (sum + 64) >> 7, the level rounded.
     const __m256i round = _mm256_set1_epi16(1 << 8);
+    __m256i low = _mm256_setzero_si256();
+    __m256i high = _mm256_setzero_si256();
+#pragma GCC unroll 4
+    for (size_t k = 0; k < 4; ++k) {
+        const __m256i bytes = _mm256_xor_si256(Load(in + b + 3 * k), offset);   // levels less 128
+        low = _mm256_add_epi16(low, Tap(ScaledLow(bytes), weights.w[k]));
+        high = _mm256_add_epi16(high, Tap(ScaledHigh(bytes), weights.w[k]));
+    }
+    // Packing within halves puts the bytes back in their order.
+    Store(out + b, _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round)));
+}
+
+RASTER_AVX2_INLINE __m256i RowWordsGroup(const int16_t* in, const Weights& weights, size_t b) {
+    const __m256i offset = _mm256_set1_epi8(char(0x80));
+    // MulHigh by 512: (sum + 32) >> 6, the level rounded (a word tap keeps six fraction bits).
+    const __m256i round = _mm256_set1_epi16(1 << 9);
+    __m256i low = _mm256_setzero_si256();
+    __m256i high = _mm256_setzero_si256();
+#pragma GCC unroll 4
+    for (size_t k = 0; k < 4; ++k) {
+        low = _mm256_add_epi16(low, Tap(Load(in + b + 3 * k), weights.w[k]));
+        high = _mm256_add_epi16(high, Tap(Load(in + b + 16 + 3 * k), weights.w[k]));
+    }
+    const __m256i packed = _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round));
+    // Packing interleaves the halves' quarters: 0 2 1 3 puts them back.
+    return _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), offset);
+}
+
+}  // namespace
+
+// Both row shifts end with one more group over the last kShiftGroup values, which overlaps the
+// one before: it writes some values again, the same ones, instead of leaving them to the
+// portable loop.
+RASTER_AVX2 size_t ShiftRowBytesGroups(const uint8_t* in, raster_resample::ShiftTaps taps, size_t count,
+                                       int8_t* out, const uint8_t* next) {
+    const Weights weights = Broadcast(taps);
     size_t b = 0;
     for (; b + kShiftGroup <= count; b += kShiftGroup) {
-        __m256i low = _mm256_setzero_si256();
-        __m256i high = _mm256_setzero_si256();
-#pragma GCC unroll 4
-        for (size_t k = 0; k < 4; ++k) {
-            const __m256i bytes = _mm256_xor_si256(Load(in + b + 3 * k), offset);   // levels less 128
-            low = _mm256_add_epi16(low, Tap(ScaledLow(bytes), weights.w[k]));
-            high = _mm256_add_epi16(high, Tap(ScaledHigh(bytes), weights.w[k]));
-        }
+        RowBytesGroup(in, weights, b, out);
         if (next) _mm_prefetch(reinterpret_cast<const char*>(next + b), _MM_HINT_T0);
-        // Packing within halves puts the bytes back in their order.
-        Store(out + b, _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round)));
     }
-    return b;
+    if (b == count || count < kShiftGroup) return b;
+    RowBytesGroup(in, weights, count - kShiftGroup, out);
+    return count;
 }
 
 RASTER_AVX2 size_t ShiftRowWordsGroups(const int16_t* in, raster_resample::ShiftTaps taps, size_t count,
                                        uint8_t* out, const uint8_t* nextOut) {
     const Weights weights = Broadcast(taps);
-    const __m256i offset = _mm256_set1_epi8(char(0x80));
-    // MulHigh by 512: (sum + 32) >> 6, the level rounded (a word tap keeps six fraction bits).
-    const __m256i round = _mm256_set1_epi16(1 << 9);
     size_t b = 0;
     for (; b + kShiftGroup <= count; b += kShiftGroup) {
-        __m256i low = _mm256_setzero_si256();
-        __m256i high = _mm256_setzero_si256();
-#pragma GCC unroll 4
-        for (size_t k = 0; k < 4; ++k) {
-            low = _mm256_add_epi16(low, Tap(Load(in + b + 3 * k), weights.w[k]));
-            high = _mm256_add_epi16(high, Tap(Load(in + b + 16 + 3 * k), weights.w[k]));
-        }
-        const __m256i packed = _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round));
-        // Packing interleaves the halves' quarters: 0 2 1 3 puts them back.
-        Store(out + b, _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), offset));
+        Store(out + b, RowWordsGroup(in, weights, b));
         if (nextOut) _mm_prefetch(reinterpret_cast<const char*>(nextOut + b), _MM_HINT_T0);
     }
-    return b;
+    if (b == count || count < kShiftGroup) return b;
+    Store(out + count - kShiftGroup, RowWordsGroup(in, weights, count - kShiftGroup));
+    return count;
 }
 
 RASTER_AVX2 void ShiftColumnGroups(const int8_t* top, size_t stride, raster_resample::ColumnTaps taps, size_t first,

@@ -55,9 +55,10 @@ void ShiftColumnsPortable(const int8_t* const rows[4], ColumnTaps taps, size_t f
 
 namespace rasteravx2 {
 
-// The portable row shifts for the whole groups of kShiftGroup values from value 0; they
-// return how many values they wrote. The first fetches `next` (when not null), the run of
-// the row it reads next, as far as it reads this one; the second the row it writes next.
+// The portable row shifts for all count values when there are at least kShiftGroup of them
+// (else for none); they return how many values they wrote. The first fetches `next` (when not
+// null), the run of the row it reads next, as far as it reads this one; the second the row it
+// writes next.
 size_t ShiftRowBytesGroups(const uint8_t* in, raster_resample::ShiftTaps taps, size_t count, int8_t* out,
                            const uint8_t* next);
 size_t ShiftRowWordsGroups(const int16_t* in, raster_resample::ShiftTaps taps, size_t count, uint8_t* out,
