@@ -63,6 +63,13 @@ struct Span {
     int64_t Height() const { return bottom - top; }
 };
 
+// The row shears' shifts of rows first .. end - 1, made once for the strips of a band.
+struct RowShifts {
+    int64_t first = 0;
+    int64_t end = 0;
+    MallocArray<Shift> shifts;
+};
+
 struct ShearPlan {
     const RasterImage* source;
     Span target;      // the region asked for
@@ -72,11 +79,30 @@ struct ShearPlan {
     double halfWidth, halfHeight;
     double cosine, sine;
     bool vector;
+    const RowShifts* rowShifts = nullptr;   // when made
 
     // Distances from the centre of pixel centres.
     double RowOffset(int64_t y) const { return double(y) + 0.5 - halfHeight; }
     double ColumnOffset(int64_t x) const { return double(x) + 0.5 - halfWidth; }
+
+    // The row shears' shift of row y.
+    Shift RowShift(int64_t y) const {
+        if (rowShifts && y >= rowShifts->first && y < rowShifts->end) return rowShifts->shifts[size_t(y - rowShifts->first)];
+        return ShiftBy(rowShear * RowOffset(y));
+    }
 };
+
+// The shifts of every row plan's shears reach: its target's and its sheared rows. Left empty
+// when out of memory (each is then worked out where it is needed).
+RowShifts MakeRowShifts(const ShearPlan& plan) {
+    RowShifts made;
+    made.first = std::min(plan.target.top, plan.sheared.top);
+    made.end = std::max(plan.target.bottom, plan.sheared.bottom);
+    made.shifts = AllocateArray<Shift>(size_t(made.end - made.first));
+    if (!made.shifts) return RowShifts{};
+    for (int64_t y = made.first; y < made.end; ++y) made.shifts[size_t(y - made.first)] = plan.RowShift(y);
+    return made;
+}
 
 // The first shear's rows: source row y (repeated above and below the source) moved along.
 class RowShear {
@@ -90,7 +116,7 @@ public:
     void Row(int64_t row, uint8_t* padded, int8_t* out) const {
         const Span& span = m_plan.sheared;
         const int64_t y = span.top + row;
-        const Shift shift = ShiftBy(m_plan.rowShear * m_plan.RowOffset(y));
+        const Shift shift = m_plan.RowShift(y);
         const int64_t x = span.left + shift.whole - 1;
         const uint8_t* in = SourceRun(y, x, span.Width() + 3, padded);
         const size_t count = size_t(span.Width()) * kChannels;
@@ -352,7 +378,7 @@ private:
     void ShearLastRow(int64_t y, const int16_t* between) const {
         const ShearPlan& plan = *m_plan;
         uint8_t* out = TargetAt(y);
-        const Shift shift = ShiftBy(plan.rowShear * plan.RowOffset(y));
+        const Shift shift = plan.RowShift(y);
         const int16_t* in = between + size_t(plan.target.left + shift.whole - 1 - plan.sheared.left) * kChannels;
         const size_t count = size_t(plan.target.Width()) * kChannels;
         size_t done = 0;
@@ -538,12 +564,16 @@ bool RenderTurnedRegion(const RasterImage& source, double degrees, const RasterR
     // from the first shear to the second.
     auto band = [&](int64_t first, int64_t end, const std::atomic<bool>& stop) {
         TileRenderer renderer(target, Span{region.left, region.top, region.right, region.bottom});
+        const RowShifts rowShifts = MakeRowShifts(
+            PlanShears(source, degrees, {region.left, int32_t(region.top + first), region.right, int32_t(region.top + end)},
+                       options.path));
         const int64_t width = int64_t(region.right) - region.left;
         const int64_t strips = (width + kStripWidth - 1) / kStripWidth;
         for (int64_t strip = 0; strip < strips; ++strip) {
             const RasterRect tile{int32_t(region.left + width * strip / strips), int32_t(region.top + first),
                                   int32_t(region.left + width * (strip + 1) / strips), int32_t(region.top + end)};
-            const ShearPlan plan = PlanShears(source, degrees, tile, options.path);
+            ShearPlan plan = PlanShears(source, degrees, tile, options.path);
+            plan.rowShifts = &rowShifts;
             if (!renderer.Render(plan, stop)) return false;
         }
         return true;
