@@ -181,6 +181,7 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality, bool tri
             ReturnWorkingPicture(job->picture);
             if (!job->ok) return;
             KeepSavedBox(path);
+            m_history.FileRewritten(path);
             m_path = path;
             // From now on the file written is the one whose blocks a later save moves; not
             // after a trim, since the working picture still has the pixels the file left out.

@@ -133,6 +133,21 @@ TEST_F(LosslessSave, ATurnOfPartialBlocksIsLosslessOnlyWithTheTrimTheUserChose) 
     }
 }
 
+// A save over the photo's own file leaves blocks of another picture in it: a step undone past
+// that save is written by encoding, not by moving those blocks as the step's plan once said.
+TEST_F(LosslessSave, AStepUndonePastASaveOverThePhotoIsEncodedAgain) {
+    const QString photo = QString::fromStdString(Path("photo.jpg"));
+    m_document.RunPictureCommand(cmd::ID_MIRROR);
+    ASSERT_TRUE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.Save(photo, 75).ok);
+    ASSERT_TRUE(m_document.UndoPicture());
+    EXPECT_FALSE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.Save(photo, 95).ok);
+    RasterImage back;
+    ASSERT_TRUE(back.Load(photo.toUtf8().constData(), RASTER_FORMAT_JPG));
+    EXPECT_GT(testsupport::Psnr(back, m_document.WorkPicture()), 30.0);
+}
+
 TEST_F(LosslessSave, ATonedOrLitPictureIsEncodedAgain) {
     for (const uint32_t step : {cmd::ID_SEPIA, cmd::ID_BRIGHTNESS}) {
         SCOPED_TRACE(step);
