@@ -56,6 +56,12 @@ LosslessPlan::State LosslessPlan::GetState() const {
 
 PixelSize LosslessPlan::Trim() const { return GetState() == State::NeedsTrim ? Check().trim : PixelSize{}; }
 
+RasterRect LosslessPlan::WrittenPart() const {
+    const RasterRect written = Check().shown;
+    const RasterRect place = m_chain.ShownPlace();
+    return {written.left - place.left, written.top - place.top, written.right - place.left, written.bottom - place.top};
+}
+
 std::string LosslessPlan::Explanation() const {
     switch (GetState()) {
         case State::NotJpeg: return "Not opened from a JPEG that can be saved without re-encoding";

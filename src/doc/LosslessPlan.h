@@ -52,6 +52,9 @@ public:
     bool CanSaveLossless() const { return GetState() == State::Lossless || GetState() == State::NeedsTrim; }
     // Columns (width) and rows (height) a lossless save leaves out at the left and top.
     PixelSize Trim() const;
+    // The part of the picture as it is now that a lossless save writes (all of it but the
+    // trim); meaningful while CanSaveLossless().
+    RasterRect WrittenPart() const;
     // A sentence for the status bar or a question: why not lossless, or what a trim costs.
     std::string Explanation() const;
 

@@ -148,6 +148,7 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality, bool tri
     // The blocks travel in a copy: one that cannot be written is left out of this file only.
     struct SaveJob {
         RasterImage picture;
+        RasterImage trimmed;  // the picture as a trimmed lossless save wrote it
         PictureMetadata metadata;
         bool ok = false;
         std::string error;
@@ -169,25 +170,37 @@ FileOutcome PictureDocument::Save(const QString& path, int jpegQuality, bool tri
     RunJob(
         QStringLiteral("Saving %1\u2026").arg(name),
         [job, native, type, jpegQuality, contrast, brightness, lossless, trimmed, source, plan, path] {
-            if (lossless && WriteLossless(source, plan, trimmed, job->picture, path, job->metadata)) {
+            // A trimmed file lacks a few edge pixels: the picture is cut to match, so that the
+            // window shows what the file holds.
+            if (lossless && (!trimmed || job->picture.Crop(plan.WrittenPart(), &job->trimmed)) &&
+                WriteLossless(source, plan, trimmed, job->picture, path, job->metadata)) {
                 job->ok = true;
                 return;
             }
+            job->trimmed.Destroy();
             job->ok = WriteLitPicture(job->picture, contrast, brightness, native.constData(), type, jpegQuality,
                                       job->metadata);
             if (!job->ok) job->error = job->picture.LastErrorText();
         },
-        [this, job, path, trimmed] {
+        [this, job, path] {
             ReturnWorkingPicture(job->picture);
             if (!job->ok) return;
+            // The trim is a step of its own: Undo brings the trimmed edge back, as a change
+            // that is not saved.
+            const bool trimmedAway = job->trimmed.IsValid();
+            if (trimmedAway) ReplaceWorkingPicture(job->trimmed, CaptureState());
             KeepSavedBox(path);
+            m_history.FileRewritten(path);
             m_path = path;
-            // From now on the file written is the one whose blocks a later save moves; not
-            // after a trim, since the working picture still has the pixels the file left out.
-            m_lossless = trimmed ? LosslessPlan() : LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
+            // From now on the file written is the one whose blocks a later save moves.
+            m_lossless = LosslessPlan::FromJpegFile(QFile::encodeName(path).toStdString());
             m_savedPosition = m_history.Position();
             m_extrasLostBySave = 0;
             if (job->metadata.dropped) m_metadataDropped = true;
+            if (trimmedAway) {
+                LayOut();
+                emit laidOut(true);
+            }
         });
     const bool ok = job->ok;
     if (!ok) return {false, SaveFailureText(path, job->error.c_str())};

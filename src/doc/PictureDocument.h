@@ -48,7 +48,8 @@ public:
     // Writes the working picture with the light values to path (JPEG at that quality); on
     // success path becomes the document's path and the picture counts as saved.
     // trimForLossless: the answer to TrimQuestion, a JPEG written without the partial edge
-    // blocks a turn brought to the front rather than encoded again.
+    // blocks a turn brought to the front rather than encoded again. The working picture then
+    // leaves those pixels out as well, in a step of the history that Undo takes back.
     FileOutcome Save(const QString& path, int jpegQuality, bool trimForLossless = false);
     // The question to ask before a JPEG save to path that is lossless only without a few edge
     // pixels (a turn of a picture whose sides are not whole blocks); empty when there is none.

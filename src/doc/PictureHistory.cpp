@@ -89,6 +89,14 @@ void PictureHistory::Clear() {
     m_base = ++m_nextSerial;
 }
 
+void PictureHistory::FileRewritten(const QString& path) {
+    for (std::deque<Step>* stack : {&m_undo, &m_redo}) {
+        for (Step& step : *stack) {
+            if (step.state.path == path) step.state.lossless.Spoil();
+        }
+    }
+}
+
 uint64_t PictureHistory::Position() const {
     if (m_undo.empty()) return m_base;
     return m_undo.back().serial;

@@ -68,6 +68,9 @@ public:
     void Redone(Step step);
     // Forgets every step (another picture was opened).
     void Clear();
+    // The file at path was written again: the steps' pictures that came from it can no longer
+    // be saved by moving its blocks, which now hold another picture.
+    void FileRewritten(const QString& path);
 
     // Which state the working picture is in, in the history's numbering; equal numbers mean
     // equal pictures.

@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kRenderDpi = 254;                           // a tenth of a millimetre a pixel
 constexpr double kToleranceMm = 0.2 + 25.4 / kRenderDpi;  // 0.2 mm, and the render's own pixel
-constexpr double kPointsPerMm = 72 / 25.4;
 
 using SheetPrintDialogCupsTest = SheetPrintDialogFixture;
 
@@ -40,14 +39,13 @@ TEST_F(SheetPrintDialogCupsTest, TheSheetsComeOutOfTheQueueAtTheirPrintSizes) {
 
     const pdfmeasure::PdfFacts facts = pdfmeasure::ReadFacts(pdf);
     EXPECT_EQ(facts.pages, dialog.SheetCount());
-    EXPECT_NEAR(facts.pageWidth, paper.widthMm * kPointsPerMm, 1);
-    EXPECT_NEAR(facts.pageHeight, paper.heightMm * kPointsPerMm, 1);
+    EXPECT_NEAR(facts.pageWidth, paper.widthMm * pdfmeasure::kPointsPerMm, 1);
+    EXPECT_NEAR(facts.pageHeight, paper.heightMm * pdfmeasure::kPointsPerMm, 1);
     // Two 6x4 prints, one above the other with the 3 mm gap, inside the printable area.
-    const QRectF blue = pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi, m_folder.path()), kRenderDpi,
-                                                pdfmeasure::IsBlue);
-    EXPECT_NEAR(blue.width() * 25.4, 152.4, kToleranceMm);
-    EXPECT_NEAR(blue.height() * 25.4, 2 * 101.6 + 3, kToleranceMm);
-    EXPECT_GE(blue.left() * 25.4, paper.leftMm - kToleranceMm);
-    EXPECT_GE(blue.top() * 25.4, paper.topMm - kToleranceMm);
+    const QRectF blue = pdfmeasure::MmWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi), kRenderDpi, pdfmeasure::IsBlue);
+    EXPECT_NEAR(blue.width(), 152.4, kToleranceMm);
+    EXPECT_NEAR(blue.height(), 2 * 101.6 + 3, kToleranceMm);
+    EXPECT_GE(blue.left(), paper.leftMm - kToleranceMm);
+    EXPECT_GE(blue.top(), paper.topMm - kToleranceMm);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }

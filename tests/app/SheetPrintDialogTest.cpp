@@ -65,10 +65,9 @@ TEST_F(SheetPrintDialogTest, PreparesTheOrderPreviewsItsSheetsAndSavesThemAsAPdf
     EXPECT_NEAR(facts.pageWidth, 595.3, 0.5);
     EXPECT_NEAR(facts.pageHeight, 841.9, 0.5);
     // The first sheet: two prints of 152.4 x 101.6 mm, 3 mm apart.
-    const QRectF blue = pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi, m_folder.path()), kRenderDpi,
-                                                pdfmeasure::IsBlue);
-    EXPECT_NEAR(blue.width() * 25.4, 152.4, kToleranceMm);
-    EXPECT_NEAR(blue.height() * 25.4, 2 * 101.6 + 3, kToleranceMm);
+    const QRectF blue = pdfmeasure::MmWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi), kRenderDpi, pdfmeasure::IsBlue);
+    EXPECT_NEAR(blue.width(), 152.4, kToleranceMm);
+    EXPECT_NEAR(blue.height(), 2 * 101.6 + 3, kToleranceMm);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
 }
 
@@ -84,7 +83,7 @@ TEST_F(SheetPrintDialogTest, TheContactSheetPutsTheFoldersPhotosInTheChosenColum
     const QString pdf = SaveThroughTheButton(Find<QPushButton>("savePdf"), m_folder.filePath(QStringLiteral("c.pdf")));
     EXPECT_EQ(pdfmeasure::ReadFacts(pdf).pages, 1);
     // Five pictures, three to a row: two rows of blue.
-    const QImage page = pdfmeasure::RenderPage(pdf, 1, 30, m_folder.path());
+    const QImage page = pdfmeasure::RenderPage(pdf, 1, 30);
     const QRectF blue = pdfmeasure::InchesWhere(page, 30, pdfmeasure::IsBlue);
     const QRectF firstRow = pdfmeasure::InchesWhere(page.copy(0, 0, page.width(), int((blue.top() + 0.3) * 30)), 30,
                                                     pdfmeasure::IsBlue);

@@ -22,10 +22,7 @@ protected:
     void SetUp() override {
         SettingsStore::UseFolder(QString::fromStdString(m_temp.path().string()));
         if (!Shell("command -v jpegtran") || !Shell("command -v djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs is not installed";
-        // A 4:2:0 photo (16-pixel blocks) as cameras write them.
-        RasterImage photo = testsupport::MakePatternImage(320, 240);
-        ASSERT_TRUE(photo.Save(Path("photo.bmp").c_str(), RASTER_FORMAT_BMP));
-        ASSERT_TRUE(Shell("cjpeg -quality 85 -sample 2x2 -outfile '" + Path("photo.jpg") + "' '" + Path("photo.bmp") + "'"));
+        ASSERT_TRUE(MakeJpeg("photo", 320, 240));
         m_document.SetViewArea({420, 420});  // the picture shown at its own pixels, turned or not
         ASSERT_TRUE(m_document.Load(QString::fromStdString(Path("photo.jpg"))).ok);
         ASSERT_EQ(m_document.ViewSize(), (cropbox::Size{320, 240}));
@@ -33,6 +30,12 @@ protected:
     void TearDown() override { SettingsStore::UseFolder(QString()); }
 
     std::string Path(const std::string& name) const { return (m_temp / name).string(); }
+    // NAME.jpg: a 4:2:0 photo (16-pixel blocks) as cameras write them.
+    bool MakeJpeg(const std::string& name, uint32_t width, uint32_t height) {
+        const std::string bmp = Path(name + ".bmp");
+        return testsupport::MakePatternImage(width, height).Save(bmp.c_str(), RASTER_FORMAT_BMP) &&
+               Shell("cjpeg -quality 85 -sample 2x2 -outfile '" + Path(name + ".jpg") + "' '" + bmp + "'");
+    }
     // A free rectangle box laid over these picture pixels.
     void LayBox(cropbox::Rect rect, int shape = cropbox::kShapeRectangle, uint32_t preset = cmd::ID_PRESET_FREE) {
         cropbox::CropBoxModel& box = m_document.Box();
@@ -110,9 +113,7 @@ TEST_F(LosslessSave, ARectangleBoxSnapsItsCornerToTheBlockGridWhileLosslessIsOn)
 }
 
 TEST_F(LosslessSave, ATurnOfPartialBlocksIsLosslessOnlyWithTheTrimTheUserChose) {
-    RasterImage odd = testsupport::MakePatternImage(330, 250);
-    ASSERT_TRUE(odd.Save(Path("odd.bmp").c_str(), RASTER_FORMAT_BMP));
-    ASSERT_TRUE(Shell("cjpeg -quality 85 -sample 2x2 -outfile '" + Path("odd.jpg") + "' '" + Path("odd.bmp") + "'"));
+    ASSERT_TRUE(MakeJpeg("odd", 330, 250));
     ASSERT_TRUE(Shell("jpegtran -rotate 90 -trim -copy none -outfile '" + Path("expected.jpg") + "' '" + Path("odd.jpg") + "'"));
     for (const bool trim : {true, false}) {
         SCOPED_TRACE(trim);
@@ -131,6 +132,56 @@ TEST_F(LosslessSave, ATurnOfPartialBlocksIsLosslessOnlyWithTheTrimTheUserChose) 
         // Saved, the picture has no question left.
         EXPECT_TRUE(m_document.TrimQuestion(saved).isEmpty());
     }
+}
+
+// After a trimmed save the document holds what the file holds: the picture less the trimmed
+// columns, shown and saved. Undo brings them back as a change not saved, which the file's
+// blocks no longer make; Redo the trimmed picture as saved.
+TEST_F(LosslessSave, ATrimmedSaveLeavesThePictureAsTheFileHoldsIt) {
+    ASSERT_TRUE(MakeJpeg("odd", 330, 250));  // 10 rows past the last whole block
+    const QString odd = QString::fromStdString(Path("odd.jpg"));
+    ASSERT_TRUE(m_document.Load(odd).ok);
+    m_document.RunPictureCommand(cmd::ID_ROTATE_RIGHT);  // the partial rows become columns at the left
+    RasterImage turned;
+    ASSERT_TRUE(turned.Copy(m_document.WorkPicture()));
+    RasterImage trimmed;
+    ASSERT_TRUE(turned.Crop({10, 0, 250, 330}, &trimmed));
+    ASSERT_FALSE(m_document.TrimQuestion(odd).isEmpty());
+    int layouts = 0;
+    QObject::connect(&m_document, &PictureDocument::laidOut, [&layouts] { ++layouts; });
+    ASSERT_TRUE(m_document.Save(odd, 75, true).ok);
+
+    EXPECT_TRUE(testsupport::SamePixels(m_document.WorkPicture(), trimmed));
+    EXPECT_EQ(m_document.ViewSize(), (cropbox::Size{240, 330}));
+    EXPECT_EQ(layouts, 1) << "the view makes its copies again";
+    EXPECT_FALSE(m_document.IsModified());
+    EXPECT_TRUE(m_document.Lossless().CanSaveLossless());
+
+    ASSERT_TRUE(m_document.UndoPicture());
+    EXPECT_TRUE(testsupport::SamePixels(m_document.WorkPicture(), turned));
+    EXPECT_EQ(m_document.ViewSize(), (cropbox::Size{250, 330}));
+    EXPECT_TRUE(m_document.IsModified());
+    EXPECT_TRUE(m_document.TrimQuestion(odd).isEmpty());
+    EXPECT_FALSE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.RedoPicture());
+    EXPECT_TRUE(testsupport::SamePixels(m_document.WorkPicture(), trimmed));
+    EXPECT_FALSE(m_document.IsModified());
+    EXPECT_TRUE(m_document.Lossless().CanSaveLossless());
+}
+
+// A save over the photo's own file leaves blocks of another picture in it: a step undone past
+// that save is written by encoding, not by moving those blocks as the step's plan once said.
+TEST_F(LosslessSave, AStepUndonePastASaveOverThePhotoIsEncodedAgain) {
+    const QString photo = QString::fromStdString(Path("photo.jpg"));
+    m_document.RunPictureCommand(cmd::ID_MIRROR);
+    ASSERT_TRUE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.Save(photo, 75).ok);
+    ASSERT_TRUE(m_document.UndoPicture());
+    EXPECT_FALSE(m_document.NextJpegSaveLossless());
+    ASSERT_TRUE(m_document.Save(photo, 95).ok);
+    RasterImage back;
+    ASSERT_TRUE(back.Load(photo.toUtf8().constData(), RASTER_FORMAT_JPG));
+    EXPECT_GT(testsupport::Psnr(back, m_document.WorkPicture()), 30.0);
 }
 
 TEST_F(LosslessSave, ATonedOrLitPictureIsEncodedAgain) {

@@ -3,9 +3,10 @@
 // name, date and print size in the text, and the unreadable ones named, not drawn.
 #include "order/ContactSheet.h"
 
-#include <regex>
 #include <string>
 #include <vector>
+
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@
 #include "image/RasterImage.h"
 #include "image/metadata/CropSidecar.h"
 
-#include "SheetPdfProbe.h"
+#include "PdfMeasure.h"
 #include "TestSupport.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST(ContactSheetTest, GridOnThePaper) {
 }
 
 TEST(ContactSheetTest, PdfShowsEachReadablePhotoWithItsCaption) {
-    if (const std::string missing = sheetprobe::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
+    if (const std::string missing = pdfmeasure::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
     TempDir dir;
     const std::string red = (dir / "red.png").string();
     ASSERT_TRUE(testsupport::MakeSolidImage(1800, 1200, 0x0000ff).Save(red.c_str(), RASTER_FORMAT_PNG));
@@ -90,20 +91,21 @@ TEST(ContactSheetTest, PdfShowsEachReadablePhotoWithItsCaption) {
     ASSERT_EQ(skipped.size(), 1u);
     EXPECT_EQ(skipped[0].rfind("gone.png: ", 0), 0u) << skipped[0];
 
-    const auto pages = sheetprobe::ReadPages(dir, pdf);
-    ASSERT_TRUE(pages);
-    EXPECT_EQ(pages->pages, 1);
-    const std::string text = sheetprobe::ReadText(dir, pdf);
+    const QString pdfFile = QString::fromStdString(pdf);
+    EXPECT_EQ(pdfmeasure::ReadFacts(pdfFile).pages, 1);
+    const QString text = pdfmeasure::ReadText(pdfFile);
     for (const char* expected : {"red.png", "green.png", "6x4"}) {
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in " << text;
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << " in " << text.toStdString();
     }
-    EXPECT_TRUE(std::regex_search(text, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d)"))) << text;
+    EXPECT_TRUE(text.contains(QRegularExpression(QStringLiteral(R"(\d{4}-\d\d-\d\d \d\d:\d\d)"))))
+        << text.toStdString();
 
     // Each photo whole, fitted in its square, centred across and at its foot: the green one,
     // second, is portrait.
     const order::ContactLayout layout = order::LayoutContactSheet(2, paper, options);
-    const auto render = sheetprobe::RenderPage(dir, pdf, 1, 300);
-    ASSERT_TRUE(render);
+    constexpr int kRenderDpi = 300;
+    const QImage render = pdfmeasure::RenderPage(pdfFile, 1, kRenderDpi);
+    ASSERT_FALSE(render.isNull());
     struct Expected {
         uint32_t rgb;
         int cell;
@@ -113,11 +115,11 @@ TEST(ContactSheetTest, PdfShowsEachReadablePhotoWithItsCaption) {
         const QRectF square = layout.PictureSquareMm(e.cell);
         const double width = e.widthOverHeight >= 1 ? square.width() : square.height() * e.widthOverHeight;
         const double height = width / e.widthOverHeight;
-        const sheetprobe::ExtentMm extent = sheetprobe::ColourExtent(*render, e.rgb);
-        EXPECT_NEAR(extent.width, width, 0.2) << e.cell;
-        EXPECT_NEAR(extent.height, height, 0.2) << e.cell;
-        EXPECT_NEAR(extent.left + extent.width / 2, paper.leftMm + square.center().x(), 0.2) << e.cell;
-        EXPECT_NEAR(extent.top + extent.height, paper.topMm + square.bottom(), 0.2) << e.cell;
+        const QRectF extent = pdfmeasure::MmWhere(render, kRenderDpi, pdfmeasure::Near(e.rgb));
+        EXPECT_NEAR(extent.width(), width, 0.2) << e.cell;
+        EXPECT_NEAR(extent.height(), height, 0.2) << e.cell;
+        EXPECT_NEAR(extent.center().x(), paper.leftMm + square.center().x(), 0.2) << e.cell;
+        EXPECT_NEAR(extent.bottom(), paper.topMm + square.bottom(), 0.2) << e.cell;
     }
 }
 

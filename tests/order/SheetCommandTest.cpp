@@ -13,7 +13,7 @@
 #include "image/metadata/CropSidecar.h"
 
 #include "CliRun.h"
-#include "SheetPdfProbe.h"
+#include "PdfMeasure.h"
 #include "TestSupport.h"
 
 namespace {
@@ -63,7 +63,7 @@ TEST(SheetCommandTest, MistakesAreRefusedBeforeAnythingIsWritten) {
 }
 
 TEST(SheetCommandTest, PrintsWhatItCanAndNamesTheRest) {
-    if (const std::string missing = sheetprobe::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
+    if (const std::string missing = pdfmeasure::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
     TempDir dir;
     // Three sharp 6x4 prints by --size, one soft one: two sheets of A4.
     std::vector<std::string> photos;
@@ -78,21 +78,20 @@ TEST(SheetCommandTest, PrintsWhatItCanAndNamesTheRest) {
     EXPECT_NE(r.err.find("gone.png: not printed"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("soft.png prints at 100 dpi"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("4 prints on 2 sheets"), std::string::npos) << r.out;
-    auto pages = sheetprobe::ReadPages(dir, out);
-    ASSERT_TRUE(pages);
-    EXPECT_EQ(pages->pages, 2);
-    EXPECT_NEAR(pages->widthMm, 210.0, sheetprobe::kHalfPointMm);
-    EXPECT_EQ(sheetprobe::ReadImages(dir, out).size(), 4u);
+    // The PDF's page box is in whole points: within half a point.
+    pdfmeasure::PdfFacts facts = pdfmeasure::ReadFacts(QString::fromStdString(out));
+    EXPECT_EQ(facts.pages, 2);
+    EXPECT_NEAR(facts.pageWidth, 210.0 * pdfmeasure::kPointsPerMm, 0.5);
+    EXPECT_EQ(facts.images.size(), 4);
 
     // Letter, the contact sheet of the same photos.
     const std::string contact = (dir / "contact.pdf").string();
     r = RunCli(dir, {"contact", "--columns", "3", "--date", "--size", "--paper", "letter", contact, photos[0], photos[3]});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    pages = sheetprobe::ReadPages(dir, contact);
-    ASSERT_TRUE(pages);
-    EXPECT_EQ(pages->pages, 1);
-    EXPECT_NEAR(pages->widthMm, 215.9, sheetprobe::kHalfPointMm);
-    EXPECT_NEAR(pages->heightMm, 279.4, sheetprobe::kHalfPointMm);
+    facts = pdfmeasure::ReadFacts(QString::fromStdString(contact));
+    EXPECT_EQ(facts.pages, 1);
+    EXPECT_NEAR(facts.pageWidth, 612, 0.5);
+    EXPECT_NEAR(facts.pageHeight, 792, 0.5);
 }
 
 }  // namespace

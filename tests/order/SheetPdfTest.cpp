@@ -19,7 +19,7 @@
 #include "image/metadata/CropSidecar.h"
 
 #include "MetadataFixtures.h"
-#include "SheetPdfProbe.h"
+#include "PdfMeasure.h"
 #include "TestSupport.h"
 
 namespace {
@@ -29,7 +29,6 @@ using testsupport::TempDir;
 constexpr uint32_t kPreset5x35 = 32789;
 constexpr double kMeasureMm = 0.2;
 constexpr int kRenderDpi = 300;
-using sheetprobe::kHalfPointMm;
 
 // 0xRRGGBB as the core's 0x00BBGGRR.
 uint32_t ColorRef(uint32_t rgb) { return (rgb & 0xff) << 16 | (rgb & 0xff00) | (rgb >> 16 & 0xff); }
@@ -145,18 +144,18 @@ struct SheetCase {
     int pages;
 };
 
-void ExpectPrintsWherePacked(const TempDir& dir, const std::string& pdf, const SheetCase& c, const order::Paper& paper,
+void ExpectPrintsWherePacked(const QString& pdf, const SheetCase& c, const order::Paper& paper,
                              const order::SheetPlan& plan, const std::vector<int>& indices) {
     for (size_t sheet = 0; sheet < plan.sheets.size(); ++sheet) {
-        const auto render = sheetprobe::RenderPage(dir, pdf, int(sheet) + 1, kRenderDpi);
-        ASSERT_TRUE(render) << c.what;
+        const QImage render = pdfmeasure::RenderPage(pdf, int(sheet) + 1, kRenderDpi);
+        ASSERT_FALSE(render.isNull()) << c.what;
         for (const order::PlacedPrint& placed : plan.sheets[sheet].prints) {
             const TestPhoto& photo = c.photos[size_t(indices[size_t(placed.print)])];
-            const sheetprobe::ExtentMm extent = sheetprobe::ColourExtent(*render, photo.rgb);
-            EXPECT_NEAR(extent.left, paper.leftMm + placed.xMm, kMeasureMm) << c.what << " " << photo.name;
-            EXPECT_NEAR(extent.top, paper.topMm + placed.yMm, kMeasureMm) << c.what << " " << photo.name;
-            EXPECT_NEAR(extent.width, placed.widthMm, kMeasureMm) << c.what << " " << photo.name;
-            EXPECT_NEAR(extent.height, placed.heightMm, kMeasureMm) << c.what << " " << photo.name;
+            const QRectF extent = pdfmeasure::MmWhere(render, kRenderDpi, pdfmeasure::Near(photo.rgb));
+            EXPECT_NEAR(extent.left(), paper.leftMm + placed.xMm, kMeasureMm) << c.what << " " << photo.name;
+            EXPECT_NEAR(extent.top(), paper.topMm + placed.yMm, kMeasureMm) << c.what << " " << photo.name;
+            EXPECT_NEAR(extent.width(), placed.widthMm, kMeasureMm) << c.what << " " << photo.name;
+            EXPECT_NEAR(extent.height(), placed.heightMm, kMeasureMm) << c.what << " " << photo.name;
         }
         // A cut mark runs along the first print's top edge, 0.5 to 2.5 mm left of its corner.
         const order::PlacedPrint& first = plan.sheets[sheet].prints.front();
@@ -164,13 +163,13 @@ void ExpectPrintsWherePacked(const TempDir& dir, const std::string& pdf, const S
         const int x = int((paper.leftMm + first.xMm - 1.5) * dotsPerMm);
         const int y = int((paper.topMm + first.yMm) * dotsPerMm);
         bool dark = false;
-        for (int dy = -1; dy <= 1; ++dy) dark = dark || (render->At(x, y + dy) & 0xff) < 0x80;
+        for (int dy = -1; dy <= 1; ++dy) dark = dark || qBlue(render.pixel(x, y + dy)) < 0x80;
         EXPECT_EQ(dark, c.cutMarks) << c.what;
     }
 }
 
 TEST(SheetPdfTest, PrintsLieOnThePageAtTheirExactSize) {
-    if (const std::string missing = sheetprobe::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
+    if (const std::string missing = pdfmeasure::MissingTools(); !missing.empty()) GTEST_SKIP() << missing;
     const SheetCase cases[] = {
         {"6x4 on A4 with cut marks",
          "a4",
@@ -210,24 +209,23 @@ TEST(SheetPdfTest, PrintsLieOnThePageAtTheirExactSize) {
         std::string error;
         ASSERT_TRUE(order::WriteSheetsPdf(pdf, paper, plan, prints, &indices, c.cutMarks, &error)) << error;
 
-        const auto pages = sheetprobe::ReadPages(dir, pdf);
-        ASSERT_TRUE(pages) << c.what;
-        EXPECT_EQ(pages->pages, c.pages) << c.what;
+        const QString pdfFile = QString::fromStdString(pdf);
+        const pdfmeasure::PdfFacts facts = pdfmeasure::ReadFacts(pdfFile);
+        EXPECT_EQ(facts.pages, c.pages) << c.what;
         // The PDF's page box is in whole points (Qt's writer rounds it): within half a point.
-        EXPECT_NEAR(pages->widthMm, paper.widthMm, kHalfPointMm) << c.what;
-        EXPECT_NEAR(pages->heightMm, paper.heightMm, kHalfPointMm) << c.what;
+        EXPECT_NEAR(facts.pageWidth, paper.widthMm * pdfmeasure::kPointsPerMm, 0.5) << c.what;
+        EXPECT_NEAR(facts.pageHeight, paper.heightMm * pdfmeasure::kPointsPerMm, 0.5) << c.what;
         // Each print embedded with its own pixels, or 300 dpi's worth of them.
-        const std::vector<sheetprobe::PdfImage> images = sheetprobe::ReadImages(dir, pdf);
-        ASSERT_EQ(images.size(), c.photos.size()) << c.what;
-        for (const sheetprobe::PdfImage& image : images) {
+        ASSERT_EQ(size_t(facts.images.size()), c.photos.size()) << c.what;
+        for (const pdfmeasure::PdfImage& image : facts.images) {
             const auto own = std::find_if(prints.begin(), prints.end(), [&image](const order::SheetPrint& print) {
                 return print.pixels.width() == image.width && print.pixels.height() == image.height;
             });
             ASSERT_NE(own, prints.end()) << c.what << ": an image of " << image.width << " x " << image.height;
-            EXPECT_NEAR(image.xPpi, std::min(own->dpi, 300), 1) << c.what << " " << own->name;
-            EXPECT_NEAR(image.yPpi, std::min(own->dpi, 300), 1) << c.what << " " << own->name;
+            EXPECT_NEAR(image.ppiX, std::min(own->dpi, 300), 1) << c.what << " " << own->name;
+            EXPECT_NEAR(image.ppiY, std::min(own->dpi, 300), 1) << c.what << " " << own->name;
         }
-        ExpectPrintsWherePacked(dir, pdf, c, paper, plan, indices);
+        ExpectPrintsWherePacked(pdfFile, c, paper, plan, indices);
     }
 }
 

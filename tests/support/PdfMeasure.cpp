@@ -1,16 +1,29 @@
 #include "PdfMeasure.h"
 
-#include <gtest/gtest.h>
+#include <cstdlib>
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace pdfmeasure {
+
+std::string MissingTools() {
+    for (const char* tool : {"pdfinfo", "pdfimages", "pdftoppm", "pdftotext"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            return std::string(tool) + " is missing (poppler-utils): the PDF cannot be read back";
+        }
+    }
+    return {};
+}
 
 QString RunTool(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         ADD_FAILURE() << program.toStdString() << " failed: " << process.readAllStandardError().toStdString();
         return {};
     }
@@ -32,15 +45,24 @@ PdfFacts ReadFacts(const QString& pdf) {
     const QStringList rows = RunTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}).split('\n', Qt::SkipEmptyParts);
     for (qsizetype i = 2; i < rows.size(); ++i) {
         const QStringList fields = rows[i].split(' ', Qt::SkipEmptyParts);
-        if (fields.size() < 14 || fields[2] != QLatin1String("image")) continue;
+        if (fields.size() < 14 || fields[2] != QLatin1String("image")) continue;  // soft masks too
         facts.images.push_back(
             {fields[0].toInt(), fields[3].toInt(), fields[4].toInt(), fields[12].toDouble(), fields[13].toDouble()});
     }
     return facts;
 }
 
-QImage RenderPage(const QString& pdf, int page, int dpi, const QString& folder) {
-    const QString prefix = folder + QStringLiteral("/render-") + QString::number(page);
+QString ReadText(const QString& pdf) {
+    return RunTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+}
+
+QImage RenderPage(const QString& pdf, int page, int dpi) {
+    const QTemporaryDir folder;
+    if (!folder.isValid()) {
+        ADD_FAILURE() << "no folder for the render of " << pdf.toStdString();
+        return {};
+    }
+    const QString prefix = folder.filePath(QStringLiteral("render"));
     const QString number = QString::number(page);
     RunTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-f"), number,
                                          QStringLiteral("-l"), number, QStringLiteral("-aa"), QStringLiteral("no"),
@@ -67,6 +89,20 @@ QRectF InchesWhere(const QImage& render, int dpi, const std::function<bool(QRgb)
                   double(found.height()) / dpi);
 }
 
+QRectF MmWhere(const QImage& render, int dpi, const std::function<bool(QRgb)>& matches) {
+    const QRectF inches = InchesWhere(render, dpi, matches);
+    constexpr double kMmPerInch = 25.4;
+    return {inches.topLeft() * kMmPerInch, inches.size() * kMmPerInch};
+}
+
 bool IsBlue(QRgb colour) { return qRed(colour) < 128 && qBlue(colour) > 128; }
+
+std::function<bool(QRgb)> Near(QRgb colour, int tolerance) {
+    return [colour, tolerance](QRgb pixel) {
+        return std::abs(qRed(pixel) - qRed(colour)) <= tolerance &&
+               std::abs(qGreen(pixel) - qGreen(colour)) <= tolerance &&
+               std::abs(qBlue(pixel) - qBlue(colour)) <= tolerance;
+    };
+}
 
 }  // namespace pdfmeasure

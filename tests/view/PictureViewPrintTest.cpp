@@ -17,9 +17,9 @@ struct PdfPage {
     QRectF blueInches;
 };
 
-PdfPage ReadPdf(const QString& pdf, const QString& folder) {
+PdfPage ReadPdf(const QString& pdf) {
     return {pdfmeasure::ReadFacts(pdf),
-            pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi, folder), kRenderDpi, pdfmeasure::IsBlue)};
+            pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi), kRenderDpi, pdfmeasure::IsBlue)};
 }
 
 // Whole pictures: the crop box is hidden (a shown box prints its cut, see PrintBoxTest).
@@ -66,7 +66,7 @@ TEST_F(PrintTest, PrintsAtThePresetSizeCentredOrFittedForFree) {
         ASSERT_TRUE(PrintToPdf(pdf, c.paper, c.margin, c.keepOrientation));
         EXPECT_EQ(m_warning.contains(QStringLiteral("dpi")), c.warns) << m_warning.toStdString();
 
-        const PdfPage page = ReadPdf(pdf, m_folder.path());
+        const PdfPage page = ReadPdf(pdf);
         EXPECT_NEAR(page.facts.pageWidth, c.pageWidthPts, 0.01);
         EXPECT_NEAR(page.facts.pageHeight, c.pageHeightPts, 0.01);
         ASSERT_EQ(page.facts.images.size(), 1);
@@ -94,7 +94,7 @@ TEST_F(PrintTest, APanoramaLongerThanAPrintUsesIsPrintedReducedWhereItsOwnSizePl
     ShowBox(false);
     const QString pdf = m_folder.filePath(QStringLiteral("panorama.pdf"));
     ASSERT_TRUE(PrintToPdf(pdf, QPageSize::Letter, 0.5, true));
-    const PdfPage page = ReadPdf(pdf, m_folder.path());
+    const PdfPage page = ReadPdf(pdf);
     ASSERT_EQ(page.facts.images.size(), 1);
     EXPECT_EQ(page.facts.images[0].width, 16384);
     EXPECT_EQ(page.facts.images[0].height, 410);

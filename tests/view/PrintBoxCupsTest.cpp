@@ -52,8 +52,8 @@ TEST_F(PrintBoxCupsTest, TheBoxOfAWidePhotoComesOutOfTheQueueAtItsPrintSize) {
     EXPECT_EQ(facts.pages, 1);
     EXPECT_NEAR(facts.pageWidth, 612, 1);
     EXPECT_NEAR(facts.pageHeight, 792, 1);
-    const QRectF blue = pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi, m_folder.path()),
-                                                kRenderDpi, pdfmeasure::IsBlue);
+    const QRectF blue =
+        pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi), kRenderDpi, pdfmeasure::IsBlue);
     // 6x4, not the whole photo's 6 x 3.75, centred on the paper.
     EXPECT_NEAR(blue.width(), 6, kTolerance);
     EXPECT_NEAR(blue.height(), 4, kTolerance);

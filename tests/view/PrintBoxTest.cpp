@@ -77,8 +77,8 @@ TEST_F(PrintBoxTest, AShownBoxPrintsAtItsPrintSizeAndAHiddenOrFreeBoxPrintsThePh
         const pdfmeasure::PdfFacts facts = pdfmeasure::ReadFacts(pdf);
         EXPECT_EQ(facts.pages, 1);
         EXPECT_NEAR(facts.pageWidth, 612, 0.01);
-        const QRectF blue = pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi, m_folder.path()),
-                                                    kRenderDpi, pdfmeasure::IsBlue);
+        const QRectF blue =
+            pdfmeasure::InchesWhere(pdfmeasure::RenderPage(pdf, 1, kRenderDpi), kRenderDpi, pdfmeasure::IsBlue);
         EXPECT_NEAR(blue.left(), c.printInches.left(), kTolerance);
         EXPECT_NEAR(blue.top(), c.printInches.top(), kTolerance);
         EXPECT_NEAR(blue.width(), c.printInches.width(), kTolerance);
