@@ -36,8 +36,8 @@ using raster_geometry::MallocArray;
 using raster_geometry::PlaneArray;
 
 constexpr int64_t kChannels = 3;
-// Values kept free after every row of the work planes and weight tables: the column kernel's
-// last group may pass the row's end.
+// Values kept free after every row of the ring, the rows between the shears and the weight
+// tables: the column kernel's last group may pass the row's end.
 constexpr size_t kRowSlack = 2 * kShiftGroup;
 // Added before rounding a region's sides outwards, so that sides a turn keeps on whole pixels
 // (quarter turns, no turn) are not widened by the error of the sine and cosine.
@@ -164,7 +164,7 @@ private:
     const ShearPlan& m_plan;
 };
 
-// The column shear's weights and row offsets, per column of the sheared plane.
+// The column shear's weights and row offsets, per column of the sheared rows.
 struct ColumnShear {
     MallocArray<int16_t> weights[4];   // per byte of a row: tap k's weight
     std::vector<int64_t> whole;        // per column: the row offset of its tap at 0
@@ -336,7 +336,7 @@ private:
         return m_ring.Prepare(rowShear, rowValues, ringRows);
     }
 
-    // Rows y .. y + count - 1 of the column shear over the sheared plane's columns into the
+    // Rows y .. y + count - 1 of the column shear over the sheared rows' columns into the
     // batch: runs of columns whose taps start on the same row share their rows.
     void ShearColumns(int64_t y, size_t count) {
         const ShearPlan& plan = *m_plan;
