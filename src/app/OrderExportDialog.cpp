@@ -74,7 +74,8 @@ OrderExportDialog::OrderExportDialog(const QString& folder, const QStringList& s
     setWindowTitle(tr("Export the Print Order"));
     setMinimumWidth(kMinimumWidth);
     BuildLayout();
-    m_quality->setValue(std::clamp(jpegQuality, 1, 100));  // the settings may hold "as the original"
+    // The save quality may hold "as the original" (the export's own choice comes next).
+    m_quality->setValue(std::clamp(jpegQuality, 1, 100));
     RestoreSettings();
     ShowExample();
 }
@@ -114,6 +115,7 @@ void OrderExportDialog::BuildLayout() {
     m_format = new QComboBox(this);
     FillFormats();
     m_quality = new QSpinBox(this);
+    m_quality->setObjectName(QStringLiteral("quality"));
     // Below 1: "as the original", a JPEG's rectangle cut on its block grid moved without loss.
     m_quality->setRange(order::kQualityAsOriginal, 100);
     m_quality->setSpecialValueText(tr("As the original"));
@@ -174,6 +176,8 @@ void OrderExportDialog::RestoreSettings() {
     m_destination->setText(SettingsStore::ReadString(section, QString::fromUtf8(settings::kOrderExportFolder)));
     const QString pattern = SettingsStore::ReadString(section, QString::fromUtf8(settings::kOrderExportPattern));
     if (!pattern.isEmpty()) m_pattern->setText(pattern);
+    const int quality = SettingsStore::ReadInt(section, QString::fromUtf8(settings::kOrderExportQuality), -1);
+    if (quality >= order::kQualityAsOriginal && quality <= 100) m_quality->setValue(quality);
     FollowPattern();
 }
 
@@ -181,6 +185,7 @@ void OrderExportDialog::SaveSettings() const {
     const QString section = QString::fromUtf8(settings::kSection);
     SettingsStore::WriteString(section, QString::fromUtf8(settings::kOrderExportFolder), m_destination->text());
     SettingsStore::WriteString(section, QString::fromUtf8(settings::kOrderExportPattern), m_pattern->text());
+    SettingsStore::WriteInt(section, QString::fromUtf8(settings::kOrderExportQuality), m_quality->value());
 }
 
 void OrderExportDialog::ShowExample() {

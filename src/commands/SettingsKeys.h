@@ -31,9 +31,11 @@ inline constexpr const char* kKeepBoxesInSidecars = "KeepBoxesInSidecars";
 inline constexpr const char* kSnapToJpegBlocks = "SnapToJpegBlocks";
 
 // The print order's export: the last destination folder (empty: a prints folder beside the
-// photos) and name pattern, whose extension is the format.
+// photos) and name pattern, whose extension is the format, and the quality (0: as the original;
+// none yet: the quality JPEGs are saved with).
 inline constexpr const char* kOrderExportFolder = "OrderExportFolder";
 inline constexpr const char* kOrderExportPattern = "OrderExportPattern";
+inline constexpr const char* kOrderExportQuality = "OrderExportQuality";
 
 // The sheets of prints: the paper of a PDF ("A4", "Letter"), the gap between prints in mm,
 // cut marks 0 or 1, the preset id for photos whose box has no print size; the contact sheet's

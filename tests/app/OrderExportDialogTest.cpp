@@ -1,5 +1,6 @@
 // The Export dialog driven to its end: the photos of a folder with a box are cut into the
-// destination on worker threads and the summary names each one.
+// destination on worker threads, the summary names each one, and the next dialog starts with
+// the choices of the last export.
 #include "app/OrderExportDialog.h"
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -64,7 +66,8 @@ TEST(OrderExportDialog, ExportsTheFoldersBoxesAndShowsTheSummary) {
     EXPECT_NE(summary.find("Under 150 dpi: a.jpg (100 dpi), b.jpg (100 dpi)"), std::string::npos) << summary;
     EXPECT_NE(summary.find("2 written, 0 skipped, 0 not exported"), std::string::npos) << summary;
 
-    // Again: the names exist now, and the question is asked once for both.
+    // Again, "as the original": the names exist now, and the question is asked once for both.
+    dialog.findChild<QSpinBox*>(QStringLiteral("quality"))->setValue(order::kQualityAsOriginal);
     int asked = 0;
     OrderExportDialog::SetExistingNamesChooser([&asked](const QStringList& existing) {
         asked += int(existing.size());
@@ -75,6 +78,10 @@ TEST(OrderExportDialog, ExportsTheFoldersBoxesAndShowsTheSummary) {
     EXPECT_EQ(asked, 2);
     EXPECT_NE(summary.find("b.jpg -> " + (dir / "out" / "b-6x4-2.jpg").string()), std::string::npos) << summary;
     EXPECT_TRUE(fs::exists(dir / "out" / "b-6x4.jpg"));
+
+    OrderExportDialog next(QString::fromStdString(dir.path().string()), {}, 85, {});
+    EXPECT_EQ(next.findChild<QLineEdit*>(QStringLiteral("destination"))->text().toStdString(), (dir / "out").string());
+    EXPECT_EQ(next.findChild<QSpinBox*>(QStringLiteral("quality"))->value(), order::kQualityAsOriginal);
     SettingsStore::UseFolder(QString());
 }
 
