@@ -254,6 +254,9 @@ void SheetPrintDialog::FollowPrinter() { m_paperChoice->setEnabled(m_printer->cu
 
 void SheetPrintDialog::RestoreSettings() {
     const QString section = SettingsSection();
+    // A printer that is gone leaves the choice on a PDF file.
+    const int printer = m_printer->findData(SettingsStore::ReadString(section, Key(settings::kSheetPrinter)));
+    if (printer >= 0) m_printer->setCurrentIndex(printer);
     const int paper = m_paperChoice->findText(SettingsStore::ReadString(section, Key(settings::kSheetPaper)));
     if (paper >= 0) m_paperChoice->setCurrentIndex(paper);
     bool ok = false;
@@ -270,6 +273,7 @@ void SheetPrintDialog::RestoreSettings() {
 
 void SheetPrintDialog::SaveSettings() const {
     const QString section = SettingsSection();
+    SettingsStore::WriteString(section, Key(settings::kSheetPrinter), m_printer->currentData().toString());
     SettingsStore::WriteString(section, Key(settings::kSheetPaper), m_paperChoice->currentText());
     SettingsStore::WriteString(section, Key(settings::kSheetGapMm), QString::number(m_gap->value()));
     SettingsStore::WriteInt(section, Key(settings::kSheetCutMarks), m_cutMarks->isChecked() ? 1 : 0);
@@ -508,6 +512,8 @@ bool SheetPrintDialog::PrintSheets() {
     }
     m_notes->setText(NotesText() + (m_notes->text().isEmpty() ? QString() : QStringLiteral("\n")) +
                      tr("%1 sent to %2.").arg(SheetsText(SheetCount()), printer.printerName()));
+    // The choices that made these sheets are kept at once, not only when the dialog closes.
+    SaveSettings();
     return true;
 }
 
@@ -530,6 +536,8 @@ bool SheetPrintDialog::SaveSheetsAsPdf(const QString& path) {
         &error);
     if (!written) {
         MessageService::ShowMessage(tr("Could not save %1.\n%2").arg(path, QString::fromStdString(error)), this);
+        return false;
     }
-    return written;
+    SaveSettings();
+    return true;
 }

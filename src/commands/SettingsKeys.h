@@ -37,9 +37,11 @@ inline constexpr const char* kOrderExportFolder = "OrderExportFolder";
 inline constexpr const char* kOrderExportPattern = "OrderExportPattern";
 inline constexpr const char* kOrderExportQuality = "OrderExportQuality";
 
-// The sheets of prints: the paper of a PDF ("A4", "Letter"), the gap between prints in mm,
-// cut marks 0 or 1, the preset id for photos whose box has no print size; the contact sheet's
-// columns and whether it shows each photo's date and print size (0 or 1).
+// The sheets of prints: the printer last printed to (empty: a PDF file), the paper of a PDF
+// ("A4", "Letter"), the gap between prints in mm, cut marks 0 or 1, the preset id for photos
+// whose box has no print size; the contact sheet's columns and whether it shows each photo's
+// date and print size (0 or 1).
+inline constexpr const char* kSheetPrinter = "SheetPrinter";
 inline constexpr const char* kSheetPaper = "SheetPaper";
 inline constexpr const char* kSheetGapMm = "SheetGapMm";
 inline constexpr double kSheetGapMmDefault = 3;

@@ -1,5 +1,6 @@
 // The sheets printed as a user prints them: through the private CUPS daemon's cups-pdf queue,
-// on the paper the printer offers, inside its printable area.
+// on the paper the printer offers, inside its printable area; the next time, the dialog offers
+// that printer first.
 #include <QComboBox>
 #include <QPushButton>
 
@@ -48,4 +49,8 @@ TEST_F(SheetPrintDialogCupsTest, TheSheetsComeOutOfTheQueueAtTheirPrintSizes) {
     EXPECT_GE(blue.left(), paper.leftMm - kToleranceMm);
     EXPECT_GE(blue.top(), paper.topMm - kToleranceMm);
     EXPECT_TRUE(m_messages.isEmpty()) << m_messages.join('|').toStdString();
+
+    Open(SheetPrintDialog::Kind::Prints, selected);
+    EXPECT_EQ(Find<QComboBox>("printer")->currentData().toString(), cups.Queue());
+    ASSERT_TRUE(WaitForPreparing());
 }
