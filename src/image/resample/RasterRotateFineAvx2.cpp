@@ -33,36 +33,56 @@ RASTER_AVX2_INLINE Weights Broadcast(raster_resample::ShiftTaps taps) {
 
 RASTER_AVX2_INLINE __m256i Tap(__m256i value, __m256i weight) { return _mm256_mulhrs_epi16(value, weight); }
 
-RASTER_AVX2_INLINE void RowBytesGroup(const uint8_t* in, const Weights& weights, size_t b, int8_t* out) {
-    const __m256i offset = _mm256_set1_epi8(char(0x80));
-    // MulHigh by 256: (sum + 64) >> 7, the level rounded.
-    const __m256i round = _mm256_set1_epi16(1 << 8);
-    __m256i low = _mm256_setzero_si256();
-    __m256i high = _mm256_setzero_si256();
+// A group's values in two vectors of sixteen lanes each.
+struct Lanes {
+    __m256i low;
+    __m256i high;
+};
+
+// The four taps of a row shift added up; lanesOf(k) gives the values tap k weighs.
+template <typename LanesOf>
+RASTER_AVX2_INLINE Lanes SumTaps(const Weights& weights, const LanesOf& lanesOf) {
+    Lanes sum{_mm256_setzero_si256(), _mm256_setzero_si256()};
 #pragma GCC unroll 4
     for (size_t k = 0; k < 4; ++k) {
-        const __m256i bytes = _mm256_xor_si256(Load(in + b + 3 * k), offset);   // levels less 128
-        low = _mm256_add_epi16(low, Tap(ScaledLow(bytes), weights.w[k]));
-        high = _mm256_add_epi16(high, Tap(ScaledHigh(bytes), weights.w[k]));
+        const Lanes tap = lanesOf(k);
+        sum.low = _mm256_add_epi16(sum.low, Tap(tap.low, weights.w[k]));
+        sum.high = _mm256_add_epi16(sum.high, Tap(tap.high, weights.w[k]));
     }
+    return sum;
+}
+
+// Tap k's levels of a byte row, less 128, as multiples of 256 (in unpacking's lane order).
+struct ByteLanes {
+    const uint8_t* in;
+    RASTER_AVX2_INLINE Lanes operator()(size_t k) const {
+        const __m256i bytes = _mm256_xor_si256(Load(in + 3 * k), _mm256_set1_epi8(char(0x80)));
+        return Lanes{ScaledLow(bytes), ScaledHigh(bytes)};
+    }
+};
+
+// Tap k's words of a word row, in their order.
+struct WordLanes {
+    const int16_t* in;
+    RASTER_AVX2_INLINE Lanes operator()(size_t k) const { return Lanes{Load(in + 3 * k), Load(in + 16 + 3 * k)}; }
+};
+
+RASTER_AVX2_INLINE void RowBytesGroup(const uint8_t* in, const Weights& weights, size_t b, int8_t* out) {
+    // MulHigh by 256: (sum + 64) >> 7, the level rounded.
+    const __m256i round = _mm256_set1_epi16(1 << 8);
+    const Lanes sum = SumTaps(weights, ByteLanes{in + b});
     // Packing within halves puts the bytes back in their order.
-    Store(out + b, _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round)));
+    Store(out + b, _mm256_packs_epi16(_mm256_mulhrs_epi16(sum.low, round), _mm256_mulhrs_epi16(sum.high, round)));
 }
 
 RASTER_AVX2_INLINE __m256i RowWordsGroup(const int16_t* in, const Weights& weights, size_t b) {
-    const __m256i offset = _mm256_set1_epi8(char(0x80));
     // MulHigh by 512: (sum + 32) >> 6, the level rounded (a word tap keeps six fraction bits).
     const __m256i round = _mm256_set1_epi16(1 << 9);
-    __m256i low = _mm256_setzero_si256();
-    __m256i high = _mm256_setzero_si256();
-#pragma GCC unroll 4
-    for (size_t k = 0; k < 4; ++k) {
-        low = _mm256_add_epi16(low, Tap(Load(in + b + 3 * k), weights.w[k]));
-        high = _mm256_add_epi16(high, Tap(Load(in + b + 16 + 3 * k), weights.w[k]));
-    }
-    const __m256i packed = _mm256_packs_epi16(_mm256_mulhrs_epi16(low, round), _mm256_mulhrs_epi16(high, round));
-    // Packing interleaves the halves' quarters: 0 2 1 3 puts them back.
-    return _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), offset);
+    const Lanes sum = SumTaps(weights, WordLanes{in + b});
+    const __m256i packed =
+        _mm256_packs_epi16(_mm256_mulhrs_epi16(sum.low, round), _mm256_mulhrs_epi16(sum.high, round));
+    // Packing interleaves the halves' quarters: 0 2 1 3 puts them back; then levels again.
+    return _mm256_xor_si256(_mm256_permute4x64_epi64(packed, 0xD8), _mm256_set1_epi8(char(0x80)));
 }
 
 }  // namespace
